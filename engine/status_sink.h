@@ -1,0 +1,31 @@
+// The engine's only outlet to whatever shows a run: the window's Progress tab, the CLI's text
+// output, or a test recorder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ferrit {
+
+class StatusSink {
+public:
+    virtual ~StatusSink() = default;
+    // Sets progress line 1, 2 or 3 (file, status, total) and shows it at once, without pumping.
+    virtual void StatusDisplay(uint8_t line, const std::string& text) = 0;
+    // Appends a line to the status list, keeps the list's end in view, then pumps.
+    virtual void StatusInfo(const std::string& text) = 0;
+    // Shows the directory being walked in the status bar, then pumps.
+    virtual void ShowWalkDirectory(const std::string& path) = 0;
+    // Handles every pending event (the place where Abort is seen); returns at once when there
+    // is nothing to pump.
+    virtual void PumpMessages() = 0;
+    // The status list gets the run colour and is emptied.
+    virtual void RunStarted() = 0;
+    // The Progress tab becomes the active page.
+    virtual void ShowProgressPage() = 0;
+    // The status list gets the after-run colour and the locations are evaluated again from the
+    // path texts.
+    virtual void RunFinished() = 0;
+};
+
+}  // namespace ferrit

@@ -1,0 +1,60 @@
+// The transfer engine: the run, the tree walk, the per-file decision and the file copy.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/run_data.h"
+#include "engine/status_sink.h"
+#include "netware/netware_services.h"
+#include "options/copy_options.h"
+#include "platform/file_services.h"
+#include "support/dialogs.h"
+
+namespace ferrit {
+
+// What the Start button takes from the window: the three field texts.
+struct RunRequest {
+    std::string source;
+    std::string target;
+    std::string pattern;
+};
+
+class TransferEngine {
+public:
+    TransferEngine(RunData& run, OptionSet& options, NetWareServices& netware, FileServices& files,
+                   Dialogs& dialogs, StatusSink& sink);
+
+    // One whole run, from the run data's reset to the finishing steps (the history entries are
+    // the caller's). Returns false, doing nothing, when a run is already going on.
+    bool ButtonStartClick(const RunRequest& request);
+    // Requests the stop; it takes effect at the run's next test.
+    void BitBtnAbortClick();
+    bool Running() const { return running_; }
+
+    // The steps, callable one by one for tests.
+    bool PathExists(const std::string& path);
+    void BrowseAllFilesInTree(std::string directory, std::string counterpart,
+                              const std::string& pattern, bool descend);
+    int32_t HandleOneDir(const std::string& directory, const std::string& counterpart);
+    void HandleOneFile(const std::string& file, const std::string& counterpart,
+                       const ListEntry& entry);
+    void DeleteOneFile(const std::string& file);
+    int32_t ShellCopyFile(const std::string& source, const std::string& target);
+    int32_t ShellFileOperation(const std::string& source, const std::string& target,
+                               uint32_t operation);
+
+private:
+    RunData& run_;
+    OptionSet& options_;
+    NetWareServices& netware_;
+    FileServices& files_;
+    Dialogs& dialogs_;
+    StatusSink& sink_;
+    bool running_ = false;
+};
+
+// A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.
+uint16_t CopyResultCode(int32_t result);
+
+}  // namespace ferrit

@@ -1,0 +1,78 @@
+// The NetWare services: start-up and names, locations and rights, and the replication of
+// trustees, owner, inherited rights mask and space limits. One object per program, owning
+// nothing but references; the location state it maintains belongs to the application object.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "netware/location.h"
+#include "netware/netware_client.h"
+#include "options/copy_options.h"
+#include "platform/file_services.h"
+#include "support/dialogs.h"
+
+namespace ferrit {
+
+class NetWareServices {
+public:
+    NetWareServices(NetWareClient& client, LocationState& state, FileServices& files,
+                    Dialogs& dialogs);
+
+    LocationState& State() { return state_; }
+    const LocationState& State() const { return state_; }
+    NetWareClient& Client() { return client_; }
+
+    // --- Locations, available space and rights ---
+
+    // Fills entry i (1 source, 2 target) from a path text.
+    void ResolveLocation(const std::string& path, int i);
+    // Resolves both entries, derives BothNetWare and SameConnection, and sets FreeSpace and the
+    // available-space text.
+    void GetNetWarePaths(const std::string& source, const std::string& target);
+    // The rights warning lines for the current two entries (each with its two leading blanks),
+    // in their fixed order; the caller appends them to the status list.
+    std::vector<std::string> CheckRights(const OptionSet& options) const;
+
+    // --- Error texts ---
+    std::string NetWareErrorText(uint32_t code);
+    void ReportNetWareError(uint32_t code, const std::string& operation);
+
+    // --- Start-up and names ---
+    uint16_t InitNetWare();
+    NWCCODE ConnInfoText(NWCONN_HANDLE conn, uint32_t kind, std::string& text);
+    NWCCODE GetTreeName(NWCONN_HANDLE conn, std::string& text);
+    NWCCODE GetServerName(NWCONN_HANDLE conn, std::string& text);
+    bool IsDirectoryServicesConn(NWCONN_HANDLE conn);
+    NWDSCCODE PrepareContext(NWDSContextHandle context, NWCONN_HANDLE conn);
+    NWDSCCODE IdToName(NWCONN_HANDLE conn, NWObjectID id, std::string& name);
+    NWDSCCODE NameToId(NWCONN_HANDLE conn, const std::string& name, NWObjectID& id);
+
+    // --- Trustees and owner ---
+    void CopyTrustees(const std::string& source, const std::string& target);
+    void CopyOwner(const std::string& source, const std::string& target);
+    NWCCODE ReadEntryInfo(NWCONN_HANDLE conn, const std::string& path, EntryInfo& info);
+
+    // --- Inherited rights mask and space limits; runState receives dialog answers ---
+    NWCCODE AllocTempDirHandle(int i, const std::string& path);
+    NWCCODE FreeTempDirHandle(int i);
+    void CopyInheritedRightsMask(const std::string& source, const std::string& target,
+                                 int16_t& runState);
+    void CopySpaceLimits(const std::string& source, const std::string& target, int16_t& runState);
+
+    // --- The server copy ---
+    uint16_t NetWareCopyFile(const std::string& source, const std::string& target);
+
+private:
+    NetWareClient& client_;
+    LocationState& state_;
+    FileServices& files_;
+    Dialogs& dialogs_;
+    uint32_t startupConn_ = 0xFFFF;
+};
+
+// Number of backslashes in a volume path.
+uint8_t PathDepth(const std::string& path);
+
+}  // namespace ferrit

@@ -1,0 +1,36 @@
+// Windows system error numbers used by the program on every platform.
+#pragma once
+
+#include <string>
+
+namespace ferrit {
+
+namespace WinErr {
+constexpr int Success = 0;
+constexpr int FileNotFound = 2;
+constexpr int PathNotFound = 3;
+constexpr int TooManyOpenFiles = 4;
+constexpr int AccessDenied = 5;
+constexpr int NotSameDevice = 17;
+constexpr int NoMoreFiles = 18;
+constexpr int WriteProtect = 19;
+constexpr int GenFailure = 31;
+constexpr int SharingViolation = 32;
+constexpr int DiskFull = 112;
+constexpr int DirNotEmpty = 145;
+constexpr int AlreadyExists = 183;
+constexpr int FilenameTooLong = 206;
+constexpr int IoDevice = 1117;
+constexpr int DiskQuotaExceeded = 1295;
+constexpr int CantResolveFilename = 1921;
+}  // namespace WinErr
+
+// Maps a POSIX errno value to its Windows system error number (31 for anything unlisted).
+// ENOENT gives 3 when a directory of the path is missing (pathMissing), else 2.
+int WinErrorFromErrno(int err, bool pathMissing = false);
+
+// The system's message text for a Windows error number of the table above, without a trailing
+// full stop or line end; empty when the number is not in the table.
+std::string WinErrorText(int code);
+
+}  // namespace ferrit

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the build and test dependencies on a Debian machine, only what is missing.
+set -euo pipefail
+pkgs=(build-essential cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
+      qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth attr rsync time imagemagick
+      clang-format)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

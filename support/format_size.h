@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ferrit {
+
+// Byte count to the short text of the progress lines and the available-space label:
+// "%4.0d" below 1 kB, then " kB" (no decimals), " MB", " GB", " TB" (two decimals) on powers of
+// 1,024. Exact halves round away from zero; the decimal separator is the user's locale's.
+// A negative count is shown as 2,147,483,647.
+std::string FormatSize(int64_t bytes);
+
+}  // namespace ferrit

@@ -1,0 +1,51 @@
+// Small string and path routines shared by the engine, the NetWare services and the launcher.
+// Positions are 1-based; case folding touches the ASCII letters a to z only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ferrit {
+
+// The separator the program adds to paths: the native one.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+std::string IfThenStr(bool condition, const std::string& whenTrue, const std::string& whenFalse);
+
+// Empty path -> the separator alone; a path ending in '/' or '\' is returned unchanged;
+// otherwise the separator is appended.
+std::string WithTrailingSlash(const std::string& path);
+void AddTrailingSlash(std::string& path);
+
+std::string TrimRightChars(const std::string& s, const std::string& chars);
+std::string TrimLeftChars(const std::string& s, const std::string& chars);
+
+// Replaces the first (or every, when all) occurrence of old by new; inserted text is never
+// searched again.
+std::string ReplaceStr(const std::string& s, const std::string& old, const std::string& with,
+                       bool caseSensitive, bool all);
+
+// 1-based position of the first occurrence of sub in s, or 0; empty sub or s give 0.
+int PosCase(const std::string& sub, const std::string& s, bool caseSensitive);
+
+// Splits at the first occurrence of the delimiter (case-sensitive). Not found, or an empty
+// delimiter: left = s, right = "".
+void SplitAtFirst(const std::string& s, const std::string& delimiter, std::string& left,
+                  std::string& right);
+
+// first + separator + second when both are non-empty, else whichever is non-empty (or "").
+std::string JoinNonEmpty(const std::string& first, const std::string& second,
+                         const std::string& separator);
+
+int IndexOfStr(const std::string& s, const std::vector<std::string>& list, bool caseSensitive);
+bool IsInStrList(const std::string& s, const std::vector<std::string>& list, bool caseSensitive);
+
+// ASCII-only case folding.
+std::string UpperAscii(const std::string& s);
+bool EqualNoCase(const std::string& a, const std::string& b);
+
+}  // namespace ferrit
