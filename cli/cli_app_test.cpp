@@ -20,7 +20,8 @@ struct Outcome {
     std::string err;
 };
 
-Outcome Run(const std::vector<std::string>& args, std::istream& in, const CliHooks& hooks = {}) {
+Outcome RunWith(const std::vector<std::string>& args, std::istream& in,
+                const CliHooks& hooks = {}) {
     std::ostringstream out, err;
     Outcome o;
     o.code = RunCli(args, out, err, in, hooks);
@@ -29,10 +30,10 @@ Outcome Run(const std::vector<std::string>& args, std::istream& in, const CliHoo
     return o;
 }
 
-Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
-            const CliHooks& hooks = {}) {
+Outcome RunWith(const std::vector<std::string>& args, const std::string& input = "",
+                const CliHooks& hooks = {}) {
     std::istringstream in(input);
-    return Run(args, in, hooks);
+    return RunWith(args, in, hooks);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -59,12 +60,12 @@ bool Contains(const std::string& text, const std::string& part) {
 TEST(RunCli, UsageErrorsExitTwoAndHelpGoesToStdout) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--bogus", "s", "t"}, {"s"}, {"--set=15", "s", "t"}}) {
-        const Outcome o = Run(args);
+        const Outcome o = RunWith(args);
         EXPECT_EQ(o.code, 2) << ::testing::PrintToString(args);
         EXPECT_TRUE(Contains(o.err, "Usage: ferrit-cli")) << o.err;
         EXPECT_EQ(o.out, "");
     }
-    const Outcome o = Run({"--help"});
+    const Outcome o = RunWith({"--help"});
     EXPECT_EQ(o.code, 0);
     EXPECT_EQ(o.out.rfind("Usage: ferrit-cli", 0), 0u) << o.out;
     EXPECT_EQ(o.err, "");
@@ -78,7 +79,7 @@ TEST(RunCli, CopiesATreeIntoACreatedTarget) {
     tmp.File("src/sub/c.txt", "cccc");
     const std::string tgt = tmp.Path("out/deep/target");
 
-    const Outcome o = Run({"--subdirs", "--create-dirs", src, tgt});
+    const Outcome o = RunWith({"--subdirs", "--create-dirs", src, tgt});
     EXPECT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out, "   a.txt copied\n   b.txt copied\n" + src + "/sub\n   c.txt copied\n");
     EXPECT_EQ(ReadFile(tgt + "/a.txt"), "aa");
@@ -97,7 +98,7 @@ TEST(RunCli, WithoutOptionsOnlyMissingRootFilesAreCopied) {
     tmp.File("tgt/old.txt", "stale");
     tmp.File("src/sub/deep.txt", "d");
 
-    const Outcome o = Run({src, tgt});
+    const Outcome o = RunWith({src, tgt});
     EXPECT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out, "   new.txt copied\n   old.txt skipped\n");
     EXPECT_EQ(ReadFile(tgt + "/old.txt"), "stale");
@@ -109,7 +110,7 @@ TEST(RunCli, MissingRootsAreReportedWithTheirErrorCodes) {
     const std::string src = tmp.Path("nothing-here");
     const std::string tgt = tmp.Path("tgt");
 
-    Outcome o = Run({"--create-dirs", src, tgt});
+    Outcome o = RunWith({"--create-dirs", src, tgt});
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_TRUE(Contains(o.err, "Error 8702: " + src + " does not exist\n")) << o.err;
@@ -120,7 +121,7 @@ TEST(RunCli, MissingRootsAreReportedWithTheirErrorCodes) {
 
     const std::string realSrc = tmp.Dir("src");
     tmp.File("src/a.txt", "a");
-    o = Run({realSrc, tgt});
+    o = RunWith({realSrc, tgt});
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_TRUE(Contains(o.err, "Error 8701: " + tgt + " does not exist\n")) << o.err;
@@ -142,7 +143,7 @@ struct FailingTree {
 
 TEST(RunCli, ErrorsIgnoredByDefaultButTheExitStatusTellsOfThem) {
     FailingTree t;
-    const Outcome o = Run({t.src, t.tgt});
+    const Outcome o = RunWith({t.src, t.tgt});
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "   a.txt not copied\n   b.txt not copied\n   c.txt copied\n");
     EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/a.txt\n")) << o.err;
@@ -152,7 +153,7 @@ TEST(RunCli, ErrorsIgnoredByDefaultButTheExitStatusTellsOfThem) {
 
 TEST(RunCli, ErrorsAbortStopsAtTheFirstFailure) {
     FailingTree t;
-    const Outcome o = Run({"--errors=abort", t.src, t.tgt});
+    const Outcome o = RunWith({"--errors=abort", t.src, t.tgt});
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "   a.txt not copied\n");
     EXPECT_FALSE(Contains(o.err, "b.txt"));
@@ -176,7 +177,7 @@ struct NewerSource {
 TEST(RunCli, OverwriteQuestionAnsweredByTheFlag) {
     {
         NewerSource t;
-        const Outcome o = Run({"--older", "--confirm", "--overwrite=no", t.src, t.tgt}, "y\n");
+        const Outcome o = RunWith({"--older", "--confirm", "--overwrite=no", t.src, t.tgt}, "y\n");
         EXPECT_EQ(o.code, 0) << o.err;
         EXPECT_EQ(o.out, "   a.txt skipped\n");
         EXPECT_TRUE(Contains(o.err, "Overwrite " + t.tgt + "/a.txt?\n")) << o.err;
@@ -184,7 +185,7 @@ TEST(RunCli, OverwriteQuestionAnsweredByTheFlag) {
     }
     {
         NewerSource t;
-        const Outcome o = Run({"--older", "--confirm", "--overwrite=yes", t.src, t.tgt});
+        const Outcome o = RunWith({"--older", "--confirm", "--overwrite=yes", t.src, t.tgt});
         EXPECT_EQ(o.code, 0) << o.err;
         EXPECT_EQ(o.out, "   a.txt copied\n");
         EXPECT_EQ(ReadFile(t.tgt + "/a.txt"), "new");
@@ -192,7 +193,7 @@ TEST(RunCli, OverwriteQuestionAnsweredByTheFlag) {
     {
         // Without "Confirm Overwrites" nothing is asked.
         NewerSource t;
-        const Outcome o = Run({"--older", "--overwrite=no", t.src, t.tgt});
+        const Outcome o = RunWith({"--older", "--overwrite=no", t.src, t.tgt});
         EXPECT_EQ(o.out, "   a.txt copied\n");
         EXPECT_FALSE(Contains(o.err, "Overwrite "));
     }
@@ -201,7 +202,7 @@ TEST(RunCli, OverwriteQuestionAnsweredByTheFlag) {
 TEST(RunCli, OverwriteDefaultAsksOnlyOnATerminal) {
     {
         NewerSource t;
-        const Outcome o = Run({"--older", "--confirm", t.src, t.tgt}, "y\n");
+        const Outcome o = RunWith({"--older", "--confirm", t.src, t.tgt}, "y\n");
         EXPECT_EQ(o.out, "   a.txt skipped\n");
         EXPECT_FALSE(Contains(o.err, "[y/n]"));
     }
@@ -209,7 +210,7 @@ TEST(RunCli, OverwriteDefaultAsksOnlyOnATerminal) {
         NewerSource t;
         CliHooks hooks;
         hooks.inputIsTerminal = true;
-        const Outcome o = Run({"--older", "--confirm", t.src, t.tgt}, "y\n", hooks);
+        const Outcome o = RunWith({"--older", "--confirm", t.src, t.tgt}, "y\n", hooks);
         EXPECT_EQ(o.code, 0) << o.err;
         EXPECT_EQ(o.out, "   a.txt copied\n");
         EXPECT_TRUE(Contains(o.err, "Overwrite " + t.tgt + "/a.txt? [y/n] ")) << o.err;
@@ -222,7 +223,7 @@ TEST(RunCli, WarnsAboutRequestedOptionsNotInForceAndStillRuns) {
     const std::string src = tmp.Dir("src");
     const std::string tgt = tmp.Dir("tgt");
     tmp.File("src/a.txt", "a");
-    const Outcome o = Run({"--both-ways", "--move", "--keep-owner", src, tgt});
+    const Outcome o = RunWith({"--both-ways", "--move", "--keep-owner", src, tgt});
     EXPECT_EQ(o.code, 0) << o.err;
     EXPECT_TRUE(Contains(o.err,
                          "warning: option \"Copy Bi-directional\" is not in force: \"Move "
@@ -245,7 +246,7 @@ TEST(RunCli, InterruptBeforeTheFirstFileCopiesNothing) {
     volatile std::sig_atomic_t flag = 1;
     CliHooks hooks;
     hooks.interrupted = &flag;
-    const Outcome o = Run({src, tgt}, "", hooks);
+    const Outcome o = RunWith({src, tgt}, "", hooks);
     EXPECT_EQ(o.code, 3);
     EXPECT_EQ(o.out, "");
     EXPECT_TRUE(testing::ListDir(tgt).empty());
@@ -280,7 +281,7 @@ TEST(RunCli, InterruptDuringARunFinishesTheFileAndStops) {
     std::istream in(&buffer);
     CliHooks hooks;
     hooks.interrupted = &flag;
-    const Outcome o = Run({"--older", "--confirm", "--overwrite=ask", t.src, t.tgt}, in, hooks);
+    const Outcome o = RunWith({"--older", "--confirm", "--overwrite=ask", t.src, t.tgt}, in, hooks);
     EXPECT_EQ(o.code, 3);
     EXPECT_EQ(o.out, "   a.txt copied\n");
     EXPECT_EQ(ReadFile(t.tgt + "/a.txt"), "new");
