@@ -41,26 +41,23 @@ make_tree() {
     done
 }
 
-# best_time SETUP CMD...: runs SETUP then CMD once to warm up, then RUNS more times; prints the
-# shortest wall time of CMD in seconds. CMD's output is discarded; a failing CMD stops the bench.
-best_time() {
-    local setup=$1 best="" i t0 t1 rc
-    shift
-    for ((i = 0; i <= RUNS; i++)); do
-        "$setup"
-        t0=$EPOCHREALTIME
-        rc=0
-        "$@" >/dev/null 2>&1 || rc=$?
-        t1=$EPOCHREALTIME
-        if ((rc != 0)); then
-            echo "run_bench.sh: '$*' failed with status $rc" >&2
-            exit 1
-        fi
-        ((i == 0)) && continue
-        best=$(awk -v a="$t0" -v b="$t1" -v best="$best" \
-            'BEGIN { d = b - a; if (best == "" || d < best) best = d; printf "%.4f", best }')
-    done
-    echo "$best"
+# time_run NAME ROUND FN: syncs (untimed), runs FN, and keeps its wall time in BEST[NAME] when
+# it beats the earlier rounds. Round 0 is the warm-up and is not kept. FN's output is discarded;
+# a failing FN stops the bench.
+declare -A BEST
+time_run() {
+    local name=$1 round=$2 fn=$3 t0 t1 rc=0
+    sync
+    t0=$EPOCHREALTIME
+    "$fn" >/dev/null 2>&1 || rc=$?
+    t1=$EPOCHREALTIME
+    if ((rc != 0)); then
+        echo "run_bench.sh: $name failed with status $rc" >&2
+        exit 1
+    fi
+    ((round == 0)) && return 0
+    BEST[$name]=$(awk -v a="$t0" -v b="$t1" -v best="${BEST[$name]:-}" \
+        'BEGIN { d = b - a; if (best == "" || d < best) best = d; printf "%.4f", best }')
 }
 
 # peak_kib CMD...: peak resident memory of CMD in KiB.
@@ -93,66 +90,83 @@ ratio_line() {
 }
 
 SRC10K=$WORK/src10k
-DST=$WORK/dst
-fresh_target() { rm -rf "$DST"; sync; }
-no_setup() { sync; }
+OUT=$WORK/out
+mkdir -p "$OUT"
 
 echo "ferrit-cli benchmark ($(nproc) CPUs, best of $RUNS runs after one warm-up)"
 echo "Building the trees in $WORK ..."
 make_tree "$SRC10K" 100 100 4096
 
+# Targets are never removed during the timing: every run writes a fresh directory. On ext4
+# without a journal, creating files soon after many were deleted is slow (the inode allocator
+# skips recently freed inodes), which would charge one tool for the clean-up of another.
+# The tools take turns in every round, so a disturbance on the machine hits them alike.
+
 # (a) 10,000 files of 4 KiB in 100 directories into an empty target.
-t_ferrit=$(best_time fresh_target "$CLI" --subdirs --create-dirs "$SRC10K" "$DST")
-t_cp=$(best_time fresh_target cp -a "$SRC10K" "$DST")
-t_rsync=$(best_time fresh_target rsync -a "$SRC10K/" "$DST/")
+a_ferrit() { "$CLI" --subdirs --create-dirs "$SRC10K" "$T"; }
+a_cp() { cp -a "$SRC10K" "$T"; }
+a_rsync() { rsync -a "$SRC10K/" "$T/"; }
+for ((round = 0; round <= RUNS; round++)); do
+    for tool in ferrit cp rsync; do
+        T=$OUT/a-$tool.$round
+        time_run "a_$tool" "$round" "a_$tool"
+    done
+done
 echo
 echo "(a) 10,000 files of 4 KiB in 100 directories into an empty target"
-printf '    ferrit-cli %.3f s, cp -a %.3f s, rsync -a %.3f s\n' "$t_ferrit" "$t_cp" "$t_rsync"
-ratio_line "ferrit-cli / cp -a" "$t_ferrit" "$t_cp" 1.0
-ratio_line "ferrit-cli / rsync -a" "$t_ferrit" "$t_rsync" 0.7
+printf '    ferrit-cli %.3f s, cp -a %.3f s, rsync -a %.3f s\n' "${BEST[a_ferrit]}" "${BEST[a_cp]}" \
+    "${BEST[a_rsync]}"
+ratio_line "ferrit-cli / cp -a" "${BEST[a_ferrit]}" "${BEST[a_cp]}" 1.0
+ratio_line "ferrit-cli / rsync -a" "${BEST[a_ferrit]}" "${BEST[a_rsync]}" 0.7
 
-# (b) The same again with everything up to date: every file skipped. The target made by the
-# last rsync -a keeps every modification time, so both tools find nothing to do.
-t_ferrit=$(best_time no_setup "$CLI" --subdirs --older "$SRC10K" "$DST")
-t_rsync=$(best_time no_setup rsync -a "$SRC10K/" "$DST/")
-skipped=$("$CLI" --subdirs --older "$SRC10K" "$DST" 2>/dev/null | grep -c ' skipped$' || true)
+# (b) The same again with everything up to date: every file skipped. A target made by rsync -a
+# keeps every modification time, so both tools find nothing to do.
+T=$OUT/a-rsync.$RUNS
+b_ferrit() { "$CLI" --subdirs --older "$SRC10K" "$T"; }
+b_rsync() { rsync -a "$SRC10K/" "$T/"; }
+for ((round = 0; round <= RUNS; round++)); do
+    time_run b_ferrit "$round" b_ferrit
+    time_run b_rsync "$round" b_rsync
+done
+skipped=$("$CLI" --subdirs --older "$SRC10K" "$T" 2>/dev/null | grep -c ' skipped$' || true)
 echo
 echo "(b) the same tree again, everything up to date ($skipped of 10000 files skipped)"
-printf '    ferrit-cli %.3f s, rsync -a %.3f s\n' "$t_ferrit" "$t_rsync"
-ratio_line "ferrit-cli / rsync -a" "$t_ferrit" "$t_rsync" 1.0
+printf '    ferrit-cli %.3f s, rsync -a %.3f s\n' "${BEST[b_ferrit]}" "${BEST[b_rsync]}"
+ratio_line "ferrit-cli / rsync -a" "${BEST[b_ferrit]}" "${BEST[b_rsync]}" 1.0
 if [[ $skipped != 10000 ]]; then
     echo "    NOT met: ferrit-cli did not skip every file"
     ALL_MET=0
 fi
 
-# (c) One 1 GiB file of real (not sparse) data.
+# (c) One 1 GiB file of real (not sparse) data. A single copy is short and its timing noisy, so
+# it gets two more rounds; each copy is removed (untimed) once measured.
 BIGSRC=$WORK/bigsrc
 mkdir -p "$BIGSRC"
 head -c $((64 << 20)) /dev/urandom >"$WORK/chunk"
 for ((i = 0; i < 16; i++)); do cat "$WORK/chunk"; done >"$BIGSRC/big.dat"
 rm -f "$WORK/chunk"
-big_target() { rm -rf "$DST"; mkdir -p "$DST"; sync; }
-# A single copy is short and its timing noisy, so it gets more runs.
-RUNS=$((RUNS + 2))
-t_ferrit=$(best_time big_target "$CLI" "$BIGSRC" "$DST")
-t_cp=$(best_time big_target cp "$BIGSRC/big.dat" "$DST/big.dat")
-RUNS=$((RUNS - 2))
+c_ferrit() { "$CLI" "$BIGSRC" "$T"; }
+c_cp() { cp "$BIGSRC/big.dat" "$T/big.dat"; }
+for ((round = 0; round <= RUNS + 2; round++)); do
+    for tool in ferrit cp; do
+        T=$OUT/c-$tool.$round
+        mkdir -p "$T"
+        time_run "c_$tool" "$round" "c_$tool"
+        rm -rf "$T"
+    done
+done
 echo
 echo "(c) one file of 1 GiB (best of $((RUNS + 2)))"
-printf '    ferrit-cli %.3f s, cp %.3f s\n' "$t_ferrit" "$t_cp"
-ratio_line "ferrit-cli / cp" "$t_ferrit" "$t_cp" 1.05
-rm -rf "$BIGSRC" "$DST"
+printf '    ferrit-cli %.3f s, cp %.3f s\n' "${BEST[c_ferrit]}" "${BEST[c_cp]}"
+ratio_line "ferrit-cli / cp" "${BEST[c_ferrit]}" "${BEST[c_cp]}" 1.05
+rm -rf "$BIGSRC"
 
 # (d) Peak memory on 10,000 and 100,000 files (the same shape: 100 files per directory).
 SRC100K=$WORK/src100k
 make_tree "$SRC100K" 1000 100 64
-fresh_target
-m10k=$(peak_kib "$CLI" --subdirs --create-dirs "$SRC10K" "$DST")
-fresh_target
-m100k=$(peak_kib "$CLI" --subdirs --create-dirs "$SRC100K" "$DST")
-fresh_target
-cp -a "$SRC100K" "$DST"
-m100k_skip=$(peak_kib "$CLI" --subdirs --older "$SRC100K" "$DST")
+m10k=$(peak_kib "$CLI" --subdirs --create-dirs "$SRC10K" "$OUT/d-10k")
+m100k=$(peak_kib "$CLI" --subdirs --create-dirs "$SRC100K" "$OUT/d-100k")
+m100k_skip=$(peak_kib "$CLI" --subdirs --older "$SRC100K" "$OUT/d-100k")
 mib() { awk -v k="$1" 'BEGIN { printf "%.2f", k / 1024 }'; }
 growth=$(awk -v a="$m100k" -v b="$m10k" 'BEGIN { printf "%.2f", (a - b) / 1024 }')
 echo
