@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
     std::cerr.unsetf(std::ios::unitbuf);
+    // An untied error stream: writing a progress line must not flush the status lines.
+    std::cerr.tie(nullptr);
     ferrit::InstallInterruptHandler();
     const bool inputIsTerminal = isatty(STDIN_FILENO) != 0;
     return ferrit::RunCli(argc, argv, std::cout, std::cerr, std::cin, inputIsTerminal);
