@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Benchmarks of ferrit-cli against cp -a and rsync -a on the same work, with the targets each
 # figure has to meet. Usage: bench/run_bench.sh BUILD_DIR
+# The trees go to a directory made by mktemp -d under $TMPDIR (default /tmp); set TMPDIR to run
+# on another file system (TMPDIR=/dev/shm measures the programs without the disk).
 # Page caches cannot be dropped here, so every command runs once to warm up and the best of the
 # next three runs counts. Untimed set-up (removing a target, sync) happens between runs.
 set -euo pipefail
@@ -103,6 +105,16 @@ make_tree "$SRC10K" 100 100 4096
 # without a journal, creating files soon after many were deleted is slow (the inode allocator
 # skips recently freed inodes), which would charge one tool for the clean-up of another.
 # The tools take turns in every round, so a disturbance on the machine hits them alike.
+
+# How long creating an empty file takes here right now: ext4 without a journal becomes slow for a
+# few minutes after many deletions (its inode allocator skips recently freed inodes), and a busy
+# machine slows it as well. When this is high, the ratios of (a) are pressed towards 1.
+mkdir "$WORK/calib"
+t0=$EPOCHREALTIME
+for ((i = 0; i < 2000; i++)); do : >"$WORK/calib/e$i"; done
+t1=$EPOCHREALTIME
+create_us=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.0f", (b - a) / 2000 * 1e6 }')
+echo "File creation on $(df -PT "$WORK" | awk 'NR == 2 { print $2 }') right now: $create_us us per empty file"
 
 # (a) 10,000 files of 4 KiB in 100 directories into an empty target.
 a_ferrit() { "$CLI" --subdirs --create-dirs "$SRC10K" "$T"; }
