@@ -1,5 +1,7 @@
 #include "cli/cli_app.h"
 
+#include <signal.h>
+
 #include <cstdlib>
 
 #include "cli/cli_dialogs.h"
@@ -27,6 +29,17 @@ extern "C" void OnInterrupt(int) {
     gInterrupted = 1;
 }
 
+// Interrupted system calls restart, so a Ctrl-C never cuts an output write short; only while
+// the overwrite prompt waits for a reply do they not, so that Ctrl-C ends the wait (the question
+// is then answered No).
+void SetInterruptHandler(bool restart) {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = restart ? SA_RESTART : 0;
+    sigaction(SIGINT, &action, nullptr);
+}
+
 // The application object: it owns every piece of state of one CLI run and wires the engine to
 // the platform, the NetWare services and the text outlets.
 class CliApp {
@@ -36,8 +49,9 @@ class CliApp {
         : request_(request),
           out_(out),
           err_(err),
-          dialogs_(err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
-                   [this] { FlushAll(); }),
+          dialogs_(
+              err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
+              [this] { FlushAll(); }, hooks.promptWaiting),
           netware_(client_, locations_, files_, dialogs_),
           sink_(out, err, hooks.interrupted),
           engine_(run_, options_, netware_, files_, dialogs_, sink_) {
@@ -130,6 +144,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::ist
     CliHooks hooks;
     hooks.inputIsTerminal = inputIsTerminal;
     hooks.interrupted = &gInterrupted;
+    hooks.promptWaiting = [](bool waiting) { SetInterruptHandler(!waiting); };
     return RunCli(args, out, err, in, hooks);
 }
 

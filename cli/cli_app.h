@@ -3,6 +3,7 @@
 #pragma once
 
 #include <csignal>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -23,6 +24,8 @@ struct CliHooks {
     bool inputIsTerminal = false;
     // Set (to nonzero) when the operator asks for the abort; polled at every pump.
     const volatile std::sig_atomic_t* interrupted = nullptr;
+    // Told when the overwrite prompt starts (true) and stops (false) waiting for a reply.
+    std::function<void(bool)> promptWaiting;
 };
 
 // Runs ferrit-cli with the arguments (without the program name). Status-list lines go to out;

@@ -25,8 +25,14 @@ std::string TrimmedLower(const std::string& s) {
 }  // namespace
 
 CliDialogs::CliDialogs(std::ostream& err, std::istream& in, ErrorPolicy errors,
-                       OverwritePolicy overwrite, std::function<void()> flush)
-    : err_(err), in_(in), errors_(errors), overwrite_(overwrite), flush_(std::move(flush)) {}
+                       OverwritePolicy overwrite, std::function<void()> flush,
+                       std::function<void(bool)> waiting)
+    : err_(err),
+      in_(in),
+      errors_(errors),
+      overwrite_(overwrite),
+      flush_(std::move(flush)),
+      waiting_(std::move(waiting)) {}
 
 DialogAnswer CliDialogs::Show(DialogKind kind, const std::string& text, DialogButtons buttons) {
     if (kind == DialogKind::Error) {
@@ -74,15 +80,25 @@ DialogAnswer CliDialogs::AskYesNo(const std::string& text) {
     }
     err_ << text << " [y/n] " << std::flush;
     std::string reply;
-    while (std::getline(in_, reply)) {
-        const std::string answer = TrimmedLower(reply);
-        if (answer == "y" || answer == "yes") {
-            return Answer::Yes;
+    DialogAnswer answer = 0;
+    if (waiting_) {
+        waiting_(true);
+    }
+    while (answer == 0 && std::getline(in_, reply)) {
+        const std::string word = TrimmedLower(reply);
+        if (word == "y" || word == "yes") {
+            answer = Answer::Yes;
+        } else if (word == "n" || word == "no") {
+            answer = Answer::No;
+        } else {
+            err_ << "Please answer y or n: " << std::flush;
         }
-        if (answer == "n" || answer == "no") {
-            return Answer::No;
-        }
-        err_ << "Please answer y or n: " << std::flush;
+    }
+    if (waiting_) {
+        waiting_(false);
+    }
+    if (answer != 0) {
+        return answer;
     }
     // No more input: every further question is answered No without waiting.
     err_ << "n\n";

@@ -15,9 +15,10 @@ namespace ferrit {
 class CliDialogs : public Dialogs {
   public:
     // overwrite must be Ask, Yes or No (Default is resolved by the caller). flush is called
-    // before a prompt so that everything written so far is seen first.
+    // before a prompt so that everything written so far is seen first; waiting, when given, is
+    // told when the prompt starts (true) and stops (false) waiting for a reply.
     CliDialogs(std::ostream& err, std::istream& in, ErrorPolicy errors, OverwritePolicy overwrite,
-               std::function<void()> flush);
+               std::function<void()> flush, std::function<void(bool)> waiting = nullptr);
 
     // Writes the text; answers a Yes/No question by the overwrite policy, a dialog offering
     // Ignore by the error policy, Abort alone with Abort, and OK alone with OK.
@@ -36,6 +37,7 @@ class CliDialogs : public Dialogs {
     ErrorPolicy errors_;
     OverwritePolicy overwrite_;
     std::function<void()> flush_;
+    std::function<void(bool)> waiting_;
     int errorCount_ = 0;
 };
 

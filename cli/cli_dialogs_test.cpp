@@ -61,9 +61,13 @@ TEST(CliDialogs, AskPromptsAfterFlushingAndReadsReplies) {
     std::ostringstream err;
     std::istringstream in("maybe\n  Y \nno\n");
     int flushes = 0;
-    CliDialogs dialogs(err, in, ErrorPolicy::Ignore, OverwritePolicy::Ask, [&] { ++flushes; });
+    std::string waits;
+    CliDialogs dialogs(
+        err, in, ErrorPolicy::Ignore, OverwritePolicy::Ask, [&] { ++flushes; },
+        [&](bool waiting) { waits += waiting ? "+" : "-"; });
     EXPECT_EQ(dialogs.Show(DialogKind::Confirmation, "Overwrite /t/x?", Btn::YesNo), Answer::Yes);
     EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(waits, "+-");
     EXPECT_EQ(err.str(), "Overwrite /t/x? [y/n] Please answer y or n: ");
     EXPECT_EQ(dialogs.Show(DialogKind::Confirmation, "Overwrite /t/y?", Btn::YesNo), Answer::No);
     EXPECT_EQ(flushes, 2);
