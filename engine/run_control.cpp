@@ -36,7 +36,11 @@ void ReportFault(Dialogs& dialogs, const std::string& what) {
 
 TransferEngine::TransferEngine(RunData& run, OptionSet& options, NetWareServices& netware,
                                FileServices& files, Dialogs& dialogs, StatusSink& sink)
-    : run_(run), options_(options), netware_(netware), files_(files), dialogs_(dialogs),
+    : run_(run),
+      options_(options),
+      netware_(netware),
+      files_(files),
+      dialogs_(dialogs),
       sink_(sink) {}
 
 bool TransferEngine::ButtonStartClick(const RunRequest& request) {
@@ -62,18 +66,18 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
 
         // The source is tested first, so a missing source never gets a target created for it.
         if (!PathExists(run_.SourceText)) {
-            run_.RunState = static_cast<int16_t>(ShowErrorCode(
-                dialogs_, DialogKind::Error, ErrSourceMissing,
-                run_.SourceText + " does not exist", Btn::Abort));
+            run_.RunState = static_cast<int16_t>(
+                ShowErrorCode(dialogs_, DialogKind::Error, ErrSourceMissing,
+                              run_.SourceText + " does not exist", Btn::Abort));
             return true;
         }
         if (options_.cbAllowed(CreateDirectoriesOnTarget)) {
             files_.CreateDirectories(run_.TargetText);  // the existence test below decides
         }
         if (!PathExists(run_.TargetText)) {
-            run_.RunState = static_cast<int16_t>(ShowErrorCode(
-                dialogs_, DialogKind::Error, ErrTargetMissing,
-                run_.TargetText + " does not exist", Btn::Abort));
+            run_.RunState = static_cast<int16_t>(
+                ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
+                              run_.TargetText + " does not exist", Btn::Abort));
             return true;
         }
 
@@ -126,8 +130,12 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
     return true;
 }
 
-void TransferEngine::BitBtnAbortClick() { run_.RunState = kRunStateAbort; }
+void TransferEngine::BitBtnAbortClick() {
+    run_.RunState = kRunStateAbort;
+}
 
-bool TransferEngine::PathExists(const std::string& path) { return files_.DirectoryExists(path); }
+bool TransferEngine::PathExists(const std::string& path) {
+    return files_.DirectoryExists(path);
+}
 
 }  // namespace ferrit

@@ -103,9 +103,9 @@ int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::st
     if (!PathExists(counterpart)) {
         // "Create Directories on Target" is never disabled, so its ticked state is what counts.
         if (!options_.Ticked(CreateDirectoriesOnTarget)) {
-            run_.RunState = static_cast<int16_t>(
-                ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
-                              counterpart + " does not exist", Btn::Abort));
+            run_.RunState =
+                static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
+                                                   counterpart + " does not exist", Btn::Abort));
         }
         return ErrTargetMissing;
     }

@@ -45,7 +45,9 @@ int32_t EngineFixture::Attributes(const std::string& relative) {
     return posix.GetAttributes(tmp.Path(relative));
 }
 
-bool EngineFixture::Run(const std::string& pattern) { return Run(src, tgt, pattern); }
+bool EngineFixture::Run(const std::string& pattern) {
+    return Run(src, tgt, pattern);
+}
 
 bool EngineFixture::Run(const std::string& source, const std::string& target,
                         const std::string& pattern) {

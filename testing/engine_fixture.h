@@ -2,6 +2,7 @@
 // fault-injecting wrapper, scripted dialogs, a recording sink, no NetWare client.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -24,7 +25,7 @@
 namespace ferrit {
 
 class EngineFixture : public ::testing::Test {
-protected:
+  protected:
     // A fixed, even second (2020-09-13 14:26:40 in Berlin), well inside the DOS range.
     static constexpr int64_t kT0 = 1600000000;
 

@@ -41,7 +41,7 @@ struct InjectedFault : std::runtime_error {
 };
 
 class FaultyFileServices : public FileServices {
-public:
+  public:
     explicit FaultyFileServices(FileServices& inner) : inner_(inner) {}
 
     // Makes the operation fail without touching the inner services. The code is what an
@@ -49,8 +49,8 @@ public:
     // FileAge/GetAttributes/GetHandleAge return it as their value); a Boolean operation returns
     // false, a handle operation kInvalidFileHandle, UniversalName an empty text. nthCall 0 fails
     // every matching call, N only the Nth matching one. pathContains, when not empty, restricts
-    // the fault to calls whose path argument (for CopyFile: either path) contains it; calls without a
-    // path never match.
+    // the fault to calls whose path argument (for CopyFile: either path) contains it; calls without
+    // a path never match.
     void Fail(FileOp op, int code, int nthCall = 0, const std::string& pathContains = "");
     // Like Fail, but the matching call throws InjectedFault.
     void Throw(FileOp op, int nthCall = 0, const std::string& pathContains = "");
@@ -83,7 +83,7 @@ public:
     void CloseFile(FileHandle handle) override;
     std::string UniversalName(const std::string& path) override;
 
-private:
+  private:
     struct Fault {
         FileOp op;
         int code;

@@ -31,7 +31,7 @@ struct SinkEvent {
 };
 
 class RecordingSink : public StatusSink {
-public:
+  public:
     static constexpr std::size_t kListCapacity = 1000;
     static constexpr const char* kEmptyLabel = "[        ]";
 
@@ -70,7 +70,7 @@ public:
     // Forgets the record (the labels, list and status bar as well); the callbacks stay.
     void Reset();
 
-private:
+  private:
     void Pump();
 
     std::vector<SinkEvent> events_;
