@@ -339,11 +339,22 @@ TEST_F(TreeWalkTest, AbortAtARemovalStopsTheWalkButTheAncestorsAreStillTried) {
 TEST_F(TreeWalkTest, InjectedRemovalFailureIsShownWithItsCode) {
     Only({CopySubdirectories, MoveFiles});
     Put("src/a/f.txt", "f", kT0);
-    files.Fail(FileOp::RemoveDirectory, 5);
+    Put("src/b/g.txt", "g", kT0);
+    Put("src/c/h.txt", "h", kT0);
+    files.Fail(FileOp::RemoveDirectory, 5, 2);  // the second removal only
     ASSERT_TRUE(Run());
-    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0005: Could not Delete " + src + "/a"));
-    EXPECT_EQ(run.LastErrorCode, 5);
+    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0005: Could not Delete " + src + "/b"));
     EXPECT_EQ(run.RunState, Answer::Ignore);
+    EXPECT_FALSE(Exists("src/a"));
+    EXPECT_TRUE(Exists("src/b"));
+    EXPECT_FALSE(Exists("src/c"));
+    EXPECT_EQ(run.LastErrorCode, 0);  // the last removal succeeded
+    files.ClearFaults();
+    Put("src/d/i.txt", "i", kT0);
+    files.Fail(FileOp::RemoveDirectory, 0x10005, 0, "src/d");  // wider than the kept code
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(run.LastErrorCode, 0xFFFF);
+    EXPECT_EQ(DialogTexts().back(), "Error FFFF: Could not Delete " + src + "/d");
 }
 
 // --- Stopping ---
