@@ -291,6 +291,20 @@ TEST_F(TreeWalkTest, SourceRootWrittenDifferentlyIsStillKept) {
     EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a"));
 }
 
+TEST_F(TreeWalkTest, MoveBothWaysEmptiesAndRemovesTheTargetRootOnly) {
+    // Only the source root is exempt from removal: the second pass moves everything back and
+    // removes the target root it has emptied.
+    Only({CopySubdirectories, MoveFiles, CopyBidirectional});
+    Put("src/f.txt", "f", kT0);
+    Put("src/a/g.txt", "g", kT0);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Contents("src/f.txt"), "f");
+    EXPECT_EQ(Contents("src/a/g.txt"), "g");
+    EXPECT_FALSE(Exists("tgt"));
+    EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a", tgt + "/a", tgt));
+    EXPECT_TRUE(dialogs.Asked().empty());
+}
+
 TEST_F(TreeWalkTest, OnlyTheExactPatternStarDotStarRemovesDirectories) {
     for (const char* pattern : {"*", "*.TXT", "*.*"}) {
         SCOPED_TRACE(pattern);
