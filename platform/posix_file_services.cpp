@@ -38,6 +38,12 @@ constexpr uint32_t kOwnedBits = 0x3F;
 
 std::atomic<unsigned> g_tempCounter{0};
 
+// The process id in the temporary names, taken once; a clash after a fork is caught by O_EXCL.
+const std::string& ProcessTag() {
+    static const std::string tag = std::to_string(getpid());
+    return tag;
+}
+
 char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -244,8 +250,7 @@ int CopyData(int in, int out, const struct stat& st) {
 
 std::string NextTempPath(const std::string& dir) {
     unsigned n = g_tempCounter.fetch_add(1, std::memory_order_relaxed);
-    return JoinPath(dir,
-                    std::string(kTempPrefix) + std::to_string(getpid()) + "." + std::to_string(n));
+    return JoinPath(dir, std::string(kTempPrefix) + ProcessTag() + "." + std::to_string(n));
 }
 
 // Creates a new, empty temporary file in `dir`; returns its descriptor or -1 with errno set.
@@ -775,6 +780,11 @@ int PosixFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
     tm.tm_min = static_cast<int>((v >> 5) & 0x3F);
     tm.tm_sec = static_cast<int>(v & 0x1F) * 2;
     tm.tm_isdst = -1;
+    // An impossible date-time (such as the -1 of a failed read) is refused, not normalised.
+    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 ||
+        tm.tm_sec > 59) {
+        return WinErr::GenFailure;
+    }
     time_t t = mktime(&tm);
     if (t == static_cast<time_t>(-1))
         return WinErr::GenFailure;
