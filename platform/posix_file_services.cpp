@@ -85,22 +85,39 @@ std::string TimeStamp(const struct timespec& t) {
 }
 
 // Reads a small extended attribute of the path itself. False when absent or unsupported.
-bool ReadXattr(const std::string& path, const char* name, std::string& value) {
+// A stack buffer serves the usual short values; a longer one (Samba's binary form can carry
+// more) is read again at its full size.
+template <typename Get>
+bool ReadXattrWith(Get get, std::string& value) {
     char buf[256];
-    ssize_t n = lgetxattr(path.c_str(), name, buf, sizeof buf);
-    if (n < 0)
-        return false;
-    value.assign(buf, static_cast<size_t>(n));
-    return true;
+    ssize_t n = get(buf, sizeof buf);
+    if (n >= 0) {
+        value.assign(buf, static_cast<size_t>(n));
+        return true;
+    }
+    for (int attempt = 0; attempt < 3 && errno == ERANGE; ++attempt) {
+        ssize_t size = get(nullptr, 0);
+        if (size < 0 || size > 65536)
+            return false;
+        value.resize(static_cast<size_t>(size));
+        n = get(&value[0], value.size());
+        if (n >= 0) {
+            value.resize(static_cast<size_t>(n));
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reads an extended attribute of the path itself. False when absent or unsupported.
+bool ReadXattr(const std::string& path, const char* name, std::string& value) {
+    return ReadXattrWith(
+        [&](char* buf, size_t size) { return lgetxattr(path.c_str(), name, buf, size); }, value);
 }
 
 bool ReadXattrFd(int fd, const char* name, std::string& value) {
-    char buf[256];
-    ssize_t n = fgetxattr(fd, name, buf, sizeof buf);
-    if (n < 0)
-        return false;
-    value.assign(buf, static_cast<size_t>(n));
-    return true;
+    return ReadXattrWith([&](char* buf, size_t size) { return fgetxattr(fd, name, buf, size); },
+                         value);
 }
 
 // Parses the leading "0x..." of the stored attribute word (Samba's binary form begins with the

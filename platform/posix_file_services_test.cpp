@@ -85,7 +85,7 @@ bool SetDosXattr(const std::string& path, const std::string& value) {
 }
 
 std::string GetXattr(const std::string& path, const char* name) {
-    char buf[256];
+    char buf[2048];
     ssize_t n = lgetxattr(path.c_str(), name, buf, sizeof buf);
     return n < 0 ? std::string("<none>") : std::string(buf, static_cast<size_t>(n));
 }
@@ -425,6 +425,11 @@ TEST_F(FileServicesTest, AttributesFromModeAndStoredWord) {
     std::string blob("0x6\0\x03\x00\x11\x22", 8);
     ASSERT_TRUE(SetDosXattr(path, blob));
     EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden | Attr::System);
+    std::string longBlob = "0x2" + std::string(1, '\0') + std::string(1000, '\x5a');
+    ASSERT_TRUE(SetDosXattr(path, longBlob));
+    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden);
+    EXPECT_EQ(fs.CopyFile(path, path + ".copy"), 0);
+    EXPECT_EQ(GetXattr(path + ".copy", "user.DOSATTRIB").size(), longBlob.size());
 
     std::string dir = tmp.Dir("attr/hiddendir");
     EXPECT_EQ(fs.GetAttributes(dir), Attr::Directory);
