@@ -242,8 +242,8 @@ int CopyData(int in, int out, const struct stat& st) {
         off_t data = lseek(in, pos, SEEK_DATA);
         if (data < 0) {
             if (errno == ENXIO)
-                break;   // only a hole remains
-            data = pos;  // no hole information: copy the rest whole
+                break;  // only a hole remains
+            // No hole information: copy the rest whole.
             int rc = CopyRange(in, out, pos, size - pos, offload);
             if (rc != 0)
                 return rc;
@@ -445,7 +445,7 @@ int32_t DosDateTimeFromUnix(int64_t seconds) {
 std::string NetworkNameFromMountInfo(const std::string& resolved, const std::string& mountinfo) {
     std::istringstream lines(mountinfo);
     std::string line;
-    std::string bestMount, bestSource, bestType;
+    std::string bestMount, bestSource, bestType, bestRoot;
     bool found = false;
     while (std::getline(lines, line)) {
         // id parent major:minor root mount-point options [optional...] - type source super-options
@@ -469,12 +469,17 @@ std::string NetworkNameFromMountInfo(const std::string& resolved, const std::str
         bestMount = mount;
         bestType = f[dash + 1];
         bestSource = Unescape(f[dash + 2]);
+        bestRoot = Unescape(f[3]);  // a bind mount of a subdirectory names it here
     }
     if (!found || !IsNetworkFsType(bestType))
         return resolved;
     std::string rest = bestMount == "/" ? resolved.substr(1) : resolved.substr(bestMount.size());
     if (!rest.empty() && rest[0] == '/')
         rest.erase(0, 1);
+    if (bestRoot != "/" && !bestRoot.empty()) {
+        std::string root = bestRoot[0] == '/' ? bestRoot.substr(1) : bestRoot;
+        rest = rest.empty() ? root : JoinPath(root, rest);
+    }
     if (rest.empty())
         return bestSource;
     return JoinPath(bestSource, rest);

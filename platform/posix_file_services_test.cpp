@@ -632,6 +632,7 @@ TEST(NetworkNameFromMountInfo, ReplacesNetworkMountPoints) {
         "34 22 0:44 / /home/u/remote rw,nosuid - fuse.sshfs u@host:/srv rw\n"
         "35 22 0:45 / /mnt/shadow rw - nfs old:/a rw\n"
         "36 22 0:46 / /mnt/shadow rw - cifs //new/b rw\n"
+        "37 22 0:40 /projects/x /srv/x rw - nfs4 server:/export rw\n"
         "garbage line\n";
     struct Case {
         const char* path;
@@ -647,6 +648,8 @@ TEST(NetworkNameFromMountInfo, ReplacesNetworkMountPoints) {
         {"/home/u/remote/p", "u@host:/srv/p"},
         {"/mnt/shadow/q", "//new/b/q"},  // the later of two mounts on one point
         {"/usr/bin", "/usr/bin"},
+        {"/srv/x/y", "server:/export/projects/x/y"},  // a bind mount of a subdirectory
+        {"/srv/x", "server:/export/projects/x"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(NetworkNameFromMountInfo(c.path, info), c.expected) << c.path;
