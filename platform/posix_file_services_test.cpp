@@ -678,9 +678,9 @@ TEST_F(FileServicesTest, HandleAgesRoundTripInLocalTime) {
         EXPECT_EQ(fs.FileAge(tmp.Path("h/dst")), age);
     }
     // Impossible values are refused and leave the time alone.
-    for (int32_t bad : {-1, Dos(2000, 13, 1, 0, 0, 0), Dos(2000, 0, 1, 0, 0, 0),
-                        Dos(2000, 1, 0, 0, 0, 0), Dos(2000, 1, 1, 24, 0, 0),
-                        Dos(2000, 1, 1, 0, 60, 0)}) {
+    for (int32_t bad :
+         {-1, Dos(2000, 13, 1, 0, 0, 0), Dos(2000, 0, 1, 0, 0, 0), Dos(2000, 1, 0, 0, 0, 0),
+          Dos(2000, 1, 1, 24, 0, 0), Dos(2000, 1, 1, 0, 60, 0)}) {
         EXPECT_NE(fs.SetHandleAge(out, bad), 0) << bad;
         EXPECT_EQ(fs.GetHandleAge(out), Dos(2037, 12, 31, 12, 0, 0));
     }
