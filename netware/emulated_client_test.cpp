@@ -8,12 +8,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/posix_file_services.h"
 #include "testing/emulated_servers.h"
 
 namespace ferrit {
 namespace {
 
-using testing::EmuScratch;
+using EmuScratch = testing::TempDir;
 using testing::StandardServers;
 using namespace testing::StdIds;
 
@@ -324,6 +325,25 @@ TEST_F(EmulatedClientTest, OwnerDefaultsToTheLoginAndCanBeChanged) {
     ::unlink(scratch.Path("FS1/DATA/Docs/b.txt").c_str());
     scratch.File("FS1/DATA/Docs/b.txt", "new");
     ASSERT_EQ(0, client.ObtainEntryInfo(fs1, 0, "DATA:Docs\\b.txt", 4, 4, 0x16, 0x0FFF, info));
+    EXPECT_EQ(Fs1Jsmith, info.ownerId);
+}
+
+TEST_F(EmulatedClientTest, ThePlainCopyCarriesNoNetWareMetadata) {
+    const std::string src = scratch.File("FS1/DATA/a.txt", "a");
+    Grant(src, Fs1Mbrown, "RW");
+    ASSERT_EQ(0, WriteOwner(src, Fs1Mbrown));
+    ASSERT_EQ(0, WriteMask(src, Letters("R")));
+    const std::string dst = scratch.Path("FS1/DATA/b.txt");
+    PosixFileServices files;
+    ASSERT_EQ(0, files.CopyFile(src, dst));
+    std::vector<EmuTrustee> t;
+    uint32_t owner = 0;
+    uint16_t mask = 0;
+    EXPECT_FALSE(ReadTrustees(dst, t));
+    EXPECT_FALSE(ReadOwner(dst, owner));
+    EXPECT_FALSE(ReadMask(dst, mask));
+    EntryInfo info;
+    ASSERT_EQ(0, client.ObtainEntryInfo(fs1, 0, "DATA:b.txt", 4, 4, 0x16, 0x0FFF, info));
     EXPECT_EQ(Fs1Jsmith, info.ownerId);
 }
 

@@ -10,9 +10,9 @@
 namespace ferrit {
 namespace {
 
-using testing::EmuScratch;
+using EmuScratch = testing::TempDir;
 
-std::string GoodText(const EmuScratch& scratch) {
+std::string GoodText(EmuScratch& scratch) {
     scratch.Dir("v1");
     scratch.Dir("v2");
     scratch.Dir("v3");

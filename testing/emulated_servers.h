@@ -1,33 +1,14 @@
-// Emulated NetWare servers for tests: a scratch directory that holds the volumes, and a standard
-// description of two servers in one tree plus a bindery-only server.
+// Emulated NetWare servers for tests: a standard description of two servers in one tree plus a
+// bindery-only server, with their volumes in a temporary directory.
 #pragma once
 
 #include <string>
 
 #include "netware/emulated_config.h"
+#include "testing/temp_dir.h"
 
 namespace ferrit {
 namespace testing {
-
-// A fresh directory under $TMPDIR (or /tmp), removed with everything inside on destruction.
-class EmuScratch {
-public:
-    EmuScratch();
-    ~EmuScratch();
-    EmuScratch(const EmuScratch&) = delete;
-    EmuScratch& operator=(const EmuScratch&) = delete;
-
-    const std::string& path() const { return path_; }
-    // The scratch directory joined with a relative path.
-    std::string Path(const std::string& relative) const { return path_ + "/" + relative; }
-    // Creates a directory with its parents; returns its full path.
-    std::string Dir(const std::string& relative) const;
-    // Writes a file (parents created); returns its full path.
-    std::string File(const std::string& relative, const std::string& contents = "") const;
-
-private:
-    std::string path_;
-};
 
 // Identifiers of the standard description. The same person has other identifiers on each server.
 namespace StdIds {
@@ -41,7 +22,7 @@ constexpr uint32_t Fs3Jsmith = 0x00000301, Fs3Mbrown = 0x00000302, Fs3Sales = 0x
 // FS1 and FS2 in tree ACME, FS3 bindery only; volume DATA of each under scratch/FS1/DATA ...
 // (created). JSMITH is logged in everywhere and belongs to SALES (FS1 also STAFF); TEMP exists
 // on FS1 only and ADMIN on the tree servers only. No trustees are set.
-EmulatedConfig StandardServers(const EmuScratch& scratch);
+EmulatedConfig StandardServers(TempDir& scratch);
 
 }  // namespace testing
 }  // namespace ferrit
