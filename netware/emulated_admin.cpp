@@ -27,7 +27,8 @@ std::string DsKey(const std::string& name) {
     std::string part;
     while (std::getline(in, part, '.')) {
         const size_t eq = part.find('=');
-        key += (key.empty() ? "" : ".") + EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
+        key += (key.empty() ? "" : ".") +
+               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
     }
     return key;
 }
