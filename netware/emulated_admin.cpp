@@ -169,7 +169,10 @@ AdminResult EmulatedAdmin::Grant(const std::string& path, const std::string& obj
         return r;
     }
     std::vector<EmuTrustee> trustees;
-    ReadTrustees(loc.local, trustees);
+    int error = 0;
+    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+        return Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+    }
     bool replaced = false;
     for (EmuTrustee& t : trustees) {
         if (t.id == id) {
@@ -191,7 +194,10 @@ AdminResult EmulatedAdmin::Revoke(const std::string& path, const std::string& ob
         return r;
     }
     std::vector<EmuTrustee> trustees;
-    ReadTrustees(loc.local, trustees);
+    int error = 0;
+    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+        return Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+    }
     std::vector<EmuTrustee> kept;
     for (const EmuTrustee& t : trustees) {
         if (t.id != id) {

@@ -679,7 +679,10 @@ NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
             return EmuCode::NoSuchObject;
         }
         std::vector<EmuTrustee> trustees;
-        ReadTrustees(loc.local, trustees);
+        int error = 0;
+        if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+            return EmuCode::MetadataNotStored;
+        }
         bool replaced = false;
         for (EmuTrustee& t : trustees) {
             if (t.id == id) {

@@ -308,6 +308,24 @@ TEST_F(EmulatedClientTest, AddingATrusteeReplacesItsAssignmentAndNeedsAccessCont
     EXPECT_EQ(0u, batch[1].objectId);
 }
 
+TEST_F(EmulatedClientTest, ALongTrusteeListIsReadWholeAndKeptByAnAdd) {
+    Grant(scratch.Path("FS1/DATA"), Fs1Jsmith, "RWCEMFA");
+    const std::string dir = Fs1("Crowded");
+    std::vector<EmuTrustee> many;
+    for (uint32_t i = 1; i <= 700; ++i) {
+        many.push_back({0x07000000 + i, NwRight::Read});
+    }
+    if (WriteTrustees(dir, many) != 0) {
+        GTEST_SKIP() << "this file system keeps no attribute values of 10 KB";
+    }
+    std::vector<EmuTrustee> read;
+    ASSERT_TRUE(ReadTrustees(dir, read));
+    EXPECT_EQ(700u, read.size());
+    ASSERT_EQ(0, client.AddTrustee(fs1, 0, "DATA:Crowded", Fs1Mbrown, NwRight::Read));
+    ASSERT_TRUE(ReadTrustees(dir, read));
+    EXPECT_EQ(701u, read.size());
+}
+
 TEST_F(EmulatedClientTest, OwnerDefaultsToTheLoginAndCanBeChanged) {
     Grant(scratch.Path("FS1/DATA"), Fs1Jsmith, "RWCEMFA");
     const std::string file = scratch.File("FS1/DATA/Docs/a.txt", "a");

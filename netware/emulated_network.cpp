@@ -29,14 +29,24 @@ const struct {
                 {'C', NwRight::Create},     {'E', NwRight::Erase},        {'M', NwRight::Modify},
                 {'F', NwRight::FileScan},   {'A', NwRight::AccessControl}};
 
+// Reads an attribute whole, whatever its size (a long trustee list must never read as none).
 bool GetAttr(const std::string& path, const char* name, std::string& value) {
-    char buf[8192];
-    const ssize_t n = ::lgetxattr(path.c_str(), name, buf, sizeof buf);
-    if (n < 0) {
-        return false;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = ::lgetxattr(path.c_str(), name, nullptr, 0);
+        if (size < 0) {
+            return false;
+        }
+        std::string buf(static_cast<size_t>(size) + 1, '\0');
+        const ssize_t n = ::lgetxattr(path.c_str(), name, &buf[0], buf.size());
+        if (n >= 0) {
+            value.assign(buf.data(), static_cast<size_t>(n));
+            return true;
+        }
+        if (errno != ERANGE) {
+            return false;
+        }
     }
-    value.assign(buf, static_cast<size_t>(n));
-    return true;
+    return false;
 }
 
 int SetAttr(const std::string& path, const char* name, const std::string& value) {
@@ -229,10 +239,16 @@ bool ParseRightsLetters(const std::string& text, uint16_t& rights) {
     return true;
 }
 
-bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees) {
+bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees, int* error) {
     trustees.clear();
     std::string value;
+    if (error != nullptr) {
+        *error = 0;
+    }
     if (!GetAttr(local, kTrusteesAttr, value)) {
+        if (error != nullptr && errno != ENODATA) {
+            *error = errno;
+        }
         return false;
     }
     std::stringstream in(value);

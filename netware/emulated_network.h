@@ -48,8 +48,11 @@ struct EmuTrustee {
 };
 
 // Access to the metadata of one local entry. Reads answer false when the attribute is absent or
-// unreadable; writes answer 0 or the errno value.
-bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees);
+// unreadable; writes answer 0 or the errno value. ReadTrustees tells the two apart through
+// `error` (0 when the entry simply has no trustees), so a list that cannot be read is never
+// taken for an empty one and overwritten.
+bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees,
+                  int* error = nullptr);
 int WriteTrustees(const std::string& local,
                   const std::vector<EmuTrustee>& trustees);  // empty: none
 bool ReadOwner(const std::string& local, uint32_t& id);
