@@ -41,6 +41,5 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::ist
 // Installs the Ctrl-C handler: the first SIGINT sets the process's interrupt flag, the second
 // ends the program at once with status 130.
 void InstallInterruptHandler();
-const volatile std::sig_atomic_t* ProcessInterruptFlag();
 
 }  // namespace ferrit

@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace ferrit {
@@ -224,25 +225,29 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
 }
 
 std::string UsageText() {
+    // One flag per row, its description in a common column.
+    const auto row = [](std::string flag, const std::string& text) {
+        flag = "  " + flag;
+        flag.resize(std::max<size_t>(flag.size() + 1, 26), ' ');
+        return flag + text + "\n";
+    };
     std::string text =
         "Usage: ferrit-cli [flags] SOURCE TARGET\n"
         "Copies or moves the files of SOURCE to TARGET by the options given; every option starts\n"
-        "unticked.\n"
-        "\n"
-        "  --pattern=TEXT       file pattern (default *.*)\n"
-        "  --set=LIST           tick the options with these indexes (0-14, comma-separated)\n"
-        "  --clear=LIST         untick the options with these indexes\n";
+        "unticked.\n\n";
+    text += row("--pattern=TEXT", "file pattern (default *.*)");
+    text += row("--set=LIST", "tick the options with these indexes (0-14, comma-separated)");
+    text += row("--clear=LIST", "untick the options with these indexes");
     for (const TickFlag& flag : kTickFlags) {
-        std::string line = std::string("  ") + flag.name;
-        line.resize(23, ' ');
-        text += line + "tick " + std::to_string(flag.option) + " \"" + OptionCaptions[flag.option] +
-                "\"\n";
+        text += row(flag.name, "tick " + std::to_string(flag.option) + " \"" +
+                                   OptionCaptions[flag.option] + "\"");
     }
     text +=
-        "  --errors=abort|ignore   answer to error dialogs that offer Ignore (default ignore)\n"
-        "  --overwrite=ask|yes|no  answer to \"Overwrite ...?\" (default ask on a terminal, else "
-        "no)\n"
-        "  --help               show this text\n"
+        row("--errors=abort|ignore", "answer to error dialogs that offer Ignore (default ignore)");
+    text += row("--overwrite=ask|yes|no",
+                "answer to \"Overwrite ...?\" (default ask on a terminal, else no)");
+    text += row("--help", "show this text");
+    text +=
         "\n"
         "Flags and --set/--clear apply in command-line order. The status lines go to stdout;\n"
         "dialog messages, warnings and progress lines go to stderr.\n"
