@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -115,6 +116,55 @@ bool ReadXattr(const std::string& path, const char* name, std::string& value) {
         [&](char* buf, size_t size) { return lgetxattr(path.c_str(), name, buf, size); }, value);
 }
 
+// getxattrat(2) (Linux 6.13) reads an attribute of a name in an open directory, which spares the
+// walk down the whole path. Its number is the same on every architecture listed here.
+#if defined(__NR_getxattrat)
+#define FERRIT_NR_GETXATTRAT __NR_getxattrat
+#elif (defined(__x86_64__) && !defined(__ILP32__)) || defined(__aarch64__) || defined(__i386__) || \
+    defined(__arm__) || (defined(__riscv) && __riscv_xlen == 64)
+#define FERRIT_NR_GETXATTRAT 464
+#endif
+
+#ifdef FERRIT_NR_GETXATTRAT
+struct XattrArgs {  // struct xattr_args of the kernel
+    uint64_t value;
+    uint32_t size;
+    uint32_t flags;
+};
+std::atomic<bool> g_noGetxattrat{false};
+#endif
+
+// An entry met in a directory listing: its directory (path and open descriptor) and name.
+struct ListedEntry {
+    const std::string& dir;
+    int dirFd;
+    const char* name;
+};
+
+// Reads an extended attribute of a listed entry itself (a link is not followed). False when
+// absent or unsupported.
+bool ReadXattr(const ListedEntry& e, const char* name, std::string& value) {
+#ifdef FERRIT_NR_GETXATTRAT
+    if (!g_noGetxattrat.load(std::memory_order_relaxed)) {
+        bool gone = false;
+        bool found = ReadXattrWith(
+            [&](char* buf, size_t size) -> ssize_t {
+                XattrArgs args = {reinterpret_cast<uintptr_t>(buf), static_cast<uint32_t>(size), 0};
+                long n = syscall(FERRIT_NR_GETXATTRAT, e.dirFd, e.name, AT_SYMLINK_NOFOLLOW, name,
+                                 &args, sizeof args);
+                if (n < 0 && errno == ENOSYS)
+                    gone = true;
+                return static_cast<ssize_t>(n);
+            },
+            value);
+        if (!gone)
+            return found;
+        g_noGetxattrat.store(true, std::memory_order_relaxed);
+    }
+#endif
+    return ReadXattr(JoinPath(e.dir, e.name), name, value);
+}
+
 bool ReadXattrFd(int fd, const char* name, std::string& value) {
     return ReadXattrWith([&](char* buf, size_t size) { return fgetxattr(fd, name, buf, size); },
                          value);
@@ -146,11 +196,13 @@ bool ParseDosAttrib(const std::string& text, uint32_t& bits) {
     return true;
 }
 
-// The DOS attribute word of an entry whose lstat result is known.
-uint32_t AttributesOf(const std::string& path, const struct stat& st) {
+// The DOS attribute word of an entry whose lstat result is known; `where` is its path or a
+// ListedEntry.
+template <typename Where>
+uint32_t AttributesOf(const Where& where, const struct stat& st) {
     std::string raw;
     uint32_t stored = 0;
-    bool present = ReadXattr(path, kDosAttribXattr, raw) && ParseDosAttrib(raw, stored);
+    bool present = ReadXattr(where, kDosAttribXattr, raw) && ParseDosAttrib(raw, stored);
     if (S_ISDIR(st.st_mode)) {
         return Attr::Directory | (present ? (stored & (Attr::Hidden | Attr::System)) : 0);
     }
@@ -163,7 +215,7 @@ uint32_t AttributesOf(const std::string& path, const struct stat& st) {
     if (stored & Attr::Archive)
         return attr | Attr::Archive;
     std::string record;
-    if (ReadXattr(path, kArchivedXattr, record) && record != TimeStamp(st.st_mtim)) {
+    if (ReadXattr(where, kArchivedXattr, record) && record != TimeStamp(st.st_mtim)) {
         attr |= Attr::Archive;
     }
     return attr;
@@ -271,14 +323,140 @@ std::string NextTempPath(const std::string& dir) {
 }
 
 // Creates a new, empty temporary file in `dir`; returns its descriptor or -1 with errno set.
-int CreateTempFile(const std::string& dir, std::string& tmpPath) {
+int CreateTempFile(const std::string& dir, mode_t mode, std::string& tmpPath) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         tmpPath = NextTempPath(dir);
-        int fd = open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        int fd = open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1;
+}
+
+// The source's DOS attribute word and archive record, to be carried to its copy.
+struct CarriedXattrs {
+    bool dosAttrib = false;
+    bool archived = false;
+    std::string dosAttribValue;
+    std::string archivedValue;
+};
+
+CarriedXattrs ReadCarriedXattrs(int in) {
+    CarriedXattrs x;
+    x.dosAttrib = ReadXattrFd(in, kDosAttribXattr, x.dosAttribValue);
+    if (x.dosAttrib)
+        x.archived = ReadXattrFd(in, kArchivedXattr, x.archivedValue);
+    return x;
+}
+
+// The permission bits to create the copy with. User attributes can only be written to a file
+// its owner may write, so a read-only copy that is to carry some starts writable.
+mode_t CreationMode(const struct stat& st, const CarriedXattrs& x) {
+    mode_t mode = st.st_mode & 0777;
+    return x.dosAttrib && (mode & S_IWUSR) == 0 ? (mode | S_IWUSR) : mode;
+}
+
+// Gives the new file `out` (created with CreationMode) the data, DOS attributes, permission bits
+// and modification time of the source `in`, whose fstat is `st`.
+int FillCopy(int in, int out, const struct stat& st, const CarriedXattrs& x) {
+    int rc = CopyData(in, out, st);
+    if (rc != 0)
+        return rc;
+    if (x.dosAttrib) {
+        fsetxattr(out, kDosAttribXattr, x.dosAttribValue.data(), x.dosAttribValue.size(), 0);
+        if (x.archived)
+            fsetxattr(out, kArchivedXattr, x.archivedValue.data(), x.archivedValue.size(), 0);
+    }
+    // The umask or a default ACL of the directory may have narrowed the bits asked for at
+    // creation; only then do they need setting again.
+    const mode_t wanted = st.st_mode & 0777;
+    struct stat now;
+    if (CreationMode(st, x) != wanted || fstat(out, &now) != 0 || (now.st_mode & 07777) != wanted) {
+        if (fchmod(out, wanted) != 0)
+            return WinErrorFromErrno(errno);
+    }
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (futimens(out, times) != 0)
+        return WinErrorFromErrno(errno);
+    return 0;
+}
+
+// Errors by which open(O_TMPFILE) says the file system (or kernel) cannot make unnamed files.
+bool TmpFileRefused(int err) {
+    return err == EOPNOTSUPP || err == ENOTSUP || err == EISDIR || err == EINVAL;
+}
+
+// Set once naming an unnamed file has proved impossible here (no /proc, no linkat by
+// descriptor); every later copy then goes straight to a named temporary file.
+std::atomic<bool> g_unnamedUnusable{false};
+// Whether linkat(AT_EMPTY_PATH) names an unnamed file for this process: -1 not yet known.
+std::atomic<int> g_linkByDescriptor{-1};
+
+// PublishUnnamed's answer when the unnamed file could not be named at all; the caller copies
+// again through a named temporary file. No completion code has this value.
+constexpr int kUnnamedUnpublishable = -1;
+
+// Gives the unnamed file `fd` the name `path`; fails with EEXIST where `path` exists, whatever
+// it is (a link there is not followed).
+int LinkUnnamed(int fd, const std::string& path) {
+    int known = g_linkByDescriptor.load(std::memory_order_relaxed);
+    if (known != 0) {
+        if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
+            g_linkByDescriptor.store(1, std::memory_order_relaxed);
+            return 0;
+        }
+        // Kernels before 6.10 allow this only to privileged callers and say ENOENT or EPERM.
+        if (known == 1 || (errno != ENOENT && errno != EPERM))
+            return -1;
+        g_linkByDescriptor.store(0, std::memory_order_relaxed);
+    }
+    char proc[40];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    return linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+}
+
+// Publishes the finished unnamed copy `fd` (in `dir`) as `target` and closes it. Where nothing
+// stands at `target` the copy is linked there directly; otherwise (also where something
+// appeared meanwhile) it is named with a temporary name and renamed over the counterpart, so a
+// link there is replaced, not written through, and a directory there makes the copy fail.
+// Nothing is left behind on failure.
+int PublishUnnamed(int fd, const std::string& dir, const std::string& target) {
+    if (LinkUnnamed(fd, target) == 0) {
+        if (close(fd) != 0) {
+            int err = WinErrorFromErrno(errno);
+            unlink(target.c_str());
+            return err;
+        }
+        return 0;
+    }
+    std::string tmpPath;
+    int rc = -1;
+    if (errno == EEXIST) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            tmpPath = NextTempPath(dir);
+            rc = LinkUnnamed(fd, tmpPath);
+            if (rc == 0 || errno != EEXIST)
+                break;
+        }
+    }
+    if (rc != 0) {
+        int err = errno;
+        close(fd);
+        if (err == ENOENT && access("/proc/self/fd", X_OK) != 0 &&
+            access(dir.c_str(), F_OK) == 0) {
+            g_unnamedUnusable.store(true, std::memory_order_relaxed);
+            return kUnnamedUnpublishable;
+        }
+        return ErrorForPath(err, target);
+    }
+    int err = 0;
+    if (close(fd) != 0)
+        err = WinErrorFromErrno(errno);
+    else if (rename(tmpPath.c_str(), target.c_str()) != 0)
+        err = ErrorForPath(errno, target);
+    if (err != 0)
+        unlink(tmpPath.c_str());
+    return err;
 }
 
 int CopyLink(const std::string& source, const std::string& target, const struct stat& st) {
@@ -521,7 +699,7 @@ int PosixFileServices::ListFiles(const std::string& dir, const std::string& patt
         ListEntry entry;
         entry.name = e->d_name;
         entry.size = static_cast<int64_t>(st.st_size);
-        entry.attr = AttributesOf(JoinPath(path, entry.name), st);
+        entry.attr = AttributesOf(ListedEntry{path, fd, e->d_name}, st);
         out.push_back(std::move(entry));
     }
     closedir(d);
@@ -564,7 +742,7 @@ int PosixFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry
         ListEntry entry;
         entry.name = e->d_name;
         entry.size = 0;
-        entry.attr = AttributesOf(JoinPath(path, entry.name), st);
+        entry.attr = AttributesOf(ListedEntry{path, fd, e->d_name}, st);
         out.push_back(std::move(entry));
     }
     closedir(d);
@@ -704,49 +882,56 @@ int PosixFileServices::CopyFile(const std::string& source, const std::string& ta
         return WinErr::PathNotFound;
     if (target.empty())
         return WinErr::PathNotFound;
+    // Opened without a look first: a link fails with ELOOP and is copied as a link; a FIFO or
+    // device opens without waiting (O_NONBLOCK) and is refused unread.
     struct stat st;
-    if (lstat(source.c_str(), &st) != 0)
-        return ErrorForPath(errno, source);
-    if (S_ISLNK(st.st_mode))
-        return CopyLink(source, target, st);
-    if (!S_ISREG(st.st_mode))
-        return WinErr::AccessDenied;  // FIFOs and devices are never opened
-
-    int in = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
-    if (in < 0)
-        return ErrorForPath(errno, source);
+    int in = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
+    if (in < 0) {
+        int err = errno;
+        if (err == ELOOP && lstat(source.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            return CopyLink(source, target, st);
+        return ErrorForPath(err, source);
+    }
     if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
         int err = S_ISREG(st.st_mode) ? WinErrorFromErrno(errno) : WinErr::AccessDenied;
         close(in);
         return err;
     }
+    // Reads of a regular file do not wait anyway, but a network or FUSE file system could take
+    // the flag literally.
+    fcntl(in, F_SETFL, 0);
+
+    const CarriedXattrs xattrs = ReadCarriedXattrs(in);
+    const mode_t mode = CreationMode(st, xattrs);
+    const std::string dir = DirOf(target);
+    if (!g_unnamedUnusable.load(std::memory_order_relaxed)) {
+        int out = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (out >= 0) {
+            int rc = FillCopy(in, out, st, xattrs);
+            if (rc == 0) {
+                rc = PublishUnnamed(out, dir, target);
+            } else {
+                close(out);  // the unnamed copy goes with its last descriptor
+            }
+            if (rc != kUnnamedUnpublishable) {
+                close(in);
+                return rc;
+            }
+        } else if (!TmpFileRefused(errno)) {
+            int err = ErrorForPath(errno, target);
+            close(in);
+            return err;
+        }
+    }
 
     std::string tmpPath;
-    int out = CreateTempFile(DirOf(target), tmpPath);
+    int out = CreateTempFile(dir, mode, tmpPath);
     if (out < 0) {
         int err = ErrorForPath(errno, target);
         close(in);
         return err;
     }
-
-    int rc = CopyData(in, out, st);
-    if (rc == 0) {
-        // Attributes before the permission bits: user attributes need a writable file.
-        std::string value;
-        if (ReadXattrFd(in, kDosAttribXattr, value)) {
-            fsetxattr(out, kDosAttribXattr, value.data(), value.size(), 0);
-            if (ReadXattrFd(in, kArchivedXattr, value)) {
-                fsetxattr(out, kArchivedXattr, value.data(), value.size(), 0);
-            }
-        }
-        if (fchmod(out, st.st_mode & 0777) != 0)
-            rc = WinErrorFromErrno(errno);
-    }
-    if (rc == 0) {
-        struct timespec times[2] = {st.st_atim, st.st_mtim};
-        if (futimens(out, times) != 0)
-            rc = WinErrorFromErrno(errno);
-    }
+    int rc = FillCopy(in, out, st, xattrs);
     if (close(out) != 0 && rc == 0)
         rc = WinErrorFromErrno(errno);
     close(in);
