@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -35,6 +36,12 @@ bool HasTempFile(const std::string& dir) {
             return true;
     }
     return false;
+}
+
+// Descriptors open in this process; a copy must leave the count as it found it, or an unnamed
+// file could stay alive (and hold its space) behind a forgotten descriptor.
+size_t OpenDescriptors() {
+    return ListDir("/proc/self/fd").size();
 }
 
 std::string RandomBytes(size_t n, unsigned seed) {
@@ -79,19 +86,23 @@ private:
     std::string why_;
 };
 
-class CopyFileTest : public ::testing::Test {
+// Every case runs twice: with copies written as unnamed files and linked into place, and with
+// the named temporary files that file systems without O_TMPFILE get.
+class CopyFileTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
+        AllowUnnamedCopies(GetParam());
         ASSERT_FALSE(tmp.path().empty());
         src = tmp.Dir("src");
         dst = tmp.Dir("dst");
     }
+    void TearDown() override { AllowUnnamedCopies(true); }
     TempDir tmp;
     PosixFileServices fs;
     std::string src, dst;
 };
 
-TEST_F(CopyFileTest, CarriesContentModeTimeAndAttributes) {
+TEST_P(CopyFileTest, CarriesContentModeTimeAndAttributes) {
     bool xattrs = XattrsSupported(tmp.path());
     struct Case {
         const char* name;
@@ -139,7 +150,7 @@ TEST_F(CopyFileTest, CarriesContentModeTimeAndAttributes) {
     }
 }
 
-TEST_F(CopyFileTest, ReplacesExistingCounterparts) {
+TEST_P(CopyFileTest, ReplacesExistingCounterparts) {
     std::string from = tmp.File("src/f", "new");
     std::string to = tmp.File("dst/f", "a much longer old content that must not survive");
     ASSERT_EQ(chmod(to.c_str(), 0444), 0);  // a read-only counterpart is replaced too
@@ -153,7 +164,26 @@ TEST_F(CopyFileTest, ReplacesExistingCounterparts) {
     EXPECT_FALSE(HasTempFile(src));
 }
 
-TEST_F(CopyFileTest, LinksAreCopiedAsLinks) {
+TEST_P(CopyFileTest, PermissionBitsDoNotDependOnTheUmask) {
+    const mode_t modes[] = {0644, 0666, 0600, 0755, 0777, 0444, 0400, 0070};
+    const mode_t masks[] = {022, 077, 0, 0777};
+    int n = 0;
+    for (mode_t mask : masks) {
+        mode_t saved = umask(mask);
+        for (mode_t mode : modes) {
+            std::string name = "m" + std::to_string(n++);
+            std::string from = tmp.File("src/" + name, "bits");
+            ASSERT_EQ(chmod(from.c_str(), mode), 0);
+            EXPECT_EQ(fs.CopyFile(from, dst + "/" + name), 0) << std::oct << mode << " " << mask;
+            EXPECT_EQ(LStat(dst + "/" + name).st_mode & 07777, mode) << std::oct << mode << " "
+                                                                       << mask;
+        }
+        umask(saved);
+    }
+    EXPECT_FALSE(HasTempFile(dst));
+}
+
+TEST_P(CopyFileTest, LinksAreCopiedAsLinks) {
     std::string target = tmp.File("src/real.txt", "link target");
     struct Case {
         const char* name;
@@ -188,7 +218,7 @@ TEST_F(CopyFileTest, LinksAreCopiedAsLinks) {
     EXPECT_EQ(ReadFile(target), "link target");
 }
 
-TEST_F(CopyFileTest, NeverWritesThroughALinkAtTheCounterpart) {
+TEST_P(CopyFileTest, NeverWritesThroughALinkAtTheCounterpart) {
     std::string victim = tmp.File("elsewhere/victim", "must stay");
     std::string from = tmp.File("src/f", "replacement");
     std::string to = dst + "/f";
@@ -204,7 +234,8 @@ TEST_F(CopyFileTest, NeverWritesThroughALinkAtTheCounterpart) {
     EXPECT_TRUE(S_ISREG(LStat(dst + "/g").st_mode));
 }
 
-TEST_F(CopyFileTest, FailuresLeaveNoTraceAndGiveMappedCodes) {
+TEST_P(CopyFileTest, FailuresLeaveNoTraceAndGiveMappedCodes) {
+    const size_t descriptors = OpenDescriptors();
     std::string from = tmp.File("src/f", "data");
     // A directory standing at the counterpart's name.
     std::string dirTarget = tmp.Dir("dst/f");
@@ -225,7 +256,10 @@ TEST_F(CopyFileTest, FailuresLeaveNoTraceAndGiveMappedCodes) {
     EXPECT_EQ(fs.CopyFile(src + "/link", tmp.Path("nodir/x")), WinErr::PathNotFound);
     // A source directory is not a file.
     EXPECT_NE(fs.CopyFile(src, dst + "/x"), 0);
+    // A name the file system refuses fails only when the finished copy is to be named.
+    EXPECT_EQ(fs.CopyFile(from, dst + "/" + std::string(300, 'n')), WinErr::FilenameTooLong);
     EXPECT_EQ(ListDir(dst), (std::vector<std::string>{"empty", "f"}));
+    EXPECT_EQ(OpenDescriptors(), descriptors);
     if (geteuid() != 0) {
         // An unreadable source and an unwritable target directory.
         ASSERT_EQ(chmod(from.c_str(), 0), 0);
@@ -238,7 +272,7 @@ TEST_F(CopyFileTest, FailuresLeaveNoTraceAndGiveMappedCodes) {
     }
 }
 
-TEST_F(CopyFileTest, SparseFilesStaySparse) {
+TEST_P(CopyFileTest, SparseFilesStaySparse) {
     std::string from = src + "/sparse";
     const off_t size = off_t(5) << 30;
     int fd = open(from.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -284,7 +318,7 @@ TEST_F(CopyFileTest, SparseFilesStaySparse) {
 // ---------------------------------------------------------------------------------------------
 // Scratch file systems (root only)
 
-TEST_F(CopyFileTest, FullDiskKeepsTheOldCounterpart) {
+TEST_P(CopyFileTest, FullDiskKeepsTheOldCounterpart) {
     std::string mnt = tmp.Dir("small");
     ScratchMount scratch(mnt, "tmpfs", "size=1m,mode=0755");
     if (!scratch.mounted())
@@ -295,10 +329,19 @@ TEST_F(CopyFileTest, FullDiskKeepsTheOldCounterpart) {
     // Fill most of what is left so the bigger file cannot fit.
     ASSERT_TRUE(testing::WriteFile(mnt + "/filler", std::string(600 * 1024, 'f')));
     std::string from = tmp.File("src/big", RandomBytes(2 * 1024 * 1024, 11));
+    struct statvfs before, after;
+    ASSERT_EQ(statvfs(mnt.c_str(), &before), 0);
+    const size_t descriptors = OpenDescriptors();
     EXPECT_EQ(fs.CopyFile(from, to), WinErr::DiskFull);
     EXPECT_EQ(ReadFile(to), old);
+    // The same for a copy with no counterpart: nothing appears under its name.
+    EXPECT_EQ(fs.CopyFile(from, mnt + "/new"), WinErr::DiskFull);
     EXPECT_FALSE(HasTempFile(mnt));
     EXPECT_EQ(ListDir(mnt), (std::vector<std::string>{"filler", "victim"}));
+    // Nor is the partial copy kept alive unseen: every block it took is free again.
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    ASSERT_EQ(statvfs(mnt.c_str(), &after), 0);
+    EXPECT_EQ(after.f_bfree, before.f_bfree);
     // Once there is room again the same copy succeeds.
     ASSERT_EQ(unlink((mnt + "/filler").c_str()), 0);
     ASSERT_TRUE(testing::WriteFile(from, RandomBytes(500 * 1024, 12)));
@@ -306,7 +349,7 @@ TEST_F(CopyFileTest, FullDiskKeepsTheOldCounterpart) {
     EXPECT_EQ(ReadFile(to), ReadFile(from));
 }
 
-TEST_F(CopyFileTest, CopiesAcrossFileSystems) {
+TEST_P(CopyFileTest, CopiesAcrossFileSystems) {
     // Between two file systems the kernel may refuse the copy offload; the data must arrive
     // through the fallback all the same.
     std::string mnt = tmp.Dir("other");
@@ -327,7 +370,7 @@ TEST_F(CopyFileTest, CopiesAcrossFileSystems) {
     EXPECT_EQ(ReadFile(dst + "/back"), content);
 }
 
-TEST_F(CopyFileTest, WithoutUserAttributesOnlyReadOnlyIsKept) {
+TEST_P(CopyFileTest, WithoutUserAttributesOnlyReadOnlyIsKept) {
     // ramfs keeps no user extended attributes.
     std::string mnt = tmp.Dir("plainfs");
     ScratchMount scratch(mnt, "ramfs", "mode=0755");
@@ -351,6 +394,11 @@ TEST_F(CopyFileTest, WithoutUserAttributesOnlyReadOnlyIsKept) {
     EXPECT_EQ(ReadFile(mnt + "/hidden"), "h");
     EXPECT_EQ(fs.GetAttributes(mnt + "/hidden"), Attr::Archive);
 }
+
+INSTANTIATE_TEST_SUITE_P(Publish, CopyFileTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Unnamed" : "NamedTemporary");
+                         });
 
 }  // namespace
 }  // namespace ferrit

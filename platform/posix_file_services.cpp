@@ -574,6 +574,10 @@ std::string ResolvePath(const std::string& path) {
 
 }  // namespace
 
+void AllowUnnamedCopies(bool allowed) {
+    g_unnamedUnusable.store(!allowed, std::memory_order_relaxed);
+}
+
 bool MatchPattern(const std::string& pattern, const std::string& name) {
     if (pattern == "*.*")
         return true;

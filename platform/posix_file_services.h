@@ -40,6 +40,11 @@ int32_t DosDateTimeFromUnix(int64_t seconds);
 // otherwise the path is returned unchanged.
 std::string NetworkNameFromMountInfo(const std::string& resolved, const std::string& mountinfo);
 
+// Whether CopyFile may write a copy as an unnamed (O_TMPFILE) file and link it into place; on by
+// default. Off, every copy goes through a named temporary file, as on file systems without
+// O_TMPFILE (tests use this to exercise that way).
+void AllowUnnamedCopies(bool allowed);
+
 // Prefix of the program's temporary files; such names are never listed.
 constexpr const char* kTempPrefix = ".ferrit-tmp.";
 
