@@ -428,6 +428,13 @@ TEST_F(FileServicesTest, AttributesFromModeAndStoredWord) {
     std::string longBlob = "0x2" + std::string(1, '\0') + std::string(1000, '\x5a');
     ASSERT_TRUE(SetDosXattr(path, longBlob));
     EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden);
+    // The listing reads the same, and a link there shows its own attributes, not its target's.
+    ASSERT_EQ(symlink("samba", tmp.Path("attr/samba-link").c_str()), 0);
+    std::vector<ListEntry> listed;
+    ASSERT_EQ(fs.ListFiles(tmp.Path("attr"), "samba*", listed), 0);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].attr, Attr::Hidden);
+    EXPECT_EQ(listed[1].attr, Attr::Archive);
     EXPECT_EQ(fs.CopyFile(path, path + ".copy"), 0);
     EXPECT_EQ(GetXattr(path + ".copy", "user.DOSATTRIB").size(), longBlob.size());
 
