@@ -323,58 +323,31 @@ std::string NextTempPath(const std::string& dir) {
 }
 
 // Creates a new, empty temporary file in `dir`; returns its descriptor or -1 with errno set.
-int CreateTempFile(const std::string& dir, mode_t mode, std::string& tmpPath) {
+int CreateTempFile(const std::string& dir, std::string& tmpPath) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         tmpPath = NextTempPath(dir);
-        int fd = open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        int fd = open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1;
 }
 
-// The source's DOS attribute word and archive record, to be carried to its copy.
-struct CarriedXattrs {
-    bool dosAttrib = false;
-    bool archived = false;
-    std::string dosAttribValue;
-    std::string archivedValue;
-};
-
-CarriedXattrs ReadCarriedXattrs(int in) {
-    CarriedXattrs x;
-    x.dosAttrib = ReadXattrFd(in, kDosAttribXattr, x.dosAttribValue);
-    if (x.dosAttrib)
-        x.archived = ReadXattrFd(in, kArchivedXattr, x.archivedValue);
-    return x;
-}
-
-// The permission bits to create the copy with. User attributes can only be written to a file
-// its owner may write, so a read-only copy that is to carry some starts writable.
-mode_t CreationMode(const struct stat& st, const CarriedXattrs& x) {
-    mode_t mode = st.st_mode & 0777;
-    return x.dosAttrib && (mode & S_IWUSR) == 0 ? (mode | S_IWUSR) : mode;
-}
-
-// Gives the new file `out` (created with CreationMode) the data, DOS attributes, permission bits
-// and modification time of the source `in`, whose fstat is `st`.
-int FillCopy(int in, int out, const struct stat& st, const CarriedXattrs& x) {
+// Gives the new file `out` the data, DOS attributes, permission bits and modification time of
+// the source `in`, whose fstat is `st`.
+int FillCopy(int in, int out, const struct stat& st) {
     int rc = CopyData(in, out, st);
     if (rc != 0)
         return rc;
-    if (x.dosAttrib) {
-        fsetxattr(out, kDosAttribXattr, x.dosAttribValue.data(), x.dosAttribValue.size(), 0);
-        if (x.archived)
-            fsetxattr(out, kArchivedXattr, x.archivedValue.data(), x.archivedValue.size(), 0);
+    // Attributes before the permission bits: user attributes need a writable file.
+    std::string value;
+    if (ReadXattrFd(in, kDosAttribXattr, value)) {
+        fsetxattr(out, kDosAttribXattr, value.data(), value.size(), 0);
+        if (ReadXattrFd(in, kArchivedXattr, value))
+            fsetxattr(out, kArchivedXattr, value.data(), value.size(), 0);
     }
-    // The umask or a default ACL of the directory may have narrowed the bits asked for at
-    // creation; only then do they need setting again.
-    const mode_t wanted = st.st_mode & 0777;
-    struct stat now;
-    if (CreationMode(st, x) != wanted || fstat(out, &now) != 0 || (now.st_mode & 07777) != wanted) {
-        if (fchmod(out, wanted) != 0)
-            return WinErrorFromErrno(errno);
-    }
+    if (fchmod(out, st.st_mode & 0777) != 0)
+        return WinErrorFromErrno(errno);
     struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (futimens(out, times) != 0)
         return WinErrorFromErrno(errno);
@@ -905,13 +878,11 @@ int PosixFileServices::CopyFile(const std::string& source, const std::string& ta
     // the flag literally.
     fcntl(in, F_SETFL, 0);
 
-    const CarriedXattrs xattrs = ReadCarriedXattrs(in);
-    const mode_t mode = CreationMode(st, xattrs);
     const std::string dir = DirOf(target);
     if (!g_unnamedUnusable.load(std::memory_order_relaxed)) {
-        int out = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        int out = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (out >= 0) {
-            int rc = FillCopy(in, out, st, xattrs);
+            int rc = FillCopy(in, out, st);
             if (rc == 0) {
                 rc = PublishUnnamed(out, dir, target);
             } else {
@@ -929,13 +900,13 @@ int PosixFileServices::CopyFile(const std::string& source, const std::string& ta
     }
 
     std::string tmpPath;
-    int out = CreateTempFile(dir, mode, tmpPath);
+    int out = CreateTempFile(dir, tmpPath);
     if (out < 0) {
         int err = ErrorForPath(errno, target);
         close(in);
         return err;
     }
-    int rc = FillCopy(in, out, st, xattrs);
+    int rc = FillCopy(in, out, st);
     if (close(out) != 0 && rc == 0)
         rc = WinErrorFromErrno(errno);
     close(in);
