@@ -3,6 +3,7 @@
 // nothing but references; the location state it maintains belongs to the application object.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,14 +66,25 @@ public:
     uint16_t NetWareCopyFile(const std::string& source, const std::string& target);
 
 private:
+    bool TargetLacksAccessControl() const;
+
     NetWareClient& client_;
     LocationState& state_;
     FileServices& files_;
     Dialogs& dialogs_;
-    uint32_t startupConn_ = 0xFFFF;
+    static constexpr uint32_t kNoStartupConn = 0xFFFF;
+    uint32_t startupConn_ = kNoStartupConn;
 };
 
-// Number of backslashes in a volume path.
+// Number of backslashes in a volume path, as the 8-bit level of a space-limit entry; a path
+// with more than 255 of them gives 255 (see PathDepthFull).
 uint8_t PathDepth(const std::string& path);
+// Number of backslashes in a volume path, however many there are.
+size_t PathDepthFull(const std::string& path);
+
+// The bindery form of a directory-services name: the part after the first "=" (up to 255
+// characters) in capitals, without leading and trailing dots, cut at its first remaining dot.
+// A name without "=" or "." is returned as it is.
+std::string BinderyLeaf(const std::string& name);
 
 }  // namespace ferrit
