@@ -63,7 +63,11 @@ uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::
     if (in == kInvalidFileHandle) {
         return kCopyNotStarted;
     }
-    const FileHandle out = files_.CreateTruncate(target);
+    // A read-only target cannot be replaced, whatever rights the workstation's own account has.
+    const int32_t targetAttributes = files_.GetAttributes(target);
+    const bool targetReadOnly =
+        targetAttributes != -1 && (static_cast<uint32_t>(targetAttributes) & Attr::ReadOnly);
+    const FileHandle out = targetReadOnly ? kInvalidFileHandle : files_.CreateTruncate(target);
     if (out == kInvalidFileHandle) {
         files_.CloseFile(in);
         return kCopyNotStarted;
