@@ -26,7 +26,7 @@ constexpr uint16_t kAllButSupervisor = NwRight::All & ~NwRight::Supervisor;
 constexpr uint16_t kSomeRights[] = {0x01, 0x41, 0x0B, 0xFB, 0x4B};
 
 class EmulatedServicesTest : public ::testing::Test {
-protected:
+  protected:
     EmulatedServicesTest() : client(Servers(scratch)), nw(client, state, files, dialogs) {
         for (const char* dir : {"FS1/DATA/SRC/SUB", "FS2/DATA/TGT", "FS3/DATA/TGT", "LOCAL"}) {
             scratch.Dir(dir);
@@ -153,13 +153,13 @@ TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
         std::string targetRights;  // JSMITH's explicit assignment on FS2's TGT ("" none)
         bool netwareItems, start;
     };
-    const Case cases[] = {{"", true, true}, {"RWCEMFA", true, true}, {"RWCEMF", false, true},
-                          {"RFA", true, false}};
+    const Case cases[] = {
+        {"", true, true}, {"RWCEMFA", true, true}, {"RWCEMF", false, true}, {"RFA", true, false}};
     for (const Case& c : cases) {
         uint16_t rights = 0;
         ASSERT_TRUE(ParseRightsLetters(c.targetRights.empty() ? "-" : c.targetRights, rights));
-        WriteTrustees(P("FS2/DATA/TGT"), c.targetRights.empty() ? Trustees{}
-                                                                 : Trustees{{Fs2Jsmith, rights}});
+        WriteTrustees(P("FS2/DATA/TGT"),
+                      c.targetRights.empty() ? Trustees{} : Trustees{{Fs2Jsmith, rights}});
         nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
         OptionSet options;
         options.SetTicked(CopyBidirectional, false);
@@ -170,9 +170,9 @@ TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
 }
 
 TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery) {
-    ASSERT_EQ(WriteTrustees(P("FS1/DATA/SRC"),
-                            {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Temp, 0x1FB}}),
-              0);
+    ASSERT_EQ(
+        WriteTrustees(P("FS1/DATA/SRC"), {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Temp, 0x1FB}}),
+        0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     nw.CopyTrustees("DATA:SRC", "DATA:TGT");
     // TEMP has no counterpart and is skipped; the scan still ends normally.

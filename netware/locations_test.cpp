@@ -14,7 +14,7 @@ using testing::TempDir;
 using Lines = std::vector<std::string>;
 
 class LocationsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // Two servers: srv1 (connection 1) and srv2 (connection 2); "local" is on neither.
         client.volumes[tmp.Path("srv1/")] = 1;
@@ -45,11 +45,8 @@ TEST_F(LocationsTest, EntriesAndFlagsFollowThePaths) {
         bool both, same;
     };
     const Case cases[] = {
-        {a1, b1, true, true},
-        {a1, a2, true, false},
-        {a1, local, false, false},
-        {local, a2, false, false},
-        {local, local, false, false},
+        {a1, b1, true, true},      {a1, a2, true, false},        {a1, local, false, false},
+        {local, a2, false, false}, {local, local, false, false},
     };
     for (const Case& c : cases) {
         nw.GetNetWarePaths(c.source, c.target);
@@ -132,9 +129,8 @@ TEST_F(LocationsTest, RightsWarningsInTheirOrder) {
     for (uint8_t o : {KeepDirectoryTrustees, KeepInheritedRightsMask, MoveFiles}) {
         options.SetTicked(o, false);
     }
-    EXPECT_EQ(nw.CheckRights(options),
-              (Lines{"  Insufficient rights to scan files on source",
-                     "  Insufficient rights to create files on target"}));
+    EXPECT_EQ(nw.CheckRights(options), (Lines{"  Insufficient rights to scan files on source",
+                                              "  Insufficient rights to create files on target"}));
     options.SetTicked(KeepInheritedRightsMask, true);  // either option brings both back
     client.rights[1] = Rights::Read | Rights::FileScan | Rights::Erase;
     client.rights[2] = Rights::Write | Rights::Create;

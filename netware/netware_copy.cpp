@@ -19,7 +19,8 @@ constexpr uint64_t kLastOffset = 0xFFFFFFFF;    // requests address bytes by 32-
 // The size of a file as its directory lists it; false when the listing does not show it.
 bool ListedSize(FileServices& files, const std::string& path, uint64_t& size) {
     const size_t slash = path.find_last_of(kPathSeparator);
-    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string dir =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty()) {
         return false;
@@ -40,7 +41,8 @@ bool ListedSize(FileServices& files, const std::string& path, uint64_t& size) {
 
 }  // namespace
 
-uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::string& target) {
+uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::string& target,
+                                          int64_t sourceSize) {
     NWCONN_HANDLE sourceConn = 0;
     NWCONN_HANDLE targetConn = 0;
     NWDIR_HANDLE dirHandle = 0;
@@ -56,8 +58,8 @@ uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::
     if (sourceConn != targetConn) {
         return kCopyNotStarted;
     }
-    uint64_t size = 0;
-    const bool sizeKnown = ListedSize(files_, source, size);
+    uint64_t size = sourceSize >= 0 ? static_cast<uint64_t>(sourceSize) : 0;
+    const bool sizeKnown = sourceSize >= 0 || ListedSize(files_, source, size);
 
     const FileHandle in = files_.OpenRead(source);
     if (in == kInvalidFileHandle) {
@@ -94,7 +96,8 @@ uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::
             code = WinErr::GenFailure;
             break;
         }
-        request = static_cast<uint32_t>(std::min<uint64_t>(kRequestBytes, kLastOffset - copiedTotal));
+        request =
+            static_cast<uint32_t>(std::min<uint64_t>(kRequestBytes, kLastOffset - copiedTotal));
     }
     if (code == 0 && sizeKnown && copiedTotal < size) {
         code = WinErr::GenFailure;

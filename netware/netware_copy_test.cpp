@@ -18,7 +18,7 @@ using testing::TempDir;
 
 // The Linux file services, counting the files opened and closed.
 class CountingFiles : public PosixFileServices {
-public:
+  public:
     FileHandle OpenRead(const std::string& path) override {
         ++opened;
         return Keep(PosixFileServices::OpenRead(path));
@@ -32,7 +32,8 @@ public:
         PosixFileServices::CloseFile(handle);
     }
     FileHandle Keep(FileHandle handle) {
-        if (handle != kInvalidFileHandle) handles.push_back(handle);
+        if (handle != kInvalidFileHandle)
+            handles.push_back(handle);
         return handle;
     }
     int opened = 0, created = 0;
@@ -41,7 +42,7 @@ public:
 
 // A server that only reports how much it would copy, for sources too large to copy here.
 class SizeOnlyClient : public ScriptedClient {
-public:
+  public:
     NWCCODE FileServerFileCopy(FileHandle source, FileHandle, uint32_t sourceOffset,
                                uint32_t targetOffset, uint32_t count, uint32_t& copied) override {
         copyRequests.emplace_back(sourceOffset, targetOffset, count);
@@ -55,7 +56,7 @@ public:
 };
 
 class NetWareCopyTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         src = tmp.Dir("srv1/vol/data");
         tgt = tmp.Dir("srv1/vol/copy");
@@ -111,8 +112,8 @@ TEST_F(NetWareCopyTest, SameServerCopiesContentsTimeAndAttributes) {
     EXPECT_EQ(files.GetAttributes(tgt + "/a.txt"), attributes);
     EXPECT_TRUE(files.GetAttributes(tgt + "/a.txt") & Attr::ReadOnly);
     // One request for the whole file.
-    EXPECT_EQ(client.copyRequests, (std::vector<std::tuple<uint32_t, uint32_t, uint32_t>>{
-                                       {0, 0, 0x7FFFFFFF}}));
+    EXPECT_EQ(client.copyRequests,
+              (std::vector<std::tuple<uint32_t, uint32_t, uint32_t>>{{0, 0, 0x7FFFFFFF}}));
     ExpectAllClosedTargetFirst();
 }
 
@@ -148,8 +149,7 @@ TEST_F(NetWareCopyTest, CopyThatCannotStartGives0xFFFF) {
 TEST_F(NetWareCopyTest, UnparsablePathGivesTheClientsCode) {
     const std::string file = tmp.File("local/a.txt", "data");
     EXPECT_EQ(nw.NetWareCopyFile(file, tgt + "/a.txt"), 0x8998);
-    EXPECT_EQ(nw.NetWareCopyFile(tmp.File("srv1/vol/data/b.txt"), tmp.Path("local/b.txt")),
-              0x8998);
+    EXPECT_EQ(nw.NetWareCopyFile(tmp.File("srv1/vol/data/b.txt"), tmp.Path("local/b.txt")), 0x8998);
     EXPECT_EQ(files.opened + files.created, 0);
 }
 
@@ -172,6 +172,12 @@ TEST_F(NetWareCopyTest, ServerStoppingShortIsNeverSuccess) {
     client.copyLimit = 10;
     EXPECT_NE(nw.NetWareCopyFile(file, tgt + "/a.txt"), 0);
     ExpectAllClosedTargetFirst();
+
+    // The size the caller listed counts: a source that shrank since is not reported as copied.
+    client.copyLimit = 0xFFFFFFFF;
+    EXPECT_NE(nw.NetWareCopyFile(file, tgt + "/a.txt", 150), 0);
+    EXPECT_EQ(nw.NetWareCopyFile(file, tgt + "/a.txt", 100), 0);
+    EXPECT_EQ(testing::ReadFile(tgt + "/a.txt"), std::string(100, 'x'));
 }
 
 TEST_F(NetWareCopyTest, SourcesOfTwoGibibytesAndMoreAreCopiedWholeOrFail) {
@@ -183,13 +189,13 @@ TEST_F(NetWareCopyTest, SourcesOfTwoGibibytesAndMoreAreCopiedWholeOrFail) {
     };
     const Case cases[] = {
         {0x7FFFFFFFull, 0, {{0, 0, 0x7FFFFFFF}}},
-        {0x80000000ull + 99,
+        {0x80000000ull + 99, 0, {{0, 0, 0x7FFFFFFF}, {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF}}},
+        {0xFFFFFFFFull,
          0,
-         {{0, 0, 0x7FFFFFFF}, {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF}}},
-        {0xFFFFFFFFull, 0, {{0, 0, 0x7FFFFFFF}, {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF},
-                            {0xFFFFFFFE, 0xFFFFFFFE, 1}}},
+         {{0, 0, 0x7FFFFFFF}, {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF}, {0xFFFFFFFE, 0xFFFFFFFE, 1}}},
         // Beyond what 32-bit offsets reach: a failure, never a partial success.
-        {0x100000000ull + 5, WinErr::GenFailure,
+        {0x100000000ull + 5,
+         WinErr::GenFailure,
          {{0, 0, 0x7FFFFFFF}, {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF}, {0xFFFFFFFE, 0xFFFFFFFE, 1}}},
     };
     for (const Case& c : cases) {

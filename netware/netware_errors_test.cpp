@@ -12,7 +12,7 @@ using testing::ScriptedClient;
 using Library = ScriptedClient::Library;
 
 class NetWareErrorsTest : public ::testing::Test {
-protected:
+  protected:
     ScriptedClient client;
     LocationState state;
     PosixFileServices files;
@@ -47,7 +47,8 @@ TEST_F(NetWareErrorsTest, TextFollowsTheLibraryAndItsFallBacks) {
     for (const Case& c : cases) {
         client.library = c.library;
         client.errorTexts.clear();
-        if (!c.libraryText.empty()) client.errorTexts[c.code] = c.libraryText;
+        if (!c.libraryText.empty())
+            client.errorTexts[c.code] = c.libraryText;
         EXPECT_EQ(nw.NetWareErrorText(c.code), c.expected) << std::hex << c.code;
     }
 }

@@ -17,7 +17,7 @@
 namespace ferrit {
 
 class NetWareServices {
-public:
+  public:
     NetWareServices(NetWareClient& client, LocationState& state, FileServices& files,
                     Dialogs& dialogs);
 
@@ -63,9 +63,13 @@ public:
     void CopySpaceLimits(const std::string& source, const std::string& target, int16_t& runState);
 
     // --- The server copy ---
-    uint16_t NetWareCopyFile(const std::string& source, const std::string& target);
+    // Copies on the server: 0, 0xFFFF when the copy did not start, or the failing code. A copy
+    // that falls short of the source's size never counts as done; the size is the caller's
+    // (from its listing) or, when not given, read from the source's directory listing.
+    uint16_t NetWareCopyFile(const std::string& source, const std::string& target,
+                             int64_t sourceSize = -1);
 
-private:
+  private:
     bool TargetLacksAccessControl() const;
 
     NetWareClient& client_;

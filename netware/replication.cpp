@@ -150,8 +150,8 @@ void NetWareServices::CopyInheritedRightsMask(const std::string& source, const s
     }
     const NWCCODE code = AllocTempDirHandle(kSource, source);
     if (code != 0) {
-        runState = static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code,
-                                                      "NWAllocTemporaryDirectoryHandle", Btn::Abort));
+        runState = static_cast<int16_t>(ShowErrorCode(
+            dialogs_, DialogKind::Error, code, "NWAllocTemporaryDirectoryHandle", Btn::Abort));
     }
     if (runState == Answer::Abort) {
         return;
@@ -189,8 +189,8 @@ void NetWareServices::CopySpaceLimits(const std::string& source, const std::stri
     }
     NWCCODE code = AllocTempDirHandle(kSource, source);
     if (code != 0) {
-        runState = static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code,
-                                                      "NWAllocTemporaryDirectoryHandle", Btn::Abort));
+        runState = static_cast<int16_t>(ShowErrorCode(
+            dialogs_, DialogKind::Error, code, "NWAllocTemporaryDirectoryHandle", Btn::Abort));
     }
     if (runState == Answer::Abort) {
         return;

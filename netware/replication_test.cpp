@@ -14,7 +14,7 @@ constexpr NWCONN_HANDLE kSrcConn = 1;
 constexpr NWCONN_HANDLE kTgtConn = 2;
 
 class ReplicationTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Locate(kSrcConn, kTgtConn, 0x1FF);
         client.trees[kSrcConn] = client.trees[kTgtConn] = "ACME";
@@ -315,9 +315,9 @@ TEST_F(ReplicationTest, SpaceLimitOfTheDirectoryItselfIsCarried) {
     // The source "S:A\B" is at depth 1.
     const Case cases[] = {
         {{}, {}},
-        {{{0, 900, 0}}, {}},              // only the parent has a limit
+        {{{0, 900, 0}}, {}},  // only the parent has a limit
         {{{1, 400, 3}, {0, 900, 0}}, {400}},
-        {{{1, kNoSpaceLimit, 0}}, {0}},   // no limit is written as 0
+        {{{1, kNoSpaceLimit, 0}}, {0}},  // no limit is written as 0
         {{{1, 0, 0}}, {0}},
     };
     for (const Case& c : cases) {

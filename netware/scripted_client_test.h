@@ -18,7 +18,7 @@ namespace ferrit {
 namespace testing {
 
 class ScriptedClient : public AbsentClient {
-public:
+  public:
     std::vector<std::string> log;
     size_t Count(const std::string& call) const {
         size_t n = 0;
@@ -36,13 +36,15 @@ public:
         return Log("ConnLayerInit", connLayerInit);
     }
     NWCCODE GetPrimaryConnRef(uint32_t& reference) override {
-        if (primaryRef == 0) reference = primaryReference;
+        if (primaryRef == 0)
+            reference = primaryReference;
         return Log("GetPrimaryConnRef", primaryRef);
     }
     NWCCODE OpenConnByReference(uint32_t reference, uint32_t, uint32_t,
                                 NWCONN_HANDLE& conn) override {
         openedReference = reference;
-        if (openConn == 0) conn = openedConn;
+        if (openConn == 0)
+            conn = openedConn;
         return Log("OpenConnByReference", openConn);
     }
 
@@ -53,7 +55,8 @@ public:
                             std::string& text) override {
         const auto& table = kind == ConnInfo::TreeName ? trees : servers;
         auto it = table.find(conn);
-        if (it == table.end()) return Log("GetConnInfoText", 0x880F);
+        if (it == table.end())
+            return Log("GetConnInfoText", 0x880F);
         text = it->second;
         return Log("GetConnInfoText", 0);
     }
@@ -90,7 +93,8 @@ public:
     NWDSCCODE DSMapIDToName(NWDSContextHandle, NWCONN_HANDLE conn, NWObjectID id,
                             std::string& name) override {
         auto it = dsNames.find({conn, id});
-        if (it == dsNames.end()) return Log("DSMapIDToName", 0xFFFFFDA7);
+        if (it == dsNames.end())
+            return Log("DSMapIDToName", 0xFFFFFDA7);
         name = it->second;
         return Log("DSMapIDToName", 0);
     }
@@ -112,7 +116,8 @@ public:
     NWCCODE GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& name,
                           uint16_t& type) override {
         auto it = binderyNames.find({conn, id});
-        if (it == binderyNames.end()) return Log("GetObjectName", 0x89FC);
+        if (it == binderyNames.end())
+            return Log("GetObjectName", 0x89FC);
         name = it->second;
         type = ObjType::User;
         return Log("GetObjectName", 0);
@@ -121,7 +126,8 @@ public:
                         NWObjectID& id) override {
         binderyLookups.emplace_back(name, type);
         auto it = binderyIds.find({conn, name, type});
-        if (it == binderyIds.end()) return Log("GetObjectID", 0x89FC);
+        if (it == binderyIds.end())
+            return Log("GetObjectID", 0x89FC);
         id = it->second;
         return Log("GetObjectID", 0);
     }
@@ -144,7 +150,8 @@ public:
     NWCCODE rightsCode = 0;
     NWCCODE GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE, const std::string&,
                                uint16_t& r) override {
-        if (rightsCode == 0) r = rights[conn];
+        if (rightsCode == 0)
+            r = rights[conn];
         return Log("GetEffectiveRights", rightsCode);
     }
 
@@ -182,7 +189,8 @@ public:
     std::map<NWObjectID, NWCCODE> addFails;
     NWCCODE ScanTrustees(NWCONN_HANDLE, NWDIR_HANDLE, const std::string&, uint32_t& iter,
                          TrusteeBatch& batch) override {
-        if (iter >= trustees.size()) return Log("ScanTrustees", scanEnd);
+        if (iter >= trustees.size())
+            return Log("ScanTrustees", scanEnd);
         size_t i = 0;
         for (; i < batch.size() && iter < trustees.size(); ++i) batch[i] = trustees[iter++];
         return Log("ScanTrustees", 0);
@@ -190,7 +198,8 @@ public:
     NWCCODE AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE, const std::string& path, NWObjectID id,
                        uint16_t r) override {
         auto it = addFails.find(id);
-        if (it != addFails.end()) return Log("AddTrustee", it->second);
+        if (it != addFails.end())
+            return Log("AddTrustee", it->second);
         added.push_back({conn, path, id, r});
         return Log("AddTrustee", 0);
     }
@@ -204,7 +213,8 @@ public:
     std::vector<std::pair<std::string, NWObjectID>> ownerWrites;
     NWCCODE GetOwningNameSpace(NWCONN_HANDLE, NWDIR_HANDLE, const std::string&,
                                uint8_t& ns) override {
-        if (nameSpaceCode == 0) ns = nameSpace;
+        if (nameSpaceCode == 0)
+            ns = nameSpace;
         return Log("GetOwningNameSpace", nameSpaceCode);
     }
     NWCCODE ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE, const std::string& path,
@@ -221,7 +231,8 @@ public:
     }
     NWCCODE ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE, const std::string& path, uint8_t,
                           uint16_t, uint32_t mask, const DosInfo& info) override {
-        if (mask == kModifyOwner) owners[{conn, path}] = info.ownerId;
+        if (mask == kModifyOwner)
+            owners[{conn, path}] = info.ownerId;
         ownerWrites.emplace_back(path, info.ownerId);
         return Log("ModifyDosInfo", 0);
     }
@@ -233,7 +244,8 @@ public:
     std::vector<uint32_t> limitWrites;
     NWCCODE GetDirSpaceLimitList(NWCONN_HANDLE, NWDIR_HANDLE,
                                  std::vector<SpaceLimitEntry>& list) override {
-        if (limitListCode == 0) list = limitList;
+        if (limitListCode == 0)
+            list = limitList;
         return Log("GetDirSpaceLimitList", limitListCode);
     }
     NWCCODE SetDirSpaceLimit(NWCONN_HANDLE, NWDIR_HANDLE, uint32_t limit) override {
@@ -272,14 +284,16 @@ public:
                                uint32_t targetOffset, uint32_t count, uint32_t& copied) override {
         copyRequests.emplace_back(sourceOffset, targetOffset, count);
         copied = 0;
-        if (copyCode != 0) return Log("FileServerFileCopy", copyCode);
+        if (copyCode != 0)
+            return Log("FileServerFileCopy", copyCode);
         char buffer[65536];
         uint64_t want = std::min<uint64_t>(count, copyLimit);
         while (copied < want) {
             const ssize_t n = pread(static_cast<int>(source), buffer,
                                     std::min<uint64_t>(sizeof buffer, want - copied),
                                     static_cast<off_t>(sourceOffset) + copied);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             if (pwrite(static_cast<int>(target), buffer, static_cast<size_t>(n),
                        static_cast<off_t>(targetOffset) + copied) != n) {
                 return Log("FileServerFileCopy", 0x8977);
@@ -295,12 +309,13 @@ public:
     int librariesLoaded = 0, librariesReleased = 0;
     std::unique_ptr<NWErrorLibrary> LoadErrorLibrary() override {
         log.push_back("LoadErrorLibrary");
-        if (library == Library::Missing) return nullptr;
+        if (library == Library::Missing)
+            return nullptr;
         ++librariesLoaded;
         return std::make_unique<Lib>(*this);
     }
 
-private:
+  private:
     template <typename Code>
     Code Log(const char* call, Code code) {
         log.push_back(call);

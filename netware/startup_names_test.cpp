@@ -12,7 +12,7 @@ using testing::ScriptedClient;
 using Log = std::vector<std::string>;
 
 class StartupNamesTest : public ::testing::Test {
-protected:
+  protected:
     ScriptedClient client;
     LocationState state;
     PosixFileServices files;
@@ -45,12 +45,10 @@ TEST_F(StartupNamesTest, StartUpFailuresAreReportedWithTheirOwnText) {
         std::string text;
     };
     const Case cases[] = {
-        {0xFFFF, 0, 0, 2,
-         "Could not initialize NetWare Client. InitNetWare returned error 0xFFFF"},
+        {0xFFFF, 0, 0, 2, "Could not initialize NetWare Client. InitNetWare returned error 0xFFFF"},
         {0x8800, 0, 0, 2,
          "Could not find server/tree connection. InitNetWare returned error 0x8800"},
-        {0, 0xFFFF, 0, 3,
-         "Could not initialize NetWare Client. InitNetWare returned error 0xFFFF"},
+        {0, 0xFFFF, 0, 3, "Could not initialize NetWare Client. InitNetWare returned error 0xFFFF"},
         {0, 0, 0x880F, 5,
          "Could not find server/tree connection. InitNetWare returned error 0x880F"},
     };
@@ -103,14 +101,10 @@ TEST_F(StartupNamesTest, PrepareContextSetsTheTreeOnlyWhenItDiffers) {
         bool treeWritten;
     };
     const Case cases[] = {
-        {"ACME", "ACME", false},
-        {"ACME", "acme", false},     // compared in capitals
-        {"ACME", "CN=ACME", false},  // the first "CN=" does not count
-        {"ACME", "ACMECN=", false},
-        {"ACME", "cn=ACME", true},   // removed case-sensitively only
-        {"ACME", "CN=CN=ACME", true},
-        {"ACME", "", true},
-        {"ACME", "OTHER", true},
+        {"ACME", "ACME", false},      {"ACME", "acme", false},    // compared in capitals
+        {"ACME", "CN=ACME", false},                               // the first "CN=" does not count
+        {"ACME", "ACMECN=", false},   {"ACME", "cn=ACME", true},  // removed case-sensitively only
+        {"ACME", "CN=CN=ACME", true}, {"ACME", "", true},        {"ACME", "OTHER", true},
     };
     client.dsConns.insert(1);
     for (const Case& c : cases) {
@@ -119,7 +113,8 @@ TEST_F(StartupNamesTest, PrepareContextSetsTheTreeOnlyWhenItDiffers) {
         client.contextWrites.clear();
         EXPECT_EQ(nw.PrepareContext(0x101, 1), 0u);
         std::vector<std::pair<uint32_t, std::string>> expected;
-        if (c.treeWritten) expected.emplace_back(ContextKey::TreeName, "ACME");
+        if (c.treeWritten)
+            expected.emplace_back(ContextKey::TreeName, "ACME");
         expected.emplace_back(ContextKey::NameContext, "[Root]");
         EXPECT_EQ(client.contextWrites, expected) << c.contextTree;
     }
@@ -129,8 +124,8 @@ TEST_F(StartupNamesTest, PrepareContextWithoutTreeNameStillSetsTheRoot) {
     client.trees[1] = "________";
     EXPECT_EQ(nw.PrepareContext(0x101, 1), 0u);
     EXPECT_EQ(client.Count("DSGetContextText"), 0u);
-    EXPECT_EQ(client.contextWrites, (std::vector<std::pair<uint32_t, std::string>>{
-                                        {ContextKey::NameContext, "[Root]"}}));
+    EXPECT_EQ(client.contextWrites,
+              (std::vector<std::pair<uint32_t, std::string>>{{ContextKey::NameContext, "[Root]"}}));
 }
 
 TEST_F(StartupNamesTest, PrepareContextStopsAtTheFirstFailure) {
@@ -215,9 +210,8 @@ TEST_F(StartupNamesTest, NameToIdAsksDirectoryServicesFirstThenTheBinderyLeaf) {
     client.binderyLookups.clear();
     EXPECT_EQ(nw.NameToId(2, "OU=Sales.O=ACME", id), 0u);
     EXPECT_EQ(id, 0x2002u);
-    EXPECT_EQ(client.binderyLookups,
-              (std::vector<std::pair<std::string, uint16_t>>{{"SALES", ObjType::User},
-                                                             {"SALES", ObjType::Group}}));
+    EXPECT_EQ(client.binderyLookups, (std::vector<std::pair<std::string, uint16_t>>{
+                                         {"SALES", ObjType::User}, {"SALES", ObjType::Group}}));
 
     // A plain name goes to the bindery in its own case.
     EXPECT_EQ(nw.NameToId(2, "guest", id), 0u);
