@@ -23,12 +23,12 @@ using Lines = std::vector<std::string>;
 constexpr uint16_t kAllButSupervisor = NwRight::All & ~NwRight::Supervisor;
 
 class NetWareWalkTest : public ::testing::Test {
-protected:
+  protected:
     NetWareWalkTest() : client(Servers(scratch)) {
         for (uint8_t i = 0; i < kOptionCount; ++i) options.SetTicked(i, false);
-        for (CopyOption o : {CopySubdirectories, CreateDirectoriesOnTarget, KeepOwner,
-                             KeepDirectoryTrustees, KeepFileTrustees, KeepInheritedRightsMask,
-                             KeepSpaceLimitations}) {
+        for (CopyOption o :
+             {CopySubdirectories, CreateDirectoriesOnTarget, KeepOwner, KeepDirectoryTrustees,
+              KeepFileTrustees, KeepInheritedRightsMask, KeepSpaceLimitations}) {
             options.SetTicked(o, true);
         }
     }
@@ -81,12 +81,10 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     WriteTrustees(a, {{Fs1Sales, 0x41}});
 
     Run("FS1/DATA/SRC", "FS2/DATA/TGT");
-    EXPECT_EQ(sink.List(), (Lines{"   ROOT.TXT copied",
-                                  P("FS1/DATA/SRC/A"),
-                                  "   A.TXT copied",
-                                  P("FS1/DATA/SRC/B"),
-                                  "  Insufficient rights to grant rights on target",
-                                  "   B.TXT copied"}));
+    EXPECT_EQ(
+        sink.List(),
+        (Lines{"   ROOT.TXT copied", P("FS1/DATA/SRC/A"), "   A.TXT copied", P("FS1/DATA/SRC/B"),
+               "  Insufficient rights to grant rights on target", "   B.TXT copied"}));
     EXPECT_TRUE(dialogs.Asked().empty());
 
     // A's directory metadata arrived, translated to FS2's identifiers; the roots' did not.
@@ -125,8 +123,10 @@ TEST_F(NetWareWalkTest, DirectoryStepOrderAndHandleRelease) {
     std::vector<std::string> step;
     bool in = false;
     for (const std::string& op : ops) {
-        if (op == "ScanTrustees") in = true;
-        if (in) step.push_back(op);
+        if (op == "ScanTrustees")
+            in = true;
+        if (in)
+            step.push_back(op);
         if (in && op == "DeallocateDirectoryHandle" && step.size() > 1 &&
             step[step.size() - 2] == "DeallocateDirectoryHandle") {
             break;

@@ -49,8 +49,9 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
         // second pass refreshes no locations, so there the two roots' connection decides.
         const bool sameConnection =
             run_.SecondPass ? rootsSameConnection_ : netware_.State().SameConnection;
-        run_.LastErrorCode = sameConnection ? netware_.NetWareCopyFile(file, counterpart)
-                                            : CopyResultCode(ShellCopyFile(file, counterpart));
+        run_.LastErrorCode = sameConnection
+                                 ? netware_.NetWareCopyFile(file, counterpart, entry.size)
+                                 : CopyResultCode(ShellCopyFile(file, counterpart));
         copied = run_.LastErrorCode == 0;
         if (!copied) {
             run_.RunState = static_cast<int16_t>(
