@@ -27,7 +27,8 @@ std::string DsKey(const std::string& name) {
     std::string part;
     while (std::getline(in, part, '.')) {
         const size_t eq = part.find('=');
-        key += (key.empty() ? "" : ".") + EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
+        key += (key.empty() ? "" : ".") +
+               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
     }
     return key;
 }
@@ -168,7 +169,10 @@ AdminResult EmulatedAdmin::Grant(const std::string& path, const std::string& obj
         return r;
     }
     std::vector<EmuTrustee> trustees;
-    ReadTrustees(loc.local, trustees);
+    int error = 0;
+    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+        return Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+    }
     bool replaced = false;
     for (EmuTrustee& t : trustees) {
         if (t.id == id) {
@@ -190,7 +194,10 @@ AdminResult EmulatedAdmin::Revoke(const std::string& path, const std::string& ob
         return r;
     }
     std::vector<EmuTrustee> trustees;
-    ReadTrustees(loc.local, trustees);
+    int error = 0;
+    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+        return Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+    }
     std::vector<EmuTrustee> kept;
     for (const EmuTrustee& t : trustees) {
         if (t.id != id) {

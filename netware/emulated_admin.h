@@ -18,7 +18,7 @@ struct AdminResult {
 };
 
 class EmulatedAdmin {
-public:
+  public:
     explicit EmulatedAdmin(EmulatedConfig config) : network_(std::move(config)) {}
 
     // "key: value" lines: path, server, tree, volume path, owner, trustees, irm, limit, login,
@@ -35,7 +35,7 @@ public:
     AdminResult Limit(const std::string& path, const std::string& kb) const;
     AdminResult Rights(const std::string& path) const;
 
-private:
+  private:
     bool Locate(const std::string& path, EmuLocation& loc, AdminResult& result) const;
     bool FindObject(const EmuLocation& loc, const std::string& object, uint32_t& id,
                     AdminResult& result) const;

@@ -11,7 +11,7 @@ namespace {
 using Scratch = testing::TempDir;
 
 class NwEmuTest : public ::testing::Test {
-protected:
+  protected:
     NwEmuTest() : config(scratch.Path("cfg.ini")) {
         const AdminResult r = Run({"demo", scratch.Path("demo")});
         EXPECT_EQ(0, r.status) << r.err;
@@ -22,7 +22,8 @@ protected:
         return RunNwEmu(args);
     }
     std::string Fs(int server, const std::string& rel) {
-        return scratch.Path("demo/FS" + std::to_string(server) + "/DATA" + (rel.empty() ? "" : "/" + rel));
+        return scratch.Path("demo/FS" + std::to_string(server) + "/DATA" +
+                            (rel.empty() ? "" : "/" + rel));
     }
     std::string Show(const std::string& path) {
         const AdminResult r = Run({"show", path});
@@ -58,7 +59,8 @@ TEST_F(NwEmuTest, DemoBuildsTheServersAndTellsWhereToLook) {
                   "login: JSMITH 0x01000011\n"
                   "effective: [ RWCEMFA]\n",
               Show(Fs(1, "PROJECTS/ALPHA")));
-    EXPECT_NE(std::string::npos, Show(Fs(1, "PROJECTS/readme.txt")).find("owner: ADMIN 0x01000001\n"));
+    EXPECT_NE(std::string::npos,
+              Show(Fs(1, "PROJECTS/readme.txt")).find("owner: ADMIN 0x01000001\n"));
     EXPECT_NE(std::string::npos, Show(Fs(3, "")).find("tree: -\n"));
     EXPECT_NE(std::string::npos, Show(Fs(3, "")).find("limit: -\n"));
 
@@ -151,8 +153,12 @@ TEST_F(NwEmuTest, WrongRequestsAreRefusedWithAReason) {
         {{"grant", Fs(3, "TARGET"), "ADMIN", "R"}, 1, "no object 'ADMIN' on server FS3"},
         {{"grant", Fs(1, "COPY"), "MBROWN", "RQ"}, 2, "rights must be letters of [SRWCEMFA]"},
         {{"revoke", Fs(1, "COPY"), "MBROWN"}, 1, "MBROWN is not a trustee of " + Fs(1, "COPY")},
-        {{"limit", Fs(1, "PROJECTS/readme.txt"), "10"}, 1, Fs(1, "PROJECTS/readme.txt") + ": space limits belong to directories"},
-        {{"limit", Fs(1, ""), "10"}, 1, Fs(1, "") + ": the root of a volume carries no directory space limit"},
+        {{"limit", Fs(1, "PROJECTS/readme.txt"), "10"},
+         1,
+         Fs(1, "PROJECTS/readme.txt") + ": space limits belong to directories"},
+        {{"limit", Fs(1, ""), "10"},
+         1,
+         Fs(1, "") + ": the root of a volume carries no directory space limit"},
         {{"limit", Fs(1, "COPY"), "-5"}, 2, "the limit must be a number of KB or 'none'"},
         {{"show", scratch.path()}, 1, scratch.path() + ": not on a volume of the emulated servers"},
         {{"show", Fs(1, "nothing")}, 1, Fs(1, "nothing") + ": does not exist"},

@@ -27,7 +27,8 @@ std::string DsKey(const std::string& name) {
     std::string part;
     while (std::getline(in, part, '.')) {
         const size_t eq = part.find('=');
-        key += (key.empty() ? "" : ".") + EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
+        key += (key.empty() ? "" : ".") +
+               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
     }
     return key;
 }
@@ -70,7 +71,7 @@ std::string AbsoluteName(const std::string& name, const std::string& nameContext
 }
 
 class EmuErrorLibrary : public NWErrorLibrary {
-public:
+  public:
     explicit EmuErrorLibrary(bool hasFunction) : hasFunction_(hasFunction) {}
     bool HasNWstrerror() const override { return hasFunction_; }
     std::string NWstrerror(uint32_t code) override {
@@ -78,7 +79,7 @@ public:
         return text.empty() ? "Unknown error" : text;
     }
 
-private:
+  private:
     bool hasFunction_;
 };
 
@@ -131,35 +132,64 @@ std::string EmuCodeText(uint32_t code) {
 
 const char* NwOpName(NwOp op) {
     switch (op) {
-        case NwOp::CallsInit: return "CallsInit";
-        case NwOp::ConnLayerInit: return "ConnLayerInit";
-        case NwOp::GetPrimaryConnRef: return "GetPrimaryConnRef";
-        case NwOp::OpenConnByReference: return "OpenConnByReference";
-        case NwOp::GetConnInfoText: return "GetConnInfoText";
-        case NwOp::GetConnInfoValue: return "GetConnInfoValue";
-        case NwOp::DSCreateContext: return "DSCreateContext";
-        case NwOp::DSFreeContext: return "DSFreeContext";
-        case NwOp::DSGetContextText: return "DSGetContextText";
-        case NwOp::DSSetContextText: return "DSSetContextText";
-        case NwOp::DSMapIDToName: return "DSMapIDToName";
-        case NwOp::DSMapNameToID: return "DSMapNameToID";
-        case NwOp::GetObjectName: return "GetObjectName";
-        case NwOp::GetObjectID: return "GetObjectID";
-        case NwOp::ParsePath: return "ParsePath";
-        case NwOp::GetEffectiveRights: return "GetEffectiveRights";
-        case NwOp::AllocTemporaryDirectoryHandle: return "AllocTemporaryDirectoryHandle";
-        case NwOp::DeallocateDirectoryHandle: return "DeallocateDirectoryHandle";
-        case NwOp::ScanTrustees: return "ScanTrustees";
-        case NwOp::AddTrustee: return "AddTrustee";
-        case NwOp::GetOwningNameSpace: return "GetOwningNameSpace";
-        case NwOp::ObtainEntryInfo: return "ObtainEntryInfo";
-        case NwOp::ModifyDosInfo: return "ModifyDosInfo";
-        case NwOp::GetDirSpaceLimitList: return "GetDirSpaceLimitList";
-        case NwOp::SetDirSpaceLimit: return "SetDirSpaceLimit";
-        case NwOp::ScanDirEntryInfo: return "ScanDirEntryInfo";
-        case NwOp::ModifyDirEntry: return "ModifyDirEntry";
-        case NwOp::FileServerFileCopy: return "FileServerFileCopy";
-        case NwOp::LoadErrorLibrary: return "LoadErrorLibrary";
+        case NwOp::CallsInit:
+            return "CallsInit";
+        case NwOp::ConnLayerInit:
+            return "ConnLayerInit";
+        case NwOp::GetPrimaryConnRef:
+            return "GetPrimaryConnRef";
+        case NwOp::OpenConnByReference:
+            return "OpenConnByReference";
+        case NwOp::GetConnInfoText:
+            return "GetConnInfoText";
+        case NwOp::GetConnInfoValue:
+            return "GetConnInfoValue";
+        case NwOp::DSCreateContext:
+            return "DSCreateContext";
+        case NwOp::DSFreeContext:
+            return "DSFreeContext";
+        case NwOp::DSGetContextText:
+            return "DSGetContextText";
+        case NwOp::DSSetContextText:
+            return "DSSetContextText";
+        case NwOp::DSMapIDToName:
+            return "DSMapIDToName";
+        case NwOp::DSMapNameToID:
+            return "DSMapNameToID";
+        case NwOp::GetObjectName:
+            return "GetObjectName";
+        case NwOp::GetObjectID:
+            return "GetObjectID";
+        case NwOp::ParsePath:
+            return "ParsePath";
+        case NwOp::GetEffectiveRights:
+            return "GetEffectiveRights";
+        case NwOp::AllocTemporaryDirectoryHandle:
+            return "AllocTemporaryDirectoryHandle";
+        case NwOp::DeallocateDirectoryHandle:
+            return "DeallocateDirectoryHandle";
+        case NwOp::ScanTrustees:
+            return "ScanTrustees";
+        case NwOp::AddTrustee:
+            return "AddTrustee";
+        case NwOp::GetOwningNameSpace:
+            return "GetOwningNameSpace";
+        case NwOp::ObtainEntryInfo:
+            return "ObtainEntryInfo";
+        case NwOp::ModifyDosInfo:
+            return "ModifyDosInfo";
+        case NwOp::GetDirSpaceLimitList:
+            return "GetDirSpaceLimitList";
+        case NwOp::SetDirSpaceLimit:
+            return "SetDirSpaceLimit";
+        case NwOp::ScanDirEntryInfo:
+            return "ScanDirEntryInfo";
+        case NwOp::ModifyDirEntry:
+            return "ModifyDirEntry";
+        case NwOp::FileServerFileCopy:
+            return "FileServerFileCopy";
+        case NwOp::LoadErrorLibrary:
+            return "LoadErrorLibrary";
     }
     return "?";
 }
@@ -289,8 +319,8 @@ NWCCODE EmulatedClient::GetPrimaryConnRef(uint32_t& reference) {
     }));
 }
 
-NWCCODE EmulatedClient::OpenConnByReference(uint32_t reference, uint32_t accessMode,
-                                            uint32_t flags, NWCONN_HANDLE& conn) {
+NWCCODE EmulatedClient::OpenConnByReference(uint32_t reference, uint32_t accessMode, uint32_t flags,
+                                            NWCONN_HANDLE& conn) {
     const std::string args = "ref=" + Hex(reference) + " mode=" + std::to_string(accessMode) +
                              " flags=" + std::to_string(flags);
     return static_cast<NWCCODE>(Run(NwOp::OpenConnByReference, args, [&]() -> uint32_t {
@@ -391,7 +421,8 @@ NWDSCCODE EmulatedClient::DSGetContextText(NWDSContextHandle context, uint32_t k
 
 NWDSCCODE EmulatedClient::DSSetContextText(NWDSContextHandle context, uint32_t key,
                                            const std::string& value) {
-    const std::string args = "ctx=" + Hex(context) + " key=" + std::to_string(key) + " value=" + value;
+    const std::string args =
+        "ctx=" + Hex(context) + " key=" + std::to_string(key) + " value=" + value;
     return Run(NwOp::DSSetContextText, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
         if (it == contexts_.end()) {
@@ -410,7 +441,8 @@ NWDSCCODE EmulatedClient::DSSetContextText(NWDSContextHandle context, uint32_t k
 
 NWDSCCODE EmulatedClient::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn,
                                         NWObjectID id, std::string& name) {
-    const std::string args = "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " id=" + Hex(id);
+    const std::string args =
+        "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " id=" + Hex(id);
     name.clear();
     return Run(NwOp::DSMapIDToName, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
@@ -436,7 +468,8 @@ NWDSCCODE EmulatedClient::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE
 
 NWDSCCODE EmulatedClient::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE conn,
                                         const std::string& name, NWObjectID& id) {
-    const std::string args = "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " name=" + name;
+    const std::string args =
+        "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " name=" + name;
     return Run(NwOp::DSMapNameToID, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
         if (it == contexts_.end()) {
@@ -521,8 +554,8 @@ NWCCODE EmulatedClient::ParsePath(const std::string& path, NWCONN_HANDLE& conn,
 
 NWCCODE EmulatedClient::GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                            const std::string& path, uint16_t& rights) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path;
+    const std::string args =
+        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
     rights = 0;
     return static_cast<NWCCODE>(Run(NwOp::GetEffectiveRights, args, [&]() -> uint32_t {
         EmuLocation loc;
@@ -543,34 +576,33 @@ NWCCODE EmulatedClient::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
                                                       const std::string& path,
                                                       NWDIR_HANDLE& newHandle,
                                                       uint8_t& rightsMask) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path;
+    const std::string args =
+        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
     newHandle = 0;
     rightsMask = 0;
-    return static_cast<NWCCODE>(
-        Run(NwOp::AllocTemporaryDirectoryHandle, args, [&]() -> uint32_t {
-            EmuLocation loc;
-            if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
-                return code;
+    return static_cast<NWCCODE>(Run(NwOp::AllocTemporaryDirectoryHandle, args, [&]() -> uint32_t {
+        EmuLocation loc;
+        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+            return code;
+        }
+        if (!loc.IsDirectory()) {
+            return EmuCode::InvalidPath;
+        }
+        const int s = ServerOf(conn);
+        auto& handles = dirHandles_[static_cast<size_t>(s)];
+        const int limit = network_.Server(s).handleLimit;
+        // The lowest free number, as servers hand them out.
+        for (int h = 1; h <= limit; ++h) {
+            const NWDIR_HANDLE handle = static_cast<NWDIR_HANDLE>(h);
+            if (handles.count(handle) == 0) {
+                handles[handle] = loc;
+                newHandle = handle;
+                rightsMask = static_cast<uint8_t>(network_.LoginRights(loc) & 0xFF);
+                return 0;
             }
-            if (!loc.IsDirectory()) {
-                return EmuCode::InvalidPath;
-            }
-            const int s = ServerOf(conn);
-            auto& handles = dirHandles_[static_cast<size_t>(s)];
-            const int limit = network_.Server(s).handleLimit;
-            // The lowest free number, as servers hand them out.
-            for (int h = 1; h <= limit; ++h) {
-                const NWDIR_HANDLE handle = static_cast<NWDIR_HANDLE>(h);
-                if (handles.count(handle) == 0) {
-                    handles[handle] = loc;
-                    newHandle = handle;
-                    rightsMask = static_cast<uint8_t>(network_.LoginRights(loc) & 0xFF);
-                    return 0;
-                }
-            }
-            return EmuCode::NoMoreDirHandles;
-        }));
+        }
+        return EmuCode::NoMoreDirHandles;
+    }));
 }
 
 NWCCODE EmulatedClient::DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
@@ -608,7 +640,8 @@ NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
         // its groups').
         std::vector<EmuTrustee> visible;
         const uint16_t rights = network_.LoginRights(loc);
-        const std::vector<uint32_t> mine = network_.SecurityIds(loc.server, network_.LoginId(loc.server));
+        const std::vector<uint32_t> mine =
+            network_.SecurityIds(loc.server, network_.LoginId(loc.server));
         for (const EmuTrustee& t : all) {
             if ((rights & (NwRight::AccessControl | NwRight::Supervisor)) != 0 ||
                 std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
@@ -632,7 +665,8 @@ NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                    const std::string& path, NWObjectID id, uint16_t rights) {
     const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " id=" + Hex(id) + " rights=" + RightsLetters(rights);
+                             " path=" + path + " id=" + Hex(id) +
+                             " rights=" + RightsLetters(rights);
     return static_cast<NWCCODE>(Run(NwOp::AddTrustee, args, [&]() -> uint32_t {
         EmuLocation loc;
         if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
@@ -645,7 +679,10 @@ NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
             return EmuCode::NoSuchObject;
         }
         std::vector<EmuTrustee> trustees;
-        ReadTrustees(loc.local, trustees);
+        int error = 0;
+        if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+            return EmuCode::MetadataNotStored;
+        }
         bool replaced = false;
         for (EmuTrustee& t : trustees) {
             if (t.id == id) {
@@ -664,8 +701,8 @@ NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 
 NWCCODE EmulatedClient::GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                            const std::string& path, uint8_t& nameSpace) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path;
+    const std::string args =
+        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
     nameSpace = 0;
     return static_cast<NWCCODE>(Run(NwOp::GetOwningNameSpace, args, [&]() -> uint32_t {
         EmuLocation loc;
@@ -705,7 +742,8 @@ NWCCODE EmulatedClient::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHand
             return EmuCode::Failure;  // directories are found only when asked for
         }
         info.ownerId = network_.OwnerOf(loc);
-        info.attributes = (S_ISDIR(st.st_mode) ? 0x10u : 0u) | ((st.st_mode & 0222) == 0 ? 0x01u : 0u);
+        info.attributes =
+            (S_ISDIR(st.st_mode) ? 0x10u : 0u) | ((st.st_mode & 0222) == 0 ? 0x01u : 0u);
         return 0;
     }));
 }
@@ -715,8 +753,8 @@ NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle
                                       uint16_t searchAttributes, uint32_t modifyMask,
                                       const DosInfo& info) {
     const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " ns=" + std::to_string(nameSpace) + " attr=" +
-                             Hex(searchAttributes) + " mask=" + Hex(modifyMask) +
+                             " path=" + path + " ns=" + std::to_string(nameSpace) +
+                             " attr=" + Hex(searchAttributes) + " mask=" + Hex(modifyMask) +
                              " owner=" + Hex(info.ownerId);
     return static_cast<NWCCODE>(Run(NwOp::ModifyDosInfo, args, [&]() -> uint32_t {
         if (nameSpace != 0 && nameSpace != kLongNameSpace) {
@@ -934,8 +972,9 @@ NWCCODE EmulatedClient::FileServerFileCopy(FileHandle source, FileHandle target,
         // The data stays in the kernel (and on file systems that can, on the storage side);
         // where the kernel refuses, the copy goes through a buffer.
         while (left > 0 && offload) {
-            const ssize_t n = ::copy_file_range(in, &inOff, out, &outOff,
-                                                static_cast<size_t>(std::min<uint64_t>(left, 1u << 30)), 0);
+            const ssize_t n =
+                ::copy_file_range(in, &inOff, out, &outOff,
+                                  static_cast<size_t>(std::min<uint64_t>(left, 1u << 30)), 0);
             if (n < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -957,7 +996,8 @@ NWCCODE EmulatedClient::FileServerFileCopy(FileHandle source, FileHandle target,
         if (!offload) {
             char buf[65536];
             while (left > 0 && error == 0) {
-                const ssize_t r = ::pread(in, buf, static_cast<size_t>(std::min<uint64_t>(left, sizeof buf)), inOff);
+                const ssize_t r = ::pread(
+                    in, buf, static_cast<size_t>(std::min<uint64_t>(left, sizeof buf)), inOff);
                 if (r < 0) {
                     if (errno != EINTR) {
                         error = errno;
@@ -969,7 +1009,8 @@ NWCCODE EmulatedClient::FileServerFileCopy(FileHandle source, FileHandle target,
                 }
                 ssize_t done = 0;
                 while (done < r && error == 0) {
-                    const ssize_t w = ::pwrite(out, buf + done, static_cast<size_t>(r - done), outOff);
+                    const ssize_t w =
+                        ::pwrite(out, buf + done, static_cast<size_t>(r - done), outOff);
                     if (w < 0) {
                         if (errno != EINTR) {
                             error = errno;

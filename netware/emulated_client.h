@@ -28,7 +28,7 @@ constexpr uint16_t IoError = 0x8983;
 constexpr uint16_t NoModifyPrivileges = 0x898C;
 constexpr uint16_t InvalidFileHandle = 0x8988;
 constexpr uint16_t BadDirectoryHandle = 0x899B;
-constexpr uint16_t InvalidPath = 0x899C;        // also: no more trustees
+constexpr uint16_t InvalidPath = 0x899C;  // also: no more trustees
 constexpr uint16_t NoMoreDirHandles = 0x899D;
 constexpr uint16_t MetadataNotStored = 0x89A1;
 constexpr uint16_t InvalidNameSpace = 0x89BF;
@@ -86,7 +86,7 @@ struct NwCall {
 };
 
 class EmulatedClient : public NetWareClient {
-public:
+  public:
     explicit EmulatedClient(EmulatedConfig config);
 
     // --- For tests ---
@@ -166,7 +166,7 @@ public:
                                uint32_t& bytesCopied) override;
     std::unique_ptr<NWErrorLibrary> LoadErrorLibrary() override;
 
-private:
+  private:
     struct Fault {
         uint32_t code = 0;
         int nth = 0;   // 0: every call

@@ -42,7 +42,7 @@ std::string Slurp(const std::string& path) {
 }
 
 class EmulatedClientTest : public ::testing::Test {
-protected:
+  protected:
     EmulatedClientTest() : client(StandardServers(scratch)) {
         fs1 = client.ConnectionOf("FS1");
         fs2 = client.ConnectionOf("FS2");
@@ -72,7 +72,8 @@ TEST_F(EmulatedClientTest, ParsePathGivesTheServersConnectionAndVolumePath) {
         {scratch.Path("FS1/DATA/"), fs1, "DATA:"},
         {scratch.Path("FS1/DATA/Projects/Alpha"), fs1, "DATA:Projects\\Alpha"},
         {scratch.Path("FS1/DATA/Projects/./Alpha/../Alpha/"), fs1, "DATA:Projects\\Alpha"},
-        {scratch.Path("FS1/DATA/Projects/new.txt"), fs1, "DATA:Projects\\new.txt"},  // not yet there
+        {scratch.Path("FS1/DATA/Projects/new.txt"), fs1,
+         "DATA:Projects\\new.txt"},  // not yet there
         {scratch.Path("FS2/DATA"), fs2, "DATA:"},
         {scratch.Path("FS3/DATA/x"), fs3, "DATA:x"},
     };
@@ -90,7 +91,8 @@ TEST_F(EmulatedClientTest, ParsePathGivesTheServersConnectionAndVolumePath) {
     EXPECT_NE(fs2, fs3);
 
     // A link to a volume directory lands on the volume; anything outside fails.
-    ASSERT_EQ(0, ::symlink(scratch.Path("FS1/DATA/Projects").c_str(), scratch.Path("link").c_str()));
+    ASSERT_EQ(0,
+              ::symlink(scratch.Path("FS1/DATA/Projects").c_str(), scratch.Path("link").c_str()));
     NWCONN_HANDLE conn = 0;
     NWDIR_HANDLE dh = 0;
     std::string vp;
@@ -109,11 +111,17 @@ TEST_F(EmulatedClientTest, VolumePathsFindEntriesWithoutRegardToCaseButNeverLeav
     uint16_t r = 0;
     EXPECT_EQ(0, client.GetEffectiveRights(fs1, 0, "data:PROJECTS\\alpha", r));
     EXPECT_EQ(0, client.GetEffectiveRights(fs1, 0, "FS1/DATA:Projects/Alpha", r));
-    for (const char* bad : {"DATA:Projects\\..\\..\\..", "DATA:missing", "SYS:", "nocolon",
-                                   "FS2/DATA:Projects"}) {
+    for (const char* bad :
+         {"DATA:Projects\\..\\..\\..", "DATA:missing", "SYS:", "nocolon", "FS2/DATA:Projects"}) {
         EXPECT_EQ(EmuCode::InvalidPath, client.GetEffectiveRights(fs1, 0, bad, r)) << bad;
     }
     EXPECT_EQ(EmuCode::InvalidConnection, client.GetEffectiveRights(99, 0, "DATA:", r));
+
+    // A link inside the volume is an entry, but no way out of the volume.
+    scratch.File("outside/secret.txt", "s");
+    ASSERT_EQ(0, ::symlink(scratch.Path("outside").c_str(), scratch.Path("FS1/DATA/out").c_str()));
+    EXPECT_EQ(0, client.GetEffectiveRights(fs1, 0, "DATA:out", r));
+    EXPECT_EQ(EmuCode::InvalidPath, client.GetEffectiveRights(fs1, 0, "DATA:out\\secret.txt", r));
 }
 
 TEST_F(EmulatedClientTest, ConnectionInformation) {
@@ -157,15 +165,15 @@ TEST_F(EmulatedClientTest, EffectiveRightsFollowTheNetWareRule) {
     const std::string d = Fs1("A/B/C/D");
     const std::string f = scratch.File("FS1/DATA/A/B/C/D/file.txt", "x");
     Grant(root, Fs1Jsmith, "RWCEMFA");
-    ASSERT_EQ(0, WriteMask(b, Letters("RF")));          // B passes Read and File Scan only
-    Grant(b, Fs1Sales, "RWF");                           // the group gets more in B
-    ASSERT_EQ(0, WriteMask(c, Letters("SRWCEMF")));     // C blocks Access Control
-    Grant(d, Fs1Jsmith, "R");                            // explicit, replaces what came down
-    ASSERT_EQ(0, WriteMask(f, 0));                       // the file blocks everything inherited
+    ASSERT_EQ(0, WriteMask(b, Letters("RF")));       // B passes Read and File Scan only
+    Grant(b, Fs1Sales, "RWF");                       // the group gets more in B
+    ASSERT_EQ(0, WriteMask(c, Letters("SRWCEMF")));  // C blocks Access Control
+    Grant(d, Fs1Jsmith, "R");                        // explicit, replaces what came down
+    ASSERT_EQ(0, WriteMask(f, 0));                   // the file blocks everything inherited
 
     EXPECT_EQ(Letters("RWCEMFA"), Rights(fs1, "DATA:"));
     EXPECT_EQ(Letters("RWCEMFA"), Rights(fs1, "DATA:A"));
-    EXPECT_EQ(Letters("RWF"), Rights(fs1, "DATA:A\\B"));     // R F from above, R W F via SALES
+    EXPECT_EQ(Letters("RWF"), Rights(fs1, "DATA:A\\B"));  // R F from above, R W F via SALES
     EXPECT_EQ(Letters("RWF"), Rights(fs1, "DATA:A\\B\\C"));
     EXPECT_EQ(Letters("RWF"), Rights(fs1, "DATA:A\\B\\C\\D"));  // own R plus SALES' RWF
     EXPECT_EQ(0, Rights(fs1, "DATA:A\\B\\C\\D\\file.txt"));
@@ -190,7 +198,8 @@ TEST_F(EmulatedClientTest, EffectiveRightsFollowTheNetWareRule) {
 TEST_F(EmulatedClientTest, TrusteesComeInBatchesOfTwentyAndEndWithACode) {
     EmulatedConfig config = StandardServers(scratch);
     for (uint32_t i = 0; i < 25; ++i) {
-        config.servers[0].User("U" + std::to_string(i), 0x05000000 + i, "CN=U" + std::to_string(i) + ".O=ACME");
+        config.servers[0].User("U" + std::to_string(i), 0x05000000 + i,
+                               "CN=U" + std::to_string(i) + ".O=ACME");
     }
     EmulatedClient many(config);
     Grant(scratch.Path("FS1/DATA"), Fs1Jsmith, "A");
@@ -214,7 +223,8 @@ TEST_F(EmulatedClientTest, TrusteesComeInBatchesOfTwentyAndEndWithACode) {
             }
             int n = 0;
             while (n < kTrusteeBatchSize && batch[static_cast<size_t>(n)].objectId != 0) {
-                seen.push_back({batch[static_cast<size_t>(n)].objectId, batch[static_cast<size_t>(n)].rights});
+                seen.push_back(
+                    {batch[static_cast<size_t>(n)].objectId, batch[static_cast<size_t>(n)].rights});
                 ++n;
             }
             batchSizes.push_back(n);
@@ -266,7 +276,8 @@ TEST_F(EmulatedClientTest, AddingATrusteeReplacesItsAssignmentAndNeedsAccessCont
     ASSERT_EQ(0, WriteMask(locked, Letters("RWCEF")));
     Grant(locked, Fs1Mbrown, "R");
     Grant(locked, Fs1Sales, "RF");
-    EXPECT_EQ(EmuCode::NoModifyPrivileges, client.AddTrustee(fs1, 0, "DATA:Locked", Fs1Mbrown, 0xFF));
+    EXPECT_EQ(EmuCode::NoModifyPrivileges,
+              client.AddTrustee(fs1, 0, "DATA:Locked", Fs1Mbrown, 0xFF));
     DosInfo owner;
     owner.ownerId = Fs1Mbrown;
     EXPECT_EQ(EmuCode::NoModifyPrivileges,
@@ -295,6 +306,24 @@ TEST_F(EmulatedClientTest, AddingATrusteeReplacesItsAssignmentAndNeedsAccessCont
     ASSERT_EQ(0, client.ScanTrustees(fs1, 0, "DATA:Locked", scan, batch));
     EXPECT_EQ(Fs1Sales, batch[0].objectId);
     EXPECT_EQ(0u, batch[1].objectId);
+}
+
+TEST_F(EmulatedClientTest, ALongTrusteeListIsReadWholeAndKeptByAnAdd) {
+    Grant(scratch.Path("FS1/DATA"), Fs1Jsmith, "RWCEMFA");
+    const std::string dir = Fs1("Crowded");
+    std::vector<EmuTrustee> many;
+    for (uint32_t i = 1; i <= 700; ++i) {
+        many.push_back({0x07000000 + i, NwRight::Read});
+    }
+    if (WriteTrustees(dir, many) != 0) {
+        GTEST_SKIP() << "this file system keeps no attribute values of 10 KB";
+    }
+    std::vector<EmuTrustee> read;
+    ASSERT_TRUE(ReadTrustees(dir, read));
+    EXPECT_EQ(700u, read.size());
+    ASSERT_EQ(0, client.AddTrustee(fs1, 0, "DATA:Crowded", Fs1Mbrown, NwRight::Read));
+    ASSERT_TRUE(ReadTrustees(dir, read));
+    EXPECT_EQ(701u, read.size());
 }
 
 TEST_F(EmulatedClientTest, OwnerDefaultsToTheLoginAndCanBeChanged) {
@@ -362,7 +391,8 @@ TEST_F(EmulatedClientTest, IdentitiesTranslateWithinTheTreeAndThroughTheBindery)
     // TEMP has no object on FS2; FS3 speaks no directory services.
     ASSERT_EQ(0u, client.DSMapIDToName(ctx, fs1, Fs1Temp, name));
     EXPECT_EQ(EmuCode::DSNoSuchEntry, client.DSMapNameToID(ctx, fs2, name, id));
-    EXPECT_EQ(EmuCode::DSWrongTree, client.DSMapNameToID(ctx, fs3, "CN=JSMITH.OU=SALES.O=ACME", id));
+    EXPECT_EQ(EmuCode::DSWrongTree,
+              client.DSMapNameToID(ctx, fs3, "CN=JSMITH.OU=SALES.O=ACME", id));
     EXPECT_EQ(EmuCode::DSNoSuchEntry, client.DSMapIDToName(ctx, fs1, 0x0BADBAD0, name));
     EXPECT_EQ("", name);
 
@@ -417,7 +447,8 @@ TEST_F(EmulatedClientTest, DirectoryHandlesAreNumberedPerConnectionAndRunOut) {
         ASSERT_EQ(0, small.AllocTemporaryDirectoryHandle(fs2, 0, "DATA:X", h[i], mask));
         EXPECT_EQ(i + 1, h[i]);
     }
-    EXPECT_EQ(EmuCode::NoMoreDirHandles, small.AllocTemporaryDirectoryHandle(fs2, 0, "DATA:X", h[3], mask));
+    EXPECT_EQ(EmuCode::NoMoreDirHandles,
+              small.AllocTemporaryDirectoryHandle(fs2, 0, "DATA:X", h[3], mask));
     EXPECT_EQ(0, h[3]);
     // Another connection has its own numbers.
     NWDIR_HANDLE other = 0;
@@ -433,9 +464,11 @@ TEST_F(EmulatedClientTest, DirectoryHandlesAreNumberedPerConnectionAndRunOut) {
     EXPECT_EQ(3u, small.HeldDirHandles(fs2));
     // Handles stand for directories only, and a handle is a base for relative paths.
     scratch.File("FS2/DATA/X/f.txt");
-    EXPECT_EQ(EmuCode::InvalidPath, small.AllocTemporaryDirectoryHandle(fs1, 0, "DATA:nothing", other, mask));
+    EXPECT_EQ(EmuCode::InvalidPath,
+              small.AllocTemporaryDirectoryHandle(fs1, 0, "DATA:nothing", other, mask));
     EXPECT_EQ(0, small.DeallocateDirectoryHandle(fs2, 3));
-    EXPECT_EQ(EmuCode::InvalidPath, small.AllocTemporaryDirectoryHandle(fs2, 0, "DATA:X\\f.txt", other, mask));
+    EXPECT_EQ(EmuCode::InvalidPath,
+              small.AllocTemporaryDirectoryHandle(fs2, 0, "DATA:X\\f.txt", other, mask));
     uint16_t rights = 0;
     EXPECT_EQ(0, small.GetEffectiveRights(fs2, 1, "f.txt", rights));
     EXPECT_EQ(EmuCode::BadDirectoryHandle, small.GetEffectiveRights(fs2, 9, "f.txt", rights));
@@ -446,7 +479,7 @@ TEST_F(EmulatedClientTest, SpaceLimitListHasTheDirectoryAndLimitedAncestorsByLev
     const std::string a = Fs1("A");
     Fs1("A/B/C/D");
     scratch.File("FS1/DATA/A/B/big.bin", std::string(10000, 'x'));  // 3 blocks
-    scratch.File("FS1/DATA/A/small.txt", "s");                       // 1 block
+    scratch.File("FS1/DATA/A/small.txt", "s");                      // 1 block
     ASSERT_EQ(0, WriteLimit(a, 100));
     ASSERT_EQ(0, WriteLimit(scratch.Path("FS1/DATA/A/B/C"), 25));
     auto list = [&](const std::string& path) {
@@ -458,8 +491,9 @@ TEST_F(EmulatedClientTest, SpaceLimitListHasTheDirectoryAndLimitedAncestorsByLev
         client.DeallocateDirectoryHandle(fs1, dh);
         std::string text;
         for (const SpaceLimitEntry& e : entries) {
-            text += std::to_string(e.level) + ":" + (e.maximum == kNoSpaceLimit ? "none" : std::to_string(e.maximum)) +
-                    "/" + std::to_string(e.current) + " ";
+            text += std::to_string(e.level) + ":" +
+                    (e.maximum == kNoSpaceLimit ? "none" : std::to_string(e.maximum)) + "/" +
+                    std::to_string(e.current) + " ";
         }
         return text;
     };
@@ -530,7 +564,8 @@ TEST_F(EmulatedClientTest, ServerCopyWorksOnOneServerOnly) {
     EXPECT_EQ(content.size(), copied);
     EXPECT_EQ(EmuCode::NotSameServer, client.FileServerFileCopy(in, far, 0, 0, 0x7FFFFFFF, copied));
     EXPECT_EQ(0u, copied);
-    EXPECT_EQ(EmuCode::InvalidFileHandle, client.FileServerFileCopy(in, off, 0, 0, 0x7FFFFFFF, copied));
+    EXPECT_EQ(EmuCode::InvalidFileHandle,
+              client.FileServerFileCopy(in, off, 0, 0, 0x7FFFFFFF, copied));
     EXPECT_EQ(EmuCode::InvalidFileHandle, client.FileServerFileCopy(in, -1, 0, 0, 10, copied));
     // Offsets and count are honoured.
     EXPECT_EQ(0, client.FileServerFileCopy(in, out, 10, 20, 5, copied));
@@ -604,9 +639,9 @@ TEST(RightsLettersTest, WriteAndRead) {
         bool ok;
         uint16_t rights;
     } cases[] = {
-        {"[ RWCE F ]", true, 0x5B}, {"rwcef", true, 0x5B}, {"SRWCEMFA", true, NwRight::All},
+        {"[ RWCE F ]", true, 0x5B},  {"rwcef", true, 0x5B}, {"SRWCEMFA", true, NwRight::All},
         {"all", true, NwRight::All}, {"none", true, 0},     {"[]", true, 0},
-        {"A", true, 0x20},          {"RX", false, 0},       {"R]W", false, 0},
+        {"A", true, 0x20},           {"RX", false, 0},      {"R]W", false, 0},
     };
     for (const Case& c : cases) {
         uint16_t r = 0xFFFF;

@@ -44,8 +44,9 @@ bool IsGoodName(const std::string& name, size_t maxLength) {
         return false;
     }
     for (char c : name) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                        c == '_' || c == '-' || c == '!' || c == '&' || c == '@' || c == '$';
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                        (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '!' || c == '&' ||
+                        c == '@' || c == '$';
         if (!ok) {
             return false;
         }
@@ -207,8 +208,9 @@ std::string EmulatedConfig::Validate(int* line) const {
             }
         }
         if (!s.tree.empty() && !IsGoodName(s.tree, 32)) {
-            return fail(s.line, where + ": bad tree name '" + s.tree + "' (at most 32 letters, "
-                                        "digits, '_' or '-')");
+            return fail(s.line, where + ": bad tree name '" + s.tree +
+                                    "' (at most 32 letters, "
+                                    "digits, '_' or '-')");
         }
         if (s.volumes.empty()) {
             return fail(s.line, where + " has no volume");
@@ -313,8 +315,8 @@ bool ParseEmulatedConfig(const std::string& text, const std::string& fileName, E
     error.clear();
     int lineNo = 0;
     auto fail = [&](int at, const std::string& message) {
-        error = fileName + ":" + (at > 0 ? std::to_string(at) + ":" : std::string()) + " " +
-                message;
+        error =
+            fileName + ":" + (at > 0 ? std::to_string(at) + ":" : std::string()) + " " + message;
         return false;
     };
     // Group memberships are resolved at the end, so a group may name users described later.
@@ -365,9 +367,10 @@ bool ParseEmulatedConfig(const std::string& text, const std::string& fileName, E
         }
         const size_t blank = key.find_first_of(" \t");
         const std::string word = key.substr(0, blank);
-        const std::string arg = blank == std::string::npos ? std::string() : Trim(key.substr(blank));
-        const bool wantsArg = word == "volume" || word == "user" || word == "group" ||
-                              word == "member";
+        const std::string arg =
+            blank == std::string::npos ? std::string() : Trim(key.substr(blank));
+        const bool wantsArg =
+            word == "volume" || word == "user" || word == "group" || word == "member";
         if (wantsArg && arg.empty()) {
             return fail(lineNo, "'" + word + "' needs a name before '=' (" + word + " NAME = ...)");
         }

@@ -30,12 +30,12 @@ namespace ferrit {
 
 // A user or a group of one server.
 struct EmuObject {
-    std::string name;    // bindery name, capitals
-    uint32_t id = 0;     // this server's object identifier
-    uint16_t type = 0;   // 0x0100 user, 0x0200 group
-    std::string dsName;  // directory-services name; empty on a bindery-only server
+    std::string name;                  // bindery name, capitals
+    uint32_t id = 0;                   // this server's object identifier
+    uint16_t type = 0;                 // 0x0100 user, 0x0200 group
+    std::string dsName;                // directory-services name; empty on a bindery-only server
     std::vector<std::string> members;  // a group's users
-    int line = 0;                       // where the file describes it; 0 when built in memory
+    int line = 0;                      // where the file describes it; 0 when built in memory
 };
 
 struct EmuVolume {
@@ -51,7 +51,7 @@ struct EmuServer {
     std::string login;  // name of the logged-in user
     int handleLimit = 255;
     std::vector<EmuObject> objects;
-    int line = 0;       // the section heading
+    int line = 0;  // the section heading
     int loginLine = 0;
 
     EmuServer& Tree(const std::string& t);

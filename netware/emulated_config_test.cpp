@@ -21,7 +21,9 @@ std::string GoodText(EmuScratch& scratch) {
            "\n"
            "[server fs1]\n"
            "tree = acme\n"
-           "volume data = " + scratch.Path("v1") + "\n"
+           "volume data = " +
+           scratch.Path("v1") +
+           "\n"
            "volume SYS = v2\n"  // relative to the file's own directory
            "login = jsmith\n"
            "handles = 12\n"
@@ -29,7 +31,9 @@ std::string GoodText(EmuScratch& scratch) {
            "group SALES = 33554465 , CN=SALES.O=ACME\n"
            "member sales = jsmith\n"
            "  [server FS3]  \n"
-           "volume DATA = " + scratch.Path("v3") + "\n"
+           "volume DATA = " +
+           scratch.Path("v3") +
+           "\n"
            "login = JSMITH\n"
            "user JSMITH = 0x301\n";
 }
@@ -38,7 +42,8 @@ TEST(EmulatedConfigTest, ReadsEveryKindOfSetting) {
     EmuScratch scratch;
     EmulatedConfig config;
     std::string error;
-    ASSERT_TRUE(ParseEmulatedConfig(GoodText(scratch), scratch.Path("ferrit-netware.ini"), config, error))
+    ASSERT_TRUE(
+        ParseEmulatedConfig(GoodText(scratch), scratch.Path("ferrit-netware.ini"), config, error))
         << error;
     ASSERT_EQ(2u, config.servers.size());
     const EmuServer& fs1 = config.servers[0];
@@ -62,7 +67,8 @@ TEST(EmulatedConfigTest, ReadsEveryKindOfSetting) {
 
     // The written form reads back the same.
     EmulatedConfig again;
-    ASSERT_TRUE(ParseEmulatedConfig(FormatEmulatedConfig(config), "again.ini", again, error)) << error;
+    ASSERT_TRUE(ParseEmulatedConfig(FormatEmulatedConfig(config), "again.ini", again, error))
+        << error;
     EXPECT_EQ(FormatEmulatedConfig(config), FormatEmulatedConfig(again));
     EXPECT_EQ(12, again.servers[0].handleLimit);
 }
@@ -84,20 +90,27 @@ TEST(EmulatedConfigTest, MalformedFilesNameTheLineAndTheFault) {
         {head + "user JSMITH = zero\n", "4: user JSMITH needs a nonzero identifier first"},
         {head + "user JSMITH = 0\n", "4: user JSMITH needs a nonzero identifier first"},
         {head + "user = 0x10\n", "4: 'user' needs a name before '='"},
-        {head + user + "user MBROWN = 0x10\n", "5: server FS1: MBROWN and JSMITH have the same identifier 0x00000010"},
+        {head + user + "user MBROWN = 0x10\n",
+         "5: server FS1: MBROWN and JSMITH have the same identifier 0x00000010"},
         {head + user + "user jsmith = 0x11\n", "5: server FS1: object JSMITH is described twice"},
         {head + user + "handles = 300\n", "5: handles must be a number from 1 to 255"},
         {head + user + "member STAFF = JSMITH\n", "5: STAFF is not a group of server FS1"},
-        {head + user + "group STAFF = 0x20\nmember STAFF = NOBODY\n", "6: NOBODY is not a user of server FS1"},
-        {head + user + "tree = ACME\n", "4: server FS1 belongs to tree ACME, so user JSMITH needs a directory-services name"},
-        {head + "user JSMITH = 0x10, CN=JSMITH.O=ACME\n", "4: server FS1 has no tree, so user JSMITH cannot have a directory-services name"},
+        {head + user + "group STAFF = 0x20\nmember STAFF = NOBODY\n",
+         "6: NOBODY is not a user of server FS1"},
+        {head + user + "tree = ACME\n",
+         "4: server FS1 belongs to tree ACME, so user JSMITH needs a directory-services name"},
+        {head + "user JSMITH = 0x10, CN=JSMITH.O=ACME\n",
+         "4: server FS1 has no tree, so user JSMITH cannot have a directory-services name"},
         {"[server FS1]\nvolume DATA = " + dir + "\n" + user, "1: server FS1 has no login"},
         {head + "user MBROWN = 0x10\n", "3: server FS1: login JSMITH is not a user of the server"},
         {"[server FS1]\nlogin = JSMITH\n" + user, "1: server FS1 has no volume"},
         {head + user + "volume SYS = " + scratch.Path("missing") + "\n",
-         "5: server FS1: the directory of volume SYS ('" + scratch.Path("missing") + "') does not exist"},
-        {head + user + "volume SYS = " + dir + "/sub\n", "5: server FS1: the directory of volume SYS"},
-        {head + user + "[server fs1]\nvolume DATA = " + scratch.Dir("v2") + "\nlogin = JSMITH\n" + user,
+         "5: server FS1: the directory of volume SYS ('" + scratch.Path("missing") +
+             "') does not exist"},
+        {head + user + "volume SYS = " + dir + "/sub\n",
+         "5: server FS1: the directory of volume SYS"},
+        {head + user + "[server fs1]\nvolume DATA = " + scratch.Dir("v2") + "\nlogin = JSMITH\n" +
+             user,
          "5: server FS1 is described twice"},
         {"", "no server is described"},
     };
@@ -115,7 +128,7 @@ TEST(EmulatedConfigTest, MalformedFilesNameTheLineAndTheFault) {
 }
 
 class FactoryTest : public ::testing::Test {
-protected:
+  protected:
     FactoryTest() {
         const char* old = std::getenv("XDG_CONFIG_HOME");
         hadOld = old != nullptr;
@@ -154,13 +167,14 @@ TEST_F(FactoryTest, ChoosesTheEmulatedClientOnlyForASoundConfiguration) {
     scratch.File("config/ferrit-netware.ini", "[server FS1]\nvolume DATA = /nonexistent-ferrit\n");
     choice = ChooseNetWareClient();
     EXPECT_FALSE(choice.emulated);
-    EXPECT_NE(std::string::npos, choice.error.find("ferrit-netware.ini:2: server FS1: the directory"))
+    EXPECT_NE(std::string::npos,
+              choice.error.find("ferrit-netware.ini:2: server FS1: the directory"))
         << choice.error;
     EXPECT_NE(0, choice.client->CallsInit());
 
     // A sound file: the emulated client serving its servers.
-    scratch.File("config/ferrit-netware.ini", "[server FS1]\nvolume DATA = " + scratch.Dir("vol") +
-                                                  "\nlogin = U\nuser U = 1\n");
+    scratch.File("config/ferrit-netware.ini",
+                 "[server FS1]\nvolume DATA = " + scratch.Dir("vol") + "\nlogin = U\nuser U = 1\n");
     choice = ChooseNetWareClient();
     ASSERT_TRUE(choice.emulated) << choice.error;
     EXPECT_EQ("", choice.error);

@@ -25,18 +25,28 @@ constexpr const char* kLimitAttr = "user.netware.limit";
 const struct {
     char letter;
     uint16_t bit;
-} kLetters[] = {{'S', NwRight::Supervisor}, {'R', NwRight::Read},     {'W', NwRight::Write},
-                {'C', NwRight::Create},     {'E', NwRight::Erase},    {'M', NwRight::Modify},
+} kLetters[] = {{'S', NwRight::Supervisor}, {'R', NwRight::Read},         {'W', NwRight::Write},
+                {'C', NwRight::Create},     {'E', NwRight::Erase},        {'M', NwRight::Modify},
                 {'F', NwRight::FileScan},   {'A', NwRight::AccessControl}};
 
+// Reads an attribute whole, whatever its size (a long trustee list must never read as none).
 bool GetAttr(const std::string& path, const char* name, std::string& value) {
-    char buf[8192];
-    const ssize_t n = ::lgetxattr(path.c_str(), name, buf, sizeof buf);
-    if (n < 0) {
-        return false;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = ::lgetxattr(path.c_str(), name, nullptr, 0);
+        if (size < 0) {
+            return false;
+        }
+        std::string buf(static_cast<size_t>(size) + 1, '\0');
+        const ssize_t n = ::lgetxattr(path.c_str(), name, &buf[0], buf.size());
+        if (n >= 0) {
+            value.assign(buf.data(), static_cast<size_t>(n));
+            return true;
+        }
+        if (errno != ERANGE) {
+            return false;
+        }
     }
-    value.assign(buf, static_cast<size_t>(n));
-    return true;
+    return false;
 }
 
 int SetAttr(const std::string& path, const char* name, const std::string& value) {
@@ -153,7 +163,7 @@ std::string JoinVolumePath(const std::string& volume, const std::vector<std::str
     return path;
 }
 
-uint64_t UsedBytes(const std::string& dir, int depth) {
+uint64_t UsedBlocks(const std::string& dir, int depth) {
     if (depth > 64) {
         return 0;
     }
@@ -173,7 +183,7 @@ uint64_t UsedBytes(const std::string& dir, int depth) {
             continue;
         }
         if (S_ISDIR(st.st_mode)) {
-            blocks += UsedBytes(p, depth + 1);
+            blocks += UsedBlocks(p, depth + 1);
         } else if (S_ISREG(st.st_mode)) {
             blocks += (static_cast<uint64_t>(st.st_size) + kSpaceBlockBytes - 1) / kSpaceBlockBytes;
         }
@@ -229,10 +239,16 @@ bool ParseRightsLetters(const std::string& text, uint16_t& rights) {
     return true;
 }
 
-bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees) {
+bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees, int* error) {
     trustees.clear();
     std::string value;
+    if (error != nullptr) {
+        *error = 0;
+    }
     if (!GetAttr(local, kTrusteesAttr, value)) {
+        if (error != nullptr && errno != ENODATA) {
+            *error = errno;
+        }
         return false;
     }
     std::stringstream in(value);
@@ -344,10 +360,9 @@ bool EmulatedNetwork::LocateLocal(const std::string& path, EmuLocation& loc) con
     for (int s = 0; s < ServerCount(); ++s) {
         for (int v = 0; v < static_cast<int>(roots_[static_cast<size_t>(s)].size()); ++v) {
             const std::string& root = VolumeRoot(s, v);
-            const bool inside = full == root ||
-                                (full.size() > root.size() &&
-                                 full.compare(0, root.size(), root) == 0 &&
-                                 (root == "/" || full[root.size()] == '/'));
+            const bool inside = full == root || (full.size() > root.size() &&
+                                                 full.compare(0, root.size(), root) == 0 &&
+                                                 (root == "/" || full[root.size()] == '/'));
             if (inside && root.size() >= best) {
                 best = root.size();
                 loc.server = s;
@@ -372,8 +387,8 @@ bool EmulatedNetwork::LocateLocal(const std::string& path, EmuLocation& loc) con
         loc.components.push_back(part);
     }
     loc.local = full;
-    loc.volumePath = JoinVolumePath(Server(loc.server).volumes[static_cast<size_t>(loc.volume)].name,
-                                    loc.components);
+    loc.volumePath = JoinVolumePath(
+        Server(loc.server).volumes[static_cast<size_t>(loc.volume)].name, loc.components);
     return true;
 }
 
@@ -412,28 +427,39 @@ bool EmulatedNetwork::LocateVolumePath(int server, const std::string& volumePath
             c = '\\';
         }
     }
+    std::vector<std::string> parts;
     std::stringstream in(rest);
     std::string part;
     while (std::getline(in, part, '\\')) {
-        if (part.empty()) {
-            continue;
-        }
-        if (part == "." || part == ".." || part.find(':') != std::string::npos) {
+        if (part == "." || part == "..") {
             loc = EmuLocation();
             return false;
         }
-        std::string name = part;
+        if (!part.empty()) {
+            parts.push_back(part);
+        }
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::string name = parts[i];
         struct stat st;
-        if (!LstatOk(loc.local + "/" + name, st)) {
+        bool found = LstatOk(loc.local + "/" + name, st);
+        if (!found) {
             const std::string other = FindNoCase(loc.local, name);
             if (!other.empty()) {
                 name = other;
+                found = LstatOk(loc.local + "/" + name, st);
             }
+        }
+        // A server never follows a link out of its volume: only the last name may be one.
+        if (found && S_ISLNK(st.st_mode) && i + 1 < parts.size()) {
+            loc = EmuLocation();
+            return false;
         }
         loc.local += (loc.local == "/" ? "" : "/") + name;
         loc.components.push_back(name);
     }
-    loc.volumePath = JoinVolumePath(s.volumes[static_cast<size_t>(loc.volume)].name, loc.components);
+    loc.volumePath =
+        JoinVolumePath(s.volumes[static_cast<size_t>(loc.volume)].name, loc.components);
     return true;
 }
 
@@ -515,7 +541,7 @@ uint32_t EmulatedNetwork::OwnerOf(const EmuLocation& loc) const {
 }
 
 uint32_t EmulatedNetwork::BlocksUsed(const std::string& local) const {
-    const uint64_t blocks = UsedBytes(local, 0);
+    const uint64_t blocks = UsedBlocks(local, 0);
     return blocks >= 0x7FFFFFFF ? 0x7FFFFFFE : static_cast<uint32_t>(blocks);
 }
 

@@ -48,9 +48,13 @@ struct EmuTrustee {
 };
 
 // Access to the metadata of one local entry. Reads answer false when the attribute is absent or
-// unreadable; writes answer 0 or the errno value.
-bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees);
-int WriteTrustees(const std::string& local, const std::vector<EmuTrustee>& trustees);  // empty: none
+// unreadable; writes answer 0 or the errno value. ReadTrustees tells the two apart through
+// `error` (0 when the entry simply has no trustees), so a list that cannot be read is never
+// taken for an empty one and overwritten.
+bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees,
+                  int* error = nullptr);
+int WriteTrustees(const std::string& local,
+                  const std::vector<EmuTrustee>& trustees);  // empty: none
 bool ReadOwner(const std::string& local, uint32_t& id);
 int WriteOwner(const std::string& local, uint32_t id);
 bool ReadMask(const std::string& local, uint16_t& mask);
@@ -60,8 +64,8 @@ int WriteLimit(const std::string& local, uint32_t blocks);  // 0 removes the lim
 
 // An entry on a volume, which may or may not exist.
 struct EmuLocation {
-    int server = -1;  // index into the configuration's servers
-    int volume = -1;  // index into the server's volumes
+    int server = -1;                      // index into the configuration's servers
+    int volume = -1;                      // index into the server's volumes
     std::vector<std::string> components;  // names below the volume root, as stored locally
     std::string local;                    // the local path
     std::string volumePath;               // "VOLUME:dir\sub", "VOLUME:" for the root
@@ -72,7 +76,7 @@ struct EmuLocation {
 };
 
 class EmulatedNetwork {
-public:
+  public:
     explicit EmulatedNetwork(EmulatedConfig config);
 
     const EmulatedConfig& Config() const { return config_; }
@@ -86,7 +90,8 @@ public:
     bool LocateLocal(const std::string& path, EmuLocation& loc) const;
     // A volume path of a server: "VOLUME:dir\sub" (also with '/', and with a leading "SERVER/"
     // naming this server). Names match without regard to case when no entry of the exact name
-    // exists. False for an unknown volume, a ".." or any other malformed path.
+    // exists. False for an unknown volume, a "..", a path through a link, or any other
+    // malformed path.
     bool LocateVolumePath(int server, const std::string& volumePath, EmuLocation& loc) const;
     // A path relative to a directory entry: empty for the entry itself, "sub\x", or a volume
     // path (with its colon), which stands alone.
@@ -112,7 +117,7 @@ public:
     // "NAME" of an object of a server, or its identifier in hexadecimal when it has none.
     std::string ObjectLabel(int server, uint32_t id) const;
 
-private:
+  private:
     EmulatedConfig config_;
     std::vector<std::vector<std::string>> roots_;  // per server, per volume
 };
