@@ -150,6 +150,11 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
              }
              return true;
          }},
+        {"--netware-config",
+         [&](const std::string& v) {
+             request.netwareConfig = v;
+             return !v.empty();
+         }},
         {"--overwrite",
          [&](const std::string& v) {
              if (v == "ask") {
@@ -246,6 +251,8 @@ std::string UsageText() {
         row("--errors=abort|ignore", "answer to error dialogs that offer Ignore (default ignore)");
     text += row("--overwrite=ask|yes|no",
                 "answer to \"Overwrite ...?\" (default ask on a terminal, else no)");
+    text += row("--netware-config=FILE", "the emulated NetWare servers (default:");
+    text += row("", "ferrit-netware.ini in the configuration directory, if any)");
     text += row("--help", "show this text");
     text +=
         "\n"

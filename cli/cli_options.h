@@ -35,6 +35,9 @@ struct CliRequest {
     ErrorPolicy errors = ErrorPolicy::Ignore;
     OverwritePolicy overwrite = OverwritePolicy::Default;
     bool help = false;  // --help: print the usage and do nothing else
+    // --netware-config=FILE: the emulated servers' description; empty: the default file when it
+    // exists, else no NetWare client.
+    std::string netwareConfig;
 };
 
 // Parses the arguments (without the program name). Returns false with a one-line reason in error
