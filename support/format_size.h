@@ -11,4 +11,7 @@ namespace ferrit {
 // A negative count is shown as 2,147,483,647.
 std::string FormatSize(int64_t bytes);
 
+// FormatSize with the given decimal separator instead of the locale's.
+std::string FormatSizeWith(int64_t bytes, const std::string& decimalPoint);
+
 }  // namespace ferrit

@@ -1,0 +1,125 @@
+#include "support/strings.h"
+
+namespace ferrit {
+
+namespace {
+
+char UpperChar(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+}  // namespace
+
+std::string IfThenStr(bool condition, const std::string& whenTrue, const std::string& whenFalse) {
+    return condition ? whenTrue : whenFalse;
+}
+
+std::string WithTrailingSlash(const std::string& path) {
+    if (path.empty())
+        return std::string(1, kPathSeparator);
+    if (IsSeparator(path.back()))
+        return path;
+    return path + kPathSeparator;
+}
+
+void AddTrailingSlash(std::string& path) {
+    path = WithTrailingSlash(path);
+}
+
+std::string TrimRightChars(const std::string& s, const std::string& chars) {
+    std::string::size_type end = s.size();
+    while (end > 0 && chars.find(s[end - 1]) != std::string::npos) --end;
+    return s.substr(0, end);
+}
+
+std::string TrimLeftChars(const std::string& s, const std::string& chars) {
+    std::string::size_type begin = 0;
+    while (begin < s.size() && chars.find(s[begin]) != std::string::npos) ++begin;
+    return s.substr(begin);
+}
+
+std::string UpperAscii(const std::string& s) {
+    std::string result(s);
+    for (char& c : result) c = UpperChar(c);
+    return result;
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::string::size_type i = 0; i < a.size(); ++i) {
+        if (UpperChar(a[i]) != UpperChar(b[i]))
+            return false;
+    }
+    return true;
+}
+
+int PosCase(const std::string& sub, const std::string& s, bool caseSensitive) {
+    if (sub.empty() || s.empty())
+        return 0;
+    const std::string::size_type at =
+        caseSensitive ? s.find(sub) : UpperAscii(s).find(UpperAscii(sub));
+    return at == std::string::npos ? 0 : static_cast<int>(at) + 1;
+}
+
+std::string ReplaceStr(const std::string& s, const std::string& old, const std::string& with,
+                       bool caseSensitive, bool all) {
+    if (old.empty() || old == with)
+        return s;
+    // Folding keeps every byte in place, so positions found in the folded copy hold in s.
+    const std::string haystack = caseSensitive ? s : UpperAscii(s);
+    const std::string needle = caseSensitive ? old : UpperAscii(old);
+    std::string result;
+    std::string::size_type from = 0;
+    for (;;) {
+        const std::string::size_type at = haystack.find(needle, from);
+        if (at == std::string::npos)
+            break;
+        result.append(s, from, at - from);
+        result += with;
+        from = at + old.size();
+        // Searching goes on in the original text only, never in what was just inserted.
+        if (!all)
+            break;
+    }
+    result.append(s, from, std::string::npos);
+    return result;
+}
+
+void SplitAtFirst(const std::string& s, const std::string& delimiter, std::string& left,
+                  std::string& right) {
+    const std::string text(s);  // left or right may be s itself
+    const std::string::size_type at = delimiter.empty() ? std::string::npos : text.find(delimiter);
+    if (at == std::string::npos) {
+        left = text;
+        right.clear();
+        return;
+    }
+    left = text.substr(0, at);
+    right = text.substr(at + delimiter.size());
+}
+
+std::string JoinNonEmpty(const std::string& first, const std::string& second,
+                         const std::string& separator) {
+    if (!first.empty() && !second.empty())
+        return first + separator + second;
+    return first + second;
+}
+
+int IndexOfStr(const std::string& s, const std::vector<std::string>& list, bool caseSensitive) {
+    for (std::vector<std::string>::size_type i = 0; i < list.size(); ++i) {
+        if (caseSensitive ? list[i] == s : EqualNoCase(list[i], s))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool IsInStrList(const std::string& s, const std::vector<std::string>& list, bool caseSensitive) {
+    return IndexOfStr(s, list, caseSensitive) >= 0;
+}
+
+}  // namespace ferrit

@@ -1,0 +1,163 @@
+#include "testing/temp_dir.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace ferrit {
+namespace testing {
+
+namespace {
+
+std::string ParentOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return std::string();
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool RemoveTreeOn(const std::string& path, dev_t device) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode)) return unlink(path.c_str()) == 0 || errno == ENOENT;
+    if (st.st_dev != device) return false;  // a mount left behind: leave it alone
+    // A read-only or unsearchable directory cannot be emptied until its owner bits come back.
+    if ((st.st_mode & S_IRWXU) != S_IRWXU) chmod(path.c_str(), st.st_mode | S_IRWXU);
+    bool ok = true;
+    for (const std::string& name : ListDir(path)) {
+        if (!RemoveTreeOn(path + "/" + name, device)) ok = false;
+    }
+    if (rmdir(path.c_str()) != 0 && errno != ENOENT) ok = false;
+    return ok;
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string root = (base && *base) ? base : "/tmp";
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    std::string templ = root + "/ferrit-test-XXXXXX";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+    if (!path_.empty()) RemoveTree(path_);
+}
+
+std::string TempDir::Path(const std::string& relative) const {
+    if (relative.empty()) return path_;
+    return path_ + "/" + relative;
+}
+
+std::string TempDir::File(const std::string& relative, const std::string& contents) {
+    std::string full = Path(relative);
+    WriteFile(full, contents);
+    return full;
+}
+
+std::string TempDir::Dir(const std::string& relative) {
+    std::string full = Path(relative);
+    MakeDirs(full);
+    return full;
+}
+
+bool WriteFile(const std::string& path, const std::string& contents) {
+    std::string parent = ParentOf(path);
+    if (!parent.empty()) MakeDirs(parent);
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < contents.size()) {
+        ssize_t n = write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            close(fd);
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return close(fd) == 0;
+}
+
+bool MakeDirs(const std::string& path) {
+    if (path.empty()) return false;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    std::string parent = ParentOf(path);
+    if (!parent.empty() && parent != path) MakeDirs(parent);
+    if (mkdir(path.c_str(), 0755) == 0) return true;
+    return errno == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SetModTime(const std::string& path, int64_t seconds, long nanoseconds) {
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(seconds);
+    times[0].tv_nsec = nanoseconds;
+    times[1] = times[0];
+    return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool GetModTime(const std::string& path, int64_t& seconds, long& nanoseconds) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return false;
+    seconds = st.st_mtim.tv_sec;
+    nanoseconds = st.st_mtim.tv_nsec;
+    return true;
+}
+
+bool ReadFile(const std::string& path, std::string& contents) {
+    contents.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        contents.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return true;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::string contents;
+    ReadFile(path, contents);
+    return contents;
+}
+
+std::vector<std::string> ListDir(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(path.c_str());
+    if (!dir) return names;
+    while (struct dirent* e = readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        names.emplace_back(e->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool RemoveTree(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return RemoveTreeOn(path, st.st_dev);
+}
+
+}  // namespace testing
+}  // namespace ferrit
