@@ -1,0 +1,15 @@
+// The window program: creates the main window and runs the event loop until it is closed. The
+// window saves the settings when it is destroyed, at the end of this function.
+#include <QApplication>
+
+#include "ui/tform_ferrit.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ferrit"));
+    QApplication::setDesktopFileName(QStringLiteral("ferrit"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/ferrit.svg")));
+    ferrit::TFormFerrit window;
+    window.show();
+    return app.exec();
+}
