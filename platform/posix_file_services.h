@@ -35,6 +35,11 @@ bool MatchPattern(const std::string& pattern, const std::string& name);
 // DOS date-time of a time_t in the process's local time zone, clamped to the DOS range.
 int32_t DosDateTimeFromUnix(int64_t seconds);
 
+// The universal form of an absolute, resolved path given the text of /proc/self/mountinfo: where
+// the path lies on a network file system, its mount point is replaced by the mount's source;
+// otherwise the path is returned unchanged.
+std::string NetworkNameFromMountInfo(const std::string& resolved, const std::string& mountinfo);
+
 // Prefix of the program's temporary files; such names are never listed.
 constexpr const char* kTempPrefix = ".ferrit-tmp.";
 

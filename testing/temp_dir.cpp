@@ -18,23 +18,31 @@ namespace {
 
 std::string ParentOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return std::string();
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return std::string();
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
 bool RemoveTreeOn(const std::string& path, dev_t device) {
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
-    if (!S_ISDIR(st.st_mode)) return unlink(path.c_str()) == 0 || errno == ENOENT;
-    if (st.st_dev != device) return false;  // a mount left behind: leave it alone
+    if (lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode))
+        return unlink(path.c_str()) == 0 || errno == ENOENT;
+    if (st.st_dev != device)
+        return false;  // a mount left behind: leave it alone
     // A read-only or unsearchable directory cannot be emptied until its owner bits come back.
-    if ((st.st_mode & S_IRWXU) != S_IRWXU) chmod(path.c_str(), st.st_mode | S_IRWXU);
+    if ((st.st_mode & S_IRWXU) != S_IRWXU)
+        chmod(path.c_str(), st.st_mode | S_IRWXU);
     bool ok = true;
     for (const std::string& name : ListDir(path)) {
-        if (!RemoveTreeOn(path + "/" + name, device)) ok = false;
+        if (!RemoveTreeOn(path + "/" + name, device))
+            ok = false;
     }
-    if (rmdir(path.c_str()) != 0 && errno != ENOENT) ok = false;
+    if (rmdir(path.c_str()) != 0 && errno != ENOENT)
+        ok = false;
     return ok;
 }
 
@@ -47,15 +55,18 @@ TempDir::TempDir() {
     std::string templ = root + "/ferrit-test-XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');
-    if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
+    if (mkdtemp(buf.data()) != nullptr)
+        path_ = buf.data();
 }
 
 TempDir::~TempDir() {
-    if (!path_.empty()) RemoveTree(path_);
+    if (!path_.empty())
+        RemoveTree(path_);
 }
 
 std::string TempDir::Path(const std::string& relative) const {
-    if (relative.empty()) return path_;
+    if (relative.empty())
+        return path_;
     return path_ + "/" + relative;
 }
 
@@ -73,13 +84,16 @@ std::string TempDir::Dir(const std::string& relative) {
 
 bool WriteFile(const std::string& path, const std::string& contents) {
     std::string parent = ParentOf(path);
-    if (!parent.empty()) MakeDirs(parent);
+    if (!parent.empty())
+        MakeDirs(parent);
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     size_t done = 0;
     while (done < contents.size()) {
         ssize_t n = write(fd, contents.data() + done, contents.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             close(fd);
             return false;
@@ -90,12 +104,16 @@ bool WriteFile(const std::string& path, const std::string& contents) {
 }
 
 bool MakeDirs(const std::string& path) {
-    if (path.empty()) return false;
+    if (path.empty())
+        return false;
     struct stat st;
-    if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
     std::string parent = ParentOf(path);
-    if (!parent.empty() && parent != path) MakeDirs(parent);
-    if (mkdir(path.c_str(), 0755) == 0) return true;
+    if (!parent.empty() && parent != path)
+        MakeDirs(parent);
+    if (mkdir(path.c_str(), 0755) == 0)
+        return true;
     return errno == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -109,7 +127,8 @@ bool SetModTime(const std::string& path, int64_t seconds, long nanoseconds) {
 
 bool GetModTime(const std::string& path, int64_t& seconds, long& nanoseconds) {
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return false;
+    if (lstat(path.c_str(), &st) != 0)
+        return false;
     seconds = st.st_mtim.tv_sec;
     nanoseconds = st.st_mtim.tv_nsec;
     return true;
@@ -118,16 +137,19 @@ bool GetModTime(const std::string& path, int64_t& seconds, long& nanoseconds) {
 bool ReadFile(const std::string& path, std::string& contents) {
     contents.clear();
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     char buf[65536];
     for (;;) {
         ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
             close(fd);
             return false;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         contents.append(buf, static_cast<size_t>(n));
     }
     close(fd);
@@ -143,9 +165,11 @@ std::string ReadFile(const std::string& path) {
 std::vector<std::string> ListDir(const std::string& path) {
     std::vector<std::string> names;
     DIR* dir = opendir(path.c_str());
-    if (!dir) return names;
+    if (!dir)
+        return names;
     while (struct dirent* e = readdir(dir)) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
         names.emplace_back(e->d_name);
     }
     closedir(dir);
@@ -155,7 +179,8 @@ std::vector<std::string> ListDir(const std::string& path) {
 
 bool RemoveTree(const std::string& path) {
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    if (lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
     return RemoveTreeOn(path, st.st_dev);
 }
 

@@ -1,0 +1,735 @@
+#include "platform/posix_file_services.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/error_codes.h"
+#include "testing/temp_dir.h"
+
+namespace ferrit {
+namespace {
+
+using testing::GetModTime;
+using testing::ListDir;
+using testing::ReadFile;
+using testing::SetModTime;
+using testing::TempDir;
+
+// Runs a test under a fixed time zone and puts the previous one back afterwards.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* tz) {
+        const char* old = std::getenv("TZ");
+        had_ = old != nullptr;
+        if (had_)
+            old_ = old;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (had_)
+            setenv("TZ", old_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool had_ = false;
+    std::string old_;
+};
+
+int32_t Dos(int year, int month, int day, int hour, int minute, int second) {
+    return static_cast<int32_t>(static_cast<uint32_t>((year - 1980) << 9 | month << 5 | day) << 16 |
+                                static_cast<uint32_t>(hour << 11 | minute << 5 | second / 2));
+}
+
+int64_t Utc(int year, int month, int day, int hour, int minute, int second) {
+    struct tm tm = {};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return static_cast<int64_t>(timegm(&tm));
+}
+
+std::vector<std::string> Names(const std::vector<ListEntry>& entries) {
+    std::vector<std::string> names;
+    for (const ListEntry& e : entries) names.push_back(e.name);
+    return names;
+}
+
+const ListEntry* Find(const std::vector<ListEntry>& entries, const std::string& name) {
+    for (const ListEntry& e : entries) {
+        if (e.name == name)
+            return &e;
+    }
+    return nullptr;
+}
+
+bool SetDosXattr(const std::string& path, const std::string& value) {
+    return lsetxattr(path.c_str(), "user.DOSATTRIB", value.data(), value.size(), 0) == 0;
+}
+
+std::string GetXattr(const std::string& path, const char* name) {
+    char buf[2048];
+    ssize_t n = lgetxattr(path.c_str(), name, buf, sizeof buf);
+    return n < 0 ? std::string("<none>") : std::string(buf, static_cast<size_t>(n));
+}
+
+bool XattrsSupported(const std::string& dir) {
+    std::string probe = dir + "/.xattr-probe";
+    testing::WriteFile(probe, "");
+    bool ok = SetDosXattr(probe, "0x20");
+    unlink(probe.c_str());
+    return ok;
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return 0;
+    return st.st_mode & 07777;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pattern matching
+
+TEST(MatchPattern, Table) {
+    struct Case {
+        const char* pattern;
+        const char* name;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"*.*", "readme.txt", true},
+        {"*.*", "Makefile", true},  // no dot, still matched
+        {"*.*", ".profile", true},
+        {"*.*", "a.b.c", true},
+        {"*", "anything.at.all", true},
+        {"*", "", true},
+        {"*.TXT", "notes.txt", true},
+        {"*.TXT", "NOTES.Txt", true},
+        {"*.TXT", "notes.txt.bak", false},
+        {"*.TXT", "notestxt", false},
+        {"*.txt", ".txt", true},
+        {"?", "a", true},
+        {"?", "", false},
+        {"?", "ab", false},
+        {"a?c", "abc", true},
+        {"a?c", "ac", false},
+        {"???.*", "abc.d", true},
+        {"???.*", "ab.d", false},
+        {"a*b*c", "aXXbYYc", true},
+        {"a*b*c", "aXXbYY", false},
+        {"*b", "abab", true},
+        {"*ab", "aab", true},
+        {"Data*", "DATABASE", true},
+        {"data", "DATA", true},
+        {"data", "dat", false},
+        {"", "", true},
+        {"", "a", false},
+        {"*.*x", "a", false},  // only the exact pattern "*.*" matches names without a dot
+        {"*.", "abc.", true},
+        {"*.", "abc", false},
+        // Only ASCII letters fold; other bytes must match exactly.
+        {"\xc3\x84*", "\xc3\x84rger", true},
+        {"\xc3\xa4*", "\xc3\x84rger", false},
+        {"[ab]", "a", false},  // brackets are plain characters
+        {"[ab]", "[ab]", true},
+        {"\\*", "\\x", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MatchPattern(c.pattern, c.name), c.expected)
+            << "pattern '" << c.pattern << "' name '" << c.name << "'";
+    }
+}
+
+TEST(MatchPattern, HostilePatternsStayFast) {
+    // Patterns that make a naive recursive matcher explode; these must finish at once.
+    std::string name(255, 'a');
+    std::string stars;
+    for (int i = 0; i < 120; ++i) stars += "*a";
+    EXPECT_FALSE(MatchPattern(stars + "b", name));
+    EXPECT_TRUE(MatchPattern(stars, name));
+    std::string many(4000, '*');
+    EXPECT_TRUE(MatchPattern(many, name));
+    EXPECT_FALSE(MatchPattern(many + "b", name));
+    std::string questions(255, '?');
+    EXPECT_TRUE(MatchPattern(questions, name));
+    EXPECT_FALSE(MatchPattern(questions + "?", name));
+}
+
+// ---------------------------------------------------------------------------------------------
+// DOS date-times
+
+TEST(DosDateTime, PacksLocalTimeWithClamping) {
+    ScopedTimeZone tz("Europe/Berlin");
+    struct Case {
+        int64_t seconds;
+        int32_t expected;
+    };
+    const int32_t first = Dos(1980, 1, 1, 0, 0, 0);
+    const int32_t last = static_cast<int32_t>(0xFF9FBF7Du);
+    const Case cases[] = {
+        // Summer time: two hours ahead of UTC; an odd second drops to the even one below.
+        {Utc(2000, 6, 15, 10, 34, 57), Dos(2000, 6, 15, 12, 34, 56)},
+        {Utc(2000, 6, 15, 10, 34, 56), Dos(2000, 6, 15, 12, 34, 56)},
+        // Winter time: one hour ahead.
+        {Utc(2021, 1, 10, 8, 0, 1), Dos(2021, 1, 10, 9, 0, 0)},
+        // New year in local time while UTC is still in the old year.
+        {Utc(1999, 12, 31, 23, 30, 0), Dos(2000, 1, 1, 0, 30, 0)},
+        // The first DOS second, in local time, and everything before it.
+        {Utc(1979, 12, 31, 23, 0, 0), first},
+        {Utc(1979, 12, 31, 22, 59, 59), first},
+        {0, first},
+        {-1000000000, first},
+        {INT64_MIN, first},
+        // The last DOS second and beyond.
+        {Utc(2107, 12, 31, 22, 59, 58), last},
+        {Utc(2107, 12, 31, 22, 59, 59), last},
+        {Utc(2108, 1, 1, 12, 0, 0), last},
+        {Utc(2500, 1, 1, 0, 0, 0), last},
+        {INT64_MAX, last},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DosDateTimeFromUnix(c.seconds), c.expected) << "seconds " << c.seconds;
+    }
+    EXPECT_EQ(last, Dos(2107, 12, 31, 23, 59, 58));
+}
+
+TEST(DosDateTime, FollowsTheProcessTimeZone) {
+    int64_t t = Utc(2010, 3, 4, 5, 6, 8);
+    {
+        ScopedTimeZone tz("UTC");
+        EXPECT_EQ(DosDateTimeFromUnix(t), Dos(2010, 3, 4, 5, 6, 8));
+    }
+    {
+        ScopedTimeZone tz("America/New_York");
+        EXPECT_EQ(DosDateTimeFromUnix(t), Dos(2010, 3, 4, 0, 6, 8));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Listings
+
+class FileServicesTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(tmp.path().empty()); }
+    TempDir tmp;
+    PosixFileServices fs;
+};
+
+TEST_F(FileServicesTest, ListingsAreSortedByteOrderAndSplitByKind) {
+    for (const char* name : {"b", "B", "a", "_x", "10", "9", "\xc3\x84", "z.txt"}) {
+        tmp.File(std::string("files/") + name, name);
+    }
+    tmp.Dir("files/sub2");
+    tmp.Dir("files/Sub1");
+    tmp.Dir("files/.cache");
+    ASSERT_EQ(symlink("sub2", tmp.Path("files/linkdir").c_str()), 0);
+
+    std::vector<ListEntry> files;
+    ASSERT_EQ(fs.ListFiles(tmp.Path("files"), "*.*", files), 0);
+    EXPECT_EQ(Names(files), (std::vector<std::string>{"10", "9", "B", "_x", "a", "b", "linkdir",
+                                                      "z.txt", "\xc3\x84"}));
+    const ListEntry* b = Find(files, "b");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->size, 1);
+    EXPECT_EQ(b->attr, Attr::Archive);
+    const ListEntry* link = Find(files, "linkdir");
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->attr & Attr::Directory, 0u);
+
+    std::vector<ListEntry> dirs;
+    ASSERT_EQ(fs.ListSubdirs(tmp.Path("files/"), dirs), 0);
+    EXPECT_EQ(Names(dirs), (std::vector<std::string>{".cache", "Sub1", "sub2"}));
+    for (const ListEntry& d : dirs) EXPECT_EQ(d.attr & Attr::Directory, Attr::Directory);
+}
+
+TEST_F(FileServicesTest, PatternSelectsFilesOnly) {
+    for (const char* name : {"a.txt", "B.TxT", "c.txt.bak", "noext", "d.doc"}) {
+        tmp.File(std::string("p/") + name);
+    }
+    tmp.Dir("p/dir.txt");
+    std::vector<ListEntry> out;
+    ASSERT_EQ(fs.ListFiles(tmp.Path("p"), "*.TXT", out), 0);
+    EXPECT_EQ(Names(out), (std::vector<std::string>{"B.TxT", "a.txt"}));
+    ASSERT_EQ(fs.ListFiles(tmp.Path("p"), "*", out), 0);
+    EXPECT_EQ(out.size(), 5u);
+    ASSERT_EQ(fs.ListFiles(tmp.Path("p"), "?.*", out), 0);
+    EXPECT_EQ(Names(out), (std::vector<std::string>{"B.TxT", "a.txt", "c.txt.bak", "d.doc"}));
+}
+
+TEST_F(FileServicesTest, SpecialFilesAreNeitherListedNorOpened) {
+    std::string dir = tmp.Dir("special");
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);
+    // A socket node.
+    int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    struct sockaddr_un addr = {};
+    addr.sun_family = AF_UNIX;
+    std::string sockPath = dir + "/sock";
+    bool haveSocket = sockPath.size() < sizeof addr.sun_path;
+    if (haveSocket) {
+        std::strcpy(addr.sun_path, sockPath.c_str());
+        haveSocket = bind(sock, reinterpret_cast<struct sockaddr*>(&addr), sizeof addr) == 0;
+    }
+    close(sock);
+    tmp.File("special/plain", "x");
+    // A listing that opened the FIFO would block here forever.
+    std::vector<ListEntry> out;
+    ASSERT_EQ(fs.ListFiles(dir, "*.*", out), 0);
+    EXPECT_EQ(Names(out), std::vector<std::string>{"plain"});
+    ASSERT_EQ(fs.ListSubdirs(dir, out), 0);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(fs.FileAge(dir + "/fifo") != -1, true);  // a FIFO is a path, not a directory
+    // Copying a FIFO must fail rather than block, and leave nothing behind.
+    EXPECT_NE(fs.CopyFile(dir + "/fifo", dir + "/copy"), 0);
+    if (haveSocket) {
+        EXPECT_NE(fs.CopyFile(dir + "/sock", dir + "/copy"), 0);
+    }
+    EXPECT_EQ(ListDir(dir).size(), haveSocket ? 3u : 2u);
+}
+
+TEST_F(FileServicesTest, LinksOfEveryKindAreListedAsFiles) {
+    std::string dir = tmp.Dir("links");
+    tmp.File("links/target.txt", "12345");
+    tmp.Dir("links/realdir");
+    ASSERT_EQ(symlink("target.txt", (dir + "/to-file").c_str()), 0);
+    ASSERT_EQ(symlink("realdir", (dir + "/to-dir").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (dir + "/dangling").c_str()), 0);
+    ASSERT_EQ(symlink("loop-b", (dir + "/loop-a").c_str()), 0);
+    ASSERT_EQ(symlink("loop-a", (dir + "/loop-b").c_str()), 0);
+    std::vector<ListEntry> out;
+    ASSERT_EQ(fs.ListFiles(dir, "*.*", out), 0);
+    EXPECT_EQ(Names(out), (std::vector<std::string>{"dangling", "loop-a", "loop-b", "target.txt",
+                                                    "to-dir", "to-file"}));
+    // A link's own size (the length of its text), never its target's.
+    EXPECT_EQ(Find(out, "to-file")->size, static_cast<int64_t>(std::strlen("target.txt")));
+    for (const ListEntry& e : out) EXPECT_EQ(e.attr & (Attr::Directory | Attr::ReadOnly), 0u);
+    ASSERT_EQ(fs.ListSubdirs(dir, out), 0);
+    EXPECT_EQ(Names(out), std::vector<std::string>{"realdir"});
+}
+
+TEST_F(FileServicesTest, TemporaryFilesAreNeverListed) {
+    tmp.File("t/.ferrit-tmp.123.4", "partial");
+    tmp.File("t/.ferrit-tmp", "not quite the prefix");
+    tmp.File("t/keep");
+    tmp.Dir("t/.ferrit-tmp.dir");
+    std::vector<ListEntry> out;
+    ASSERT_EQ(fs.ListFiles(tmp.Path("t"), "*.*", out), 0);
+    EXPECT_EQ(Names(out), (std::vector<std::string>{".ferrit-tmp", "keep"}));
+    ASSERT_EQ(fs.ListFiles(tmp.Path("t"), ".ferrit-tmp.*", out), 0);
+    EXPECT_TRUE(out.empty());
+    ASSERT_EQ(fs.ListSubdirs(tmp.Path("t"), out), 0);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST_F(FileServicesTest, AwkwardNamesAreListedExactly) {
+    const std::string longName(255, 'n');
+    const std::string names[] = {longName,   "with blank", "new\nline", std::string("bad\xff\xfe"),
+                                 " leading", "trailing ",  "tab\there"};
+    std::string dir = tmp.Dir("awkward");
+    for (const std::string& n : names) {
+        ASSERT_TRUE(testing::WriteFile(dir + "/" + n, n)) << n;
+    }
+    std::vector<ListEntry> out;
+    ASSERT_EQ(fs.ListFiles(dir, "*.*", out), 0);
+    std::vector<std::string> expected(std::begin(names), std::end(names));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Names(out), expected);
+    for (const ListEntry& e : out) {
+        EXPECT_EQ(e.size, static_cast<int64_t>(e.name.size()));
+        // Every listed name can be handed back to the other services as it is.
+        EXPECT_NE(fs.FileAge(dir + "/" + e.name), -1) << e.name;
+        EXPECT_EQ(fs.CopyFile(dir + "/" + e.name, tmp.Dir("awkward-copy") + "/" + e.name), 0);
+    }
+    EXPECT_EQ(ListDir(tmp.Path("awkward-copy")), expected);
+}
+
+TEST_F(FileServicesTest, LargeSizesAreSixtyFourBits) {
+    std::string path = tmp.File("big/huge");
+    ASSERT_EQ(truncate(path.c_str(), (int64_t(5) << 30) + 7), 0);
+    std::vector<ListEntry> out;
+    ASSERT_EQ(fs.ListFiles(tmp.Path("big"), "*.*", out), 0);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].size, (int64_t(5) << 30) + 7);
+}
+
+TEST_F(FileServicesTest, UnlistableDirectoriesGiveACodeAndNothing) {
+    std::vector<ListEntry> out{ListEntry{"stale", 0, 0}};
+    EXPECT_EQ(fs.ListFiles(tmp.Path("missing"), "*.*", out), WinErr::PathNotFound);
+    EXPECT_TRUE(out.empty());
+    out.push_back(ListEntry{"stale", 0, 0});
+    EXPECT_EQ(fs.ListSubdirs(tmp.Path("missing/deeper"), out), WinErr::PathNotFound);
+    EXPECT_TRUE(out.empty());
+    std::string file = tmp.File("plainfile");
+    EXPECT_NE(fs.ListFiles(file, "*.*", out), 0);
+    EXPECT_TRUE(out.empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Attributes
+
+TEST_F(FileServicesTest, AttributesFromModeAndStoredWord) {
+    if (!XattrsSupported(tmp.path()))
+        GTEST_SKIP() << "no user extended attributes here";
+    struct Case {
+        const char* stored;  // nullptr: attribute absent
+        mode_t mode;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {nullptr, 0644, Attr::Archive},
+        {nullptr, 0444, Attr::Archive | Attr::ReadOnly},
+        {nullptr, 0466, Attr::Archive | Attr::ReadOnly},  // only the owner's bit counts
+        {"0x0", 0644, 0},
+        {"0x2", 0644, Attr::Hidden},
+        {"0x26", 0644, Attr::Hidden | Attr::System | Attr::Archive},
+        {"0X4", 0444, Attr::System | Attr::ReadOnly},
+        {"0x21", 0644, Attr::Archive},  // read-only comes from the mode alone
+        {"0x2080", 0644, 0},            // foreign bits are not reported
+        {"0x20a2", 0644, Attr::Archive | Attr::Hidden},
+        {"garbage", 0644, Attr::Archive},  // unreadable word: as if absent
+        {"0x", 0644, Attr::Archive},
+    };
+    int i = 0;
+    for (const Case& c : cases) {
+        std::string path = tmp.File("attr/f" + std::to_string(i++));
+        if (c.stored) {
+            ASSERT_TRUE(SetDosXattr(path, c.stored));
+        }
+        ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+        EXPECT_EQ(fs.GetAttributes(path), c.expected) << (c.stored ? c.stored : "none");
+        std::vector<ListEntry> out;
+        ASSERT_EQ(fs.ListFiles(tmp.Path("attr"), "f" + std::to_string(i - 1), out), 0);
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_EQ(static_cast<int32_t>(out[0].attr), c.expected);
+    }
+    // Samba's binary form begins with the same text, NUL-terminated.
+    std::string path = tmp.File("attr/samba");
+    std::string blob("0x6\0\x03\x00\x11\x22", 8);
+    ASSERT_TRUE(SetDosXattr(path, blob));
+    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden | Attr::System);
+    std::string longBlob = "0x2" + std::string(1, '\0') + std::string(1000, '\x5a');
+    ASSERT_TRUE(SetDosXattr(path, longBlob));
+    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden);
+    EXPECT_EQ(fs.CopyFile(path, path + ".copy"), 0);
+    EXPECT_EQ(GetXattr(path + ".copy", "user.DOSATTRIB").size(), longBlob.size());
+
+    std::string dir = tmp.Dir("attr/hiddendir");
+    EXPECT_EQ(fs.GetAttributes(dir), Attr::Directory);
+    ASSERT_TRUE(SetDosXattr(dir, "0x2"));
+    EXPECT_EQ(fs.GetAttributes(dir), Attr::Directory | Attr::Hidden);
+    EXPECT_EQ(fs.GetAttributes(tmp.Path("attr/missing")), -1);
+}
+
+TEST_F(FileServicesTest, SetAttributesRoundTrips) {
+    if (!XattrsSupported(tmp.path()))
+        GTEST_SKIP() << "no user extended attributes here";
+    const uint32_t values[] = {0x00, 0x01, 0x02, 0x04, 0x20, 0x21, 0x26, 0x27, 0x07};
+    for (uint32_t v : values) {
+        std::string path = tmp.File("rt/f" + std::to_string(v), "data");
+        ASSERT_EQ(chmod(path.c_str(), 0664), 0);
+        ASSERT_EQ(fs.SetAttributes(path, v), 0);
+        EXPECT_EQ(fs.GetAttributes(path), static_cast<int32_t>(v)) << "value " << v;
+        // Read-only takes every write bit away; clearing it gives the owner's back.
+        EXPECT_EQ(ModeOf(path), (v & Attr::ReadOnly) ? 0444u : 0664u) << "value " << v;
+        ASSERT_EQ(fs.SetAttributes(path, Attr::Archive), 0);
+        EXPECT_EQ(fs.GetAttributes(path), Attr::Archive);
+        EXPECT_EQ(ModeOf(path), (v & Attr::ReadOnly) ? 0644u : 0664u) << "value " << v;
+    }
+    // Bits found in the stored word that this program does not own are kept.
+    std::string path = tmp.File("rt/foreign");
+    ASSERT_TRUE(SetDosXattr(path, "0x2080"));
+    ASSERT_EQ(fs.SetAttributes(path, Attr::Hidden), 0);
+    EXPECT_EQ(GetXattr(path, "user.DOSATTRIB"), "0x2082");
+    // A link is left alone: neither it nor its target changes.
+    std::string target = tmp.File("rt/target");
+    ASSERT_EQ(symlink("target", tmp.Path("rt/link").c_str()), 0);
+    EXPECT_EQ(fs.SetAttributes(tmp.Path("rt/link"), Attr::ReadOnly | Attr::Hidden), 0);
+    EXPECT_EQ(fs.GetAttributes(target), Attr::Archive);
+    EXPECT_EQ(ModeOf(target), 0644u);
+    EXPECT_EQ(fs.SetAttributes(tmp.Path("rt/missing"), 0), WinErr::FileNotFound);
+    EXPECT_EQ(fs.SetAttributes(tmp.Path("nodir/missing"), 0), WinErr::PathNotFound);
+}
+
+TEST_F(FileServicesTest, ChangedFileReadsAsArchiveSetAgain) {
+    if (!XattrsSupported(tmp.path()))
+        GTEST_SKIP() << "no user extended attributes here";
+    std::string path = tmp.File("arch/doc.txt", "version 1");
+    ASSERT_TRUE(SetModTime(path, 1600000000, 123456789));
+    ASSERT_EQ(fs.SetAttributes(path, Attr::Hidden), 0);
+    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden);
+    // Unchanged content, attribute and mode changes: still clear.
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden);
+    // An edit changes the modification time: archive reads as set, in both readings.
+    ASSERT_TRUE(testing::WriteFile(path, "version 2"));
+    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden | Attr::Archive);
+    std::vector<ListEntry> out;
+    ASSERT_EQ(fs.ListFiles(tmp.Path("arch"), "*.*", out), 0);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].attr, Attr::Hidden | Attr::Archive);
+    // A time differing only in the nanoseconds counts as a change too.
+    ASSERT_EQ(fs.SetAttributes(path, 0), 0);
+    EXPECT_EQ(fs.GetAttributes(path), 0);
+    ASSERT_TRUE(SetModTime(path, 1600000000, 123456788));
+    ASSERT_EQ(fs.SetAttributes(path, 0), 0);
+    ASSERT_TRUE(SetModTime(path, 1600000000, 123456789));
+    EXPECT_EQ(fs.GetAttributes(path), Attr::Archive);
+    // Clearing again records the new time; setting the bit explicitly sets it.
+    ASSERT_EQ(fs.SetAttributes(path, 0), 0);
+    EXPECT_EQ(fs.GetAttributes(path), 0);
+    ASSERT_EQ(fs.SetAttributes(path, Attr::Archive), 0);
+    EXPECT_EQ(fs.GetAttributes(path), Attr::Archive);
+    // A read-only file can have its archive bit cleared, and stays read-only.
+    ASSERT_EQ(fs.SetAttributes(path, Attr::ReadOnly | Attr::Archive), 0);
+    ASSERT_EQ(fs.SetAttributes(path, Attr::ReadOnly), 0);
+    EXPECT_EQ(fs.GetAttributes(path), Attr::ReadOnly);
+    EXPECT_EQ(ModeOf(path), 0400u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ages, directories and other services
+
+TEST_F(FileServicesTest, FileAgeUsesThePathsOwnTime) {
+    ScopedTimeZone tz("Europe/Berlin");
+    std::string file = tmp.File("age/file", "x");
+    ASSERT_TRUE(SetModTime(file, Utc(2015, 7, 1, 10, 0, 3), 999999999));
+    EXPECT_EQ(fs.FileAge(file), Dos(2015, 7, 1, 12, 0, 2));
+    std::string link = tmp.Path("age/link");
+    ASSERT_EQ(symlink("file", link.c_str()), 0);
+    ASSERT_TRUE(SetModTime(link, Utc(2001, 2, 3, 4, 5, 6)));
+    EXPECT_EQ(fs.FileAge(link), Dos(2001, 2, 3, 5, 5, 6));
+    std::string dangling = tmp.Path("age/dangling");
+    ASSERT_EQ(symlink("nothing", dangling.c_str()), 0);
+    ASSERT_TRUE(SetModTime(dangling, Utc(1970, 1, 2, 0, 0, 0)));
+    EXPECT_EQ(fs.FileAge(dangling), Dos(1980, 1, 1, 0, 0, 0));
+    EXPECT_EQ(fs.FileAge(tmp.Dir("age/dir")), -1);
+    EXPECT_EQ(fs.FileAge(tmp.Path("age/missing")), -1);
+    EXPECT_EQ(fs.FileAge(""), -1);
+    // A link to a directory is a file for the walk, so it has an age.
+    std::string dirLink = tmp.Path("age/dirlink");
+    ASSERT_EQ(symlink("dir", dirLink.c_str()), 0);
+    EXPECT_NE(fs.FileAge(dirLink), -1);
+}
+
+TEST_F(FileServicesTest, DirectoryExistsAndIdentity) {
+    std::string a = tmp.Dir("id/a");
+    std::string b = tmp.Dir("id/b");
+    std::string file = tmp.File("id/file");
+    ASSERT_EQ(symlink("a", tmp.Path("id/link-a").c_str()), 0);
+    EXPECT_TRUE(fs.DirectoryExists(a));
+    EXPECT_TRUE(fs.DirectoryExists(a + "/"));
+    EXPECT_TRUE(fs.DirectoryExists(tmp.Path("id/link-a")));
+    EXPECT_FALSE(fs.DirectoryExists(file));
+    EXPECT_FALSE(fs.DirectoryExists(tmp.Path("id/missing")));
+    EXPECT_FALSE(fs.DirectoryExists(""));
+
+    DirIdentity ida, idb, other;
+    ASSERT_TRUE(fs.DirectoryId(a, ida));
+    ASSERT_TRUE(fs.DirectoryId(b, idb));
+    EXPECT_NE(ida, idb);
+    for (const std::string& same :
+         {a + "/", b + "/../a", tmp.Path("id/link-a"), tmp.Path("id/./a/.")}) {
+        ASSERT_TRUE(fs.DirectoryId(same, other)) << same;
+        EXPECT_EQ(other, ida) << same;
+    }
+    // A name differing only in case is another directory on Linux.
+    std::string upper = tmp.Dir("id/A");
+    ASSERT_TRUE(fs.DirectoryId(upper, other));
+    EXPECT_NE(other, ida);
+    EXPECT_FALSE(fs.DirectoryId(file, other));
+    EXPECT_FALSE(fs.DirectoryId(tmp.Path("id/missing"), other));
+}
+
+TEST_F(FileServicesTest, CreateRemoveAndDelete) {
+    std::string deep = tmp.Path("mk/a/b/c");
+    EXPECT_EQ(fs.CreateDirectories(deep), 0);
+    EXPECT_TRUE(fs.DirectoryExists(deep));
+    EXPECT_EQ(fs.CreateDirectories(deep), 0);
+    EXPECT_EQ(fs.CreateDirectories(tmp.Path("mk/x/y/")), 0);
+    EXPECT_TRUE(fs.DirectoryExists(tmp.Path("mk/x/y")));
+    ASSERT_EQ(symlink("a", tmp.Path("mk/link").c_str()), 0);
+    EXPECT_EQ(fs.CreateDirectories(tmp.Path("mk/link/new")), 0);  // like mkdir -p
+    EXPECT_TRUE(fs.DirectoryExists(tmp.Path("mk/a/new")));
+    std::string file = tmp.File("mk/file");
+    EXPECT_NE(fs.CreateDirectories(file), 0);
+    EXPECT_NE(fs.CreateDirectories(file + "/sub"), 0);
+    EXPECT_EQ(fs.CreateDirectories(""), WinErr::PathNotFound);
+
+    tmp.File("mk/a/b/c/inside");
+    EXPECT_EQ(fs.RemoveDirectory(tmp.Path("mk/a/b/c")), WinErr::DirNotEmpty);
+    EXPECT_EQ(fs.DeleteFile(tmp.Path("mk/a/b/c/inside")), 0);
+    EXPECT_EQ(fs.RemoveDirectory(tmp.Path("mk/a/b/c")), 0);
+    EXPECT_FALSE(fs.DirectoryExists(tmp.Path("mk/a/b/c")));
+    EXPECT_EQ(fs.RemoveDirectory(tmp.Path("mk/a/b/c")), WinErr::FileNotFound);
+    EXPECT_EQ(fs.RemoveDirectory(tmp.Path("mk/gone/c")), WinErr::PathNotFound);
+
+    // Deleting a link removes the link, never its target.
+    std::string target = tmp.File("del/target", "keep me");
+    ASSERT_EQ(symlink("target", tmp.Path("del/link").c_str()), 0);
+    EXPECT_EQ(fs.DeleteFile(tmp.Path("del/link")), 0);
+    EXPECT_EQ(ReadFile(target), "keep me");
+    EXPECT_EQ(ListDir(tmp.Path("del")), std::vector<std::string>{"target"});
+    EXPECT_EQ(fs.DeleteFile(tmp.Path("del/link")), WinErr::FileNotFound);
+    EXPECT_EQ(fs.DeleteFile(tmp.Path("del/none/x")), WinErr::PathNotFound);
+    EXPECT_EQ(fs.DeleteFile(tmp.Dir("del/dir")), WinErr::AccessDenied);
+    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    EXPECT_EQ(fs.DeleteFile(target), 0);  // read-only files are the caller's concern
+}
+
+TEST_F(FileServicesTest, FreeSpaceOnlyForAbsoluteExistingDirectories) {
+    int64_t bytes = -1;
+    ASSERT_TRUE(fs.FreeSpace(tmp.path(), bytes));
+    struct statvfs vfs;
+    ASSERT_EQ(statvfs(tmp.path().c_str(), &vfs), 0);
+    EXPECT_GT(bytes, 0);
+    EXPECT_LE(bytes, static_cast<int64_t>(vfs.f_blocks) * static_cast<int64_t>(vfs.f_frsize));
+    EXPECT_FALSE(fs.FreeSpace("relative/dir", bytes));
+    EXPECT_FALSE(fs.FreeSpace(".", bytes));
+    EXPECT_FALSE(fs.FreeSpace(tmp.File("fs-file"), bytes));
+    EXPECT_FALSE(fs.FreeSpace(tmp.Path("fs-missing"), bytes));
+    EXPECT_FALSE(fs.FreeSpace("", bytes));
+}
+
+TEST_F(FileServicesTest, UniversalNameResolvesLinks) {
+    EXPECT_EQ(fs.UniversalName(""), "");
+    char* real = realpath(tmp.path().c_str(), nullptr);
+    ASSERT_NE(real, nullptr);
+    std::string root = real;
+    std::free(real);
+    tmp.Dir("un/real");
+    ASSERT_EQ(symlink("real", tmp.Path("un/link").c_str()), 0);
+    EXPECT_EQ(fs.UniversalName(tmp.Path("un/link")), root + "/un/real");
+    EXPECT_EQ(fs.UniversalName(tmp.Path("un/link/")), root + "/un/real");
+    // A path that does not exist yet keeps its missing tail.
+    EXPECT_EQ(fs.UniversalName(tmp.Path("un/link/new/deeper")), root + "/un/real/new/deeper");
+}
+
+TEST(NetworkNameFromMountInfo, ReplacesNetworkMountPoints) {
+    const std::string info =
+        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "30 22 0:40 / /mnt/nfs rw,relatime shared:5 - nfs4 server:/export rw,vers=4.2\n"
+        "31 22 0:41 / /mnt/nfs2 rw,relatime - ext4 /dev/sdb1 rw\n"
+        "32 22 0:42 / /mnt/my\\040share rw,relatime - cifs //fs01/Team\\040Data rw\n"
+        "33 30 0:43 / /mnt/nfs/local rw - tmpfs tmpfs rw\n"
+        "34 22 0:44 / /home/u/remote rw,nosuid - fuse.sshfs u@host:/srv rw\n"
+        "35 22 0:45 / /mnt/shadow rw - nfs old:/a rw\n"
+        "36 22 0:46 / /mnt/shadow rw - cifs //new/b rw\n"
+        "37 22 0:40 /projects/x /srv/x rw - nfs4 server:/export rw\n"
+        "garbage line\n";
+    struct Case {
+        const char* path;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"/mnt/nfs", "server:/export"},
+        {"/mnt/nfs/dir/file", "server:/export/dir/file"},
+        {"/mnt/nfs2/dir", "/mnt/nfs2/dir"},  // a sibling whose name only begins alike
+        {"/mnt/nfsx", "/mnt/nfsx"},
+        {"/mnt/my share/docs", "//fs01/Team Data/docs"},
+        {"/mnt/nfs/local/x", "/mnt/nfs/local/x"},  // the deeper local mount wins
+        {"/home/u/remote/p", "u@host:/srv/p"},
+        {"/mnt/shadow/q", "//new/b/q"},  // the later of two mounts on one point
+        {"/usr/bin", "/usr/bin"},
+        {"/srv/x/y", "server:/export/projects/x/y"},  // a bind mount of a subdirectory
+        {"/srv/x", "server:/export/projects/x"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(NetworkNameFromMountInfo(c.path, info), c.expected) << c.path;
+    }
+    EXPECT_EQ(NetworkNameFromMountInfo("/a/b", ""), "/a/b");
+    EXPECT_EQ(NetworkNameFromMountInfo("/a/b", "1 0 0:1 / / rw - nfs srv:/ rw\n"), "srv:/a/b");
+}
+
+// ---------------------------------------------------------------------------------------------
+// File handles
+
+TEST_F(FileServicesTest, HandleAgesRoundTripInLocalTime) {
+    ScopedTimeZone tz("Europe/Berlin");
+    std::string src = tmp.File("h/src", "data");
+    ASSERT_TRUE(SetModTime(src, Utc(2019, 8, 20, 6, 30, 11)));
+    FileHandle in = fs.OpenRead(src);
+    ASSERT_NE(in, kInvalidFileHandle);
+    EXPECT_EQ(fs.GetHandleAge(in), Dos(2019, 8, 20, 8, 30, 10));
+    FileHandle out = fs.CreateTruncate(tmp.Path("h/dst"));
+    ASSERT_NE(out, kInvalidFileHandle);
+    // Summer and winter dates, and the clamped end of the range.
+    for (int32_t age : {Dos(2019, 8, 20, 8, 30, 10), Dos(2020, 1, 5, 23, 59, 58),
+                        Dos(1980, 1, 1, 0, 0, 0), Dos(2037, 12, 31, 12, 0, 0)}) {
+        EXPECT_EQ(fs.SetHandleAge(out, age), 0);
+        EXPECT_EQ(fs.GetHandleAge(out), age);
+        EXPECT_EQ(fs.FileAge(tmp.Path("h/dst")), age);
+    }
+    // Impossible values are refused and leave the time alone.
+    for (int32_t bad :
+         {-1, Dos(2000, 13, 1, 0, 0, 0), Dos(2000, 0, 1, 0, 0, 0), Dos(2000, 1, 0, 0, 0, 0),
+          Dos(2000, 1, 1, 24, 0, 0), Dos(2000, 1, 1, 0, 60, 0)}) {
+        EXPECT_NE(fs.SetHandleAge(out, bad), 0) << bad;
+        EXPECT_EQ(fs.GetHandleAge(out), Dos(2037, 12, 31, 12, 0, 0));
+    }
+    fs.CloseFile(out);
+    fs.CloseFile(in);
+    EXPECT_EQ(fs.GetHandleAge(kInvalidFileHandle), -1);
+    EXPECT_NE(fs.SetHandleAge(kInvalidFileHandle, Dos(2000, 1, 1, 0, 0, 0)), 0);
+    EXPECT_EQ(fs.OpenRead(tmp.Path("h/missing")), kInvalidFileHandle);
+}
+
+TEST_F(FileServicesTest, CreateTruncateNeverWritesThroughALink) {
+    std::string victim = tmp.File("ct/victim", "precious");
+    ASSERT_EQ(symlink("victim", tmp.Path("ct/link").c_str()), 0);
+    EXPECT_EQ(fs.CreateTruncate(tmp.Path("ct/link")), kInvalidFileHandle);
+    EXPECT_EQ(ReadFile(victim), "precious");
+    std::string existing = tmp.File("ct/existing", "old contents");
+    FileHandle h = fs.CreateTruncate(existing);
+    ASSERT_NE(h, kInvalidFileHandle);
+    fs.CloseFile(h);
+    EXPECT_EQ(ReadFile(existing), "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The test helpers the other tests rely on
+
+TEST(TempDirHelper, RemovesReadOnlyTreesAndSetsLinkTimes) {
+    std::string kept;
+    {
+        TempDir t;
+        kept = t.path();
+        ASSERT_FALSE(kept.empty());
+        t.File("ro/inner/file", "x");
+        ASSERT_EQ(symlink("inner/file", t.Path("ro/link").c_str()), 0);
+        ASSERT_TRUE(SetModTime(t.Path("ro/link"), 1000, 5));
+        int64_t s;
+        long ns;
+        ASSERT_TRUE(GetModTime(t.Path("ro/link"), s, ns));
+        EXPECT_EQ(s, 1000);
+        EXPECT_EQ(ns, 5);
+        ASSERT_TRUE(GetModTime(t.Path("ro/inner/file"), s, ns));
+        EXPECT_NE(s, 1000);  // the link's target is untouched
+        EXPECT_EQ(ListDir(t.Path("ro")), (std::vector<std::string>{"inner", "link"}));
+        ASSERT_EQ(chmod(t.Path("ro/inner/file").c_str(), 0400), 0);
+        ASSERT_EQ(chmod(t.Path("ro/inner").c_str(), 0500), 0);
+        ASSERT_EQ(chmod(t.Path("ro").c_str(), 0), 0);
+    }
+    struct stat st;
+    EXPECT_NE(lstat(kept.c_str(), &st), 0);
+}
+
+}  // namespace
+}  // namespace ferrit
