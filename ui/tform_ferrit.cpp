@@ -365,11 +365,6 @@ void TFormFerrit::WriteDefaults() {
     settings_.reset();
 }
 
-const std::string& TFormFerrit::SettingsFileName() const {
-    static const std::string none;
-    return settings_ ? settings_->FileName() : none;
-}
-
 void TFormFerrit::closeEvent(QCloseEvent* event) {
     if (running_) {
         // The run goes on to its end (or to Abort); the window closes after it.

@@ -63,7 +63,6 @@ public:
     const RunData& Run() const { return run_; }
     const LocationState& Location() const { return location_; }
     bool RunActive() const { return running_; }
-    const std::string& SettingsFileName() const;
 
     // The address the Info tab shows and opens: this program's own documentation.
     static QString DocumentationAddress();

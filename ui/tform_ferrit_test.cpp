@@ -430,6 +430,18 @@ TEST_F(WindowTest, SettingsSurviveACloseAndANewWindow) {
     EXPECT_EQ("1", saved.ReadString("Default Options", "Clear Archive Bit", ""));
 }
 
+TEST_F(WindowTest, SettingsThatCannotBeWrittenAreReportedOnce) {
+    config_->File("blocker", "a file where the directory should be");
+    setenv("XDG_CONFIG_HOME", config_->Path("blocker").c_str(), 1);
+    Open();
+    ShowTab(1);
+    QTest::mouseClick(Button("BitBtnExit"), Qt::LeftButton);
+    Destroy();
+    ASSERT_EQ(1u, dialogs_.Asked().size());
+    EXPECT_EQ("Unable to write to " + config_->Path("blocker/Ferrit.Ini"), dialogs_.Asked()[0].text);
+    EXPECT_EQ(Btn::OK, dialogs_.Asked()[0].buttons);
+}
+
 TEST_F(WindowTest, DisabledOptionsRefuseClicksAndSpace) {
     Open();
     ASSERT_FALSE(Enabled(ClearArchiveBit));  // "Move Files" is ticked
