@@ -52,6 +52,10 @@ private:
     Dialogs& dialogs_;
     StatusSink& sink_;
     bool running_ = false;
+    // The two roots' directory identities, read once both roots exist at Start: the other-root
+    // guard and the source-root exemption of the removal compare walked directories by them.
+    DirIdentity sourceId_, targetId_;
+    bool sourceIdKnown_ = false, targetIdKnown_ = false;
 };
 
 // A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.

@@ -1,0 +1,141 @@
+// Run control: one whole transfer run, its abort, and the existence test of the roots.
+#include <exception>
+#include <string>
+
+#include "engine/transfer_engine.h"
+#include "support/strings.h"
+
+namespace ferrit {
+
+namespace {
+
+// The root a pass walks: the location state's path when it names the directory that was just
+// checked, else the checked text itself. A location that is stale or was never evaluated (an
+// empty path would mean the file-system root) can thus never redirect a run.
+std::string RootOf(FileServices& files, const std::string& oemPath, const std::string& text) {
+    if (oemPath == text) {
+        return oemPath;
+    }
+    DirIdentity located, checked;
+    if (!oemPath.empty() && files.DirectoryId(oemPath, located) &&
+        files.DirectoryId(text, checked) && located == checked) {
+        return oemPath;
+    }
+    return text;
+}
+
+// Shows a fault that escaped from a run step; a failing dialog must not stop the finishing steps.
+void ReportFault(Dialogs& dialogs, const std::string& what) {
+    try {
+        ShowMessageBox(dialogs, DialogKind::Error, "Unexpected error: " + what);
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+TransferEngine::TransferEngine(RunData& run, OptionSet& options, NetWareServices& netware,
+                               FileServices& files, Dialogs& dialogs, StatusSink& sink)
+    : run_(run),
+      options_(options),
+      netware_(netware),
+      files_(files),
+      dialogs_(dialogs),
+      sink_(sink) {}
+
+bool TransferEngine::ButtonStartClick(const RunRequest& request) {
+    // The Start handler can be reached again from a pump inside a run; one run at a time.
+    if (running_) {
+        return false;
+    }
+    running_ = true;
+    struct RunningReset {
+        bool& flag;
+        ~RunningReset() { flag = false; }
+    } runningReset{running_};
+
+    bool hourglass = false;  // the busy cursor is on and must go off again
+    bool finish = false;     // the finishing steps are owed
+    try {
+        run_.TotalBytes = 0;
+        run_.RunState = kRunStateRunning;
+        sink_.RunStarted();
+        run_.Recurse = options_.cbAllowed(CopySubdirectories);
+        run_.SourceText = request.source;
+        run_.TargetText = request.target;
+
+        // The source is tested first, so a missing source never gets a target created for it.
+        if (!PathExists(run_.SourceText)) {
+            run_.RunState = static_cast<int16_t>(
+                ShowErrorCode(dialogs_, DialogKind::Error, ErrSourceMissing,
+                              run_.SourceText + " does not exist", Btn::Abort));
+            return true;
+        }
+        if (options_.cbAllowed(CreateDirectoriesOnTarget)) {
+            files_.CreateDirectories(run_.TargetText);  // the existence test below decides
+        }
+        if (!PathExists(run_.TargetText)) {
+            run_.RunState = static_cast<int16_t>(
+                ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
+                              run_.TargetText + " does not exist", Btn::Abort));
+            return true;
+        }
+
+        sink_.ShowProgressPage();
+        dialogs_.HourglassOn();
+        hourglass = true;
+        finish = true;
+
+        run_.SecondPass = false;
+        run_.RunPattern = UpperAscii(request.pattern);
+        const LocationState& locations = netware_.State();
+        run_.SourceRoot = RootOf(files_, locations.PathInfo[kSource].OemPath, run_.SourceText);
+        run_.TargetRoot = RootOf(files_, locations.PathInfo[kTarget].OemPath, run_.TargetText);
+        sourceIdKnown_ = files_.DirectoryId(run_.SourceText, sourceId_);
+        targetIdKnown_ = files_.DirectoryId(run_.TargetText, targetId_);
+
+        BrowseAllFilesInTree(run_.SourceRoot, run_.TargetRoot, run_.RunPattern, run_.Recurse);
+        // Read only now: the operator may have changed it during the first pass. An abort is
+        // not tested here; the second pass stops at its own first test.
+        if (options_.cbAllowed(CopyBidirectional)) {
+            run_.SecondPass = true;
+            BrowseAllFilesInTree(run_.TargetRoot, run_.SourceRoot, run_.RunPattern, run_.Recurse);
+        }
+    } catch (const std::exception& e) {
+        run_.RunState = kRunStateAbort;
+        finish = true;
+        ReportFault(dialogs_, e.what());
+    } catch (...) {
+        run_.RunState = kRunStateAbort;
+        finish = true;
+        ReportFault(dialogs_, "unknown fault");
+    }
+
+    // The window gets its idle look back whatever happened inside the passes.
+    if (finish) {
+        try {
+            sink_.RunFinished();
+        } catch (const std::exception& e) {
+            ReportFault(dialogs_, e.what());
+        } catch (...) {
+            ReportFault(dialogs_, "unknown fault");
+        }
+    }
+    if (hourglass) {
+        try {
+            dialogs_.HourglassOff();
+        } catch (...) {
+        }
+    }
+    return true;
+}
+
+void TransferEngine::BitBtnAbortClick() {
+    run_.RunState = kRunStateAbort;
+}
+
+bool TransferEngine::PathExists(const std::string& path) {
+    return files_.DirectoryExists(path);
+}
+
+}  // namespace ferrit

@@ -1,0 +1,426 @@
+// The tree walk on real trees: order, patterns, the other-root guard, the directory step, the
+// removal of emptied directories in move mode, and trees that try to trip the walk up.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "testing/engine_fixture.h"
+
+namespace ferrit {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class TreeWalkTest : public EngineFixture {};
+
+TEST_F(TreeWalkTest, FilesBeforeSubdirectoriesDepthFirstWithHeadings) {
+    Only({CopySubdirectories});
+    Put("src/z.txt", "z", kT0);
+    Put("src/a/x.txt", "x", kT0);
+    Put("src/a/deep/y.txt", "y", kT0);
+    Put("src/b/w.txt", "w", kT0);
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(List(),
+                ElementsAre("   z.txt copied", src + "/a", "   x.txt copied", src + "/a/deep",
+                            "   y.txt copied", src + "/b", "   w.txt copied"));
+    EXPECT_THAT(sink.WalkedDirectories(),
+                ElementsAre(src + "/", src + "/a/", src + "/a/deep/", src + "/b/"));
+    EXPECT_EQ(sink.StatusBar(), src + "/b/");  // the last walked directory stays
+    EXPECT_EQ(Contents("tgt/a/deep/y.txt"), "y");
+    EXPECT_EQ(Contents("tgt/b/w.txt"), "w");
+}
+
+TEST_F(TreeWalkTest, WithoutSubdirectoriesOnlyTheRootIsWalked) {
+    Only({});
+    Put("src/f.txt", "f", kT0);
+    Put("src/a/x.txt", "x", kT0);
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(List(), ElementsAre("   f.txt copied"));
+    EXPECT_FALSE(Exists("tgt/a"));
+}
+
+TEST_F(TreeWalkTest, PatternSelectsFilesButEveryDirectoryIsWalked) {
+    Only({CopySubdirectories});
+    Put("src/one.txt", "1", kT0);
+    Put("src/two.TXT", "2", kT0);
+    Put("src/three.doc", "3", kT0);
+    Put("src/sub/four.Txt", "4", kT0);
+    Put("src/other/five.doc", "5", kT0);
+    ASSERT_TRUE(Run("*.txt"));
+    EXPECT_EQ(run.RunPattern, "*.TXT");
+    EXPECT_THAT(List(), ElementsAre("   one.txt copied", "   two.TXT copied", src + "/other",
+                                    src + "/sub", "   four.Txt copied"));
+    EXPECT_TRUE(Exists("tgt/other"));
+    EXPECT_FALSE(Exists("tgt/three.doc"));
+}
+
+TEST_F(TreeWalkTest, HiddenAndSystemFilesAndDirectoriesAreHandledLikeAnyOther) {
+    Only({CopySubdirectories});
+    const std::string h = Put("src/hidden.txt", "h", kT0);
+    const std::string s = Put("src/system.txt", "s", kT0);
+    const std::string d = tmp.Dir("src/hiddendir");
+    Put("src/hiddendir/in.txt", "i", kT0);
+    ASSERT_EQ(posix.SetAttributes(h, Attr::Hidden | Attr::Archive), 0);
+    ASSERT_EQ(posix.SetAttributes(s, Attr::System | Attr::Archive), 0);
+    posix.SetAttributes(d, Attr::Hidden);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Attributes("tgt/hidden.txt") & Attr::Hidden, Attr::Hidden);
+    EXPECT_EQ(Attributes("tgt/system.txt") & Attr::System, Attr::System);
+    EXPECT_EQ(Contents("tgt/hiddendir/in.txt"), "i");
+}
+
+TEST_F(TreeWalkTest, DotDirectoriesAreNeitherWalkedNorCreatedNorRemoved) {
+    Only({CopySubdirectories, MoveFiles});
+    Put("src/.profile", "p", kT0);
+    Put("src/.cache/c.txt", "c", kT0);
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(List(), ElementsAre("   .profile copied"));
+    EXPECT_FALSE(Exists("tgt/.cache"));
+    EXPECT_TRUE(Exists("src/.cache/c.txt"));
+    EXPECT_EQ(files.Calls(FileOp::RemoveDirectory), 0);
+}
+
+TEST_F(TreeWalkTest, HostileNamesAreCarriedByteForByte) {
+    Only({CopySubdirectories});
+    const std::vector<std::string> names = {
+        " leading and trailing blanks ", "new\nline",      "bytes \xff\xfe\x80 not UTF-8",
+        std::string(255, 'n'),           "star*question?", "back\\slash"};
+    for (const std::string& name : names) {
+        Put("src/" + name, name, kT0);
+        tmp.Dir("src/dir " + name.substr(0, 200));
+    }
+    ASSERT_TRUE(Run());
+    for (const std::string& name : names) {
+        EXPECT_EQ(Contents("tgt/" + name), name) << name;
+        EXPECT_TRUE(Exists("tgt/dir " + name.substr(0, 200))) << name;
+    }
+    std::vector<std::string> lines = List();
+    for (const std::string& name : names) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "   " + name + " copied"), lines.end())
+            << name;
+    }
+    EXPECT_TRUE(dialogs.Asked().empty());
+}
+
+TEST_F(TreeWalkTest, SymbolicLinksAreNeverDescendedSoLoopsEnd) {
+    Only({CopySubdirectories});
+    Put("src/a/f.txt", "f", kT0);
+    ASSERT_EQ(symlink("..", At("src/a/up").c_str()), 0);           // back to src
+    ASSERT_EQ(symlink(src.c_str(), At("src/a/root").c_str()), 0);  // absolute loop
+    ASSERT_EQ(symlink("self", At("src/self").c_str()), 0);         // a link to itself
+    ASSERT_TRUE(Run());
+    // Each link is carried as a link and nothing below it is visited.
+    EXPECT_THAT(sink.WalkedDirectories(), ElementsAre(src + "/", src + "/a/"));
+    char buf[64] = {};
+    ASSERT_GT(readlink(At("tgt/a/up").c_str(), buf, sizeof buf - 1), 0);
+    EXPECT_STREQ(buf, "..");
+    struct stat st;
+    ASSERT_EQ(lstat(At("tgt/self").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+TEST_F(TreeWalkTest, FifoInTheTreeIsLeftAlone) {
+    Only({CopySubdirectories, MoveFiles});
+    Put("src/f.txt", "f", kT0);
+    ASSERT_EQ(mkfifo(At("src/pipe").c_str(), 0644), 0);
+    ASSERT_TRUE(Run());  // would block forever if the FIFO were opened
+    EXPECT_THAT(List(), ElementsAre("   f.txt copied"));
+    EXPECT_FALSE(Exists("tgt/pipe"));
+    EXPECT_TRUE(Exists("src/pipe"));
+}
+
+TEST_F(TreeWalkTest, DeepTreeIsWalkedToTheBottom) {
+    Only({CopySubdirectories, MoveFiles});
+    std::string rel = "src";
+    for (int i = 0; i < 150; ++i) {
+        rel += "/d";
+    }
+    Put(rel + "/bottom.txt", "b", kT0);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Contents("tgt" + rel.substr(3) + "/bottom.txt"), "b");
+    EXPECT_FALSE(Exists("src/d"));  // every emptied level removed
+    EXPECT_EQ(files.Calls(FileOp::RemoveDirectory), 150);
+}
+
+// --- The other-root guard ---
+
+TEST_F(TreeWalkTest, TargetInsideTheSourceIsNotEnteredHoweverItIsWritten) {
+    Put("src/f.txt", "f", kT0);
+    Put("src/sub/g.txt", "g", kT0);
+    tmp.Dir("src/backup");
+    ASSERT_EQ(symlink(At("src/backup").c_str(), At("link").c_str()), 0);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(tmp.path().c_str()), 0);
+    const std::vector<std::string> spellings = {src + "/backup",        src + "/backup/",
+                                                src + "//backup",       "src/backup",
+                                                src + "/sub/../backup", At("link")};
+    for (const std::string& target : spellings) {
+        SCOPED_TRACE(target);
+        Only({CopySubdirectories});
+        sink.Reset();
+        ASSERT_TRUE(Run(src, target, "*.*"));
+        EXPECT_EQ(Contents("src/backup/f.txt"), "f");
+        EXPECT_EQ(Contents("src/backup/sub/g.txt"), "g");
+        // The directory step still heads and creates the counterpart, but the walk stops there.
+        EXPECT_THAT(sink.WalkedDirectories(), ElementsAre(src + "/", src + "/sub/"));
+        EXPECT_THAT(::ferrit::testing::ListDir(At("src/backup/backup")), IsEmpty());
+        ::ferrit::testing::RemoveTree(At("src/backup"));
+        tmp.Dir("src/backup");
+    }
+    ASSERT_EQ(chdir(cwd), 0);
+}
+
+TEST_F(TreeWalkTest, SiblingDifferingOnlyInCaseIsStillWalked) {
+    Only({CopySubdirectories});
+    Put("src/backup/x.txt", "x", kT0);
+    const std::string target = tmp.Dir("src/Backup");
+    ASSERT_TRUE(Run(src, target, "*.*"));
+    EXPECT_EQ(Contents("src/Backup/backup/x.txt"), "x");
+}
+
+TEST_F(TreeWalkTest, SameDirectoryForBothRootsHandlesNothing) {
+    Only({CopySubdirectories, CopyBidirectional, MoveFiles});
+    Put("src/f.txt", "f", kT0);
+    for (const std::string& target : {src, src + "/", src + "/."}) {
+        SCOPED_TRACE(target);
+        sink.Reset();
+        ASSERT_TRUE(Run(src, target, "*.*"));
+        EXPECT_THAT(sink.WalkedDirectories(), IsEmpty());
+        EXPECT_THAT(List(), IsEmpty());
+        EXPECT_EQ(Contents("src/f.txt"), "f");
+        EXPECT_EQ(sink.RunFinishedCount(), 1);
+    }
+}
+
+TEST_F(TreeWalkTest, SourceInsideTheTargetIsNotEnteredInTheSecondPass) {
+    Only({CopySubdirectories, CopyBidirectional, OverwriteOlderFiles});
+    const std::string source = tmp.Dir("tgt/inner");
+    Put("tgt/inner/f.txt", "f", kT0);
+    Put("tgt/t.txt", "t", kT0);
+    ASSERT_TRUE(Run(source, tgt, "*.*"));
+    // First pass: inner/f.txt to the target root. Second pass: the target root's files back
+    // into inner, without entering inner itself.
+    EXPECT_EQ(Contents("tgt/f.txt"), "f");
+    EXPECT_EQ(Contents("tgt/inner/t.txt"), "t");
+    EXPECT_THAT(sink.WalkedDirectories(), ElementsAre(source + "/", tgt + "/"));
+    EXPECT_THAT(::ferrit::testing::ListDir(At("tgt/inner/inner")), IsEmpty());
+}
+
+// --- The directory step ---
+
+TEST_F(TreeWalkTest, MissingCounterpartWithCreateDirectoriesTickedIsSkippedSilently) {
+    Only({CopySubdirectories, CreateDirectoriesOnTarget});
+    Put("src/a/x.txt", "x", kT0);
+    Put("src/b/y.txt", "y", kT0);
+    files.Fail(FileOp::CreateDirectories, 5, 0, "tgt/a");
+    ASSERT_TRUE(Run());
+    EXPECT_TRUE(dialogs.Asked().empty());
+    EXPECT_THAT(List(), ElementsAre(src + "/a", src + "/b", "   y.txt copied"));
+    EXPECT_FALSE(Exists("tgt/a"));
+}
+
+TEST_F(TreeWalkTest, MissingCounterpartWithoutCreateDirectoriesIsReported) {
+    Only({CopySubdirectories});
+    Put("src/a/x.txt", "x", kT0);
+    Put("src/b/y.txt", "y", kT0);
+    files.Fail(FileOp::CreateDirectories, 5, 0, "tgt/a");
+    dialogs.Script(Answer::Abort);
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(dialogs.Asked().size(), 1u);
+    EXPECT_EQ(dialogs.Asked()[0].kind, DialogKind::Error);
+    EXPECT_EQ(dialogs.Asked()[0].text, "Error 8701: " + tgt + "/a does not exist");
+    EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0010);
+    EXPECT_EQ(run.RunState, kRunStateAbort);
+    EXPECT_THAT(List(), ElementsAre(src + "/a"));  // Abort: b is not taken
+}
+
+TEST_F(TreeWalkTest, SubdirectoriesFixedAtStartButCreationReadLive) {
+    Only({CopySubdirectories, CreateDirectoriesOnTarget});
+    Put("src/f.txt", "f", kT0);
+    Put("src/a/x.txt", "x", kT0);
+    // Unticked during the run: the walk still descends, but no longer creates counterparts.
+    sink.OnPump([&](int) {
+        if (!sink.Events().empty() && sink.Events().back().text == "   f.txt copied") {
+            Set(CopySubdirectories, false);
+        }
+    });
+    ASSERT_TRUE(Run());
+    EXPECT_TRUE(run.Recurse);
+    EXPECT_THAT(List(), ElementsAre("   f.txt copied", src + "/a"));
+    EXPECT_FALSE(Exists("tgt/a"));
+}
+
+TEST_F(TreeWalkTest, UnlistableDirectoryYieldsNothing) {
+    Only({CopySubdirectories});
+    Put("src/a/x.txt", "x", kT0);
+    files.Fail(FileOp::ListFiles, 5, 0, "src/a");
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(List(), ElementsAre(src + "/a"));
+    EXPECT_TRUE(dialogs.Asked().empty());
+}
+
+// --- Removal of emptied directories in move mode ---
+
+TEST_F(TreeWalkTest, MoveRemovesEmptiedDirectoriesDeepestFirstAndKeepsTheRoot) {
+    Only({CopySubdirectories, MoveFiles});
+    Put("src/root.txt", "r", kT0);
+    Put("src/a/b/f.txt", "f", kT0);
+    Put("src/a/g.txt", "g", kT0);
+    Put("src/d/h.txt", "h", kT0);
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(files.Paths(FileOp::RemoveDirectory),
+                ElementsAre(src + "/a/b", src + "/a", src + "/d"));
+    EXPECT_THAT(::ferrit::testing::ListDir(src), IsEmpty());
+    EXPECT_TRUE(Exists("src"));
+    EXPECT_EQ(Contents("tgt/a/b/f.txt"), "f");
+    EXPECT_EQ(run.LastErrorCode, 0);
+    EXPECT_TRUE(dialogs.Asked().empty());
+}
+
+TEST_F(TreeWalkTest, SourceRootWrittenDifferentlyIsStillKept) {
+    Only({CopySubdirectories, MoveFiles});
+    Put("src/a/f.txt", "f", kT0);
+    ASSERT_TRUE(Run(src + "/", tgt, "*.*"));
+    EXPECT_TRUE(Exists("src"));
+    EXPECT_FALSE(Exists("src/a"));
+    EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a"));
+}
+
+TEST_F(TreeWalkTest, MoveBothWaysEmptiesAndRemovesTheTargetRootOnly) {
+    // Only the source root is exempt from removal: the second pass moves everything back and
+    // removes the target root it has emptied.
+    Only({CopySubdirectories, MoveFiles, CopyBidirectional});
+    Put("src/f.txt", "f", kT0);
+    Put("src/a/g.txt", "g", kT0);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Contents("src/f.txt"), "f");
+    EXPECT_EQ(Contents("src/a/g.txt"), "g");
+    EXPECT_FALSE(Exists("tgt"));
+    EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a", tgt + "/a", tgt));
+    EXPECT_TRUE(dialogs.Asked().empty());
+}
+
+TEST_F(TreeWalkTest, OnlyTheExactPatternStarDotStarRemovesDirectories) {
+    for (const char* pattern : {"*", "*.TXT", "*.*"}) {
+        SCOPED_TRACE(pattern);
+        Only({CopySubdirectories, MoveFiles});
+        Put("src/a/f.txt", "f", kT0);
+        files.ResetCounts();
+        ASSERT_TRUE(Run(pattern));
+        EXPECT_FALSE(Exists("src/a/f.txt"));
+        const bool removes = std::string(pattern) == "*.*";
+        EXPECT_EQ(Exists("src/a"), !removes);
+        EXPECT_EQ(files.Calls(FileOp::RemoveDirectory), removes ? 1 : 0);
+    }
+}
+
+TEST_F(TreeWalkTest, SkippedFileDeepDownFailsEachRemovalUpToBelowTheRoot) {
+    Only({CopySubdirectories, MoveFiles});
+    Put("src/a/b/keep.txt", "new", kT0 + 100);
+    Put("tgt/a/b/keep.txt", "old", kT0);  // older and no overwrite rule: skipped, kept
+    Put("src/c/go.txt", "g", kT0);
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0091: Could not Delete " + src + "/a/b",
+                                           "Error 0091: Could not Delete " + src + "/a"));
+    for (const AskedDialog& d : dialogs.Asked()) {
+        EXPECT_EQ(d.kind, DialogKind::Error);
+        EXPECT_EQ(d.buttons, 0x0050);
+    }
+    EXPECT_FALSE(Exists("src/c"));    // Ignore went on with the next directory
+    EXPECT_EQ(run.LastErrorCode, 0);  // the last removal, of c, succeeded
+}
+
+TEST_F(TreeWalkTest, AbortAtARemovalStopsTheWalkButTheAncestorsAreStillTried) {
+    Only({CopySubdirectories, MoveFiles});
+    Put("src/a/b/keep.txt", "new", kT0 + 100);
+    Put("tgt/a/b/keep.txt", "old", kT0);
+    Put("src/c/go.txt", "g", kT0);
+    dialogs.Script({Answer::Abort, Answer::Abort});
+    ASSERT_TRUE(Run());
+    // The removal step does not test for an abort, so the ancestor's failure still shows.
+    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0091: Could not Delete " + src + "/a/b",
+                                           "Error 0091: Could not Delete " + src + "/a"));
+    EXPECT_EQ(run.RunState, kRunStateAbort);
+    EXPECT_EQ(run.LastErrorCode, 145);
+    EXPECT_TRUE(Exists("src/c/go.txt"));  // no further subdirectory taken
+}
+
+TEST_F(TreeWalkTest, InjectedRemovalFailureIsShownWithItsCode) {
+    Only({CopySubdirectories, MoveFiles});
+    Put("src/a/f.txt", "f", kT0);
+    Put("src/b/g.txt", "g", kT0);
+    Put("src/c/h.txt", "h", kT0);
+    files.Fail(FileOp::RemoveDirectory, 5, 2);  // the second removal only
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0005: Could not Delete " + src + "/b"));
+    EXPECT_EQ(run.RunState, Answer::Ignore);
+    EXPECT_FALSE(Exists("src/a"));
+    EXPECT_TRUE(Exists("src/b"));
+    EXPECT_FALSE(Exists("src/c"));
+    EXPECT_EQ(run.LastErrorCode, 0);  // the last removal succeeded
+    files.ClearFaults();
+    Put("src/d/i.txt", "i", kT0);
+    files.Fail(FileOp::RemoveDirectory, 0x10005, 0, "src/d");  // wider than the kept code
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(run.LastErrorCode, 0xFFFF);
+    EXPECT_EQ(DialogTexts().back(), "Error FFFF: Could not Delete " + src + "/d");
+}
+
+// --- Stopping ---
+
+TEST_F(TreeWalkTest, AbortInTheFileLoopStopsBeforeTheNextFile) {
+    Only({CopySubdirectories});
+    Put("src/a.txt", "a", kT0);
+    Put("src/b.txt", "b", kT0);
+    Put("src/sub/c.txt", "c", kT0);
+    sink.OnPump([&](int) {
+        if (sink.Events().back().text == "   a.txt copied") {
+            engine.BitBtnAbortClick();
+        }
+    });
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(List(), ElementsAre("   a.txt copied"));
+    EXPECT_FALSE(Exists("tgt/b.txt"));
+    EXPECT_FALSE(Exists("tgt/sub"));
+    EXPECT_EQ(run.TotalBytes, 1);
+}
+
+TEST_F(TreeWalkTest, AbortInASubdirectoryStopsTheParentsSubdirectoryLoop) {
+    Only({CopySubdirectories});
+    Put("src/a/x.txt", "x", kT0);
+    Put("src/b/y.txt", "y", kT0);
+    sink.OnPump([&](int) {
+        if (sink.Events().back().text == "   x.txt copied") {
+            engine.BitBtnAbortClick();
+        }
+    });
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(List(), ElementsAre(src + "/a", "   x.txt copied"));
+    EXPECT_FALSE(Exists("tgt/b"));
+}
+
+TEST_F(TreeWalkTest, AbortSeenByTheDirectoryStepStillShowsThatDirectoryOnly) {
+    Only({CopySubdirectories});
+    Put("src/a/x.txt", "x", kT0);
+    Put("src/b/y.txt", "y", kT0);
+    // The directory step's own pump is the first explicit pump of the run.
+    sink.OnPump([&](int) {
+        if (sink.Events().back().call == SinkCall::PumpMessages) {
+            engine.BitBtnAbortClick();
+        }
+    });
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(List(), IsEmpty());  // no heading
+    EXPECT_FALSE(Exists("tgt/a"));   // no counterpart
+    // The walk still enters a, shows it and handles nothing there; b is not taken.
+    EXPECT_THAT(sink.WalkedDirectories(), ElementsAre(src + "/", src + "/a/"));
+    EXPECT_FALSE(Exists("tgt/a/x.txt"));
+}
+
+}  // namespace
+}  // namespace ferrit

@@ -1,0 +1,58 @@
+#include "testing/engine_fixture.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include <sys/stat.h>
+
+namespace ferrit {
+
+EngineFixture::EngineFixture() {
+    // File ages are local times; the tests' times are chosen for this zone.
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    src = tmp.Dir("src");
+    tgt = tmp.Dir("tgt");
+}
+
+void EngineFixture::Only(std::initializer_list<CopyOption> ticked) {
+    for (uint8_t i = 0; i < kOptionCount; ++i) {
+        options.SetTicked(i, false);
+        options.SetEnabled(i, true);
+    }
+    for (CopyOption o : ticked) {
+        options.SetTicked(o, true);
+    }
+}
+
+std::string EngineFixture::Put(const std::string& relative, const std::string& contents,
+                               int64_t mtime) {
+    const std::string path = tmp.File(relative, contents);
+    EXPECT_TRUE(::ferrit::testing::SetModTime(path, mtime)) << path;
+    return path;
+}
+
+bool EngineFixture::Exists(const std::string& relative) const {
+    struct stat st;
+    return lstat(tmp.Path(relative).c_str(), &st) == 0;
+}
+
+std::string EngineFixture::Contents(const std::string& relative) const {
+    return ::ferrit::testing::ReadFile(tmp.Path(relative));
+}
+
+int32_t EngineFixture::Attributes(const std::string& relative) {
+    return posix.GetAttributes(tmp.Path(relative));
+}
+
+bool EngineFixture::Run(const std::string& pattern) {
+    return Run(src, tgt, pattern);
+}
+
+bool EngineFixture::Run(const std::string& source, const std::string& target,
+                        const std::string& pattern) {
+    netware.GetNetWarePaths(source, target);
+    return engine.ButtonStartClick(RunRequest{source, target, pattern});
+}
+
+}  // namespace ferrit

@@ -1,0 +1,198 @@
+#include "testing/faulty_file_services.h"
+
+namespace ferrit {
+
+void FaultyFileServices::Fail(FileOp op, int code, int nthCall, const std::string& pathContains) {
+    faults_.push_back(Fault{op, code, nthCall, pathContains, false});
+}
+
+void FaultyFileServices::Throw(FileOp op, int nthCall, const std::string& pathContains) {
+    faults_.push_back(Fault{op, 0, nthCall, pathContains, true});
+}
+
+void FaultyFileServices::ResetCounts() {
+    calls_.fill(0);
+    for (auto& p : paths_) {
+        p.clear();
+    }
+    injected_ = 0;
+}
+
+bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
+                             const std::string* second) {
+    ++calls_[Index(op)];
+    if (path != nullptr) {
+        paths_[Index(op)].push_back(*path);
+    }
+    for (Fault& f : faults_) {
+        if (f.op != op) {
+            continue;
+        }
+        if (!f.pathContains.empty()) {
+            const bool first = path != nullptr && path->find(f.pathContains) != std::string::npos;
+            const bool other =
+                second != nullptr && second->find(f.pathContains) != std::string::npos;
+            if (!first && !other) {
+                continue;
+            }
+        }
+        ++f.matched;
+        if (f.nthCall != 0 && f.matched != f.nthCall) {
+            continue;
+        }
+        ++injected_;
+        if (f.throws) {
+            throw InjectedFault("injected fault" + (path ? " at " + *path : std::string()));
+        }
+        code = f.code;
+        return true;
+    }
+    return false;
+}
+
+int FaultyFileServices::ListFiles(const std::string& dir, const std::string& pattern,
+                                  std::vector<ListEntry>& out) {
+    int code = 0;
+    if (Hit(FileOp::ListFiles, &dir, code)) {
+        out.clear();
+        return code;
+    }
+    return inner_.ListFiles(dir, pattern, out);
+}
+
+int FaultyFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {
+    int code = 0;
+    if (Hit(FileOp::ListSubdirs, &dir, code)) {
+        out.clear();
+        return code;
+    }
+    return inner_.ListSubdirs(dir, out);
+}
+
+bool FaultyFileServices::DirectoryExists(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::DirectoryExists, &path, code)) {
+        return false;
+    }
+    return inner_.DirectoryExists(path);
+}
+
+bool FaultyFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
+    int code = 0;
+    if (Hit(FileOp::DirectoryId, &path, code)) {
+        return false;
+    }
+    return inner_.DirectoryId(path, id);
+}
+
+int32_t FaultyFileServices::FileAge(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::FileAge, &path, code)) {
+        return code;
+    }
+    return inner_.FileAge(path);
+}
+
+int32_t FaultyFileServices::GetAttributes(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::GetAttributes, &path, code)) {
+        return code;
+    }
+    return inner_.GetAttributes(path);
+}
+
+int FaultyFileServices::SetAttributes(const std::string& path, uint32_t attr) {
+    int code = 0;
+    if (Hit(FileOp::SetAttributes, &path, code)) {
+        return code;
+    }
+    return inner_.SetAttributes(path, attr);
+}
+
+int FaultyFileServices::DeleteFile(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::DeleteFile, &path, code)) {
+        return code;
+    }
+    return inner_.DeleteFile(path);
+}
+
+int FaultyFileServices::CreateDirectories(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::CreateDirectories, &path, code)) {
+        return code;
+    }
+    return inner_.CreateDirectories(path);
+}
+
+int FaultyFileServices::RemoveDirectory(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::RemoveDirectory, &path, code)) {
+        return code;
+    }
+    return inner_.RemoveDirectory(path);
+}
+
+int FaultyFileServices::CopyFile(const std::string& source, const std::string& target) {
+    int code = 0;
+    if (Hit(FileOp::CopyFile, &source, code, &target)) {
+        return code;
+    }
+    return inner_.CopyFile(source, target);
+}
+
+bool FaultyFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
+    int code = 0;
+    if (Hit(FileOp::FreeSpace, &path, code)) {
+        return false;
+    }
+    return inner_.FreeSpace(path, bytes);
+}
+
+FileHandle FaultyFileServices::OpenRead(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::OpenRead, &path, code)) {
+        return kInvalidFileHandle;
+    }
+    return inner_.OpenRead(path);
+}
+
+FileHandle FaultyFileServices::CreateTruncate(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::CreateTruncate, &path, code)) {
+        return kInvalidFileHandle;
+    }
+    return inner_.CreateTruncate(path);
+}
+
+int32_t FaultyFileServices::GetHandleAge(FileHandle handle) {
+    int code = 0;
+    if (Hit(FileOp::GetHandleAge, nullptr, code)) {
+        return code;
+    }
+    return inner_.GetHandleAge(handle);
+}
+
+int FaultyFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
+    int code = 0;
+    if (Hit(FileOp::SetHandleAge, nullptr, code)) {
+        return code;
+    }
+    return inner_.SetHandleAge(handle, dosDateTime);
+}
+
+void FaultyFileServices::CloseFile(FileHandle handle) {
+    int code = 0;
+    Hit(FileOp::CloseFile, nullptr, code);
+    inner_.CloseFile(handle);  // a handle is always released, so a fault here only counts
+}
+
+std::string FaultyFileServices::UniversalName(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::UniversalName, &path, code)) {
+        return std::string();
+    }
+    return inner_.UniversalName(path);
+}
+
+}  // namespace ferrit

@@ -1,0 +1,107 @@
+// A FileServices double that wraps real file services, fails chosen operations with chosen codes
+// (always, or on the Nth matching call, optionally only for paths containing a text), can throw
+// instead, and counts the calls of every operation.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/file_services.h"
+
+namespace ferrit {
+
+enum class FileOp {
+    ListFiles,
+    ListSubdirs,
+    DirectoryExists,
+    DirectoryId,
+    FileAge,
+    GetAttributes,
+    SetAttributes,
+    DeleteFile,
+    CreateDirectories,
+    RemoveDirectory,
+    CopyFile,
+    FreeSpace,
+    OpenRead,
+    CreateTruncate,
+    GetHandleAge,
+    SetHandleAge,
+    CloseFile,
+    UniversalName,
+    Count,
+};
+
+// The exception a fault of the throwing kind raises.
+struct InjectedFault : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class FaultyFileServices : public FileServices {
+  public:
+    explicit FaultyFileServices(FileServices& inner) : inner_(inner) {}
+
+    // Makes the operation fail without touching the inner services. The code is what an
+    // int-returning operation returns (ListFiles/ListSubdirs return it with an empty listing,
+    // FileAge/GetAttributes/GetHandleAge return it as their value); a Boolean operation returns
+    // false, a handle operation kInvalidFileHandle, UniversalName an empty text. nthCall 0 fails
+    // every matching call, N only the Nth matching one. pathContains, when not empty, restricts
+    // the fault to calls whose path argument (for CopyFile: either path) contains it; calls without
+    // a path never match.
+    void Fail(FileOp op, int code, int nthCall = 0, const std::string& pathContains = "");
+    // Like Fail, but the matching call throws InjectedFault.
+    void Throw(FileOp op, int nthCall = 0, const std::string& pathContains = "");
+    void ClearFaults() { faults_.clear(); }
+
+    int Calls(FileOp op) const { return calls_[Index(op)]; }
+    // The first path argument of every call of the operation, in order.
+    const std::vector<std::string>& Paths(FileOp op) const { return paths_[Index(op)]; }
+    // How many calls were made to fail (or throw).
+    int Injected() const { return injected_; }
+    void ResetCounts();
+
+    int ListFiles(const std::string& dir, const std::string& pattern,
+                  std::vector<ListEntry>& out) override;
+    int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
+    bool DirectoryExists(const std::string& path) override;
+    bool DirectoryId(const std::string& path, DirIdentity& id) override;
+    int32_t FileAge(const std::string& path) override;
+    int32_t GetAttributes(const std::string& path) override;
+    int SetAttributes(const std::string& path, uint32_t attr) override;
+    int DeleteFile(const std::string& path) override;
+    int CreateDirectories(const std::string& path) override;
+    int RemoveDirectory(const std::string& path) override;
+    int CopyFile(const std::string& source, const std::string& target) override;
+    bool FreeSpace(const std::string& path, int64_t& bytes) override;
+    FileHandle OpenRead(const std::string& path) override;
+    FileHandle CreateTruncate(const std::string& path) override;
+    int32_t GetHandleAge(FileHandle handle) override;
+    int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
+    void CloseFile(FileHandle handle) override;
+    std::string UniversalName(const std::string& path) override;
+
+  private:
+    struct Fault {
+        FileOp op;
+        int code;
+        int nthCall;
+        std::string pathContains;
+        bool throws;
+        int matched = 0;
+    };
+    static std::size_t Index(FileOp op) { return static_cast<std::size_t>(op); }
+    // Counts the call; true (with the code) when a fault applies to it. Throws for a throwing
+    // fault.
+    bool Hit(FileOp op, const std::string* path, int& code, const std::string* second = nullptr);
+
+    FileServices& inner_;
+    std::vector<Fault> faults_;
+    std::array<int, static_cast<std::size_t>(FileOp::Count)> calls_{};
+    std::array<std::vector<std::string>, static_cast<std::size_t>(FileOp::Count)> paths_;
+    int injected_ = 0;
+};
+
+}  // namespace ferrit
