@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QStyle>
 
 #include "support/format_size.h"
 #include "ui/window_fixture_test.h"
@@ -451,8 +452,17 @@ TEST_F(WindowTest, DisabledOptionsRefuseClicksAndSpace) {
     list->setCurrentRow(ClearArchiveBit);
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_TRUE(Ticked(ClearArchiveBit));
-    const QRect rect = list->visualItemRect(list->item(ClearArchiveBit));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.topLeft() + QPoint(8, rect.height() / 2));
+    // A click in the check box: it toggles an enabled item, and does nothing to a disabled one.
+    const auto clickBox = [list](int row) {
+        const QRect rect = list->visualItemRect(list->item(row));
+        const int box = list->style()->pixelMetric(QStyle::PM_IndicatorWidth);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          rect.topLeft() + QPoint(box / 2 + 3, rect.height() / 2));
+    };
+    clickBox(CopySubdirectories);
+    ASSERT_FALSE(Ticked(CopySubdirectories));
+    EXPECT_FALSE(window_->Options().Ticked(CopySubdirectories));
+    clickBox(ClearArchiveBit);
     EXPECT_TRUE(Ticked(ClearArchiveBit));
     EXPECT_TRUE(window_->Options().Ticked(ClearArchiveBit));
 }
