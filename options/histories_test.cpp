@@ -60,8 +60,8 @@ TEST(AddHistoryItemTest, EmptyTextEntersOnlyAFullList) {
 
 TEST(HistorySectionTest, ReadsKeysZeroToTenInKeyOrderSkippingEmptyValues) {
     TempDir dir;
-    SettingsFile file(dir.File("Ferrit.Ini",
-                               "[SourceHistory]\n5=/five\n0=/zero\n1=/one\n2=\n11=/eleven\n"));
+    SettingsFile file(
+        dir.File("Ferrit.Ini", "[SourceHistory]\n5=/five\n0=/zero\n1=/one\n2=\n11=/eleven\n"));
     Items items = {"kept"};
     ComboReadHistory(file, "SourceHistory", items);
     EXPECT_EQ((Items{"kept", "/zero", "/one", "/five"}), items);

@@ -98,7 +98,9 @@ bool SaveWholeFile(const std::string& path, const std::string& text) {
     return true;
 }
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool SameNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) {
@@ -122,7 +124,9 @@ std::string Trim(const std::string& s) {
 }
 
 // A value is one line of the file: anything from a line break on would start a new line.
-std::string OneLine(const std::string& value) { return value.substr(0, value.find_first_of("\r\n")); }
+std::string OneLine(const std::string& value) {
+    return value.substr(0, value.find_first_of("\r\n"));
+}
 
 }  // namespace
 

@@ -10,7 +10,7 @@
 namespace ferrit {
 
 class SettingsFile {
-public:
+  public:
     // The longest value a read returns; longer values are cut.
     static constexpr size_t kMaxValue = 2047;
 
@@ -44,7 +44,7 @@ public:
     // The text the file would be saved as.
     std::string Text() const;
 
-private:
+  private:
     struct Line {
         std::string text;     // the line as read or written, without its line end
         std::string section;  // for a section header: the name; else empty

@@ -84,13 +84,16 @@ TEST(SettingsFileTest, BooleansReadAsIntegers) {
         bool expected;
     };
     const Case cases[] = {
-        {"1", false, true},     {"0", true, false},    {"0x1", false, true},
-        {"0X0", true, false},   {"$1", false, true},   {"$0", true, false},
-        {"$ff", false, true},   {"-1", false, true},   {"2", false, true},
-        {"yes", true, true},    {"yes", false, false}, {"", true, true},
-        {"", false, false},     {"0x", true, true},    {"0x", false, false},
-        {"1a", false, false},   {"$", true, true},     {"00", true, false},
-        {" 1 ", false, true},   {"99999999999", false, false},
+        {"1", false, true},    {"0", true, false},
+        {"0x1", false, true},  {"0X0", true, false},
+        {"$1", false, true},   {"$0", true, false},
+        {"$ff", false, true},  {"-1", false, true},
+        {"2", false, true},    {"yes", true, true},
+        {"yes", false, false}, {"", true, true},
+        {"", false, false},    {"0x", true, true},
+        {"0x", false, false},  {"1a", false, false},
+        {"$", true, true},     {"00", true, false},
+        {" 1 ", false, true},  {"99999999999", false, false},
     };
     TempDir dir;
     std::string text = "[Default Options]\n";
@@ -117,8 +120,8 @@ TEST(SettingsFileTest, NewKeysInWriteOrderLaterSavesReplaceInPlace) {
         file.WriteString("SourceHistory", "0", "/a");
         ASSERT_TRUE(file.Flush());
     }
-    EXPECT_EQ(
-        "[Default Options]\nMove Files=1\nPattern=*.*\n\n[SourceHistory]\n0=/a\n", ReadFile(path));
+    EXPECT_EQ("[Default Options]\nMove Files=1\nPattern=*.*\n\n[SourceHistory]\n0=/a\n",
+              ReadFile(path));
 
     // Unknown sections, keys and comments survive; known keys change where they stand, and a
     // key new to an existing section joins the end of that section.

@@ -101,8 +101,8 @@ std::string FindInPath(const std::string& name) {
     size_t start = 0;
     while (start <= dirs.size()) {
         const size_t end = dirs.find(':', start);
-        const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos
-                                                                              : end - start);
+        const std::string dir =
+            dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
         const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
         if (IsExecutableFile(candidate)) {
             return candidate;
@@ -150,6 +150,8 @@ int32_t ExecuteCommand(const std::string& commandLine, int32_t showState) {
     return ShellOpen(BuildLaunchRequest(commandLine, showState, LaunchFileExists, GetEnvVar));
 }
 
-int32_t LaunchCommand(const std::string& commandLine) { return ExecuteCommand(commandLine, 1); }
+int32_t LaunchCommand(const std::string& commandLine) {
+    return ExecuteCommand(commandLine, 1);
+}
 
 }  // namespace ferrit

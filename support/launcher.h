@@ -26,7 +26,7 @@ struct LaunchRequest {
     std::vector<std::string> arguments;
 };
 
-using FileExistsFn = std::function<bool(const std::string& path)>;  // directories do not count
+using FileExistsFn = std::function<bool(const std::string& path)>;     // directories do not count
 using GetEnvFn = std::function<std::string(const std::string& name)>;  // "" when not set
 
 // Builds the request for a command line:

@@ -27,8 +27,8 @@ QMessageBox::Icon IconOf(DialogKind kind) {
 }  // namespace
 
 DialogAnswer QtDialogs::Show(DialogKind kind, const std::string& text, DialogButtons buttons) {
-    QMessageBox box(IconOf(kind), QString::fromUtf8(DialogCaption(kind)), QString::fromStdString(text),
-                    QMessageBox::NoButton, parent_);
+    QMessageBox box(IconOf(kind), QString::fromUtf8(DialogCaption(kind)),
+                    QString::fromStdString(text), QMessageBox::NoButton, parent_);
     box.setTextFormat(Qt::PlainText);
     std::map<QAbstractButton*, DialogAnswer> answers;
     std::map<DialogButtons, QPushButton*> byBit;
@@ -39,8 +39,8 @@ DialogAnswer QtDialogs::Show(DialogKind kind, const std::string& text, DialogBut
             continue;
         }
         // ActionRole keeps the buttons in the order they are added on every platform style.
-        QPushButton* button = box.addButton(QString::fromUtf8(ButtonCaption(bit)),
-                                            QMessageBox::ActionRole);
+        QPushButton* button =
+            box.addButton(QString::fromUtf8(ButtonCaption(bit)), QMessageBox::ActionRole);
         button->setObjectName(QStringLiteral("DialogButton%1").arg(bit));
         if (bit == Btn::Help) {
             // Help shows nothing here and must not close the box.
@@ -74,7 +74,9 @@ DialogAnswer QtDialogs::Show(DialogKind kind, const std::string& text, DialogBut
     return box.escapeButton() ? answers[box.escapeButton()] : answers[first];
 }
 
-void QtDialogs::HourglassOn() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+void QtDialogs::HourglassOn() {
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
 
 void QtDialogs::HourglassOff() {
     while (QApplication::overrideCursor()) {

@@ -10,7 +10,7 @@
 namespace ferrit {
 
 class QtDialogs : public Dialogs {
-public:
+  public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
 
@@ -22,7 +22,7 @@ public:
     // Back to the default cursor, whatever was showing before.
     void HourglassOff() override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 

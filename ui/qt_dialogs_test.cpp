@@ -21,8 +21,8 @@ struct Seen {
 };
 
 // Shows the dialog and, once it is up, records it and lets `act` close it.
-DialogAnswer ShowAndAct(DialogKind kind, const std::string& text, DialogButtons buttons,
-                        Seen& seen, const std::function<void(QMessageBox*)>& act) {
+DialogAnswer ShowAndAct(DialogKind kind, const std::string& text, DialogButtons buttons, Seen& seen,
+                        const std::function<void(QMessageBox*)>& act) {
     QtDialogs dialogs;
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -65,26 +65,40 @@ TEST(QtDialogsTest, CaptionsIconsButtonsAndAnswers) {
     };
     const Case cases[] = {
         {DialogKind::Warning, Btn::OK, "OK", "Warning", {"OK"}, Answer::OK},
-        {DialogKind::Error, Btn::AbortIgnore, "&Ignore", "Error", {"&Abort", "&Ignore"},
+        {DialogKind::Error,
+         Btn::AbortIgnore,
+         "&Ignore",
+         "Error",
+         {"&Abort", "&Ignore"},
          Answer::Ignore},
-        {DialogKind::Error, Btn::AbortIgnore, "&Abort", "Error", {"&Abort", "&Ignore"},
+        {DialogKind::Error,
+         Btn::AbortIgnore,
+         "&Abort",
+         "Error",
+         {"&Abort", "&Ignore"},
          Answer::Abort},
         {DialogKind::Information, Btn::Abort, "&Abort", "Information", {"&Abort"}, Answer::Abort},
         {DialogKind::Confirmation, Btn::YesNo, "&No", "Confirm", {"&Yes", "&No"}, Answer::No},
-        {DialogKind::Confirmation, 0x07FF, "Yes to &All", "Confirm",
+        {DialogKind::Confirmation,
+         0x07FF,
+         "Yes to &All",
+         "Confirm",
          {"&Yes", "&No", "OK", "Cancel", "&Abort", "&Retry", "&Ignore", "&All", "N&o to All",
           "Yes to &All", "&Help"},
          Answer::YesToAll},
-        {DialogKind::Error, Btn::Retry | Btn::Cancel, "&Retry", "Error", {"Cancel", "&Retry"},
+        {DialogKind::Error,
+         Btn::Retry | Btn::Cancel,
+         "&Retry",
+         "Error",
+         {"Cancel", "&Retry"},
          Answer::Retry},
     };
     for (const Case& c : cases) {
         Seen seen;
-        const DialogAnswer answer = ShowAndAct(c.kind, "Error 8702: /x does not exist", c.buttons,
-                                               seen, [&](QMessageBox* box) {
-                                                   QTest::mouseClick(ButtonNamed(box, c.press),
-                                                                     Qt::LeftButton);
-                                               });
+        const DialogAnswer answer = ShowAndAct(
+            c.kind, "Error 8702: /x does not exist", c.buttons, seen, [&](QMessageBox* box) {
+                QTest::mouseClick(ButtonNamed(box, c.press), Qt::LeftButton);
+            });
         EXPECT_EQ(c.caption, seen.caption);
         EXPECT_EQ(QStringLiteral("Error 8702: /x does not exist"), seen.text);
         EXPECT_EQ(c.captions, seen.buttons) << c.caption.toStdString();
@@ -124,10 +138,9 @@ TEST(QtDialogsTest, HelpDoesNotCloseAndEscapeGivesTheSafeAnswer) {
         {Btn::OK | Btn::Cancel, Answer::Cancel},
     };
     for (const auto& e : escapes) {
-        const DialogAnswer a = ShowAndAct(DialogKind::Confirmation, "x", e.first, seen,
-                                          [](QMessageBox* box) {
-                                              QTest::keyClick(box, Qt::Key_Escape);
-                                          });
+        const DialogAnswer a =
+            ShowAndAct(DialogKind::Confirmation, "x", e.first, seen,
+                       [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
         EXPECT_EQ(e.second, a) << e.first;
     }
 }

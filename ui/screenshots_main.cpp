@@ -54,9 +54,9 @@ int main(int argc, char** argv) {
 
     const QString source = work.filePath(QStringLiteral("Projects"));
     const QString target = work.filePath(QStringLiteral("Backup/Projects"));
-    const char* names[] = {"README.txt",         "budget-2007.xls",      "letters/offer.doc",
-                           "letters/reply.doc",  "photos/site-01.jpg",   "photos/site-02.jpg",
-                           "photos/old/a.jpg",   "photos/old/b.jpg",     "tools/setup.exe",
+    const char* names[] = {"README.txt",        "budget-2007.xls",    "letters/offer.doc",
+                           "letters/reply.doc", "photos/site-01.jpg", "photos/site-02.jpg",
+                           "photos/old/a.jpg",  "photos/old/b.jpg",   "tools/setup.exe",
                            "tools/notes.txt"};
     int n = 1;
     for (const char* name : names) {

@@ -16,7 +16,8 @@ namespace ferrit {
 namespace {
 
 QString NearestExisting(const QString& start) {
-    QString dir = start.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(start));
+    QString dir =
+        start.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(start));
     while (!dir.isEmpty()) {
         if (QFileInfo(dir).isDir()) {
             return dir;
@@ -135,9 +136,8 @@ void SelectDirectoryDialog::accept() {
         QDialog::accept();
         return;
     }
-    const DialogAnswer answer =
-        dialogs_.Show(DialogKind::Confirmation,
-                      "The specified directory does not exist. Create it?", Btn::YesNo);
+    const DialogAnswer answer = dialogs_.Show(
+        DialogKind::Confirmation, "The specified directory does not exist. Create it?", Btn::YesNo);
     if (answer != Answer::Yes) {
         return;  // No keeps the dialog open
     }
@@ -163,4 +163,3 @@ bool SelectDirectoryDialog::Select(const QString& start, Dialogs& dialogs, FileS
 }
 
 }  // namespace ferrit
-

@@ -19,7 +19,7 @@ namespace ferrit {
 
 class SelectDirectoryDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Opens at the start directory, or at its nearest existing parent (the current directory
     // when there is none).
     SelectDirectoryDialog(const QString& start, Dialogs& dialogs, FileServices& files,
@@ -31,10 +31,10 @@ public:
     void accept() override;
 
     // Shows the dialog; true with the chosen directory on OK, false on Cancel.
-    static bool Select(const QString& start, Dialogs& dialogs, FileServices& files,
-                       QWidget* parent, QString& chosen);
+    static bool Select(const QString& start, Dialogs& dialogs, FileServices& files, QWidget* parent,
+                       QString& chosen);
 
-private:
+  private:
     void Browse(const QString& directory);
     void DirectoryActivated(QListWidgetItem* item);
     QString Resolve(const QString& name) const;

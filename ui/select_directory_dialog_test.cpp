@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QDialogButtonBox>
 
 #include "platform/posix_file_services.h"
 #include "ui/window_fixture_test.h"

@@ -37,7 +37,9 @@ constexpr int kTop = 253;
 constexpr int kOuterWidth = 540;
 constexpr int kOuterHeight = 518;
 
-std::string TextOf(const QComboBox* field) { return field->currentText().toStdString(); }
+std::string TextOf(const QComboBox* field) {
+    return field->currentText().toStdString();
+}
 
 }  // namespace
 
@@ -115,7 +117,9 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
     FormCreate();
 }
 
-TFormFerrit::~TFormFerrit() { WriteDefaults(); }
+TFormFerrit::~TFormFerrit() {
+    WriteDefaults();
+}
 
 void TFormFerrit::ApplyFonts() {
     QFont base = QApplication::font();
@@ -294,8 +298,8 @@ void TFormFerrit::EditPathChange() {
 
     const TPathInfo& source = location_.PathInfo[kSource];
     const TPathInfo& target = location_.PathInfo[kTarget];
-    startPermitted_ = !source.OemPath.empty() && source.DirExists && !target.OemPath.empty() &&
-                      target.DirExists;
+    startPermitted_ =
+        !source.OemPath.empty() && source.DirExists && !target.OemPath.empty() && target.DirExists;
 
     ui_->ComboSource->setToolTip(
         source.OemPath.empty() ? QString()
@@ -337,11 +341,17 @@ void TFormFerrit::ButtonStartClick() {
     }
 }
 
-void TFormFerrit::BitBtnAbortClick() { engine_.BitBtnAbortClick(); }
+void TFormFerrit::BitBtnAbortClick() {
+    engine_.BitBtnAbortClick();
+}
 
-void TFormFerrit::ButtonSelectSourceClick() { SelectDirectory(ui_->ComboSource); }
+void TFormFerrit::ButtonSelectSourceClick() {
+    SelectDirectory(ui_->ComboSource);
+}
 
-void TFormFerrit::ButtonSelectTargetClick() { SelectDirectory(ui_->ComboTarget); }
+void TFormFerrit::ButtonSelectTargetClick() {
+    SelectDirectory(ui_->ComboTarget);
+}
 
 void TFormFerrit::SelectDirectory(QComboBox* field) {
     QString chosen;
@@ -352,9 +362,13 @@ void TFormFerrit::SelectDirectory(QComboBox* field) {
     EditPathChange();
 }
 
-void TFormFerrit::ButtonStopClick() { close(); }
+void TFormFerrit::ButtonStopClick() {
+    close();
+}
 
-void TFormFerrit::LaunchWebSite() { launch_(ui_->LabelWeb->text().toStdString()); }
+void TFormFerrit::LaunchWebSite() {
+    launch_(ui_->LabelWeb->text().toStdString());
+}
 
 void TFormFerrit::WriteDefaults() {
     if (defaultsWritten_ || !settings_) {
@@ -410,7 +424,8 @@ bool TFormFerrit::eventFilter(QObject* watched, QEvent* event) {
         }
         if (event->type() == QEvent::MouseButtonRelease) {
             auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint())) {
+            if (mouse->button() == Qt::LeftButton &&
+                label->rect().contains(mouse->position().toPoint())) {
                 LaunchWebSite();
             }
             return true;

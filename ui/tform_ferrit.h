@@ -42,7 +42,7 @@ struct WindowServices {
 
 class TFormFerrit : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit TFormFerrit(WindowServices services = WindowServices(), QWidget* parent = nullptr);
     // Saves the settings (WriteDefaults) unless that was done already.
     ~TFormFerrit() override;
@@ -67,12 +67,12 @@ public:
     // The address the Info tab shows and opens: this program's own documentation.
     static QString DocumentationAddress();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     void CreateChecklistbox();
     void ReadDefaults();
@@ -110,12 +110,12 @@ private:
     std::vector<std::string> targetHistory_;
     std::vector<std::string> patternHistory_;
 
-    bool running_ = false;          // inside ButtonStartClick
-    bool closeRequested_ = false;   // Exit or the close box during a run
-    bool startPermitted_ = false;   // what the last path evaluation allows
-    bool syncingOptions_ = false;   // the program is updating the option list
+    bool running_ = false;         // inside ButtonStartClick
+    bool closeRequested_ = false;  // Exit or the close box during a run
+    bool startPermitted_ = false;  // what the last path evaluation allows
+    bool syncingOptions_ = false;  // the program is updating the option list
     bool defaultsWritten_ = false;
-    bool placed_ = false;           // outer size fixed after the first show
+    bool placed_ = false;  // outer size fixed after the first show
 };
 
 }  // namespace ferrit

@@ -100,8 +100,8 @@ TEST_F(WindowTest, FontsColoursAndCursors) {
     // The red name stands in front of its shadow.
     EXPECT_EQ(name, name->parentWidget()->childAt(name->pos() + QPoint(20, 30)));
 
-    for (const char* label : {"TabSheetInfo", "Label3", "Label6", "Label4", "LabelWeb",
-                              "LabelVersion"}) {
+    for (const char* label :
+         {"TabSheetInfo", "Label3", "Label6", "Label4", "LabelWeb", "LabelVersion"}) {
         EXPECT_EQ(Qt::PointingHandCursor, Get<QWidget>(label)->cursor().shape()) << label;
     }
 }
@@ -120,8 +120,7 @@ TEST_F(WindowTest, ReadmeComesFromTheCurrentDirectory) {
     testing::WriteFile(here.Path("Ferrit.txt"), "Line one\nLine two\n");
     ASSERT_EQ(0, chdir(here.path().c_str()));
     Open();
-    EXPECT_EQ(QStringLiteral("Line one\nLine two\n"),
-              Get<QPlainTextEdit>("Memo1")->toPlainText());
+    EXPECT_EQ(QStringLiteral("Line one\nLine two\n"), Get<QPlainTextEdit>("Memo1")->toPlainText());
     Destroy();
     ASSERT_EQ(0, chdir(old));
 }
@@ -249,9 +248,9 @@ TEST_F(WindowTest, WholeRunThroughTheWindow) {
     PressStart();
     ASSERT_TRUE(probe.Fired());
 
-    EXPECT_EQ((Lines{"   a.txt copied", "   b.txt copied", tree_.Path("src/sub"),
-                     "   c.txt copied"}),
-              StatusLines());
+    EXPECT_EQ(
+        (Lines{"   a.txt copied", "   b.txt copied", tree_.Path("src/sub"), "   c.txt copied"}),
+        StatusLines());
     EXPECT_EQ(QStringLiteral("File:     c.txt (   3)"), LabelText("Label12"));
     EXPECT_EQ(QStringLiteral("Status:   copied"), LabelText("Label13"));
     EXPECT_EQ(QString::fromStdString("Total:    " + FormatSize(9)), LabelText("Label14"));
@@ -439,7 +438,8 @@ TEST_F(WindowTest, SettingsThatCannotBeWrittenAreReportedOnce) {
     QTest::mouseClick(Button("BitBtnExit"), Qt::LeftButton);
     Destroy();
     ASSERT_EQ(1u, dialogs_.Asked().size());
-    EXPECT_EQ("Unable to write to " + config_->Path("blocker/Ferrit.Ini"), dialogs_.Asked()[0].text);
+    EXPECT_EQ("Unable to write to " + config_->Path("blocker/Ferrit.Ini"),
+              dialogs_.Asked()[0].text);
     EXPECT_EQ(Btn::OK, dialogs_.Asked()[0].buttons);
 }
 
@@ -495,8 +495,10 @@ TEST_F(WindowTest, OperatorTogglesApplyTheMoveAndBidirectionalRules) {
 TEST_F(WindowTest, HistoryKeepsAKnownTextInItsPlace) {
     const std::string src = tree_.Dir("src");
     const std::string tgt = tree_.Dir("tgt");
-    WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n[SourceHistory]\n0=/one\n"
-             "1=/two\n2=" + src + "\n3=/four\n");
+    WriteIni(
+        "[Default Options]\nMove Files=0\nCopy Bi-directional=0\n[SourceHistory]\n0=/one\n"
+        "1=/two\n2=" +
+        src + "\n3=/four\n");
     Open();
     Type("ComboSource", src);
     Type("ComboTarget", tgt);

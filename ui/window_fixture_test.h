@@ -27,7 +27,7 @@
 namespace ferrit {
 
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         config_ = std::make_unique<testing::TempDir>();
         setenv("XDG_CONFIG_HOME", config_->path().c_str(), 1);
@@ -111,7 +111,7 @@ protected:
 // Runs the action once, from inside the event pump, as soon as a run is under way (and the
 // condition, when given, holds).
 class DuringRun {
-public:
+  public:
     DuringRun(TFormFerrit& window, std::function<void()> action,
               std::function<bool()> condition = nullptr)
         : action_(std::move(action)), condition_(std::move(condition)) {
@@ -127,7 +127,7 @@ public:
     }
     bool Fired() const { return fired_; }
 
-private:
+  private:
     QTimer timer_;
     std::function<void()> action_;
     std::function<bool()> condition_;

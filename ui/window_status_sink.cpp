@@ -61,7 +61,9 @@ void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
     PumpMessages();
 }
 
-void WindowStatusSink::PumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void WindowStatusSink::PumpMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void WindowStatusSink::SetListColour(const QColor& colour) {
     if (!list_) {

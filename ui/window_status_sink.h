@@ -21,7 +21,7 @@ namespace ferrit {
 void ScrollToEnd(QListWidget* list);
 
 class WindowStatusSink : public StatusSink {
-public:
+  public:
     static constexpr int kMaxLines = 1000;
     // The list's colour after a run: the inactive caption colour.
     static QColor AfterRunColour() { return QColor(191, 205, 219); }
@@ -45,7 +45,7 @@ public:
     void ShowProgressPage() override;
     void RunFinished() override;
 
-private:
+  private:
     void SetListColour(const QColor& colour);
 
     QPointer<QLabel> labels_[4];  // 1 to 3 used
