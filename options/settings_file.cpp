@@ -132,6 +132,11 @@ std::string OneLine(const std::string& value) {
 
 SettingsFile::SettingsFile(const std::string& name) {
     path_ = name.find('/') == std::string::npos ? ConfigDirectory() + "/" + name : name;
+    Load();
+}
+
+void SettingsFile::Load() {
+    lines_.clear();
     std::ifstream in(path_, std::ios::binary);
     std::string text;
     while (in && std::getline(in, text)) {
@@ -257,14 +262,17 @@ bool SettingsFile::ReadBool(const std::string& section, const std::string& key,
 
 void SettingsFile::WriteString(const std::string& section, const std::string& key,
                                const std::string& value) {
+    ApplyWrite(section, key, value);
+    pending_.push_back({section, key, value});
+}
+
+void SettingsFile::ApplyWrite(const std::string& section, const std::string& key,
+                              const std::string& value) {
     const std::string text = key + "=" + OneLine(value);
     int sectionEnd = -1;
     const int i = FindKey(section, key, &sectionEnd);
     if (i >= 0) {
-        if (lines_[i].text != text) {
-            lines_[i] = ParseLine(text);
-            dirty_ = true;
-        }
+        lines_[i] = ParseLine(text);
         return;
     }
     if (sectionEnd < 0) {
@@ -275,7 +283,6 @@ void SettingsFile::WriteString(const std::string& section, const std::string& ke
         sectionEnd = static_cast<int>(lines_.size());
     }
     lines_.insert(lines_.begin() + sectionEnd, ParseLine(text));
-    dirty_ = true;
 }
 
 void SettingsFile::WriteBool(const std::string& section, const std::string& key, bool value) {
@@ -292,13 +299,19 @@ std::string SettingsFile::Text() const {
 }
 
 bool SettingsFile::Flush() {
-    if (!dirty_) {
+    if (pending_.empty()) {
         return true;
+    }
+    // The file as it is now, with this program's writes on top: another copy of the program
+    // that saved in the meantime keeps every key this one did not write.
+    Load();
+    for (const PendingWrite& w : pending_) {
+        ApplyWrite(w.section, w.key, w.value);
     }
     if (!SaveWholeFile(path_, Text())) {
         return false;
     }
-    dirty_ = false;
+    pending_.clear();
     return true;
 }
 

@@ -1,7 +1,8 @@
 // The settings file "Ferrit.Ini": an INI text of sections and key=value lines, kept in the
 // user's configuration directory. Reads come from a copy held in memory; writes change that copy
-// and Flush saves it whole, through a temporary file renamed into place, so that a crash at any
-// moment leaves either the old or the new file.
+// and Flush saves them, applied key by key to the file as it is on disk at that moment, whole,
+// through a temporary file renamed into place, so that a crash at any moment leaves either the
+// old or the new file.
 #pragma once
 
 #include <string>
@@ -37,8 +38,10 @@ class SettingsFile {
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
 
-    // Saves the whole file when anything was written since the last save (the directory is
-    // created if missing). False when the save failed; the file on disk is then unchanged.
+    // Saves when anything was written since the last save (the directory is created if
+    // missing): the file is read again and the writes are applied to it in their order, so keys
+    // that another copy of the program saved meanwhile survive unless written here. False when
+    // the save failed; the file on disk is then unchanged.
     bool Flush();
 
     // The text the file would be saved as.
@@ -57,10 +60,16 @@ class SettingsFile {
     // section's last line that is not blank (-1 when the section does not exist).
     int FindKey(const std::string& section, const std::string& key, int* sectionEnd) const;
     static Line ParseLine(const std::string& text);
+    void Load();
+    void ApplyWrite(const std::string& section, const std::string& key, const std::string& value);
+
+    struct PendingWrite {
+        std::string section, key, value;
+    };
 
     std::string path_;
     std::vector<Line> lines_;
-    bool dirty_ = false;
+    std::vector<PendingWrite> pending_;  // writes not saved yet, in order
 };
 
 // Parses a Boolean value by the rules of ReadBool; false when the text is not a number.

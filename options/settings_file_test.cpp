@@ -198,6 +198,20 @@ TEST(SettingsFileTest, FailedSaveReportsFailureAndKeepsTheOldFile) {
     EXPECT_EQ("[S]\nK=old\n", ReadFile(path));
 }
 
+TEST(SettingsFileTest, TwoCopiesSavingInTurnKeepEachOthersKeys) {
+    TempDir dir;
+    const std::string path = dir.File("Ferrit.Ini", "[S]\nA=0\nB=0\n");
+    SettingsFile first(path);
+    SettingsFile second(path);
+    first.WriteString("S", "A", "first");
+    first.WriteString("S", "C", "first");
+    ASSERT_TRUE(first.Flush());
+    second.WriteString("S", "B", "second");
+    second.WriteString("S", "C", "second");
+    ASSERT_TRUE(second.Flush());
+    EXPECT_EQ("[S]\nA=first\nB=second\nC=second\n", ReadFile(path));
+}
+
 TEST(SettingsFileTest, FlushWithoutChangesWritesNothing) {
     TempDir dir;
     SettingsFile file(dir.Path("Ferrit.Ini"));
