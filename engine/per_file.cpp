@@ -6,6 +6,17 @@
 
 namespace ferrit {
 
+namespace {
+
+// A file age as an ordered value. Packed DOS date-times from 2044 on have the top bit set, so a
+// signed comparison would rank them below every older file and even below a missing file (-1),
+// and move mode would then delete a source that was never copied. Missing stays lowest.
+int64_t AgeOrder(int32_t age) {
+    return age == -1 ? -1 : static_cast<int64_t>(static_cast<uint32_t>(age));
+}
+
+}  // namespace
+
 void TransferEngine::HandleOneFile(const std::string& file, const std::string& counterpart,
                                    const ListEntry& entry) {
     if (run_.RunState == kRunStateAbort) {
@@ -21,7 +32,7 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
     if (!copy) {
         // Strictly newer only: equal ages (two-second resolution) leave the counterpart alone.
         copy = options_.cbAllowed(OverwriteOlderFiles) &&
-               files_.FileAge(file) > files_.FileAge(counterpart);
+               AgeOrder(files_.FileAge(file)) > AgeOrder(files_.FileAge(counterpart));
     }
     if (copy && options_.cbAllowed(OnlyFilesWithArchiveBit)) {
         copy = (entry.attr & Attr::Archive) != 0;
@@ -58,7 +69,7 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
 
     // Move mode: the file goes when the other tree now holds a copy at least as new.
     if (options_.cbAllowed(MoveFiles)) {
-        if (files_.FileAge(counterpart) >= files_.FileAge(file) || copied) {
+        if (AgeOrder(files_.FileAge(counterpart)) >= AgeOrder(files_.FileAge(file)) || copied) {
             DeleteOneFile(file);
         }
     }

@@ -410,6 +410,27 @@ INSTANTIATE_TEST_SUITE_P(
                               false}),
     [](const ::testing::TestParamInfo<MoveRow>& info) { return info.param.name; });
 
+// Dates from 2044 on pack with the top bit set; they must still rank as newer, and a missing
+// counterpart must never look "at least as new" as such a file.
+TEST_F(PerFileTest, AgesFrom2044OnCompareAsNewer) {
+    const int64_t y2050 = 2524608000;  // 2050-01-01
+    ASSERT_LT(posix.FileAge(Put("probe", "", y2050)), 0) << "the packed age is negative";
+
+    Only({OverwriteOlderFiles, MoveFiles, OnlyFilesWithArchiveBit});
+    Put("src/new.txt", "2050", y2050);
+    Put("tgt/new.txt", "2020", kT0);
+    const std::string vetoed = Put("src/vetoed.txt", "kept", y2050);
+    ASSERT_EQ(posix.SetAttributes(vetoed, 0), 0);
+    ASSERT_TRUE(Run());
+
+    EXPECT_EQ(Contents("tgt/new.txt"), "2050");
+    EXPECT_FALSE(Exists("src/new.txt"));
+    // Not copied (no archive bit) and no counterpart: it stays where it is.
+    EXPECT_FALSE(Exists("tgt/vetoed.txt"));
+    EXPECT_EQ(Contents("src/vetoed.txt"), "kept");
+    EXPECT_THAT(List(), ElementsAre("   new.txt copied", "   vetoed.txt skipped"));
+}
+
 TEST_F(PerFileTest, ReadOnlySourceIsMovedOnlyUnderOverWriteReadOnly) {
     for (bool overwriteReadOnly : {false, true}) {
         SCOPED_TRACE(overwriteReadOnly);

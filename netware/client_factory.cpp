@@ -1,0 +1,40 @@
+#include "netware/client_factory.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "netware/absent_client.h"
+#include "netware/emulated_client.h"
+#include "netware/emulated_config.h"
+
+namespace ferrit {
+
+std::string DefaultNetWareConfigPath() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return std::string(xdg) + "/ferrit-netware.ini";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config/ferrit-netware.ini";
+}
+
+NetWareClientChoice ChooseNetWareClient(const std::string& explicitConfig) {
+    NetWareClientChoice choice;
+    choice.configFile = explicitConfig.empty() ? DefaultNetWareConfigPath() : explicitConfig;
+    struct stat st;
+    if (explicitConfig.empty() && ::stat(choice.configFile.c_str(), &st) != 0) {
+        choice.client = std::make_unique<AbsentClient>();
+        return choice;
+    }
+    EmulatedConfig config;
+    if (!LoadEmulatedConfig(choice.configFile, config, choice.error)) {
+        choice.client = std::make_unique<AbsentClient>();
+        return choice;
+    }
+    choice.client = std::make_unique<EmulatedClient>(std::move(config));
+    choice.emulated = true;
+    return choice;
+}
+
+}  // namespace ferrit

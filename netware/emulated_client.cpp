@@ -1,0 +1,1051 @@
+#include "netware/emulated_client.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <sstream>
+
+namespace ferrit {
+
+namespace {
+
+constexpr uint16_t kLongNameSpace = 4;  // entries are made by workstations with long names
+constexpr uint16_t kSearchDirectories = 0x10;
+constexpr NWCONN_HANDLE kFirstReference = 0x100;
+
+std::string Hex(uint32_t v) {
+    return "0x" + EmuHex(v);
+}
+
+// Directory-services names compare without their type prefixes ("CN=", "OU=") and case.
+std::string DsKey(const std::string& name) {
+    std::string key;
+    std::stringstream in(name);
+    std::string part;
+    while (std::getline(in, part, '.')) {
+        const size_t eq = part.find('=');
+        key += (key.empty() ? "" : ".") +
+               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
+    }
+    return key;
+}
+
+size_t CountParts(const std::string& name) {
+    return static_cast<size_t>(std::count(name.begin(), name.end(), '.')) + 1;
+}
+
+bool IsRootContext(const std::string& nameContext) {
+    return nameContext.empty() || EmuUpper(nameContext) == "[ROOT]";
+}
+
+// A full name relative to a name context: whole under [Root]; the context's trailing parts
+// dropped when the name lies below it; otherwise marked as starting at the root.
+std::string RelativeName(const std::string& full, const std::string& nameContext) {
+    if (IsRootContext(nameContext)) {
+        return full;
+    }
+    const std::string k = DsKey(full);
+    const std::string c = DsKey(nameContext);
+    if (k.size() > c.size() + 1 && k.compare(k.size() - c.size(), c.size(), c) == 0 &&
+        k[k.size() - c.size() - 1] == '.') {
+        std::string rel = full;
+        for (size_t i = 0; i < CountParts(nameContext); ++i) {
+            rel = rel.substr(0, rel.rfind('.'));
+        }
+        return rel;
+    }
+    return "." + full;
+}
+
+std::string AbsoluteName(const std::string& name, const std::string& nameContext) {
+    if (!name.empty() && name[0] == '.') {
+        return name.substr(1);
+    }
+    if (IsRootContext(nameContext)) {
+        return name;
+    }
+    return name + "." + nameContext;
+}
+
+class EmuErrorLibrary : public NWErrorLibrary {
+  public:
+    explicit EmuErrorLibrary(bool hasFunction) : hasFunction_(hasFunction) {}
+    bool HasNWstrerror() const override { return hasFunction_; }
+    std::string NWstrerror(uint32_t code) override {
+        const std::string text = EmuCodeText(code);
+        return text.empty() ? "Unknown error" : text;
+    }
+
+  private:
+    bool hasFunction_;
+};
+
+}  // namespace
+
+std::string EmuCodeText(uint32_t code) {
+    switch (code) {
+        case EmuCode::NoPrimaryConnection:
+            return "No primary connection";
+        case EmuCode::InvalidConnection:
+            return "Invalid connection handle";
+        case EmuCode::InvalidParameter:
+            return "Invalid parameter";
+        case EmuCode::NotSameServer:
+            return "Files are not on the same server";
+        case EmuCode::InsufficientSpace:
+            return "Insufficient space on the volume";
+        case EmuCode::IoError:
+            return "I/O error";
+        case EmuCode::NoModifyPrivileges:
+            return "No modify privileges";
+        case EmuCode::InvalidFileHandle:
+            return "Invalid file handle";
+        case EmuCode::BadDirectoryHandle:
+            return "Bad directory handle";
+        case EmuCode::InvalidPath:
+            return "Invalid path or no more trustees";
+        case EmuCode::NoMoreDirHandles:
+            return "No more directory handles";
+        case EmuCode::MetadataNotStored:
+            return "Directory information could not be stored";
+        case EmuCode::InvalidNameSpace:
+            return "Invalid name space";
+        case EmuCode::NoSuchObject:
+            return "No such object";
+        case EmuCode::Failure:
+            return "Failure, no more entries";
+        case EmuCode::DSBadContext:
+            return "Invalid context handle";
+        case EmuCode::DSBadKey:
+            return "Invalid context key";
+        case EmuCode::DSNoSuchEntry:
+            return "No such entry";
+        case EmuCode::DSWrongTree:
+            return "Server is not in the context's tree";
+        default:
+            return std::string();
+    }
+}
+
+const char* NwOpName(NwOp op) {
+    switch (op) {
+        case NwOp::CallsInit:
+            return "CallsInit";
+        case NwOp::ConnLayerInit:
+            return "ConnLayerInit";
+        case NwOp::GetPrimaryConnRef:
+            return "GetPrimaryConnRef";
+        case NwOp::OpenConnByReference:
+            return "OpenConnByReference";
+        case NwOp::GetConnInfoText:
+            return "GetConnInfoText";
+        case NwOp::GetConnInfoValue:
+            return "GetConnInfoValue";
+        case NwOp::DSCreateContext:
+            return "DSCreateContext";
+        case NwOp::DSFreeContext:
+            return "DSFreeContext";
+        case NwOp::DSGetContextText:
+            return "DSGetContextText";
+        case NwOp::DSSetContextText:
+            return "DSSetContextText";
+        case NwOp::DSMapIDToName:
+            return "DSMapIDToName";
+        case NwOp::DSMapNameToID:
+            return "DSMapNameToID";
+        case NwOp::GetObjectName:
+            return "GetObjectName";
+        case NwOp::GetObjectID:
+            return "GetObjectID";
+        case NwOp::ParsePath:
+            return "ParsePath";
+        case NwOp::GetEffectiveRights:
+            return "GetEffectiveRights";
+        case NwOp::AllocTemporaryDirectoryHandle:
+            return "AllocTemporaryDirectoryHandle";
+        case NwOp::DeallocateDirectoryHandle:
+            return "DeallocateDirectoryHandle";
+        case NwOp::ScanTrustees:
+            return "ScanTrustees";
+        case NwOp::AddTrustee:
+            return "AddTrustee";
+        case NwOp::GetOwningNameSpace:
+            return "GetOwningNameSpace";
+        case NwOp::ObtainEntryInfo:
+            return "ObtainEntryInfo";
+        case NwOp::ModifyDosInfo:
+            return "ModifyDosInfo";
+        case NwOp::GetDirSpaceLimitList:
+            return "GetDirSpaceLimitList";
+        case NwOp::SetDirSpaceLimit:
+            return "SetDirSpaceLimit";
+        case NwOp::ScanDirEntryInfo:
+            return "ScanDirEntryInfo";
+        case NwOp::ModifyDirEntry:
+            return "ModifyDirEntry";
+        case NwOp::FileServerFileCopy:
+            return "FileServerFileCopy";
+        case NwOp::LoadErrorLibrary:
+            return "LoadErrorLibrary";
+    }
+    return "?";
+}
+
+EmulatedClient::EmulatedClient(EmulatedConfig config)
+    : network_(std::move(config)), dirHandles_(static_cast<size_t>(network_.ServerCount())) {}
+
+void EmulatedClient::FailOperation(NwOp op, uint32_t code, int nth) {
+    Fault f;
+    f.code = code;
+    f.nth = nth;
+    faults_[op] = f;
+}
+
+size_t EmulatedClient::CallCount(NwOp op) const {
+    return static_cast<size_t>(
+        std::count_if(calls_.begin(), calls_.end(), [op](const NwCall& c) { return c.op == op; }));
+}
+
+size_t EmulatedClient::HeldDirHandles(NWCONN_HANDLE conn) const {
+    const int s = ServerOf(conn);
+    return s < 0 ? 0 : dirHandles_[static_cast<size_t>(s)].size();
+}
+
+NWCONN_HANDLE EmulatedClient::ConnectionOf(const std::string& serverName) const {
+    for (int s = 0; s < network_.ServerCount(); ++s) {
+        if (network_.Server(s).name == EmuUpper(serverName)) {
+            return static_cast<NWCONN_HANDLE>(s + 1);
+        }
+    }
+    return 0;
+}
+
+bool EmulatedClient::Injected(NwOp op, uint32_t& code) {
+    auto it = faults_.find(op);
+    if (it == faults_.end()) {
+        return false;
+    }
+    Fault& f = it->second;
+    ++f.seen;
+    if (f.nth == 0 || f.seen == f.nth) {
+        code = f.code;
+        return true;
+    }
+    return false;
+}
+
+template <typename Body>
+uint32_t EmulatedClient::Run(NwOp op, std::string args, Body body) {
+    calls_.push_back(NwCall{op, std::move(args), 0});
+    const size_t index = calls_.size() - 1;
+    uint32_t code = 0;
+    if (!Injected(op, code)) {
+        code = body();
+    }
+    calls_[index].code = code;
+    return code;
+}
+
+int EmulatedClient::ServerOf(NWCONN_HANDLE conn) const {
+    if (conn == 0 || conn > static_cast<NWCONN_HANDLE>(network_.ServerCount())) {
+        return -1;
+    }
+    return static_cast<int>(conn) - 1;
+}
+
+const EmuLocation* EmulatedClient::DirHandle(NWCONN_HANDLE conn, NWDIR_HANDLE handle) const {
+    const int s = ServerOf(conn);
+    if (s < 0 || handle == 0) {
+        return nullptr;
+    }
+    const auto& handles = dirHandles_[static_cast<size_t>(s)];
+    const auto it = handles.find(handle);
+    return it == handles.end() ? nullptr : &it->second;
+}
+
+uint16_t EmulatedClient::Resolve(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                 const std::string& path, EmuLocation& loc) const {
+    const int s = ServerOf(conn);
+    if (s < 0) {
+        return EmuCode::InvalidConnection;
+    }
+    if (dirHandle == 0) {
+        return network_.LocateVolumePath(s, path, loc) ? 0 : EmuCode::InvalidPath;
+    }
+    const EmuLocation* base = DirHandle(conn, dirHandle);
+    if (base == nullptr) {
+        return EmuCode::BadDirectoryHandle;
+    }
+    return network_.LocateRelative(*base, path, loc) ? 0 : EmuCode::InvalidPath;
+}
+
+uint16_t EmulatedClient::MayChange(const EmuLocation& loc) const {
+    if (!loc.Exists()) {
+        return EmuCode::InvalidPath;
+    }
+    const uint16_t rights = network_.LoginRights(loc);
+    return (rights & (NwRight::AccessControl | NwRight::Supervisor)) != 0
+               ? 0
+               : EmuCode::NoModifyPrivileges;
+}
+
+uint16_t EmulatedClient::StoreResult(int error) const {
+    return error == 0 ? 0 : EmuCode::MetadataNotStored;
+}
+
+// --- Start-up and connections ---
+
+NWCCODE EmulatedClient::CallsInit() {
+    return static_cast<NWCCODE>(Run(NwOp::CallsInit, "", [] { return 0u; }));
+}
+
+NWCCODE EmulatedClient::ConnLayerInit(uint32_t& reference) {
+    return static_cast<NWCCODE>(Run(NwOp::ConnLayerInit, "", [&]() -> uint32_t {
+        reference = network_.ServerCount() > 0 ? kFirstReference : 0;
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::GetPrimaryConnRef(uint32_t& reference) {
+    return static_cast<NWCCODE>(Run(NwOp::GetPrimaryConnRef, "", [&]() -> uint32_t {
+        if (network_.ServerCount() == 0) {
+            return EmuCode::NoPrimaryConnection;
+        }
+        reference = kFirstReference;
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::OpenConnByReference(uint32_t reference, uint32_t accessMode, uint32_t flags,
+                                            NWCONN_HANDLE& conn) {
+    const std::string args = "ref=" + Hex(reference) + " mode=" + std::to_string(accessMode) +
+                             " flags=" + std::to_string(flags);
+    return static_cast<NWCCODE>(Run(NwOp::OpenConnByReference, args, [&]() -> uint32_t {
+        if (reference < kFirstReference ||
+            reference >= kFirstReference + static_cast<uint32_t>(network_.ServerCount())) {
+            return EmuCode::InvalidConnection;
+        }
+        conn = reference - kFirstReference + 1;
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::GetConnInfoText(NWCONN_HANDLE conn, uint32_t kind, uint32_t bufferLength,
+                                        std::string& text) {
+    const std::string args = "conn=" + std::to_string(conn) + " kind=" + std::to_string(kind) +
+                             " len=" + std::to_string(bufferLength);
+    text.clear();
+    return static_cast<NWCCODE>(Run(NwOp::GetConnInfoText, args, [&]() -> uint32_t {
+        const int s = ServerOf(conn);
+        if (s < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        std::string answer;
+        if (kind == ConnInfo::TreeName) {
+            // Servers answer the tree name padded with underscores to 32 characters; a
+            // bindery-only server has underscores alone.
+            answer = network_.Server(s).tree;
+            answer.resize(32, '_');
+        } else if (kind == ConnInfo::ServerName) {
+            answer = network_.Server(s).name;
+        } else {
+            return EmuCode::InvalidParameter;
+        }
+        if (bufferLength == 0) {
+            return EmuCode::InvalidParameter;
+        }
+        text = answer.substr(0, bufferLength - 1);
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::GetConnInfoValue(NWCONN_HANDLE conn, uint32_t kind, uint32_t& value) {
+    const std::string args = "conn=" + std::to_string(conn) + " kind=" + std::to_string(kind);
+    return static_cast<NWCCODE>(Run(NwOp::GetConnInfoValue, args, [&]() -> uint32_t {
+        const int s = ServerOf(conn);
+        if (s < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        if (kind != ConnInfo::DirectoryServices) {
+            return EmuCode::InvalidParameter;
+        }
+        value = network_.Server(s).tree.empty() ? 0 : 1;
+        return 0;
+    }));
+}
+
+// --- Directory-services contexts and names ---
+
+NWDSCCODE EmulatedClient::DSCreateContext(NWDSContextHandle& context) {
+    return Run(NwOp::DSCreateContext, "", [&]() -> uint32_t {
+        // A new context points at the workstation's preferred tree: the first one described.
+        Context c;
+        for (int s = 0; s < network_.ServerCount() && c.tree.empty(); ++s) {
+            c.tree = network_.Server(s).tree;
+        }
+        c.nameContext = "[Root]";
+        context = nextContext_++;
+        contexts_[context] = c;
+        return 0;
+    });
+}
+
+NWDSCCODE EmulatedClient::DSFreeContext(NWDSContextHandle context) {
+    return Run(NwOp::DSFreeContext, "ctx=" + Hex(context), [&]() -> uint32_t {
+        return contexts_.erase(context) == 1 ? 0 : EmuCode::DSBadContext;
+    });
+}
+
+NWDSCCODE EmulatedClient::DSGetContextText(NWDSContextHandle context, uint32_t key,
+                                           std::string& value) {
+    const std::string args = "ctx=" + Hex(context) + " key=" + std::to_string(key);
+    value.clear();
+    return Run(NwOp::DSGetContextText, args, [&]() -> uint32_t {
+        const auto it = contexts_.find(context);
+        if (it == contexts_.end()) {
+            return EmuCode::DSBadContext;
+        }
+        if (key == ContextKey::TreeName) {
+            value = it->second.tree;
+        } else if (key == ContextKey::NameContext) {
+            value = it->second.nameContext;
+        } else {
+            return EmuCode::DSBadKey;
+        }
+        return 0;
+    });
+}
+
+NWDSCCODE EmulatedClient::DSSetContextText(NWDSContextHandle context, uint32_t key,
+                                           const std::string& value) {
+    const std::string args =
+        "ctx=" + Hex(context) + " key=" + std::to_string(key) + " value=" + value;
+    return Run(NwOp::DSSetContextText, args, [&]() -> uint32_t {
+        const auto it = contexts_.find(context);
+        if (it == contexts_.end()) {
+            return EmuCode::DSBadContext;
+        }
+        if (key == ContextKey::TreeName) {
+            it->second.tree = EmuUpper(value);
+        } else if (key == ContextKey::NameContext) {
+            it->second.nameContext = value;
+        } else {
+            return EmuCode::DSBadKey;
+        }
+        return 0;
+    });
+}
+
+NWDSCCODE EmulatedClient::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn,
+                                        NWObjectID id, std::string& name) {
+    const std::string args =
+        "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " id=" + Hex(id);
+    name.clear();
+    return Run(NwOp::DSMapIDToName, args, [&]() -> uint32_t {
+        const auto it = contexts_.find(context);
+        if (it == contexts_.end()) {
+            return EmuCode::DSBadContext;
+        }
+        const int s = ServerOf(conn);
+        if (s < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        const EmuServer& server = network_.Server(s);
+        if (server.tree.empty() || server.tree != EmuUpper(it->second.tree)) {
+            return EmuCode::DSWrongTree;
+        }
+        const EmuObject* o = server.FindObject(id);
+        if (o == nullptr || o->dsName.empty()) {
+            return EmuCode::DSNoSuchEntry;
+        }
+        name = RelativeName(o->dsName, it->second.nameContext);
+        return 0;
+    });
+}
+
+NWDSCCODE EmulatedClient::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE conn,
+                                        const std::string& name, NWObjectID& id) {
+    const std::string args =
+        "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " name=" + name;
+    return Run(NwOp::DSMapNameToID, args, [&]() -> uint32_t {
+        const auto it = contexts_.find(context);
+        if (it == contexts_.end()) {
+            return EmuCode::DSBadContext;
+        }
+        const int s = ServerOf(conn);
+        if (s < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        const EmuServer& server = network_.Server(s);
+        if (server.tree.empty() || server.tree != EmuUpper(it->second.tree)) {
+            return EmuCode::DSWrongTree;
+        }
+        const std::string key = DsKey(AbsoluteName(name, it->second.nameContext));
+        for (const EmuObject& o : server.objects) {
+            if (!o.dsName.empty() && DsKey(o.dsName) == key) {
+                id = o.id;
+                return 0;
+            }
+        }
+        return EmuCode::DSNoSuchEntry;
+    });
+}
+
+// --- Bindery ---
+
+NWCCODE EmulatedClient::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& name,
+                                      uint16_t& type) {
+    const std::string args = "conn=" + std::to_string(conn) + " id=" + Hex(id);
+    name.clear();
+    return static_cast<NWCCODE>(Run(NwOp::GetObjectName, args, [&]() -> uint32_t {
+        const int s = ServerOf(conn);
+        if (s < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        const EmuObject* o = network_.Server(s).FindObject(id);
+        if (o == nullptr) {
+            return EmuCode::NoSuchObject;
+        }
+        name = o->name;
+        type = o->type;
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::GetObjectID(NWCONN_HANDLE conn, const std::string& name, uint16_t type,
+                                    NWObjectID& id) {
+    const std::string args =
+        "conn=" + std::to_string(conn) + " name=" + name + " type=" + Hex(type).substr(6);
+    return static_cast<NWCCODE>(Run(NwOp::GetObjectID, args, [&]() -> uint32_t {
+        const int s = ServerOf(conn);
+        if (s < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        // The bindery keeps its names in capitals.
+        const EmuObject* o = network_.Server(s).FindObject(name);
+        if (o == nullptr || (type != 0xFFFF && o->type != type)) {
+            return EmuCode::NoSuchObject;
+        }
+        id = o->id;
+        return 0;
+    }));
+}
+
+// --- Paths and rights ---
+
+NWCCODE EmulatedClient::ParsePath(const std::string& path, NWCONN_HANDLE& conn,
+                                  NWDIR_HANDLE& dirHandle, std::string& volumePath) {
+    conn = 0;
+    dirHandle = 0;
+    volumePath.clear();
+    return static_cast<NWCCODE>(Run(NwOp::ParsePath, "path=" + path, [&]() -> uint32_t {
+        EmuLocation loc;
+        if (!network_.LocateLocal(path, loc)) {
+            return EmuCode::InvalidPath;
+        }
+        conn = static_cast<NWCONN_HANDLE>(loc.server + 1);
+        volumePath = loc.volumePath;
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                           const std::string& path, uint16_t& rights) {
+    const std::string args =
+        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
+    rights = 0;
+    return static_cast<NWCCODE>(Run(NwOp::GetEffectiveRights, args, [&]() -> uint32_t {
+        EmuLocation loc;
+        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+            return code;
+        }
+        if (!loc.Exists()) {
+            return EmuCode::InvalidPath;
+        }
+        rights = network_.LoginRights(loc);
+        return 0;
+    }));
+}
+
+// --- Temporary directory handles ---
+
+NWCCODE EmulatedClient::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                                      const std::string& path,
+                                                      NWDIR_HANDLE& newHandle,
+                                                      uint8_t& rightsMask) {
+    const std::string args =
+        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
+    newHandle = 0;
+    rightsMask = 0;
+    return static_cast<NWCCODE>(Run(NwOp::AllocTemporaryDirectoryHandle, args, [&]() -> uint32_t {
+        EmuLocation loc;
+        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+            return code;
+        }
+        if (!loc.IsDirectory()) {
+            return EmuCode::InvalidPath;
+        }
+        const int s = ServerOf(conn);
+        auto& handles = dirHandles_[static_cast<size_t>(s)];
+        const int limit = network_.Server(s).handleLimit;
+        // The lowest free number, as servers hand them out.
+        for (int h = 1; h <= limit; ++h) {
+            const NWDIR_HANDLE handle = static_cast<NWDIR_HANDLE>(h);
+            if (handles.count(handle) == 0) {
+                handles[handle] = loc;
+                newHandle = handle;
+                rightsMask = static_cast<uint8_t>(network_.LoginRights(loc) & 0xFF);
+                return 0;
+            }
+        }
+        return EmuCode::NoMoreDirHandles;
+    }));
+}
+
+NWCCODE EmulatedClient::DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
+    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle);
+    return static_cast<NWCCODE>(Run(NwOp::DeallocateDirectoryHandle, args, [&]() -> uint32_t {
+        const int s = ServerOf(conn);
+        if (s < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        return dirHandles_[static_cast<size_t>(s)].erase(dirHandle) == 1
+                   ? 0
+                   : EmuCode::BadDirectoryHandle;
+    }));
+}
+
+// --- Trustees ---
+
+NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                     const std::string& path, uint32_t& iterHandle,
+                                     TrusteeBatch& batch) {
+    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
+                             " path=" + path + " iter=" + std::to_string(iterHandle);
+    batch = TrusteeBatch();
+    return static_cast<NWCCODE>(Run(NwOp::ScanTrustees, args, [&]() -> uint32_t {
+        EmuLocation loc;
+        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+            return code;
+        }
+        if (!loc.Exists()) {
+            return EmuCode::InvalidPath;
+        }
+        std::vector<EmuTrustee> all;
+        ReadTrustees(loc.local, all);
+        // Without Access Control a workstation sees only its own assignments (its login's and
+        // its groups').
+        std::vector<EmuTrustee> visible;
+        const uint16_t rights = network_.LoginRights(loc);
+        const std::vector<uint32_t> mine =
+            network_.SecurityIds(loc.server, network_.LoginId(loc.server));
+        for (const EmuTrustee& t : all) {
+            if ((rights & (NwRight::AccessControl | NwRight::Supervisor)) != 0 ||
+                std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
+                visible.push_back(t);
+            }
+        }
+        if (iterHandle >= visible.size()) {
+            return EmuCode::InvalidPath;  // no more trustees
+        }
+        size_t n = 0;
+        while (n < batch.size() && iterHandle < visible.size()) {
+            batch[n].objectId = visible[iterHandle].id;
+            batch[n].rights = visible[iterHandle].rights;
+            ++n;
+            ++iterHandle;
+        }
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                   const std::string& path, NWObjectID id, uint16_t rights) {
+    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
+                             " path=" + path + " id=" + Hex(id) +
+                             " rights=" + RightsLetters(rights);
+    return static_cast<NWCCODE>(Run(NwOp::AddTrustee, args, [&]() -> uint32_t {
+        EmuLocation loc;
+        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+            return code;
+        }
+        if (const uint16_t code = MayChange(loc)) {
+            return code;
+        }
+        if (network_.Server(loc.server).FindObject(id) == nullptr) {
+            return EmuCode::NoSuchObject;
+        }
+        std::vector<EmuTrustee> trustees;
+        int error = 0;
+        if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+            return EmuCode::MetadataNotStored;
+        }
+        bool replaced = false;
+        for (EmuTrustee& t : trustees) {
+            if (t.id == id) {
+                t.rights = rights & NwRight::All;
+                replaced = true;
+            }
+        }
+        if (!replaced) {
+            trustees.push_back({id, static_cast<uint16_t>(rights & NwRight::All)});
+        }
+        return StoreResult(WriteTrustees(loc.local, trustees));
+    }));
+}
+
+// --- Entry information and the owner ---
+
+NWCCODE EmulatedClient::GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                           const std::string& path, uint8_t& nameSpace) {
+    const std::string args =
+        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
+    nameSpace = 0;
+    return static_cast<NWCCODE>(Run(NwOp::GetOwningNameSpace, args, [&]() -> uint32_t {
+        EmuLocation loc;
+        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+            return code;
+        }
+        if (!loc.Exists()) {
+            return EmuCode::InvalidPath;
+        }
+        nameSpace = kLongNameSpace;
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                        const std::string& path, uint8_t sourceNameSpace,
+                                        uint8_t targetNameSpace, uint16_t searchAttributes,
+                                        uint32_t infoMask, EntryInfo& info) {
+    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
+                             " path=" + path + " ns=" + std::to_string(sourceNameSpace) + "/" +
+                             std::to_string(targetNameSpace) + " attr=" + Hex(searchAttributes) +
+                             " mask=" + Hex(infoMask);
+    return static_cast<NWCCODE>(Run(NwOp::ObtainEntryInfo, args, [&]() -> uint32_t {
+        if ((sourceNameSpace != 0 && sourceNameSpace != kLongNameSpace) ||
+            (targetNameSpace != 0 && targetNameSpace != kLongNameSpace)) {
+            return EmuCode::InvalidNameSpace;
+        }
+        EmuLocation loc;
+        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+            return code;
+        }
+        struct stat st;
+        if (::lstat(loc.local.c_str(), &st) != 0) {
+            return EmuCode::InvalidPath;
+        }
+        if (S_ISDIR(st.st_mode) && (searchAttributes & kSearchDirectories) == 0) {
+            return EmuCode::Failure;  // directories are found only when asked for
+        }
+        info.ownerId = network_.OwnerOf(loc);
+        info.attributes =
+            (S_ISDIR(st.st_mode) ? 0x10u : 0u) | ((st.st_mode & 0222) == 0 ? 0x01u : 0u);
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                      const std::string& path, uint8_t nameSpace,
+                                      uint16_t searchAttributes, uint32_t modifyMask,
+                                      const DosInfo& info) {
+    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
+                             " path=" + path + " ns=" + std::to_string(nameSpace) +
+                             " attr=" + Hex(searchAttributes) + " mask=" + Hex(modifyMask) +
+                             " owner=" + Hex(info.ownerId);
+    return static_cast<NWCCODE>(Run(NwOp::ModifyDosInfo, args, [&]() -> uint32_t {
+        if (nameSpace != 0 && nameSpace != kLongNameSpace) {
+            return EmuCode::InvalidNameSpace;
+        }
+        EmuLocation loc;
+        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+            return code;
+        }
+        if (loc.IsDirectory() && (searchAttributes & kSearchDirectories) == 0) {
+            return EmuCode::Failure;
+        }
+        if (const uint16_t code = MayChange(loc)) {
+            return code;
+        }
+        if ((modifyMask & kModifyOwner) == 0) {
+            return 0;  // only the owner is kept by these servers
+        }
+        if (network_.Server(loc.server).FindObject(info.ownerId) == nullptr) {
+            return EmuCode::NoSuchObject;
+        }
+        return StoreResult(WriteOwner(loc.local, info.ownerId));
+    }));
+}
+
+// --- Space limits ---
+
+NWCCODE EmulatedClient::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                             std::vector<SpaceLimitEntry>& list) {
+    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle);
+    list.clear();
+    return static_cast<NWCCODE>(Run(NwOp::GetDirSpaceLimitList, args, [&]() -> uint32_t {
+        if (ServerOf(conn) < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        const EmuLocation* dir = DirHandle(conn, dirHandle);
+        if (dir == nullptr) {
+            return EmuCode::BadDirectoryHandle;
+        }
+        if (!dir->IsDirectory()) {
+            return EmuCode::InvalidPath;
+        }
+        // The directory itself (its maximum 0x7FFFFFFF when it has no limit), then each
+        // ancestor below the volume root that has one; the level of an entry is the number of
+        // backslashes in its volume path. A volume root carries no directory limit.
+        EmuLocation at = *dir;
+        bool self = true;
+        while (!at.IsRoot()) {
+            uint32_t blocks = 0;
+            const bool limited = ReadLimit(at.local, blocks);
+            if (self || limited) {
+                SpaceLimitEntry e;
+                e.level = static_cast<uint8_t>(at.components.size() - 1);
+                e.maximum = limited ? blocks : kNoSpaceLimit;
+                e.current = limited ? network_.BlocksUsed(at.local) : 0;
+                list.push_back(e);
+            }
+            self = false;
+            at.components.pop_back();
+            at.local = at.local.substr(0, at.local.rfind('/'));
+        }
+        if (self) {
+            list.push_back(SpaceLimitEntry{0, kNoSpaceLimit, 0});
+        }
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                         uint32_t limit) {
+    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
+                             " limit=" + std::to_string(limit);
+    return static_cast<NWCCODE>(Run(NwOp::SetDirSpaceLimit, args, [&]() -> uint32_t {
+        if (ServerOf(conn) < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        const EmuLocation* dir = DirHandle(conn, dirHandle);
+        if (dir == nullptr) {
+            return EmuCode::BadDirectoryHandle;
+        }
+        if (const uint16_t code = MayChange(*dir)) {
+            return code;
+        }
+        const bool removing = limit == 0 || limit >= kNoSpaceLimit;
+        uint32_t old = 0;
+        const bool had = !dir->IsRoot() && ReadLimit(dir->local, old);
+        if (removing) {
+            // Removing a limit that is not there is answered 0x89FF, which callers take as done.
+            return had ? StoreResult(WriteLimit(dir->local, 0)) : EmuCode::Failure;
+        }
+        if (dir->IsRoot()) {
+            return EmuCode::InvalidPath;
+        }
+        return StoreResult(WriteLimit(dir->local, limit));
+    }));
+}
+
+// --- Directory entries ---
+
+NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                         uint16_t searchAttributes, uint32_t& iterHandle,
+                                         DirEntryRecord& record) {
+    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
+                             " attr=" + Hex(searchAttributes) + " iter=" + Hex(iterHandle);
+    return static_cast<NWCCODE>(Run(NwOp::ScanDirEntryInfo, args, [&]() -> uint32_t {
+        if (ServerOf(conn) < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        const EmuLocation* dir = DirHandle(conn, dirHandle);
+        if (dir == nullptr) {
+            return EmuCode::BadDirectoryHandle;
+        }
+        struct stat st;
+        // Without a pattern the scan finds the directory itself, once.
+        if (iterHandle != 0xFFFFFFFF || (searchAttributes & kSearchDirectories) == 0 ||
+            ::lstat(dir->local.c_str(), &st) != 0) {
+            return EmuCode::Failure;
+        }
+        uint16_t mask = NwRight::All;
+        ReadMask(dir->local, mask);
+        record.inheritedRightsMask = mask;
+        iterHandle = static_cast<uint32_t>(st.st_ino) == 0xFFFFFFFF
+                         ? 0xFFFFFFFE
+                         : static_cast<uint32_t>(st.st_ino);
+        return 0;
+    }));
+}
+
+NWCCODE EmulatedClient::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                       uint16_t searchAttributes, uint32_t iterHandle,
+                                       uint32_t changeMask, const DirEntryRecord& record) {
+    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
+                             " attr=" + Hex(searchAttributes) + " iter=" + Hex(iterHandle) +
+                             " change=" + Hex(changeMask) +
+                             " irm=" + RightsLetters(record.inheritedRightsMask);
+    return static_cast<NWCCODE>(Run(NwOp::ModifyDirEntry, args, [&]() -> uint32_t {
+        if (ServerOf(conn) < 0) {
+            return EmuCode::InvalidConnection;
+        }
+        const EmuLocation* dir = DirHandle(conn, dirHandle);
+        if (dir == nullptr) {
+            return EmuCode::BadDirectoryHandle;
+        }
+        struct stat st;
+        if ((searchAttributes & kSearchDirectories) == 0 || ::lstat(dir->local.c_str(), &st) != 0) {
+            return EmuCode::Failure;
+        }
+        // The iteration handle names the entry the scan found.
+        const uint32_t sequence = static_cast<uint32_t>(st.st_ino) == 0xFFFFFFFF
+                                      ? 0xFFFFFFFE
+                                      : static_cast<uint32_t>(st.st_ino);
+        if (iterHandle != sequence) {
+            return EmuCode::Failure;
+        }
+        if (const uint16_t code = MayChange(*dir)) {
+            return code;
+        }
+        if ((changeMask & kModifyInheritedRightsMask) == 0) {
+            return 0;
+        }
+        return StoreResult(WriteMask(dir->local, record.inheritedRightsMask));
+    }));
+}
+
+// --- The server copy ---
+
+uint16_t EmulatedClient::LocateFileHandle(FileHandle handle, int& server) const {
+    server = -1;
+    if (handle < 0) {
+        return EmuCode::InvalidFileHandle;
+    }
+    char link[4096];
+    const std::string proc = "/proc/self/fd/" + std::to_string(handle);
+    const ssize_t n = ::readlink(proc.c_str(), link, sizeof link - 1);
+    if (n <= 0) {
+        return EmuCode::InvalidFileHandle;
+    }
+    const std::string path(link, static_cast<size_t>(n));
+    EmuLocation loc;
+    if (path.empty() || path[0] != '/' || !network_.LocateLocal(path, loc)) {
+        return EmuCode::InvalidFileHandle;  // not a file on an emulated volume
+    }
+    server = loc.server;
+    return 0;
+}
+
+NWCCODE EmulatedClient::FileServerFileCopy(FileHandle source, FileHandle target,
+                                           uint32_t sourceOffset, uint32_t targetOffset,
+                                           uint32_t count, uint32_t& bytesCopied) {
+    const std::string args = "src=" + std::to_string(source) + " dst=" + std::to_string(target) +
+                             " srcoff=" + std::to_string(sourceOffset) +
+                             " dstoff=" + std::to_string(targetOffset) +
+                             " count=" + std::to_string(count);
+    bytesCopied = 0;
+    return static_cast<NWCCODE>(Run(NwOp::FileServerFileCopy, args, [&]() -> uint32_t {
+        int from = -1;
+        int to = -1;
+        if (const uint16_t code = LocateFileHandle(source, from)) {
+            return code;
+        }
+        if (const uint16_t code = LocateFileHandle(target, to)) {
+            return code;
+        }
+        if (from != to) {
+            return EmuCode::NotSameServer;
+        }
+        const int in = static_cast<int>(source);
+        const int out = static_cast<int>(target);
+        loff_t inOff = sourceOffset;
+        loff_t outOff = targetOffset;
+        uint64_t left = count;
+        uint64_t total = 0;
+        bool offload = true;
+        int error = 0;
+        // The data stays in the kernel (and on file systems that can, on the storage side);
+        // where the kernel refuses, the copy goes through a buffer.
+        while (left > 0 && offload) {
+            const ssize_t n =
+                ::copy_file_range(in, &inOff, out, &outOff,
+                                  static_cast<size_t>(std::min<uint64_t>(left, 1u << 30)), 0);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
+                    offload = false;
+                    break;
+                }
+                error = errno;
+                break;
+            }
+            if (n == 0) {
+                left = 0;
+                break;
+            }
+            total += static_cast<uint64_t>(n);
+            left -= static_cast<uint64_t>(n);
+        }
+        if (!offload) {
+            char buf[65536];
+            while (left > 0 && error == 0) {
+                const ssize_t r = ::pread(
+                    in, buf, static_cast<size_t>(std::min<uint64_t>(left, sizeof buf)), inOff);
+                if (r < 0) {
+                    if (errno != EINTR) {
+                        error = errno;
+                    }
+                    continue;
+                }
+                if (r == 0) {
+                    break;
+                }
+                ssize_t done = 0;
+                while (done < r && error == 0) {
+                    const ssize_t w =
+                        ::pwrite(out, buf + done, static_cast<size_t>(r - done), outOff);
+                    if (w < 0) {
+                        if (errno != EINTR) {
+                            error = errno;
+                        }
+                        continue;
+                    }
+                    done += w;
+                    outOff += w;
+                }
+                inOff += r;
+                total += static_cast<uint64_t>(r);
+                left -= static_cast<uint64_t>(r);
+            }
+        }
+        bytesCopied = static_cast<uint32_t>(total);
+        if (error == ENOSPC || error == EDQUOT) {
+            return EmuCode::InsufficientSpace;
+        }
+        return error == 0 ? 0u : static_cast<uint32_t>(EmuCode::IoError);
+    }));
+}
+
+std::unique_ptr<NWErrorLibrary> EmulatedClient::LoadErrorLibrary() {
+    bool given = false;
+    Run(NwOp::LoadErrorLibrary, "", [&]() -> uint32_t {
+        if (errorLibrary_ == ErrorLibrary::Missing) {
+            return EmuCode::Failure;
+        }
+        given = true;
+        return 0;
+    });
+    if (!given) {
+        return nullptr;
+    }
+    return std::make_unique<EmuErrorLibrary>(errorLibrary_ == ErrorLibrary::Present);
+}
+
+}  // namespace ferrit

@@ -1,0 +1,95 @@
+// The description of the emulated NetWare servers: read from `ferrit-netware.ini`, or built in
+// memory by tests. The emulated client and the `ferrit-nwemu` administration tool both work from
+// it; the metadata of the files themselves lives in their extended attributes.
+//
+// File format (one setting a line; blank lines and lines starting with ';' or '#' are ignored;
+// names of servers, volumes, users and groups are case-insensitive and kept in capitals):
+//
+//     [server FS1]                     ; a server, by name
+//     tree = ACME_TREE                 ; optional: the directory tree it belongs to; a server
+//                                      ; without a tree speaks bindery only
+//     volume DATA = /srv/nw/fs1/data   ; a volume mapped onto a local directory (relative
+//                                      ; directories are taken from the file's own directory)
+//     login = JSMITH                   ; the user the workstation is logged in as on this server
+//     handles = 255                    ; optional: temporary directory handles per connection
+//     user JSMITH = 0x01000011, CN=JSMITH.OU=SALES.O=ACME
+//                                      ; a user: this server's object identifier and, on a
+//                                      ; tree server, its directory-services name
+//     group SALES = 0x02000021, CN=SALES.OU=SALES.O=ACME
+//     member SALES = JSMITH, MBROWN    ; the users of a group
+//
+// Identifiers are decimal or 0x-hexadecimal, nonzero and unique on their server. Servers of
+// one tree give the same person the same directory-services name but their own identifiers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ferrit {
+
+// A user or a group of one server.
+struct EmuObject {
+    std::string name;                  // bindery name, capitals
+    uint32_t id = 0;                   // this server's object identifier
+    uint16_t type = 0;                 // 0x0100 user, 0x0200 group
+    std::string dsName;                // directory-services name; empty on a bindery-only server
+    std::vector<std::string> members;  // a group's users
+    int line = 0;                      // where the file describes it; 0 when built in memory
+};
+
+struct EmuVolume {
+    std::string name;  // capitals, without the colon
+    std::string dir;   // the local directory that holds it
+    int line = 0;
+};
+
+struct EmuServer {
+    std::string name;
+    std::string tree;  // empty: bindery only
+    std::vector<EmuVolume> volumes;
+    std::string login;  // name of the logged-in user
+    int handleLimit = 255;
+    std::vector<EmuObject> objects;
+    int line = 0;  // the section heading
+    int loginLine = 0;
+
+    EmuServer& Tree(const std::string& t);
+    EmuServer& Volume(const std::string& volumeName, const std::string& dir);
+    EmuServer& Login(const std::string& user);
+    EmuServer& HandleLimit(int limit);
+    EmuServer& User(const std::string& userName, uint32_t id, const std::string& ds = "");
+    EmuServer& Group(const std::string& groupName, uint32_t id, const std::string& ds = "");
+    // Adds users to a group (the group must have been added).
+    EmuServer& Member(const std::string& groupName, const std::string& userName);
+
+    const EmuObject* FindObject(const std::string& objectName) const;  // case-insensitive
+    const EmuObject* FindObject(uint32_t id) const;
+    const EmuObject* LoggedIn() const { return FindObject(login); }
+};
+
+struct EmulatedConfig {
+    std::vector<EmuServer> servers;
+
+    // Adds a server and returns it for further description (valid until the next AddServer).
+    EmuServer& AddServer(const std::string& serverName);
+    const EmuServer* FindServer(const std::string& serverName) const;
+
+    // Checks the description as a whole (the volume directories must exist); empty when it is
+    // sound, else what is wrong, with the line of the faulty setting in `line` when known.
+    std::string Validate(int* line = nullptr) const;
+};
+
+// Reads a configuration text. On failure `error` is "FILE:LINE: what is wrong" (without a
+// line for faults of the whole description) and false is returned.
+bool ParseEmulatedConfig(const std::string& text, const std::string& fileName, EmulatedConfig& out,
+                         std::string& error);
+// Reads a configuration file; a file that cannot be read is an error too.
+bool LoadEmulatedConfig(const std::string& fileName, EmulatedConfig& out, std::string& error);
+// The text of a configuration, in the format above; ParseEmulatedConfig reads it back.
+std::string FormatEmulatedConfig(const EmulatedConfig& config);
+
+// Upper-case form of the ASCII letters.
+std::string EmuUpper(const std::string& s);
+
+}  // namespace ferrit
