@@ -14,7 +14,7 @@
 #include <QStyle>
 #include <QUrl>
 
-#include "netware/absent_client.h"
+#include "netware/client_factory.h"
 #include "platform/launch.h"
 #include "platform/posix_file_services.h"
 #include "ui/qt_dialogs.h"
@@ -65,10 +65,10 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
       ui_(new Ui::TFormFerrit),
       ownDialogs_(services.dialogs ? nullptr : new QtDialogs(this)),
       ownFiles_(services.files ? nullptr : new PosixFileServices),
-      ownClient_(services.client ? nullptr : new AbsentClient),
+      clientChoice_(services.client ? NetWareClientChoice() : ChooseNetWareClient()),
       dialogs_(services.dialogs ? *services.dialogs : *ownDialogs_),
       files_(services.files ? *services.files : *ownFiles_),
-      client_(services.client ? *services.client : *ownClient_),
+      client_(services.client ? *services.client : *clientChoice_.client),
       launch_(services.launch ? services.launch : LaunchCommand),
       netware_(client_, location_, files_, dialogs_),
       engine_(run_, options_, netware_, files_, dialogs_, sink_) {
@@ -162,8 +162,13 @@ void TFormFerrit::FormCreate() {
         }
     }
 
-    // 3. NetWare client start-up (InitNetWare) belongs here; it reports its own failure and
-    //    its result is not examined. It is not called until the NetWare services provide it.
+    // 3. NetWare client start-up. The client is the emulated one when its description file
+    //    exists; a description that cannot be used is reported here and the window works
+    //    without NetWare. InitNetWare belongs here as well (it reports its own failure and its
+    //    result is not examined); it is not called until the NetWare services provide it.
+    if (!clientChoice_.error.empty()) {
+        ShowMessageBox(dialogs_, DialogKind::Error, clientChoice_.error);
+    }
 
     // 4. The status outlet gets the progress labels and the other Progress-tab controls.
     sink_.SetLabels(ui_->Label12, ui_->Label13, ui_->Label14, ui_->Panel2);

@@ -12,6 +12,7 @@
 
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
+#include "netware/client_factory.h"
 #include "netware/location.h"
 #include "netware/netware_client.h"
 #include "netware/netware_services.h"
@@ -32,7 +33,8 @@ class TFormFerrit;
 namespace ferrit {
 
 // What the window talks to outside itself. Each pointer left empty gets the real thing: Qt
-// message boxes, the Linux file services, no NetWare client, the platform launcher.
+// message boxes, the Linux file services, the NetWare client the configuration chooses (none,
+// or the emulated one), the platform launcher.
 struct WindowServices {
     Dialogs* dialogs = nullptr;
     FileServices* files = nullptr;
@@ -90,7 +92,7 @@ class TFormFerrit : public QMainWindow {
     // Services the window owns when none were handed in; declared before their references.
     std::unique_ptr<Dialogs> ownDialogs_;
     std::unique_ptr<FileServices> ownFiles_;
-    std::unique_ptr<NetWareClient> ownClient_;
+    NetWareClientChoice clientChoice_;  // the client in use when none was handed in
     Dialogs& dialogs_;
     FileServices& files_;
     NetWareClient& client_;

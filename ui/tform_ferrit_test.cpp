@@ -161,6 +161,19 @@ TEST_F(WindowTest, FirstStartState) {
     EXPECT_TRUE(window_->Options().cbAllowed(OverwriteOlderFiles));
 }
 
+TEST_F(WindowTest, UnusableNetWareDescriptionIsReportedAtStartAndTheWindowWorksWithoutIt) {
+    config_->File("ferrit-netware.ini", "[server FS1\nthis is no description\n");
+    Open();
+    ASSERT_EQ(1u, dialogs_.Asked().size());
+    EXPECT_EQ(DialogKind::Error, dialogs_.Asked()[0].kind);
+    EXPECT_NE(std::string::npos, dialogs_.Asked()[0].text.find("ferrit-netware.ini:1"))
+        << dialogs_.Asked()[0].text;
+    for (int i = KeepOwner; i <= KeepSpaceLimitations; ++i) {
+        EXPECT_FALSE(Enabled(i)) << OptionCaptions[i];
+    }
+    EXPECT_EQ(Pages()->widget(1), Pages()->currentWidget());
+}
+
 TEST_F(WindowTest, StartFollowsTheTypedPathKeyByKey) {
     const std::string target = tree_.Dir("target");
     tree_.Dir("d");
