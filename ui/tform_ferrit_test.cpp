@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QStyle>
 
+#include "netware/emulated_admin.h"
 #include "support/format_size.h"
 #include "ui/window_fixture_test.h"
 
@@ -172,6 +173,32 @@ TEST_F(WindowTest, UnusableNetWareDescriptionIsReportedAtStartAndTheWindowWorksW
         EXPECT_FALSE(Enabled(i)) << OptionCaptions[i];
     }
     EXPECT_EQ(Pages()->widget(1), Pages()->currentWidget());
+}
+
+TEST_F(WindowTest, NetWareOptionsFollowTheEmulatedLocationsAndRights) {
+    const AdminResult demo = BuildDemo(tree_.Path("nw"), config_->Path("ferrit-netware.ini"), false);
+    ASSERT_EQ(0, demo.status) << demo.err;
+    WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
+    Open();
+    EXPECT_TRUE(dialogs_.Asked().empty());
+    Type("ComboSource", tree_.Path("nw/FS1/DATA/PROJECTS"));
+    Type("ComboTarget", tree_.Path("nw/FS2/DATA/TARGET"));
+    EXPECT_TRUE(StartEnabled());
+    for (int i = KeepOwner; i <= KeepSpaceLimitations; ++i) {
+        EXPECT_TRUE(Enabled(i)) << OptionCaptions[i];
+    }
+    // Ticking "Copy Bi-directional" greys them; unticking brings them back.
+    Options()->setFocus();
+    Options()->setCurrentRow(CopyBidirectional);
+    QTest::keyClick(Options(), Qt::Key_Space);
+    EXPECT_FALSE(Enabled(KeepOwner));
+    QTest::keyClick(Options(), Qt::Key_Space);
+    EXPECT_TRUE(Enabled(KeepOwner));
+    // A target without Access Control: the NetWare items are greyed.
+    Retype("ComboTarget", tree_.Path("nw/FS2/DATA/LOCKED"));
+    for (int i = KeepOwner; i <= KeepSpaceLimitations; ++i) {
+        EXPECT_FALSE(Enabled(i)) << OptionCaptions[i];
+    }
 }
 
 TEST_F(WindowTest, StartFollowsTheTypedPathKeyByKey) {
