@@ -8,7 +8,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ferrit"));
     QApplication::setDesktopFileName(QStringLiteral("ferrit"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/ferrit.svg")));
+    // A bitmap, which needs no image plugin beyond the ones Qt always has.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/ferrit.png")));
     ferrit::TFormFerrit window;
     window.show();
     return app.exec();
