@@ -27,12 +27,15 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
     sink_.StatusDisplay(3, "Total:    " + FormatSize(run_.TotalBytes));
 
     // The decision; every option is read at the moment it is needed.
-    const bool exists = files_.FileAge(counterpart) != -1;
+    // The counterpart's age is read once: each read is a file-system call, and skipping
+    // up-to-date trees is dominated by them.
+    const int32_t counterpartAge = files_.FileAge(counterpart);
+    const bool exists = counterpartAge != -1;
     bool copy = !exists || options_.cbAllowed(OverwriteAlways);
     if (!copy) {
         // Strictly newer only: equal ages (two-second resolution) leave the counterpart alone.
         copy = options_.cbAllowed(OverwriteOlderFiles) &&
-               AgeOrder(files_.FileAge(file)) > AgeOrder(files_.FileAge(counterpart));
+               AgeOrder(files_.FileAge(file)) > AgeOrder(counterpartAge);
     }
     if (copy && options_.cbAllowed(OnlyFilesWithArchiveBit)) {
         copy = (entry.attr & Attr::Archive) != 0;

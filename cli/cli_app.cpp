@@ -1,0 +1,159 @@
+#include "cli/cli_app.h"
+
+#include <signal.h>
+
+#include <cstdlib>
+
+#include "cli/cli_dialogs.h"
+#include "cli/cli_options.h"
+#include "cli/text_sink.h"
+#include "engine/run_data.h"
+#include "engine/transfer_engine.h"
+#include "netware/absent_client.h"
+#include "netware/location.h"
+#include "netware/netware_services.h"
+#include "options/copy_options.h"
+#include "platform/posix_file_services.h"
+
+namespace ferrit {
+
+namespace {
+
+// The only mutable global: written by the signal handler, read at the engine's pumps.
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+    if (gInterrupted != 0) {
+        std::_Exit(kExitSecondInterrupt);
+    }
+    gInterrupted = 1;
+}
+
+// Interrupted system calls restart, so a Ctrl-C never cuts an output write short; only while
+// the overwrite prompt waits for a reply do they not, so that Ctrl-C ends the wait (the question
+// is then answered No).
+void SetInterruptHandler(bool restart) {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = restart ? SA_RESTART : 0;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// The application object: it owns every piece of state of one CLI run and wires the engine to
+// the platform, the NetWare services and the text outlets.
+class CliApp {
+  public:
+    CliApp(const CliRequest& request, std::ostream& out, std::ostream& err, std::istream& in,
+           const CliHooks& hooks)
+        : request_(request),
+          out_(out),
+          err_(err),
+          dialogs_(
+              err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
+              [this] { FlushAll(); }, hooks.promptWaiting),
+          netware_(client_, locations_, files_, dialogs_),
+          sink_(out, err, hooks.interrupted),
+          engine_(run_, options_, netware_, files_, dialogs_, sink_) {
+        sink_.SetAbortHandler([this] { engine_.BitBtnAbortClick(); });
+    }
+
+    int Run() {
+        run_.Clear();
+        locations_.Clear();
+        const OptionMask asked = ApplyOptionChanges(request_, options_);
+        // As after an operator toggle: "Move Files" wins over "Copy Bi-directional".
+        clbClickCheck(options_, FactsOf(locations_));
+        // As the window's path-change handler: both locations, then the rules on their facts.
+        netware_.GetNetWarePaths(request_.source, request_.target);
+        const LocationFacts facts = FactsOf(locations_);
+        const bool startEnabled = CheckBoxDependancies(options_, facts);
+        for (const std::string& line : NotInForceReasons(asked, options_, facts)) {
+            err_ << line << '\n';
+        }
+        if (!startEnabled) {
+            err_ << "ferrit-cli: not started: the target lacks Write or Create rights\n";
+            FlushAll();
+            return kExitError;
+        }
+
+        engine_.ButtonStartClick(RunRequest{request_.source, request_.target, request_.pattern});
+        sink_.WriteProgressLines();
+        FlushAll();
+
+        if (sink_.AbortRequested()) {
+            return kExitInterrupted;
+        }
+        return dialogs_.ErrorCount() > 0 ? kExitError : kExitDone;
+    }
+
+  private:
+    static OverwritePolicy ResolveOverwrite(OverwritePolicy policy, const CliHooks& hooks) {
+        if (policy == OverwritePolicy::Default) {
+            return hooks.inputIsTerminal ? OverwritePolicy::Ask : OverwritePolicy::No;
+        }
+        return policy;
+    }
+
+    void FlushAll() {
+        out_.flush();
+        err_.flush();
+    }
+
+    const CliRequest& request_;
+    std::ostream& out_;
+    std::ostream& err_;
+    PosixFileServices files_;
+    // No NetWare client on this workstation: every location is local and every NetWare option
+    // is off. There is nothing to start, so the client's start-up (and its failure dialog) is
+    // not run.
+    AbsentClient client_;
+    LocationState locations_;
+    RunData run_;
+    OptionSet options_;
+    CliDialogs dialogs_;
+    NetWareServices netware_;
+    TextSink sink_;
+    TransferEngine engine_;
+};
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           std::istream& in, const CliHooks& hooks) {
+    CliRequest request;
+    std::string error;
+    if (!ParseCliArgs(args, request, error)) {
+        err << "ferrit-cli: " << error << "\n" << UsageText() << std::flush;
+        return kExitUsage;
+    }
+    if (request.help) {
+        out << UsageText() << std::flush;
+        return kExitDone;
+    }
+    CliApp app(request, out, err, in, hooks);
+    return app.Run();
+}
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::istream& in,
+           bool inputIsTerminal) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    CliHooks hooks;
+    hooks.inputIsTerminal = inputIsTerminal;
+    hooks.interrupted = &gInterrupted;
+    hooks.promptWaiting = [](bool waiting) { SetInterruptHandler(!waiting); };
+    return RunCli(args, out, err, in, hooks);
+}
+
+void InstallInterruptHandler() {
+    std::signal(SIGINT, OnInterrupt);
+}
+
+const volatile std::sig_atomic_t* ProcessInterruptFlag() {
+    return &gInterrupted;
+}
+
+}  // namespace ferrit

@@ -1,0 +1,292 @@
+#include "cli/cli_app.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <sstream>
+
+#include "testing/temp_dir.h"
+
+namespace ferrit {
+namespace {
+
+using testing::ReadFile;
+using testing::SetModTime;
+using testing::TempDir;
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+Outcome RunWith(const std::vector<std::string>& args, std::istream& in,
+                const CliHooks& hooks = {}) {
+    std::ostringstream out, err;
+    Outcome o;
+    o.code = RunCli(args, out, err, in, hooks);
+    o.out = out.str();
+    o.err = err.str();
+    return o;
+}
+
+Outcome RunWith(const std::vector<std::string>& args, const std::string& input = "",
+                const CliHooks& hooks = {}) {
+    std::istringstream in(input);
+    return RunWith(args, in, hooks);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream s(text);
+    for (std::string line; std::getline(s, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> LastThree(const std::string& text) {
+    std::vector<std::string> lines = Lines(text);
+    if (lines.size() < 3) {
+        return lines;
+    }
+    return std::vector<std::string>(lines.end() - 3, lines.end());
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(RunCli, UsageErrorsExitTwoAndHelpGoesToStdout) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--bogus", "s", "t"}, {"s"}, {"--set=15", "s", "t"}}) {
+        const Outcome o = RunWith(args);
+        EXPECT_EQ(o.code, 2) << ::testing::PrintToString(args);
+        EXPECT_TRUE(Contains(o.err, "Usage: ferrit-cli")) << o.err;
+        EXPECT_EQ(o.out, "");
+    }
+    const Outcome o = RunWith({"--help"});
+    EXPECT_EQ(o.code, 0);
+    EXPECT_EQ(o.out.rfind("Usage: ferrit-cli", 0), 0u) << o.out;
+    EXPECT_EQ(o.err, "");
+}
+
+TEST(RunCli, CopiesATreeIntoACreatedTarget) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    tmp.File("src/a.txt", "aa");
+    tmp.File("src/b.txt", "bbb");
+    tmp.File("src/sub/c.txt", "cccc");
+    const std::string tgt = tmp.Path("out/deep/target");
+
+    const Outcome o = RunWith({"--subdirs", "--create-dirs", src, tgt});
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, "   a.txt copied\n   b.txt copied\n" + src + "/sub\n   c.txt copied\n");
+    EXPECT_EQ(ReadFile(tgt + "/a.txt"), "aa");
+    EXPECT_EQ(ReadFile(tgt + "/sub/c.txt"), "cccc");
+    EXPECT_TRUE(Contains(o.err, "Status:   Copying\n"));
+    EXPECT_EQ(LastThree(o.err), (std::vector<std::string>{"File:     c.txt (   4)",
+                                                          "Status:   copied", "Total:       9"}));
+}
+
+TEST(RunCli, WithoutOptionsOnlyMissingRootFilesAreCopied) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    const std::string tgt = tmp.Dir("tgt");
+    tmp.File("src/new.txt", "n");
+    tmp.File("src/old.txt", "fresh");
+    tmp.File("tgt/old.txt", "stale");
+    tmp.File("src/sub/deep.txt", "d");
+
+    const Outcome o = RunWith({src, tgt});
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, "   new.txt copied\n   old.txt skipped\n");
+    EXPECT_EQ(ReadFile(tgt + "/old.txt"), "stale");
+    EXPECT_EQ(testing::ListDir(tgt), (std::vector<std::string>{"new.txt", "old.txt"}));
+}
+
+TEST(RunCli, MissingRootsAreReportedWithTheirErrorCodes) {
+    TempDir tmp;
+    const std::string src = tmp.Path("nothing-here");
+    const std::string tgt = tmp.Path("tgt");
+
+    Outcome o = RunWith({"--create-dirs", src, tgt});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_TRUE(Contains(o.err, "Error 8702: " + src + " does not exist\n")) << o.err;
+    // The source is tested first, so the target is not created.
+    EXPECT_TRUE(testing::ListDir(tmp.path()).empty());
+    EXPECT_EQ(LastThree(o.err),
+              (std::vector<std::string>{"[        ]", "[        ]", "[        ]"}));
+
+    const std::string realSrc = tmp.Dir("src");
+    tmp.File("src/a.txt", "a");
+    o = RunWith({realSrc, tgt});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_TRUE(Contains(o.err, "Error 8701: " + tgt + " does not exist\n")) << o.err;
+}
+
+// A target tree whose a.txt and b.txt are directories: copying onto them fails.
+struct FailingTree {
+    TempDir tmp;
+    std::string src = tmp.Dir("src");
+    std::string tgt = tmp.Dir("tgt");
+    FailingTree() {
+        tmp.File("src/a.txt", "a");
+        tmp.File("src/b.txt", "b");
+        tmp.File("src/c.txt", "c");
+        tmp.Dir("tgt/a.txt");
+        tmp.Dir("tgt/b.txt");
+    }
+};
+
+TEST(RunCli, ErrorsIgnoredByDefaultButTheExitStatusTellsOfThem) {
+    FailingTree t;
+    const Outcome o = RunWith({t.src, t.tgt});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.out, "   a.txt not copied\n   b.txt not copied\n   c.txt copied\n");
+    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/a.txt\n")) << o.err;
+    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/b.txt\n")) << o.err;
+    EXPECT_EQ(ReadFile(t.tgt + "/c.txt"), "c");
+}
+
+TEST(RunCli, ErrorsAbortStopsAtTheFirstFailure) {
+    FailingTree t;
+    const Outcome o = RunWith({"--errors=abort", t.src, t.tgt});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.out, "   a.txt not copied\n");
+    EXPECT_FALSE(Contains(o.err, "b.txt"));
+    EXPECT_EQ(LastThree(o.err),
+              (std::vector<std::string>{"File:     a.txt (   1)", "Status:   not copied",
+                                        "Total:       1"}));
+}
+
+// A source file one hour newer than its counterpart on the target.
+struct NewerSource {
+    TempDir tmp;
+    std::string src = tmp.Dir("src");
+    std::string tgt = tmp.Dir("tgt");
+    NewerSource() {
+        const int64_t now = static_cast<int64_t>(std::time(nullptr));
+        SetModTime(tmp.File("src/a.txt", "new"), now - 60);
+        SetModTime(tmp.File("tgt/a.txt", "old"), now - 3660);
+    }
+};
+
+TEST(RunCli, OverwriteQuestionAnsweredByTheFlag) {
+    {
+        NewerSource t;
+        const Outcome o = RunWith({"--older", "--confirm", "--overwrite=no", t.src, t.tgt}, "y\n");
+        EXPECT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.out, "   a.txt skipped\n");
+        EXPECT_TRUE(Contains(o.err, "Overwrite " + t.tgt + "/a.txt?\n")) << o.err;
+        EXPECT_EQ(ReadFile(t.tgt + "/a.txt"), "old");
+    }
+    {
+        NewerSource t;
+        const Outcome o = RunWith({"--older", "--confirm", "--overwrite=yes", t.src, t.tgt});
+        EXPECT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.out, "   a.txt copied\n");
+        EXPECT_EQ(ReadFile(t.tgt + "/a.txt"), "new");
+    }
+    {
+        // Without "Confirm Overwrites" nothing is asked.
+        NewerSource t;
+        const Outcome o = RunWith({"--older", "--overwrite=no", t.src, t.tgt});
+        EXPECT_EQ(o.out, "   a.txt copied\n");
+        EXPECT_FALSE(Contains(o.err, "Overwrite "));
+    }
+}
+
+TEST(RunCli, OverwriteDefaultAsksOnlyOnATerminal) {
+    {
+        NewerSource t;
+        const Outcome o = RunWith({"--older", "--confirm", t.src, t.tgt}, "y\n");
+        EXPECT_EQ(o.out, "   a.txt skipped\n");
+        EXPECT_FALSE(Contains(o.err, "[y/n]"));
+    }
+    {
+        NewerSource t;
+        CliHooks hooks;
+        hooks.inputIsTerminal = true;
+        const Outcome o = RunWith({"--older", "--confirm", t.src, t.tgt}, "y\n", hooks);
+        EXPECT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.out, "   a.txt copied\n");
+        EXPECT_TRUE(Contains(o.err, "Overwrite " + t.tgt + "/a.txt? [y/n] ")) << o.err;
+        EXPECT_EQ(ReadFile(t.tgt + "/a.txt"), "new");
+    }
+}
+
+TEST(RunCli, WarnsAboutRequestedOptionsNotInForceAndStillRuns) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    const std::string tgt = tmp.Dir("tgt");
+    tmp.File("src/a.txt", "a");
+    const Outcome o = RunWith({"--both-ways", "--move", "--keep-owner", src, tgt});
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_TRUE(Contains(o.err,
+                         "warning: option \"Copy Bi-directional\" is not in force: \"Move "
+                         "Files\" is ticked\n"))
+        << o.err;
+    EXPECT_TRUE(Contains(o.err,
+                         "warning: option \"Keep Owner\" is not in force: both paths must "
+                         "be on NetWare volumes\n"))
+        << o.err;
+    EXPECT_EQ(o.out, "   a.txt copied\n");
+    EXPECT_TRUE(testing::ListDir(src).empty());
+    EXPECT_EQ(ReadFile(tgt + "/a.txt"), "a");
+}
+
+TEST(RunCli, InterruptBeforeTheFirstFileCopiesNothing) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    const std::string tgt = tmp.Dir("tgt");
+    tmp.File("src/a.txt", "a");
+    volatile std::sig_atomic_t flag = 1;
+    CliHooks hooks;
+    hooks.interrupted = &flag;
+    const Outcome o = RunWith({src, tgt}, "", hooks);
+    EXPECT_EQ(o.code, 3);
+    EXPECT_EQ(o.out, "");
+    EXPECT_TRUE(testing::ListDir(tgt).empty());
+}
+
+// Input that raises the interrupt flag when the overwrite question reads its reply "y".
+class InterruptingInput : public std::streambuf {
+  public:
+    explicit InterruptingInput(volatile std::sig_atomic_t& flag) : flag_(flag) {}
+
+  protected:
+    int_type underflow() override {
+        if (gptr() != nullptr) {
+            return traits_type::eof();
+        }
+        flag_ = 1;
+        setg(reply_, reply_, reply_ + 2);
+        return traits_type::to_int_type(reply_[0]);
+    }
+
+  private:
+    volatile std::sig_atomic_t& flag_;
+    char reply_[2] = {'y', '\n'};
+};
+
+TEST(RunCli, InterruptDuringARunFinishesTheFileAndStops) {
+    NewerSource t;
+    t.tmp.File("src/b.txt", "b");
+    t.tmp.File("src/c.txt", "c");
+    volatile std::sig_atomic_t flag = 0;
+    InterruptingInput buffer(flag);
+    std::istream in(&buffer);
+    CliHooks hooks;
+    hooks.interrupted = &flag;
+    const Outcome o = RunWith({"--older", "--confirm", "--overwrite=ask", t.src, t.tgt}, in, hooks);
+    EXPECT_EQ(o.code, 3);
+    EXPECT_EQ(o.out, "   a.txt copied\n");
+    EXPECT_EQ(ReadFile(t.tgt + "/a.txt"), "new");
+    EXPECT_EQ(testing::ListDir(t.tgt), std::vector<std::string>{"a.txt"});
+}
+
+}  // namespace
+}  // namespace ferrit

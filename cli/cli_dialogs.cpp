@@ -1,0 +1,109 @@
+#include "cli/cli_dialogs.h"
+
+namespace ferrit {
+
+namespace {
+
+std::string TrimmedLower(const std::string& s) {
+    size_t begin = 0;
+    size_t end = s.size();
+    while (begin < end && (s[begin] == ' ' || s[begin] == '\t' || s[begin] == '\r')) {
+        ++begin;
+    }
+    while (end > begin && (s[end - 1] == ' ' || s[end - 1] == '\t' || s[end - 1] == '\r')) {
+        --end;
+    }
+    std::string out = s.substr(begin, end - begin);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+CliDialogs::CliDialogs(std::ostream& err, std::istream& in, ErrorPolicy errors,
+                       OverwritePolicy overwrite, std::function<void()> flush,
+                       std::function<void(bool)> waiting)
+    : err_(err),
+      in_(in),
+      errors_(errors),
+      overwrite_(overwrite),
+      flush_(std::move(flush)),
+      waiting_(std::move(waiting)) {}
+
+DialogAnswer CliDialogs::Show(DialogKind kind, const std::string& text, DialogButtons buttons) {
+    if (kind == DialogKind::Error) {
+        ++errorCount_;
+    }
+    if ((buttons & Btn::Yes) != 0 && (buttons & Btn::No) != 0) {
+        switch (overwrite_) {
+            case OverwritePolicy::Yes:
+                err_ << text << '\n';
+                return Answer::Yes;
+            case OverwritePolicy::Ask:
+                return AskYesNo(text);
+            case OverwritePolicy::Default:
+            case OverwritePolicy::No:
+                err_ << text << '\n';
+                return Answer::No;
+        }
+    }
+    err_ << text << '\n';
+    if ((buttons & Btn::Ignore) != 0) {
+        if (errors_ == ErrorPolicy::Abort && (buttons & Btn::Abort) != 0) {
+            return Answer::Abort;
+        }
+        return Answer::Ignore;
+    }
+    if ((buttons & Btn::Abort) != 0) {
+        return Answer::Abort;
+    }
+    if ((buttons & Btn::OK) != 0 || buttons == 0) {
+        return Answer::OK;
+    }
+    // Any other set: the first button that closes the dialog.
+    for (DialogButtons bit = 1; bit != 0 && bit <= Btn::YesToAll;
+         bit = static_cast<DialogButtons>(bit << 1)) {
+        if ((buttons & bit) != 0) {
+            return ButtonAnswer(bit);
+        }
+    }
+    return Answer::OK;
+}
+
+DialogAnswer CliDialogs::AskYesNo(const std::string& text) {
+    if (flush_) {
+        flush_();
+    }
+    err_ << text << " [y/n] " << std::flush;
+    std::string reply;
+    DialogAnswer answer = 0;
+    if (waiting_) {
+        waiting_(true);
+    }
+    while (answer == 0 && std::getline(in_, reply)) {
+        const std::string word = TrimmedLower(reply);
+        if (word == "y" || word == "yes") {
+            answer = Answer::Yes;
+        } else if (word == "n" || word == "no") {
+            answer = Answer::No;
+        } else {
+            err_ << "Please answer y or n: " << std::flush;
+        }
+    }
+    if (waiting_) {
+        waiting_(false);
+    }
+    if (answer != 0) {
+        return answer;
+    }
+    // No more input: every further question is answered No without waiting.
+    err_ << "n\n";
+    overwrite_ = OverwritePolicy::No;
+    return Answer::No;
+}
+
+}  // namespace ferrit

@@ -1,0 +1,86 @@
+#include "cli/cli_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace ferrit {
+namespace {
+
+TEST(CliDialogs, AnswersByButtonSetAndPolicy) {
+    struct Case {
+        ErrorPolicy errors;
+        DialogButtons buttons;
+        DialogAnswer want;
+    };
+    const Case cases[] = {
+        {ErrorPolicy::Ignore, Btn::AbortIgnore, Answer::Ignore},
+        {ErrorPolicy::Abort, Btn::AbortIgnore, Answer::Abort},
+        {ErrorPolicy::Ignore, Btn::Abort, Answer::Abort},
+        {ErrorPolicy::Abort, Btn::Abort, Answer::Abort},
+        {ErrorPolicy::Ignore, Btn::OK, Answer::OK},
+        {ErrorPolicy::Abort, Btn::OK, Answer::OK},
+        {ErrorPolicy::Abort, Btn::Ignore, Answer::Ignore},  // Ignore without Abort
+    };
+    for (const Case& c : cases) {
+        std::ostringstream err;
+        std::istringstream in;
+        CliDialogs dialogs(err, in, c.errors, OverwritePolicy::No, nullptr);
+        EXPECT_EQ(dialogs.Show(DialogKind::Error, "Error 0005: Could not copy /t/a", c.buttons),
+                  c.want)
+            << "buttons " << c.buttons;
+        EXPECT_EQ(err.str(), "Error 0005: Could not copy /t/a\n");
+    }
+}
+
+TEST(CliDialogs, CountsErrorKindDialogsWhateverTheAnswer) {
+    std::ostringstream err;
+    std::istringstream in;
+    CliDialogs dialogs(err, in, ErrorPolicy::Ignore, OverwritePolicy::Yes, nullptr);
+    dialogs.Show(DialogKind::Error, "a", Btn::AbortIgnore);
+    dialogs.Show(DialogKind::Warning, "b", Btn::OK);
+    dialogs.Show(DialogKind::Confirmation, "Overwrite /t/x?", Btn::YesNo);
+    dialogs.Show(DialogKind::Error, "c", Btn::OK);
+    EXPECT_EQ(dialogs.ErrorCount(), 2);
+    EXPECT_EQ(err.str(), "a\nb\nOverwrite /t/x?\nc\n");
+}
+
+TEST(CliDialogs, OverwriteQuestionByPolicy) {
+    for (auto [policy, want] : {std::make_pair(OverwritePolicy::Yes, Answer::Yes),
+                                std::make_pair(OverwritePolicy::No, Answer::No)}) {
+        std::ostringstream err;
+        std::istringstream in("y\n");
+        CliDialogs dialogs(err, in, ErrorPolicy::Ignore, policy, nullptr);
+        EXPECT_EQ(dialogs.Show(DialogKind::Confirmation, "Overwrite /t/x?", Btn::YesNo), want);
+        // A fixed answer never reads the input.
+        EXPECT_EQ(in.tellg(), 0);
+    }
+}
+
+TEST(CliDialogs, AskPromptsAfterFlushingAndReadsReplies) {
+    std::ostringstream err;
+    std::istringstream in("maybe\n  Y \nno\n");
+    int flushes = 0;
+    std::string waits;
+    CliDialogs dialogs(
+        err, in, ErrorPolicy::Ignore, OverwritePolicy::Ask, [&] { ++flushes; },
+        [&](bool waiting) { waits += waiting ? "+" : "-"; });
+    EXPECT_EQ(dialogs.Show(DialogKind::Confirmation, "Overwrite /t/x?", Btn::YesNo), Answer::Yes);
+    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(waits, "+-");
+    EXPECT_EQ(err.str(), "Overwrite /t/x? [y/n] Please answer y or n: ");
+    EXPECT_EQ(dialogs.Show(DialogKind::Confirmation, "Overwrite /t/y?", Btn::YesNo), Answer::No);
+    EXPECT_EQ(flushes, 2);
+}
+
+TEST(CliDialogs, AskAtEndOfInputAnswersNoFromThenOn) {
+    std::ostringstream err;
+    std::istringstream in("");
+    CliDialogs dialogs(err, in, ErrorPolicy::Ignore, OverwritePolicy::Ask, nullptr);
+    EXPECT_EQ(dialogs.Show(DialogKind::Confirmation, "Overwrite /t/x?", Btn::YesNo), Answer::No);
+    EXPECT_EQ(dialogs.Show(DialogKind::Confirmation, "Overwrite /t/y?", Btn::YesNo), Answer::No);
+    EXPECT_EQ(err.str(), "Overwrite /t/x? [y/n] n\nOverwrite /t/y?\n");
+}
+
+}  // namespace
+}  // namespace ferrit

@@ -1,0 +1,289 @@
+#include "cli/cli_options.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace ferrit {
+
+namespace {
+
+// One long flag that ticks one option.
+struct TickFlag {
+    const char* name;
+    CopyOption option;
+};
+
+constexpr TickFlag kTickFlags[] = {
+    {"--subdirs", CopySubdirectories},
+    {"--create-dirs", CreateDirectoriesOnTarget},
+    {"--confirm", ConfirmOverwrites},
+    {"--older", OverwriteOlderFiles},
+    {"--always", OverwriteAlways},
+    {"--read-only", OverwriteReadOnly},
+    {"--move", MoveFiles},
+    {"--both-ways", CopyBidirectional},
+    {"--keep-owner", KeepOwner},
+    {"--keep-dir-trustees", KeepDirectoryTrustees},
+    {"--keep-file-trustees", KeepFileTrustees},
+    {"--keep-irm", KeepInheritedRightsMask},
+    {"--keep-limits", KeepSpaceLimitations},
+    {"--archive-only", OnlyFilesWithArchiveBit},
+    {"--clear-archive", ClearArchiveBit},
+};
+
+// Parses "3,0,14" into option changes; false on an empty item, a non-number or an index outside
+// 0 to 14.
+bool ParseIndexList(const std::string& list, bool ticked, std::vector<OptionChange>& changes) {
+    if (list.empty()) {
+        return false;
+    }
+    size_t start = 0;
+    while (true) {
+        const size_t comma = list.find(',', start);
+        const std::string item =
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (item.empty() || item.size() > 2) {
+            return false;
+        }
+        int value = 0;
+        for (char c : item) {
+            if (c < '0' || c > '9') {
+                return false;
+            }
+            value = value * 10 + (c - '0');
+        }
+        if (value >= kOptionCount) {
+            return false;
+        }
+        changes.push_back({static_cast<uint8_t>(value), ticked});
+        if (comma == std::string::npos) {
+            return true;
+        }
+        start = comma + 1;
+    }
+}
+
+std::string Quoted(uint8_t index) {
+    return std::string("\"") + OptionCaptions[index] + "\"";
+}
+
+// Why a ticked-and-disabled or unticked option is not in force, from the rule that did it.
+std::string ReasonNotInForce(uint8_t index, const OptionSet& options, const LocationFacts& facts) {
+    const bool ticked = options.Ticked(index);
+    switch (index) {
+        case OverwriteOlderFiles:
+            if (ticked) {
+                return Quoted(OverwriteAlways) + " is ticked";
+            }
+            break;
+        case OverwriteAlways:
+            if (!ticked) {
+                return Quoted(CopyBidirectional) + " is ticked";
+            }
+            break;
+        case CopyBidirectional:
+            if (!ticked) {
+                return Quoted(MoveFiles) + " is ticked";
+            }
+            return "the source lacks Write or Create rights";
+        case KeepOwner:
+        case KeepDirectoryTrustees:
+        case KeepFileTrustees:
+        case KeepInheritedRightsMask:
+        case KeepSpaceLimitations:
+            if (!ticked) {
+                break;
+            }
+            if (!facts.bothNetWare) {
+                return "both paths must be on NetWare volumes";
+            }
+            if (options.Ticked(CopyBidirectional)) {
+                return Quoted(CopyBidirectional) + " is ticked";
+            }
+            {
+                const bool source = LacksRights(facts.sourceRights, Rights::AccessControl);
+                const bool target = LacksRights(facts.targetRights, Rights::AccessControl);
+                if (source && target) {
+                    return "Access Control is missing on the source and on the target";
+                }
+                if (source) {
+                    return "Access Control is missing on the source";
+                }
+                if (target) {
+                    return "Access Control is missing on the target";
+                }
+            }
+            break;
+        case ClearArchiveBit:
+            if (ticked) {
+                return Quoted(MoveFiles) + " is ticked";
+            }
+            break;
+        default:
+            break;
+    }
+    return ticked ? "the option rules disable it" : "the option rules untick it";
+}
+
+}  // namespace
+
+bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std::string& error) {
+    // Flags that take a value after "=", each with the routine that stores it.
+    using Setter = std::function<bool(const std::string&)>;
+    const std::pair<const char*, Setter> valueFlags[] = {
+        {"--pattern",
+         [&](const std::string& v) {
+             request.pattern = v;
+             return true;
+         }},
+        {"--set", [&](const std::string& v) { return ParseIndexList(v, true, request.changes); }},
+        {"--clear",
+         [&](const std::string& v) { return ParseIndexList(v, false, request.changes); }},
+        {"--errors",
+         [&](const std::string& v) {
+             if (v == "ignore") {
+                 request.errors = ErrorPolicy::Ignore;
+             } else if (v == "abort") {
+                 request.errors = ErrorPolicy::Abort;
+             } else {
+                 return false;
+             }
+             return true;
+         }},
+        {"--overwrite",
+         [&](const std::string& v) {
+             if (v == "ask") {
+                 request.overwrite = OverwritePolicy::Ask;
+             } else if (v == "yes") {
+                 request.overwrite = OverwritePolicy::Yes;
+             } else if (v == "no") {
+                 request.overwrite = OverwritePolicy::No;
+             } else {
+                 return false;
+             }
+             return true;
+         }},
+    };
+
+    std::vector<std::string> operands;
+    bool flagsEnded = false;
+    for (const std::string& arg : args) {
+        if (flagsEnded || arg.size() < 2 || arg[0] != '-') {
+            operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            flagsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            request.help = true;
+            return true;
+        }
+        bool known = false;
+        for (const TickFlag& flag : kTickFlags) {
+            if (arg == flag.name) {
+                request.changes.push_back({static_cast<uint8_t>(flag.option), true});
+                known = true;
+                break;
+            }
+        }
+        if (known) {
+            continue;
+        }
+        const size_t eq = arg.find('=');
+        const std::string name = arg.substr(0, eq);
+        for (const auto& flag : valueFlags) {
+            if (name != flag.first) {
+                continue;
+            }
+            known = true;
+            if (eq == std::string::npos) {
+                error = "option " + name + " needs a value (" + name + "=...)";
+                return false;
+            }
+            const std::string value = arg.substr(eq + 1);
+            if (!flag.second(value)) {
+                error = "invalid value for " + name + ": \"" + value + "\"";
+                return false;
+            }
+            break;
+        }
+        if (!known) {
+            error = "unknown option " + arg;
+            return false;
+        }
+    }
+    if (operands.size() != 2) {
+        error = operands.size() < 2 ? "SOURCE and TARGET are required"
+                                    : "too many operands (expected SOURCE and TARGET)";
+        return false;
+    }
+    request.source = operands[0];
+    request.target = operands[1];
+    return true;
+}
+
+std::string UsageText() {
+    // One flag per row, its description in a common column.
+    const auto row = [](std::string flag, const std::string& text) {
+        flag = "  " + flag;
+        flag.resize(std::max<size_t>(flag.size() + 1, 26), ' ');
+        return flag + text + "\n";
+    };
+    std::string text =
+        "Usage: ferrit-cli [flags] SOURCE TARGET\n"
+        "Copies or moves the files of SOURCE to TARGET by the options given; every option starts\n"
+        "unticked.\n\n";
+    text += row("--pattern=TEXT", "file pattern (default *.*)");
+    text += row("--set=LIST", "tick the options with these indexes (0-14, comma-separated)");
+    text += row("--clear=LIST", "untick the options with these indexes");
+    for (const TickFlag& flag : kTickFlags) {
+        text += row(flag.name, "tick " + std::to_string(flag.option) + " \"" +
+                                   OptionCaptions[flag.option] + "\"");
+    }
+    text +=
+        row("--errors=abort|ignore", "answer to error dialogs that offer Ignore (default ignore)");
+    text += row("--overwrite=ask|yes|no",
+                "answer to \"Overwrite ...?\" (default ask on a terminal, else no)");
+    text += row("--help", "show this text");
+    text +=
+        "\n"
+        "Flags and --set/--clear apply in command-line order. The status lines go to stdout;\n"
+        "dialog messages, warnings and progress lines go to stderr.\n"
+        "Exit status: 0 done, 1 an error was reported or the run was refused, 2 usage error,\n"
+        "3 interrupted.\n";
+    return text;
+}
+
+OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options) {
+    switch (request.initialTicks) {
+        case InitialTicks::AllUnticked:
+            for (uint8_t i = 0; i < kOptionCount; ++i) {
+                options.SetTicked(i, false);
+            }
+            break;
+    }
+    OptionMask asked{};
+    for (const OptionChange& change : request.changes) {
+        options.SetTicked(change.index, change.ticked);
+    }
+    for (uint8_t i = 0; i < kOptionCount; ++i) {
+        asked[i] = options.Ticked(i);
+    }
+    return asked;
+}
+
+std::vector<std::string> NotInForceReasons(const OptionMask& asked, const OptionSet& options,
+                                           const LocationFacts& facts) {
+    std::vector<std::string> lines;
+    for (uint8_t i = 0; i < kOptionCount; ++i) {
+        if (asked[i] && !options.cbAllowed(i)) {
+            lines.push_back("warning: option " + Quoted(i) +
+                            " is not in force: " + ReasonNotInForce(i, options, facts));
+        }
+    }
+    return lines;
+}
+
+}  // namespace ferrit

@@ -1,0 +1,59 @@
+// Command-line parsing of ferrit-cli: pure functions from the argument list to a request, so the
+// rules can be tested without running anything.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "options/copy_options.h"
+
+namespace ferrit {
+
+// The answer to every error dialog that offers Ignore.
+enum class ErrorPolicy { Ignore, Abort };
+// The answer to "Overwrite ...?"; Default means "ask on a terminal, else no".
+enum class OverwritePolicy { Default, Ask, Yes, No };
+
+// One tick or untick of an option, in command-line order.
+struct OptionChange {
+    uint8_t index = 0;
+    bool ticked = false;
+};
+
+// Where the ticked states start before the changes are applied. Every option starts unticked;
+// further starting points (such as the settings file) go here.
+enum class InitialTicks { AllUnticked };
+
+struct CliRequest {
+    std::string source;
+    std::string target;
+    std::string pattern = "*.*";
+    InitialTicks initialTicks = InitialTicks::AllUnticked;
+    std::vector<OptionChange> changes;
+    ErrorPolicy errors = ErrorPolicy::Ignore;
+    OverwritePolicy overwrite = OverwritePolicy::Default;
+    bool help = false;  // --help: print the usage and do nothing else
+};
+
+// Parses the arguments (without the program name). Returns false with a one-line reason in error
+// when they are not usable; the request is then incomplete.
+bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std::string& error);
+
+// The usage text, ending in a line end.
+std::string UsageText();
+
+// Which options the request asks for: the ticked states the flags leave, before any rule runs.
+using OptionMask = std::array<bool, kOptionCount>;
+
+// Sets every ticked state from the request's starting point, then applies the changes in order.
+// Enabled states are left alone. Returns the options asked for.
+OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options);
+
+// One warning line (without a line end) for every option asked for that is not in force after the
+// rules ran, naming its caption and the rule that switched it off, in index order.
+std::vector<std::string> NotInForceReasons(const OptionMask& asked, const OptionSet& options,
+                                           const LocationFacts& facts);
+
+}  // namespace ferrit
