@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "options/histories.h"
+
 namespace ferrit {
 
 namespace {
@@ -185,6 +187,10 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
             request.help = true;
             return true;
         }
+        if (arg == "--saved") {
+            request.initialTicks = InitialTicks::Saved;
+            continue;
+        }
         bool known = false;
         for (const TickFlag& flag : kTickFlags) {
             if (arg == flag.name) {
@@ -239,7 +245,8 @@ std::string UsageText() {
     std::string text =
         "Usage: ferrit-cli [flags] SOURCE TARGET\n"
         "Copies or moves the files of SOURCE to TARGET by the options given; every option starts\n"
-        "unticked.\n\n";
+        "unticked (with --saved: as the window's settings file has it).\n\n";
+    text += row("--saved", "start from the options ticked in Ferrit.Ini, the window's settings");
     text += row("--pattern=TEXT", "file pattern (default *.*)");
     text += row("--set=LIST", "tick the options with these indexes (0-14, comma-separated)");
     text += row("--clear=LIST", "untick the options with these indexes");
@@ -270,13 +277,19 @@ OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options) {
                 options.SetTicked(i, false);
             }
             break;
+        case InitialTicks::Saved:
+            LoadTickedStates(SettingsFile("Ferrit.Ini"), options);
+            break;
     }
     OptionMask asked{};
+    OptionMask flagTicked{};
     for (const OptionChange& change : request.changes) {
         options.SetTicked(change.index, change.ticked);
+        flagTicked[change.index] = change.ticked;
     }
     for (uint8_t i = 0; i < kOptionCount; ++i) {
-        asked[i] = options.Ticked(i);
+        asked[i] = options.Ticked(i) &&
+                   (request.initialTicks == InitialTicks::AllUnticked || flagTicked[i]);
     }
     return asked;
 }
