@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "netware/absent_client.h"
 #include "ui/tform_ferrit.h"
 
 namespace {
@@ -65,7 +66,20 @@ int main(int argc, char** argv) {
     }
     QDir().mkpath(target);
 
-    ferrit::TFormFerrit window;
+    // A client that starts, so no start-up message stands in front of the window.
+    struct StartingClient : ferrit::AbsentClient {
+        ferrit::NWCCODE CallsInit() override { return 0; }
+        ferrit::NWCCODE ConnLayerInit(uint32_t&) override { return 0; }
+        ferrit::NWCCODE GetPrimaryConnRef(uint32_t&) override { return 0; }
+        ferrit::NWCCODE OpenConnByReference(uint32_t, uint32_t, uint32_t,
+                                            ferrit::NWCONN_HANDLE& c) override {
+            c = 1;
+            return 0;
+        }
+    } client;
+    ferrit::WindowServices services;
+    services.client = &client;
+    ferrit::TFormFerrit window(services);
     window.show();
     Settle();
     auto* from = window.findChild<QComboBox*>(QStringLiteral("ComboSource"));

@@ -164,11 +164,11 @@ void TFormFerrit::FormCreate() {
 
     // 3. NetWare client start-up. The client is the emulated one when its description file
     //    exists; a description that cannot be used is reported here and the window works
-    //    without NetWare. InitNetWare belongs here as well (it reports its own failure and its
-    //    result is not examined); it is not called until the NetWare services provide it.
+    //    without NetWare. InitNetWare reports its own failure; its result is not examined.
     if (!clientChoice_.error.empty()) {
         ShowMessageBox(dialogs_, DialogKind::Error, clientChoice_.error);
     }
+    netware_.InitNetWare();
 
     // 4. The status outlet gets the progress labels and the other Progress-tab controls.
     sink_.SetLabels(ui_->Label12, ui_->Label13, ui_->Label14, ui_->Panel2);

@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QStyle>
 
+#include "netware/absent_client.h"
 #include "netware/emulated_admin.h"
 #include "support/format_size.h"
 #include "ui/window_fixture_test.h"
@@ -129,6 +130,12 @@ TEST_F(WindowTest, ReadmeComesFromTheCurrentDirectory) {
 // The first start without a settings file and without NetWare.
 TEST_F(WindowTest, FirstStartState) {
     Open();
+    // The client's start-up failure is shown before the window.
+    ASSERT_EQ(1u, startupDialogs_.size());
+    EXPECT_EQ("Could not initialize NetWare Client. InitNetWare returned error 0xFFFF",
+              startupDialogs_[0].text);
+    EXPECT_EQ(DialogKind::Error, startupDialogs_[0].kind);
+    EXPECT_EQ(Btn::OK, startupDialogs_[0].buttons);
     EXPECT_EQ(QString(), Combo("ComboSource")->currentText());
     EXPECT_EQ(QString(), Combo("ComboTarget")->currentText());
     EXPECT_EQ(QStringLiteral("*.*"), Combo("ComboPattern")->currentText());
@@ -165,10 +172,13 @@ TEST_F(WindowTest, FirstStartState) {
 TEST_F(WindowTest, UnusableNetWareDescriptionIsReportedAtStartAndTheWindowWorksWithoutIt) {
     config_->File("ferrit-netware.ini", "[server FS1\nthis is no description\n");
     Open();
-    ASSERT_EQ(1u, dialogs_.Asked().size());
-    EXPECT_EQ(DialogKind::Error, dialogs_.Asked()[0].kind);
-    EXPECT_NE(std::string::npos, dialogs_.Asked()[0].text.find("ferrit-netware.ini:1"))
-        << dialogs_.Asked()[0].text;
+    // The description's fault, then the start-up failure of the client left: none at all.
+    ASSERT_EQ(2u, startupDialogs_.size());
+    EXPECT_EQ(DialogKind::Error, startupDialogs_[0].kind);
+    EXPECT_NE(std::string::npos, startupDialogs_[0].text.find("ferrit-netware.ini:1"))
+        << startupDialogs_[0].text;
+    EXPECT_EQ("Could not initialize NetWare Client. InitNetWare returned error 0xFFFF",
+              startupDialogs_[1].text);
     for (int i = KeepOwner; i <= KeepSpaceLimitations; ++i) {
         EXPECT_FALSE(Enabled(i)) << OptionCaptions[i];
     }
@@ -180,7 +190,7 @@ TEST_F(WindowTest, NetWareOptionsFollowTheEmulatedLocationsAndRights) {
     ASSERT_EQ(0, demo.status) << demo.err;
     WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
     Open();
-    EXPECT_TRUE(dialogs_.Asked().empty());
+    EXPECT_TRUE(startupDialogs_.empty());  // the emulated client starts without a word
     Type("ComboSource", tree_.Path("nw/FS1/DATA/PROJECTS"));
     Type("ComboTarget", tree_.Path("nw/FS2/DATA/TARGET"));
     EXPECT_TRUE(StartEnabled());
@@ -325,7 +335,20 @@ TEST_F(WindowTest, BusyCursorFramesTheRealRun) {
     tree_.File("src/a.txt", "a");
     tree_.Dir("tgt");
     WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
-    TFormFerrit w;  // real dialogs and launcher; no dialog is expected in this run
+    // Real dialogs and launcher; no dialog is expected in this run, so the NetWare client
+    // must start.
+    struct StartingClient : AbsentClient {
+        NWCCODE CallsInit() override { return 0; }
+        NWCCODE ConnLayerInit(uint32_t&) override { return 0; }
+        NWCCODE GetPrimaryConnRef(uint32_t&) override { return 0; }
+        NWCCODE OpenConnByReference(uint32_t, uint32_t, uint32_t, NWCONN_HANDLE& c) override {
+            c = 1;
+            return 0;
+        }
+    } client;
+    WindowServices services;
+    services.client = &client;
+    TFormFerrit w(services);
     w.show();
     w.findChild<QComboBox*>(QStringLiteral("ComboSource"))
         ->setEditText(QString::fromStdString(tree_.Path("src")));

@@ -52,7 +52,16 @@ class WindowTest : public ::testing::Test {
         window_ = std::make_unique<TFormFerrit>(services);
         window_->show();
         QCoreApplication::processEvents();
+        // The start-up messages (without a NetWare client, its failure) are kept apart, so the
+        // tests see only the dialogs of what they do.
+        startupDialogs_ = dialogs_.Asked();
+        dialogs_.ClearRecord();
         return *window_;
+    }
+    std::vector<std::string> StartupTexts() const {
+        std::vector<std::string> texts;
+        for (const AskedDialog& d : startupDialogs_) texts.push_back(d.text);
+        return texts;
     }
     // Destroys the window, which saves the settings.
     void Destroy() { window_.reset(); }
@@ -103,6 +112,7 @@ class WindowTest : public ::testing::Test {
 
     testing::TempDir tree_;
     ScriptedDialogs dialogs_;
+    std::vector<AskedDialog> startupDialogs_;
     std::vector<std::string> launched_;
     std::unique_ptr<testing::TempDir> config_;
     std::unique_ptr<TFormFerrit> window_;
