@@ -137,7 +137,7 @@ AdminResult EmulatedAdmin::Show(const std::string& path) const {
         out << "trustee: " << network_.ObjectLabel(loc.server, t.id) << " " << IdText(t.id) << " "
             << RightsLetters(t.rights) << "\n";
     }
-    uint16_t mask = NwRight::All;
+    uint16_t mask = kAllRights;
     const bool ownMask = ReadMask(loc.local, mask);
     out << "irm: " << RightsLetters(mask) << (ownMask ? "" : " (default)") << "\n";
     uint32_t blocks = 0;

@@ -287,7 +287,7 @@ uint16_t EmulatedClient::MayChange(const EmuLocation& loc) const {
         return EmuCode::InvalidPath;
     }
     const uint16_t rights = network_.LoginRights(loc);
-    return (rights & (NwRight::AccessControl | NwRight::Supervisor)) != 0
+    return (rights & (Rights::AccessControl | Rights::Supervisor)) != 0
                ? 0
                : EmuCode::NoModifyPrivileges;
 }
@@ -643,7 +643,7 @@ NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
         const std::vector<uint32_t> mine =
             network_.SecurityIds(loc.server, network_.LoginId(loc.server));
         for (const EmuTrustee& t : all) {
-            if ((rights & (NwRight::AccessControl | NwRight::Supervisor)) != 0 ||
+            if ((rights & (Rights::AccessControl | Rights::Supervisor)) != 0 ||
                 std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
                 visible.push_back(t);
             }
@@ -686,12 +686,12 @@ NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
         bool replaced = false;
         for (EmuTrustee& t : trustees) {
             if (t.id == id) {
-                t.rights = rights & NwRight::All;
+                t.rights = rights & kAllRights;
                 replaced = true;
             }
         }
         if (!replaced) {
-            trustees.push_back({id, static_cast<uint16_t>(rights & NwRight::All)});
+            trustees.push_back({id, static_cast<uint16_t>(rights & kAllRights)});
         }
         return StoreResult(WriteTrustees(loc.local, trustees));
     }));
@@ -873,7 +873,7 @@ NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
             ::lstat(dir->local.c_str(), &st) != 0) {
             return EmuCode::Failure;
         }
-        uint16_t mask = NwRight::All;
+        uint16_t mask = kAllRights;
         ReadMask(dir->local, mask);
         record.inheritedRightsMask = mask;
         iterHandle = static_cast<uint32_t>(st.st_ino) == 0xFFFFFFFF

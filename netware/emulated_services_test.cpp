@@ -22,7 +22,7 @@ using namespace testing::StdIds;
 using Texts = std::vector<std::string>;
 using Trustees = std::vector<EmuTrustee>;
 
-constexpr uint16_t kAllButSupervisor = NwRight::All & ~NwRight::Supervisor;
+constexpr uint16_t kAllButSupervisor = kAllRights & ~Rights::Supervisor;
 constexpr uint16_t kSomeRights[] = {0x01, 0x41, 0x0B, 0xFB, 0x4B};
 
 class EmulatedServicesTest : public ::testing::Test {
@@ -279,7 +279,7 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
 
 TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     // A mask that keeps Access Control, so the login may still change the target afterwards.
-    constexpr uint16_t kMask = kAllButSupervisor & ~NwRight::Erase;
+    constexpr uint16_t kMask = kAllButSupervisor & ~Rights::Erase;
     ASSERT_EQ(WriteMask(P("FS1/DATA/SRC"), kMask), 0);
     ASSERT_EQ(WriteLimit(P("FS1/DATA/SRC"), 250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
