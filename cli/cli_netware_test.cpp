@@ -25,7 +25,7 @@ class CliNetWareTest : public ::testing::Test {
         hadConfigHome_ = old != nullptr;
         setenv("XDG_CONFIG_HOME", scratch.Dir("config").c_str(), 1);
         config = testing::StandardServers(scratch);
-        const uint16_t allButSupervisor = NwRight::All & ~NwRight::Supervisor;
+        const uint16_t allButSupervisor = kAllRights & ~Rights::Supervisor;
         WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, allButSupervisor}});
         WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, allButSupervisor}});
         configFile = scratch.File("servers.ini", FormatEmulatedConfig(config));

@@ -20,7 +20,7 @@ namespace {
 using namespace testing::StdIds;
 using Lines = std::vector<std::string>;
 
-constexpr uint16_t kAllButSupervisor = NwRight::All & ~NwRight::Supervisor;
+constexpr uint16_t kAllButSupervisor = kAllRights & ~Rights::Supervisor;
 
 class NetWareWalkTest : public ::testing::Test {
   protected:
@@ -75,7 +75,7 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     WriteTrustees(P("FS2/DATA/TGT/B"), {{Fs2Jsmith, rwcf}});
     // A's metadata.
     WriteTrustees(P("FS1/DATA/SRC/A"), {{Fs1Mbrown, 0x4B}});
-    WriteMask(P("FS1/DATA/SRC/A"), kAllButSupervisor & ~NwRight::Erase);
+    WriteMask(P("FS1/DATA/SRC/A"), kAllButSupervisor & ~Rights::Erase);
     WriteLimit(P("FS1/DATA/SRC/A"), 300);
     WriteOwner(a, Fs1Mbrown);
     WriteTrustees(a, {{Fs1Sales, 0x41}});
@@ -94,7 +94,7 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     EXPECT_EQ(trustees[0].id, Fs2Mbrown);
     uint16_t mask = 0;
     ASSERT_TRUE(ReadMask(P("FS2/DATA/TGT/A"), mask));
-    EXPECT_EQ(mask, kAllButSupervisor & ~NwRight::Erase);
+    EXPECT_EQ(mask, kAllButSupervisor & ~Rights::Erase);
     uint32_t blocks = 0;
     ASSERT_TRUE(ReadLimit(P("FS2/DATA/TGT/A"), blocks));
     EXPECT_EQ(blocks, 300u);
