@@ -17,22 +17,6 @@ namespace ferrit {
 
 namespace {
 
-std::string IdText(uint32_t id) {
-    return "0x" + EmuHex(id);
-}
-
-std::string DsKey(const std::string& name) {
-    std::string key;
-    std::stringstream in(name);
-    std::string part;
-    while (std::getline(in, part, '.')) {
-        const size_t eq = part.find('=');
-        key += (key.empty() ? "" : ".") +
-               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
-    }
-    return key;
-}
-
 AdminResult Fail(int status, const std::string& message) {
     AdminResult r;
     r.status = status;
@@ -95,7 +79,7 @@ bool EmulatedAdmin::FindObject(const EmuLocation& loc, const std::string& object
     const EmuObject* found = server.FindObject(object);
     if (found == nullptr && object.find('=') != std::string::npos) {
         for (const EmuObject& o : server.objects) {
-            if (!o.dsName.empty() && DsKey(o.dsName) == DsKey(object)) {
+            if (!o.dsName.empty() && EmuDsKey(o.dsName) == EmuDsKey(object)) {
                 found = &o;
             }
         }
@@ -128,14 +112,14 @@ AdminResult EmulatedAdmin::Show(const std::string& path) const {
     if (!ownOwner) {
         owner = network_.LoginId(loc.server);
     }
-    out << "owner: " << network_.ObjectLabel(loc.server, owner) << " " << IdText(owner)
+    out << "owner: " << network_.ObjectLabel(loc.server, owner) << " " << EmuPrefixedHex(owner)
         << (ownOwner ? "" : " (login)") << "\n";
     std::vector<EmuTrustee> trustees;
     ReadTrustees(loc.local, trustees);
     out << "trustees: " << trustees.size() << "\n";
     for (const EmuTrustee& t : trustees) {
-        out << "trustee: " << network_.ObjectLabel(loc.server, t.id) << " " << IdText(t.id) << " "
-            << RightsLetters(t.rights) << "\n";
+        out << "trustee: " << network_.ObjectLabel(loc.server, t.id) << " " << EmuPrefixedHex(t.id)
+            << " " << RightsLetters(t.rights) << "\n";
     }
     uint16_t mask = kAllRights;
     const bool ownMask = ReadMask(loc.local, mask);
@@ -150,7 +134,7 @@ AdminResult EmulatedAdmin::Show(const std::string& path) const {
         out << "limit: none\n";
     }
     const uint32_t login = network_.LoginId(loc.server);
-    out << "login: " << server.login << " " << IdText(login) << "\n";
+    out << "login: " << server.login << " " << EmuPrefixedHex(login) << "\n";
     out << "effective: " << RightsLetters(network_.LoginRights(loc)) << "\n";
     r.out = out.str();
     return r;

@@ -16,23 +16,6 @@ constexpr uint16_t kLongNameSpace = 4;  // entries are made by workstations with
 constexpr uint16_t kSearchDirectories = 0x10;
 constexpr NWCONN_HANDLE kFirstReference = 0x100;
 
-std::string Hex(uint32_t v) {
-    return "0x" + EmuHex(v);
-}
-
-// Directory-services names compare without their type prefixes ("CN=", "OU=") and case.
-std::string DsKey(const std::string& name) {
-    std::string key;
-    std::stringstream in(name);
-    std::string part;
-    while (std::getline(in, part, '.')) {
-        const size_t eq = part.find('=');
-        key += (key.empty() ? "" : ".") +
-               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
-    }
-    return key;
-}
-
 size_t CountParts(const std::string& name) {
     return static_cast<size_t>(std::count(name.begin(), name.end(), '.')) + 1;
 }
@@ -47,8 +30,8 @@ std::string RelativeName(const std::string& full, const std::string& nameContext
     if (IsRootContext(nameContext)) {
         return full;
     }
-    const std::string k = DsKey(full);
-    const std::string c = DsKey(nameContext);
+    const std::string k = EmuDsKey(full);
+    const std::string c = EmuDsKey(nameContext);
     if (k.size() > c.size() + 1 && k.compare(k.size() - c.size(), c.size(), c) == 0 &&
         k[k.size() - c.size() - 1] == '.') {
         std::string rel = full;
@@ -321,7 +304,8 @@ NWCCODE EmulatedClient::GetPrimaryConnRef(uint32_t& reference) {
 
 NWCCODE EmulatedClient::OpenConnByReference(uint32_t reference, uint32_t accessMode, uint32_t flags,
                                             NWCONN_HANDLE& conn) {
-    const std::string args = "ref=" + Hex(reference) + " mode=" + std::to_string(accessMode) +
+    const std::string args = "ref=" + EmuPrefixedHex(reference) +
+                             " mode=" + std::to_string(accessMode) +
                              " flags=" + std::to_string(flags);
     return static_cast<NWCCODE>(Run(NwOp::OpenConnByReference, args, [&]() -> uint32_t {
         if (reference < kFirstReference ||
@@ -394,14 +378,14 @@ NWDSCCODE EmulatedClient::DSCreateContext(NWDSContextHandle& context) {
 }
 
 NWDSCCODE EmulatedClient::DSFreeContext(NWDSContextHandle context) {
-    return Run(NwOp::DSFreeContext, "ctx=" + Hex(context), [&]() -> uint32_t {
+    return Run(NwOp::DSFreeContext, "ctx=" + EmuPrefixedHex(context), [&]() -> uint32_t {
         return contexts_.erase(context) == 1 ? 0 : EmuCode::DSBadContext;
     });
 }
 
 NWDSCCODE EmulatedClient::DSGetContextText(NWDSContextHandle context, uint32_t key,
                                            std::string& value) {
-    const std::string args = "ctx=" + Hex(context) + " key=" + std::to_string(key);
+    const std::string args = "ctx=" + EmuPrefixedHex(context) + " key=" + std::to_string(key);
     value.clear();
     return Run(NwOp::DSGetContextText, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
@@ -422,7 +406,7 @@ NWDSCCODE EmulatedClient::DSGetContextText(NWDSContextHandle context, uint32_t k
 NWDSCCODE EmulatedClient::DSSetContextText(NWDSContextHandle context, uint32_t key,
                                            const std::string& value) {
     const std::string args =
-        "ctx=" + Hex(context) + " key=" + std::to_string(key) + " value=" + value;
+        "ctx=" + EmuPrefixedHex(context) + " key=" + std::to_string(key) + " value=" + value;
     return Run(NwOp::DSSetContextText, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
         if (it == contexts_.end()) {
@@ -441,8 +425,8 @@ NWDSCCODE EmulatedClient::DSSetContextText(NWDSContextHandle context, uint32_t k
 
 NWDSCCODE EmulatedClient::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn,
                                         NWObjectID id, std::string& name) {
-    const std::string args =
-        "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " id=" + Hex(id);
+    const std::string args = "ctx=" + EmuPrefixedHex(context) + " conn=" + std::to_string(conn) +
+                             " id=" + EmuPrefixedHex(id);
     name.clear();
     return Run(NwOp::DSMapIDToName, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
@@ -469,7 +453,7 @@ NWDSCCODE EmulatedClient::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE
 NWDSCCODE EmulatedClient::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE conn,
                                         const std::string& name, NWObjectID& id) {
     const std::string args =
-        "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " name=" + name;
+        "ctx=" + EmuPrefixedHex(context) + " conn=" + std::to_string(conn) + " name=" + name;
     return Run(NwOp::DSMapNameToID, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
         if (it == contexts_.end()) {
@@ -483,9 +467,9 @@ NWDSCCODE EmulatedClient::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE
         if (server.tree.empty() || server.tree != EmuUpper(it->second.tree)) {
             return EmuCode::DSWrongTree;
         }
-        const std::string key = DsKey(AbsoluteName(name, it->second.nameContext));
+        const std::string key = EmuDsKey(AbsoluteName(name, it->second.nameContext));
         for (const EmuObject& o : server.objects) {
-            if (!o.dsName.empty() && DsKey(o.dsName) == key) {
+            if (!o.dsName.empty() && EmuDsKey(o.dsName) == key) {
                 id = o.id;
                 return 0;
             }
@@ -498,7 +482,7 @@ NWDSCCODE EmulatedClient::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE
 
 NWCCODE EmulatedClient::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& name,
                                       uint16_t& type) {
-    const std::string args = "conn=" + std::to_string(conn) + " id=" + Hex(id);
+    const std::string args = "conn=" + std::to_string(conn) + " id=" + EmuPrefixedHex(id);
     name.clear();
     return static_cast<NWCCODE>(Run(NwOp::GetObjectName, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
@@ -517,8 +501,8 @@ NWCCODE EmulatedClient::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::st
 
 NWCCODE EmulatedClient::GetObjectID(NWCONN_HANDLE conn, const std::string& name, uint16_t type,
                                     NWObjectID& id) {
-    const std::string args =
-        "conn=" + std::to_string(conn) + " name=" + name + " type=" + Hex(type).substr(6);
+    const std::string args = "conn=" + std::to_string(conn) + " name=" + name +
+                             " type=" + EmuPrefixedHex(type).substr(6);
     return static_cast<NWCCODE>(Run(NwOp::GetObjectID, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
         if (s < 0) {
@@ -665,7 +649,7 @@ NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                    const std::string& path, NWObjectID id, uint16_t rights) {
     const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " id=" + Hex(id) +
+                             " path=" + path + " id=" + EmuPrefixedHex(id) +
                              " rights=" + RightsLetters(rights);
     return static_cast<NWCCODE>(Run(NwOp::AddTrustee, args, [&]() -> uint32_t {
         EmuLocation loc;
@@ -721,10 +705,10 @@ NWCCODE EmulatedClient::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHand
                                         const std::string& path, uint8_t sourceNameSpace,
                                         uint8_t targetNameSpace, uint16_t searchAttributes,
                                         uint32_t infoMask, EntryInfo& info) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " ns=" + std::to_string(sourceNameSpace) + "/" +
-                             std::to_string(targetNameSpace) + " attr=" + Hex(searchAttributes) +
-                             " mask=" + Hex(infoMask);
+    const std::string args =
+        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path +
+        " ns=" + std::to_string(sourceNameSpace) + "/" + std::to_string(targetNameSpace) +
+        " attr=" + EmuPrefixedHex(searchAttributes) + " mask=" + EmuPrefixedHex(infoMask);
     return static_cast<NWCCODE>(Run(NwOp::ObtainEntryInfo, args, [&]() -> uint32_t {
         if ((sourceNameSpace != 0 && sourceNameSpace != kLongNameSpace) ||
             (targetNameSpace != 0 && targetNameSpace != kLongNameSpace)) {
@@ -752,10 +736,10 @@ NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle
                                       const std::string& path, uint8_t nameSpace,
                                       uint16_t searchAttributes, uint32_t modifyMask,
                                       const DosInfo& info) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " ns=" + std::to_string(nameSpace) +
-                             " attr=" + Hex(searchAttributes) + " mask=" + Hex(modifyMask) +
-                             " owner=" + Hex(info.ownerId);
+    const std::string args =
+        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path +
+        " ns=" + std::to_string(nameSpace) + " attr=" + EmuPrefixedHex(searchAttributes) +
+        " mask=" + EmuPrefixedHex(modifyMask) + " owner=" + EmuPrefixedHex(info.ownerId);
     return static_cast<NWCCODE>(Run(NwOp::ModifyDosInfo, args, [&]() -> uint32_t {
         if (nameSpace != 0 && nameSpace != kLongNameSpace) {
             return EmuCode::InvalidNameSpace;
@@ -858,7 +842,8 @@ NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
                                          uint16_t searchAttributes, uint32_t& iterHandle,
                                          DirEntryRecord& record) {
     const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " attr=" + Hex(searchAttributes) + " iter=" + Hex(iterHandle);
+                             " attr=" + EmuPrefixedHex(searchAttributes) +
+                             " iter=" + EmuPrefixedHex(iterHandle);
     return static_cast<NWCCODE>(Run(NwOp::ScanDirEntryInfo, args, [&]() -> uint32_t {
         if (ServerOf(conn) < 0) {
             return EmuCode::InvalidConnection;
@@ -887,8 +872,9 @@ NWCCODE EmulatedClient::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandl
                                        uint16_t searchAttributes, uint32_t iterHandle,
                                        uint32_t changeMask, const DirEntryRecord& record) {
     const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " attr=" + Hex(searchAttributes) + " iter=" + Hex(iterHandle) +
-                             " change=" + Hex(changeMask) +
+                             " attr=" + EmuPrefixedHex(searchAttributes) +
+                             " iter=" + EmuPrefixedHex(iterHandle) +
+                             " change=" + EmuPrefixedHex(changeMask) +
                              " irm=" + RightsLetters(record.inheritedRightsMask);
     return static_cast<NWCCODE>(Run(NwOp::ModifyDirEntry, args, [&]() -> uint32_t {
         if (ServerOf(conn) < 0) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -68,12 +69,6 @@ bool ParseId(const std::string& text, uint32_t& id) {
     return true;
 }
 
-std::string Hex8(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", v);
-    return buf;
-}
-
 bool IsDirectory(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -97,6 +92,28 @@ std::string EmuUpper(const std::string& s) {
         }
     }
     return r;
+}
+
+std::string EmuHex(uint32_t value, int digits) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
+    return buf;
+}
+
+std::string EmuPrefixedHex(uint32_t value) {
+    return "0x" + EmuHex(value);
+}
+
+std::string EmuDsKey(const std::string& name) {
+    std::string key;
+    std::stringstream in(name);
+    std::string part;
+    while (std::getline(in, part, '.')) {
+        const size_t eq = part.find('=');
+        key += (key.empty() ? "" : ".") +
+               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
+    }
+    return key;
 }
 
 EmuServer& EmuServer::Tree(const std::string& t) {
@@ -257,7 +274,7 @@ std::string EmulatedConfig::Validate(int* line) const {
                 }
                 if (p.id == o.id) {
                     return fail(o.line, where + ": " + o.name + " and " + p.name +
-                                            " have the same identifier " + Hex8(o.id));
+                                            " have the same identifier " + EmuPrefixedHex(o.id));
                 }
                 if (!o.dsName.empty() && EmuUpper(p.dsName) == EmuUpper(o.dsName)) {
                     return fail(o.line, where + ": " + o.name + " and " + p.name +
@@ -493,7 +510,8 @@ std::string FormatEmulatedConfig(const EmulatedConfig& config) {
             out << "handles = " << s.handleLimit << "\n";
         }
         for (const EmuObject& o : s.objects) {
-            out << (o.type == kGroup ? "group " : "user ") << o.name << " = " << Hex8(o.id);
+            out << (o.type == kGroup ? "group " : "user ") << o.name << " = "
+                << EmuPrefixedHex(o.id);
             if (!o.dsName.empty()) {
                 out << ", " << o.dsName;
             }

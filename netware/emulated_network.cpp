@@ -194,12 +194,6 @@ uint64_t UsedBlocks(const std::string& dir, int depth) {
 
 }  // namespace
 
-std::string EmuHex(uint32_t value, int digits) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
-    return buf;
-}
-
 std::string RightsLetters(uint16_t rights) {
     std::string text = "[";
     for (const auto& l : kLetters) {
@@ -547,7 +541,7 @@ uint32_t EmulatedNetwork::BlocksUsed(const std::string& local) const {
 
 std::string EmulatedNetwork::ObjectLabel(int server, uint32_t id) const {
     const EmuObject* o = Server(server).FindObject(id);
-    return o != nullptr ? o->name : "0x" + EmuHex(id);
+    return o != nullptr ? o->name : EmuPrefixedHex(id);
 }
 
 }  // namespace ferrit

@@ -118,6 +118,4 @@ class EmulatedNetwork {
     std::vector<std::vector<std::string>> roots_;  // per server, per volume
 };
 
-std::string EmuHex(uint32_t value, int digits = 8);
-
 }  // namespace ferrit
