@@ -69,6 +69,15 @@ bool ParseId(const std::string& text, uint32_t& id) {
     return true;
 }
 
+EmuObject MakeObject(const std::string& name, uint32_t id, uint16_t type, const std::string& ds) {
+    EmuObject o;
+    o.name = EmuUpper(name);
+    o.id = id;
+    o.type = type;
+    o.dsName = ds;
+    return o;
+}
+
 bool IsDirectory(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -140,22 +149,12 @@ EmuServer& EmuServer::HandleLimit(int limit) {
 }
 
 EmuServer& EmuServer::User(const std::string& userName, uint32_t id, const std::string& ds) {
-    EmuObject o;
-    o.name = EmuUpper(userName);
-    o.id = id;
-    o.type = kUser;
-    o.dsName = ds;
-    objects.push_back(o);
+    objects.push_back(MakeObject(userName, id, kUser, ds));
     return *this;
 }
 
 EmuServer& EmuServer::Group(const std::string& groupName, uint32_t id, const std::string& ds) {
-    EmuObject o;
-    o.name = EmuUpper(groupName);
-    o.id = id;
-    o.type = kGroup;
-    o.dsName = ds;
-    objects.push_back(o);
+    objects.push_back(MakeObject(groupName, id, kGroup, ds));
     return *this;
 }
 
