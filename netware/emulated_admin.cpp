@@ -31,6 +31,22 @@ AdminResult Stored(int error, const std::string& path) {
     return Fail(1, path + ": cannot store the metadata (" + std::strerror(error) + ")");
 }
 
+AdminResult BadRights(const std::string& rights) {
+    return Fail(2, "rights must be letters of [SRWCEMFA], 'all' or 'none': " + rights);
+}
+
+// The entry's trustee list; a list that exists but cannot be read is a failure, never an empty
+// list, so a later write does not lose it.
+bool ReadTrusteeList(const std::string& path, const EmuLocation& loc,
+                     std::vector<EmuTrustee>& trustees, AdminResult& result) {
+    int error = 0;
+    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+        result = Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+        return false;
+    }
+    return true;
+}
+
 bool MakeDirs(const std::string& path) {
     for (size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/') {
@@ -147,26 +163,16 @@ AdminResult EmulatedAdmin::Grant(const std::string& path, const std::string& obj
     uint32_t id = 0;
     uint16_t bits = 0;
     if (!ParseRightsLetters(rights, bits)) {
-        return Fail(2, "rights must be letters of [SRWCEMFA], 'all' or 'none': " + rights);
+        return BadRights(rights);
     }
     if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
         return r;
     }
     std::vector<EmuTrustee> trustees;
-    int error = 0;
-    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
-        return Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+    if (!ReadTrusteeList(path, loc, trustees, r)) {
+        return r;
     }
-    bool replaced = false;
-    for (EmuTrustee& t : trustees) {
-        if (t.id == id) {
-            t.rights = bits;
-            replaced = true;
-        }
-    }
-    if (!replaced) {
-        trustees.push_back({id, bits});
-    }
+    AssignTrustee(trustees, id, bits);
     return Stored(WriteTrustees(loc.local, trustees), path);
 }
 
@@ -178,9 +184,8 @@ AdminResult EmulatedAdmin::Revoke(const std::string& path, const std::string& ob
         return r;
     }
     std::vector<EmuTrustee> trustees;
-    int error = 0;
-    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
-        return Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+    if (!ReadTrusteeList(path, loc, trustees, r)) {
+        return r;
     }
     std::vector<EmuTrustee> kept;
     for (const EmuTrustee& t : trustees) {
@@ -209,7 +214,7 @@ AdminResult EmulatedAdmin::Irm(const std::string& path, const std::string& right
     EmuLocation loc;
     uint16_t bits = 0;
     if (!ParseRightsLetters(rights, bits)) {
-        return Fail(2, "rights must be letters of [SRWCEMFA], 'all' or 'none': " + rights);
+        return BadRights(rights);
     }
     if (!Locate(path, loc, r)) {
         return r;

@@ -667,16 +667,7 @@ NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
         if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
             return EmuCode::MetadataNotStored;
         }
-        bool replaced = false;
-        for (EmuTrustee& t : trustees) {
-            if (t.id == id) {
-                t.rights = rights & kAllRights;
-                replaced = true;
-            }
-        }
-        if (!replaced) {
-            trustees.push_back({id, static_cast<uint16_t>(rights & kAllRights)});
-        }
+        AssignTrustee(trustees, id, rights);
         return StoreResult(WriteTrustees(loc.local, trustees));
     }));
 }

@@ -271,6 +271,20 @@ int WriteTrustees(const std::string& local, const std::vector<EmuTrustee>& trust
     return SetAttr(local, kTrusteesAttr, value);
 }
 
+void AssignTrustee(std::vector<EmuTrustee>& trustees, uint32_t id, uint16_t rights) {
+    const uint16_t kept = static_cast<uint16_t>(rights & kAllRights);
+    bool replaced = false;
+    for (EmuTrustee& t : trustees) {
+        if (t.id == id) {
+            t.rights = kept;
+            replaced = true;
+        }
+    }
+    if (!replaced) {
+        trustees.push_back({id, kept});
+    }
+}
+
 bool ReadOwner(const std::string& local, uint32_t& id) {
     std::string value;
     uint32_t v = 0;

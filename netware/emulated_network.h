@@ -51,6 +51,9 @@ bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees,
                   int* error = nullptr);
 int WriteTrustees(const std::string& local,
                   const std::vector<EmuTrustee>& trustees);  // empty: none
+// Gives an object its rights in a trustee list: its earlier assignment is replaced, else the
+// assignment is added at the end. Only real rights bits are kept.
+void AssignTrustee(std::vector<EmuTrustee>& trustees, uint32_t id, uint16_t rights);
 bool ReadOwner(const std::string& local, uint32_t& id);
 int WriteOwner(const std::string& local, uint32_t id);
 bool ReadMask(const std::string& local, uint16_t& mask);
