@@ -53,6 +53,28 @@ std::string AbsoluteName(const std::string& name, const std::string& nameContext
     return name + "." + nameContext;
 }
 
+// The start of a logged call's arguments: the connection and the directory handle.
+std::string DirArgs(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
+    return "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle);
+}
+
+// Entries are made in the long name space; the DOS name space (0) names them as well.
+bool KnownNameSpace(uint8_t nameSpace) {
+    return nameSpace == 0 || nameSpace == kLongNameSpace;
+}
+
+// Access Control or Supervisor: what it takes to see every trustee and to change an entry.
+bool HoldsControl(uint16_t rights) {
+    return (rights & (Rights::AccessControl | Rights::Supervisor)) != 0;
+}
+
+// The iteration handle that names a directory entry: its inode number, kept off the value
+// that means "before a scan".
+uint32_t EntrySequence(const struct stat& st) {
+    const uint32_t ino = static_cast<uint32_t>(st.st_ino);
+    return ino == 0xFFFFFFFF ? 0xFFFFFFFE : ino;
+}
+
 class EmuErrorLibrary : public NWErrorLibrary {
   public:
     explicit EmuErrorLibrary(bool hasFunction) : hasFunction_(hasFunction) {}
@@ -258,21 +280,50 @@ uint16_t EmulatedClient::Resolve(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
     if (dirHandle == 0) {
         return network_.LocateVolumePath(s, path, loc) ? 0 : EmuCode::InvalidPath;
     }
-    const EmuLocation* base = DirHandle(conn, dirHandle);
-    if (base == nullptr) {
-        return EmuCode::BadDirectoryHandle;
+    const EmuLocation* base = nullptr;
+    if (const uint16_t code = HeldDirectory(conn, dirHandle, base)) {
+        return code;
     }
     return network_.LocateRelative(*base, path, loc) ? 0 : EmuCode::InvalidPath;
+}
+
+uint16_t EmulatedClient::ResolveExisting(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                         const std::string& path, EmuLocation& loc) const {
+    if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        return code;
+    }
+    return loc.Exists() ? 0 : EmuCode::InvalidPath;
+}
+
+uint16_t EmulatedClient::HeldDirectory(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                       const EmuLocation*& dir) const {
+    if (ServerOf(conn) < 0) {
+        return EmuCode::InvalidConnection;
+    }
+    dir = DirHandle(conn, dirHandle);
+    return dir != nullptr ? 0 : EmuCode::BadDirectoryHandle;
+}
+
+uint32_t EmulatedClient::DsServer(NWDSContextHandle context, NWCONN_HANDLE conn,
+                                  const Context*& ctx, const EmuServer*& server) const {
+    const auto it = contexts_.find(context);
+    if (it == contexts_.end()) {
+        return EmuCode::DSBadContext;
+    }
+    const int s = ServerOf(conn);
+    if (s < 0) {
+        return EmuCode::InvalidConnection;
+    }
+    ctx = &it->second;
+    server = &network_.Server(s);
+    return server->tree.empty() || server->tree != EmuUpper(ctx->tree) ? EmuCode::DSWrongTree : 0;
 }
 
 uint16_t EmulatedClient::MayChange(const EmuLocation& loc) const {
     if (!loc.Exists()) {
         return EmuCode::InvalidPath;
     }
-    const uint16_t rights = network_.LoginRights(loc);
-    return (rights & (Rights::AccessControl | Rights::Supervisor)) != 0
-               ? 0
-               : EmuCode::NoModifyPrivileges;
+    return HoldsControl(network_.LoginRights(loc)) ? 0 : EmuCode::NoModifyPrivileges;
 }
 
 uint16_t EmulatedClient::StoreResult(int error) const {
@@ -429,23 +480,16 @@ NWDSCCODE EmulatedClient::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE
                              " id=" + EmuPrefixedHex(id);
     name.clear();
     return Run(NwOp::DSMapIDToName, args, [&]() -> uint32_t {
-        const auto it = contexts_.find(context);
-        if (it == contexts_.end()) {
-            return EmuCode::DSBadContext;
+        const Context* ctx = nullptr;
+        const EmuServer* server = nullptr;
+        if (const uint32_t code = DsServer(context, conn, ctx, server)) {
+            return code;
         }
-        const int s = ServerOf(conn);
-        if (s < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuServer& server = network_.Server(s);
-        if (server.tree.empty() || server.tree != EmuUpper(it->second.tree)) {
-            return EmuCode::DSWrongTree;
-        }
-        const EmuObject* o = server.FindObject(id);
+        const EmuObject* o = server->FindObject(id);
         if (o == nullptr || o->dsName.empty()) {
             return EmuCode::DSNoSuchEntry;
         }
-        name = RelativeName(o->dsName, it->second.nameContext);
+        name = RelativeName(o->dsName, ctx->nameContext);
         return 0;
     });
 }
@@ -455,20 +499,13 @@ NWDSCCODE EmulatedClient::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE
     const std::string args =
         "ctx=" + EmuPrefixedHex(context) + " conn=" + std::to_string(conn) + " name=" + name;
     return Run(NwOp::DSMapNameToID, args, [&]() -> uint32_t {
-        const auto it = contexts_.find(context);
-        if (it == contexts_.end()) {
-            return EmuCode::DSBadContext;
+        const Context* ctx = nullptr;
+        const EmuServer* server = nullptr;
+        if (const uint32_t code = DsServer(context, conn, ctx, server)) {
+            return code;
         }
-        const int s = ServerOf(conn);
-        if (s < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuServer& server = network_.Server(s);
-        if (server.tree.empty() || server.tree != EmuUpper(it->second.tree)) {
-            return EmuCode::DSWrongTree;
-        }
-        const std::string key = EmuDsKey(AbsoluteName(name, it->second.nameContext));
-        for (const EmuObject& o : server.objects) {
+        const std::string key = EmuDsKey(AbsoluteName(name, ctx->nameContext));
+        for (const EmuObject& o : server->objects) {
             if (!o.dsName.empty() && EmuDsKey(o.dsName) == key) {
                 id = o.id;
                 return 0;
@@ -538,16 +575,12 @@ NWCCODE EmulatedClient::ParsePath(const std::string& path, NWCONN_HANDLE& conn,
 
 NWCCODE EmulatedClient::GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                            const std::string& path, uint16_t& rights) {
-    const std::string args =
-        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
+    const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     rights = 0;
     return static_cast<NWCCODE>(Run(NwOp::GetEffectiveRights, args, [&]() -> uint32_t {
         EmuLocation loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
             return code;
-        }
-        if (!loc.Exists()) {
-            return EmuCode::InvalidPath;
         }
         rights = network_.LoginRights(loc);
         return 0;
@@ -560,8 +593,7 @@ NWCCODE EmulatedClient::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
                                                       const std::string& path,
                                                       NWDIR_HANDLE& newHandle,
                                                       uint8_t& rightsMask) {
-    const std::string args =
-        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
+    const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     newHandle = 0;
     rightsMask = 0;
     return static_cast<NWCCODE>(Run(NwOp::AllocTemporaryDirectoryHandle, args, [&]() -> uint32_t {
@@ -590,7 +622,7 @@ NWCCODE EmulatedClient::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
 }
 
 NWCCODE EmulatedClient::DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle);
+    const std::string args = DirArgs(conn, dirHandle);
     return static_cast<NWCCODE>(Run(NwOp::DeallocateDirectoryHandle, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
         if (s < 0) {
@@ -607,16 +639,13 @@ NWCCODE EmulatedClient::DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HAND
 NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                      const std::string& path, uint32_t& iterHandle,
                                      TrusteeBatch& batch) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " iter=" + std::to_string(iterHandle);
+    const std::string args =
+        DirArgs(conn, dirHandle) + " path=" + path + " iter=" + std::to_string(iterHandle);
     batch = TrusteeBatch();
     return static_cast<NWCCODE>(Run(NwOp::ScanTrustees, args, [&]() -> uint32_t {
         EmuLocation loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
             return code;
-        }
-        if (!loc.Exists()) {
-            return EmuCode::InvalidPath;
         }
         std::vector<EmuTrustee> all;
         ReadTrustees(loc.local, all);
@@ -627,8 +656,7 @@ NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
         const std::vector<uint32_t> mine =
             network_.SecurityIds(loc.server, network_.LoginId(loc.server));
         for (const EmuTrustee& t : all) {
-            if ((rights & (Rights::AccessControl | Rights::Supervisor)) != 0 ||
-                std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
+            if (HoldsControl(rights) || std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
                 visible.push_back(t);
             }
         }
@@ -648,9 +676,8 @@ NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 
 NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                    const std::string& path, NWObjectID id, uint16_t rights) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " id=" + EmuPrefixedHex(id) +
-                             " rights=" + RightsLetters(rights);
+    const std::string args = DirArgs(conn, dirHandle) + " path=" + path +
+                             " id=" + EmuPrefixedHex(id) + " rights=" + RightsLetters(rights);
     return static_cast<NWCCODE>(Run(NwOp::AddTrustee, args, [&]() -> uint32_t {
         EmuLocation loc;
         if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
@@ -676,16 +703,12 @@ NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 
 NWCCODE EmulatedClient::GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                            const std::string& path, uint8_t& nameSpace) {
-    const std::string args =
-        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
+    const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     nameSpace = 0;
     return static_cast<NWCCODE>(Run(NwOp::GetOwningNameSpace, args, [&]() -> uint32_t {
         EmuLocation loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
             return code;
-        }
-        if (!loc.Exists()) {
-            return EmuCode::InvalidPath;
         }
         nameSpace = kLongNameSpace;
         return 0;
@@ -697,12 +720,11 @@ NWCCODE EmulatedClient::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHand
                                         uint8_t targetNameSpace, uint16_t searchAttributes,
                                         uint32_t infoMask, EntryInfo& info) {
     const std::string args =
-        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path +
-        " ns=" + std::to_string(sourceNameSpace) + "/" + std::to_string(targetNameSpace) +
-        " attr=" + EmuPrefixedHex(searchAttributes) + " mask=" + EmuPrefixedHex(infoMask);
+        DirArgs(conn, dirHandle) + " path=" + path + " ns=" + std::to_string(sourceNameSpace) +
+        "/" + std::to_string(targetNameSpace) + " attr=" + EmuPrefixedHex(searchAttributes) +
+        " mask=" + EmuPrefixedHex(infoMask);
     return static_cast<NWCCODE>(Run(NwOp::ObtainEntryInfo, args, [&]() -> uint32_t {
-        if ((sourceNameSpace != 0 && sourceNameSpace != kLongNameSpace) ||
-            (targetNameSpace != 0 && targetNameSpace != kLongNameSpace)) {
+        if (!KnownNameSpace(sourceNameSpace) || !KnownNameSpace(targetNameSpace)) {
             return EmuCode::InvalidNameSpace;
         }
         EmuLocation loc;
@@ -728,11 +750,11 @@ NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle
                                       uint16_t searchAttributes, uint32_t modifyMask,
                                       const DosInfo& info) {
     const std::string args =
-        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path +
-        " ns=" + std::to_string(nameSpace) + " attr=" + EmuPrefixedHex(searchAttributes) +
-        " mask=" + EmuPrefixedHex(modifyMask) + " owner=" + EmuPrefixedHex(info.ownerId);
+        DirArgs(conn, dirHandle) + " path=" + path + " ns=" + std::to_string(nameSpace) +
+        " attr=" + EmuPrefixedHex(searchAttributes) + " mask=" + EmuPrefixedHex(modifyMask) +
+        " owner=" + EmuPrefixedHex(info.ownerId);
     return static_cast<NWCCODE>(Run(NwOp::ModifyDosInfo, args, [&]() -> uint32_t {
-        if (nameSpace != 0 && nameSpace != kLongNameSpace) {
+        if (!KnownNameSpace(nameSpace)) {
             return EmuCode::InvalidNameSpace;
         }
         EmuLocation loc;
@@ -759,15 +781,12 @@ NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle
 
 NWCCODE EmulatedClient::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                              std::vector<SpaceLimitEntry>& list) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle);
+    const std::string args = DirArgs(conn, dirHandle);
     list.clear();
     return static_cast<NWCCODE>(Run(NwOp::GetDirSpaceLimitList, args, [&]() -> uint32_t {
-        if (ServerOf(conn) < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuLocation* dir = DirHandle(conn, dirHandle);
-        if (dir == nullptr) {
-            return EmuCode::BadDirectoryHandle;
+        const EmuLocation* dir = nullptr;
+        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+            return code;
         }
         if (!dir->IsDirectory()) {
             return EmuCode::InvalidPath;
@@ -800,15 +819,11 @@ NWCCODE EmulatedClient::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE di
 
 NWCCODE EmulatedClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                          uint32_t limit) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " limit=" + std::to_string(limit);
+    const std::string args = DirArgs(conn, dirHandle) + " limit=" + std::to_string(limit);
     return static_cast<NWCCODE>(Run(NwOp::SetDirSpaceLimit, args, [&]() -> uint32_t {
-        if (ServerOf(conn) < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuLocation* dir = DirHandle(conn, dirHandle);
-        if (dir == nullptr) {
-            return EmuCode::BadDirectoryHandle;
+        const EmuLocation* dir = nullptr;
+        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+            return code;
         }
         if (const uint16_t code = MayChange(*dir)) {
             return code;
@@ -832,16 +847,13 @@ NWCCODE EmulatedClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
 NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                          uint16_t searchAttributes, uint32_t& iterHandle,
                                          DirEntryRecord& record) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
+    const std::string args = DirArgs(conn, dirHandle) +
                              " attr=" + EmuPrefixedHex(searchAttributes) +
                              " iter=" + EmuPrefixedHex(iterHandle);
     return static_cast<NWCCODE>(Run(NwOp::ScanDirEntryInfo, args, [&]() -> uint32_t {
-        if (ServerOf(conn) < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuLocation* dir = DirHandle(conn, dirHandle);
-        if (dir == nullptr) {
-            return EmuCode::BadDirectoryHandle;
+        const EmuLocation* dir = nullptr;
+        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+            return code;
         }
         struct stat st;
         // Without a pattern the scan finds the directory itself, once.
@@ -852,9 +864,7 @@ NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
         uint16_t mask = kAllRights;
         ReadMask(dir->local, mask);
         record.inheritedRightsMask = mask;
-        iterHandle = static_cast<uint32_t>(st.st_ino) == 0xFFFFFFFF
-                         ? 0xFFFFFFFE
-                         : static_cast<uint32_t>(st.st_ino);
+        iterHandle = EntrySequence(st);
         return 0;
     }));
 }
@@ -862,28 +872,21 @@ NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
 NWCCODE EmulatedClient::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                        uint16_t searchAttributes, uint32_t iterHandle,
                                        uint32_t changeMask, const DirEntryRecord& record) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " attr=" + EmuPrefixedHex(searchAttributes) +
-                             " iter=" + EmuPrefixedHex(iterHandle) +
-                             " change=" + EmuPrefixedHex(changeMask) +
-                             " irm=" + RightsLetters(record.inheritedRightsMask);
+    const std::string args =
+        DirArgs(conn, dirHandle) + " attr=" + EmuPrefixedHex(searchAttributes) +
+        " iter=" + EmuPrefixedHex(iterHandle) + " change=" + EmuPrefixedHex(changeMask) +
+        " irm=" + RightsLetters(record.inheritedRightsMask);
     return static_cast<NWCCODE>(Run(NwOp::ModifyDirEntry, args, [&]() -> uint32_t {
-        if (ServerOf(conn) < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuLocation* dir = DirHandle(conn, dirHandle);
-        if (dir == nullptr) {
-            return EmuCode::BadDirectoryHandle;
+        const EmuLocation* dir = nullptr;
+        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+            return code;
         }
         struct stat st;
         if ((searchAttributes & kSearchDirectories) == 0 || ::lstat(dir->local.c_str(), &st) != 0) {
             return EmuCode::Failure;
         }
         // The iteration handle names the entry the scan found.
-        const uint32_t sequence = static_cast<uint32_t>(st.st_ino) == 0xFFFFFFFF
-                                      ? 0xFFFFFFFE
-                                      : static_cast<uint32_t>(st.st_ino);
-        if (iterHandle != sequence) {
+        if (iterHandle != EntrySequence(st)) {
             return EmuCode::Failure;
         }
         if (const uint16_t code = MayChange(*dir)) {
