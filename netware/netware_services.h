@@ -71,6 +71,7 @@ class NetWareServices {
 
   private:
     bool TargetLacksAccessControl() const;
+    bool OpenSourceDirectory(const std::string& source, int16_t& runState);
 
     NetWareClient& client_;
     LocationState& state_;

@@ -143,17 +143,24 @@ NWCCODE NetWareServices::FreeTempDirHandle(int i) {
     return code;
 }
 
-void NetWareServices::CopyInheritedRightsMask(const std::string& source, const std::string& target,
-                                              int16_t& runState) {
+// The opening both directory routines share: nothing without Access Control on the target;
+// then the source directory's handle, whose failure is reported with the Abort button alone.
+// False when the routine ends here: no Access Control, or the run is being aborted.
+bool NetWareServices::OpenSourceDirectory(const std::string& source, int16_t& runState) {
     if (TargetLacksAccessControl()) {
-        return;
+        return false;
     }
     const NWCCODE code = AllocTempDirHandle(kSource, source);
     if (code != 0) {
         runState = static_cast<int16_t>(ShowErrorCode(
             dialogs_, DialogKind::Error, code, "NWAllocTemporaryDirectoryHandle", Btn::Abort));
     }
-    if (runState == Answer::Abort) {
+    return runState != Answer::Abort;
+}
+
+void NetWareServices::CopyInheritedRightsMask(const std::string& source, const std::string& target,
+                                              int16_t& runState) {
+    if (!OpenSourceDirectory(source, runState)) {
         return;
     }
     const TPathInfo& src = state_.PathInfo[kSource];
@@ -184,15 +191,7 @@ void NetWareServices::CopyInheritedRightsMask(const std::string& source, const s
 
 void NetWareServices::CopySpaceLimits(const std::string& source, const std::string& target,
                                       int16_t& runState) {
-    if (TargetLacksAccessControl()) {
-        return;
-    }
-    NWCCODE code = AllocTempDirHandle(kSource, source);
-    if (code != 0) {
-        runState = static_cast<int16_t>(ShowErrorCode(
-            dialogs_, DialogKind::Error, code, "NWAllocTemporaryDirectoryHandle", Btn::Abort));
-    }
-    if (runState == Answer::Abort) {
+    if (!OpenSourceDirectory(source, runState)) {
         return;
     }
     const TPathInfo& src = state_.PathInfo[kSource];
@@ -209,7 +208,7 @@ void NetWareServices::CopySpaceLimits(const std::string& source, const std::stri
             continue;
         }
         const uint32_t limit = entry.maximum == kNoSpaceLimit ? 0 : entry.maximum;
-        code = AllocTempDirHandle(kTarget, target);
+        NWCCODE code = AllocTempDirHandle(kTarget, target);
         if (code == 0) {
             code = client_.SetDirSpaceLimit(tgt.ConnHandle, tgt.TempDirHandle, limit);
             if (code == kNoDirSpaceRestriction) {
