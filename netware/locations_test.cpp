@@ -13,7 +13,7 @@ using testing::ScriptedClient;
 using testing::TempDir;
 using Lines = std::vector<std::string>;
 
-class LocationsTest : public ::testing::Test {
+class LocationsTest : public testing::ScriptedServicesTest {
   protected:
     void SetUp() override {
         // Two servers: srv1 (connection 1) and srv2 (connection 2); "local" is on neither.
@@ -32,11 +32,6 @@ class LocationsTest : public ::testing::Test {
 
     TempDir tmp;
     std::string a1, b1, a2, local;
-    ScriptedClient client;
-    LocationState state;
-    PosixFileServices files;
-    ScriptedDialogs dialogs;
-    NetWareServices nw{client, state, files, dialogs};
 };
 
 TEST_F(LocationsTest, EntriesAndFlagsFollowThePaths) {

@@ -11,14 +11,7 @@ namespace {
 using testing::ScriptedClient;
 using Library = ScriptedClient::Library;
 
-class NetWareErrorsTest : public ::testing::Test {
-  protected:
-    ScriptedClient client;
-    LocationState state;
-    PosixFileServices files;
-    ScriptedDialogs dialogs;
-    NetWareServices nw{client, state, files, dialogs};
-};
+class NetWareErrorsTest : public testing::ScriptedServicesTest {};
 
 TEST_F(NetWareErrorsTest, TextFollowsTheLibraryAndItsFallBacks) {
     struct Case {

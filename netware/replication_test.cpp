@@ -13,7 +13,7 @@ using testing::ScriptedClient;
 constexpr NWCONN_HANDLE kSrcConn = 1;
 constexpr NWCONN_HANDLE kTgtConn = 2;
 
-class ReplicationTest : public ::testing::Test {
+class ReplicationTest : public testing::ScriptedServicesTest {
   protected:
     void SetUp() override {
         Locate(kSrcConn, kTgtConn, 0x1FF);
@@ -50,11 +50,6 @@ class ReplicationTest : public ::testing::Test {
         return ids;
     }
 
-    ScriptedClient client;
-    LocationState state;
-    PosixFileServices files;
-    ScriptedDialogs dialogs;
-    NetWareServices nw{client, state, files, dialogs};
     int16_t runState = 1;
 };
 

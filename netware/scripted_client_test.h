@@ -12,7 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "netware/absent_client.h"
+#include "netware/netware_services.h"
+#include "platform/posix_file_services.h"
+#include "testing/scripted_dialogs.h"
 
 namespace ferrit {
 namespace testing {
@@ -332,6 +337,17 @@ class ScriptedClient : public AbsentClient {
         }
         ScriptedClient& client;
     };
+};
+
+// The NetWare services over a scripted client, the real local files and scripted dialogs: the
+// common ground of the services' unit tests.
+class ScriptedServicesTest : public ::testing::Test {
+  protected:
+    ScriptedClient client;
+    LocationState state;
+    PosixFileServices files;
+    ScriptedDialogs dialogs;
+    NetWareServices nw{client, state, files, dialogs};
 };
 
 }  // namespace testing

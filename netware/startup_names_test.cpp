@@ -11,14 +11,7 @@ namespace {
 using testing::ScriptedClient;
 using Log = std::vector<std::string>;
 
-class StartupNamesTest : public ::testing::Test {
-  protected:
-    ScriptedClient client;
-    LocationState state;
-    PosixFileServices files;
-    ScriptedDialogs dialogs;
-    NetWareServices nw{client, state, files, dialogs};
-};
+class StartupNamesTest : public testing::ScriptedServicesTest {};
 
 TEST_F(StartupNamesTest, InitNetWareOpensThePrimaryConnectionOnce) {
     EXPECT_EQ(nw.InitNetWare(), 0);
