@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <sstream>
 
 namespace ferrit {
 
