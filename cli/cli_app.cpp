@@ -9,7 +9,7 @@
 #include "cli/text_sink.h"
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
-#include "netware/absent_client.h"
+#include "netware/client_factory.h"
 #include "netware/location.h"
 #include "netware/netware_services.h"
 #include "options/copy_options.h"
@@ -52,13 +52,22 @@ class CliApp {
           dialogs_(
               err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
               [this] { FlushAll(); }, hooks.promptWaiting),
-          netware_(client_, locations_, files_, dialogs_),
+          choice_(ChooseNetWareClient(request.netwareConfig)),
+          netware_(*choice_.client, locations_, files_, dialogs_),
           sink_(out, err, hooks.interrupted),
           engine_(run_, options_, netware_, files_, dialogs_, sink_) {
         sink_.SetAbortHandler([this] { engine_.BitBtnAbortClick(); });
     }
 
     int Run() {
+        // The NetWare client starts once, before anything else; without a configured client
+        // there is nothing to start and nothing to report.
+        if (!choice_.error.empty()) {
+            err_ << "ferrit-cli: " << choice_.error << " (running without NetWare)\n";
+        }
+        if (choice_.emulated) {
+            netware_.InitNetWare();
+        }
         run_.Clear();
         locations_.Clear();
         const OptionMask asked = ApplyOptionChanges(request_, options_);
@@ -104,14 +113,13 @@ class CliApp {
     std::ostream& out_;
     std::ostream& err_;
     PosixFileServices files_;
-    // No NetWare client on this workstation: every location is local and every NetWare option
-    // is off. There is nothing to start, so the client's start-up (and its failure dialog) is
-    // not run.
-    AbsentClient client_;
     LocationState locations_;
     RunData run_;
     OptionSet options_;
     CliDialogs dialogs_;
+    // The emulated client when its description is given or found, else the absent client (every
+    // location local, every NetWare option off).
+    NetWareClientChoice choice_;
     NetWareServices netware_;
     TextSink sink_;
     TransferEngine engine_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <sstream>
 
@@ -87,6 +88,34 @@ TEST(RunCli, CopiesATreeIntoACreatedTarget) {
     EXPECT_TRUE(Contains(o.err, "Status:   Copying\n"));
     EXPECT_EQ(LastThree(o.err), (std::vector<std::string>{"File:     c.txt (   4)",
                                                           "Status:   copied", "Total:       9"}));
+}
+
+TEST(RunCli, SavedStartsFromTheOptionsTheWindowSaved) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    const std::string tgt = tmp.Dir("tgt");
+    tmp.File("src/a.txt", "a");
+    tmp.File("src/sub/b.txt", "b");
+    // The window's first-start states, without the second pass: a move of the whole tree.
+    testing::WriteFile(tmp.Path("config/Ferrit.Ini"),
+                       "[Default Options]\nCopy Bi-directional=0\nConfirm Overwrites=0\n");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", tmp.Path("config").c_str(), 1);
+
+    const Outcome o = RunWith({"--saved", src, tgt});
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, "   a.txt copied\n" + src + "/sub\n   b.txt copied\n");
+    EXPECT_EQ(ReadFile(tgt + "/sub/b.txt"), "b");
+    EXPECT_TRUE(testing::ListDir(src).empty());  // moved, emptied directory removed
+    // Saved ticks that the rules switch off (the NetWare ones here) draw no warnings.
+    EXPECT_FALSE(Contains(o.err, "warning:")) << o.err;
+
+    if (old) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
 }
 
 TEST(RunCli, WithoutOptionsOnlyMissingRootFilesAreCopied) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "options/histories.h"
+
 namespace ferrit {
 
 namespace {
@@ -150,6 +152,11 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
              }
              return true;
          }},
+        {"--netware-config",
+         [&](const std::string& v) {
+             request.netwareConfig = v;
+             return !v.empty();
+         }},
         {"--overwrite",
          [&](const std::string& v) {
              if (v == "ask") {
@@ -179,6 +186,10 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
         if (arg == "--help" || arg == "-h") {
             request.help = true;
             return true;
+        }
+        if (arg == "--saved") {
+            request.initialTicks = InitialTicks::Saved;
+            continue;
         }
         bool known = false;
         for (const TickFlag& flag : kTickFlags) {
@@ -234,7 +245,8 @@ std::string UsageText() {
     std::string text =
         "Usage: ferrit-cli [flags] SOURCE TARGET\n"
         "Copies or moves the files of SOURCE to TARGET by the options given; every option starts\n"
-        "unticked.\n\n";
+        "unticked (with --saved: as the window's settings file has it).\n\n";
+    text += row("--saved", "start from the options ticked in Ferrit.Ini, the window's settings");
     text += row("--pattern=TEXT", "file pattern (default *.*)");
     text += row("--set=LIST", "tick the options with these indexes (0-14, comma-separated)");
     text += row("--clear=LIST", "untick the options with these indexes");
@@ -246,6 +258,8 @@ std::string UsageText() {
         row("--errors=abort|ignore", "answer to error dialogs that offer Ignore (default ignore)");
     text += row("--overwrite=ask|yes|no",
                 "answer to \"Overwrite ...?\" (default ask on a terminal, else no)");
+    text += row("--netware-config=FILE", "the emulated NetWare servers (default:");
+    text += row("", "ferrit-netware.ini in the configuration directory, if any)");
     text += row("--help", "show this text");
     text +=
         "\n"
@@ -263,13 +277,19 @@ OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options) {
                 options.SetTicked(i, false);
             }
             break;
+        case InitialTicks::Saved:
+            LoadTickedStates(SettingsFile("Ferrit.Ini"), options);
+            break;
     }
     OptionMask asked{};
+    OptionMask flagTicked{};
     for (const OptionChange& change : request.changes) {
         options.SetTicked(change.index, change.ticked);
+        flagTicked[change.index] = change.ticked;
     }
     for (uint8_t i = 0; i < kOptionCount; ++i) {
-        asked[i] = options.Ticked(i);
+        asked[i] = options.Ticked(i) &&
+                   (request.initialTicks == InitialTicks::AllUnticked || flagTicked[i]);
     }
     return asked;
 }

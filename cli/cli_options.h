@@ -22,9 +22,9 @@ struct OptionChange {
     bool ticked = false;
 };
 
-// Where the ticked states start before the changes are applied. Every option starts unticked;
-// further starting points (such as the settings file) go here.
-enum class InitialTicks { AllUnticked };
+// Where the ticked states start before the changes are applied: every option unticked, or
+// (--saved) the ticked states the window saved in its settings file, ticked where none is saved.
+enum class InitialTicks { AllUnticked, Saved };
 
 struct CliRequest {
     std::string source;
@@ -35,6 +35,9 @@ struct CliRequest {
     ErrorPolicy errors = ErrorPolicy::Ignore;
     OverwritePolicy overwrite = OverwritePolicy::Default;
     bool help = false;  // --help: print the usage and do nothing else
+    // --netware-config=FILE: the emulated servers' description; empty: the default file when it
+    // exists, else no NetWare client.
+    std::string netwareConfig;
 };
 
 // Parses the arguments (without the program name). Returns false with a one-line reason in error
@@ -48,7 +51,8 @@ std::string UsageText();
 using OptionMask = std::array<bool, kOptionCount>;
 
 // Sets every ticked state from the request's starting point, then applies the changes in order.
-// Enabled states are left alone. Returns the options asked for.
+// Enabled states are left alone. Returns the options asked for: those ticked in the end, and with
+// --saved only those the command line itself ticked (the saved ones are the window's business).
 OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options);
 
 // One warning line (without a line end) for every option asked for that is not in force after the

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "testing/temp_dir.h"
+
 namespace ferrit {
 namespace {
 
@@ -155,6 +159,38 @@ TEST(ApplyOptionChanges, StartsAllUntickedAndAppliesInOrder) {
     }
     // Enabled states belong to the rules, not to the flags.
     EXPECT_FALSE(options.Enabled(5));
+}
+
+TEST(ApplyOptionChanges, SavedStartsFromTheWindowsSettingsFile) {
+    testing::TempDir config;
+    testing::WriteFile(config.Path("Ferrit.Ini"),
+                       "[Default Options]\nMove Files=0\nCopy Subdirectories=0\nKeep Owner=$1\n");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+
+    CliRequest r;
+    std::string error;
+    ASSERT_TRUE(ParseCliArgs({"--saved", "--set=0", "--clear=13", "s", "t"}, r, error)) << error;
+    EXPECT_EQ(InitialTicks::Saved, r.initialTicks);
+    OptionSet options;
+    for (uint8_t i = 0; i < kOptionCount; ++i) {
+        options.SetTicked(i, false);
+    }
+    const OptionMask asked = ApplyOptionChanges(r, options);
+    for (uint8_t i = 0; i < kOptionCount; ++i) {
+        // Saved "Move Files" off, missing keys ticked, then the flags on top.
+        const bool want = i != MoveFiles && i != OnlyFilesWithArchiveBit;
+        EXPECT_EQ(want, options.Ticked(i)) << OptionCaptions[i];
+        // Only what the command line ticked counts as asked for.
+        EXPECT_EQ(i == CopySubdirectories, asked[i]) << OptionCaptions[i];
+    }
+
+    if (old) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
 }
 
 // The evaluation the CLI makes: flags, one operator-toggle step, then the rules on the facts.

@@ -48,8 +48,13 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
     bool copied = false;
     if (copy) {
         sink_.StatusDisplay(2, "Status:   Copying");
-        // Between two volumes of one NetWare connection the server copies the file itself.
-        run_.LastErrorCode = CopyResultCode(ShellCopyFile(file, counterpart));
+        // Between two volumes of one NetWare connection the server copies the file itself. The
+        // second pass refreshes no locations, so there the two roots' connection decides.
+        const bool sameConnection =
+            run_.SecondPass ? rootsSameConnection_ : netware_.State().SameConnection;
+        run_.LastErrorCode = sameConnection
+                                 ? netware_.NetWareCopyFile(file, counterpart, entry.size)
+                                 : CopyResultCode(ShellCopyFile(file, counterpart));
         copied = run_.LastErrorCode == 0;
         if (!copied) {
             run_.RunState = static_cast<int16_t>(
@@ -68,7 +73,20 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
         sink_.StatusInfo("   " + entry.name + " skipped");
     }
 
-    // Owner and file trustees of NetWare volumes are carried here, for copied and skipped files.
+    // Owner and file trustees, for copied and skipped files alike. Only the first pass knows the
+    // locations of the directory pair; the second would write onto the wrong files.
+    if (!run_.SecondPass && netware_.State().BothNetWare &&
+        (options_.cbAllowed(KeepOwner) || options_.cbAllowed(KeepFileTrustees))) {
+        const LocationState& locations = netware_.State();
+        const std::string source = locations.PathInfo[kSource].NetWarePath + "\\" + entry.name;
+        const std::string target = locations.PathInfo[kTarget].NetWarePath + "\\" + entry.name;
+        if (options_.cbAllowed(KeepOwner)) {
+            netware_.CopyOwner(source, target);
+        }
+        if (options_.cbAllowed(KeepFileTrustees)) {
+            netware_.CopyTrustees(source, target);
+        }
+    }
 
     // Move mode: the file goes when the other tree now holds a copy at least as new.
     if (options_.cbAllowed(MoveFiles)) {

@@ -91,6 +91,7 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         const LocationState& locations = netware_.State();
         run_.SourceRoot = RootOf(files_, locations.PathInfo[kSource].OemPath, run_.SourceText);
         run_.TargetRoot = RootOf(files_, locations.PathInfo[kTarget].OemPath, run_.TargetText);
+        rootsSameConnection_ = locations.SameConnection;
         sourceIdKnown_ = files_.DirectoryId(run_.SourceText, sourceId_);
         targetIdKnown_ = files_.DirectoryId(run_.TargetText, targetId_);
 

@@ -56,6 +56,9 @@ private:
     // guard and the source-root exemption of the removal compare walked directories by them.
     DirIdentity sourceId_, targetId_;
     bool sourceIdKnown_ = false, targetIdKnown_ = false;
+    // Whether the two roots share one NetWare connection, as the locations stood at Start: it
+    // chooses the copy routine of the second pass, which evaluates no locations.
+    bool rootsSameConnection_ = false;
 };
 
 // A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.

@@ -114,8 +114,27 @@ int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::st
     if (run_.SecondPass || !netware_.State().BothNetWare) {
         return 0;
     }
-    // Both locations on NetWare: the location refresh for this pair, the rights warnings and the
-    // directory's trustees, space limits and inherited rights mask are carried from here.
+    // Both locations on NetWare: the locations of this pair, the rights warnings, then the
+    // directory's trustees, space limit and inherited rights mask. The temporary handles of
+    // this step are always released before the next lookup.
+    netware_.GetNetWarePaths(directory, counterpart);
+    for (const std::string& line : netware_.CheckRights(options_)) {
+        sink_.StatusInfo(line);
+    }
+    const LocationState& locations = netware_.State();
+    const std::string& source = locations.PathInfo[kSource].NetWarePath;
+    const std::string& target = locations.PathInfo[kTarget].NetWarePath;
+    if (options_.cbAllowed(KeepDirectoryTrustees)) {
+        netware_.CopyTrustees(source, target);
+    }
+    if (options_.cbAllowed(KeepSpaceLimitations)) {
+        netware_.CopySpaceLimits(source, target, run_.RunState);
+    }
+    if (options_.cbAllowed(KeepInheritedRightsMask)) {
+        netware_.CopyInheritedRightsMask(source, target, run_.RunState);
+    }
+    netware_.FreeTempDirHandle(kSource);
+    netware_.FreeTempDirHandle(kTarget);
     return 0;
 }
 

@@ -17,22 +17,6 @@ namespace ferrit {
 
 namespace {
 
-std::string IdText(uint32_t id) {
-    return "0x" + EmuHex(id);
-}
-
-std::string DsKey(const std::string& name) {
-    std::string key;
-    std::stringstream in(name);
-    std::string part;
-    while (std::getline(in, part, '.')) {
-        const size_t eq = part.find('=');
-        key += (key.empty() ? "" : ".") +
-               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
-    }
-    return key;
-}
-
 AdminResult Fail(int status, const std::string& message) {
     AdminResult r;
     r.status = status;
@@ -45,6 +29,22 @@ AdminResult Stored(int error, const std::string& path) {
         return AdminResult();
     }
     return Fail(1, path + ": cannot store the metadata (" + std::strerror(error) + ")");
+}
+
+AdminResult BadRights(const std::string& rights) {
+    return Fail(2, "rights must be letters of [SRWCEMFA], 'all' or 'none': " + rights);
+}
+
+// The entry's trustee list; a list that exists but cannot be read is a failure, never an empty
+// list, so a later write does not lose it.
+bool ReadTrusteeList(const std::string& path, const EmuLocation& loc,
+                     std::vector<EmuTrustee>& trustees, AdminResult& result) {
+    int error = 0;
+    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+        result = Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+        return false;
+    }
+    return true;
 }
 
 bool MakeDirs(const std::string& path) {
@@ -95,7 +95,7 @@ bool EmulatedAdmin::FindObject(const EmuLocation& loc, const std::string& object
     const EmuObject* found = server.FindObject(object);
     if (found == nullptr && object.find('=') != std::string::npos) {
         for (const EmuObject& o : server.objects) {
-            if (!o.dsName.empty() && DsKey(o.dsName) == DsKey(object)) {
+            if (!o.dsName.empty() && EmuDsKey(o.dsName) == EmuDsKey(object)) {
                 found = &o;
             }
         }
@@ -128,16 +128,16 @@ AdminResult EmulatedAdmin::Show(const std::string& path) const {
     if (!ownOwner) {
         owner = network_.LoginId(loc.server);
     }
-    out << "owner: " << network_.ObjectLabel(loc.server, owner) << " " << IdText(owner)
+    out << "owner: " << network_.ObjectLabel(loc.server, owner) << " " << EmuPrefixedHex(owner)
         << (ownOwner ? "" : " (login)") << "\n";
     std::vector<EmuTrustee> trustees;
     ReadTrustees(loc.local, trustees);
     out << "trustees: " << trustees.size() << "\n";
     for (const EmuTrustee& t : trustees) {
-        out << "trustee: " << network_.ObjectLabel(loc.server, t.id) << " " << IdText(t.id) << " "
-            << RightsLetters(t.rights) << "\n";
+        out << "trustee: " << network_.ObjectLabel(loc.server, t.id) << " " << EmuPrefixedHex(t.id)
+            << " " << RightsLetters(t.rights) << "\n";
     }
-    uint16_t mask = NwRight::All;
+    uint16_t mask = kAllRights;
     const bool ownMask = ReadMask(loc.local, mask);
     out << "irm: " << RightsLetters(mask) << (ownMask ? "" : " (default)") << "\n";
     uint32_t blocks = 0;
@@ -150,7 +150,7 @@ AdminResult EmulatedAdmin::Show(const std::string& path) const {
         out << "limit: none\n";
     }
     const uint32_t login = network_.LoginId(loc.server);
-    out << "login: " << server.login << " " << IdText(login) << "\n";
+    out << "login: " << server.login << " " << EmuPrefixedHex(login) << "\n";
     out << "effective: " << RightsLetters(network_.LoginRights(loc)) << "\n";
     r.out = out.str();
     return r;
@@ -163,26 +163,16 @@ AdminResult EmulatedAdmin::Grant(const std::string& path, const std::string& obj
     uint32_t id = 0;
     uint16_t bits = 0;
     if (!ParseRightsLetters(rights, bits)) {
-        return Fail(2, "rights must be letters of [SRWCEMFA], 'all' or 'none': " + rights);
+        return BadRights(rights);
     }
     if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
         return r;
     }
     std::vector<EmuTrustee> trustees;
-    int error = 0;
-    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
-        return Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+    if (!ReadTrusteeList(path, loc, trustees, r)) {
+        return r;
     }
-    bool replaced = false;
-    for (EmuTrustee& t : trustees) {
-        if (t.id == id) {
-            t.rights = bits;
-            replaced = true;
-        }
-    }
-    if (!replaced) {
-        trustees.push_back({id, bits});
-    }
+    AssignTrustee(trustees, id, bits);
     return Stored(WriteTrustees(loc.local, trustees), path);
 }
 
@@ -194,9 +184,8 @@ AdminResult EmulatedAdmin::Revoke(const std::string& path, const std::string& ob
         return r;
     }
     std::vector<EmuTrustee> trustees;
-    int error = 0;
-    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
-        return Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+    if (!ReadTrusteeList(path, loc, trustees, r)) {
+        return r;
     }
     std::vector<EmuTrustee> kept;
     for (const EmuTrustee& t : trustees) {
@@ -225,7 +214,7 @@ AdminResult EmulatedAdmin::Irm(const std::string& path, const std::string& right
     EmuLocation loc;
     uint16_t bits = 0;
     if (!ParseRightsLetters(rights, bits)) {
-        return Fail(2, "rights must be letters of [SRWCEMFA], 'all' or 'none': " + rights);
+        return BadRights(rights);
     }
     if (!Locate(path, loc, r)) {
         return r;

@@ -75,15 +75,15 @@ TEST_F(NwEmuTest, DemoBuildsTheServersAndTellsWhereToLook) {
     uint16_t rights = 0;
     ASSERT_EQ(0, client.ParsePath(Fs(2, "LOCKED"), conn, dh, vp));
     ASSERT_EQ(0, client.GetEffectiveRights(conn, 0, vp, rights));
-    EXPECT_EQ(0, rights & NwRight::AccessControl);
-    EXPECT_NE(0, rights & NwRight::Create);
+    EXPECT_EQ(0, rights & Rights::AccessControl);
+    EXPECT_NE(0, rights & Rights::Create);
     ASSERT_EQ(0, client.ParsePath(Fs(1, "PROJECTS/BETA/NOTES"), conn, dh, vp));
     ASSERT_EQ(0, client.GetEffectiveRights(conn, 0, vp, rights));
-    EXPECT_EQ(NwRight::Read | NwRight::FileScan, rights);
+    EXPECT_EQ(Rights::Read | Rights::FileScan, rights);
     for (const std::string& target : {Fs(1, "COPY"), Fs(2, "TARGET"), Fs(3, "TARGET")}) {
         ASSERT_EQ(0, client.ParsePath(target, conn, dh, vp));
         ASSERT_EQ(0, client.GetEffectiveRights(conn, 0, vp, rights));
-        EXPECT_NE(0, rights & NwRight::AccessControl) << target;
+        EXPECT_NE(0, rights & Rights::AccessControl) << target;
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <sstream>
 
 namespace ferrit {
 
@@ -15,23 +14,6 @@ namespace {
 constexpr uint16_t kLongNameSpace = 4;  // entries are made by workstations with long names
 constexpr uint16_t kSearchDirectories = 0x10;
 constexpr NWCONN_HANDLE kFirstReference = 0x100;
-
-std::string Hex(uint32_t v) {
-    return "0x" + EmuHex(v);
-}
-
-// Directory-services names compare without their type prefixes ("CN=", "OU=") and case.
-std::string DsKey(const std::string& name) {
-    std::string key;
-    std::stringstream in(name);
-    std::string part;
-    while (std::getline(in, part, '.')) {
-        const size_t eq = part.find('=');
-        key += (key.empty() ? "" : ".") +
-               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
-    }
-    return key;
-}
 
 size_t CountParts(const std::string& name) {
     return static_cast<size_t>(std::count(name.begin(), name.end(), '.')) + 1;
@@ -47,8 +29,8 @@ std::string RelativeName(const std::string& full, const std::string& nameContext
     if (IsRootContext(nameContext)) {
         return full;
     }
-    const std::string k = DsKey(full);
-    const std::string c = DsKey(nameContext);
+    const std::string k = EmuDsKey(full);
+    const std::string c = EmuDsKey(nameContext);
     if (k.size() > c.size() + 1 && k.compare(k.size() - c.size(), c.size(), c) == 0 &&
         k[k.size() - c.size() - 1] == '.') {
         std::string rel = full;
@@ -68,6 +50,28 @@ std::string AbsoluteName(const std::string& name, const std::string& nameContext
         return name;
     }
     return name + "." + nameContext;
+}
+
+// The start of a logged call's arguments: the connection and the directory handle.
+std::string DirArgs(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
+    return "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle);
+}
+
+// Entries are made in the long name space; the DOS name space (0) names them as well.
+bool KnownNameSpace(uint8_t nameSpace) {
+    return nameSpace == 0 || nameSpace == kLongNameSpace;
+}
+
+// Access Control or Supervisor: what it takes to see every trustee and to change an entry.
+bool HoldsControl(uint16_t rights) {
+    return (rights & (Rights::AccessControl | Rights::Supervisor)) != 0;
+}
+
+// The iteration handle that names a directory entry: its inode number, kept off the value
+// that means "before a scan".
+uint32_t EntrySequence(const struct stat& st) {
+    const uint32_t ino = static_cast<uint32_t>(st.st_ino);
+    return ino == 0xFFFFFFFF ? 0xFFFFFFFE : ino;
 }
 
 class EmuErrorLibrary : public NWErrorLibrary {
@@ -275,21 +279,50 @@ uint16_t EmulatedClient::Resolve(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
     if (dirHandle == 0) {
         return network_.LocateVolumePath(s, path, loc) ? 0 : EmuCode::InvalidPath;
     }
-    const EmuLocation* base = DirHandle(conn, dirHandle);
-    if (base == nullptr) {
-        return EmuCode::BadDirectoryHandle;
+    const EmuLocation* base = nullptr;
+    if (const uint16_t code = HeldDirectory(conn, dirHandle, base)) {
+        return code;
     }
     return network_.LocateRelative(*base, path, loc) ? 0 : EmuCode::InvalidPath;
+}
+
+uint16_t EmulatedClient::ResolveExisting(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                         const std::string& path, EmuLocation& loc) const {
+    if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        return code;
+    }
+    return loc.Exists() ? 0 : EmuCode::InvalidPath;
+}
+
+uint16_t EmulatedClient::HeldDirectory(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                       const EmuLocation*& dir) const {
+    if (ServerOf(conn) < 0) {
+        return EmuCode::InvalidConnection;
+    }
+    dir = DirHandle(conn, dirHandle);
+    return dir != nullptr ? 0 : EmuCode::BadDirectoryHandle;
+}
+
+uint32_t EmulatedClient::DsServer(NWDSContextHandle context, NWCONN_HANDLE conn,
+                                  const Context*& ctx, const EmuServer*& server) const {
+    const auto it = contexts_.find(context);
+    if (it == contexts_.end()) {
+        return EmuCode::DSBadContext;
+    }
+    const int s = ServerOf(conn);
+    if (s < 0) {
+        return EmuCode::InvalidConnection;
+    }
+    ctx = &it->second;
+    server = &network_.Server(s);
+    return server->tree.empty() || server->tree != EmuUpper(ctx->tree) ? EmuCode::DSWrongTree : 0;
 }
 
 uint16_t EmulatedClient::MayChange(const EmuLocation& loc) const {
     if (!loc.Exists()) {
         return EmuCode::InvalidPath;
     }
-    const uint16_t rights = network_.LoginRights(loc);
-    return (rights & (NwRight::AccessControl | NwRight::Supervisor)) != 0
-               ? 0
-               : EmuCode::NoModifyPrivileges;
+    return HoldsControl(network_.LoginRights(loc)) ? 0 : EmuCode::NoModifyPrivileges;
 }
 
 uint16_t EmulatedClient::StoreResult(int error) const {
@@ -321,7 +354,8 @@ NWCCODE EmulatedClient::GetPrimaryConnRef(uint32_t& reference) {
 
 NWCCODE EmulatedClient::OpenConnByReference(uint32_t reference, uint32_t accessMode, uint32_t flags,
                                             NWCONN_HANDLE& conn) {
-    const std::string args = "ref=" + Hex(reference) + " mode=" + std::to_string(accessMode) +
+    const std::string args = "ref=" + EmuPrefixedHex(reference) +
+                             " mode=" + std::to_string(accessMode) +
                              " flags=" + std::to_string(flags);
     return static_cast<NWCCODE>(Run(NwOp::OpenConnByReference, args, [&]() -> uint32_t {
         if (reference < kFirstReference ||
@@ -394,14 +428,14 @@ NWDSCCODE EmulatedClient::DSCreateContext(NWDSContextHandle& context) {
 }
 
 NWDSCCODE EmulatedClient::DSFreeContext(NWDSContextHandle context) {
-    return Run(NwOp::DSFreeContext, "ctx=" + Hex(context), [&]() -> uint32_t {
+    return Run(NwOp::DSFreeContext, "ctx=" + EmuPrefixedHex(context), [&]() -> uint32_t {
         return contexts_.erase(context) == 1 ? 0 : EmuCode::DSBadContext;
     });
 }
 
 NWDSCCODE EmulatedClient::DSGetContextText(NWDSContextHandle context, uint32_t key,
                                            std::string& value) {
-    const std::string args = "ctx=" + Hex(context) + " key=" + std::to_string(key);
+    const std::string args = "ctx=" + EmuPrefixedHex(context) + " key=" + std::to_string(key);
     value.clear();
     return Run(NwOp::DSGetContextText, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
@@ -422,7 +456,7 @@ NWDSCCODE EmulatedClient::DSGetContextText(NWDSContextHandle context, uint32_t k
 NWDSCCODE EmulatedClient::DSSetContextText(NWDSContextHandle context, uint32_t key,
                                            const std::string& value) {
     const std::string args =
-        "ctx=" + Hex(context) + " key=" + std::to_string(key) + " value=" + value;
+        "ctx=" + EmuPrefixedHex(context) + " key=" + std::to_string(key) + " value=" + value;
     return Run(NwOp::DSSetContextText, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
         if (it == contexts_.end()) {
@@ -441,27 +475,20 @@ NWDSCCODE EmulatedClient::DSSetContextText(NWDSContextHandle context, uint32_t k
 
 NWDSCCODE EmulatedClient::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn,
                                         NWObjectID id, std::string& name) {
-    const std::string args =
-        "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " id=" + Hex(id);
+    const std::string args = "ctx=" + EmuPrefixedHex(context) + " conn=" + std::to_string(conn) +
+                             " id=" + EmuPrefixedHex(id);
     name.clear();
     return Run(NwOp::DSMapIDToName, args, [&]() -> uint32_t {
-        const auto it = contexts_.find(context);
-        if (it == contexts_.end()) {
-            return EmuCode::DSBadContext;
+        const Context* ctx = nullptr;
+        const EmuServer* server = nullptr;
+        if (const uint32_t code = DsServer(context, conn, ctx, server)) {
+            return code;
         }
-        const int s = ServerOf(conn);
-        if (s < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuServer& server = network_.Server(s);
-        if (server.tree.empty() || server.tree != EmuUpper(it->second.tree)) {
-            return EmuCode::DSWrongTree;
-        }
-        const EmuObject* o = server.FindObject(id);
+        const EmuObject* o = server->FindObject(id);
         if (o == nullptr || o->dsName.empty()) {
             return EmuCode::DSNoSuchEntry;
         }
-        name = RelativeName(o->dsName, it->second.nameContext);
+        name = RelativeName(o->dsName, ctx->nameContext);
         return 0;
     });
 }
@@ -469,23 +496,16 @@ NWDSCCODE EmulatedClient::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE
 NWDSCCODE EmulatedClient::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE conn,
                                         const std::string& name, NWObjectID& id) {
     const std::string args =
-        "ctx=" + Hex(context) + " conn=" + std::to_string(conn) + " name=" + name;
+        "ctx=" + EmuPrefixedHex(context) + " conn=" + std::to_string(conn) + " name=" + name;
     return Run(NwOp::DSMapNameToID, args, [&]() -> uint32_t {
-        const auto it = contexts_.find(context);
-        if (it == contexts_.end()) {
-            return EmuCode::DSBadContext;
+        const Context* ctx = nullptr;
+        const EmuServer* server = nullptr;
+        if (const uint32_t code = DsServer(context, conn, ctx, server)) {
+            return code;
         }
-        const int s = ServerOf(conn);
-        if (s < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuServer& server = network_.Server(s);
-        if (server.tree.empty() || server.tree != EmuUpper(it->second.tree)) {
-            return EmuCode::DSWrongTree;
-        }
-        const std::string key = DsKey(AbsoluteName(name, it->second.nameContext));
-        for (const EmuObject& o : server.objects) {
-            if (!o.dsName.empty() && DsKey(o.dsName) == key) {
+        const std::string key = EmuDsKey(AbsoluteName(name, ctx->nameContext));
+        for (const EmuObject& o : server->objects) {
+            if (!o.dsName.empty() && EmuDsKey(o.dsName) == key) {
                 id = o.id;
                 return 0;
             }
@@ -498,7 +518,7 @@ NWDSCCODE EmulatedClient::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE
 
 NWCCODE EmulatedClient::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& name,
                                       uint16_t& type) {
-    const std::string args = "conn=" + std::to_string(conn) + " id=" + Hex(id);
+    const std::string args = "conn=" + std::to_string(conn) + " id=" + EmuPrefixedHex(id);
     name.clear();
     return static_cast<NWCCODE>(Run(NwOp::GetObjectName, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
@@ -517,8 +537,8 @@ NWCCODE EmulatedClient::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::st
 
 NWCCODE EmulatedClient::GetObjectID(NWCONN_HANDLE conn, const std::string& name, uint16_t type,
                                     NWObjectID& id) {
-    const std::string args =
-        "conn=" + std::to_string(conn) + " name=" + name + " type=" + Hex(type).substr(6);
+    const std::string args = "conn=" + std::to_string(conn) + " name=" + name +
+                             " type=" + EmuPrefixedHex(type).substr(6);
     return static_cast<NWCCODE>(Run(NwOp::GetObjectID, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
         if (s < 0) {
@@ -554,16 +574,12 @@ NWCCODE EmulatedClient::ParsePath(const std::string& path, NWCONN_HANDLE& conn,
 
 NWCCODE EmulatedClient::GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                            const std::string& path, uint16_t& rights) {
-    const std::string args =
-        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
+    const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     rights = 0;
     return static_cast<NWCCODE>(Run(NwOp::GetEffectiveRights, args, [&]() -> uint32_t {
         EmuLocation loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
             return code;
-        }
-        if (!loc.Exists()) {
-            return EmuCode::InvalidPath;
         }
         rights = network_.LoginRights(loc);
         return 0;
@@ -576,8 +592,7 @@ NWCCODE EmulatedClient::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
                                                       const std::string& path,
                                                       NWDIR_HANDLE& newHandle,
                                                       uint8_t& rightsMask) {
-    const std::string args =
-        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
+    const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     newHandle = 0;
     rightsMask = 0;
     return static_cast<NWCCODE>(Run(NwOp::AllocTemporaryDirectoryHandle, args, [&]() -> uint32_t {
@@ -606,7 +621,7 @@ NWCCODE EmulatedClient::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
 }
 
 NWCCODE EmulatedClient::DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle);
+    const std::string args = DirArgs(conn, dirHandle);
     return static_cast<NWCCODE>(Run(NwOp::DeallocateDirectoryHandle, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
         if (s < 0) {
@@ -623,16 +638,13 @@ NWCCODE EmulatedClient::DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HAND
 NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                      const std::string& path, uint32_t& iterHandle,
                                      TrusteeBatch& batch) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " iter=" + std::to_string(iterHandle);
+    const std::string args =
+        DirArgs(conn, dirHandle) + " path=" + path + " iter=" + std::to_string(iterHandle);
     batch = TrusteeBatch();
     return static_cast<NWCCODE>(Run(NwOp::ScanTrustees, args, [&]() -> uint32_t {
         EmuLocation loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
             return code;
-        }
-        if (!loc.Exists()) {
-            return EmuCode::InvalidPath;
         }
         std::vector<EmuTrustee> all;
         ReadTrustees(loc.local, all);
@@ -643,8 +655,7 @@ NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
         const std::vector<uint32_t> mine =
             network_.SecurityIds(loc.server, network_.LoginId(loc.server));
         for (const EmuTrustee& t : all) {
-            if ((rights & (NwRight::AccessControl | NwRight::Supervisor)) != 0 ||
-                std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
+            if (HoldsControl(rights) || std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
                 visible.push_back(t);
             }
         }
@@ -664,9 +675,8 @@ NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 
 NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                    const std::string& path, NWObjectID id, uint16_t rights) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " id=" + Hex(id) +
-                             " rights=" + RightsLetters(rights);
+    const std::string args = DirArgs(conn, dirHandle) + " path=" + path +
+                             " id=" + EmuPrefixedHex(id) + " rights=" + RightsLetters(rights);
     return static_cast<NWCCODE>(Run(NwOp::AddTrustee, args, [&]() -> uint32_t {
         EmuLocation loc;
         if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
@@ -683,16 +693,7 @@ NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
         if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
             return EmuCode::MetadataNotStored;
         }
-        bool replaced = false;
-        for (EmuTrustee& t : trustees) {
-            if (t.id == id) {
-                t.rights = rights & NwRight::All;
-                replaced = true;
-            }
-        }
-        if (!replaced) {
-            trustees.push_back({id, static_cast<uint16_t>(rights & NwRight::All)});
-        }
+        AssignTrustee(trustees, id, rights);
         return StoreResult(WriteTrustees(loc.local, trustees));
     }));
 }
@@ -701,16 +702,12 @@ NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 
 NWCCODE EmulatedClient::GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                            const std::string& path, uint8_t& nameSpace) {
-    const std::string args =
-        "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) + " path=" + path;
+    const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     nameSpace = 0;
     return static_cast<NWCCODE>(Run(NwOp::GetOwningNameSpace, args, [&]() -> uint32_t {
         EmuLocation loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
             return code;
-        }
-        if (!loc.Exists()) {
-            return EmuCode::InvalidPath;
         }
         nameSpace = kLongNameSpace;
         return 0;
@@ -721,13 +718,12 @@ NWCCODE EmulatedClient::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHand
                                         const std::string& path, uint8_t sourceNameSpace,
                                         uint8_t targetNameSpace, uint16_t searchAttributes,
                                         uint32_t infoMask, EntryInfo& info) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " ns=" + std::to_string(sourceNameSpace) + "/" +
-                             std::to_string(targetNameSpace) + " attr=" + Hex(searchAttributes) +
-                             " mask=" + Hex(infoMask);
+    const std::string args =
+        DirArgs(conn, dirHandle) + " path=" + path + " ns=" + std::to_string(sourceNameSpace) +
+        "/" + std::to_string(targetNameSpace) + " attr=" + EmuPrefixedHex(searchAttributes) +
+        " mask=" + EmuPrefixedHex(infoMask);
     return static_cast<NWCCODE>(Run(NwOp::ObtainEntryInfo, args, [&]() -> uint32_t {
-        if ((sourceNameSpace != 0 && sourceNameSpace != kLongNameSpace) ||
-            (targetNameSpace != 0 && targetNameSpace != kLongNameSpace)) {
+        if (!KnownNameSpace(sourceNameSpace) || !KnownNameSpace(targetNameSpace)) {
             return EmuCode::InvalidNameSpace;
         }
         EmuLocation loc;
@@ -752,12 +748,12 @@ NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle
                                       const std::string& path, uint8_t nameSpace,
                                       uint16_t searchAttributes, uint32_t modifyMask,
                                       const DosInfo& info) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " path=" + path + " ns=" + std::to_string(nameSpace) +
-                             " attr=" + Hex(searchAttributes) + " mask=" + Hex(modifyMask) +
-                             " owner=" + Hex(info.ownerId);
+    const std::string args =
+        DirArgs(conn, dirHandle) + " path=" + path + " ns=" + std::to_string(nameSpace) +
+        " attr=" + EmuPrefixedHex(searchAttributes) + " mask=" + EmuPrefixedHex(modifyMask) +
+        " owner=" + EmuPrefixedHex(info.ownerId);
     return static_cast<NWCCODE>(Run(NwOp::ModifyDosInfo, args, [&]() -> uint32_t {
-        if (nameSpace != 0 && nameSpace != kLongNameSpace) {
+        if (!KnownNameSpace(nameSpace)) {
             return EmuCode::InvalidNameSpace;
         }
         EmuLocation loc;
@@ -784,15 +780,12 @@ NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle
 
 NWCCODE EmulatedClient::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                              std::vector<SpaceLimitEntry>& list) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle);
+    const std::string args = DirArgs(conn, dirHandle);
     list.clear();
     return static_cast<NWCCODE>(Run(NwOp::GetDirSpaceLimitList, args, [&]() -> uint32_t {
-        if (ServerOf(conn) < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuLocation* dir = DirHandle(conn, dirHandle);
-        if (dir == nullptr) {
-            return EmuCode::BadDirectoryHandle;
+        const EmuLocation* dir = nullptr;
+        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+            return code;
         }
         if (!dir->IsDirectory()) {
             return EmuCode::InvalidPath;
@@ -825,15 +818,11 @@ NWCCODE EmulatedClient::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE di
 
 NWCCODE EmulatedClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                          uint32_t limit) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " limit=" + std::to_string(limit);
+    const std::string args = DirArgs(conn, dirHandle) + " limit=" + std::to_string(limit);
     return static_cast<NWCCODE>(Run(NwOp::SetDirSpaceLimit, args, [&]() -> uint32_t {
-        if (ServerOf(conn) < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuLocation* dir = DirHandle(conn, dirHandle);
-        if (dir == nullptr) {
-            return EmuCode::BadDirectoryHandle;
+        const EmuLocation* dir = nullptr;
+        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+            return code;
         }
         if (const uint16_t code = MayChange(*dir)) {
             return code;
@@ -857,15 +846,13 @@ NWCCODE EmulatedClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
 NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                          uint16_t searchAttributes, uint32_t& iterHandle,
                                          DirEntryRecord& record) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " attr=" + Hex(searchAttributes) + " iter=" + Hex(iterHandle);
+    const std::string args = DirArgs(conn, dirHandle) +
+                             " attr=" + EmuPrefixedHex(searchAttributes) +
+                             " iter=" + EmuPrefixedHex(iterHandle);
     return static_cast<NWCCODE>(Run(NwOp::ScanDirEntryInfo, args, [&]() -> uint32_t {
-        if (ServerOf(conn) < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuLocation* dir = DirHandle(conn, dirHandle);
-        if (dir == nullptr) {
-            return EmuCode::BadDirectoryHandle;
+        const EmuLocation* dir = nullptr;
+        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+            return code;
         }
         struct stat st;
         // Without a pattern the scan finds the directory itself, once.
@@ -873,12 +860,10 @@ NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
             ::lstat(dir->local.c_str(), &st) != 0) {
             return EmuCode::Failure;
         }
-        uint16_t mask = NwRight::All;
+        uint16_t mask = kAllRights;
         ReadMask(dir->local, mask);
         record.inheritedRightsMask = mask;
-        iterHandle = static_cast<uint32_t>(st.st_ino) == 0xFFFFFFFF
-                         ? 0xFFFFFFFE
-                         : static_cast<uint32_t>(st.st_ino);
+        iterHandle = EntrySequence(st);
         return 0;
     }));
 }
@@ -886,27 +871,21 @@ NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
 NWCCODE EmulatedClient::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                        uint16_t searchAttributes, uint32_t iterHandle,
                                        uint32_t changeMask, const DirEntryRecord& record) {
-    const std::string args = "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle) +
-                             " attr=" + Hex(searchAttributes) + " iter=" + Hex(iterHandle) +
-                             " change=" + Hex(changeMask) +
-                             " irm=" + RightsLetters(record.inheritedRightsMask);
+    const std::string args =
+        DirArgs(conn, dirHandle) + " attr=" + EmuPrefixedHex(searchAttributes) +
+        " iter=" + EmuPrefixedHex(iterHandle) + " change=" + EmuPrefixedHex(changeMask) +
+        " irm=" + RightsLetters(record.inheritedRightsMask);
     return static_cast<NWCCODE>(Run(NwOp::ModifyDirEntry, args, [&]() -> uint32_t {
-        if (ServerOf(conn) < 0) {
-            return EmuCode::InvalidConnection;
-        }
-        const EmuLocation* dir = DirHandle(conn, dirHandle);
-        if (dir == nullptr) {
-            return EmuCode::BadDirectoryHandle;
+        const EmuLocation* dir = nullptr;
+        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+            return code;
         }
         struct stat st;
         if ((searchAttributes & kSearchDirectories) == 0 || ::lstat(dir->local.c_str(), &st) != 0) {
             return EmuCode::Failure;
         }
         // The iteration handle names the entry the scan found.
-        const uint32_t sequence = static_cast<uint32_t>(st.st_ino) == 0xFFFFFFFF
-                                      ? 0xFFFFFFFE
-                                      : static_cast<uint32_t>(st.st_ino);
-        if (iterHandle != sequence) {
+        if (iterHandle != EntrySequence(st)) {
             return EmuCode::Failure;
         }
         if (const uint16_t code = MayChange(*dir)) {

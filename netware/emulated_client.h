@@ -187,6 +187,16 @@ class EmulatedClient : public NetWareClient {
     // The entry a directory handle and a path name on a connection; 0 or a code.
     uint16_t Resolve(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
                      EmuLocation& loc) const;
+    // Resolve, for an entry that must exist.
+    uint16_t ResolveExisting(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                             EmuLocation& loc) const;
+    // The directory a temporary handle holds on a connection; 0 or a code.
+    uint16_t HeldDirectory(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                           const EmuLocation*& dir) const;
+    // A context and the server of a connection, which must belong to the context's tree; 0 or
+    // a code.
+    uint32_t DsServer(NWDSContextHandle context, NWCONN_HANDLE conn, const Context*& ctx,
+                      const EmuServer*& server) const;
     // The entry must exist and the login must hold Access Control or Supervisor on it.
     uint16_t MayChange(const EmuLocation& loc) const;
     uint16_t StoreResult(int error) const;

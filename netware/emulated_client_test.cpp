@@ -18,8 +18,8 @@ using EmuScratch = testing::TempDir;
 using testing::StandardServers;
 using namespace testing::StdIds;
 
-constexpr uint16_t A = NwRight::AccessControl;
-constexpr uint16_t S = NwRight::Supervisor;
+constexpr uint16_t A = Rights::AccessControl;
+constexpr uint16_t S = Rights::Supervisor;
 
 uint16_t Letters(const std::string& text) {
     uint16_t r = 0;
@@ -183,12 +183,12 @@ TEST_F(EmulatedClientTest, EffectiveRightsFollowTheNetWareRule) {
     EXPECT_EQ(Letters("RWF"), Rights(fs1, "DATA:A\\B\\C"));
     EmuLocation atD;
     ASSERT_TRUE(client.Network().LocateVolumePath(0, "DATA:A\\B\\C\\D", atD));
-    EXPECT_EQ(NwRight::All, client.Network().EffectiveRights(atD, Fs1Mbrown));
+    EXPECT_EQ(kAllRights, client.Network().EffectiveRights(atD, Fs1Mbrown));
 
     // Supervisor granted to a group above gives every right below, whatever the masks.
     Grant(a, Fs1Staff, "S");
-    EXPECT_EQ(NwRight::All, Rights(fs1, "DATA:A"));
-    EXPECT_EQ(NwRight::All, Rights(fs1, "DATA:A\\B\\C\\D\\file.txt"));
+    EXPECT_EQ(kAllRights, Rights(fs1, "DATA:A"));
+    EXPECT_EQ(kAllRights, Rights(fs1, "DATA:A\\B\\C\\D\\file.txt"));
     EXPECT_EQ(Letters("RWCEMFA"), Rights(fs1, "DATA:"));
     EXPECT_EQ(0, Rights(fs2, "DATA:"));  // nothing granted on FS2
     uint16_t r = 0;
@@ -290,7 +290,7 @@ TEST_F(EmulatedClientTest, AddingATrusteeReplacesItsAssignmentAndNeedsAccessCont
     uint32_t iter = 0xFFFFFFFF;
     DirEntryRecord rec;
     ASSERT_EQ(0, client.ScanDirEntryInfo(fs1, dh, 0x16, iter, rec));
-    rec.inheritedRightsMask = NwRight::All;
+    rec.inheritedRightsMask = kAllRights;
     EXPECT_EQ(EmuCode::NoModifyPrivileges,
               client.ModifyDirEntry(fs1, dh, 0x16, iter, kModifyInheritedRightsMask, rec));
     uint16_t stored = 0;
@@ -313,7 +313,7 @@ TEST_F(EmulatedClientTest, ALongTrusteeListIsReadWholeAndKeptByAnAdd) {
     const std::string dir = Fs1("Crowded");
     std::vector<EmuTrustee> many;
     for (uint32_t i = 1; i <= 700; ++i) {
-        many.push_back({0x07000000 + i, NwRight::Read});
+        many.push_back({0x07000000 + i, Rights::Read});
     }
     if (WriteTrustees(dir, many) != 0) {
         GTEST_SKIP() << "this file system keeps no attribute values of 10 KB";
@@ -321,7 +321,7 @@ TEST_F(EmulatedClientTest, ALongTrusteeListIsReadWholeAndKeptByAnAdd) {
     std::vector<EmuTrustee> read;
     ASSERT_TRUE(ReadTrustees(dir, read));
     EXPECT_EQ(700u, read.size());
-    ASSERT_EQ(0, client.AddTrustee(fs1, 0, "DATA:Crowded", Fs1Mbrown, NwRight::Read));
+    ASSERT_EQ(0, client.AddTrustee(fs1, 0, "DATA:Crowded", Fs1Mbrown, Rights::Read));
     ASSERT_TRUE(ReadTrustees(dir, read));
     EXPECT_EQ(701u, read.size());
 }
@@ -529,7 +529,7 @@ TEST_F(EmulatedClientTest, InheritedRightsMaskIsReadAndWrittenThroughTheDirector
     uint32_t iter = 0xFFFFFFFF;
     DirEntryRecord rec;
     ASSERT_EQ(0, client.ScanDirEntryInfo(fs1, dh, 0x16, iter, rec));
-    EXPECT_EQ(NwRight::All, rec.inheritedRightsMask);  // no mask: everything passes
+    EXPECT_EQ(kAllRights, rec.inheritedRightsMask);  // no mask: everything passes
     EXPECT_NE(0xFFFFFFFFu, iter);
     uint32_t again = iter;
     EXPECT_EQ(EmuCode::Failure, client.ScanDirEntryInfo(fs1, dh, 0x16, again, rec));  // one entry
@@ -631,7 +631,7 @@ TEST_F(EmulatedClientTest, ErrorLibraryNamesTheEmulatorsCodes) {
 }
 
 TEST(RightsLettersTest, WriteAndRead) {
-    EXPECT_EQ("[SRWCEMFA]", RightsLetters(NwRight::All));
+    EXPECT_EQ("[SRWCEMFA]", RightsLetters(kAllRights));
     EXPECT_EQ("[ RWCE F ]", RightsLetters(0x5B));
     EXPECT_EQ("[        ]", RightsLetters(0));
     struct Case {
@@ -639,8 +639,8 @@ TEST(RightsLettersTest, WriteAndRead) {
         bool ok;
         uint16_t rights;
     } cases[] = {
-        {"[ RWCE F ]", true, 0x5B},  {"rwcef", true, 0x5B}, {"SRWCEMFA", true, NwRight::All},
-        {"all", true, NwRight::All}, {"none", true, 0},     {"[]", true, 0},
+        {"[ RWCE F ]", true, 0x5B},  {"rwcef", true, 0x5B}, {"SRWCEMFA", true, kAllRights},
+        {"all", true, kAllRights}, {"none", true, 0},     {"[]", true, 0},
         {"A", true, 0x20},           {"RX", false, 0},      {"R]W", false, 0},
     };
     for (const Case& c : cases) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -68,10 +69,13 @@ bool ParseId(const std::string& text, uint32_t& id) {
     return true;
 }
 
-std::string Hex8(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", v);
-    return buf;
+EmuObject MakeObject(const std::string& name, uint32_t id, uint16_t type, const std::string& ds) {
+    EmuObject o;
+    o.name = EmuUpper(name);
+    o.id = id;
+    o.type = type;
+    o.dsName = ds;
+    return o;
 }
 
 bool IsDirectory(const std::string& path) {
@@ -99,6 +103,28 @@ std::string EmuUpper(const std::string& s) {
     return r;
 }
 
+std::string EmuHex(uint32_t value, int digits) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
+    return buf;
+}
+
+std::string EmuPrefixedHex(uint32_t value) {
+    return "0x" + EmuHex(value);
+}
+
+std::string EmuDsKey(const std::string& name) {
+    std::string key;
+    std::stringstream in(name);
+    std::string part;
+    while (std::getline(in, part, '.')) {
+        const size_t eq = part.find('=');
+        key += (key.empty() ? "" : ".") +
+               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
+    }
+    return key;
+}
+
 EmuServer& EmuServer::Tree(const std::string& t) {
     tree = EmuUpper(t);
     return *this;
@@ -123,22 +149,12 @@ EmuServer& EmuServer::HandleLimit(int limit) {
 }
 
 EmuServer& EmuServer::User(const std::string& userName, uint32_t id, const std::string& ds) {
-    EmuObject o;
-    o.name = EmuUpper(userName);
-    o.id = id;
-    o.type = kUser;
-    o.dsName = ds;
-    objects.push_back(o);
+    objects.push_back(MakeObject(userName, id, kUser, ds));
     return *this;
 }
 
 EmuServer& EmuServer::Group(const std::string& groupName, uint32_t id, const std::string& ds) {
-    EmuObject o;
-    o.name = EmuUpper(groupName);
-    o.id = id;
-    o.type = kGroup;
-    o.dsName = ds;
-    objects.push_back(o);
+    objects.push_back(MakeObject(groupName, id, kGroup, ds));
     return *this;
 }
 
@@ -257,7 +273,7 @@ std::string EmulatedConfig::Validate(int* line) const {
                 }
                 if (p.id == o.id) {
                     return fail(o.line, where + ": " + o.name + " and " + p.name +
-                                            " have the same identifier " + Hex8(o.id));
+                                            " have the same identifier " + EmuPrefixedHex(o.id));
                 }
                 if (!o.dsName.empty() && EmuUpper(p.dsName) == EmuUpper(o.dsName)) {
                     return fail(o.line, where + ": " + o.name + " and " + p.name +
@@ -493,7 +509,8 @@ std::string FormatEmulatedConfig(const EmulatedConfig& config) {
             out << "handles = " << s.handleLimit << "\n";
         }
         for (const EmuObject& o : s.objects) {
-            out << (o.type == kGroup ? "group " : "user ") << o.name << " = " << Hex8(o.id);
+            out << (o.type == kGroup ? "group " : "user ") << o.name << " = "
+                << EmuPrefixedHex(o.id);
             if (!o.dsName.empty()) {
                 out << ", " << o.dsName;
             }

@@ -91,5 +91,12 @@ std::string FormatEmulatedConfig(const EmulatedConfig& config);
 
 // Upper-case form of the ASCII letters.
 std::string EmuUpper(const std::string& s);
+// A value in capital hexadecimal digits, at least `digits` of them, without a prefix.
+std::string EmuHex(uint32_t value, int digits = 8);
+// "0x" and eight hexadecimal digits, as the call log and the administration tool show values.
+std::string EmuPrefixedHex(uint32_t value);
+// Directory-services names compare without their type prefixes ("CN=", "OU=") and case; equal
+// keys name the same object.
+std::string EmuDsKey(const std::string& name);
 
 }  // namespace ferrit

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -25,9 +24,9 @@ constexpr const char* kLimitAttr = "user.netware.limit";
 const struct {
     char letter;
     uint16_t bit;
-} kLetters[] = {{'S', NwRight::Supervisor}, {'R', NwRight::Read},         {'W', NwRight::Write},
-                {'C', NwRight::Create},     {'E', NwRight::Erase},        {'M', NwRight::Modify},
-                {'F', NwRight::FileScan},   {'A', NwRight::AccessControl}};
+} kLetters[] = {{'S', Rights::Supervisor}, {'R', Rights::Read},         {'W', Rights::Write},
+                {'C', Rights::Create},     {'E', Rights::Erase},        {'M', Rights::Modify},
+                {'F', Rights::FileScan},   {'A', Rights::AccessControl}};
 
 // Reads an attribute whole, whatever its size (a long trustee list must never read as none).
 bool GetAttr(const std::string& path, const char* name, std::string& value) {
@@ -194,12 +193,6 @@ uint64_t UsedBlocks(const std::string& dir, int depth) {
 
 }  // namespace
 
-std::string EmuHex(uint32_t value, int digits) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
-    return buf;
-}
-
 std::string RightsLetters(uint16_t rights) {
     std::string text = "[";
     for (const auto& l : kLetters) {
@@ -211,7 +204,7 @@ std::string RightsLetters(uint16_t rights) {
 bool ParseRightsLetters(const std::string& text, uint16_t& rights) {
     const std::string upper = EmuUpper(text);
     if (upper == "ALL") {
-        rights = NwRight::All;
+        rights = kAllRights;
         return true;
     }
     if (upper == "NONE" || upper == "-") {
@@ -261,7 +254,7 @@ bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees, i
             !ParseHex(item.substr(colon + 1), rights) || id == 0) {
             continue;  // an unreadable item is not an assignment
         }
-        trustees.push_back({id, static_cast<uint16_t>(rights & NwRight::All)});
+        trustees.push_back({id, static_cast<uint16_t>(rights & kAllRights)});
     }
     return true;
 }
@@ -275,6 +268,20 @@ int WriteTrustees(const std::string& local, const std::vector<EmuTrustee>& trust
         value += (value.empty() ? "" : ",") + EmuHex(t.id) + ":" + EmuHex(t.rights, 4);
     }
     return SetAttr(local, kTrusteesAttr, value);
+}
+
+void AssignTrustee(std::vector<EmuTrustee>& trustees, uint32_t id, uint16_t rights) {
+    const uint16_t kept = static_cast<uint16_t>(rights & kAllRights);
+    bool replaced = false;
+    for (EmuTrustee& t : trustees) {
+        if (t.id == id) {
+            t.rights = kept;
+            replaced = true;
+        }
+    }
+    if (!replaced) {
+        trustees.push_back({id, kept});
+    }
 }
 
 bool ReadOwner(const std::string& local, uint32_t& id) {
@@ -297,12 +304,12 @@ bool ReadMask(const std::string& local, uint16_t& mask) {
     if (!GetAttr(local, kMaskAttr, value) || !ParseHex(value, v)) {
         return false;
     }
-    mask = static_cast<uint16_t>(v & NwRight::All);
+    mask = static_cast<uint16_t>(v & kAllRights);
     return true;
 }
 
 int WriteMask(const std::string& local, uint16_t mask) {
-    return SetAttr(local, kMaskAttr, EmuHex(mask & NwRight::All, 4));
+    return SetAttr(local, kMaskAttr, EmuHex(mask & kAllRights, 4));
 }
 
 bool ReadLimit(const std::string& local, uint32_t& blocks) {
@@ -507,7 +514,7 @@ uint16_t EmulatedNetwork::EffectiveRights(const EmuLocation& loc, uint32_t objec
         }
         std::vector<EmuTrustee> trustees;
         ReadTrustees(path, trustees);
-        uint16_t mask = NwRight::All;
+        uint16_t mask = kAllRights;
         ReadMask(path, mask);
         for (size_t i = 0; i < ids.size(); ++i) {
             bool explicitHere = false;
@@ -520,14 +527,14 @@ uint16_t EmulatedNetwork::EffectiveRights(const EmuLocation& loc, uint32_t objec
             if (!explicitHere && level > 0) {
                 rights[i] &= mask;
             }
-            if ((rights[i] & NwRight::Supervisor) != 0) {
+            if ((rights[i] & Rights::Supervisor) != 0) {
                 supervisor[i] = true;
             }
         }
     }
     uint16_t result = 0;
     for (size_t i = 0; i < ids.size(); ++i) {
-        result |= supervisor[i] ? NwRight::All : rights[i];
+        result |= supervisor[i] ? kAllRights : rights[i];
     }
     return result;
 }
@@ -547,7 +554,7 @@ uint32_t EmulatedNetwork::BlocksUsed(const std::string& local) const {
 
 std::string EmulatedNetwork::ObjectLabel(int server, uint32_t id) const {
     const EmuObject* o = Server(server).FindObject(id);
-    return o != nullptr ? o->name : "0x" + EmuHex(id);
+    return o != nullptr ? o->name : EmuPrefixedHex(id);
 }
 
 }  // namespace ferrit

@@ -16,20 +16,16 @@
 #include <vector>
 
 #include "netware/emulated_config.h"
+#include "options/copy_options.h"
 
 namespace ferrit {
 
-namespace NwRight {
-constexpr uint16_t Read = 0x01;
-constexpr uint16_t Write = 0x02;
-constexpr uint16_t Create = 0x08;
-constexpr uint16_t Erase = 0x10;
-constexpr uint16_t AccessControl = 0x20;
-constexpr uint16_t FileScan = 0x40;
-constexpr uint16_t Modify = 0x80;
-constexpr uint16_t Supervisor = 0x100;
-constexpr uint16_t All = 0x1FB;  // every right above
-}  // namespace NwRight
+// Every trustee right (the bits themselves are `Rights`): what an entry without a mask of its
+// own passes on and what Supervisor gives.
+constexpr uint16_t kAllRights = Rights::Supervisor | Rights::Read | Rights::Write | Rights::Create |
+                                Rights::Erase | Rights::Modify | Rights::FileScan |
+                                Rights::AccessControl;
+static_assert(kAllRights == 0x1FB, "the eight NetWare trustee rights");
 
 // Rights in NetWare's letters, always ten characters: "[SRWCEMFA]" with a blank for each
 // missing right, so "[ RWCE F ]" reads Read, Write, Create, Erase and File Scan.
@@ -55,6 +51,9 @@ bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees,
                   int* error = nullptr);
 int WriteTrustees(const std::string& local,
                   const std::vector<EmuTrustee>& trustees);  // empty: none
+// Gives an object its rights in a trustee list: its earlier assignment is replaced, else the
+// assignment is added at the end. Only real rights bits are kept.
+void AssignTrustee(std::vector<EmuTrustee>& trustees, uint32_t id, uint16_t rights);
 bool ReadOwner(const std::string& local, uint32_t& id);
 int WriteOwner(const std::string& local, uint32_t id);
 bool ReadMask(const std::string& local, uint16_t& mask);
@@ -121,7 +120,5 @@ class EmulatedNetwork {
     EmulatedConfig config_;
     std::vector<std::vector<std::string>> roots_;  // per server, per volume
 };
-
-std::string EmuHex(uint32_t value, int digits = 8);
 
 }  // namespace ferrit

@@ -32,7 +32,8 @@ void NetWareServices::ResolveLocation(const std::string& path, int i) {
     info.OnNetWare = !info.ServerName.empty();
     if (info.OnNetWare) {
         uint16_t rights = 0;
-        const NWCCODE code = client_.GetEffectiveRights(info.ConnHandle, dirHandle, volumePath, rights);
+        const NWCCODE code =
+            client_.GetEffectiveRights(info.ConnHandle, dirHandle, volumePath, rights);
         if (code != 0) {
             ShowErrorCode(dialogs_, DialogKind::Error, code, "Error getting effective rights",
                           Btn::OK);

@@ -3,6 +3,7 @@
 // nothing but references; the location state it maintains belongs to the application object.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,7 +17,7 @@
 namespace ferrit {
 
 class NetWareServices {
-public:
+  public:
     NetWareServices(NetWareClient& client, LocationState& state, FileServices& files,
                     Dialogs& dialogs);
 
@@ -62,17 +63,33 @@ public:
     void CopySpaceLimits(const std::string& source, const std::string& target, int16_t& runState);
 
     // --- The server copy ---
-    uint16_t NetWareCopyFile(const std::string& source, const std::string& target);
+    // Copies on the server: 0, 0xFFFF when the copy did not start, or the failing code. A copy
+    // that falls short of the source's size never counts as done; the size is the caller's
+    // (from its listing) or, when not given, read from the source's directory listing.
+    uint16_t NetWareCopyFile(const std::string& source, const std::string& target,
+                             int64_t sourceSize = -1);
 
-private:
+  private:
+    bool TargetLacksAccessControl() const;
+    bool OpenSourceDirectory(const std::string& source, int16_t& runState);
+
     NetWareClient& client_;
     LocationState& state_;
     FileServices& files_;
     Dialogs& dialogs_;
-    uint32_t startupConn_ = 0xFFFF;
+    static constexpr uint32_t kNoStartupConn = 0xFFFF;
+    uint32_t startupConn_ = kNoStartupConn;
 };
 
-// Number of backslashes in a volume path.
+// Number of backslashes in a volume path, as the 8-bit level of a space-limit entry; a path
+// with more than 255 of them gives 255 (see PathDepthFull).
 uint8_t PathDepth(const std::string& path);
+// Number of backslashes in a volume path, however many there are.
+size_t PathDepthFull(const std::string& path);
+
+// The bindery form of a directory-services name: the part after the first "=" (up to 255
+// characters) in capitals, without leading and trailing dots, cut at its first remaining dot.
+// A name without "=" or "." is returned as it is.
+std::string BinderyLeaf(const std::string& name);
 
 }  // namespace ferrit

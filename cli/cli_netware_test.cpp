@@ -1,0 +1,124 @@
+// ferrit-cli with a NetWare client: the emulated servers named by --netware-config, or found in
+// the configuration directory, or none.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "cli/cli_app.h"
+#include "netware/emulated_config.h"
+#include "netware/emulated_network.h"
+#include "testing/emulated_servers.h"
+#include "testing/temp_dir.h"
+
+namespace ferrit {
+namespace {
+
+using namespace testing::StdIds;
+
+class CliNetWareTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // No description is found unless a test writes one.
+        const char* old = std::getenv("XDG_CONFIG_HOME");
+        oldConfigHome_ = old ? old : "";
+        hadConfigHome_ = old != nullptr;
+        setenv("XDG_CONFIG_HOME", scratch.Dir("config").c_str(), 1);
+        config = testing::StandardServers(scratch);
+        const uint16_t allButSupervisor = kAllRights & ~Rights::Supervisor;
+        WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, allButSupervisor}});
+        WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, allButSupervisor}});
+        configFile = scratch.File("servers.ini", FormatEmulatedConfig(config));
+    }
+    void TearDown() override {
+        if (hadConfigHome_) {
+            setenv("XDG_CONFIG_HOME", oldConfigHome_.c_str(), 1);
+        } else {
+            unsetenv("XDG_CONFIG_HOME");
+        }
+    }
+    int Run(const std::vector<std::string>& args) {
+        std::ostringstream o, e;
+        std::istringstream in;
+        const int code = RunCli(args, o, e, in, CliHooks{});
+        out = o.str();
+        err = e.str();
+        return code;
+    }
+    std::string P(const std::string& relative) const { return scratch.Path(relative); }
+
+    testing::TempDir scratch;
+    EmulatedConfig config;
+    std::string configFile, out, err;
+
+  private:
+    std::string oldConfigHome_;
+    bool hadConfigHome_ = false;
+};
+
+TEST_F(CliNetWareTest, CarriesEveryKindOfMetadataWithWarningsAsStatusLines) {
+    const std::string a = scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
+    WriteTrustees(P("FS1/DATA/SRC/A"), {{Fs1Mbrown, 0x4B}});
+    WriteLimit(P("FS1/DATA/SRC/A"), 100);
+    WriteOwner(a, Fs1Mbrown);
+    scratch.File("FS1/DATA/SRC/B/B.TXT", "b");
+    scratch.Dir("FS2/DATA/TGT/B");
+    uint16_t rwcf = 0;
+    ASSERT_TRUE(ParseRightsLetters("RWCF", rwcf));
+    WriteTrustees(P("FS2/DATA/TGT/B"), {{Fs2Jsmith, rwcf}});
+
+    EXPECT_EQ(Run({"--netware-config=" + configFile, "--subdirs", "--create-dirs", "--keep-owner",
+                   "--keep-dir-trustees", "--keep-file-trustees", "--keep-irm", "--keep-limits",
+                   P("FS1/DATA/SRC"), P("FS2/DATA/TGT")}),
+              kExitDone)
+        << err;
+    EXPECT_EQ(out, P("FS1/DATA/SRC/A") + "\n   A.TXT copied\n" + P("FS1/DATA/SRC/B") +
+                       "\n  Insufficient rights to grant rights on target\n   B.TXT copied\n");
+    std::vector<EmuTrustee> trustees;
+    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A"), trustees));
+    ASSERT_EQ(trustees.size(), 1u);
+    EXPECT_EQ(trustees[0].id, Fs2Mbrown);
+    uint32_t value = 0;
+    ASSERT_TRUE(ReadLimit(P("FS2/DATA/TGT/A"), value));
+    EXPECT_EQ(value, 100u);
+    ASSERT_TRUE(ReadOwner(P("FS2/DATA/TGT/A/A.TXT"), value));
+    EXPECT_EQ(value, Fs2Mbrown);
+    EXPECT_EQ(err.find("InitNetWare"), std::string::npos) << err;
+}
+
+TEST_F(CliNetWareTest, TheDefaultDescriptionIsUsedWhenItExists) {
+    scratch.File("FS1/DATA/SRC/A.TXT", "a");
+    scratch.Dir("FS1/DATA/TGT");
+    // Without a description the NetWare options are not in force.
+    EXPECT_EQ(Run({"--keep-owner", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone);
+    EXPECT_NE(err.find("\"Keep Owner\" is not in force"), std::string::npos) << err;
+    EXPECT_EQ(err.find("InitNetWare"), std::string::npos) << err;
+    EXPECT_EQ(err.find("without NetWare"), std::string::npos) << err;
+
+    scratch.File("config/ferrit-netware.ini", FormatEmulatedConfig(config));
+    WriteOwner(P("FS1/DATA/SRC/A.TXT"), Fs1Mbrown);
+    EXPECT_EQ(Run({"--keep-owner", "--always", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone)
+        << err;
+    EXPECT_EQ(err.find("not in force"), std::string::npos) << err;
+    uint32_t owner = 0;
+    ASSERT_TRUE(ReadOwner(P("FS1/DATA/TGT/A.TXT"), owner));
+    EXPECT_EQ(owner, Fs1Mbrown);
+}
+
+TEST_F(CliNetWareTest, ABadDescriptionIsReportedAndTheRunGoesOnWithoutNetWare) {
+    scratch.File("FS1/DATA/SRC/A.TXT", "a");
+    scratch.Dir("FS1/DATA/TGT");
+    const std::string bad = scratch.File("bad.ini", "[server FS1]\nvolume = nowhere\n");
+    EXPECT_EQ(Run({"--netware-config=" + bad, P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone);
+    EXPECT_EQ(err.rfind("ferrit-cli: " + bad + ":2: ", 0), 0u) << err;
+    EXPECT_NE(err.find("(running without NetWare)"), std::string::npos);
+    EXPECT_EQ(testing::ReadFile(P("FS1/DATA/TGT/A.TXT")), "a");
+
+    EXPECT_EQ(Run({"--netware-config=" + P("missing.ini"), P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}),
+              kExitDone);
+    EXPECT_NE(err.find("missing.ini"), std::string::npos) << err;
+    EXPECT_EQ(Run({"--netware-config=", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitUsage);
+}
+
+}  // namespace
+}  // namespace ferrit

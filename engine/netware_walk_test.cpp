@@ -1,0 +1,179 @@
+// The engine's NetWare work on emulated servers: the directory step's refresh, warnings and
+// metadata, the per-file owner and trustees, and the choice of the server copy.
+#include <gtest/gtest.h>
+
+#include "engine/run_data.h"
+#include "engine/transfer_engine.h"
+#include "netware/emulated_client.h"
+#include "netware/netware_services.h"
+#include "platform/posix_file_services.h"
+#include "testing/emulated_servers.h"
+#include "testing/recording_sink.h"
+#include "testing/scripted_dialogs.h"
+#include "testing/temp_dir.h"
+
+#include <algorithm>
+
+namespace ferrit {
+namespace {
+
+using namespace testing::StdIds;
+using Lines = std::vector<std::string>;
+
+constexpr uint16_t kAllButSupervisor = kAllRights & ~Rights::Supervisor;
+
+class NetWareWalkTest : public ::testing::Test {
+  protected:
+    NetWareWalkTest() : client(Servers(scratch)) {
+        for (uint8_t i = 0; i < kOptionCount; ++i) options.SetTicked(i, false);
+        for (CopyOption o :
+             {CopySubdirectories, CreateDirectoriesOnTarget, KeepOwner, KeepDirectoryTrustees,
+              KeepFileTrustees, KeepInheritedRightsMask, KeepSpaceLimitations}) {
+            options.SetTicked(o, true);
+        }
+    }
+    static EmulatedConfig Servers(testing::TempDir& scratch) {
+        EmulatedConfig config = testing::StandardServers(scratch);
+        WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, kAllButSupervisor}});
+        WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, kAllButSupervisor}});
+        return config;
+    }
+    std::string P(const std::string& relative) const { return scratch.Path(relative); }
+    void Run(const std::string& source, const std::string& target) {
+        netware.GetNetWarePaths(P(source), P(target));
+        CheckBoxDependancies(options, FactsOf(locations));
+        client.ClearCalls();
+        engine.ButtonStartClick(RunRequest{P(source), P(target), "*.*"});
+    }
+    std::vector<std::string> Ops() const {
+        std::vector<std::string> ops;
+        for (const NwCall& c : client.Calls()) ops.push_back(NwOpName(c.op));
+        return ops;
+    }
+
+    testing::TempDir scratch;
+    EmulatedClient client;
+    PosixFileServices files;
+    ScriptedDialogs dialogs;
+    RecordingSink sink;
+    OptionSet options;
+    LocationState locations;
+    NetWareServices netware{client, locations, files, dialogs};
+    RunData run;
+    TransferEngine engine{run, options, netware, files, dialogs, sink};
+};
+
+TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
+    scratch.File("FS1/DATA/SRC/ROOT.TXT", "r");
+    const std::string a = scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
+    scratch.File("FS1/DATA/SRC/B/B.TXT", "b");
+    scratch.Dir("FS2/DATA/TGT");
+    // Rights shortfalls on B's target: only Read, Write, Create and File Scan there.
+    scratch.Dir("FS2/DATA/TGT/B");
+    uint16_t rwcf = 0;
+    ASSERT_TRUE(ParseRightsLetters("RWCF", rwcf));
+    WriteTrustees(P("FS2/DATA/TGT/B"), {{Fs2Jsmith, rwcf}});
+    // A's metadata.
+    WriteTrustees(P("FS1/DATA/SRC/A"), {{Fs1Mbrown, 0x4B}});
+    WriteMask(P("FS1/DATA/SRC/A"), kAllButSupervisor & ~Rights::Erase);
+    WriteLimit(P("FS1/DATA/SRC/A"), 300);
+    WriteOwner(a, Fs1Mbrown);
+    WriteTrustees(a, {{Fs1Sales, 0x41}});
+
+    Run("FS1/DATA/SRC", "FS2/DATA/TGT");
+    EXPECT_EQ(
+        sink.List(),
+        (Lines{"   ROOT.TXT copied", P("FS1/DATA/SRC/A"), "   A.TXT copied", P("FS1/DATA/SRC/B"),
+               "  Insufficient rights to grant rights on target", "   B.TXT copied"}));
+    EXPECT_TRUE(dialogs.Asked().empty());
+
+    // A's directory metadata arrived, translated to FS2's identifiers; the roots' did not.
+    std::vector<EmuTrustee> trustees;
+    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A"), trustees));
+    ASSERT_EQ(trustees.size(), 1u);
+    EXPECT_EQ(trustees[0].id, Fs2Mbrown);
+    uint16_t mask = 0;
+    ASSERT_TRUE(ReadMask(P("FS2/DATA/TGT/A"), mask));
+    EXPECT_EQ(mask, kAllButSupervisor & ~Rights::Erase);
+    uint32_t blocks = 0;
+    ASSERT_TRUE(ReadLimit(P("FS2/DATA/TGT/A"), blocks));
+    EXPECT_EQ(blocks, 300u);
+    // The file's owner and trustees too.
+    uint32_t owner = 0;
+    ASSERT_TRUE(ReadOwner(P("FS2/DATA/TGT/A/A.TXT"), owner));
+    EXPECT_EQ(owner, Fs2Mbrown);
+    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A/A.TXT"), trustees));
+    ASSERT_EQ(trustees.size(), 1u);
+    EXPECT_EQ(trustees[0].id, Fs2Sales);
+    // Between two servers the files go through the plain copy; every handle is given back.
+    EXPECT_EQ(client.CallCount(NwOp::FileServerFileCopy), 0u);
+    EXPECT_EQ(client.HeldDirHandles(client.ConnectionOf("FS1")), 0u);
+    EXPECT_EQ(client.HeldDirHandles(client.ConnectionOf("FS2")), 0u);
+    EXPECT_EQ(client.OpenContexts(), 0u);
+}
+
+TEST_F(NetWareWalkTest, DirectoryStepOrderAndHandleRelease) {
+    scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
+    WriteLimit(P("FS1/DATA/SRC/A"), 300);
+    scratch.Dir("FS2/DATA/TGT");
+    Run("FS1/DATA/SRC", "FS2/DATA/TGT");
+    // The directory step's calls, from its lookup to the release of both handles, before A's
+    // file is handled.
+    const std::vector<std::string> ops = Ops();
+    std::vector<std::string> step;
+    bool in = false;
+    for (const std::string& op : ops) {
+        if (op == "ScanTrustees")
+            in = true;
+        if (in)
+            step.push_back(op);
+        if (in && op == "DeallocateDirectoryHandle" && step.size() > 1 &&
+            step[step.size() - 2] == "DeallocateDirectoryHandle") {
+            break;
+        }
+    }
+    auto pos = [&](const std::string& op) {
+        return std::find(step.begin(), step.end(), op) - step.begin();
+    };
+    EXPECT_LT(pos("ScanTrustees"), pos("GetDirSpaceLimitList"));
+    EXPECT_LT(pos("GetDirSpaceLimitList"), pos("SetDirSpaceLimit"));
+    EXPECT_LT(pos("SetDirSpaceLimit"), pos("ScanDirEntryInfo"));
+    EXPECT_EQ(std::count(step.begin(), step.end(), "AllocTemporaryDirectoryHandle"), 2);
+    ASSERT_GE(step.size(), 2u);
+    EXPECT_EQ(step.back(), "DeallocateDirectoryHandle");
+    uint32_t blocks = 0;
+    EXPECT_TRUE(ReadLimit(P("FS2/DATA/TGT/A"), blocks));
+}
+
+TEST_F(NetWareWalkTest, ServerCopyOnOneConnectionInBothPasses) {
+    scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
+    scratch.File("FS1/DATA/TGT/A/BACK.TXT", "back");
+    options.SetTicked(CopyBidirectional, true);
+    options.SetTicked(OverwriteOlderFiles, true);
+    Run("FS1/DATA/SRC", "FS1/DATA/TGT");
+    EXPECT_EQ(client.CallCount(NwOp::FileServerFileCopy), 2u);
+    EXPECT_EQ(testing::ReadFile(P("FS1/DATA/TGT/A/A.TXT")), "a");
+    EXPECT_EQ(testing::ReadFile(P("FS1/DATA/SRC/A/BACK.TXT")), "back");
+    // The second pass carries no owner or trustees.
+    for (const NwCall& c : client.Calls()) {
+        if (c.op == NwOp::ObtainEntryInfo || c.op == NwOp::ScanTrustees) {
+            EXPECT_EQ(c.args.find("BACK.TXT"), std::string::npos) << c.args;
+        }
+    }
+}
+
+TEST_F(NetWareWalkTest, SecondPassAndLocalTargetsDoNoNetWareWork) {
+    scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
+    scratch.Dir("LOCAL");
+    Run("FS1/DATA/SRC", "LOCAL");
+    EXPECT_EQ(testing::ReadFile(P("LOCAL/A/A.TXT")), "a");
+    for (const std::string& op : Ops()) {
+        EXPECT_NE(op, "ScanTrustees");
+        EXPECT_NE(op, "AllocTemporaryDirectoryHandle");
+        EXPECT_NE(op, "FileServerFileCopy");
+    }
+    EXPECT_EQ(sink.List(), (Lines{P("FS1/DATA/SRC/A"), "   A.TXT copied"}));
+}
+
+}  // namespace
+}  // namespace ferrit

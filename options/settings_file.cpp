@@ -1,0 +1,318 @@
+#include "options/settings_file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ferrit {
+
+namespace {
+
+// The operating-system side of the settings file: where it lives and how it is saved. Kept
+// together here so another platform's version can sit beside it.
+
+std::string HomeDirectory() {
+    const char* home = std::getenv("HOME");
+    if (home && *home) {
+        return home;
+    }
+    const passwd* pw = getpwuid(getuid());
+    return pw && pw->pw_dir ? pw->pw_dir : "/";
+}
+
+bool MakeDirectories(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        return S_ISDIR(st.st_mode);
+    }
+    const size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        MakeDirectories(path.substr(0, slash));
+    }
+    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes the text to a temporary file beside the target, flushes it to the disk and renames it
+// over the target. A symbolic link at the target is followed, so the link itself survives.
+bool SaveWholeFile(const std::string& path, const std::string& text) {
+    std::string target = path;
+    char resolved[PATH_MAX];
+    struct stat lst;
+    if (lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) &&
+        realpath(path.c_str(), resolved) != nullptr) {
+        target = resolved;
+    }
+    const size_t slash = target.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
+    if (slash != std::string::npos && !dir.empty() && !MakeDirectories(dir)) {
+        return false;
+    }
+    std::string tmpl = target + ".tmp-XXXXXX";
+    const int fd = mkstemp(&tmpl[0]);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    const mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) {
+        ok = rename(tmpl.c_str(), target.c_str()) == 0;
+    }
+    if (!ok) {
+        unlink(tmpl.c_str());
+        return false;
+    }
+    const int dfd = open(dir.empty() ? "/" : dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
+    return true;
+}
+
+char FoldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Trim(const std::string& s) {
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    const size_t last = s.find_last_not_of(" \t");
+    return s.substr(first, last - first + 1);
+}
+
+// A value is one line of the file: anything from a line break on would start a new line.
+std::string OneLine(const std::string& value) {
+    return value.substr(0, value.find_first_of("\r\n"));
+}
+
+}  // namespace
+
+SettingsFile::SettingsFile(const std::string& name) {
+    path_ = name.find('/') == std::string::npos ? ConfigDirectory() + "/" + name : name;
+    Load();
+}
+
+void SettingsFile::Load() {
+    lines_.clear();
+    std::ifstream in(path_, std::ios::binary);
+    std::string text;
+    while (in && std::getline(in, text)) {
+        if (!text.empty() && text.back() == '\r') {
+            text.pop_back();
+        }
+        lines_.push_back(ParseLine(text));
+    }
+}
+
+std::string SettingsFile::ConfigDirectory() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') {
+        return xdg;
+    }
+    return HomeDirectory() + "/.config";
+}
+
+SettingsFile::Line SettingsFile::ParseLine(const std::string& text) {
+    Line line;
+    line.text = text;
+    const std::string trimmed = Trim(text);
+    if (!trimmed.empty() && trimmed.front() == '[') {
+        const size_t close = trimmed.find(']');
+        if (close != std::string::npos) {
+            line.isSection = true;
+            line.section = Trim(trimmed.substr(1, close - 1));
+        }
+        return line;
+    }
+    if (trimmed.empty() || trimmed.front() == ';') {
+        return line;
+    }
+    const size_t eq = text.find('=');
+    if (eq != std::string::npos) {
+        line.isKey = true;
+        line.key = Trim(text.substr(0, eq));
+    }
+    return line;
+}
+
+int SettingsFile::FindKey(const std::string& section, const std::string& key,
+                          int* sectionEnd) const {
+    // Only the first section of the name counts, as for the platform's own INI service.
+    size_t i = 0;
+    while (i < lines_.size() && !(lines_[i].isSection && SameNoCase(lines_[i].section, section))) {
+        ++i;
+    }
+    if (sectionEnd) {
+        *sectionEnd = -1;
+    }
+    if (i == lines_.size()) {
+        return -1;
+    }
+    int found = -1;
+    int end = static_cast<int>(i) + 1;  // after the last line of the section that is not blank
+    for (++i; i < lines_.size() && !lines_[i].isSection; ++i) {
+        const Line& line = lines_[i];
+        if (line.isKey && found < 0 && SameNoCase(line.key, key)) {
+            found = static_cast<int>(i);
+        }
+        if (!Trim(line.text).empty()) {
+            end = static_cast<int>(i) + 1;
+        }
+    }
+    if (sectionEnd) {
+        *sectionEnd = end;
+    }
+    return found;
+}
+
+std::string SettingsFile::ReadString(const std::string& section, const std::string& key,
+                                     const std::string& defaultValue) const {
+    const int i = FindKey(section, key, nullptr);
+    if (i < 0) {
+        return defaultValue.substr(0, kMaxValue);
+    }
+    const std::string& text = lines_[i].text;
+    return text.substr(text.find('=') + 1).substr(0, kMaxValue);
+}
+
+bool ParseIniInteger(const std::string& raw, long long& value) {
+    std::string text = Trim(raw);
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text = "$" + text.substr(2);
+    }
+    if (text.empty()) {
+        return false;
+    }
+    if (text[0] == '$') {
+        const std::string digits = text.substr(1);
+        if (digits.empty() || digits.size() > 8 ||
+            digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            return false;
+        }
+        value = static_cast<long long>(std::strtoull(digits.c_str(), nullptr, 16));
+        return true;
+    }
+    size_t pos = 0;
+    if (text[0] == '+' || text[0] == '-') {
+        pos = 1;
+    }
+    if (pos >= text.size() || text.find_first_not_of("0123456789", pos) != std::string::npos ||
+        text.size() - pos > 10) {
+        return false;
+    }
+    const long long parsed = std::strtoll(text.c_str(), nullptr, 10);
+    if (parsed > INT32_MAX || parsed < INT32_MIN) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+bool SettingsFile::ReadBool(const std::string& section, const std::string& key,
+                            bool defaultValue) const {
+    long long value = 0;
+    if (!ParseIniInteger(ReadString(section, key, std::string()), value)) {
+        return defaultValue;
+    }
+    return value != 0;
+}
+
+void SettingsFile::WriteString(const std::string& section, const std::string& key,
+                               const std::string& value) {
+    ApplyWrite(section, key, value);
+    pending_.push_back({section, key, value});
+}
+
+void SettingsFile::ApplyWrite(const std::string& section, const std::string& key,
+                              const std::string& value) {
+    const std::string text = key + "=" + OneLine(value);
+    int sectionEnd = -1;
+    const int i = FindKey(section, key, &sectionEnd);
+    if (i >= 0) {
+        lines_[i] = ParseLine(text);
+        return;
+    }
+    if (sectionEnd < 0) {
+        if (!lines_.empty() && !Trim(lines_.back().text).empty()) {
+            lines_.push_back(ParseLine(std::string()));
+        }
+        lines_.push_back(ParseLine("[" + section + "]"));
+        sectionEnd = static_cast<int>(lines_.size());
+    }
+    lines_.insert(lines_.begin() + sectionEnd, ParseLine(text));
+}
+
+void SettingsFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+std::string SettingsFile::Text() const {
+    std::string text;
+    for (const Line& line : lines_) {
+        text += line.text;
+        text += '\n';
+    }
+    return text;
+}
+
+bool SettingsFile::Flush() {
+    if (pending_.empty()) {
+        return true;
+    }
+    // The file as it is now, with this program's writes on top: another copy of the program
+    // that saved in the meantime keeps every key this one did not write.
+    Load();
+    for (const PendingWrite& w : pending_) {
+        ApplyWrite(w.section, w.key, w.value);
+    }
+    if (!SaveWholeFile(path_, Text())) {
+        return false;
+    }
+    pending_.clear();
+    return true;
+}
+
+}  // namespace ferrit

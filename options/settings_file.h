@@ -1,0 +1,78 @@
+// The settings file "Ferrit.Ini": an INI text of sections and key=value lines, kept in the
+// user's configuration directory. Reads come from a copy held in memory; writes change that copy
+// and Flush saves them, applied key by key to the file as it is on disk at that moment, whole,
+// through a temporary file renamed into place, so that a crash at any moment leaves either the
+// old or the new file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ferrit {
+
+class SettingsFile {
+  public:
+    // The longest value a read returns; longer values are cut.
+    static constexpr size_t kMaxValue = 2047;
+
+    // A bare name (no '/') lives in the configuration directory; any other name is used as given.
+    // The file is read at once; a missing or unreadable file reads as empty.
+    explicit SettingsFile(const std::string& name);
+
+    // $XDG_CONFIG_HOME when it is set to an absolute path, else ~/.config.
+    static std::string ConfigDirectory();
+
+    // The full path of the file, as "Unable to write to %s" shows it.
+    const std::string& FileName() const { return path_; }
+
+    // Section and key match without regard to (ASCII) case. A missing key gives the default.
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue) const;
+    // A value taken as an integer: decimal, hexadecimal after "$", or after "0x"/"0X" when the
+    // value is longer than two characters; non-zero is true. Missing, empty or non-numeric
+    // values give the default.
+    bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
+
+    // Replaces the value in place, or appends the key to its section (the section to the file)
+    // when it is new. Takes effect on disk at the next Flush.
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+
+    // Saves when anything was written since the last save (the directory is created if
+    // missing): the file is read again and the writes are applied to it in their order, so keys
+    // that another copy of the program saved meanwhile survive unless written here. False when
+    // the save failed; the file on disk is then unchanged.
+    bool Flush();
+
+    // The text the file would be saved as.
+    std::string Text() const;
+
+  private:
+    struct Line {
+        std::string text;     // the line as read or written, without its line end
+        std::string section;  // for a section header: the name; else empty
+        std::string key;      // for a key line: the key, trimmed; else empty
+        bool isSection = false;
+        bool isKey = false;
+    };
+
+    // Index of the key line in the section, or -1; sectionEnd receives the index after the
+    // section's last line that is not blank (-1 when the section does not exist).
+    int FindKey(const std::string& section, const std::string& key, int* sectionEnd) const;
+    static Line ParseLine(const std::string& text);
+    void Load();
+    void ApplyWrite(const std::string& section, const std::string& key, const std::string& value);
+
+    struct PendingWrite {
+        std::string section, key, value;
+    };
+
+    std::string path_;
+    std::vector<Line> lines_;
+    std::vector<PendingWrite> pending_;  // writes not saved yet, in order
+};
+
+// Parses a Boolean value by the rules of ReadBool; false when the text is not a number.
+bool ParseIniInteger(const std::string& text, long long& value);
+
+}  // namespace ferrit

@@ -1,0 +1,223 @@
+#include "options/settings_file.h"
+
+#include <cstdlib>
+#include <string>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "testing/temp_dir.h"
+
+namespace ferrit {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+TEST(SettingsFileTest, BareNameLivesInXdgConfigHomeElseDotConfig) {
+    TempDir dir;
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "";
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome ? oldHome : "";
+
+    setenv("XDG_CONFIG_HOME", dir.Path("cfg").c_str(), 1);
+    EXPECT_EQ(dir.Path("cfg") + "/Ferrit.Ini", SettingsFile("Ferrit.Ini").FileName());
+
+    // Unset, or not absolute: ~/.config.
+    setenv("HOME", dir.path().c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(dir.path() + "/.config/Ferrit.Ini", SettingsFile("Ferrit.Ini").FileName());
+    setenv("XDG_CONFIG_HOME", "relative/dir", 1);
+    EXPECT_EQ(dir.path() + "/.config/Ferrit.Ini", SettingsFile("Ferrit.Ini").FileName());
+
+    if (oldXdg) {
+        setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    if (oldHome) {
+        setenv("HOME", savedHome.c_str(), 1);
+    }
+}
+
+TEST(SettingsFileTest, MissingDirectoryIsCreatedOnSave) {
+    TempDir dir;
+    const std::string path = dir.Path("a/b/Ferrit.Ini");
+    SettingsFile file(path);
+    EXPECT_EQ("dflt", file.ReadString("Default Options", "Source Dir", "dflt"));
+    file.WriteString("Default Options", "Source Dir", "/data");
+    ASSERT_TRUE(file.Flush());
+    EXPECT_EQ("[Default Options]\nSource Dir=/data\n", ReadFile(path));
+}
+
+TEST(SettingsFileTest, LookupIgnoresCaseOfSectionAndKey) {
+    TempDir dir;
+    const std::string path = dir.File("Ferrit.Ini",
+                                      "[default options]\r\n"
+                                      "  SOURCE DIR = /a b \r\n"
+                                      "; a comment=not a key\r\n"
+                                      "[Other]\n"
+                                      "Source Dir=/other\n");
+    SettingsFile file(path);
+    // The value stands as written after the equals sign.
+    EXPECT_EQ(" /a b ", file.ReadString("Default Options", "Source Dir", ""));
+    EXPECT_EQ("/other", file.ReadString("OTHER", "source dir", ""));
+    EXPECT_EQ("none", file.ReadString("Default Options", "; a comment", "none"));
+    EXPECT_EQ("none", file.ReadString("Missing", "Source Dir", "none"));
+}
+
+TEST(SettingsFileTest, ValuesAreCutAt2047Characters) {
+    TempDir dir;
+    const std::string longValue(3000, 'x');
+    SettingsFile file(dir.File("Ferrit.Ini", "[S]\nK=" + longValue + "\n"));
+    EXPECT_EQ(std::string(2047, 'x'), file.ReadString("S", "K", ""));
+    EXPECT_EQ(std::string(2047, 'x'), file.ReadString("S", "L", longValue));
+}
+
+TEST(SettingsFileTest, BooleansReadAsIntegers) {
+    struct Case {
+        const char* value;
+        bool defaultValue;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"1", false, true},    {"0", true, false},
+        {"0x1", false, true},  {"0X0", true, false},
+        {"$1", false, true},   {"$0", true, false},
+        {"$ff", false, true},  {"-1", false, true},
+        {"2", false, true},    {"yes", true, true},
+        {"yes", false, false}, {"", true, true},
+        {"", false, false},    {"0x", true, true},
+        {"0x", false, false},  {"1a", false, false},
+        {"$", true, true},     {"00", true, false},
+        {" 1 ", false, true},  {"99999999999", false, false},
+    };
+    TempDir dir;
+    std::string text = "[Default Options]\n";
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+        text += "K" + std::to_string(i) + "=" + cases[i].value + "\n";
+    }
+    SettingsFile file(dir.File("Ferrit.Ini", text));
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+        EXPECT_EQ(cases[i].expected,
+                  file.ReadBool("Default Options", "K" + std::to_string(i), cases[i].defaultValue))
+            << "value \"" << cases[i].value << "\"";
+    }
+    EXPECT_TRUE(file.ReadBool("Default Options", "Missing", true));
+    EXPECT_FALSE(file.ReadBool("Default Options", "Missing", false));
+}
+
+TEST(SettingsFileTest, NewKeysInWriteOrderLaterSavesReplaceInPlace) {
+    TempDir dir;
+    const std::string path = dir.Path("Ferrit.Ini");
+    {
+        SettingsFile file(path);
+        file.WriteBool("Default Options", "Move Files", true);
+        file.WriteString("Default Options", "Pattern", "*.*");
+        file.WriteString("SourceHistory", "0", "/a");
+        ASSERT_TRUE(file.Flush());
+    }
+    EXPECT_EQ("[Default Options]\nMove Files=1\nPattern=*.*\n\n[SourceHistory]\n0=/a\n",
+              ReadFile(path));
+
+    // Unknown sections, keys and comments survive; known keys change where they stand, and a
+    // key new to an existing section joins the end of that section.
+    WriteFile(path,
+              "; written by hand\n[Default Options]\nExtra=keep\nmove files=1\nPattern=*.*\n\n"
+              "[SourceHistory]\n0=/a\n\n[Mine]\nx=y\n");
+    SettingsFile file(path);
+    file.WriteBool("Default Options", "Move Files", false);
+    file.WriteString("SOURCEHISTORY", "1", "/b");
+    file.WriteString("Default Options", "Source Dir", "/src");
+    ASSERT_TRUE(file.Flush());
+    EXPECT_EQ(
+        "; written by hand\n[Default Options]\nExtra=keep\nMove Files=0\nPattern=*.*\n"
+        "Source Dir=/src\n\n[SourceHistory]\n0=/a\n1=/b\n\n[Mine]\nx=y\n",
+        ReadFile(path));
+}
+
+TEST(SettingsFileTest, ValueWithLineBreakCannotStartANewLine) {
+    TempDir dir;
+    SettingsFile file(dir.Path("Ferrit.Ini"));
+    file.WriteString("S", "K", "first\n[Evil]\nK=2");
+    ASSERT_TRUE(file.Flush());
+    SettingsFile again(dir.Path("Ferrit.Ini"));
+    EXPECT_EQ("first", again.ReadString("S", "K", ""));
+    EXPECT_EQ("none", again.ReadString("Evil", "K", "none"));
+}
+
+TEST(SettingsFileTest, SaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::string path = dir.File("Ferrit.Ini", "[S]\nK=old\n");
+    chmod(path.c_str(), 0640);
+    SettingsFile file(path);
+    file.WriteString("S", "K", "new");
+    ASSERT_TRUE(file.Flush());
+    EXPECT_EQ("[S]\nK=new\n", ReadFile(path));
+    EXPECT_EQ(std::vector<std::string>{"Ferrit.Ini"}, testing::ListDir(dir.path()));
+    struct stat st;
+    ASSERT_EQ(0, stat(path.c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 0777);
+}
+
+TEST(SettingsFileTest, SaveThroughALinkKeepsTheLink) {
+    TempDir dir;
+    const std::string real = dir.File("real/Ferrit.Ini", "[S]\nK=old\n");
+    const std::string link = dir.Path("Ferrit.Ini");
+    ASSERT_EQ(0, symlink(real.c_str(), link.c_str()));
+    SettingsFile file(link);
+    file.WriteString("S", "K", "new");
+    ASSERT_TRUE(file.Flush());
+    struct stat st;
+    ASSERT_EQ(0, lstat(link.c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ("[S]\nK=new\n", ReadFile(real));
+}
+
+TEST(SettingsFileTest, FailedSaveReportsFailureAndKeepsTheOldFile) {
+    if (geteuid() == 0) {
+        // Root writes into read-only directories; use a path whose parent is a file instead.
+        TempDir dir;
+        dir.File("blocker", "x");
+        SettingsFile file(dir.Path("blocker/Ferrit.Ini"));
+        file.WriteString("S", "K", "v");
+        EXPECT_FALSE(file.Flush());
+        EXPECT_EQ("x", ReadFile(dir.Path("blocker")));
+        return;
+    }
+    TempDir dir;
+    const std::string path = dir.File("ro/Ferrit.Ini", "[S]\nK=old\n");
+    chmod(dir.Path("ro").c_str(), 0500);
+    SettingsFile file(path);
+    file.WriteString("S", "K", "new");
+    EXPECT_FALSE(file.Flush());
+    chmod(dir.Path("ro").c_str(), 0700);
+    EXPECT_EQ("[S]\nK=old\n", ReadFile(path));
+}
+
+TEST(SettingsFileTest, TwoCopiesSavingInTurnKeepEachOthersKeys) {
+    TempDir dir;
+    const std::string path = dir.File("Ferrit.Ini", "[S]\nA=0\nB=0\n");
+    SettingsFile first(path);
+    SettingsFile second(path);
+    first.WriteString("S", "A", "first");
+    first.WriteString("S", "C", "first");
+    ASSERT_TRUE(first.Flush());
+    second.WriteString("S", "B", "second");
+    second.WriteString("S", "C", "second");
+    ASSERT_TRUE(second.Flush());
+    EXPECT_EQ("[S]\nA=first\nB=second\nC=second\n", ReadFile(path));
+}
+
+TEST(SettingsFileTest, FlushWithoutChangesWritesNothing) {
+    TempDir dir;
+    SettingsFile file(dir.Path("Ferrit.Ini"));
+    EXPECT_TRUE(file.Flush());
+    EXPECT_TRUE(testing::ListDir(dir.path()).empty());
+}
+
+}  // namespace
+}  // namespace ferrit

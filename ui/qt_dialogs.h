@@ -1,0 +1,29 @@
+// The window's dialogs: Qt message boxes with the program's captions, buttons and answers, and
+// the busy cursor as an application-wide override cursor.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "support/dialogs.h"
+
+namespace ferrit {
+
+class QtDialogs : public Dialogs {
+  public:
+    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+
+    // A modal box captioned by its kind, with the offered buttons in bit order ("&Yes", "&No",
+    // "OK", "Cancel", "&Abort", ...). The first button is the default; Escape and the close box
+    // give Cancel, else No, else OK, else Abort when offered. "&Help" does not close the box.
+    DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override;
+    void HourglassOn() override;
+    // Back to the default cursor, whatever was showing before.
+    void HourglassOff() override;
+
+  private:
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace ferrit

@@ -1,0 +1,442 @@
+#include "ui/tform_ferrit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStyle>
+#include <QUrl>
+
+#include "netware/client_factory.h"
+#include "platform/launch.h"
+#include "platform/posix_file_services.h"
+#include "ui/qt_dialogs.h"
+#include "ui/select_directory_dialog.h"
+#include "ui_tform_ferrit.h"
+
+#ifndef FERRIT_DOC_DIR
+#define FERRIT_DOC_DIR "/usr/local/share/doc/Ferrit"
+#endif
+#ifndef FERRIT_SOURCE_DIR
+#define FERRIT_SOURCE_DIR ""
+#endif
+
+namespace ferrit {
+
+namespace {
+
+constexpr int kLeft = 380;
+constexpr int kTop = 253;
+constexpr int kOuterWidth = 540;
+constexpr int kOuterHeight = 518;
+
+std::string TextOf(const QComboBox* field) {
+    return field->currentText().toStdString();
+}
+
+}  // namespace
+
+QString TFormFerrit::DocumentationAddress() {
+    // Started from the source tree (as `make run` does): the README beside the read-me text.
+    const QString here = QDir::current().absoluteFilePath(QStringLiteral("README.md"));
+    if (QFileInfo::exists(QStringLiteral("Ferrit.txt")) && QFileInfo(here).isFile()) {
+        return QUrl::fromLocalFile(here).toString();
+    }
+    const QString installed = QStringLiteral(FERRIT_DOC_DIR "/README.md");
+    if (QFileInfo(installed).isFile()) {
+        return QUrl::fromLocalFile(installed).toString();
+    }
+    const QString source = QStringLiteral(FERRIT_SOURCE_DIR "/README.md");
+    if (!QStringLiteral(FERRIT_SOURCE_DIR).isEmpty() && QFileInfo(source).isFile()) {
+        return QUrl::fromLocalFile(source).toString();
+    }
+    return QUrl::fromLocalFile(installed).toString();
+}
+
+TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
+    : QMainWindow(parent),
+      ui_(new Ui::TFormFerrit),
+      ownDialogs_(services.dialogs ? nullptr : new QtDialogs(this)),
+      ownFiles_(services.files ? nullptr : new PosixFileServices),
+      clientChoice_(services.client ? NetWareClientChoice() : ChooseNetWareClient()),
+      dialogs_(services.dialogs ? *services.dialogs : *ownDialogs_),
+      files_(services.files ? *services.files : *ownFiles_),
+      client_(services.client ? *services.client : *clientChoice_.client),
+      launch_(services.launch ? services.launch : LaunchCommand),
+      netware_(client_, location_, files_, dialogs_),
+      engine_(run_, options_, netware_, files_, dialogs_, sink_) {
+    ui_->setupUi(this);
+    // Resizable and minimisable, but no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    move(kLeft, kTop);
+    resize(kOuterWidth, kOuterHeight);
+    ApplyFonts();
+
+    for (QLabel* label : {ui_->Label12, ui_->Label13, ui_->Label14, ui_->LabelAvail,
+                          ui_->LabelVersion, ui_->LabelWeb, ui_->Label4}) {
+        label->setTextFormat(Qt::PlainText);
+    }
+    ui_->LabelWeb->setText(DocumentationAddress());
+    const QIcon folder = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    ui_->BitBtn1->setIcon(folder);
+    ui_->BitBtn2->setIcon(folder);
+    for (QComboBox* field : {ui_->ComboSource, ui_->ComboTarget, ui_->ComboPattern}) {
+        // Typed text stays exactly as typed; the lists change only when a run starts.
+        field->setCompleter(nullptr);
+        field->setInsertPolicy(QComboBox::NoInsert);
+    }
+
+    // The Info page and its five labels open the documentation.
+    ui_->TabSheetInfo->installEventFilter(this);
+    for (QLabel* label :
+         {ui_->Label6, ui_->Label3, ui_->Label4, ui_->LabelWeb, ui_->LabelVersion}) {
+        label->installEventFilter(this);
+    }
+
+    for (QComboBox* field : {ui_->ComboSource, ui_->ComboTarget}) {
+        connect(field->lineEdit(), &QLineEdit::textEdited, this, [this] { EditPathChange(); });
+        connect(field, &QComboBox::activated, this, [this] { EditPathChange(); });
+    }
+    connect(ui_->BitBtn1, &QAbstractButton::clicked, this, [this] { ButtonSelectSourceClick(); });
+    connect(ui_->BitBtn2, &QAbstractButton::clicked, this, [this] { ButtonSelectTargetClick(); });
+    connect(ui_->BitBtnStart, &QAbstractButton::clicked, this, [this] { ButtonStartClick(); });
+    connect(ui_->BitBtnExit, &QAbstractButton::clicked, this, [this] { ButtonStopClick(); });
+    connect(ui_->BitBtnAbort, &QAbstractButton::clicked, this, [this] { BitBtnAbortClick(); });
+    connect(ui_->clb, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { OptionItemChanged(item); });
+
+    FormCreate();
+}
+
+TFormFerrit::~TFormFerrit() {
+    WriteDefaults();
+}
+
+void TFormFerrit::ApplyFonts() {
+    QFont base = QApplication::font();
+    base.setPixelSize(14);
+    setFont(base);
+
+    QFont mono(QStringLiteral("Courier New"));
+    mono.setStyleHint(QFont::TypeWriter);
+    mono.setPixelSize(14);
+    for (QLabel* label : {ui_->Label12, ui_->Label13, ui_->Label14}) {
+        label->setFont(mono);
+    }
+
+    QFont title(QStringLiteral("Arial"));
+    title.setStyleHint(QFont::SansSerif);
+    title.setPixelSize(45);
+    title.setBold(true);
+    const struct {
+        QLabel* label;
+        QColor colour;
+    } names[] = {{ui_->Label3, QColor(255, 0, 0)}, {ui_->Label6, QColor(128, 128, 128)}};
+    for (const auto& n : names) {
+        n.label->setFont(title);
+        QPalette palette = n.label->palette();
+        palette.setColor(QPalette::WindowText, n.colour);
+        n.label->setPalette(palette);
+    }
+}
+
+void TFormFerrit::FormCreate() {
+    // 1. The version text.
+    ui_->LabelVersion->setText(QStringLiteral("Ferrit.exe (2007/02)"));
+
+    // 2. The read-me text from the current directory; on any failure the initial line stays.
+    QFile readme(QStringLiteral("Ferrit.txt"));
+    if (readme.exists() && readme.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const QByteArray text = readme.readAll();
+        if (readme.error() == QFileDevice::NoError) {
+            ui_->Memo1->setPlainText(QString::fromUtf8(text));
+        }
+    }
+
+    // 3. NetWare client start-up. The client is the emulated one when its description file
+    //    exists; a description that cannot be used is reported here and the window works
+    //    without NetWare. InitNetWare reports its own failure; its result is not examined.
+    if (!clientChoice_.error.empty()) {
+        ShowMessageBox(dialogs_, DialogKind::Error, clientChoice_.error);
+    }
+    netware_.InitNetWare();
+
+    // 4. The status outlet gets the progress labels and the other Progress-tab controls.
+    sink_.SetLabels(ui_->Label12, ui_->Label13, ui_->Label14, ui_->Panel2);
+    sink_.SetList(ui_->ListBoxStatus);
+    sink_.SetStatusBar(ui_->StatusBar1);
+    sink_.SetPages(ui_->PageControl1, ui_->TabSheetProgress);
+    sink_.SetRunFinishedHandler([this] { EditPathChange(); });
+
+    // 5. Run data and location state start empty.
+    run_.Clear();
+    location_.Clear();
+
+    // 6. The settings file.
+    settings_ = std::make_unique<SettingsFile>("Ferrit.Ini");
+
+    // 7. The option list, ticked as saved.
+    CreateChecklistbox();
+
+    // 8. Texts and histories, then one evaluation of the paths.
+    ReadDefaults();
+
+    // 9. The Settings tab.
+    ui_->PageControl1->setCurrentWidget(ui_->TabSheetSettings);
+}
+
+void TFormFerrit::CreateChecklistbox() {
+    {
+        const QSignalBlocker block(ui_->clb);
+        for (int i = 0; i < kOptionCount; ++i) {
+            auto* item = new QListWidgetItem(QString::fromUtf8(OptionCaptions[i]), ui_->clb);
+            item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+            item->setCheckState(Qt::Checked);
+        }
+    }
+    LoadTickedStates(*settings_, options_);
+    SyncOptionList();
+}
+
+void TFormFerrit::ReadDefaults() {
+    SettingsFields fields;
+    ferrit::ReadDefaults(*settings_, fields);
+    SetFieldText(ui_->ComboSource, fields.source.text);
+    SetFieldText(ui_->ComboTarget, fields.target.text);
+    SetFieldText(ui_->ComboPattern, fields.pattern.text);
+    sourceHistory_ = fields.source.items;
+    targetHistory_ = fields.target.items;
+    patternHistory_ = fields.pattern.items;
+    SetHistory(ui_->ComboSource, sourceHistory_);
+    SetHistory(ui_->ComboTarget, targetHistory_);
+    SetHistory(ui_->ComboPattern, patternHistory_);
+    EditPathChange();
+}
+
+void TFormFerrit::SetFieldText(QComboBox* field, const std::string& text) {
+    // Setting the text from code is no operator edit: no path evaluation follows.
+    field->setEditText(QString::fromStdString(text));
+}
+
+void TFormFerrit::SetHistory(QComboBox* field, const std::vector<std::string>& items) {
+    const QString text = field->currentText();
+    const QSignalBlocker block(field);
+    field->clear();
+    for (const std::string& item : items) {
+        field->addItem(QString::fromStdString(item));
+    }
+    field->setCurrentIndex(-1);
+    field->setEditText(text);
+}
+
+SettingsFields TFormFerrit::CurrentFields() const {
+    SettingsFields fields;
+    fields.source = {TextOf(ui_->ComboSource), sourceHistory_};
+    fields.target = {TextOf(ui_->ComboTarget), targetHistory_};
+    fields.pattern = {TextOf(ui_->ComboPattern), patternHistory_};
+    return fields;
+}
+
+void TFormFerrit::SyncOptionList() {
+    syncingOptions_ = true;
+    for (int i = 0; i < kOptionCount && i < ui_->clb->count(); ++i) {
+        QListWidgetItem* item = ui_->clb->item(i);
+        const uint8_t index = static_cast<uint8_t>(i);
+        const Qt::CheckState state = options_.Ticked(index) ? Qt::Checked : Qt::Unchecked;
+        if (item->checkState() != state) {
+            item->setCheckState(state);
+        }
+        Qt::ItemFlags flags = Qt::ItemIsUserCheckable | Qt::ItemIsSelectable;
+        if (options_.Enabled(index)) {
+            flags |= Qt::ItemIsEnabled;
+        }
+        if (item->flags() != flags) {
+            item->setFlags(flags);
+        }
+    }
+    syncingOptions_ = false;
+}
+
+void TFormFerrit::OptionItemChanged(QListWidgetItem* item) {
+    if (syncingOptions_) {
+        return;
+    }
+    const int row = ui_->clb->row(item);
+    if (row < 0 || row >= kOptionCount) {
+        return;
+    }
+    const uint8_t index = static_cast<uint8_t>(row);
+    const bool ticked = item->checkState() == Qt::Checked;
+    if (!options_.Enabled(index) || ticked == options_.Ticked(index)) {
+        SyncOptionList();  // a disabled item keeps its state
+        return;
+    }
+    options_.SetTicked(index, ticked);
+    clbClickCheck();
+}
+
+void TFormFerrit::clbClickCheck() {
+    if (!ferrit::clbClickCheck(options_, FactsOf(location_))) {
+        startPermitted_ = false;
+        UpdateStartButton();
+    }
+    SyncOptionList();
+}
+
+void TFormFerrit::UpdateStartButton() {
+    // A second run must never start inside the first through the event pump.
+    ui_->BitBtnStart->setEnabled(startPermitted_ && !running_);
+}
+
+void TFormFerrit::EditPathChange() {
+    netware_.GetNetWarePaths(TextOf(ui_->ComboSource), TextOf(ui_->ComboTarget));
+    ui_->LabelAvail->setText(QString::fromStdString(location_.AvailText));
+
+    const TPathInfo& source = location_.PathInfo[kSource];
+    const TPathInfo& target = location_.PathInfo[kTarget];
+    startPermitted_ =
+        !source.OemPath.empty() && source.DirExists && !target.OemPath.empty() && target.DirExists;
+
+    ui_->ComboSource->setToolTip(
+        source.OemPath.empty() ? QString()
+                               : QString::fromStdString(files_.UniversalName(source.OemPath)));
+    ui_->ComboTarget->setToolTip(
+        target.OemPath.empty() ? QString()
+                               : QString::fromStdString(files_.UniversalName(target.OemPath)));
+
+    if (!CheckBoxDependancies(options_, FactsOf(location_))) {
+        startPermitted_ = false;
+    }
+    UpdateStartButton();
+    SyncOptionList();
+}
+
+void TFormFerrit::ButtonStartClick() {
+    if (running_) {
+        return;
+    }
+    const std::string source = TextOf(ui_->ComboSource);
+    const std::string target = TextOf(ui_->ComboTarget);
+    const std::string pattern = TextOf(ui_->ComboPattern);
+    AddHistoryItem(sourceHistory_, source);
+    AddHistoryItem(targetHistory_, target);
+    AddHistoryItem(patternHistory_, pattern);
+    SetHistory(ui_->ComboSource, sourceHistory_);
+    SetHistory(ui_->ComboTarget, targetHistory_);
+    SetHistory(ui_->ComboPattern, patternHistory_);
+
+    running_ = true;
+    UpdateStartButton();
+    engine_.ButtonStartClick(RunRequest{source, target, pattern});
+    running_ = false;
+    UpdateStartButton();
+
+    if (closeRequested_) {
+        closeRequested_ = false;
+        close();
+    }
+}
+
+void TFormFerrit::BitBtnAbortClick() {
+    engine_.BitBtnAbortClick();
+}
+
+void TFormFerrit::ButtonSelectSourceClick() {
+    SelectDirectory(ui_->ComboSource);
+}
+
+void TFormFerrit::ButtonSelectTargetClick() {
+    SelectDirectory(ui_->ComboTarget);
+}
+
+void TFormFerrit::SelectDirectory(QComboBox* field) {
+    QString chosen;
+    if (!SelectDirectoryDialog::Select(field->currentText(), dialogs_, files_, this, chosen)) {
+        return;
+    }
+    SetFieldText(field, chosen.toStdString());
+    EditPathChange();
+}
+
+void TFormFerrit::ButtonStopClick() {
+    close();
+}
+
+void TFormFerrit::LaunchWebSite() {
+    launch_(ui_->LabelWeb->text().toStdString());
+}
+
+void TFormFerrit::WriteDefaults() {
+    if (defaultsWritten_ || !settings_) {
+        return;
+    }
+    defaultsWritten_ = true;
+    ferrit::WriteDefaults(*settings_, options_, CurrentFields(), dialogs_);
+    settings_.reset();
+}
+
+void TFormFerrit::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        // The run goes on to its end (or to Abort); the window closes after it.
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TFormFerrit::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (placed_) {
+        return;
+    }
+    placed_ = true;
+    // 540 x 518 is the outer size, frame included, where the window system has a frame.
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const int dw = frame.width() - inner.width();
+    const int dh = frame.height() - inner.height();
+    if (dw > 0 || dh > 0) {
+        resize(kOuterWidth - dw, kOuterHeight - dh);
+        move(kLeft, kTop);
+    }
+}
+
+bool TFormFerrit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->TabSheetInfo) {
+        if (event->type() == QEvent::MouseButtonPress ||
+            event->type() == QEvent::MouseButtonDblClick) {
+            LaunchWebSite();  // any button, anywhere on the free area of the page
+            return true;
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
+    // One of the five labels: a click (left press and release over the label).
+    auto* label = qobject_cast<QLabel*>(watched);
+    if (label) {
+        if (event->type() == QEvent::MouseButtonPress ||
+            event->type() == QEvent::MouseButtonDblClick) {
+            return true;  // the label's own press, not one of the page
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton &&
+                label->rect().contains(mouse->position().toPoint())) {
+                LaunchWebSite();
+            }
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace ferrit

@@ -1,0 +1,123 @@
+// The main window: Info, Settings and Progress tabs. It is the home of the option set, the three
+// input fields, the status outlet and the event pump, and hands every decision to the engine,
+// the option rules, the NetWare services and the settings file.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QMainWindow>
+
+#include "engine/run_data.h"
+#include "engine/transfer_engine.h"
+#include "netware/client_factory.h"
+#include "netware/location.h"
+#include "netware/netware_client.h"
+#include "netware/netware_services.h"
+#include "options/copy_options.h"
+#include "options/histories.h"
+#include "options/settings_file.h"
+#include "platform/file_services.h"
+#include "support/dialogs.h"
+#include "ui/window_status_sink.h"
+
+class QComboBox;
+class QListWidgetItem;
+
+namespace Ui {
+class TFormFerrit;
+}
+
+namespace ferrit {
+
+// What the window talks to outside itself. Each pointer left empty gets the real thing: Qt
+// message boxes, the Linux file services, the NetWare client the configuration chooses (none,
+// or the emulated one), the platform launcher.
+struct WindowServices {
+    Dialogs* dialogs = nullptr;
+    FileServices* files = nullptr;
+    NetWareClient* client = nullptr;
+    std::function<int32_t(const std::string&)> launch;
+};
+
+class TFormFerrit : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit TFormFerrit(WindowServices services = WindowServices(), QWidget* parent = nullptr);
+    // Saves the settings (WriteDefaults) unless that was done already.
+    ~TFormFerrit() override;
+
+    // Event handlers, callable directly.
+    void EditPathChange();
+    void ButtonStartClick();
+    void BitBtnAbortClick();
+    void ButtonSelectSourceClick();
+    void ButtonSelectTargetClick();
+    void ButtonStopClick();
+    void LaunchWebSite();
+    void clbClickCheck();
+    // Saves option states, texts and histories; the second and later calls do nothing.
+    void WriteDefaults();
+
+    const OptionSet& Options() const { return options_; }
+    const RunData& Run() const { return run_; }
+    const LocationState& Location() const { return location_; }
+    bool RunActive() const { return running_; }
+
+    // The address the Info tab shows and opens: this program's own documentation.
+    static QString DocumentationAddress();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void FormCreate();
+    void CreateChecklistbox();
+    void ReadDefaults();
+    void ApplyFonts();
+    void SyncOptionList();
+    void OptionItemChanged(QListWidgetItem* item);
+    void SelectDirectory(QComboBox* field);
+    void SetFieldText(QComboBox* field, const std::string& text);
+    void SetHistory(QComboBox* field, const std::vector<std::string>& items);
+    SettingsFields CurrentFields() const;
+    void UpdateStartButton();
+
+    std::unique_ptr<Ui::TFormFerrit> ui_;
+
+    // Services the window owns when none were handed in; declared before their references.
+    std::unique_ptr<Dialogs> ownDialogs_;
+    std::unique_ptr<FileServices> ownFiles_;
+    NetWareClientChoice clientChoice_;  // the client in use when none was handed in
+    Dialogs& dialogs_;
+    FileServices& files_;
+    NetWareClient& client_;
+    std::function<int32_t(const std::string&)> launch_;
+
+    // The process-wide records, owned here.
+    RunData run_;
+    LocationState location_;
+    OptionSet options_;
+
+    NetWareServices netware_;
+    WindowStatusSink sink_;
+    TransferEngine engine_;
+    std::unique_ptr<SettingsFile> settings_;
+
+    std::vector<std::string> sourceHistory_;
+    std::vector<std::string> targetHistory_;
+    std::vector<std::string> patternHistory_;
+
+    bool running_ = false;         // inside ButtonStartClick
+    bool closeRequested_ = false;  // Exit or the close box during a run
+    bool startPermitted_ = false;  // what the last path evaluation allows
+    bool syncingOptions_ = false;  // the program is updating the option list
+    bool defaultsWritten_ = false;
+    bool placed_ = false;  // outer size fixed after the first show
+};
+
+}  // namespace ferrit

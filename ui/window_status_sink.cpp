@@ -1,0 +1,97 @@
+#include "ui/window_status_sink.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QTabWidget>
+
+namespace ferrit {
+
+void ScrollToEnd(QListWidget* list) {
+    if (!list || list->hasFocus() || list->count() == 0) {
+        return;
+    }
+    const int rowHeight = list->sizeHintForRow(0);
+    if (rowHeight <= 0) {
+        return;
+    }
+    const int visible = list->height() / rowHeight;
+    const int top = std::max(0, list->count() - visible);
+    list->scrollToItem(list->item(top), QAbstractItemView::PositionAtTop);
+}
+
+void WindowStatusSink::SetLabels(QLabel* line1, QLabel* line2, QLabel* line3, QWidget* panel) {
+    labels_[1] = line1;
+    labels_[2] = line2;
+    labels_[3] = line3;
+    panel_ = panel;
+}
+
+void WindowStatusSink::StatusDisplay(uint8_t line, const std::string& text) {
+    // Only lines 1 to 3 exist; anything else is a caller's slip and changes nothing.
+    if (line < 1 || line > 3 || !labels_[line]) {
+        return;
+    }
+    labels_[line]->setText(QString::fromStdString(text));
+    if (panel_) {
+        panel_->repaint();
+    }
+}
+
+void WindowStatusSink::StatusInfo(const std::string& text) {
+    if (list_) {
+        list_->addItem(QString::fromStdString(text));
+        while (list_->count() > kMaxLines) {
+            delete list_->takeItem(0);
+        }
+        if (list_->count() % 10 == 0) {
+            ScrollToEnd(list_);
+        }
+    }
+    PumpMessages();
+}
+
+void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
+    if (bar_) {
+        bar_->showMessage(QString::fromStdString(path));
+        bar_->repaint();
+    }
+    PumpMessages();
+}
+
+void WindowStatusSink::PumpMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void WindowStatusSink::SetListColour(const QColor& colour) {
+    if (!list_) {
+        return;
+    }
+    QPalette palette = list_->palette();
+    palette.setColor(QPalette::Base, colour);
+    list_->setPalette(palette);
+}
+
+void WindowStatusSink::RunStarted() {
+    if (list_) {
+        SetListColour(QApplication::palette(list_.data()).color(QPalette::Base));
+        list_->clear();
+    }
+}
+
+void WindowStatusSink::ShowProgressPage() {
+    if (pages_ && progressPage_) {
+        pages_->setCurrentWidget(progressPage_);
+    }
+}
+
+void WindowStatusSink::RunFinished() {
+    SetListColour(AfterRunColour());
+    if (onFinished_) {
+        onFinished_();
+    }
+}
+
+}  // namespace ferrit

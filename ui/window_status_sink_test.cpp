@@ -1,0 +1,138 @@
+#include "ui/window_status_sink.h"
+
+#include <string>
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+namespace ferrit {
+namespace {
+
+// A small stand-in for the Progress tab: three labels, the list and a status bar.
+struct ProgressPage {
+    QWidget window;
+    QTabWidget* pages = new QTabWidget(&window);
+    QWidget* settings = new QWidget;
+    QWidget* progress = new QWidget;
+    QLabel* lines[3] = {new QLabel(progress), new QLabel(progress), new QLabel(progress)};
+    QListWidget* list = new QListWidget(progress);
+    QStatusBar* bar = new QStatusBar(&window);
+    WindowStatusSink sink;
+    int finished = 0;
+
+    ProgressPage() {
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(pages);
+        layout->addWidget(bar);
+        auto* inner = new QVBoxLayout(progress);
+        for (QLabel* l : lines) {
+            inner->addWidget(l);
+        }
+        inner->addWidget(list);
+        pages->addTab(settings, QStringLiteral("&Settings"));
+        pages->addTab(progress, QStringLiteral("&Progress"));
+        sink.SetLabels(lines[0], lines[1], lines[2], progress);
+        sink.SetList(list);
+        sink.SetStatusBar(bar);
+        sink.SetPages(pages, progress);
+        sink.SetRunFinishedHandler([this] { ++finished; });
+        window.resize(400, 300);
+        window.show();
+        pages->setCurrentWidget(progress);
+        QCoreApplication::processEvents();
+    }
+    int TopRow() { return list->indexAt(QPoint(2, 2)).row(); }
+    int Visible() { return list->height() / list->sizeHintForRow(0); }
+};
+
+TEST(WindowStatusSinkTest, ListKeepsTheLast1000Lines) {
+    ProgressPage page;
+    for (int i = 1; i <= 1005; ++i) {
+        page.sink.StatusInfo("line " + std::to_string(i));
+    }
+    ASSERT_EQ(1000, page.list->count());
+    EXPECT_EQ(QStringLiteral("line 6"), page.list->item(0)->text());
+    EXPECT_EQ(QStringLiteral("line 1005"), page.list->item(999)->text());
+    // Once full, every new line scrolls: the last one is at the bottom.
+    EXPECT_EQ(1000 - page.Visible(), page.TopRow());
+}
+
+TEST(WindowStatusSinkTest, ScrollsEveryTenthLineUnlessTheListHasTheFocus) {
+    ProgressPage page;
+    page.sink.StatusInfo("line 1");
+    const int visible = page.Visible();
+    ASSERT_GT(visible, 2);
+    ASSERT_LT(visible, 30);
+    for (int i = 2; i <= 39; ++i) {
+        page.sink.StatusInfo("line " + std::to_string(i));
+    }
+    EXPECT_EQ(30 - visible, page.TopRow());  // scrolled at line 30, not since
+    page.sink.StatusInfo("line 40");
+    EXPECT_EQ(40 - visible, page.TopRow());
+
+    page.list->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(page.list->hasFocus());
+    page.list->scrollToTop();
+    for (int i = 41; i <= 60; ++i) {
+        page.sink.StatusInfo("line " + std::to_string(i));
+    }
+    EXPECT_EQ(0, page.TopRow());
+    EXPECT_EQ(60, page.list->count());
+}
+
+TEST(WindowStatusSinkTest, FewLinesStayAtTheTop) {
+    ProgressPage page;
+    for (int i = 1; i <= 10; ++i) {
+        page.sink.StatusInfo("line " + std::to_string(i));
+    }
+    ASSERT_GE(page.Visible(), 10);
+    EXPECT_EQ(0, page.TopRow());
+}
+
+TEST(WindowStatusSinkTest, LabelsStatusBarPagesAndColours) {
+    ProgressPage page;
+    page.sink.StatusDisplay(1, "File:     a (1)");
+    page.sink.StatusDisplay(2, "Status:   Copying");
+    page.sink.StatusDisplay(3, "Total:    <b>1</b>");
+    page.sink.StatusDisplay(0, "nowhere");
+    page.sink.StatusDisplay(4, "nowhere");
+    EXPECT_EQ(QStringLiteral("File:     a (1)"), page.lines[0]->text());
+    EXPECT_EQ(QStringLiteral("Status:   Copying"), page.lines[1]->text());
+    EXPECT_EQ(QStringLiteral("Total:    <b>1</b>"), page.lines[2]->text());
+
+    page.sink.ShowWalkDirectory("/data/dir/");
+    EXPECT_EQ(QStringLiteral("/data/dir/"), page.bar->currentMessage());
+
+    page.pages->setCurrentWidget(page.settings);
+    page.sink.ShowProgressPage();
+    EXPECT_EQ(page.progress, page.pages->currentWidget());
+
+    page.sink.StatusInfo("old line");
+    page.sink.RunFinished();
+    EXPECT_EQ(1, page.finished);
+    EXPECT_EQ(QColor(191, 205, 219), page.list->palette().color(QPalette::Base));
+    page.sink.RunStarted();
+    EXPECT_EQ(0, page.list->count());
+    EXPECT_EQ(QApplication::palette(page.list).color(QPalette::Base),
+              page.list->palette().color(QPalette::Base));
+}
+
+TEST(WindowStatusSinkTest, PumpHandlesWaitingEvents) {
+    ProgressPage page;
+    int handled = 0;
+    QTimer::singleShot(0, [&] { ++handled; });
+    page.sink.StatusInfo("a line");
+    EXPECT_EQ(1, handled);
+}
+
+}  // namespace
+}  // namespace ferrit
