@@ -80,7 +80,8 @@ public:
     virtual int RemoveDirectory(const std::string& path) = 0;
 
     // Copies one file (or link) over its counterpart without asking, crash-safe: the data goes to
-    // a temporary file beside the target which is renamed into place only when complete. The
+    // a temporary (possibly unnamed) file beside the target that takes the target's name only
+    // when complete. The
     // target gets the source's permission bits, DOS attributes and modification time. Returns 0
     // or an error code; on failure the old target is intact and no temporary file remains.
     virtual int CopyFile(const std::string& source, const std::string& target) = 0;
