@@ -640,42 +640,41 @@ std::string NetworkNameFromMountInfo(const std::string& resolved, const std::str
     return JoinPath(bestSource, rest);
 }
 
-int PosixFileServices::ListFiles(const std::string& dir, const std::string& pattern,
-                                 std::vector<ListEntry>& out) {
+namespace {
+
+// One sorted listing of a directory: the entries the filter admits by their kind (a link is
+// never followed), the program's temporary files never among them. The size is taken for files.
+template <typename Admit>
+int ListDirectory(const std::string& dir, bool files, Admit admit, std::vector<ListEntry>& out) {
     out.clear();
-    std::string path = dir.empty() ? "." : dir;
+    const std::string path = dir.empty() ? "." : dir;
     DIR* d = opendir(path.c_str());
     if (!d)
         return WinErrorFromErrno(errno, errno == ENOENT);
-    int fd = dirfd(d);
+    const int fd = dirfd(d);
     const size_t prefixLen = std::strlen(kTempPrefix);
     for (;;) {
         errno = 0;
         struct dirent* e = readdir(d);
         if (!e) {
             if (errno != 0) {
-                int err = errno;
+                const int err = errno;
                 closedir(d);
                 out.clear();
                 return WinErrorFromErrno(err);
             }
             break;
         }
-        unsigned char type = e->d_type;
-        if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN)
-            continue;
-        if (std::strncmp(e->d_name, kTempPrefix, prefixLen) == 0)
-            continue;
-        if (!MatchPattern(pattern, e->d_name))
+        if (!admit(e->d_type, e->d_name) || std::strncmp(e->d_name, kTempPrefix, prefixLen) == 0)
             continue;
         struct stat st;
         if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;  // gone meanwhile
-        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        if (files ? !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) : !S_ISDIR(st.st_mode))
             continue;
         ListEntry entry;
         entry.name = e->d_name;
-        entry.size = static_cast<int64_t>(st.st_size);
+        entry.size = files ? static_cast<int64_t>(st.st_size) : 0;
         entry.attr = AttributesOf(ListedEntry{path, fd, e->d_name}, st);
         out.push_back(std::move(entry));
     }
@@ -685,47 +684,27 @@ int PosixFileServices::ListFiles(const std::string& dir, const std::string& patt
     return 0;
 }
 
+}  // namespace
+
+int PosixFileServices::ListFiles(const std::string& dir, const std::string& pattern,
+                                 std::vector<ListEntry>& out) {
+    return ListDirectory(
+        dir, true,
+        [&pattern](unsigned char type, const char* name) {
+            return (type == DT_REG || type == DT_LNK || type == DT_UNKNOWN) &&
+                   MatchPattern(pattern, name);
+        },
+        out);
+}
+
 int PosixFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {
-    out.clear();
-    std::string path = dir.empty() ? "." : dir;
-    DIR* d = opendir(path.c_str());
-    if (!d)
-        return WinErrorFromErrno(errno, errno == ENOENT);
-    int fd = dirfd(d);
-    for (;;) {
-        errno = 0;
-        struct dirent* e = readdir(d);
-        if (!e) {
-            if (errno != 0) {
-                int err = errno;
-                closedir(d);
-                out.clear();
-                return WinErrorFromErrno(err);
-            }
-            break;
-        }
-        unsigned char type = e->d_type;
-        if (type != DT_DIR && type != DT_UNKNOWN)
-            continue;
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-            continue;
-        if (std::strncmp(e->d_name, kTempPrefix, std::strlen(kTempPrefix)) == 0)
-            continue;
-        struct stat st;
-        if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (!S_ISDIR(st.st_mode))
-            continue;
-        ListEntry entry;
-        entry.name = e->d_name;
-        entry.size = 0;
-        entry.attr = AttributesOf(ListedEntry{path, fd, e->d_name}, st);
-        out.push_back(std::move(entry));
-    }
-    closedir(d);
-    std::sort(out.begin(), out.end(),
-              [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
-    return 0;
+    return ListDirectory(
+        dir, false,
+        [](unsigned char type, const char* name) {
+            return (type == DT_DIR || type == DT_UNKNOWN) && std::strcmp(name, ".") != 0 &&
+                   std::strcmp(name, "..") != 0;
+        },
+        out);
 }
 
 bool PosixFileServices::DirectoryExists(const std::string& path) {
