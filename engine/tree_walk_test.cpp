@@ -213,13 +213,16 @@ TEST_F(TreeWalkTest, SourceInsideTheTargetIsNotEnteredInTheSecondPass) {
 
 // --- The directory step ---
 
-TEST_F(TreeWalkTest, MissingCounterpartWithCreateDirectoriesTickedIsSkippedSilently) {
+TEST_F(TreeWalkTest, CounterpartThatCannotBeCreatedIsReportedWithItsCode) {
     Only({CopySubdirectories, CreateDirectoriesOnTarget});
     Put("src/a/x.txt", "x", kT0);
     Put("src/b/y.txt", "y", kT0);
     files.Fail(FileOp::CreateDirectories, 5, 0, "tgt/a");
+    dialogs.Script(Answer::Ignore);
     ASSERT_TRUE(Run());
-    EXPECT_TRUE(dialogs.Asked().empty());
+    ASSERT_EQ(dialogs.Asked().size(), 1u);
+    EXPECT_EQ(dialogs.Asked()[0].text, "Error 0005: " + tgt + "/a does not exist");
+    EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0050);
     EXPECT_THAT(List(), ElementsAre(src + "/a", src + "/b", "   y.txt copied"));
     EXPECT_FALSE(Exists("tgt/a"));
 }
@@ -255,13 +258,17 @@ TEST_F(TreeWalkTest, SubdirectoriesFixedAtStartButCreationReadLive) {
     EXPECT_FALSE(Exists("tgt/a"));
 }
 
-TEST_F(TreeWalkTest, UnlistableDirectoryYieldsNothing) {
+TEST_F(TreeWalkTest, UnlistableDirectoryIsReportedOnce) {
     Only({CopySubdirectories});
     Put("src/a/x.txt", "x", kT0);
+    Put("src/b/y.txt", "y", kT0);
     files.Fail(FileOp::ListFiles, 5, 0, "src/a");
+    files.Fail(FileOp::ListSubdirs, 5, 0, "src/a");
+    dialogs.Script(Answer::Ignore);
     ASSERT_TRUE(Run());
-    EXPECT_THAT(List(), ElementsAre(src + "/a"));
-    EXPECT_TRUE(dialogs.Asked().empty());
+    EXPECT_THAT(List(), ElementsAre(src + "/a", src + "/b", "   y.txt copied"));
+    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0005: Could not read " + src + "/a/"));
+    EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0050);
 }
 
 // --- Removal of emptied directories in move mode ---
@@ -291,17 +298,17 @@ TEST_F(TreeWalkTest, SourceRootWrittenDifferentlyIsStillKept) {
     EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a"));
 }
 
-TEST_F(TreeWalkTest, MoveBothWaysEmptiesAndRemovesTheTargetRootOnly) {
-    // Only the source root is exempt from removal: the second pass moves everything back and
-    // removes the target root it has emptied.
+TEST_F(TreeWalkTest, MoveBothWaysNeverRemovesEitherRoot) {
+    // Where both are in force after all, the second pass moves everything back, but the target
+    // root the user chose stays, as the source root does.
     Only({CopySubdirectories, MoveFiles, CopyBidirectional});
     Put("src/f.txt", "f", kT0);
     Put("src/a/g.txt", "g", kT0);
     ASSERT_TRUE(Run());
     EXPECT_EQ(Contents("src/f.txt"), "f");
     EXPECT_EQ(Contents("src/a/g.txt"), "g");
-    EXPECT_FALSE(Exists("tgt"));
-    EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a", tgt + "/a", tgt));
+    EXPECT_TRUE(Exists("tgt"));
+    EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a", tgt + "/a"));
     EXPECT_TRUE(dialogs.Asked().empty());
 }
 
