@@ -142,26 +142,23 @@ void ConfinedPaths::Truncate(Root& root, size_t levels) {
     while (root.chain.size() > levels) {
         if (root.chain.back().fd >= 0) {
             close(root.chain.back().fd);
+            --root.open;
         }
         root.chain.pop_back();
     }
 }
 
-void ConfinedPaths::KeepWithinBudget(Root& root, size_t wanted) {
-    size_t open = 0;
-    for (const Level& level : root.chain) {
-        open += level.fd >= 0 ? 1 : 0;
-    }
-    if (open <= kOpenBudget || root.chain.size() <= kKeepDeepest) {
+void ConfinedPaths::KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo) {
+    if (root.open <= kOpenBudget || root.chain.size() <= kKeepDeepest) {
         return;
     }
     const size_t shallowEnd = root.chain.size() - kKeepDeepest;
-    for (size_t i = 0; i < shallowEnd && open > kOpenBudget - kKeepDeepest / 2; ++i) {
-        if (root.chain[i].fd >= 0 && i % kCheckpointEvery != kCheckpointEvery - 1 &&
-            i + 1 != wanted) {
+    for (size_t i = 0; i < shallowEnd && root.open > kOpenBudget - kKeepDeepest / 2; ++i) {
+        const bool kept = i >= keepFrom && i < keepTo;
+        if (root.chain[i].fd >= 0 && i % kCheckpointEvery != kCheckpointEvery - 1 && !kept) {
             close(root.chain[i].fd);
             root.chain[i].fd = -1;
-            --open;
+            --root.open;
         }
     }
 }
@@ -192,9 +189,10 @@ int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, si
         } else {
             root.chain.push_back(Level{parts[i], next});
         }
+        ++root.open;
         current = next;
+        KeepWithinBudget(root, i, n);  // never the level walked from, nor the one wanted
     }
-    KeepWithinBudget(root, n);
     fd = n == 0 ? root.fd.Get() : root.chain[n - 1].fd;
     return 0;
 }

@@ -86,6 +86,7 @@ class ConfinedPaths {
         std::string text;  // without trailing separators
         UniqueFd fd;
         std::vector<Level> chain;  // the directories last resolved below the root, in order
+        size_t open = 0;           // descriptors of the chain now open
     };
 
     // The innermost root the path lies below, with the components after it; nullptr when none.
@@ -95,8 +96,8 @@ class ConfinedPaths {
     // valid while the lock is held). Missing levels are made when `create` is true.
     int Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create, int& fd);
     void Truncate(Root& root, size_t levels);
-    // Closes shallow levels beyond the budget, never the `wanted`th level (1-based).
-    void KeepWithinBudget(Root& root, size_t wanted);
+    // Closes shallow levels beyond the budget, never those from index keepFrom to keepTo.
+    void KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo);
 
     std::mutex mutex_;
     std::vector<Root> roots_;

@@ -188,7 +188,8 @@ bool IsSameEntry(const PathAt& target, const struct stat& source) {
 }  // namespace
 
 std::string NewTemporaryName() {
-    static const std::string pid = std::to_string(getpid());
+    // The id is asked each time: a child forked after a first copy has its own.
+    const std::string pid = std::to_string(getpid());
     const unsigned n = g_tempCounter.fetch_add(1, std::memory_order_relaxed);
     return std::string(kTempPrefix) + pid + "." + std::to_string(n) + "." + HostTag();
 }
