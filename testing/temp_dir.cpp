@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -189,6 +190,14 @@ std::vector<std::string> ListDir(const std::string& path) {
     closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+bool XattrsSupported(const std::string& dir) {
+    const std::string probe = dir + "/.xattr-probe";
+    WriteFile(probe, "");
+    const bool ok = lsetxattr(probe.c_str(), "user.DOSATTRIB", "0x20", 4, 0) == 0;
+    unlink(probe.c_str());
+    return ok;
 }
 
 bool RemoveTree(const std::string& path) {

@@ -1,3 +1,5 @@
+// The crash-safe copy of one file through the file services, every case with unnamed and with
+// named temporary files.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -27,6 +29,7 @@ using testing::ListDir;
 using testing::ReadFile;
 using testing::SetModTime;
 using testing::TempDir;
+using testing::XattrsSupported;
 
 struct stat LStat(const std::string& path) {
     struct stat st;
@@ -54,14 +57,6 @@ std::string RandomBytes(size_t n, unsigned seed) {
     std::string s(n, '\0');
     for (char& c : s) c = static_cast<char>(gen());
     return s;
-}
-
-bool XattrsSupported(const std::string& dir) {
-    std::string probe = dir + "/.xattr-probe";
-    testing::WriteFile(probe, "");
-    bool ok = lsetxattr(probe.c_str(), "user.DOSATTRIB", "0x20", 4, 0) == 0;
-    unlink(probe.c_str());
-    return ok;
 }
 
 // A scratch file system mounted on a directory for the length of a test; needs root.
