@@ -101,6 +101,13 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         // in either tree can never lead a write or a deletion elsewhere.
         files_.ConfineBelow({run_.SourceRoot, run_.TargetRoot});
         confined = true;
+        // The workers of this run; every copy handed to them has finished when it ends.
+        CopyPool pool(jobs_);
+        pool_ = &pool;
+        struct PoolReset {
+            CopyPool*& pool;
+            ~PoolReset() { pool = nullptr; }
+        } poolReset{pool_};
         BrowseAllFilesInTree(run_.SourceRoot, run_.TargetRoot, run_.RunPattern, run_.Recurse);
         // Read only now: the operator may have changed it during the first pass. An abort is
         // not tested here; the second pass stops at its own first test.

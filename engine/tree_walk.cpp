@@ -44,15 +44,7 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
     if (listed != 0) {
         ReportUnreadable(listed, directory);
     }
-    for (const ListEntry& entry : files) {
-        if (run_.RunState == kRunStateAbort) {
-            break;
-        }
-        if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) != 0) {
-            continue;
-        }
-        HandleOneFile(directory + entry.name, counterpart + entry.name, entry);
-    }
+    HandleFiles(directory, counterpart, files);
 
     if (!descend) {
         return;
@@ -99,6 +91,46 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
                               "Could not Delete " + directory, Btn::AbortIgnore));
         }
     }
+}
+
+void TransferEngine::HandleFiles(const std::string& directory, const std::string& counterpart,
+                                 const std::vector<ListEntry>& files) {
+    if (files.empty()) {
+        return;
+    }
+    // The names in the counterpart directory, read once: a file whose name is not there needs
+    // no look of its own. A directory that cannot be read is looked at name by name.
+    NameSet names;
+    std::vector<std::string> listed;
+    const bool haveNames = files_.ListNames(counterpart, listed) == 0;
+    if (haveNames) {
+        names.insert(listed.begin(), listed.end());
+    }
+    CopyPool inlineCopies(1);
+    CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
+    const size_t inFlight = static_cast<size_t>(pool_ != nullptr ? jobs_ : 1);
+    std::deque<PendingFile> waiting;
+    for (const ListEntry& entry : files) {
+        if (run_.RunState == kRunStateAbort) {
+            break;  // what is decided already is still reported
+        }
+        if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) != 0) {
+            continue;
+        }
+        PendingFile p(directory + entry.name, counterpart + entry.name, entry);
+        if (!DecideFile(p, haveNames ? &names : nullptr, &waiting)) {
+            break;
+        }
+        StartCopy(p, pool);
+        waiting.push_back(std::move(p));
+        // Reports go out in walk order as soon as the oldest copy is done; no more than the
+        // allowed number of files wait.
+        while (!waiting.empty() && (waiting.size() >= inFlight || CopyDone(waiting.front()))) {
+            FinishFile(waiting.front());
+            waiting.pop_front();
+        }
+    }
+    FinishAll(waiting);
 }
 
 bool TransferEngine::IsOtherRoot(bool walkedKnown, const DirIdentity& walked,

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -62,6 +63,16 @@ struct DirIdentity {
 using FileHandle = intptr_t;
 constexpr FileHandle kInvalidFileHandle = -1;
 
+// A copy made complete beside its target but not yet in the target's place (see PrepareCopy).
+// Destroyed unpublished, it is removed and the target stays as it was.
+class PreparedCopy {
+  public:
+    virtual ~PreparedCopy() = default;
+    // Puts the copy in the target's place in one step (a link there is replaced, not written
+    // through); 0 or an error code, after which the target is as it was.
+    virtual int Publish() = 0;
+};
+
 class FileServices {
   public:
     virtual ~FileServices() = default;
@@ -81,6 +92,11 @@ class FileServices {
     // code when the directory cannot be listed (out is then empty).
     virtual int ListFiles(const std::string& dir, const std::string& pattern,
                           std::vector<ListEntry>& out) = 0;
+
+    // Every name in the directory, whatever it names, unsorted; never ".", ".." or the program's
+    // temporary files (leftovers of programs that no longer run are removed, as above).
+    // Returns 0, or an error code when the directory cannot be listed (out is then empty).
+    virtual int ListNames(const std::string& dir, std::vector<std::string>& out) = 0;
 
     // Real subdirectories of the directory (never links), sorted by name, "." and ".." excluded.
     // Returns 0, or an error code when the directory cannot be listed (out is then empty).
@@ -125,6 +141,12 @@ class FileServices {
     // modification time. A source that changes while it is read, or that is the target itself,
     // is not published (32). Returns 0 or an error code; on failure no temporary file remains.
     virtual int CopyFile(const std::string& source, const std::string& target) = 0;
+
+    // The first half of CopyFile: everything but putting the copy in place, which Publish does
+    // later (copies of several files may be prepared side by side and published in order).
+    // Returns 0 with `ready` set, or an error code with `ready` empty and nothing left behind.
+    virtual int PrepareCopy(const std::string& source, const std::string& target,
+                            std::unique_ptr<PreparedCopy>& ready) = 0;
 
     // Bytes available to the user on the file system of an absolute, existing directory;
     // false ("n/a") otherwise.

@@ -122,12 +122,8 @@ int PosixFileServices::LocateOrCode(const std::string& path, PathAt& at) {
     return err == 0 ? 0 : LocateCode(err);
 }
 
-// One sorted listing of a directory: the entries the filter admits by their kind (a link is
-// never followed), the program's temporary files never among them. The size is taken for files.
-template <typename Admit>
-int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit admit,
-                                     std::vector<ListEntry>& out) {
-    out.clear();
+template <typename Take>
+int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
     UniqueFd at;
     int err = paths_.OpenDirectory(dir.empty() ? std::string(".") : dir, at);
     if (err != 0)
@@ -146,39 +142,61 @@ int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit a
         errno = 0;
         struct dirent* e = readdir(d);
         if (!e) {
-            if (errno != 0) {
-                err = errno;
-                closedir(d);
-                out.clear();
-                return WinErrorFromErrno(err);
-            }
+            err = errno;
             break;
         }
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
         if (std::strncmp(e->d_name, kTempPrefix, prefixLen) == 0) {
             // A temporary file that a killed run left behind goes now; one still being written
             // by a running program stays.
-            if (files && e->d_type != DT_DIR && IsStaleTemporaryName(e->d_name))
+            if (e->d_type != DT_DIR && IsStaleTemporaryName(e->d_name))
                 unlinkat(readFd, e->d_name, 0);
             continue;
         }
-        if (!admit(e->d_type, e->d_name))
-            continue;
-        struct stat st;
-        if (fstatat(readFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // gone meanwhile
-        if (files ? !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) : !S_ISDIR(st.st_mode))
-            continue;
-        ListEntry entry;
-        FillStat(st, entry);
-        entry.name = e->d_name;
-        entry.size = files ? static_cast<int64_t>(st.st_size) : 0;
-        entry.attr = DosAttributesOf(EntryAt{readFd, e->d_name}, st);
-        out.push_back(std::move(entry));
+        take(readFd, e->d_type, e->d_name);
     }
     closedir(d);
+    return err == 0 ? 0 : WinErrorFromErrno(err);
+}
+
+// One sorted listing of a directory: the entries the filter admits by their kind (a link is
+// never followed). The size is taken for files.
+template <typename Admit>
+int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit admit,
+                                     std::vector<ListEntry>& out) {
+    out.clear();
+    const int rc = ReadDirectory(dir, [&](int readFd, unsigned char type, const char* name) {
+        if (!admit(type, name))
+            return;
+        struct stat st;
+        if (fstatat(readFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return;  // gone meanwhile
+        if (files ? !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) : !S_ISDIR(st.st_mode))
+            return;
+        ListEntry entry;
+        FillStat(st, entry);
+        entry.name = name;
+        entry.size = files ? static_cast<int64_t>(st.st_size) : 0;
+        entry.attr = DosAttributesOf(EntryAt{readFd, name}, st);
+        out.push_back(std::move(entry));
+    });
+    if (rc != 0) {
+        out.clear();
+        return rc;
+    }
     std::sort(out.begin(), out.end(),
               [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
     return 0;
+}
+
+int PosixFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
+    out.clear();
+    const int rc =
+        ReadDirectory(dir, [&](int, unsigned char, const char* name) { out.emplace_back(name); });
+    if (rc != 0)
+        out.clear();
+    return rc;
 }
 
 int PosixFileServices::ListFiles(const std::string& dir, const std::string& pattern,
@@ -195,11 +213,7 @@ int PosixFileServices::ListFiles(const std::string& dir, const std::string& patt
 int PosixFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {
     return ListDirectory(
         dir, false,
-        [](unsigned char type, const char* name) {
-            return (type == DT_DIR || type == DT_UNKNOWN) && std::strcmp(name, ".") != 0 &&
-                   std::strcmp(name, "..") != 0;
-        },
-        out);
+        [](unsigned char type, const char*) { return type == DT_DIR || type == DT_UNKNOWN; }, out);
 }
 
 bool PosixFileServices::DirectoryExists(const std::string& path) {
@@ -286,7 +300,18 @@ int PosixFileServices::CopyFile(const std::string& source, const std::string& ta
         return rc;
     if (const int rc = LocateOrCode(target, to))
         return rc;
-    return copier_.Copy(from, to);
+    return copier_.Copy(from, std::move(to));
+}
+
+int PosixFileServices::PrepareCopy(const std::string& source, const std::string& target,
+                                   std::unique_ptr<PreparedCopy>& ready) {
+    ready.reset();
+    PathAt from, to;
+    if (const int rc = LocateOrCode(source, from))
+        return rc;
+    if (const int rc = LocateOrCode(target, to))
+        return rc;
+    return copier_.Prepare(from, std::move(to), ready);
 }
 
 bool PosixFileServices::FreeSpace(const std::string& path, int64_t& bytes) {

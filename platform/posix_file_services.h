@@ -28,6 +28,7 @@ class PosixFileServices : public FileServices {
     void ConfineBelow(const std::vector<std::string>& roots) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
@@ -39,6 +40,8 @@ class PosixFileServices : public FileServices {
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
     int CopyFile(const std::string& source, const std::string& target) override;
+    int PrepareCopy(const std::string& source, const std::string& target,
+                    std::unique_ptr<PreparedCopy>& ready) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
@@ -50,6 +53,11 @@ class PosixFileServices : public FileServices {
     std::string UniversalName(const std::string& path) override;
 
   private:
+    // Reads the directory's entries, handing each name and type that is not the program's own
+    // to `take` (leftovers of programs that no longer run are removed on the way). Returns 0
+    // or an error code; `readFd` is the directory's descriptor while `take` runs.
+    template <typename Take>
+    int ReadDirectory(const std::string& dir, Take take);
     // One sorted listing of a directory, the entries `admit` takes by kind and name.
     template <typename Admit>
     int ListDirectory(const std::string& dir, bool files, Admit admit, std::vector<ListEntry>& out);

@@ -15,6 +15,7 @@
 #include "platform/confined_paths.h"
 #include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
+#include "platform/file_services.h"
 #include "platform/posix_util.h"
 
 namespace ferrit {
@@ -173,10 +174,6 @@ bool TmpFileRefused(int err) {
     return err == EOPNOTSUPP || err == ENOTSUP || err == EISDIR || err == EINVAL;
 }
 
-// Publish's answer when the unnamed file could not be named at all; the caller copies again
-// through a named temporary file. No completion code has this value.
-constexpr int kUnnamedUnpublishable = -1;
-
 // Whether the target entry is the source itself (the same file reached by another name or
 // mount): copying it over itself and then deleting the source would lose it.
 bool IsSameEntry(const PathAt& target, const struct stat& source) {
@@ -246,53 +243,112 @@ int SafeCopier::LinkUnnamed(int fd, int dir, const std::string& name) {
     return linkat(AT_FDCWD, proc.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW);
 }
 
-// Publishes the finished unnamed copy `fd` as the target and closes it. Where nothing stands at
-// the target the copy is linked there directly; otherwise (also where something appeared
-// meanwhile) it is named with a temporary name and renamed over the counterpart, so a link
-// there is replaced, not written through, and a directory there makes the copy fail. Nothing
-// is left behind on failure.
-int SafeCopier::PublishUnnamed(int fd, const PathAt& target) {
-    const int dir = target.Dir();
-    if (LinkUnnamed(fd, dir, target.name) == 0) {
-        if (close(fd) != 0) {
-            int err = WinErrorFromErrno(errno);
-            unlinkat(dir, target.name.c_str(), 0);
-            return err;
-        }
+// A finished copy waiting beside its target: an unnamed file (still open) or a named
+// temporary file or link. Destroyed unpublished, it is removed.
+class SafeCopier::Prepared : public PreparedCopy {
+  public:
+    Prepared(SafeCopier& copier, UniqueFd dir, std::string targetName)
+        : copier_(copier), dir_(std::move(dir)), targetName_(std::move(targetName)) {}
+    ~Prepared() override {
+        if (unnamed_.Valid())
+            unnamed_.Reset();  // an unnamed copy goes with its last descriptor
+        else if (!tmpName_.empty())
+            unlinkat(dir_.Get(), tmpName_.c_str(), 0);
+    }
+    int Publish() override;
+    int Dir() const { return dir_.Get(); }
+
+    UniqueFd unnamed_;
+    std::string tmpName_;
+
+  private:
+    int PublishUnnamed();
+    // Names the unnamed copy by copying it once more into a named temporary file, for a system
+    // on which an unnamed file cannot be named.
+    int NameByCopy();
+    int Rename();
+
+    SafeCopier& copier_;
+    UniqueFd dir_;
+    std::string targetName_;
+};
+
+int SafeCopier::Prepared::Publish() {
+    return unnamed_.Valid() ? PublishUnnamed() : Rename();
+}
+
+int SafeCopier::Prepared::Rename() {
+    if (renameat(dir_.Get(), tmpName_.c_str(), dir_.Get(), targetName_.c_str()) != 0) {
+        const int err = WinErrorFromErrno(errno);
+        unlinkat(dir_.Get(), tmpName_.c_str(), 0);
+        tmpName_.clear();
+        return err;
+    }
+    tmpName_.clear();
+    return 0;
+}
+
+// Where nothing stands at the target the copy is linked there directly; otherwise (also where
+// something appeared meanwhile) it is named with a temporary name and renamed over the
+// counterpart, so a link there is replaced, not written through, and a directory there makes
+// the copy fail.
+int SafeCopier::Prepared::PublishUnnamed() {
+    const int fd = unnamed_.Get();
+    if (copier_.LinkUnnamed(fd, dir_.Get(), targetName_) == 0) {
+        unnamed_.Reset();
         return 0;
     }
-    std::string tmpName;
     int rc = -1;
     if (errno == EEXIST) {
         for (int attempt = 0; attempt < 100; ++attempt) {
-            tmpName = NewTemporaryName();
-            rc = LinkUnnamed(fd, dir, tmpName);
+            tmpName_ = NewTemporaryName();
+            rc = copier_.LinkUnnamed(fd, dir_.Get(), tmpName_);
             if (rc == 0 || errno != EEXIST)
                 break;
         }
     }
     if (rc != 0) {
-        int err = errno;
-        close(fd);
+        const int err = errno;
+        tmpName_.clear();
         if (err == ENOENT && access("/proc/self/fd", X_OK) != 0) {
-            unnamedUnusable_.store(true, std::memory_order_relaxed);
-            return kUnnamedUnpublishable;
+            copier_.unnamedUnusable_.store(true, std::memory_order_relaxed);
+            return NameByCopy();
         }
+        unnamed_.Reset();
         return WinErrorFromErrno(err);
     }
-    int err = 0;
-    if (close(fd) != 0)
-        err = WinErrorFromErrno(errno);
-    else if (renameat(dir, tmpName.c_str(), dir, target.name.c_str()) != 0)
-        err = WinErrorFromErrno(errno);
-    if (err != 0)
-        unlinkat(dir, tmpName.c_str(), 0);
-    return err;
+    unnamed_.Reset();
+    return Rename();
 }
 
-int SafeCopier::CopyLink(const PathAt& source, const PathAt& target, const struct stat& st) {
-    if (IsSameEntry(target, st))
-        return WinErr::SharingViolation;
+int SafeCopier::Prepared::NameByCopy() {
+    struct stat st;
+    if (fstat(unnamed_.Get(), &st) != 0) {
+        const int err = WinErrorFromErrno(errno);
+        unnamed_.Reset();
+        return err;
+    }
+    const int out = CreateNamedTemporary(dir_.Get(), tmpName_, O_WRONLY, 0600);
+    if (out < 0) {
+        const int err = WinErrorFromErrno(errno);
+        unnamed_.Reset();
+        tmpName_.clear();
+        return err;
+    }
+    int rc = FillCopy(unnamed_.Get(), out, st);
+    if (close(out) != 0 && rc == 0)
+        rc = WinErrorFromErrno(errno);
+    unnamed_.Reset();
+    if (rc != 0) {
+        unlinkat(dir_.Get(), tmpName_.c_str(), 0);
+        tmpName_.clear();
+        return rc;
+    }
+    return Rename();
+}
+
+int SafeCopier::PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& ready,
+                            const struct stat& st) {
     std::vector<char> text(static_cast<size_t>(st.st_size > 0 ? st.st_size : 64) + 1);
     ssize_t len;
     for (;;) {
@@ -304,7 +360,7 @@ int SafeCopier::CopyLink(const PathAt& source, const PathAt& target, const struc
         text.resize(text.size() * 2);  // the link grew since it was examined
     }
     text[static_cast<size_t>(len)] = '\0';
-    const int dir = target.Dir();
+    const int dir = ready->Dir();
     std::string tmpName;
     int rc = -1;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -315,16 +371,11 @@ int SafeCopier::CopyLink(const PathAt& source, const PathAt& target, const struc
     }
     if (rc != 0)
         return WinErrorFromErrno(errno);
+    ready->tmpName_ = tmpName;
     struct timespec times[2] = {st.st_atim, st.st_mtim};
-    int err = 0;
-    if (utimensat(dir, tmpName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-        err = WinErrorFromErrno(errno);
-    } else if (renameat(dir, tmpName.c_str(), dir, target.name.c_str()) != 0) {
-        err = WinErrorFromErrno(errno);
-    }
-    if (err != 0)
-        unlinkat(dir, tmpName.c_str(), 0);
-    return err;
+    if (utimensat(dir, tmpName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        return WinErrorFromErrno(errno);  // the link goes with `ready`
+    return 0;
 }
 
 bool SafeCopier::RefusesUnnamed(int dir) {
@@ -347,61 +398,71 @@ void SafeCopier::LearnRefusal(int dir) {
     anyRefusal_.store(true, std::memory_order_release);
 }
 
-int SafeCopier::Copy(const PathAt& source, const PathAt& target) {
+int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<PreparedCopy>& out) {
+    out.reset();
     // Opened without a look first: a link fails with ELOOP and is copied as a link; a FIFO or
     // device opens without waiting (O_NONBLOCK) and is refused unread.
     struct stat st;
     UniqueFd in(openat(source.Dir(), source.name.c_str(),
                        O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
-    if (!in.Valid()) {
-        int err = errno;
-        if (err == ELOOP &&
-            fstatat(source.Dir(), source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISLNK(st.st_mode))
-            return CopyLink(source, target, st);
-        return WinErrorFromErrno(err);
-    }
-    if (fstat(in.Get(), &st) != 0)
+    const bool link = !in.Valid() && errno == ELOOP &&
+                      fstatat(source.Dir(), source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(st.st_mode);
+    if (!in.Valid() && !link)
         return WinErrorFromErrno(errno);
-    if (!S_ISREG(st.st_mode))
-        return WinErr::AccessDenied;
+    if (!link) {
+        if (fstat(in.Get(), &st) != 0)
+            return WinErrorFromErrno(errno);
+        if (!S_ISREG(st.st_mode))
+            return WinErr::AccessDenied;
+    }
     if (IsSameEntry(target, st))
         return WinErr::SharingViolation;
+    const std::string name = target.name;
+    auto ready = std::make_unique<Prepared>(*this, std::move(target.held), name);
+    const int dir = ready->Dir();
+    if (link) {
+        const int rc = PrepareLink(source, ready, st);
+        if (rc == 0)
+            out = std::move(ready);
+        return rc;
+    }
     // Reads of a regular file do not wait anyway, but a network or FUSE file system could take
     // the flag literally.
     fcntl(in.Get(), F_SETFL, 0);
 
-    const int dir = target.Dir();
     if (!unnamedUnusable_.load(std::memory_order_relaxed) && !RefusesUnnamed(dir)) {
-        int out = openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-        if (out >= 0) {
-            int rc = FillCopy(in.Get(), out, st);
-            if (rc == 0) {
-                rc = PublishUnnamed(out, target);
-            } else {
-                close(out);  // the unnamed copy goes with its last descriptor
-            }
-            if (rc != kUnnamedUnpublishable)
-                return rc;
-        } else if (TmpFileRefused(errno)) {
-            LearnRefusal(dir);
-        } else {
-            return WinErrorFromErrno(errno);
+        UniqueFd unnamed(openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+        if (unnamed.Valid()) {
+            const int rc = FillCopy(in.Get(), unnamed.Get(), st);
+            if (rc != 0)
+                return rc;  // the unnamed copy goes with its descriptor
+            ready->unnamed_ = std::move(unnamed);
+            out = std::move(ready);
+            return 0;
         }
+        if (!TmpFileRefused(errno))
+            return WinErrorFromErrno(errno);
+        LearnRefusal(dir);
     }
 
     std::string tmpName;
-    int out = CreateNamedTemporary(dir, tmpName, O_WRONLY, 0600);
-    if (out < 0)
+    const int fd = CreateNamedTemporary(dir, tmpName, O_WRONLY, 0600);
+    if (fd < 0)
         return WinErrorFromErrno(errno);
-    int rc = FillCopy(in.Get(), out, st);
-    if (close(out) != 0 && rc == 0)
+    ready->tmpName_ = tmpName;  // from here on removed again unless published
+    int rc = FillCopy(in.Get(), fd, st);
+    if (close(fd) != 0 && rc == 0)
         rc = WinErrorFromErrno(errno);
-    if (rc == 0 && renameat(dir, tmpName.c_str(), dir, target.name.c_str()) != 0)
-        rc = WinErrorFromErrno(errno);
-    if (rc != 0)
-        unlinkat(dir, tmpName.c_str(), 0);
+    if (rc == 0)
+        out = std::move(ready);
     return rc;
+}
+
+int SafeCopier::Copy(const PathAt& source, PathAt&& target) {
+    std::unique_ptr<PreparedCopy> ready;
+    const int rc = Prepare(source, std::move(target), ready);
+    return rc != 0 ? rc : ready->Publish();
 }
 
 }  // namespace ferrit

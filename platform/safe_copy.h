@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 namespace ferrit {
 
 struct PathAt;
+class PreparedCopy;
 
 // Prefix of the program's temporary files; such names are never listed.
 constexpr const char* kTempPrefix = ".ferrit-tmp.";
@@ -33,19 +35,21 @@ class SafeCopier {
     // cannot make unnamed files.
     explicit SafeCopier(bool allowUnnamed) : unnamedUnusable_(!allowUnnamed) {}
 
-    // Copies the source entry (a regular file, or a link as a link) over the target entry.
-    // Returns 0 or a Windows error code; on failure the target is as it was and no temporary
-    // file remains.
-    int Copy(const PathAt& source, const PathAt& target);
+    // Makes a complete copy of the source entry (a regular file, or a link as a link) beside the
+    // target entry, whose directory it takes over; `ready` puts it in place. Returns 0, or a
+    // Windows error code with nothing left behind.
+    int Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<PreparedCopy>& ready);
+    // Prepare and publish at once.
+    int Copy(const PathAt& source, PathAt&& target);
 
-    // Creates a new, empty named temporary file in the target's directory for reading and
-    // writing; returns its descriptor (or -1 with errno set) and its name in `name`.
+    // Creates a new, empty named temporary file in the directory with the given open flags;
+    // returns its descriptor (or -1 with errno set) and its name in `name`.
     static int CreateNamedTemporary(int dir, std::string& name, int flags, mode_t mode);
 
   private:
-    int CopyLink(const PathAt& source, const PathAt& target, const struct stat& st);
+    class Prepared;
+    int PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& ready, const struct stat& st);
     int LinkUnnamed(int fd, int dir, const std::string& name);
-    int PublishUnnamed(int fd, const PathAt& target);
     // A file system that refused an unnamed file once is not asked again: on a network volume
     // every refused attempt costs a round trip.
     bool RefusesUnnamed(int dir);

@@ -3,10 +3,12 @@
 namespace ferrit {
 
 void FaultyFileServices::Fail(FileOp op, int code, int nthCall, const std::string& pathContains) {
+    std::lock_guard<std::mutex> lock(mutex_);
     faults_.push_back(Fault{op, code, nthCall, pathContains, false});
 }
 
 void FaultyFileServices::Throw(FileOp op, int nthCall, const std::string& pathContains) {
+    std::lock_guard<std::mutex> lock(mutex_);
     faults_.push_back(Fault{op, 0, nthCall, pathContains, true});
 }
 
@@ -20,6 +22,7 @@ void FaultyFileServices::ResetCounts() {
 
 bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
                              const std::string* second) {
+    std::lock_guard<std::mutex> lock(mutex_);
     ++calls_[Index(op)];
     if (path != nullptr) {
         paths_[Index(op)].push_back(*path);
@@ -58,6 +61,15 @@ int FaultyFileServices::ListFiles(const std::string& dir, const std::string& pat
         return code;
     }
     return inner_.ListFiles(dir, pattern, out);
+}
+
+int FaultyFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
+    int code = 0;
+    if (Hit(FileOp::ListNames, &dir, code)) {
+        out.clear();
+        return code;
+    }
+    return inner_.ListNames(dir, out);
 }
 
 int FaultyFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {
@@ -154,6 +166,16 @@ int FaultyFileServices::CopyFile(const std::string& source, const std::string& t
         return code;
     }
     return inner_.CopyFile(source, target);
+}
+
+int FaultyFileServices::PrepareCopy(const std::string& source, const std::string& target,
+                                    std::unique_ptr<PreparedCopy>& ready) {
+    int code = 0;
+    ready.reset();
+    if (Hit(FileOp::CopyFile, &source, code, &target)) {
+        return code;
+    }
+    return inner_.PrepareCopy(source, target, ready);
 }
 
 bool FaultyFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
