@@ -81,8 +81,9 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
     resize(kOuterWidth, kOuterHeight);
     ApplyFonts();
 
-    for (QLabel* label : {ui_->Label12, ui_->Label13, ui_->Label14, ui_->LabelAvail,
-                          ui_->LabelVersion, ui_->LabelWeb, ui_->Label4}) {
+    for (QLabel* label :
+         std::initializer_list<QLabel*>{ui_->Label12, ui_->Label13, ui_->Label14, ui_->LabelAvail,
+                                        ui_->LabelVersion, ui_->LabelWeb, ui_->Label4}) {
         label->setTextFormat(Qt::PlainText);
     }
     ui_->LabelWeb->setText(DocumentationAddress());
@@ -97,8 +98,8 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
 
     // The Info page and its five labels open the documentation.
     ui_->TabSheetInfo->installEventFilter(this);
-    for (QLabel* label :
-         {ui_->Label6, ui_->Label3, ui_->Label4, ui_->LabelWeb, ui_->LabelVersion}) {
+    for (QLabel* label : std::initializer_list<QLabel*>{ui_->Label6, ui_->Label3, ui_->Label4,
+                                                        ui_->LabelWeb, ui_->LabelVersion}) {
         label->installEventFilter(this);
     }
 

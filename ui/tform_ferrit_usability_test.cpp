@@ -1,0 +1,75 @@
+// What a user meets first in the window: long names, greyed controls, read-me clicks, closing
+// during a run, the smallest size, and path edits in the middle of a run.
+#include <QHelpEvent>
+#include <QStatusBar>
+
+#include "ui/elided_text.h"
+#include "ui/window_fixture_test.h"
+
+namespace ferrit {
+namespace {
+
+// Lets every posted event through, including the layout requests that a handled one posts
+// in turn, up to the window.
+void Settle() {
+    for (int i = 0; i < 10; ++i) {
+        QCoreApplication::processEvents();
+    }
+}
+
+// The tooltip a widget offers when the pointer rests on it.
+QString ToolTipOf(QWidget* widget) {
+    const QPoint at(2, 2);
+    QHelpEvent help(QEvent::ToolTip, at, widget->mapToGlobal(at));
+    QCoreApplication::sendEvent(widget, &help);
+    return widget->toolTip();
+}
+
+TEST_F(WindowTest, LongNamesNeverWidenTheWindow) {
+    const std::string dir(240, 'd');
+    const std::string file = std::string(236, 'f') + ".txt";
+    tree_.File("src/" + dir + "/" + file, "x");
+    tree_.Dir("tgt");
+    WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
+    TFormFerrit& w = Open();
+    Type("ComboSource", tree_.Path("src"));
+    Type("ComboTarget", tree_.Path("tgt"));
+    const QSize size = w.size();
+    const QSize minimum = w.minimumSize();
+    const int minimumWidth = w.minimumSizeHint().width();
+    PressStart();
+    Settle();
+
+    EXPECT_EQ(size, w.size());
+    EXPECT_EQ(minimum, w.minimumSize());
+    EXPECT_EQ(minimumWidth, w.minimumSizeHint().width());
+    // Abort stays inside the window.
+    QWidget* abort = Button("BitBtnAbort");
+    EXPECT_LE(abort->mapTo(&w, QPoint(abort->width(), 0)).x(), w.width());
+
+    // The file line shows both ends of the text, and the whole text in its tooltip.
+    auto* line = Get<ElidedLabel>("Label12");
+    const QString whole = QString::fromStdString("File:     " + file + " (   1)");
+    EXPECT_EQ(whole, line->text());
+    EXPECT_TRUE(line->ShownText().startsWith(QStringLiteral("File:     fff")));
+    EXPECT_TRUE(line->ShownText().endsWith(QStringLiteral("f.txt (   1)")));
+    EXPECT_TRUE(line->ShownText().contains(QChar(0x2026)));
+    EXPECT_EQ(whole, ToolTipOf(line));
+
+    // The status bar likewise.
+    auto* bar = w.findChild<ElidedStatusBar*>(QStringLiteral("StatusBar1"));
+    ASSERT_NE(nullptr, bar);
+    const QString path = QString::fromStdString(tree_.Path("src/" + dir) + "/");
+    EXPECT_EQ(path, bar->currentMessage());
+    EXPECT_TRUE(bar->ShownMessage().endsWith(QStringLiteral("dd/")));
+    EXPECT_LT(bar->ShownMessage().size(), path.size());
+    EXPECT_EQ(path, ToolTipOf(bar));
+
+    // A text that fits is shown whole and needs no tooltip.
+    auto* total = Get<ElidedLabel>("Label14");
+    EXPECT_EQ(total->text(), total->ShownText());
+    EXPECT_EQ(QString(), ToolTipOf(total));
+}
+
+}  // namespace
+}  // namespace ferrit
