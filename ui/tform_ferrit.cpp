@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include "netware/client_factory.h"
+#include "options/option_reasons.h"
 #include "platform/launch.h"
 #include "platform/posix_file_services.h"
 #include "ui/qt_dialogs.h"
@@ -39,6 +40,11 @@ constexpr int kOuterHeight = 518;
 
 std::string TextOf(const QComboBox* field) {
     return field->currentText().toStdString();
+}
+
+// The tooltip of a greyed control: the reason, in the words ferrit-cli warns with.
+QString GreyedTip(const std::string& reason) {
+    return reason.empty() ? QString() : QString::fromStdString("Greyed because " + reason);
 }
 
 }  // namespace
@@ -263,6 +269,10 @@ void TFormFerrit::SyncOptionList() {
         if (item->flags() != flags) {
             item->setFlags(flags);
         }
+        const QString tip = GreyedTip(DisabledReason(index, options_, FactsOf(location_)));
+        if (item->toolTip() != tip) {
+            item->setToolTip(tip);
+        }
     }
     syncingOptions_ = false;
 }
@@ -296,6 +306,13 @@ void TFormFerrit::clbClickCheck() {
 void TFormFerrit::UpdateStartButton() {
     // A second run must never start inside the first through the event pump.
     ui_->BitBtnStart->setEnabled(startPermitted_ && !running_);
+    std::string reason;
+    if (running_) {
+        reason = "a run is under way";
+    } else if (!startPermitted_) {
+        reason = startReason_;
+    }
+    ui_->BitBtnStart->setToolTip(GreyedTip(reason));
 }
 
 void TFormFerrit::EditPathChange() {
@@ -304,8 +321,13 @@ void TFormFerrit::EditPathChange() {
 
     const TPathInfo& source = location_.PathInfo[kSource];
     const TPathInfo& target = location_.PathInfo[kTarget];
+    StartPaths paths;
+    paths.sourceGiven = !source.OemPath.empty();
+    paths.sourceExists = source.DirExists;
+    paths.targetGiven = !target.OemPath.empty();
+    paths.targetExists = target.DirExists;
     startPermitted_ =
-        !source.OemPath.empty() && source.DirExists && !target.OemPath.empty() && target.DirExists;
+        paths.sourceGiven && paths.sourceExists && paths.targetGiven && paths.targetExists;
 
     ui_->ComboSource->setToolTip(
         source.OemPath.empty() ? QString()
@@ -314,9 +336,11 @@ void TFormFerrit::EditPathChange() {
         target.OemPath.empty() ? QString()
                                : QString::fromStdString(files_.UniversalName(target.OemPath)));
 
-    if (!CheckBoxDependancies(options_, FactsOf(location_))) {
+    const LocationFacts facts = FactsOf(location_);
+    if (!CheckBoxDependancies(options_, facts)) {
         startPermitted_ = false;
     }
+    startReason_ = StartDisabledReason(paths, facts);
     UpdateStartButton();
     SyncOptionList();
 }

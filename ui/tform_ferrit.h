@@ -115,6 +115,7 @@ class TFormFerrit : public QMainWindow {
     bool running_ = false;         // inside ButtonStartClick
     bool closeRequested_ = false;  // Exit or the close box during a run
     bool startPermitted_ = false;  // what the last path evaluation allows
+    std::string startReason_;      // why it does not, for the button's tooltip
     bool syncingOptions_ = false;  // the program is updating the option list
     bool defaultsWritten_ = false;
     bool placed_ = false;  // outer size fixed after the first show

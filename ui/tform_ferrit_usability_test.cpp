@@ -2,6 +2,7 @@
 // during a run, the smallest size, and path edits in the middle of a run.
 #include <QHelpEvent>
 #include <QStatusBar>
+#include <QToolTip>
 
 #include "ui/elided_text.h"
 #include "ui/window_fixture_test.h"
@@ -69,6 +70,52 @@ TEST_F(WindowTest, LongNamesNeverWidenTheWindow) {
     auto* total = Get<ElidedLabel>("Label14");
     EXPECT_EQ(total->text(), total->ShownText());
     EXPECT_EQ(QString(), ToolTipOf(total));
+}
+
+// The tooltip the option list shows when the pointer rests on an item.
+QString ShownItemToolTip(QListWidget* list, int row) {
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+TEST_F(WindowTest, GreyedControlsSayWhy) {
+    tree_.File("src/a.txt", "a");
+    tree_.Dir("tgt");
+    Open();
+    // The first start: no paths, "Move Files" ticked, no NetWare.
+    EXPECT_EQ(QStringLiteral("Greyed because no source directory is given; no target directory is "
+                             "given"),
+              Button("BitBtnStart")->toolTip());
+    // A greyed item still shows its tooltip.
+    EXPECT_EQ(QStringLiteral("Greyed because \"Move Files\" is ticked"),
+              ShownItemToolTip(Options(), ClearArchiveBit));
+    EXPECT_EQ(QStringLiteral("Greyed because both paths must be on NetWare volumes"),
+              Options()->item(KeepOwner)->toolTip());
+    EXPECT_EQ(QString(), Options()->item(CopySubdirectories)->toolTip());
+
+    Type("ComboSource", tree_.Path("src"));
+    Type("ComboTarget", tree_.Path("tg"));
+    EXPECT_EQ(QStringLiteral("Greyed because the target directory does not exist"),
+              Button("BitBtnStart")->toolTip());
+    Type("ComboTarget", "t");
+    ASSERT_TRUE(StartEnabled());
+    EXPECT_EQ(QString(), Button("BitBtnStart")->toolTip());
+
+    // Unticking "Move Files" enables "Clear Archive Bit", and its reason goes.
+    Options()->setFocus();
+    Options()->setCurrentRow(MoveFiles);
+    QTest::keyClick(Options(), Qt::Key_Space);
+    ASSERT_TRUE(Enabled(ClearArchiveBit));
+    EXPECT_EQ(QString(), Options()->item(ClearArchiveBit)->toolTip());
+
+    QString duringRun;
+    DuringRun probe(*window_, [&] { duringRun = Button("BitBtnStart")->toolTip(); });
+    PressStart();
+    ASSERT_TRUE(probe.Fired());
+    EXPECT_EQ(QStringLiteral("Greyed because a run is under way"), duringRun);
+    EXPECT_EQ(QString(), Button("BitBtnStart")->toolTip());
 }
 
 }  // namespace
