@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace ferrit {
 namespace {
@@ -63,6 +64,48 @@ TEST(ErrorCodes, TextsForEveryMappedNumber) {
     EXPECT_EQ(WinErrorText(1), "");
     EXPECT_EQ(WinErrorText(-1), "");
     EXPECT_EQ(WinErrorText(0x8701), "");
+}
+
+TEST(ErrorCodes, DescriptionsInTheSystemsWords) {
+    struct Case {
+        int code;
+        const char* description;
+    };
+    const Case cases[] = {
+        {2, "No such file or directory"},
+        {3, "No such file or directory"},
+        {4, "Too many open files"},
+        {5, "Permission denied"},
+        {17, "Invalid cross-device link"},
+        {19, "Read-only file system"},
+        {32, "Device or resource busy"},
+        {112, "No space left on device"},
+        {145, "Directory not empty"},
+        {183, "File exists"},
+        {206, "File name too long"},
+        {1117, "Input/output error"},
+        {1295, "Disk quota exceeded"},
+        {1921, "Too many levels of symbolic links"},
+        // No one failure stands behind these, or they are not the system's numbers.
+        {0, ""},
+        {18, ""},
+        {31, ""},
+        {1, ""},
+        {-1, ""},
+        {0x8701, ""},
+        {0x899C, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ErrorDescription(c.code), c.description) << c.code;
+    }
+}
+
+// The description of a number is the C library's own text for the errno that usually gives it.
+TEST(ErrorCodes, DescriptionIsTheUsualErrnosText) {
+    for (int err : {ENOENT, EMFILE, EACCES, EXDEV, EROFS, EBUSY, EEXIST, ENOSPC, ENOTEMPTY,
+                    ENAMETOOLONG, EIO, EDQUOT, ELOOP}) {
+        EXPECT_EQ(ErrorDescription(WinErrorFromErrno(err)), std::strerror(err)) << "errno " << err;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/error_codes.h"
+
 namespace ferrit {
 
 namespace {
@@ -27,9 +29,22 @@ QMessageBox::Icon IconOf(DialogKind kind) {
 }  // namespace
 
 DialogAnswer QtDialogs::Show(DialogKind kind, const std::string& text, DialogButtons buttons) {
+    return Ask(kind, text, std::string(), buttons);
+}
+
+DialogAnswer QtDialogs::ShowError(DialogKind kind, int32_t code, const std::string& text,
+                                  DialogButtons buttons) {
+    return Ask(kind, ErrorCodeText(code, text), ErrorDescription(code), buttons);
+}
+
+DialogAnswer QtDialogs::Ask(DialogKind kind, const std::string& text,
+                            const std::string& description, DialogButtons buttons) {
     QMessageBox box(IconOf(kind), QString::fromUtf8(DialogCaption(kind)),
                     QString::fromStdString(text), QMessageBox::NoButton, parent_);
     box.setTextFormat(Qt::PlainText);
+    if (!description.empty()) {
+        box.setInformativeText(QString::fromStdString(description));
+    }
     std::map<QAbstractButton*, DialogAnswer> answers;
     std::map<DialogButtons, QPushButton*> byBit;
     QPushButton* first = nullptr;

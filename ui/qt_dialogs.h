@@ -18,11 +18,18 @@ class QtDialogs : public Dialogs {
     // "OK", "Cancel", "&Abort", ...). The first button is the default; Escape and the close box
     // give Cancel, else No, else OK, else Abort when offered. "&Help" does not close the box.
     DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override;
+    // The "Error %04X: %s" box, with the system's description of the code as its secondary
+    // text where one is known.
+    DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
+                           DialogButtons buttons) override;
     void HourglassOn() override;
     // Back to the default cursor, whatever was showing before.
     void HourglassOff() override;
 
   private:
+    DialogAnswer Ask(DialogKind kind, const std::string& text, const std::string& description,
+                     DialogButtons buttons);
+
     QPointer<QWidget> parent_;
 };
 

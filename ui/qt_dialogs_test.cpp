@@ -145,6 +145,34 @@ TEST(QtDialogsTest, HelpDoesNotCloseAndEscapeGivesTheSafeAnswer) {
     }
 }
 
+TEST(QtDialogsTest, ErrorCodesGetTheSystemsDescriptionAsSecondaryText) {
+    const std::pair<int32_t, QString> cases[] = {
+        {112, QStringLiteral("No space left on device")},
+        {5, QStringLiteral("Permission denied")},
+        {0x8702, QString()},
+        {31, QString()},
+    };
+    for (const auto& c : cases) {
+        QtDialogs dialogs;
+        QString text;
+        QString informative;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                ADD_FAILURE() << "no message box";
+                return;
+            }
+            text = box->text();
+            informative = box->informativeText();
+            box->escapeButton()->click();
+        });
+        EXPECT_EQ(Answer::Abort, ShowErrorCode(dialogs, DialogKind::Error, c.first,
+                                               "Could not copy /t/x", Btn::AbortIgnore));
+        EXPECT_EQ(QString::fromStdString(ErrorCodeText(c.first, "Could not copy /t/x")), text);
+        EXPECT_EQ(c.second, informative) << c.first;
+    }
+}
+
 TEST(QtDialogsTest, BusyCursorOnAndBackToTheDefault) {
     QtDialogs dialogs;
     QApplication::setOverrideCursor(Qt::CrossCursor);  // whatever showed before
