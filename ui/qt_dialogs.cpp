@@ -28,6 +28,25 @@ QMessageBox::Icon IconOf(DialogKind kind) {
 
 }  // namespace
 
+NormalCursorWhileOpen::NormalCursorWhileOpen() : overridden_(QApplication::overrideCursor()) {
+    if (overridden_) {
+        QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    }
+}
+
+NormalCursorWhileOpen::~NormalCursorWhileOpen() {
+    // The busy cursor may have been cleared meanwhile; only the cursor set here is taken back.
+    if (overridden_ && QApplication::overrideCursor()) {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void UseFontOf(QWidget* window, QWidget* dialog) {
+    if (window) {
+        dialog->setFont(window->window()->font());
+    }
+}
+
 DialogAnswer QtDialogs::Show(DialogKind kind, const std::string& text, DialogButtons buttons) {
     return Ask(kind, text, std::string(), buttons);
 }
@@ -81,6 +100,8 @@ DialogAnswer QtDialogs::Ask(DialogKind kind, const std::string& text,
             break;
         }
     }
+    UseFontOf(parent_, &box);
+    const NormalCursorWhileOpen normalCursor;
     box.exec();
     const auto it = answers.find(box.clickedButton());
     if (it != answers.end()) {

@@ -9,6 +9,22 @@
 
 namespace ferrit {
 
+// While a dialog is open the operator sees the normal cursor, also in the middle of a run; the
+// busy cursor comes back when the dialog closes.
+class NormalCursorWhileOpen {
+  public:
+    NormalCursorWhileOpen();
+    ~NormalCursorWhileOpen();
+    NormalCursorWhileOpen(const NormalCursorWhileOpen&) = delete;
+    NormalCursorWhileOpen& operator=(const NormalCursorWhileOpen&) = delete;
+
+  private:
+    bool overridden_;
+};
+
+// A dialog of the window shows the window's font, not the smaller default of the application.
+void UseFontOf(QWidget* window, QWidget* dialog);
+
 class QtDialogs : public Dialogs {
   public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}

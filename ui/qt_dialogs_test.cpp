@@ -173,6 +173,54 @@ TEST(QtDialogsTest, ErrorCodesGetTheSystemsDescriptionAsSecondaryText) {
     }
 }
 
+// Over a dialog the operator sees the normal cursor, and the busy one again once it is answered.
+TEST(QtDialogsTest, NormalCursorWhileADialogWaitsForAnAnswer) {
+    for (const bool busy : {true, false}) {
+        QtDialogs dialogs;
+        if (busy) {
+            dialogs.HourglassOn();
+        }
+        bool shown = false;
+        bool overridden = false;
+        Qt::CursorShape shapeDuring = Qt::BlankCursor;
+        QTimer::singleShot(0, [&] {
+            shown = true;
+            overridden = QApplication::overrideCursor() != nullptr;
+            if (overridden) {
+                shapeDuring = QApplication::overrideCursor()->shape();
+            }
+            QApplication::activeModalWidget()->close();
+        });
+        dialogs.Show(DialogKind::Confirmation, "Overwrite /t/x?", Btn::YesNo);
+        ASSERT_TRUE(shown);
+        if (busy) {
+            ASSERT_TRUE(overridden);
+            EXPECT_EQ(Qt::ArrowCursor, shapeDuring);
+            ASSERT_NE(nullptr, QApplication::overrideCursor());
+            EXPECT_EQ(Qt::WaitCursor, QApplication::overrideCursor()->shape());
+            dialogs.HourglassOff();
+        } else {
+            EXPECT_FALSE(overridden);
+        }
+        EXPECT_EQ(nullptr, QApplication::overrideCursor());
+    }
+}
+
+TEST(QtDialogsTest, BoxesUseTheWindowsFont) {
+    QWidget window;
+    QFont font = window.font();
+    font.setPixelSize(23);
+    window.setFont(font);
+    QtDialogs dialogs(&window);
+    int pixels = 0;
+    QTimer::singleShot(0, [&] {
+        pixels = QApplication::activeModalWidget()->font().pixelSize();
+        QApplication::activeModalWidget()->close();
+    });
+    dialogs.Show(DialogKind::Error, "x", Btn::OK);
+    EXPECT_EQ(23, pixels);
+}
+
 TEST(QtDialogsTest, BusyCursorOnAndBackToTheDefault) {
     QtDialogs dialogs;
     QApplication::setOverrideCursor(Qt::CrossCursor);  // whatever showed before
