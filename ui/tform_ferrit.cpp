@@ -37,6 +37,10 @@ constexpr int kLeft = 380;
 constexpr int kTop = 253;
 constexpr int kOuterWidth = 540;
 constexpr int kOuterHeight = 518;
+// The smallest inner size offered: the option list still shows a few lines, and no control
+// lies over another (the layout's own minimum is kept where it asks for more).
+constexpr int kMinWidth = 400;
+constexpr int kMinHeight = 330;
 
 std::string TextOf(const QComboBox* field) {
     return field->currentText().toStdString();
@@ -93,6 +97,12 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
         label->setTextFormat(Qt::PlainText);
     }
     ui_->LabelWeb->setText(DocumentationAddress());
+    // Shown beside the walked directory once the window has been asked to close during a run.
+    closeNote_ = new QLabel(QStringLiteral("The window closes when the run has finished"));
+    closeNote_->setObjectName(QStringLiteral("LabelClosing"));
+    closeNote_->setMinimumWidth(1);  // never widens the window; cut at the right if narrow
+    closeNote_->hide();
+    ui_->StatusBar1->addPermanentWidget(closeNote_);
     const QIcon folder = style()->standardIcon(QStyle::SP_DirOpenIcon);
     ui_->BitBtn1->setIcon(folder);
     ui_->BitBtn2->setIcon(folder);
@@ -367,6 +377,7 @@ void TFormFerrit::ButtonStartClick() {
 
     if (closeRequested_) {
         closeRequested_ = false;
+        closeNote_->hide();
         close();
     }
 }
@@ -413,6 +424,7 @@ void TFormFerrit::closeEvent(QCloseEvent* event) {
     if (running_) {
         // The run goes on to its end (or to Abort); the window closes after it.
         closeRequested_ = true;
+        closeNote_->show();
         event->ignore();
         return;
     }
@@ -425,6 +437,7 @@ void TFormFerrit::showEvent(QShowEvent* event) {
         return;
     }
     placed_ = true;
+    setMinimumSize(minimumSizeHint().expandedTo(QSize(kMinWidth, kMinHeight)));
     // 540 x 518 is the outer size, frame included, where the window system has a frame.
     const QRect frame = frameGeometry();
     const QRect inner = geometry();
@@ -440,6 +453,13 @@ bool TFormFerrit::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_->TabSheetInfo) {
         if (event->type() == QEvent::MouseButtonPress ||
             event->type() == QEvent::MouseButtonDblClick) {
+            // A press the read-me text left unhandled (any but the left button) comes up to
+            // the page too; it belongs to the text and its own context menu.
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            QWidget* hit = ui_->TabSheetInfo->childAt(at);
+            if (hit && (hit == ui_->Memo1 || ui_->Memo1->isAncestorOf(hit))) {
+                return false;
+            }
             LaunchWebSite();  // any button, anywhere on the free area of the page
             return true;
         }

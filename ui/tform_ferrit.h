@@ -24,6 +24,7 @@
 #include "ui/window_status_sink.h"
 
 class QComboBox;
+class QLabel;
 class QListWidgetItem;
 
 namespace Ui {
@@ -88,6 +89,7 @@ class TFormFerrit : public QMainWindow {
     void UpdateStartButton();
 
     std::unique_ptr<Ui::TFormFerrit> ui_;
+    QLabel* closeNote_ = nullptr;  // in the status bar, owned by it
 
     // Services the window owns when none were handed in; declared before their references.
     std::unique_ptr<Dialogs> ownDialogs_;

@@ -1,6 +1,9 @@
 // What a user meets first in the window: long names, greyed controls, read-me clicks, closing
 // during a run, the smallest size, and path edits in the middle of a run.
+#include <QGroupBox>
 #include <QHelpEvent>
+#include <QLayout>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QToolTip>
 
@@ -116,6 +119,95 @@ TEST_F(WindowTest, GreyedControlsSayWhy) {
     ASSERT_TRUE(probe.Fired());
     EXPECT_EQ(QStringLiteral("Greyed because a run is under way"), duringRun);
     EXPECT_EQ(QString(), Button("BitBtnStart")->toolTip());
+}
+
+TEST_F(WindowTest, ReadmeTextKeepsItsOwnRightClick) {
+    Open();
+    ShowTab(0);
+    // The text leaves these presses unhandled; they must not reach the page.
+    auto* memo = Get<QPlainTextEdit>("Memo1");
+    QTest::mouseClick(memo->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+    QTest::mouseClick(memo->viewport(), Qt::MiddleButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(launched_.empty());
+    // The free area of the page still opens the address, with any button.
+    QWidget* page = Get<QWidget>("TabSheetInfo");
+    QTest::mouseClick(page, Qt::RightButton, {}, QPoint(page->width() - 5, 5));
+    EXPECT_EQ(1u, launched_.size());
+}
+
+TEST_F(WindowTest, ExitDuringARunSaysTheWindowClosesAfterIt) {
+    tree_.File("src/a.txt", "a");
+    tree_.File("src/b.txt", "b");
+    tree_.Dir("tgt");
+    WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
+    Open();
+    Type("ComboSource", tree_.Path("src"));
+    Type("ComboTarget", tree_.Path("tgt"));
+    auto* bar = window_->findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
+    QLabel* note = nullptr;
+    bool shownBefore = true;
+    bool shownAfter = false;
+    DuringRun exitPress(*window_, [&] {
+        note = bar->findChild<QLabel*>(QStringLiteral("LabelClosing"));
+        shownBefore = note && note->isVisible();
+        ShowTab(1);
+        QTest::mouseClick(Button("BitBtnExit"), Qt::LeftButton);
+        shownAfter = note && note->isVisible();
+    });
+    PressStart();
+    ASSERT_TRUE(exitPress.Fired());
+    ASSERT_NE(nullptr, note);
+    EXPECT_FALSE(shownBefore);
+    EXPECT_TRUE(shownAfter);
+    EXPECT_EQ(QStringLiteral("The window closes when the run has finished"), note->text());
+    EXPECT_EQ(2, Status()->count());
+    EXPECT_FALSE(window_->isVisible());
+}
+
+// Where a widget's layout places children over each other or outside it, as a window smaller
+// than its layout allows does.
+void ExpectNothingOverlaps(QWidget* widget, const std::string& where) {
+    if (!widget->isVisible()) {
+        return;
+    }
+    std::vector<QWidget*> children;
+    for (QWidget* child : widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible() && !child->isWindow()) {
+            children.push_back(child);
+        }
+    }
+    if (widget->layout()) {
+        for (size_t i = 0; i < children.size(); ++i) {
+            const QRect a = children[i]->geometry();
+            const std::string name = where + "/" + children[i]->objectName().toStdString();
+            EXPECT_TRUE(widget->rect().contains(a)) << name << " lies outside its parent";
+            for (size_t j = i + 1; j < children.size(); ++j) {
+                EXPECT_FALSE(a.intersects(children[j]->geometry()))
+                    << name << " covers " << children[j]->objectName().toStdString();
+            }
+        }
+    }
+    for (QWidget* child : children) {
+        ExpectNothingOverlaps(child, where + "/" + child->objectName().toStdString());
+    }
+}
+
+TEST_F(WindowTest, AtItsSmallestNothingOverlaps) {
+    TFormFerrit& w = Open();
+    ASSERT_GE(w.minimumWidth(), 400);
+    ASSERT_GE(w.minimumHeight(), 330);
+    w.resize(1, 1);  // as small as the window may get
+    Settle();
+    ASSERT_EQ(w.minimumSize(), w.size());
+    // Also with the longest texts the labels get.
+    Get<QLabel>("LabelAvail")->setText(QStringLiteral("Available Space: 1023.99 GB"));
+    for (int tab : {1, 2}) {
+        ShowTab(tab);
+        Settle();
+        ExpectNothingOverlaps(&w, "tab " + std::to_string(tab));
+    }
+    // The pattern field's arrow stays clear of the available-space panel.
+    EXPECT_LT(Combo("ComboPattern")->geometry().right(), Get<QWidget>("Panel1")->geometry().left());
 }
 
 }  // namespace
