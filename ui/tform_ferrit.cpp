@@ -192,7 +192,9 @@ void TFormFerrit::FormCreate() {
     sink_.SetList(ui_->ListBoxStatus);
     sink_.SetStatusBar(ui_->StatusBar1);
     sink_.SetPages(ui_->PageControl1, ui_->TabSheetProgress);
-    sink_.SetRunFinishedHandler([this] { EditPathChange(); });
+    // At the end of a run the passes are over: the paths are evaluated even though the run
+    // has not returned yet.
+    sink_.SetRunFinishedHandler([this] { EvaluatePaths(); });
 
     // 5. Run data and location state start empty.
     run_.Clear();
@@ -326,6 +328,18 @@ void TFormFerrit::UpdateStartButton() {
 }
 
 void TFormFerrit::EditPathChange() {
+    if (running_) {
+        // The run's directory and per-file NetWare steps read the location state; an edit in
+        // the middle of a run must not point them at other roots. The field keeps the new
+        // text, and the evaluation follows when the run has finished.
+        pathEditDuringRun_ = true;
+        return;
+    }
+    EvaluatePaths();
+}
+
+void TFormFerrit::EvaluatePaths() {
+    pathEditDuringRun_ = false;
     netware_.GetNetWarePaths(TextOf(ui_->ComboSource), TextOf(ui_->ComboTarget));
     ui_->LabelAvail->setText(QString::fromStdString(location_.AvailText));
 
@@ -373,6 +387,9 @@ void TFormFerrit::ButtonStartClick() {
     UpdateStartButton();
     engine_.ButtonStartClick(RunRequest{source, target, pattern});
     running_ = false;
+    if (pathEditDuringRun_) {
+        EvaluatePaths();  // a run that stopped before its end left an edit unevaluated
+    }
     UpdateStartButton();
 
     if (closeRequested_) {

@@ -164,6 +164,49 @@ TEST_F(WindowTest, ExitDuringARunSaysTheWindowClosesAfterIt) {
     EXPECT_FALSE(window_->isVisible());
 }
 
+// The run's NetWare steps read the location state: an edit of a path field during a run changes
+// the field only, and the state follows once the run has finished.
+TEST_F(WindowTest, PathEditsDuringARunWaitForItsEnd) {
+    for (int i = 0; i < 6; ++i) {
+        tree_.File("src/f" + std::to_string(i) + ".txt", "x");
+    }
+    tree_.Dir("tgt");
+    tree_.Dir("other");
+    WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
+    Open();
+    Type("ComboSource", tree_.Path("src"));
+    Type("ComboTarget", tree_.Path("tgt"));
+    const auto targetState = [this] { return window_->Location().PathInfo[kTarget].OemPath; };
+
+    std::string afterEdit;
+    DuringRun edit(
+        *window_,
+        [&] {
+            ShowTab(1);
+            Retype("ComboTarget", tree_.Path("other"));
+            Retype("ComboSource", tree_.Path("other"));
+            afterEdit = targetState();
+        },
+        [&] { return Status()->count() == 1; });
+    std::string laterInTheRun;
+    DuringRun later(
+        *window_, [&] { laterInTheRun = targetState(); }, [&] { return Status()->count() == 4; });
+    PressStart();
+    ASSERT_TRUE(edit.Fired());
+    ASSERT_TRUE(later.Fired());
+    EXPECT_EQ(tree_.Path("tgt"), afterEdit);
+    EXPECT_EQ(tree_.Path("tgt"), laterInTheRun);
+    // The run went on between its own roots.
+    EXPECT_EQ(6u, testing::ListDir(tree_.Path("tgt")).size());
+    EXPECT_TRUE(testing::ListDir(tree_.Path("other")).empty());
+
+    // Evaluated at the end: the state, the hints and Start follow the edited fields.
+    EXPECT_EQ(tree_.Path("other"), targetState());
+    EXPECT_EQ(tree_.Path("other"), window_->Location().PathInfo[kSource].OemPath);
+    EXPECT_EQ(QString::fromStdString(tree_.Path("other")), Combo("ComboTarget")->toolTip());
+    EXPECT_TRUE(StartEnabled());
+}
+
 // Where a widget's layout places children over each other or outside it, as a window smaller
 // than its layout allows does.
 void ExpectNothingOverlaps(QWidget* widget, const std::string& where) {
