@@ -8,14 +8,6 @@
 namespace ferrit {
 namespace {
 
-LocationFacts BothNetWare(uint16_t sourceRights, uint16_t targetRights) {
-    LocationFacts facts;
-    facts.bothNetWare = facts.sourceNetWare = facts.targetNetWare = true;
-    facts.sourceRights = sourceRights;
-    facts.targetRights = targetRights;
-    return facts;
-}
-
 constexpr uint16_t kAll = 0x01FF;
 
 // Every option ticked except those listed, then one evaluation of the rules, as the window and
@@ -64,28 +56,32 @@ TEST(DisabledReason, NamesTheRuleThatGreysTheItem) {
          "\"Overwrite Always\" was ticked when the options were checked"},
         {"second pass",
          {},
-         BothNetWare(kAll, kAll),
+         LocationFacts{true, true, kAll, true, kAll},
          KeepDirectoryTrustees,
          "\"Copy Bi-directional\" is ticked"},
         {"no Access Control on the source",
          {CopyBidirectional},
-         BothNetWare(0x1DF, kAll),
+         LocationFacts{true, true, 0x1DF, true, kAll},
          KeepInheritedRightsMask,
          "Access Control is missing on the source"},
         {"no Access Control on the target",
          {CopyBidirectional},
-         BothNetWare(kAll, 0x0B),
+         LocationFacts{true, true, kAll, true, 0x0B},
          KeepOwner,
          "Access Control is missing on the target"},
         {"no Access Control on either side",
          {CopyBidirectional},
-         BothNetWare(0x0B, 0x0B),
+         LocationFacts{true, true, 0x0B, true, 0x0B},
          KeepOwner,
          "Access Control is missing on the source and on the target"},
-        {"full rights", {CopyBidirectional}, BothNetWare(kAll, kAll), KeepOwner, ""},
+        {"full rights",
+         {CopyBidirectional},
+         LocationFacts{true, true, kAll, true, kAll},
+         KeepOwner,
+         ""},
         {"source without Create",
          {MoveFiles},
-         BothNetWare(0x03, kAll),
+         LocationFacts{true, true, 0x03, true, kAll},
          CopyBidirectional,
          "the source lacks Write or Create rights"},
     };

@@ -29,15 +29,24 @@ QString ToolTipOf(QWidget* widget) {
     return widget->toolTip();
 }
 
-TEST_F(WindowTest, LongNamesNeverWidenTheWindow) {
+// A plain copy from src to tgt below the test's tree, ready to start.
+class ReadyWindowTest : public WindowTest {
+  protected:
+    TFormFerrit& OpenReady() {
+        WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
+        TFormFerrit& w = Open();
+        Type("ComboSource", tree_.Path("src"));
+        Type("ComboTarget", tree_.Path("tgt"));
+        return w;
+    }
+};
+
+TEST_F(ReadyWindowTest, LongNamesNeverWidenTheWindow) {
     const std::string dir(240, 'd');
     const std::string file = std::string(236, 'f') + ".txt";
     tree_.File("src/" + dir + "/" + file, "x");
     tree_.Dir("tgt");
-    WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
-    TFormFerrit& w = Open();
-    Type("ComboSource", tree_.Path("src"));
-    Type("ComboTarget", tree_.Path("tgt"));
+    TFormFerrit& w = OpenReady();
     const QSize size = w.size();
     const QSize minimum = w.minimumSize();
     const int minimumWidth = w.minimumSizeHint().width();
@@ -135,14 +144,11 @@ TEST_F(WindowTest, ReadmeTextKeepsItsOwnRightClick) {
     EXPECT_EQ(1u, launched_.size());
 }
 
-TEST_F(WindowTest, ExitDuringARunSaysTheWindowClosesAfterIt) {
+TEST_F(ReadyWindowTest, ExitDuringARunSaysTheWindowClosesAfterIt) {
     tree_.File("src/a.txt", "a");
     tree_.File("src/b.txt", "b");
     tree_.Dir("tgt");
-    WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
-    Open();
-    Type("ComboSource", tree_.Path("src"));
-    Type("ComboTarget", tree_.Path("tgt"));
+    OpenReady();
     auto* bar = window_->findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
     QLabel* note = nullptr;
     bool shownBefore = true;
@@ -166,16 +172,13 @@ TEST_F(WindowTest, ExitDuringARunSaysTheWindowClosesAfterIt) {
 
 // The run's NetWare steps read the location state: an edit of a path field during a run changes
 // the field only, and the state follows once the run has finished.
-TEST_F(WindowTest, PathEditsDuringARunWaitForItsEnd) {
+TEST_F(ReadyWindowTest, PathEditsDuringARunWaitForItsEnd) {
     for (int i = 0; i < 6; ++i) {
         tree_.File("src/f" + std::to_string(i) + ".txt", "x");
     }
     tree_.Dir("tgt");
     tree_.Dir("other");
-    WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
-    Open();
-    Type("ComboSource", tree_.Path("src"));
-    Type("ComboTarget", tree_.Path("tgt"));
+    OpenReady();
     const auto targetState = [this] { return window_->Location().PathInfo[kTarget].OemPath; };
 
     std::string afterEdit;
