@@ -27,9 +27,11 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
     sink_.StatusDisplay(3, "Total:    " + FormatSize(run_.TotalBytes));
 
     // The decision; every option is read at the moment it is needed.
-    // The counterpart's age is read once: each read is a file-system call, and skipping
+    // The counterpart is looked at once: each look is a file-system call, and skipping
     // up-to-date trees is dominated by them.
-    const int32_t counterpartAge = files_.FileAge(counterpart);
+    EntryStat counterpartStat;
+    files_.StatEntry(counterpart, counterpartStat);
+    const int32_t counterpartAge = counterpartStat.age;
     const bool exists = counterpartAge != -1;
     bool copy = !exists || options_.cbAllowed(OverwriteAlways);
     if (!copy) {
@@ -46,6 +48,7 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
     }
 
     bool copied = false;
+    const bool attempted = copy;
     if (copy) {
         sink_.StatusDisplay(2, "Status:   Copying");
         // Between two volumes of one NetWare connection the server copies the file itself. The
@@ -88,12 +91,34 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
         }
     }
 
-    // Move mode: the file goes when the other tree now holds a copy at least as new.
+    // Move mode: the file goes only when its data is safe on the other side: this call copied
+    // it, or, where no copy was tried, the other tree holds a copy at least as new. A copy that
+    // was tried and failed never lets the file go, whatever stands on the other side.
     if (options_.cbAllowed(MoveFiles)) {
-        if (AgeOrder(files_.FileAge(counterpart)) >= AgeOrder(files_.FileAge(file)) || copied) {
+        if (attempted ? copied : CounterpartHoldsFile(file, counterpart)) {
             DeleteOneFile(file);
         }
     }
+}
+
+bool TransferEngine::CounterpartHoldsFile(const std::string& file, const std::string& counterpart) {
+    EntryStat held, walked;
+    if (files_.StatEntry(counterpart, held) != 0 || files_.StatEntry(file, walked) != 0) {
+        return false;
+    }
+    // Only an entry of the same kind can stand for the file: a link's own time says nothing
+    // about a file's data, nor a FIFO's or a device's. The file itself, reached through another
+    // name or mount, is no copy of it at all.
+    const bool sameKind =
+        held.kind == walked.kind && (held.kind == EntryKind::File || held.kind == EntryKind::Link);
+    if (!sameKind || held.SameEntryAs(walked)) {
+        return false;
+    }
+    if (AgeOrder(held.age) < AgeOrder(walked.age)) {
+        return false;
+    }
+    // Equal ages within two seconds prove nothing about the contents where the sizes differ.
+    return held.age != walked.age || held.size == walked.size;
 }
 
 void TransferEngine::DeleteOneFile(const std::string& file) {

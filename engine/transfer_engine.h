@@ -21,7 +21,7 @@ struct RunRequest {
 };
 
 class TransferEngine {
-public:
+  public:
     TransferEngine(RunData& run, OptionSet& options, NetWareServices& netware, FileServices& files,
                    Dialogs& dialogs, StatusSink& sink);
 
@@ -40,11 +40,20 @@ public:
     void HandleOneFile(const std::string& file, const std::string& counterpart,
                        const ListEntry& entry);
     void DeleteOneFile(const std::string& file);
+    // Whether the counterpart stands for the file in move mode: an entry of the same kind, not
+    // the file itself, at least as new, and of the same size where the ages are equal.
+    bool CounterpartHoldsFile(const std::string& file, const std::string& counterpart);
     int32_t ShellCopyFile(const std::string& source, const std::string& target);
     int32_t ShellFileOperation(const std::string& source, const std::string& target,
                                uint32_t operation);
 
-private:
+  private:
+    // Whether the walked directory is the other tree's root of this pass.
+    bool IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
+                     const std::string& directory) const;
+    // A directory whose entries could not be read: the operator decides whether the run goes on.
+    void ReportUnreadable(int code, const std::string& directory);
+
     RunData& run_;
     OptionSet& options_;
     NetWareServices& netware_;
@@ -59,6 +68,9 @@ private:
     // Whether the two roots share one NetWare connection, as the locations stood at Start: it
     // chooses the copy routine of the second pass, which evaluates no locations.
     bool rootsSameConnection_ = false;
+    // Whether both roots lay on NetWare at Start: then every directory pair is looked at for its
+    // NetWare metadata, whatever an earlier pair gave.
+    bool rootsBothNetWare_ = false;
 };
 
 // A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.

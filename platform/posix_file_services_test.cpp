@@ -15,6 +15,7 @@
 #include <ctime>
 
 #include "platform/error_codes.h"
+#include "platform/posix_util.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -28,7 +29,7 @@ using testing::TempDir;
 
 // Runs a test under a fixed time zone and puts the previous one back afterwards.
 class ScopedTimeZone {
-public:
+  public:
     explicit ScopedTimeZone(const char* tz) {
         const char* old = std::getenv("TZ");
         had_ = old != nullptr;
@@ -45,7 +46,7 @@ public:
         tzset();
     }
 
-private:
+  private:
     bool had_ = false;
     std::string old_;
 };
@@ -227,7 +228,7 @@ TEST(DosDateTime, FollowsTheProcessTimeZone) {
 // Listings
 
 class FileServicesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_FALSE(tmp.path().empty()); }
     TempDir tmp;
     PosixFileServices fs;
@@ -675,14 +676,15 @@ TEST_F(FileServicesTest, HandleAgesRoundTripInLocalTime) {
     FileHandle in = fs.OpenRead(src);
     ASSERT_NE(in, kInvalidFileHandle);
     EXPECT_EQ(fs.GetHandleAge(in), Dos(2019, 8, 20, 8, 30, 10));
-    FileHandle out = fs.CreateTruncate(tmp.Path("h/dst"));
+    std::string dstPath;
+    FileHandle out = fs.CreateTemporary(tmp.Path("h/dst"), dstPath);
     ASSERT_NE(out, kInvalidFileHandle);
     // Summer and winter dates, and the clamped end of the range.
     for (int32_t age : {Dos(2019, 8, 20, 8, 30, 10), Dos(2020, 1, 5, 23, 59, 58),
                         Dos(1980, 1, 1, 0, 0, 0), Dos(2037, 12, 31, 12, 0, 0)}) {
         EXPECT_EQ(fs.SetHandleAge(out, age), 0);
         EXPECT_EQ(fs.GetHandleAge(out), age);
-        EXPECT_EQ(fs.FileAge(tmp.Path("h/dst")), age);
+        EXPECT_EQ(fs.FileAge(dstPath), age);
     }
     // Impossible values are refused and leave the time alone.
     for (int32_t bad :
@@ -698,16 +700,35 @@ TEST_F(FileServicesTest, HandleAgesRoundTripInLocalTime) {
     EXPECT_EQ(fs.OpenRead(tmp.Path("h/missing")), kInvalidFileHandle);
 }
 
-TEST_F(FileServicesTest, CreateTruncateNeverWritesThroughALink) {
+// The server copy's own steps: a regular source only, a new entry beside the target, and a
+// rename that replaces whatever stands there without writing through it.
+TEST_F(FileServicesTest, OpenFilesForTheServerCopyNeverReachThroughLinks) {
     std::string victim = tmp.File("ct/victim", "precious");
     ASSERT_EQ(symlink("victim", tmp.Path("ct/link").c_str()), 0);
-    EXPECT_EQ(fs.CreateTruncate(tmp.Path("ct/link")), kInvalidFileHandle);
-    EXPECT_EQ(ReadFile(victim), "precious");
-    std::string existing = tmp.File("ct/existing", "old contents");
-    FileHandle h = fs.CreateTruncate(existing);
+    ASSERT_EQ(mkfifo(tmp.Path("ct/fifo").c_str(), 0644), 0);
+    EXPECT_EQ(fs.OpenRead(tmp.Path("ct/link")), kInvalidFileHandle);
+    EXPECT_EQ(fs.OpenRead(tmp.Path("ct/fifo")), kInvalidFileHandle);  // refused, never waited on
+    EXPECT_EQ(fs.OpenRead(tmp.Path("ct")), kInvalidFileHandle);
+
+    std::string temp;
+    FileHandle h = fs.CreateTemporary(tmp.Path("ct/link"), temp);
     ASSERT_NE(h, kInvalidFileHandle);
-    fs.CloseFile(h);
-    EXPECT_EQ(ReadFile(existing), "");
+    EXPECT_EQ(DirOf(temp), tmp.Path("ct"));
+    EXPECT_EQ(::write(static_cast<int>(h), "new", 3), 3);
+    EntryStat st;
+    ASSERT_TRUE(fs.HandleStat(h, st));
+    EXPECT_EQ(st.kind, EntryKind::File);
+    EXPECT_EQ(st.size, 3);
+    EXPECT_EQ(fs.CloseFile(h), 0);
+    std::vector<ListEntry> listed;
+    ASSERT_EQ(fs.ListFiles(tmp.Path("ct"), "*.*", listed), 0);
+    EXPECT_EQ(listed.size(), 2u);  // link and victim; the temporary file is never listed
+
+    EXPECT_EQ(fs.RenameOver(temp, tmp.Path("ct/link")), 0);
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_EQ(ReadFile(tmp.Path("ct/link")), "new");
+    ASSERT_EQ(fs.StatEntry(tmp.Path("ct/link"), st), 0);
+    EXPECT_EQ(st.kind, EntryKind::File);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -85,6 +85,21 @@ bool FaultyFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
     return inner_.DirectoryId(path, id);
 }
 
+void FaultyFileServices::ConfineBelow(const std::vector<std::string>& roots) {
+    int code = 0;
+    Hit(FileOp::ConfineBelow, nullptr, code);
+    inner_.ConfineBelow(roots);  // the rule itself is never skipped
+}
+
+int FaultyFileServices::StatEntry(const std::string& path, EntryStat& out) {
+    int code = 0;
+    if (Hit(FileOp::StatEntry, &path, code)) {
+        out = EntryStat();
+        return code;
+    }
+    return inner_.StatEntry(path, out);
+}
+
 int32_t FaultyFileServices::FileAge(const std::string& path) {
     int code = 0;
     if (Hit(FileOp::FileAge, &path, code)) {
@@ -157,12 +172,21 @@ FileHandle FaultyFileServices::OpenRead(const std::string& path) {
     return inner_.OpenRead(path);
 }
 
-FileHandle FaultyFileServices::CreateTruncate(const std::string& path) {
+FileHandle FaultyFileServices::CreateTemporary(const std::string& target, std::string& tempPath) {
     int code = 0;
-    if (Hit(FileOp::CreateTruncate, &path, code)) {
+    if (Hit(FileOp::CreateTemporary, &target, code)) {
+        tempPath.clear();
         return kInvalidFileHandle;
     }
-    return inner_.CreateTruncate(path);
+    return inner_.CreateTemporary(target, tempPath);
+}
+
+bool FaultyFileServices::HandleStat(FileHandle handle, EntryStat& out) {
+    int code = 0;
+    if (Hit(FileOp::HandleStat, nullptr, code)) {
+        return false;
+    }
+    return inner_.HandleStat(handle, out);
 }
 
 int32_t FaultyFileServices::GetHandleAge(FileHandle handle) {
@@ -181,10 +205,19 @@ int FaultyFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
     return inner_.SetHandleAge(handle, dosDateTime);
 }
 
-void FaultyFileServices::CloseFile(FileHandle handle) {
+int FaultyFileServices::CloseFile(FileHandle handle) {
     int code = 0;
-    Hit(FileOp::CloseFile, nullptr, code);
-    inner_.CloseFile(handle);  // a handle is always released, so a fault here only counts
+    const bool fail = Hit(FileOp::CloseFile, nullptr, code);
+    const int rc = inner_.CloseFile(handle);  // a handle is always released
+    return fail ? code : rc;
+}
+
+int FaultyFileServices::RenameOver(const std::string& from, const std::string& to) {
+    int code = 0;
+    if (Hit(FileOp::RenameOver, &from, code, &to)) {
+        return code;
+    }
+    return inner_.RenameOver(from, to);
 }
 
 std::string FaultyFileServices::UniversalName(const std::string& path) {

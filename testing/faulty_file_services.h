@@ -14,10 +14,12 @@
 namespace ferrit {
 
 enum class FileOp {
+    ConfineBelow,
     ListFiles,
     ListSubdirs,
     DirectoryExists,
     DirectoryId,
+    StatEntry,
     FileAge,
     GetAttributes,
     SetAttributes,
@@ -27,10 +29,12 @@ enum class FileOp {
     CopyFile,
     FreeSpace,
     OpenRead,
-    CreateTruncate,
+    CreateTemporary,
+    HandleStat,
     GetHandleAge,
     SetHandleAge,
     CloseFile,
+    RenameOver,
     UniversalName,
     Count,
 };
@@ -63,11 +67,13 @@ class FaultyFileServices : public FileServices {
     int Injected() const { return injected_; }
     void ResetCounts();
 
+    void ConfineBelow(const std::vector<std::string>& roots) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
+    int StatEntry(const std::string& path, EntryStat& out) override;
     int32_t FileAge(const std::string& path) override;
     int32_t GetAttributes(const std::string& path) override;
     int SetAttributes(const std::string& path, uint32_t attr) override;
@@ -77,10 +83,12 @@ class FaultyFileServices : public FileServices {
     int CopyFile(const std::string& source, const std::string& target) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
-    FileHandle CreateTruncate(const std::string& path) override;
+    FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
+    bool HandleStat(FileHandle handle, EntryStat& out) override;
     int32_t GetHandleAge(FileHandle handle) override;
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
-    void CloseFile(FileHandle handle) override;
+    int CloseFile(FileHandle handle) override;
+    int RenameOver(const std::string& from, const std::string& to) override;
     std::string UniversalName(const std::string& path) override;
 
   private:
