@@ -92,38 +92,6 @@ TEST(DisabledReason, NamesTheRuleThatGreysTheItem) {
     }
 }
 
-TEST(NotInForceReason, GreyedOrUntickedByARule) {
-    struct Case {
-        const char* what;
-        std::initializer_list<CopyOption> unticked;
-        bool toggle;  // an operator toggle: "Move Files" wins over "Copy Bi-directional"
-        CopyOption item;
-        std::string reason;
-    };
-    const Case cases[] = {
-        {"in force", {}, false, MoveFiles, ""},
-        {"greyed", {}, false, ClearArchiveBit, "\"Move Files\" is ticked"},
-        {"unticked for the second pass",
-         {},
-         false,
-         OverwriteAlways,
-         "\"Copy Bi-directional\" is ticked"},
-        {"unticked for moving", {}, true, CopyBidirectional, "\"Move Files\" is ticked"},
-    };
-    for (const Case& c : cases) {
-        OptionSet options;
-        for (CopyOption option : c.unticked) {
-            options.SetTicked(option, false);
-        }
-        if (c.toggle) {
-            clbClickCheck(options, LocationFacts());
-        } else {
-            CheckBoxDependancies(options, LocationFacts());
-        }
-        EXPECT_EQ(c.reason, NotInForceReason(c.item, options, LocationFacts())) << c.what;
-    }
-}
-
 TEST(StartDisabledReason, MissingDirectoriesThenTheTargetRights) {
     const StartPaths ready{true, true, true, true};
     LocationFacts targetRights;
