@@ -13,6 +13,7 @@
 #include "netware/location.h"
 #include "netware/netware_services.h"
 #include "options/copy_options.h"
+#include "options/option_reasons.h"
 #include "platform/posix_file_services.h"
 
 namespace ferrit {
@@ -81,7 +82,7 @@ class CliApp {
             err_ << line << '\n';
         }
         if (!startEnabled) {
-            err_ << "ferrit-cli: not started: the target lacks Write or Create rights\n";
+            err_ << "ferrit-cli: not started: " << StartRefusedReason(facts) << '\n';
             FlushAll();
             return kExitError;
         }
