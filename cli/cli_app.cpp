@@ -10,10 +10,12 @@
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
 #include "netware/client_factory.h"
+#include "netware/dry_run_client.h"
 #include "netware/location.h"
 #include "netware/netware_services.h"
 #include "options/copy_options.h"
 #include "options/option_reasons.h"
+#include "platform/dry_run_file_services.h"
 #include "platform/posix_file_services.h"
 
 namespace ferrit {
@@ -50,14 +52,20 @@ class CliApp {
         : request_(request),
           out_(out),
           err_(err),
+          files_(request.dryRun ? static_cast<FileServices&>(preview_) : posix_),
           dialogs_(
               err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
               [this] { FlushAll(); }, hooks.promptWaiting),
           choice_(ChooseNetWareClient(request.netwareConfig)),
-          netware_(*choice_.client, locations_, files_, dialogs_),
+          previewClient_(*choice_.client),
+          client_(request.dryRun ? static_cast<NetWareClient&>(previewClient_) : *choice_.client),
+          netware_(client_, locations_, files_, dialogs_),
           sink_(out, err, hooks.interrupted),
           engine_(run_, options_, netware_, files_, dialogs_, sink_) {
         sink_.SetAbortHandler([this] { engine_.BitBtnAbortClick(); });
+        if (request.jobs > 0) {
+            engine_.SetJobs(request.jobs);
+        }
     }
 
     int Run() {
@@ -89,6 +97,9 @@ class CliApp {
 
         engine_.ButtonStartClick(RunRequest{request_.source, request_.target, request_.pattern});
         sink_.WriteProgressLines();
+        if (request_.dryRun) {
+            err_ << "ferrit-cli: dry run: nothing was changed\n";
+        }
         FlushAll();
 
         if (sink_.AbortRequested()) {
@@ -113,7 +124,10 @@ class CliApp {
     const CliRequest& request_;
     std::ostream& out_;
     std::ostream& err_;
-    PosixFileServices files_;
+    PosixFileServices posix_;
+    // A preview (--dry-run) reads through these and changes nothing.
+    DryRunFileServices preview_{posix_};
+    FileServices& files_;
     LocationState locations_;
     RunData run_;
     OptionSet options_;
@@ -121,6 +135,8 @@ class CliApp {
     // The emulated client when its description is given or found, else the absent client (every
     // location local, every NetWare option off).
     NetWareClientChoice choice_;
+    DryRunClient previewClient_;
+    NetWareClient& client_;
     NetWareServices netware_;
     TextSink sink_;
     TransferEngine engine_;

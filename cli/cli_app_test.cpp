@@ -90,6 +90,37 @@ TEST(RunCli, CopiesATreeIntoACreatedTarget) {
                                                           "Status:   copied", "Total:       9"}));
 }
 
+// A preview prints what the run would print, for every number of side-by-side copies, and
+// leaves both trees as they were.
+TEST(RunCli, DryRunPrintsTheRunsLinesAndChangesNothing) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    tmp.File("src/a.txt", "aa");
+    tmp.File("src/sub/c.txt", "cccc");
+    const std::string tgt = tmp.Dir("tgt");
+    tmp.File("tgt/a.txt", "old");
+    const std::vector<std::string> flags = {"--subdirs", "--create-dirs", "--always", "--move"};
+    for (const char* jobs : {"--jobs=1", "--jobs=8"}) {
+        std::vector<std::string> args = flags;
+        args.insert(args.end(), {"--dry-run", jobs, src, tgt});
+        const Outcome o = RunWith(args);
+        EXPECT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.out, "   a.txt copied\n" + src + "/sub\n   c.txt copied\n");
+        EXPECT_TRUE(Contains(o.err, "Status:   Moved")) << o.err;
+        EXPECT_TRUE(Contains(o.err, "dry run: nothing was changed")) << o.err;
+        EXPECT_EQ(ReadFile(src + "/a.txt"), "aa");
+        EXPECT_EQ(ReadFile(src + "/sub/c.txt"), "cccc");
+        EXPECT_EQ(ReadFile(tgt + "/a.txt"), "old");
+        EXPECT_EQ(testing::ListDir(tgt), std::vector<std::string>{"a.txt"});
+    }
+    std::vector<std::string> args = flags;
+    args.insert(args.end(), {src, tgt});
+    const Outcome real = RunWith(args);
+    EXPECT_EQ(real.out, "   a.txt copied\n" + src + "/sub\n   c.txt copied\n");
+    EXPECT_EQ(ReadFile(tgt + "/sub/c.txt"), "cccc");
+    EXPECT_EQ(testing::ListDir(src), std::vector<std::string>{});
+}
+
 TEST(RunCli, SavedStartsFromTheOptionsTheWindowSaved) {
     TempDir tmp;
     const std::string src = tmp.Dir("src");

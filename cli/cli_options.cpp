@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "engine/copy_pool.h"
 #include "options/histories.h"
 #include "options/option_reasons.h"
 
@@ -96,6 +97,15 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
              request.netwareConfig = v;
              return !v.empty();
          }},
+        {"--jobs",
+         [&](const std::string& v) {
+             if (v.empty() || v.size() > 3 ||
+                 v.find_first_not_of("0123456789") != std::string::npos) {
+                 return false;
+             }
+             request.jobs = std::stoi(v);
+             return request.jobs >= 1 && request.jobs <= 64;
+         }},
         {"--overwrite",
          [&](const std::string& v) {
              if (v == "ask") {
@@ -125,6 +135,10 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
         if (arg == "--help" || arg == "-h") {
             request.help = true;
             return true;
+        }
+        if (arg == "--dry-run") {
+            request.dryRun = true;
+            continue;
         }
         if (arg == "--saved") {
             request.initialTicks = InitialTicks::Saved;
@@ -199,6 +213,9 @@ std::string UsageText() {
                 "answer to \"Overwrite ...?\" (default ask on a terminal, else no)");
     text += row("--netware-config=FILE", "the emulated NetWare servers (default:");
     text += row("", "ferrit-netware.ini in the configuration directory, if any)");
+    text += row("--jobs=N", "copies made side by side, 1 to 64 (default " +
+                                std::to_string(kDefaultJobs) + "; 1: one after another)");
+    text += row("--dry-run", "decide and show the status lines as a run would, change nothing");
     text += row("--help", "show this text");
     text +=
         "\n"

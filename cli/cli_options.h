@@ -38,6 +38,10 @@ struct CliRequest {
     // --netware-config=FILE: the emulated servers' description; empty: the default file when it
     // exists, else no NetWare client.
     std::string netwareConfig;
+    // --jobs=N: copies run side by side (1: one after another); 0: the engine's default.
+    int jobs = 0;
+    // --dry-run: decide and report as a run would, change nothing.
+    bool dryRun = false;
 };
 
 // Parses the arguments (without the program name). Returns false with a one-line reason in error
