@@ -386,6 +386,7 @@ void TFormFerrit::ButtonStartClick() {
     running_ = true;
     UpdateStartButton();
     engine_.ButtonStartClick(RunRequest{source, target, pattern});
+    sink_.RunReturned();  // a run that stopped at a missing root paints again too
     running_ = false;
     if (pathEditDuringRun_) {
         EvaluatePaths();  // a run that stopped before its end left an edit unevaluated
