@@ -9,9 +9,9 @@
 #include "cli/text_sink.h"
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
-#include "netware/client_factory.h"
-#include "netware/location.h"
+#include "netware/location_state.h"
 #include "netware/netware_services.h"
+#include "nwemu/client_factory.h"
 #include "options/copy_options.h"
 #include "platform/posix_file_services.h"
 
@@ -52,7 +52,7 @@ class CliApp {
           dialogs_(
               err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
               [this] { FlushAll(); }, hooks.promptWaiting),
-          choice_(ChooseNetWareClient(request.netwareConfig)),
+          choice_(nwemu::ChooseNetWareClient(request.netwareConfig)),
           netware_(*choice_.client, locations_, files_, dialogs_),
           sink_(out, err, hooks.interrupted),
           engine_(run_, options_, netware_, files_, dialogs_, sink_) {
@@ -119,7 +119,7 @@ class CliApp {
     CliDialogs dialogs_;
     // The emulated client when its description is given or found, else the absent client (every
     // location local, every NetWare option off).
-    NetWareClientChoice choice_;
+    nwemu::NetWareClientChoice choice_;
     NetWareServices netware_;
     TextSink sink_;
     TransferEngine engine_;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "netware/location.h"
+#include "netware/location_state.h"
 #include "netware/netware_client.h"
 #include "options/copy_options.h"
 #include "platform/file_services.h"

@@ -14,7 +14,7 @@
 #include <QStyle>
 #include <QUrl>
 
-#include "netware/client_factory.h"
+#include "nwemu/client_factory.h"
 #include "platform/launch.h"
 #include "platform/posix_file_services.h"
 #include "ui/qt_dialogs.h"
@@ -65,7 +65,7 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
       ui_(new Ui::TFormFerrit),
       ownDialogs_(services.dialogs ? nullptr : new QtDialogs(this)),
       ownFiles_(services.files ? nullptr : new PosixFileServices),
-      clientChoice_(services.client ? NetWareClientChoice() : ChooseNetWareClient()),
+      clientChoice_(services.client ? nwemu::NetWareClientChoice() : nwemu::ChooseNetWareClient()),
       dialogs_(services.dialogs ? *services.dialogs : *ownDialogs_),
       files_(services.files ? *services.files : *ownFiles_),
       client_(services.client ? *services.client : *clientChoice_.client),

@@ -10,8 +10,8 @@
 #include <QStyle>
 
 #include "netware/absent_client.h"
-#include "netware/emulated_admin.h"
 #include "support/format_size.h"
+#include "tools/nwemu/admin.h"
 #include "ui/window_fixture_test.h"
 
 namespace ferrit {
@@ -186,7 +186,8 @@ TEST_F(WindowTest, UnusableNetWareDescriptionIsReportedAtStartAndTheWindowWorksW
 }
 
 TEST_F(WindowTest, NetWareOptionsFollowTheEmulatedLocationsAndRights) {
-    const AdminResult demo = BuildDemo(tree_.Path("nw"), config_->Path("ferrit-netware.ini"), false);
+    const nwemu::AdminResult demo =
+        nwemu::BuildDemo(tree_.Path("nw"), config_->Path("ferrit-netware.ini"), false);
     ASSERT_EQ(0, demo.status) << demo.err;
     WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\n");
     Open();

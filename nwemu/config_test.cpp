@@ -1,13 +1,14 @@
-#include "netware/emulated_config.h"
+#include "nwemu/config.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "netware/client_factory.h"
-#include "netware/emulated_client.h"
+#include "nwemu/client.h"
+#include "nwemu/client_factory.h"
 #include "testing/emulated_servers.h"
 
 namespace ferrit {
+namespace nwemu {
 namespace {
 
 using EmuScratch = testing::TempDir;
@@ -40,13 +41,12 @@ std::string GoodText(EmuScratch& scratch) {
 
 TEST(EmulatedConfigTest, ReadsEveryKindOfSetting) {
     EmuScratch scratch;
-    EmulatedConfig config;
+    Config config;
     std::string error;
-    ASSERT_TRUE(
-        ParseEmulatedConfig(GoodText(scratch), scratch.Path("ferrit-netware.ini"), config, error))
+    ASSERT_TRUE(ParseConfig(GoodText(scratch), scratch.Path("ferrit-netware.ini"), config, error))
         << error;
     ASSERT_EQ(2u, config.servers.size());
-    const EmuServer& fs1 = config.servers[0];
+    const Server& fs1 = config.servers[0];
     EXPECT_EQ("FS1", fs1.name);
     EXPECT_EQ("ACME", fs1.tree);
     ASSERT_EQ(2u, fs1.volumes.size());
@@ -54,22 +54,21 @@ TEST(EmulatedConfigTest, ReadsEveryKindOfSetting) {
     EXPECT_EQ(scratch.Path("v2"), fs1.volumes[1].dir);
     EXPECT_EQ("JSMITH", fs1.login);
     EXPECT_EQ(12, fs1.handleLimit);
-    const EmuObject* sales = fs1.FindObject("sales");
+    const Object* sales = fs1.FindObject("sales");
     ASSERT_NE(nullptr, sales);
     EXPECT_EQ(0x02000021u, sales->id);
     EXPECT_EQ(ObjType::Group, sales->type);
     EXPECT_EQ("CN=SALES.O=ACME", sales->dsName);
     EXPECT_EQ(std::vector<std::string>{"JSMITH"}, sales->members);
-    const EmuServer* fs3 = config.FindServer("fs3");
+    const Server* fs3 = config.FindServer("fs3");
     ASSERT_NE(nullptr, fs3);
     EXPECT_EQ("", fs3->tree);
     EXPECT_EQ(0x301u, fs3->LoggedIn()->id);
 
     // The written form reads back the same.
-    EmulatedConfig again;
-    ASSERT_TRUE(ParseEmulatedConfig(FormatEmulatedConfig(config), "again.ini", again, error))
-        << error;
-    EXPECT_EQ(FormatEmulatedConfig(config), FormatEmulatedConfig(again));
+    Config again;
+    ASSERT_TRUE(ParseConfig(FormatConfig(config), "again.ini", again, error)) << error;
+    EXPECT_EQ(FormatConfig(config), FormatConfig(again));
     EXPECT_EQ(12, again.servers[0].handleLimit);
 }
 
@@ -117,9 +116,9 @@ TEST(EmulatedConfigTest, MalformedFilesNameTheLineAndTheFault) {
     scratch.Dir("vol/sub");
     cases[19].expected = "5: the directories of volumes FS1/DATA and FS1/SYS overlap";
     for (const Case& c : cases) {
-        EmulatedConfig config;
+        Config config;
         std::string error;
-        EXPECT_FALSE(ParseEmulatedConfig(c.text, "cfg.ini", config, error)) << c.text;
+        EXPECT_FALSE(ParseConfig(c.text, "cfg.ini", config, error)) << c.text;
         const std::string expected = c.expected[0] >= '0' && c.expected[0] <= '9'
                                          ? "cfg.ini:" + c.expected
                                          : "cfg.ini: " + c.expected;
@@ -186,4 +185,5 @@ TEST_F(FactoryTest, ChoosesTheEmulatedClientOnlyForASoundConfiguration) {
 }
 
 }  // namespace
+}  // namespace nwemu
 }  // namespace ferrit

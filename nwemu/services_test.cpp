@@ -3,16 +3,17 @@
 // people. JSMITH is logged in everywhere.
 #include <gtest/gtest.h>
 
-#include "netware/emulated_client.h"
 #include "netware/netware_services.h"
+#include "nwemu/client.h"
 #include "platform/posix_file_services.h"
 #include "testing/emulated_servers.h"
 #include "testing/scripted_dialogs.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
+namespace nwemu {
 
-bool operator==(const EmuTrustee& a, const EmuTrustee& b) {
+bool operator==(const Trustee& a, const Trustee& b) {
     return a.id == b.id && a.rights == b.rights;
 }
 
@@ -20,7 +21,7 @@ namespace {
 
 using namespace testing::StdIds;
 using Texts = std::vector<std::string>;
-using Trustees = std::vector<EmuTrustee>;
+using Trustees = std::vector<Trustee>;
 
 constexpr uint16_t kAllButSupervisor = kAllRights & ~Rights::Supervisor;
 constexpr uint16_t kSomeRights[] = {0x01, 0x41, 0x0B, 0xFB, 0x4B};
@@ -34,8 +35,8 @@ class EmulatedServicesTest : public ::testing::Test {
     }
     // The standard servers; JSMITH holds every right but Supervisor on each volume, so an
     // assignment further down replaces them.
-    static EmulatedConfig Servers(testing::TempDir& scratch) {
-        EmulatedConfig config = testing::StandardServers(scratch);
+    static Config Servers(testing::TempDir& scratch) {
+        Config config = testing::StandardServers(scratch);
         WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, kAllButSupervisor}});
         WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, kAllButSupervisor}});
         WriteTrustees(scratch.Path("FS3/DATA"), {{Fs3Jsmith, kAllButSupervisor}});
@@ -62,7 +63,7 @@ class EmulatedServicesTest : public ::testing::Test {
     }
 
     testing::TempDir scratch;
-    EmulatedClient client;
+    Client client;
     LocationState state;
     PosixFileServices files;
     ScriptedDialogs dialogs;
@@ -78,19 +79,19 @@ TEST_F(EmulatedServicesTest, StartUpRunsOnceAndErrorTextsUseTheLibrary) {
     EXPECT_EQ(client.Calls().size(), calls);
     EXPECT_TRUE(dialogs.Asked().empty());
 
-    const std::string detail = EmuCodeText(EmuCode::InvalidPath);
+    const std::string detail = CodeText(Code::InvalidPath);
     ASSERT_FALSE(detail.empty());
-    EXPECT_EQ(nw.NetWareErrorText(EmuCode::InvalidPath), "0x899C (" + detail + ")");
-    client.SetErrorLibrary(EmulatedClient::ErrorLibrary::WithoutFunction);
+    EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C (" + detail + ")");
+    client.SetErrorLibrary(Client::ErrorLibrary::WithoutFunction);
     EXPECT_EQ(nw.NetWareErrorText(5), "0x0005 (Access is denied)");
-    EXPECT_EQ(nw.NetWareErrorText(EmuCode::InvalidPath), "0x899C ()");
-    client.SetErrorLibrary(EmulatedClient::ErrorLibrary::Missing);
-    EXPECT_EQ(nw.NetWareErrorText(EmuCode::InvalidPath), "0x899C");
+    EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C ()");
+    client.SetErrorLibrary(Client::ErrorLibrary::Missing);
+    EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C");
 }
 
 TEST_F(EmulatedServicesTest, StartUpFailureIsReported) {
-    client.FailOperation(NwOp::OpenConnByReference, EmuCode::NoPrimaryConnection);
-    EXPECT_EQ(nw.InitNetWare(), EmuCode::NoPrimaryConnection);
+    client.FailOperation(NwOp::OpenConnByReference, Code::NoPrimaryConnection);
+    EXPECT_EQ(nw.InitNetWare(), Code::NoPrimaryConnection);
     ASSERT_EQ(dialogs.Asked().size(), 1u);
     EXPECT_EQ(dialogs.Texts()[0].rfind(
                   "Could not find server/tree connection. InitNetWare returned error 0x880F (", 0),
@@ -139,7 +140,7 @@ TEST_F(EmulatedServicesTest, LocationsOfRealVolumes) {
     EXPECT_TRUE(dialogs.Asked().empty());
 
     // A rights query that fails: its dialog on every refresh.
-    client.FailOperation(NwOp::GetEffectiveRights, EmuCode::InvalidPath);
+    client.FailOperation(NwOp::GetEffectiveRights, Code::InvalidPath);
     nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     EXPECT_EQ(dialogs.Texts(), (Texts{"Error 899C: Error getting effective rights",
@@ -186,7 +187,7 @@ TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery
 
 TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
     // 25 objects on FS1, known on FS2 under other identifiers.
-    EmulatedConfig config = Servers(scratch);
+    Config config = Servers(scratch);
     Trustees many;
     for (uint32_t k = 1; k <= 25; ++k) {
         const std::string user = "U" + std::to_string(k);
@@ -194,7 +195,7 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
         config.servers[1].User(user, 0x07000000 + k, "CN=" + user + ".O=ACME");
         many.push_back({0x03000000 + k, kSomeRights[k % 5]});
     }
-    EmulatedClient wide(config);
+    Client wide(config);
     NetWareServices services(wide, state, files, dialogs);
     ASSERT_EQ(WriteTrustees(P("FS1/DATA/SRC"), many), 0);
 
@@ -209,16 +210,16 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
     // Between servers, the 20th name cannot be read on the source (directory services and
     // bindery both fail): it is the last entry of its batch, so the scan ends there.
     services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
-    wide.FailOperation(NwOp::DSMapIDToName, EmuCode::DSNoSuchEntry, 20);
-    wide.FailOperation(NwOp::GetObjectName, EmuCode::NoSuchObject, 1);
+    wide.FailOperation(NwOp::DSMapIDToName, Code::DSNoSuchEntry, 20);
+    wide.FailOperation(NwOp::GetObjectName, Code::NoSuchObject, 1);
     services.CopyTrustees("DATA:SRC", "DATA:TGT");
     EXPECT_EQ(TrusteesOf("FS2/DATA/TGT").size(), 19u);
 
     // The same failure on the 5th: only that one is missing.
     WriteTrustees(P("FS2/DATA/TGT"), {});
     wide.ClearFailures();
-    wide.FailOperation(NwOp::DSMapIDToName, EmuCode::DSNoSuchEntry, 5);
-    wide.FailOperation(NwOp::GetObjectName, EmuCode::NoSuchObject, 1);
+    wide.FailOperation(NwOp::DSMapIDToName, Code::DSNoSuchEntry, 5);
+    wide.FailOperation(NwOp::GetObjectName, Code::NoSuchObject, 1);
     services.CopyTrustees("DATA:SRC", "DATA:TGT");
     const Trustees copied = TrusteesOf("FS2/DATA/TGT");
     ASSERT_EQ(copied.size(), 24u);
@@ -269,7 +270,7 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     // The owning name space cannot be asked: the entry is read in name space 4, answered in the
     // DOS one.
     ASSERT_EQ(WriteOwner(a, Fs1Admin), 0);
-    client.FailOperation(NwOp::GetOwningNameSpace, EmuCode::InvalidNameSpace, 1);
+    client.FailOperation(NwOp::GetOwningNameSpace, Code::InvalidNameSpace, 1);
     client.ClearCalls();
     nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(ReadOwner(b, owner));
@@ -314,7 +315,7 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
 TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     ASSERT_EQ(WriteLimit(P("FS1/DATA/SRC"), 250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
-    client.FailOperation(NwOp::SetDirSpaceLimit, EmuCode::InsufficientSpace);
+    client.FailOperation(NwOp::SetDirSpaceLimit, Code::InsufficientSpace);
     dialogs.Script(Answer::Ignore);
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 8901: NWSetDirSpaceLimit"});
@@ -323,7 +324,7 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
 
     // 0x89FF counts as success.
     dialogs.ClearRecord();
-    client.FailOperation(NwOp::SetDirSpaceLimit, EmuCode::Failure);
+    client.FailOperation(NwOp::SetDirSpaceLimit, Code::Failure);
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     EXPECT_TRUE(dialogs.Asked().empty());
     EndStep();
@@ -331,7 +332,7 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     // No target handle: reported as the limit write, with the allocation's code.
     client.ClearFailures();
     ASSERT_EQ(nw.AllocTempDirHandle(kSource, "DATA:SRC"), 0);
-    client.FailOperation(NwOp::AllocTemporaryDirectoryHandle, EmuCode::NoMoreDirHandles, 1);
+    client.FailOperation(NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
     dialogs.Script(Answer::Abort);
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 899D: NWSetDirSpaceLimit"});
@@ -340,7 +341,7 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
 
     // No source handle: Abort alone, and an Abort ends the routine.
     dialogs.ClearRecord();
-    client.FailOperation(NwOp::AllocTemporaryDirectoryHandle, EmuCode::NoMoreDirHandles, 1);
+    client.FailOperation(NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
     dialogs.Script(Answer::Abort);
     client.ClearCalls();
     runState = 1;
@@ -375,4 +376,5 @@ TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
 }
 
 }  // namespace
+}  // namespace nwemu
 }  // namespace ferrit

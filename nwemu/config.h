@@ -27,9 +27,10 @@
 #include <vector>
 
 namespace ferrit {
+namespace nwemu {
 
 // A user or a group of one server.
-struct EmuObject {
+struct Object {
     std::string name;                  // bindery name, capitals
     uint32_t id = 0;                   // this server's object identifier
     uint16_t type = 0;                 // 0x0100 user, 0x0200 group
@@ -38,42 +39,42 @@ struct EmuObject {
     int line = 0;                      // where the file describes it; 0 when built in memory
 };
 
-struct EmuVolume {
+struct Volume {
     std::string name;  // capitals, without the colon
     std::string dir;   // the local directory that holds it
     int line = 0;
 };
 
-struct EmuServer {
+struct Server {
     std::string name;
     std::string tree;  // empty: bindery only
-    std::vector<EmuVolume> volumes;
+    std::vector<Volume> volumes;
     std::string login;  // name of the logged-in user
     int handleLimit = 255;
-    std::vector<EmuObject> objects;
+    std::vector<Object> objects;
     int line = 0;  // the section heading
     int loginLine = 0;
 
-    EmuServer& Tree(const std::string& t);
-    EmuServer& Volume(const std::string& volumeName, const std::string& dir);
-    EmuServer& Login(const std::string& user);
-    EmuServer& HandleLimit(int limit);
-    EmuServer& User(const std::string& userName, uint32_t id, const std::string& ds = "");
-    EmuServer& Group(const std::string& groupName, uint32_t id, const std::string& ds = "");
+    Server& Tree(const std::string& t);
+    Server& AddVolume(const std::string& volumeName, const std::string& dir);
+    Server& Login(const std::string& user);
+    Server& HandleLimit(int limit);
+    Server& User(const std::string& userName, uint32_t id, const std::string& ds = "");
+    Server& Group(const std::string& groupName, uint32_t id, const std::string& ds = "");
     // Adds users to a group (the group must have been added).
-    EmuServer& Member(const std::string& groupName, const std::string& userName);
+    Server& Member(const std::string& groupName, const std::string& userName);
 
-    const EmuObject* FindObject(const std::string& objectName) const;  // case-insensitive
-    const EmuObject* FindObject(uint32_t id) const;
-    const EmuObject* LoggedIn() const { return FindObject(login); }
+    const Object* FindObject(const std::string& objectName) const;  // case-insensitive
+    const Object* FindObject(uint32_t id) const;
+    const Object* LoggedIn() const { return FindObject(login); }
 };
 
-struct EmulatedConfig {
-    std::vector<EmuServer> servers;
+struct Config {
+    std::vector<Server> servers;
 
     // Adds a server and returns it for further description (valid until the next AddServer).
-    EmuServer& AddServer(const std::string& serverName);
-    const EmuServer* FindServer(const std::string& serverName) const;
+    Server& AddServer(const std::string& serverName);
+    const Server* FindServer(const std::string& serverName) const;
 
     // Checks the description as a whole (the volume directories must exist); empty when it is
     // sound, else what is wrong, with the line of the faulty setting in `line` when known.
@@ -82,21 +83,22 @@ struct EmulatedConfig {
 
 // Reads a configuration text. On failure `error` is "FILE:LINE: what is wrong" (without a
 // line for faults of the whole description) and false is returned.
-bool ParseEmulatedConfig(const std::string& text, const std::string& fileName, EmulatedConfig& out,
-                         std::string& error);
+bool ParseConfig(const std::string& text, const std::string& fileName, Config& out,
+                 std::string& error);
 // Reads a configuration file; a file that cannot be read is an error too.
-bool LoadEmulatedConfig(const std::string& fileName, EmulatedConfig& out, std::string& error);
-// The text of a configuration, in the format above; ParseEmulatedConfig reads it back.
-std::string FormatEmulatedConfig(const EmulatedConfig& config);
+bool LoadConfig(const std::string& fileName, Config& out, std::string& error);
+// The text of a configuration, in the format above; ParseConfig reads it back.
+std::string FormatConfig(const Config& config);
 
 // Upper-case form of the ASCII letters.
-std::string EmuUpper(const std::string& s);
+std::string Upper(const std::string& s);
 // A value in capital hexadecimal digits, at least `digits` of them, without a prefix.
-std::string EmuHex(uint32_t value, int digits = 8);
+std::string Hex(uint32_t value, int digits = 8);
 // "0x" and eight hexadecimal digits, as the call log and the administration tool show values.
-std::string EmuPrefixedHex(uint32_t value);
+std::string PrefixedHex(uint32_t value);
 // Directory-services names compare without their type prefixes ("CN=", "OU=") and case; equal
 // keys name the same object.
-std::string EmuDsKey(const std::string& name);
+std::string DsKey(const std::string& name);
 
+}  // namespace nwemu
 }  // namespace ferrit

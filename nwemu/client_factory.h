@@ -8,6 +8,7 @@
 #include "netware/netware_client.h"
 
 namespace ferrit {
+namespace nwemu {
 
 // `ferrit-netware.ini` in the user's configuration directory ($XDG_CONFIG_HOME, else
 // ~/.config), beside Ferrit.Ini.
@@ -25,4 +26,5 @@ struct NetWareClientChoice {
 // malformed gives the absent client and the error text for the caller to show.
 NetWareClientChoice ChooseNetWareClient(const std::string& explicitConfig = std::string());
 
+}  // namespace nwemu
 }  // namespace ferrit

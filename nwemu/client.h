@@ -1,4 +1,4 @@
-// A NetWare client that serves the servers of an EmulatedConfig over local directories, as a
+// A NetWare client that serves the servers of a Config over local directories, as a
 // NetWare server would answer for everything the program relies on. Each server has one
 // connection for the life of the client (handles 1, 2, ... in the order of the description).
 //
@@ -11,14 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "netware/emulated_config.h"
-#include "netware/emulated_network.h"
 #include "netware/netware_client.h"
+#include "nwemu/config.h"
+#include "nwemu/network.h"
 
 namespace ferrit {
+namespace nwemu {
 
 // The completion codes the emulated servers answer; the error-text library names each.
-namespace EmuCode {
+namespace Code {
 constexpr uint16_t NoPrimaryConnection = 0x880F;
 constexpr uint16_t InvalidConnection = 0x8801;
 constexpr uint16_t InvalidParameter = 0x8836;
@@ -38,10 +39,10 @@ constexpr uint32_t DSBadContext = 0xFFFFFED1;   // -303
 constexpr uint32_t DSBadKey = 0xFFFFFEB3;       // -333
 constexpr uint32_t DSNoSuchEntry = 0xFFFFFDA7;  // -601
 constexpr uint32_t DSWrongTree = 0xFFFFFD93;    // -621: the server is not in the context's tree
-}  // namespace EmuCode
+}  // namespace Code
 
 // Text of an emulated code; empty for a code the emulator never answers.
-std::string EmuCodeText(uint32_t code);
+std::string CodeText(uint32_t code);
 
 // The client operations, for the call log and failure injection.
 enum class NwOp {
@@ -85,9 +86,9 @@ struct NwCall {
     uint32_t code = 0;
 };
 
-class EmulatedClient : public NetWareClient {
+class Client : public NetWareClient {
   public:
-    explicit EmulatedClient(EmulatedConfig config);
+    explicit Client(Config config);
 
     // --- For tests ---
     // Fails the operation with the code on every call (nth 0) or on its nth call from now
@@ -106,7 +107,7 @@ class EmulatedClient : public NetWareClient {
     enum class ErrorLibrary { Present, WithoutFunction, Missing };
     void SetErrorLibrary(ErrorLibrary mode) { errorLibrary_ = mode; }
 
-    EmulatedNetwork& Network() { return network_; }
+    Network& Servers() { return network_; }
     // The connection handle of a server (0 for an unknown name).
     NWCONN_HANDLE ConnectionOf(const std::string& serverName) const;
 
@@ -186,25 +187,24 @@ class EmulatedClient : public NetWareClient {
     int ServerOf(NWCONN_HANDLE conn) const;
     // The entry a directory handle and a path name on a connection; 0 or a code.
     uint16_t Resolve(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                     EmuLocation& loc) const;
+                     Location& loc) const;
     // Resolve, for an entry that must exist.
     uint16_t ResolveExisting(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                             EmuLocation& loc) const;
+                             Location& loc) const;
     // The directory a temporary handle holds on a connection; 0 or a code.
-    uint16_t HeldDirectory(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                           const EmuLocation*& dir) const;
+    uint16_t HeldDirectory(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const Location*& dir) const;
     // A context and the server of a connection, which must belong to the context's tree; 0 or
     // a code.
     uint32_t DsServer(NWDSContextHandle context, NWCONN_HANDLE conn, const Context*& ctx,
-                      const EmuServer*& server) const;
+                      const Server*& server) const;
     // The entry must exist and the login must hold Access Control or Supervisor on it.
-    uint16_t MayChange(const EmuLocation& loc) const;
+    uint16_t MayChange(const Location& loc) const;
     uint16_t StoreResult(int error) const;
-    const EmuLocation* DirHandle(NWCONN_HANDLE conn, NWDIR_HANDLE handle) const;
+    const Location* DirHandle(NWCONN_HANDLE conn, NWDIR_HANDLE handle) const;
     uint16_t LocateFileHandle(FileHandle handle, int& server) const;
 
-    EmulatedNetwork network_;
-    std::vector<std::map<NWDIR_HANDLE, EmuLocation>> dirHandles_;  // per server
+    Network network_;
+    std::vector<std::map<NWDIR_HANDLE, Location>> dirHandles_;  // per server
     std::map<NWDSContextHandle, Context> contexts_;
     NWDSContextHandle nextContext_ = 0x2001;
     std::map<NwOp, Fault> faults_;
@@ -212,4 +212,5 @@ class EmulatedClient : public NetWareClient {
     ErrorLibrary errorLibrary_ = ErrorLibrary::Present;
 };
 
+}  // namespace nwemu
 }  // namespace ferrit

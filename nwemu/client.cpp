@@ -1,4 +1,4 @@
-#include "netware/emulated_client.h"
+#include "nwemu/client.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +8,7 @@
 #include <cerrno>
 
 namespace ferrit {
+namespace nwemu {
 
 namespace {
 
@@ -20,7 +21,7 @@ size_t CountParts(const std::string& name) {
 }
 
 bool IsRootContext(const std::string& nameContext) {
-    return nameContext.empty() || EmuUpper(nameContext) == "[ROOT]";
+    return nameContext.empty() || Upper(nameContext) == "[ROOT]";
 }
 
 // A full name relative to a name context: whole under [Root]; the context's trailing parts
@@ -29,8 +30,8 @@ std::string RelativeName(const std::string& full, const std::string& nameContext
     if (IsRootContext(nameContext)) {
         return full;
     }
-    const std::string k = EmuDsKey(full);
-    const std::string c = EmuDsKey(nameContext);
+    const std::string k = DsKey(full);
+    const std::string c = DsKey(nameContext);
     if (k.size() > c.size() + 1 && k.compare(k.size() - c.size(), c.size(), c) == 0 &&
         k[k.size() - c.size() - 1] == '.') {
         std::string rel = full;
@@ -79,7 +80,7 @@ class EmuErrorLibrary : public NWErrorLibrary {
     explicit EmuErrorLibrary(bool hasFunction) : hasFunction_(hasFunction) {}
     bool HasNWstrerror() const override { return hasFunction_; }
     std::string NWstrerror(uint32_t code) override {
-        const std::string text = EmuCodeText(code);
+        const std::string text = CodeText(code);
         return text.empty() ? "Unknown error" : text;
     }
 
@@ -89,45 +90,45 @@ class EmuErrorLibrary : public NWErrorLibrary {
 
 }  // namespace
 
-std::string EmuCodeText(uint32_t code) {
+std::string CodeText(uint32_t code) {
     switch (code) {
-        case EmuCode::NoPrimaryConnection:
+        case Code::NoPrimaryConnection:
             return "No primary connection";
-        case EmuCode::InvalidConnection:
+        case Code::InvalidConnection:
             return "Invalid connection handle";
-        case EmuCode::InvalidParameter:
+        case Code::InvalidParameter:
             return "Invalid parameter";
-        case EmuCode::NotSameServer:
+        case Code::NotSameServer:
             return "Files are not on the same server";
-        case EmuCode::InsufficientSpace:
+        case Code::InsufficientSpace:
             return "Insufficient space on the volume";
-        case EmuCode::IoError:
+        case Code::IoError:
             return "I/O error";
-        case EmuCode::NoModifyPrivileges:
+        case Code::NoModifyPrivileges:
             return "No modify privileges";
-        case EmuCode::InvalidFileHandle:
+        case Code::InvalidFileHandle:
             return "Invalid file handle";
-        case EmuCode::BadDirectoryHandle:
+        case Code::BadDirectoryHandle:
             return "Bad directory handle";
-        case EmuCode::InvalidPath:
+        case Code::InvalidPath:
             return "Invalid path or no more trustees";
-        case EmuCode::NoMoreDirHandles:
+        case Code::NoMoreDirHandles:
             return "No more directory handles";
-        case EmuCode::MetadataNotStored:
+        case Code::MetadataNotStored:
             return "Directory information could not be stored";
-        case EmuCode::InvalidNameSpace:
+        case Code::InvalidNameSpace:
             return "Invalid name space";
-        case EmuCode::NoSuchObject:
+        case Code::NoSuchObject:
             return "No such object";
-        case EmuCode::Failure:
+        case Code::Failure:
             return "Failure, no more entries";
-        case EmuCode::DSBadContext:
+        case Code::DSBadContext:
             return "Invalid context handle";
-        case EmuCode::DSBadKey:
+        case Code::DSBadKey:
             return "Invalid context key";
-        case EmuCode::DSNoSuchEntry:
+        case Code::DSNoSuchEntry:
             return "No such entry";
-        case EmuCode::DSWrongTree:
+        case Code::DSWrongTree:
             return "Server is not in the context's tree";
         default:
             return std::string();
@@ -198,36 +199,36 @@ const char* NwOpName(NwOp op) {
     return "?";
 }
 
-EmulatedClient::EmulatedClient(EmulatedConfig config)
+Client::Client(Config config)
     : network_(std::move(config)), dirHandles_(static_cast<size_t>(network_.ServerCount())) {}
 
-void EmulatedClient::FailOperation(NwOp op, uint32_t code, int nth) {
+void Client::FailOperation(NwOp op, uint32_t code, int nth) {
     Fault f;
     f.code = code;
     f.nth = nth;
     faults_[op] = f;
 }
 
-size_t EmulatedClient::CallCount(NwOp op) const {
+size_t Client::CallCount(NwOp op) const {
     return static_cast<size_t>(
         std::count_if(calls_.begin(), calls_.end(), [op](const NwCall& c) { return c.op == op; }));
 }
 
-size_t EmulatedClient::HeldDirHandles(NWCONN_HANDLE conn) const {
+size_t Client::HeldDirHandles(NWCONN_HANDLE conn) const {
     const int s = ServerOf(conn);
     return s < 0 ? 0 : dirHandles_[static_cast<size_t>(s)].size();
 }
 
-NWCONN_HANDLE EmulatedClient::ConnectionOf(const std::string& serverName) const {
+NWCONN_HANDLE Client::ConnectionOf(const std::string& serverName) const {
     for (int s = 0; s < network_.ServerCount(); ++s) {
-        if (network_.Server(s).name == EmuUpper(serverName)) {
+        if (network_.ServerAt(s).name == Upper(serverName)) {
             return static_cast<NWCONN_HANDLE>(s + 1);
         }
     }
     return 0;
 }
 
-bool EmulatedClient::Injected(NwOp op, uint32_t& code) {
+bool Client::Injected(NwOp op, uint32_t& code) {
     auto it = faults_.find(op);
     if (it == faults_.end()) {
         return false;
@@ -242,7 +243,7 @@ bool EmulatedClient::Injected(NwOp op, uint32_t& code) {
 }
 
 template <typename Body>
-uint32_t EmulatedClient::Run(NwOp op, std::string args, Body body) {
+uint32_t Client::Run(NwOp op, std::string args, Body body) {
     calls_.push_back(NwCall{op, std::move(args), 0});
     const size_t index = calls_.size() - 1;
     uint32_t code = 0;
@@ -253,14 +254,14 @@ uint32_t EmulatedClient::Run(NwOp op, std::string args, Body body) {
     return code;
 }
 
-int EmulatedClient::ServerOf(NWCONN_HANDLE conn) const {
+int Client::ServerOf(NWCONN_HANDLE conn) const {
     if (conn == 0 || conn > static_cast<NWCONN_HANDLE>(network_.ServerCount())) {
         return -1;
     }
     return static_cast<int>(conn) - 1;
 }
 
-const EmuLocation* EmulatedClient::DirHandle(NWCONN_HANDLE conn, NWDIR_HANDLE handle) const {
+const Location* Client::DirHandle(NWCONN_HANDLE conn, NWDIR_HANDLE handle) const {
     const int s = ServerOf(conn);
     if (s < 0 || handle == 0) {
         return nullptr;
@@ -270,155 +271,155 @@ const EmuLocation* EmulatedClient::DirHandle(NWCONN_HANDLE conn, NWDIR_HANDLE ha
     return it == handles.end() ? nullptr : &it->second;
 }
 
-uint16_t EmulatedClient::Resolve(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                 const std::string& path, EmuLocation& loc) const {
+uint16_t Client::Resolve(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                         Location& loc) const {
     const int s = ServerOf(conn);
     if (s < 0) {
-        return EmuCode::InvalidConnection;
+        return Code::InvalidConnection;
     }
     if (dirHandle == 0) {
-        return network_.LocateVolumePath(s, path, loc) ? 0 : EmuCode::InvalidPath;
+        return network_.LocateVolumePath(s, path, loc) ? 0 : Code::InvalidPath;
     }
-    const EmuLocation* base = nullptr;
+    const Location* base = nullptr;
     if (const uint16_t code = HeldDirectory(conn, dirHandle, base)) {
         return code;
     }
-    return network_.LocateRelative(*base, path, loc) ? 0 : EmuCode::InvalidPath;
+    return network_.LocateRelative(*base, path, loc) ? 0 : Code::InvalidPath;
 }
 
-uint16_t EmulatedClient::ResolveExisting(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                         const std::string& path, EmuLocation& loc) const {
+uint16_t Client::ResolveExisting(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                 const std::string& path, Location& loc) const {
     if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
         return code;
     }
-    return loc.Exists() ? 0 : EmuCode::InvalidPath;
+    return loc.Exists() ? 0 : Code::InvalidPath;
 }
 
-uint16_t EmulatedClient::HeldDirectory(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                       const EmuLocation*& dir) const {
+uint16_t Client::HeldDirectory(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                               const Location*& dir) const {
     if (ServerOf(conn) < 0) {
-        return EmuCode::InvalidConnection;
+        return Code::InvalidConnection;
     }
     dir = DirHandle(conn, dirHandle);
-    return dir != nullptr ? 0 : EmuCode::BadDirectoryHandle;
+    return dir != nullptr ? 0 : Code::BadDirectoryHandle;
 }
 
-uint32_t EmulatedClient::DsServer(NWDSContextHandle context, NWCONN_HANDLE conn,
-                                  const Context*& ctx, const EmuServer*& server) const {
+uint32_t Client::DsServer(NWDSContextHandle context, NWCONN_HANDLE conn, const Context*& ctx,
+                          const Server*& server) const {
     const auto it = contexts_.find(context);
     if (it == contexts_.end()) {
-        return EmuCode::DSBadContext;
+        return Code::DSBadContext;
     }
     const int s = ServerOf(conn);
     if (s < 0) {
-        return EmuCode::InvalidConnection;
+        return Code::InvalidConnection;
     }
     ctx = &it->second;
-    server = &network_.Server(s);
-    return server->tree.empty() || server->tree != EmuUpper(ctx->tree) ? EmuCode::DSWrongTree : 0;
+    server = &network_.ServerAt(s);
+    return server->tree.empty() || server->tree != Upper(ctx->tree) ? Code::DSWrongTree : 0;
 }
 
-uint16_t EmulatedClient::MayChange(const EmuLocation& loc) const {
+uint16_t Client::MayChange(const Location& loc) const {
     if (!loc.Exists()) {
-        return EmuCode::InvalidPath;
+        return Code::InvalidPath;
     }
-    return HoldsControl(network_.LoginRights(loc)) ? 0 : EmuCode::NoModifyPrivileges;
+    return HoldsControl(network_.LoginRights(loc)) ? 0 : Code::NoModifyPrivileges;
 }
 
-uint16_t EmulatedClient::StoreResult(int error) const {
-    return error == 0 ? 0 : EmuCode::MetadataNotStored;
+uint16_t Client::StoreResult(int error) const {
+    return error == 0 ? 0 : Code::MetadataNotStored;
 }
 
 // --- Start-up and connections ---
 
-NWCCODE EmulatedClient::CallsInit() {
+NWCCODE Client::CallsInit() {
     return static_cast<NWCCODE>(Run(NwOp::CallsInit, "", [] { return 0u; }));
 }
 
-NWCCODE EmulatedClient::ConnLayerInit(uint32_t& reference) {
+NWCCODE Client::ConnLayerInit(uint32_t& reference) {
     return static_cast<NWCCODE>(Run(NwOp::ConnLayerInit, "", [&]() -> uint32_t {
         reference = network_.ServerCount() > 0 ? kFirstReference : 0;
         return 0;
     }));
 }
 
-NWCCODE EmulatedClient::GetPrimaryConnRef(uint32_t& reference) {
+NWCCODE Client::GetPrimaryConnRef(uint32_t& reference) {
     return static_cast<NWCCODE>(Run(NwOp::GetPrimaryConnRef, "", [&]() -> uint32_t {
         if (network_.ServerCount() == 0) {
-            return EmuCode::NoPrimaryConnection;
+            return Code::NoPrimaryConnection;
         }
         reference = kFirstReference;
         return 0;
     }));
 }
 
-NWCCODE EmulatedClient::OpenConnByReference(uint32_t reference, uint32_t accessMode, uint32_t flags,
-                                            NWCONN_HANDLE& conn) {
-    const std::string args = "ref=" + EmuPrefixedHex(reference) +
+NWCCODE Client::OpenConnByReference(uint32_t reference, uint32_t accessMode, uint32_t flags,
+                                    NWCONN_HANDLE& conn) {
+    const std::string args = "ref=" + PrefixedHex(reference) +
                              " mode=" + std::to_string(accessMode) +
                              " flags=" + std::to_string(flags);
     return static_cast<NWCCODE>(Run(NwOp::OpenConnByReference, args, [&]() -> uint32_t {
         if (reference < kFirstReference ||
             reference >= kFirstReference + static_cast<uint32_t>(network_.ServerCount())) {
-            return EmuCode::InvalidConnection;
+            return Code::InvalidConnection;
         }
         conn = reference - kFirstReference + 1;
         return 0;
     }));
 }
 
-NWCCODE EmulatedClient::GetConnInfoText(NWCONN_HANDLE conn, uint32_t kind, uint32_t bufferLength,
-                                        std::string& text) {
+NWCCODE Client::GetConnInfoText(NWCONN_HANDLE conn, uint32_t kind, uint32_t bufferLength,
+                                std::string& text) {
     const std::string args = "conn=" + std::to_string(conn) + " kind=" + std::to_string(kind) +
                              " len=" + std::to_string(bufferLength);
     text.clear();
     return static_cast<NWCCODE>(Run(NwOp::GetConnInfoText, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
         if (s < 0) {
-            return EmuCode::InvalidConnection;
+            return Code::InvalidConnection;
         }
         std::string answer;
         if (kind == ConnInfo::TreeName) {
             // Servers answer the tree name padded with underscores to 32 characters; a
             // bindery-only server has underscores alone.
-            answer = network_.Server(s).tree;
+            answer = network_.ServerAt(s).tree;
             answer.resize(32, '_');
         } else if (kind == ConnInfo::ServerName) {
-            answer = network_.Server(s).name;
+            answer = network_.ServerAt(s).name;
         } else {
-            return EmuCode::InvalidParameter;
+            return Code::InvalidParameter;
         }
         if (bufferLength == 0) {
-            return EmuCode::InvalidParameter;
+            return Code::InvalidParameter;
         }
         text = answer.substr(0, bufferLength - 1);
         return 0;
     }));
 }
 
-NWCCODE EmulatedClient::GetConnInfoValue(NWCONN_HANDLE conn, uint32_t kind, uint32_t& value) {
+NWCCODE Client::GetConnInfoValue(NWCONN_HANDLE conn, uint32_t kind, uint32_t& value) {
     const std::string args = "conn=" + std::to_string(conn) + " kind=" + std::to_string(kind);
     return static_cast<NWCCODE>(Run(NwOp::GetConnInfoValue, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
         if (s < 0) {
-            return EmuCode::InvalidConnection;
+            return Code::InvalidConnection;
         }
         if (kind != ConnInfo::DirectoryServices) {
-            return EmuCode::InvalidParameter;
+            return Code::InvalidParameter;
         }
-        value = network_.Server(s).tree.empty() ? 0 : 1;
+        value = network_.ServerAt(s).tree.empty() ? 0 : 1;
         return 0;
     }));
 }
 
 // --- Directory-services contexts and names ---
 
-NWDSCCODE EmulatedClient::DSCreateContext(NWDSContextHandle& context) {
+NWDSCCODE Client::DSCreateContext(NWDSContextHandle& context) {
     return Run(NwOp::DSCreateContext, "", [&]() -> uint32_t {
         // A new context points at the workstation's preferred tree: the first one described.
         Context c;
         for (int s = 0; s < network_.ServerCount() && c.tree.empty(); ++s) {
-            c.tree = network_.Server(s).tree;
+            c.tree = network_.ServerAt(s).tree;
         }
         c.nameContext = "[Root]";
         context = nextContext_++;
@@ -427,107 +428,106 @@ NWDSCCODE EmulatedClient::DSCreateContext(NWDSContextHandle& context) {
     });
 }
 
-NWDSCCODE EmulatedClient::DSFreeContext(NWDSContextHandle context) {
-    return Run(NwOp::DSFreeContext, "ctx=" + EmuPrefixedHex(context), [&]() -> uint32_t {
-        return contexts_.erase(context) == 1 ? 0 : EmuCode::DSBadContext;
+NWDSCCODE Client::DSFreeContext(NWDSContextHandle context) {
+    return Run(NwOp::DSFreeContext, "ctx=" + PrefixedHex(context), [&]() -> uint32_t {
+        return contexts_.erase(context) == 1 ? 0 : Code::DSBadContext;
     });
 }
 
-NWDSCCODE EmulatedClient::DSGetContextText(NWDSContextHandle context, uint32_t key,
-                                           std::string& value) {
-    const std::string args = "ctx=" + EmuPrefixedHex(context) + " key=" + std::to_string(key);
+NWDSCCODE Client::DSGetContextText(NWDSContextHandle context, uint32_t key, std::string& value) {
+    const std::string args = "ctx=" + PrefixedHex(context) + " key=" + std::to_string(key);
     value.clear();
     return Run(NwOp::DSGetContextText, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
         if (it == contexts_.end()) {
-            return EmuCode::DSBadContext;
+            return Code::DSBadContext;
         }
         if (key == ContextKey::TreeName) {
             value = it->second.tree;
         } else if (key == ContextKey::NameContext) {
             value = it->second.nameContext;
         } else {
-            return EmuCode::DSBadKey;
+            return Code::DSBadKey;
         }
         return 0;
     });
 }
 
-NWDSCCODE EmulatedClient::DSSetContextText(NWDSContextHandle context, uint32_t key,
-                                           const std::string& value) {
+NWDSCCODE Client::DSSetContextText(NWDSContextHandle context, uint32_t key,
+                                   const std::string& value) {
     const std::string args =
-        "ctx=" + EmuPrefixedHex(context) + " key=" + std::to_string(key) + " value=" + value;
+        "ctx=" + PrefixedHex(context) + " key=" + std::to_string(key) + " value=" + value;
     return Run(NwOp::DSSetContextText, args, [&]() -> uint32_t {
         const auto it = contexts_.find(context);
         if (it == contexts_.end()) {
-            return EmuCode::DSBadContext;
+            return Code::DSBadContext;
         }
         if (key == ContextKey::TreeName) {
-            it->second.tree = EmuUpper(value);
+            it->second.tree = Upper(value);
         } else if (key == ContextKey::NameContext) {
             it->second.nameContext = value;
         } else {
-            return EmuCode::DSBadKey;
+            return Code::DSBadKey;
         }
         return 0;
     });
 }
 
-NWDSCCODE EmulatedClient::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn,
-                                        NWObjectID id, std::string& name) {
-    const std::string args = "ctx=" + EmuPrefixedHex(context) + " conn=" + std::to_string(conn) +
-                             " id=" + EmuPrefixedHex(id);
+NWDSCCODE Client::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, NWObjectID id,
+                                std::string& name) {
+    const std::string args =
+        "ctx=" + PrefixedHex(context) + " conn=" + std::to_string(conn) + " id=" + PrefixedHex(id);
     name.clear();
     return Run(NwOp::DSMapIDToName, args, [&]() -> uint32_t {
         const Context* ctx = nullptr;
-        const EmuServer* server = nullptr;
+        const Server* server = nullptr;
         if (const uint32_t code = DsServer(context, conn, ctx, server)) {
             return code;
         }
-        const EmuObject* o = server->FindObject(id);
+        const Object* o = server->FindObject(id);
         if (o == nullptr || o->dsName.empty()) {
-            return EmuCode::DSNoSuchEntry;
+            return Code::DSNoSuchEntry;
         }
         name = RelativeName(o->dsName, ctx->nameContext);
         return 0;
     });
 }
 
-NWDSCCODE EmulatedClient::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE conn,
-                                        const std::string& name, NWObjectID& id) {
+NWDSCCODE Client::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE conn,
+                                const std::string& name, NWObjectID& id) {
     const std::string args =
-        "ctx=" + EmuPrefixedHex(context) + " conn=" + std::to_string(conn) + " name=" + name;
+        "ctx=" + PrefixedHex(context) + " conn=" + std::to_string(conn) + " name=" + name;
     return Run(NwOp::DSMapNameToID, args, [&]() -> uint32_t {
         const Context* ctx = nullptr;
-        const EmuServer* server = nullptr;
+        const Server* server = nullptr;
         if (const uint32_t code = DsServer(context, conn, ctx, server)) {
             return code;
         }
-        const std::string key = EmuDsKey(AbsoluteName(name, ctx->nameContext));
-        for (const EmuObject& o : server->objects) {
-            if (!o.dsName.empty() && EmuDsKey(o.dsName) == key) {
+        const std::string key = DsKey(AbsoluteName(name, ctx->nameContext));
+        for (const Object& o : server->objects) {
+            if (!o.dsName.empty() && DsKey(o.dsName) == key) {
                 id = o.id;
                 return 0;
             }
         }
-        return EmuCode::DSNoSuchEntry;
+        return Code::DSNoSuchEntry;
     });
 }
 
 // --- Bindery ---
 
-NWCCODE EmulatedClient::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& name,
-                                      uint16_t& type) {
-    const std::string args = "conn=" + std::to_string(conn) + " id=" + EmuPrefixedHex(id);
+NWCCODE Client::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& name,
+                              uint16_t& type) {
+    const std::string args = "conn=" + std::to_string(conn) + " id=" + PrefixedHex(id);
     name.clear();
     return static_cast<NWCCODE>(Run(NwOp::GetObjectName, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
         if (s < 0) {
-            return EmuCode::InvalidConnection;
+            return Code::InvalidConnection;
         }
-        const EmuObject* o = network_.Server(s).FindObject(id);
+        const Object* o = network_.ServerAt(s).FindObject(id);
         if (o == nullptr) {
-            return EmuCode::NoSuchObject;
+            return Code::NoSuchObject;
         }
         name = o->name;
         type = o->type;
@@ -535,19 +535,19 @@ NWCCODE EmulatedClient::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::st
     }));
 }
 
-NWCCODE EmulatedClient::GetObjectID(NWCONN_HANDLE conn, const std::string& name, uint16_t type,
-                                    NWObjectID& id) {
-    const std::string args = "conn=" + std::to_string(conn) + " name=" + name +
-                             " type=" + EmuPrefixedHex(type).substr(6);
+NWCCODE Client::GetObjectID(NWCONN_HANDLE conn, const std::string& name, uint16_t type,
+                            NWObjectID& id) {
+    const std::string args =
+        "conn=" + std::to_string(conn) + " name=" + name + " type=" + PrefixedHex(type).substr(6);
     return static_cast<NWCCODE>(Run(NwOp::GetObjectID, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
         if (s < 0) {
-            return EmuCode::InvalidConnection;
+            return Code::InvalidConnection;
         }
         // The bindery keeps its names in capitals.
-        const EmuObject* o = network_.Server(s).FindObject(name);
+        const Object* o = network_.ServerAt(s).FindObject(name);
         if (o == nullptr || (type != 0xFFFF && o->type != type)) {
-            return EmuCode::NoSuchObject;
+            return Code::NoSuchObject;
         }
         id = o->id;
         return 0;
@@ -556,15 +556,15 @@ NWCCODE EmulatedClient::GetObjectID(NWCONN_HANDLE conn, const std::string& name,
 
 // --- Paths and rights ---
 
-NWCCODE EmulatedClient::ParsePath(const std::string& path, NWCONN_HANDLE& conn,
-                                  NWDIR_HANDLE& dirHandle, std::string& volumePath) {
+NWCCODE Client::ParsePath(const std::string& path, NWCONN_HANDLE& conn, NWDIR_HANDLE& dirHandle,
+                          std::string& volumePath) {
     conn = 0;
     dirHandle = 0;
     volumePath.clear();
     return static_cast<NWCCODE>(Run(NwOp::ParsePath, "path=" + path, [&]() -> uint32_t {
-        EmuLocation loc;
+        Location loc;
         if (!network_.LocateLocal(path, loc)) {
-            return EmuCode::InvalidPath;
+            return Code::InvalidPath;
         }
         conn = static_cast<NWCONN_HANDLE>(loc.server + 1);
         volumePath = loc.volumePath;
@@ -572,12 +572,12 @@ NWCCODE EmulatedClient::ParsePath(const std::string& path, NWCONN_HANDLE& conn,
     }));
 }
 
-NWCCODE EmulatedClient::GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                           const std::string& path, uint16_t& rights) {
+NWCCODE Client::GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                   const std::string& path, uint16_t& rights) {
     const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     rights = 0;
     return static_cast<NWCCODE>(Run(NwOp::GetEffectiveRights, args, [&]() -> uint32_t {
-        EmuLocation loc;
+        Location loc;
         if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
             return code;
         }
@@ -588,24 +588,23 @@ NWCCODE EmulatedClient::GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirH
 
 // --- Temporary directory handles ---
 
-NWCCODE EmulatedClient::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                                      const std::string& path,
-                                                      NWDIR_HANDLE& newHandle,
-                                                      uint8_t& rightsMask) {
+NWCCODE Client::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                              const std::string& path, NWDIR_HANDLE& newHandle,
+                                              uint8_t& rightsMask) {
     const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     newHandle = 0;
     rightsMask = 0;
     return static_cast<NWCCODE>(Run(NwOp::AllocTemporaryDirectoryHandle, args, [&]() -> uint32_t {
-        EmuLocation loc;
+        Location loc;
         if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
             return code;
         }
         if (!loc.IsDirectory()) {
-            return EmuCode::InvalidPath;
+            return Code::InvalidPath;
         }
         const int s = ServerOf(conn);
         auto& handles = dirHandles_[static_cast<size_t>(s)];
-        const int limit = network_.Server(s).handleLimit;
+        const int limit = network_.ServerAt(s).handleLimit;
         // The lowest free number, as servers hand them out.
         for (int h = 1; h <= limit; ++h) {
             const NWDIR_HANDLE handle = static_cast<NWDIR_HANDLE>(h);
@@ -616,51 +615,49 @@ NWCCODE EmulatedClient::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
                 return 0;
             }
         }
-        return EmuCode::NoMoreDirHandles;
+        return Code::NoMoreDirHandles;
     }));
 }
 
-NWCCODE EmulatedClient::DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
+NWCCODE Client::DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
     const std::string args = DirArgs(conn, dirHandle);
     return static_cast<NWCCODE>(Run(NwOp::DeallocateDirectoryHandle, args, [&]() -> uint32_t {
         const int s = ServerOf(conn);
         if (s < 0) {
-            return EmuCode::InvalidConnection;
+            return Code::InvalidConnection;
         }
-        return dirHandles_[static_cast<size_t>(s)].erase(dirHandle) == 1
-                   ? 0
-                   : EmuCode::BadDirectoryHandle;
+        return dirHandles_[static_cast<size_t>(s)].erase(dirHandle) == 1 ? 0
+                                                                         : Code::BadDirectoryHandle;
     }));
 }
 
 // --- Trustees ---
 
-NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                     const std::string& path, uint32_t& iterHandle,
-                                     TrusteeBatch& batch) {
+NWCCODE Client::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                             uint32_t& iterHandle, TrusteeBatch& batch) {
     const std::string args =
         DirArgs(conn, dirHandle) + " path=" + path + " iter=" + std::to_string(iterHandle);
     batch = TrusteeBatch();
     return static_cast<NWCCODE>(Run(NwOp::ScanTrustees, args, [&]() -> uint32_t {
-        EmuLocation loc;
+        Location loc;
         if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
             return code;
         }
-        std::vector<EmuTrustee> all;
+        std::vector<Trustee> all;
         ReadTrustees(loc.local, all);
         // Without Access Control a workstation sees only its own assignments (its login's and
         // its groups').
-        std::vector<EmuTrustee> visible;
+        std::vector<Trustee> visible;
         const uint16_t rights = network_.LoginRights(loc);
         const std::vector<uint32_t> mine =
             network_.SecurityIds(loc.server, network_.LoginId(loc.server));
-        for (const EmuTrustee& t : all) {
+        for (const Trustee& t : all) {
             if (HoldsControl(rights) || std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
                 visible.push_back(t);
             }
         }
         if (iterHandle >= visible.size()) {
-            return EmuCode::InvalidPath;  // no more trustees
+            return Code::InvalidPath;  // no more trustees
         }
         size_t n = 0;
         while (n < batch.size() && iterHandle < visible.size()) {
@@ -673,25 +670,25 @@ NWCCODE EmulatedClient::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
     }));
 }
 
-NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                   const std::string& path, NWObjectID id, uint16_t rights) {
-    const std::string args = DirArgs(conn, dirHandle) + " path=" + path +
-                             " id=" + EmuPrefixedHex(id) + " rights=" + RightsLetters(rights);
+NWCCODE Client::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                           NWObjectID id, uint16_t rights) {
+    const std::string args = DirArgs(conn, dirHandle) + " path=" + path + " id=" + PrefixedHex(id) +
+                             " rights=" + RightsLetters(rights);
     return static_cast<NWCCODE>(Run(NwOp::AddTrustee, args, [&]() -> uint32_t {
-        EmuLocation loc;
+        Location loc;
         if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
             return code;
         }
         if (const uint16_t code = MayChange(loc)) {
             return code;
         }
-        if (network_.Server(loc.server).FindObject(id) == nullptr) {
-            return EmuCode::NoSuchObject;
+        if (network_.ServerAt(loc.server).FindObject(id) == nullptr) {
+            return Code::NoSuchObject;
         }
-        std::vector<EmuTrustee> trustees;
+        std::vector<Trustee> trustees;
         int error = 0;
         if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
-            return EmuCode::MetadataNotStored;
+            return Code::MetadataNotStored;
         }
         AssignTrustee(trustees, id, rights);
         return StoreResult(WriteTrustees(loc.local, trustees));
@@ -700,12 +697,12 @@ NWCCODE EmulatedClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 
 // --- Entry information and the owner ---
 
-NWCCODE EmulatedClient::GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                           const std::string& path, uint8_t& nameSpace) {
+NWCCODE Client::GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                   const std::string& path, uint8_t& nameSpace) {
     const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     nameSpace = 0;
     return static_cast<NWCCODE>(Run(NwOp::GetOwningNameSpace, args, [&]() -> uint32_t {
-        EmuLocation loc;
+        Location loc;
         if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
             return code;
         }
@@ -714,28 +711,27 @@ NWCCODE EmulatedClient::GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirH
     }));
 }
 
-NWCCODE EmulatedClient::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                        const std::string& path, uint8_t sourceNameSpace,
-                                        uint8_t targetNameSpace, uint16_t searchAttributes,
-                                        uint32_t infoMask, EntryInfo& info) {
+NWCCODE Client::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                                uint8_t sourceNameSpace, uint8_t targetNameSpace,
+                                uint16_t searchAttributes, uint32_t infoMask, EntryInfo& info) {
     const std::string args =
         DirArgs(conn, dirHandle) + " path=" + path + " ns=" + std::to_string(sourceNameSpace) +
-        "/" + std::to_string(targetNameSpace) + " attr=" + EmuPrefixedHex(searchAttributes) +
-        " mask=" + EmuPrefixedHex(infoMask);
+        "/" + std::to_string(targetNameSpace) + " attr=" + PrefixedHex(searchAttributes) +
+        " mask=" + PrefixedHex(infoMask);
     return static_cast<NWCCODE>(Run(NwOp::ObtainEntryInfo, args, [&]() -> uint32_t {
         if (!KnownNameSpace(sourceNameSpace) || !KnownNameSpace(targetNameSpace)) {
-            return EmuCode::InvalidNameSpace;
+            return Code::InvalidNameSpace;
         }
-        EmuLocation loc;
+        Location loc;
         if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
             return code;
         }
         struct stat st;
         if (::lstat(loc.local.c_str(), &st) != 0) {
-            return EmuCode::InvalidPath;
+            return Code::InvalidPath;
         }
         if (S_ISDIR(st.st_mode) && (searchAttributes & kSearchDirectories) == 0) {
-            return EmuCode::Failure;  // directories are found only when asked for
+            return Code::Failure;  // directories are found only when asked for
         }
         info.ownerId = network_.OwnerOf(loc);
         info.attributes =
@@ -744,24 +740,23 @@ NWCCODE EmulatedClient::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHand
     }));
 }
 
-NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                      const std::string& path, uint8_t nameSpace,
-                                      uint16_t searchAttributes, uint32_t modifyMask,
-                                      const DosInfo& info) {
+NWCCODE Client::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                              uint8_t nameSpace, uint16_t searchAttributes, uint32_t modifyMask,
+                              const DosInfo& info) {
     const std::string args =
         DirArgs(conn, dirHandle) + " path=" + path + " ns=" + std::to_string(nameSpace) +
-        " attr=" + EmuPrefixedHex(searchAttributes) + " mask=" + EmuPrefixedHex(modifyMask) +
-        " owner=" + EmuPrefixedHex(info.ownerId);
+        " attr=" + PrefixedHex(searchAttributes) + " mask=" + PrefixedHex(modifyMask) +
+        " owner=" + PrefixedHex(info.ownerId);
     return static_cast<NWCCODE>(Run(NwOp::ModifyDosInfo, args, [&]() -> uint32_t {
         if (!KnownNameSpace(nameSpace)) {
-            return EmuCode::InvalidNameSpace;
+            return Code::InvalidNameSpace;
         }
-        EmuLocation loc;
+        Location loc;
         if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
             return code;
         }
         if (loc.IsDirectory() && (searchAttributes & kSearchDirectories) == 0) {
-            return EmuCode::Failure;
+            return Code::Failure;
         }
         if (const uint16_t code = MayChange(loc)) {
             return code;
@@ -769,8 +764,8 @@ NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle
         if ((modifyMask & kModifyOwner) == 0) {
             return 0;  // only the owner is kept by these servers
         }
-        if (network_.Server(loc.server).FindObject(info.ownerId) == nullptr) {
-            return EmuCode::NoSuchObject;
+        if (network_.ServerAt(loc.server).FindObject(info.ownerId) == nullptr) {
+            return Code::NoSuchObject;
         }
         return StoreResult(WriteOwner(loc.local, info.ownerId));
     }));
@@ -778,22 +773,22 @@ NWCCODE EmulatedClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle
 
 // --- Space limits ---
 
-NWCCODE EmulatedClient::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                             std::vector<SpaceLimitEntry>& list) {
+NWCCODE Client::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                     std::vector<SpaceLimitEntry>& list) {
     const std::string args = DirArgs(conn, dirHandle);
     list.clear();
     return static_cast<NWCCODE>(Run(NwOp::GetDirSpaceLimitList, args, [&]() -> uint32_t {
-        const EmuLocation* dir = nullptr;
+        const Location* dir = nullptr;
         if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
             return code;
         }
         if (!dir->IsDirectory()) {
-            return EmuCode::InvalidPath;
+            return Code::InvalidPath;
         }
         // The directory itself (its maximum 0x7FFFFFFF when it has no limit), then each
         // ancestor below the volume root that has one; the level of an entry is the number of
         // backslashes in its volume path. A volume root carries no directory limit.
-        EmuLocation at = *dir;
+        Location at = *dir;
         bool self = true;
         while (!at.IsRoot()) {
             uint32_t blocks = 0;
@@ -816,11 +811,10 @@ NWCCODE EmulatedClient::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE di
     }));
 }
 
-NWCCODE EmulatedClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                         uint32_t limit) {
+NWCCODE Client::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uint32_t limit) {
     const std::string args = DirArgs(conn, dirHandle) + " limit=" + std::to_string(limit);
     return static_cast<NWCCODE>(Run(NwOp::SetDirSpaceLimit, args, [&]() -> uint32_t {
-        const EmuLocation* dir = nullptr;
+        const Location* dir = nullptr;
         if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
             return code;
         }
@@ -832,10 +826,10 @@ NWCCODE EmulatedClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
         const bool had = !dir->IsRoot() && ReadLimit(dir->local, old);
         if (removing) {
             // Removing a limit that is not there is answered 0x89FF, which callers take as done.
-            return had ? StoreResult(WriteLimit(dir->local, 0)) : EmuCode::Failure;
+            return had ? StoreResult(WriteLimit(dir->local, 0)) : Code::Failure;
         }
         if (dir->IsRoot()) {
-            return EmuCode::InvalidPath;
+            return Code::InvalidPath;
         }
         return StoreResult(WriteLimit(dir->local, limit));
     }));
@@ -843,14 +837,13 @@ NWCCODE EmulatedClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
 
 // --- Directory entries ---
 
-NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                         uint16_t searchAttributes, uint32_t& iterHandle,
-                                         DirEntryRecord& record) {
-    const std::string args = DirArgs(conn, dirHandle) +
-                             " attr=" + EmuPrefixedHex(searchAttributes) +
-                             " iter=" + EmuPrefixedHex(iterHandle);
+NWCCODE Client::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                 uint16_t searchAttributes, uint32_t& iterHandle,
+                                 DirEntryRecord& record) {
+    const std::string args = DirArgs(conn, dirHandle) + " attr=" + PrefixedHex(searchAttributes) +
+                             " iter=" + PrefixedHex(iterHandle);
     return static_cast<NWCCODE>(Run(NwOp::ScanDirEntryInfo, args, [&]() -> uint32_t {
-        const EmuLocation* dir = nullptr;
+        const Location* dir = nullptr;
         if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
             return code;
         }
@@ -858,7 +851,7 @@ NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
         // Without a pattern the scan finds the directory itself, once.
         if (iterHandle != 0xFFFFFFFF || (searchAttributes & kSearchDirectories) == 0 ||
             ::lstat(dir->local.c_str(), &st) != 0) {
-            return EmuCode::Failure;
+            return Code::Failure;
         }
         uint16_t mask = kAllRights;
         ReadMask(dir->local, mask);
@@ -868,25 +861,25 @@ NWCCODE EmulatedClient::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
     }));
 }
 
-NWCCODE EmulatedClient::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                       uint16_t searchAttributes, uint32_t iterHandle,
-                                       uint32_t changeMask, const DirEntryRecord& record) {
-    const std::string args =
-        DirArgs(conn, dirHandle) + " attr=" + EmuPrefixedHex(searchAttributes) +
-        " iter=" + EmuPrefixedHex(iterHandle) + " change=" + EmuPrefixedHex(changeMask) +
-        " irm=" + RightsLetters(record.inheritedRightsMask);
+NWCCODE Client::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                               uint16_t searchAttributes, uint32_t iterHandle, uint32_t changeMask,
+                               const DirEntryRecord& record) {
+    const std::string args = DirArgs(conn, dirHandle) + " attr=" + PrefixedHex(searchAttributes) +
+                             " iter=" + PrefixedHex(iterHandle) +
+                             " change=" + PrefixedHex(changeMask) +
+                             " irm=" + RightsLetters(record.inheritedRightsMask);
     return static_cast<NWCCODE>(Run(NwOp::ModifyDirEntry, args, [&]() -> uint32_t {
-        const EmuLocation* dir = nullptr;
+        const Location* dir = nullptr;
         if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
             return code;
         }
         struct stat st;
         if ((searchAttributes & kSearchDirectories) == 0 || ::lstat(dir->local.c_str(), &st) != 0) {
-            return EmuCode::Failure;
+            return Code::Failure;
         }
         // The iteration handle names the entry the scan found.
         if (iterHandle != EntrySequence(st)) {
-            return EmuCode::Failure;
+            return Code::Failure;
         }
         if (const uint16_t code = MayChange(*dir)) {
             return code;
@@ -900,29 +893,28 @@ NWCCODE EmulatedClient::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandl
 
 // --- The server copy ---
 
-uint16_t EmulatedClient::LocateFileHandle(FileHandle handle, int& server) const {
+uint16_t Client::LocateFileHandle(FileHandle handle, int& server) const {
     server = -1;
     if (handle < 0) {
-        return EmuCode::InvalidFileHandle;
+        return Code::InvalidFileHandle;
     }
     char link[4096];
     const std::string proc = "/proc/self/fd/" + std::to_string(handle);
     const ssize_t n = ::readlink(proc.c_str(), link, sizeof link - 1);
     if (n <= 0) {
-        return EmuCode::InvalidFileHandle;
+        return Code::InvalidFileHandle;
     }
     const std::string path(link, static_cast<size_t>(n));
-    EmuLocation loc;
+    Location loc;
     if (path.empty() || path[0] != '/' || !network_.LocateLocal(path, loc)) {
-        return EmuCode::InvalidFileHandle;  // not a file on an emulated volume
+        return Code::InvalidFileHandle;  // not a file on an emulated volume
     }
     server = loc.server;
     return 0;
 }
 
-NWCCODE EmulatedClient::FileServerFileCopy(FileHandle source, FileHandle target,
-                                           uint32_t sourceOffset, uint32_t targetOffset,
-                                           uint32_t count, uint32_t& bytesCopied) {
+NWCCODE Client::FileServerFileCopy(FileHandle source, FileHandle target, uint32_t sourceOffset,
+                                   uint32_t targetOffset, uint32_t count, uint32_t& bytesCopied) {
     const std::string args = "src=" + std::to_string(source) + " dst=" + std::to_string(target) +
                              " srcoff=" + std::to_string(sourceOffset) +
                              " dstoff=" + std::to_string(targetOffset) +
@@ -938,7 +930,7 @@ NWCCODE EmulatedClient::FileServerFileCopy(FileHandle source, FileHandle target,
             return code;
         }
         if (from != to) {
-            return EmuCode::NotSameServer;
+            return Code::NotSameServer;
         }
         const int in = static_cast<int>(source);
         const int out = static_cast<int>(target);
@@ -1006,17 +998,17 @@ NWCCODE EmulatedClient::FileServerFileCopy(FileHandle source, FileHandle target,
         }
         bytesCopied = static_cast<uint32_t>(total);
         if (error == ENOSPC || error == EDQUOT) {
-            return EmuCode::InsufficientSpace;
+            return Code::InsufficientSpace;
         }
-        return error == 0 ? 0u : static_cast<uint32_t>(EmuCode::IoError);
+        return error == 0 ? 0u : static_cast<uint32_t>(Code::IoError);
     }));
 }
 
-std::unique_ptr<NWErrorLibrary> EmulatedClient::LoadErrorLibrary() {
+std::unique_ptr<NWErrorLibrary> Client::LoadErrorLibrary() {
     bool given = false;
     Run(NwOp::LoadErrorLibrary, "", [&]() -> uint32_t {
         if (errorLibrary_ == ErrorLibrary::Missing) {
-            return EmuCode::Failure;
+            return Code::Failure;
         }
         given = true;
         return 0;
@@ -1027,4 +1019,5 @@ std::unique_ptr<NWErrorLibrary> EmulatedClient::LoadErrorLibrary() {
     return std::make_unique<EmuErrorLibrary>(errorLibrary_ == ErrorLibrary::Present);
 }
 
+}  // namespace nwemu
 }  // namespace ferrit
