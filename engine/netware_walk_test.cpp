@@ -8,6 +8,7 @@
 #include "nwemu/client.h"
 #include "platform/posix_file_services.h"
 #include "testing/emulated_servers.h"
+#include "testing/faulty_netware_client.h"
 #include "testing/recording_sink.h"
 #include "testing/scripted_dialogs.h"
 #include "testing/temp_dir.h"
@@ -25,7 +26,7 @@ constexpr uint16_t kAllButSupervisor = nwemu::kAllRights & ~Rights::Supervisor;
 
 class NetWareWalkTest : public ::testing::Test {
   protected:
-    NetWareWalkTest() : client(Servers(scratch)) {
+    NetWareWalkTest() : emulated(Servers(scratch)), client(emulated) {
         for (uint8_t i = 0; i < kOptionCount; ++i) options.SetTicked(i, false);
         for (CopyOption o :
              {CopySubdirectories, CreateDirectoriesOnTarget, KeepOwner, KeepDirectoryTrustees,
@@ -48,12 +49,13 @@ class NetWareWalkTest : public ::testing::Test {
     }
     std::vector<std::string> Ops() const {
         std::vector<std::string> ops;
-        for (const nwemu::NwCall& c : client.Calls()) ops.push_back(nwemu::NwOpName(c.op));
+        for (const testing::NwCall& c : client.Calls()) ops.push_back(testing::NwOpName(c.op));
         return ops;
     }
 
     testing::TempDir scratch;
-    nwemu::Client client;
+    nwemu::Client emulated;
+    testing::FaultyNetWareClient client;  // records the engine's calls
     PosixFileServices files;
     ScriptedDialogs dialogs;
     RecordingSink sink;
@@ -107,10 +109,10 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     ASSERT_EQ(trustees.size(), 1u);
     EXPECT_EQ(trustees[0].id, Fs2Sales);
     // Between two servers the files go through the plain copy; every handle is given back.
-    EXPECT_EQ(client.CallCount(nwemu::NwOp::FileServerFileCopy), 0u);
-    EXPECT_EQ(client.HeldDirHandles(client.ConnectionOf("FS1")), 0u);
-    EXPECT_EQ(client.HeldDirHandles(client.ConnectionOf("FS2")), 0u);
-    EXPECT_EQ(client.OpenContexts(), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(emulated.ConnectionOf("FS1")), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(emulated.ConnectionOf("FS2")), 0u);
+    EXPECT_EQ(emulated.OpenContexts(), 0u);
 }
 
 TEST_F(NetWareWalkTest, DirectoryStepOrderAndHandleRelease) {
@@ -152,12 +154,12 @@ TEST_F(NetWareWalkTest, ServerCopyOnOneConnectionInBothPasses) {
     options.SetTicked(CopyBidirectional, true);
     options.SetTicked(OverwriteOlderFiles, true);
     Run("FS1/DATA/SRC", "FS1/DATA/TGT");
-    EXPECT_EQ(client.CallCount(nwemu::NwOp::FileServerFileCopy), 2u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 2u);
     EXPECT_EQ(testing::ReadFile(P("FS1/DATA/TGT/A/A.TXT")), "a");
     EXPECT_EQ(testing::ReadFile(P("FS1/DATA/SRC/A/BACK.TXT")), "back");
     // The second pass carries no owner or trustees.
-    for (const nwemu::NwCall& c : client.Calls()) {
-        if (c.op == nwemu::NwOp::ObtainEntryInfo || c.op == nwemu::NwOp::ScanTrustees) {
+    for (const testing::NwCall& c : client.Calls()) {
+        if (c.op == testing::NwOp::ObtainEntryInfo || c.op == testing::NwOp::ScanTrustees) {
             EXPECT_EQ(c.args.find("BACK.TXT"), std::string::npos) << c.args;
         }
     }

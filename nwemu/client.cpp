@@ -53,11 +53,6 @@ std::string AbsoluteName(const std::string& name, const std::string& nameContext
     return name + "." + nameContext;
 }
 
-// The start of a logged call's arguments: the connection and the directory handle.
-std::string DirArgs(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
-    return "conn=" + std::to_string(conn) + " dh=" + std::to_string(dirHandle);
-}
-
 // Entries are made in the long name space; the DOS name space (0) names them as well.
 bool KnownNameSpace(uint8_t nameSpace) {
     return nameSpace == 0 || nameSpace == kLongNameSpace;
@@ -75,17 +70,14 @@ uint32_t EntrySequence(const struct stat& st) {
     return ino == 0xFFFFFFFF ? 0xFFFFFFFE : ino;
 }
 
+// The error-text library of the emulated servers: it names every code they answer.
 class EmuErrorLibrary : public NWErrorLibrary {
   public:
-    explicit EmuErrorLibrary(bool hasFunction) : hasFunction_(hasFunction) {}
-    bool HasNWstrerror() const override { return hasFunction_; }
+    bool HasNWstrerror() const override { return true; }
     std::string NWstrerror(uint32_t code) override {
         const std::string text = CodeText(code);
         return text.empty() ? "Unknown error" : text;
     }
-
-  private:
-    bool hasFunction_;
 };
 
 }  // namespace
@@ -135,84 +127,8 @@ std::string CodeText(uint32_t code) {
     }
 }
 
-const char* NwOpName(NwOp op) {
-    switch (op) {
-        case NwOp::CallsInit:
-            return "CallsInit";
-        case NwOp::ConnLayerInit:
-            return "ConnLayerInit";
-        case NwOp::GetPrimaryConnRef:
-            return "GetPrimaryConnRef";
-        case NwOp::OpenConnByReference:
-            return "OpenConnByReference";
-        case NwOp::GetConnInfoText:
-            return "GetConnInfoText";
-        case NwOp::GetConnInfoValue:
-            return "GetConnInfoValue";
-        case NwOp::DSCreateContext:
-            return "DSCreateContext";
-        case NwOp::DSFreeContext:
-            return "DSFreeContext";
-        case NwOp::DSGetContextText:
-            return "DSGetContextText";
-        case NwOp::DSSetContextText:
-            return "DSSetContextText";
-        case NwOp::DSMapIDToName:
-            return "DSMapIDToName";
-        case NwOp::DSMapNameToID:
-            return "DSMapNameToID";
-        case NwOp::GetObjectName:
-            return "GetObjectName";
-        case NwOp::GetObjectID:
-            return "GetObjectID";
-        case NwOp::ParsePath:
-            return "ParsePath";
-        case NwOp::GetEffectiveRights:
-            return "GetEffectiveRights";
-        case NwOp::AllocTemporaryDirectoryHandle:
-            return "AllocTemporaryDirectoryHandle";
-        case NwOp::DeallocateDirectoryHandle:
-            return "DeallocateDirectoryHandle";
-        case NwOp::ScanTrustees:
-            return "ScanTrustees";
-        case NwOp::AddTrustee:
-            return "AddTrustee";
-        case NwOp::GetOwningNameSpace:
-            return "GetOwningNameSpace";
-        case NwOp::ObtainEntryInfo:
-            return "ObtainEntryInfo";
-        case NwOp::ModifyDosInfo:
-            return "ModifyDosInfo";
-        case NwOp::GetDirSpaceLimitList:
-            return "GetDirSpaceLimitList";
-        case NwOp::SetDirSpaceLimit:
-            return "SetDirSpaceLimit";
-        case NwOp::ScanDirEntryInfo:
-            return "ScanDirEntryInfo";
-        case NwOp::ModifyDirEntry:
-            return "ModifyDirEntry";
-        case NwOp::FileServerFileCopy:
-            return "FileServerFileCopy";
-        case NwOp::LoadErrorLibrary:
-            return "LoadErrorLibrary";
-    }
-    return "?";
-}
-
 Client::Client(Config config)
     : network_(std::move(config)), dirHandles_(static_cast<size_t>(network_.ServerCount())) {}
-
-void Client::FailOperation(NwOp op, uint32_t code, int nth) {
-    Fault f;
-    f.code = code;
-    f.nth = nth;
-    faults_[op] = f;
-}
-
-size_t Client::CallCount(NwOp op) const {
-    return static_cast<size_t>(
-        std::count_if(calls_.begin(), calls_.end(), [op](const NwCall& c) { return c.op == op; }));
-}
 
 size_t Client::HeldDirHandles(NWCONN_HANDLE conn) const {
     const int s = ServerOf(conn);
@@ -226,32 +142,6 @@ NWCONN_HANDLE Client::ConnectionOf(const std::string& serverName) const {
         }
     }
     return 0;
-}
-
-bool Client::Injected(NwOp op, uint32_t& code) {
-    auto it = faults_.find(op);
-    if (it == faults_.end()) {
-        return false;
-    }
-    Fault& f = it->second;
-    ++f.seen;
-    if (f.nth == 0 || f.seen == f.nth) {
-        code = f.code;
-        return true;
-    }
-    return false;
-}
-
-template <typename Body>
-uint32_t Client::Run(NwOp op, std::string args, Body body) {
-    calls_.push_back(NwCall{op, std::move(args), 0});
-    const size_t index = calls_.size() - 1;
-    uint32_t code = 0;
-    if (!Injected(op, code)) {
-        code = body();
-    }
-    calls_[index].code = code;
-    return code;
 }
 
 int Client::ServerOf(NWCONN_HANDLE conn) const {
@@ -333,225 +223,183 @@ uint16_t Client::StoreResult(int error) const {
 // --- Start-up and connections ---
 
 NWCCODE Client::CallsInit() {
-    return static_cast<NWCCODE>(Run(NwOp::CallsInit, "", [] { return 0u; }));
+    return 0;
 }
 
 NWCCODE Client::ConnLayerInit(uint32_t& reference) {
-    return static_cast<NWCCODE>(Run(NwOp::ConnLayerInit, "", [&]() -> uint32_t {
-        reference = network_.ServerCount() > 0 ? kFirstReference : 0;
-        return 0;
-    }));
+    reference = network_.ServerCount() > 0 ? kFirstReference : 0;
+    return 0;
 }
 
 NWCCODE Client::GetPrimaryConnRef(uint32_t& reference) {
-    return static_cast<NWCCODE>(Run(NwOp::GetPrimaryConnRef, "", [&]() -> uint32_t {
-        if (network_.ServerCount() == 0) {
-            return Code::NoPrimaryConnection;
-        }
-        reference = kFirstReference;
-        return 0;
-    }));
+    if (network_.ServerCount() == 0) {
+        return Code::NoPrimaryConnection;
+    }
+    reference = kFirstReference;
+    return 0;
 }
 
-NWCCODE Client::OpenConnByReference(uint32_t reference, uint32_t accessMode, uint32_t flags,
+NWCCODE Client::OpenConnByReference(uint32_t reference, uint32_t /*accessMode*/, uint32_t /*flags*/,
                                     NWCONN_HANDLE& conn) {
-    const std::string args = "ref=" + PrefixedHex(reference) +
-                             " mode=" + std::to_string(accessMode) +
-                             " flags=" + std::to_string(flags);
-    return static_cast<NWCCODE>(Run(NwOp::OpenConnByReference, args, [&]() -> uint32_t {
-        if (reference < kFirstReference ||
-            reference >= kFirstReference + static_cast<uint32_t>(network_.ServerCount())) {
-            return Code::InvalidConnection;
-        }
-        conn = reference - kFirstReference + 1;
-        return 0;
-    }));
+    if (reference < kFirstReference ||
+        reference >= kFirstReference + static_cast<uint32_t>(network_.ServerCount())) {
+        return Code::InvalidConnection;
+    }
+    conn = reference - kFirstReference + 1;
+    return 0;
 }
 
 NWCCODE Client::GetConnInfoText(NWCONN_HANDLE conn, uint32_t kind, uint32_t bufferLength,
                                 std::string& text) {
-    const std::string args = "conn=" + std::to_string(conn) + " kind=" + std::to_string(kind) +
-                             " len=" + std::to_string(bufferLength);
     text.clear();
-    return static_cast<NWCCODE>(Run(NwOp::GetConnInfoText, args, [&]() -> uint32_t {
-        const int s = ServerOf(conn);
-        if (s < 0) {
-            return Code::InvalidConnection;
-        }
-        std::string answer;
-        if (kind == ConnInfo::TreeName) {
-            // Servers answer the tree name padded with underscores to 32 characters; a
-            // bindery-only server has underscores alone.
-            answer = network_.ServerAt(s).tree;
-            answer.resize(32, '_');
-        } else if (kind == ConnInfo::ServerName) {
-            answer = network_.ServerAt(s).name;
-        } else {
-            return Code::InvalidParameter;
-        }
-        if (bufferLength == 0) {
-            return Code::InvalidParameter;
-        }
-        text = answer.substr(0, bufferLength - 1);
-        return 0;
-    }));
+    const int s = ServerOf(conn);
+    if (s < 0) {
+        return Code::InvalidConnection;
+    }
+    std::string answer;
+    if (kind == ConnInfo::TreeName) {
+        // Servers answer the tree name padded with underscores to 32 characters; a
+        // bindery-only server has underscores alone.
+        answer = network_.ServerAt(s).tree;
+        answer.resize(32, '_');
+    } else if (kind == ConnInfo::ServerName) {
+        answer = network_.ServerAt(s).name;
+    } else {
+        return Code::InvalidParameter;
+    }
+    if (bufferLength == 0) {
+        return Code::InvalidParameter;
+    }
+    text = answer.substr(0, bufferLength - 1);
+    return 0;
 }
 
 NWCCODE Client::GetConnInfoValue(NWCONN_HANDLE conn, uint32_t kind, uint32_t& value) {
-    const std::string args = "conn=" + std::to_string(conn) + " kind=" + std::to_string(kind);
-    return static_cast<NWCCODE>(Run(NwOp::GetConnInfoValue, args, [&]() -> uint32_t {
-        const int s = ServerOf(conn);
-        if (s < 0) {
-            return Code::InvalidConnection;
-        }
-        if (kind != ConnInfo::DirectoryServices) {
-            return Code::InvalidParameter;
-        }
-        value = network_.ServerAt(s).tree.empty() ? 0 : 1;
-        return 0;
-    }));
+    const int s = ServerOf(conn);
+    if (s < 0) {
+        return Code::InvalidConnection;
+    }
+    if (kind != ConnInfo::DirectoryServices) {
+        return Code::InvalidParameter;
+    }
+    value = network_.ServerAt(s).tree.empty() ? 0 : 1;
+    return 0;
 }
 
 // --- Directory-services contexts and names ---
 
 NWDSCCODE Client::DSCreateContext(NWDSContextHandle& context) {
-    return Run(NwOp::DSCreateContext, "", [&]() -> uint32_t {
-        // A new context points at the workstation's preferred tree: the first one described.
-        Context c;
-        for (int s = 0; s < network_.ServerCount() && c.tree.empty(); ++s) {
-            c.tree = network_.ServerAt(s).tree;
-        }
-        c.nameContext = "[Root]";
-        context = nextContext_++;
-        contexts_[context] = c;
-        return 0;
-    });
+    // A new context points at the workstation's preferred tree: the first one described.
+    Context c;
+    for (int s = 0; s < network_.ServerCount() && c.tree.empty(); ++s) {
+        c.tree = network_.ServerAt(s).tree;
+    }
+    c.nameContext = "[Root]";
+    context = nextContext_++;
+    contexts_[context] = c;
+    return 0;
 }
 
 NWDSCCODE Client::DSFreeContext(NWDSContextHandle context) {
-    return Run(NwOp::DSFreeContext, "ctx=" + PrefixedHex(context), [&]() -> uint32_t {
-        return contexts_.erase(context) == 1 ? 0 : Code::DSBadContext;
-    });
+    return contexts_.erase(context) == 1 ? 0 : Code::DSBadContext;
 }
 
 NWDSCCODE Client::DSGetContextText(NWDSContextHandle context, uint32_t key, std::string& value) {
-    const std::string args = "ctx=" + PrefixedHex(context) + " key=" + std::to_string(key);
     value.clear();
-    return Run(NwOp::DSGetContextText, args, [&]() -> uint32_t {
-        const auto it = contexts_.find(context);
-        if (it == contexts_.end()) {
-            return Code::DSBadContext;
-        }
-        if (key == ContextKey::TreeName) {
-            value = it->second.tree;
-        } else if (key == ContextKey::NameContext) {
-            value = it->second.nameContext;
-        } else {
-            return Code::DSBadKey;
-        }
-        return 0;
-    });
+    const auto it = contexts_.find(context);
+    if (it == contexts_.end()) {
+        return Code::DSBadContext;
+    }
+    if (key == ContextKey::TreeName) {
+        value = it->second.tree;
+    } else if (key == ContextKey::NameContext) {
+        value = it->second.nameContext;
+    } else {
+        return Code::DSBadKey;
+    }
+    return 0;
 }
 
 NWDSCCODE Client::DSSetContextText(NWDSContextHandle context, uint32_t key,
                                    const std::string& value) {
-    const std::string args =
-        "ctx=" + PrefixedHex(context) + " key=" + std::to_string(key) + " value=" + value;
-    return Run(NwOp::DSSetContextText, args, [&]() -> uint32_t {
-        const auto it = contexts_.find(context);
-        if (it == contexts_.end()) {
-            return Code::DSBadContext;
-        }
-        if (key == ContextKey::TreeName) {
-            it->second.tree = Upper(value);
-        } else if (key == ContextKey::NameContext) {
-            it->second.nameContext = value;
-        } else {
-            return Code::DSBadKey;
-        }
-        return 0;
-    });
+    const auto it = contexts_.find(context);
+    if (it == contexts_.end()) {
+        return Code::DSBadContext;
+    }
+    if (key == ContextKey::TreeName) {
+        it->second.tree = Upper(value);
+    } else if (key == ContextKey::NameContext) {
+        it->second.nameContext = value;
+    } else {
+        return Code::DSBadKey;
+    }
+    return 0;
 }
 
 NWDSCCODE Client::DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, NWObjectID id,
                                 std::string& name) {
-    const std::string args =
-        "ctx=" + PrefixedHex(context) + " conn=" + std::to_string(conn) + " id=" + PrefixedHex(id);
     name.clear();
-    return Run(NwOp::DSMapIDToName, args, [&]() -> uint32_t {
-        const Context* ctx = nullptr;
-        const Server* server = nullptr;
-        if (const uint32_t code = DsServer(context, conn, ctx, server)) {
-            return code;
-        }
-        const Object* o = server->FindObject(id);
-        if (o == nullptr || o->dsName.empty()) {
-            return Code::DSNoSuchEntry;
-        }
-        name = RelativeName(o->dsName, ctx->nameContext);
-        return 0;
-    });
+    const Context* ctx = nullptr;
+    const Server* server = nullptr;
+    if (const uint32_t code = DsServer(context, conn, ctx, server)) {
+        return code;
+    }
+    const Object* o = server->FindObject(id);
+    if (o == nullptr || o->dsName.empty()) {
+        return Code::DSNoSuchEntry;
+    }
+    name = RelativeName(o->dsName, ctx->nameContext);
+    return 0;
 }
 
 NWDSCCODE Client::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE conn,
                                 const std::string& name, NWObjectID& id) {
-    const std::string args =
-        "ctx=" + PrefixedHex(context) + " conn=" + std::to_string(conn) + " name=" + name;
-    return Run(NwOp::DSMapNameToID, args, [&]() -> uint32_t {
-        const Context* ctx = nullptr;
-        const Server* server = nullptr;
-        if (const uint32_t code = DsServer(context, conn, ctx, server)) {
-            return code;
+    const Context* ctx = nullptr;
+    const Server* server = nullptr;
+    if (const uint32_t code = DsServer(context, conn, ctx, server)) {
+        return code;
+    }
+    const std::string key = DsKey(AbsoluteName(name, ctx->nameContext));
+    for (const Object& o : server->objects) {
+        if (!o.dsName.empty() && DsKey(o.dsName) == key) {
+            id = o.id;
+            return 0;
         }
-        const std::string key = DsKey(AbsoluteName(name, ctx->nameContext));
-        for (const Object& o : server->objects) {
-            if (!o.dsName.empty() && DsKey(o.dsName) == key) {
-                id = o.id;
-                return 0;
-            }
-        }
-        return Code::DSNoSuchEntry;
-    });
+    }
+    return Code::DSNoSuchEntry;
 }
 
 // --- Bindery ---
 
 NWCCODE Client::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& name,
                               uint16_t& type) {
-    const std::string args = "conn=" + std::to_string(conn) + " id=" + PrefixedHex(id);
     name.clear();
-    return static_cast<NWCCODE>(Run(NwOp::GetObjectName, args, [&]() -> uint32_t {
-        const int s = ServerOf(conn);
-        if (s < 0) {
-            return Code::InvalidConnection;
-        }
-        const Object* o = network_.ServerAt(s).FindObject(id);
-        if (o == nullptr) {
-            return Code::NoSuchObject;
-        }
-        name = o->name;
-        type = o->type;
-        return 0;
-    }));
+    const int s = ServerOf(conn);
+    if (s < 0) {
+        return Code::InvalidConnection;
+    }
+    const Object* o = network_.ServerAt(s).FindObject(id);
+    if (o == nullptr) {
+        return Code::NoSuchObject;
+    }
+    name = o->name;
+    type = o->type;
+    return 0;
 }
 
 NWCCODE Client::GetObjectID(NWCONN_HANDLE conn, const std::string& name, uint16_t type,
                             NWObjectID& id) {
-    const std::string args =
-        "conn=" + std::to_string(conn) + " name=" + name + " type=" + PrefixedHex(type).substr(6);
-    return static_cast<NWCCODE>(Run(NwOp::GetObjectID, args, [&]() -> uint32_t {
-        const int s = ServerOf(conn);
-        if (s < 0) {
-            return Code::InvalidConnection;
-        }
-        // The bindery keeps its names in capitals.
-        const Object* o = network_.ServerAt(s).FindObject(name);
-        if (o == nullptr || (type != 0xFFFF && o->type != type)) {
-            return Code::NoSuchObject;
-        }
-        id = o->id;
-        return 0;
-    }));
+    const int s = ServerOf(conn);
+    if (s < 0) {
+        return Code::InvalidConnection;
+    }
+    // The bindery keeps its names in capitals.
+    const Object* o = network_.ServerAt(s).FindObject(name);
+    if (o == nullptr || (type != 0xFFFF && o->type != type)) {
+        return Code::NoSuchObject;
+    }
+    id = o->id;
+    return 0;
 }
 
 // --- Paths and rights ---
@@ -561,29 +409,24 @@ NWCCODE Client::ParsePath(const std::string& path, NWCONN_HANDLE& conn, NWDIR_HA
     conn = 0;
     dirHandle = 0;
     volumePath.clear();
-    return static_cast<NWCCODE>(Run(NwOp::ParsePath, "path=" + path, [&]() -> uint32_t {
-        Location loc;
-        if (!network_.LocateLocal(path, loc)) {
-            return Code::InvalidPath;
-        }
-        conn = static_cast<NWCONN_HANDLE>(loc.server + 1);
-        volumePath = loc.volumePath;
-        return 0;
-    }));
+    Location loc;
+    if (!network_.LocateLocal(path, loc)) {
+        return Code::InvalidPath;
+    }
+    conn = static_cast<NWCONN_HANDLE>(loc.server + 1);
+    volumePath = loc.volumePath;
+    return 0;
 }
 
 NWCCODE Client::GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                    const std::string& path, uint16_t& rights) {
-    const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     rights = 0;
-    return static_cast<NWCCODE>(Run(NwOp::GetEffectiveRights, args, [&]() -> uint32_t {
-        Location loc;
-        if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
-            return code;
-        }
-        rights = network_.LoginRights(loc);
-        return 0;
-    }));
+    Location loc;
+    if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
+        return code;
+    }
+    rights = network_.LoginRights(loc);
+    return 0;
 }
 
 // --- Temporary directory handles ---
@@ -591,248 +434,211 @@ NWCCODE Client::GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 NWCCODE Client::AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                               const std::string& path, NWDIR_HANDLE& newHandle,
                                               uint8_t& rightsMask) {
-    const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     newHandle = 0;
     rightsMask = 0;
-    return static_cast<NWCCODE>(Run(NwOp::AllocTemporaryDirectoryHandle, args, [&]() -> uint32_t {
-        Location loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
-            return code;
+    Location loc;
+    if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        return code;
+    }
+    if (!loc.IsDirectory()) {
+        return Code::InvalidPath;
+    }
+    const int s = ServerOf(conn);
+    auto& handles = dirHandles_[static_cast<size_t>(s)];
+    const int limit = network_.ServerAt(s).handleLimit;
+    // The lowest free number, as servers hand them out.
+    for (int h = 1; h <= limit; ++h) {
+        const NWDIR_HANDLE handle = static_cast<NWDIR_HANDLE>(h);
+        if (handles.count(handle) == 0) {
+            handles[handle] = loc;
+            newHandle = handle;
+            rightsMask = static_cast<uint8_t>(network_.LoginRights(loc) & 0xFF);
+            return 0;
         }
-        if (!loc.IsDirectory()) {
-            return Code::InvalidPath;
-        }
-        const int s = ServerOf(conn);
-        auto& handles = dirHandles_[static_cast<size_t>(s)];
-        const int limit = network_.ServerAt(s).handleLimit;
-        // The lowest free number, as servers hand them out.
-        for (int h = 1; h <= limit; ++h) {
-            const NWDIR_HANDLE handle = static_cast<NWDIR_HANDLE>(h);
-            if (handles.count(handle) == 0) {
-                handles[handle] = loc;
-                newHandle = handle;
-                rightsMask = static_cast<uint8_t>(network_.LoginRights(loc) & 0xFF);
-                return 0;
-            }
-        }
-        return Code::NoMoreDirHandles;
-    }));
+    }
+    return Code::NoMoreDirHandles;
 }
 
 NWCCODE Client::DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
-    const std::string args = DirArgs(conn, dirHandle);
-    return static_cast<NWCCODE>(Run(NwOp::DeallocateDirectoryHandle, args, [&]() -> uint32_t {
-        const int s = ServerOf(conn);
-        if (s < 0) {
-            return Code::InvalidConnection;
-        }
-        return dirHandles_[static_cast<size_t>(s)].erase(dirHandle) == 1 ? 0
-                                                                         : Code::BadDirectoryHandle;
-    }));
+    const int s = ServerOf(conn);
+    if (s < 0) {
+        return Code::InvalidConnection;
+    }
+    return dirHandles_[static_cast<size_t>(s)].erase(dirHandle) == 1 ? 0 : Code::BadDirectoryHandle;
 }
 
 // --- Trustees ---
 
 NWCCODE Client::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
                              uint32_t& iterHandle, TrusteeBatch& batch) {
-    const std::string args =
-        DirArgs(conn, dirHandle) + " path=" + path + " iter=" + std::to_string(iterHandle);
     batch = TrusteeBatch();
-    return static_cast<NWCCODE>(Run(NwOp::ScanTrustees, args, [&]() -> uint32_t {
-        Location loc;
-        if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
-            return code;
+    Location loc;
+    if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
+        return code;
+    }
+    std::vector<Trustee> all;
+    ReadTrustees(loc.local, all);
+    // Without Access Control a workstation sees only its own assignments (its login's and
+    // its groups').
+    std::vector<Trustee> visible;
+    const uint16_t rights = network_.LoginRights(loc);
+    const std::vector<uint32_t> mine =
+        network_.SecurityIds(loc.server, network_.LoginId(loc.server));
+    for (const Trustee& t : all) {
+        if (HoldsControl(rights) || std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
+            visible.push_back(t);
         }
-        std::vector<Trustee> all;
-        ReadTrustees(loc.local, all);
-        // Without Access Control a workstation sees only its own assignments (its login's and
-        // its groups').
-        std::vector<Trustee> visible;
-        const uint16_t rights = network_.LoginRights(loc);
-        const std::vector<uint32_t> mine =
-            network_.SecurityIds(loc.server, network_.LoginId(loc.server));
-        for (const Trustee& t : all) {
-            if (HoldsControl(rights) || std::find(mine.begin(), mine.end(), t.id) != mine.end()) {
-                visible.push_back(t);
-            }
-        }
-        if (iterHandle >= visible.size()) {
-            return Code::InvalidPath;  // no more trustees
-        }
-        size_t n = 0;
-        while (n < batch.size() && iterHandle < visible.size()) {
-            batch[n].objectId = visible[iterHandle].id;
-            batch[n].rights = visible[iterHandle].rights;
-            ++n;
-            ++iterHandle;
-        }
-        return 0;
-    }));
+    }
+    if (iterHandle >= visible.size()) {
+        return Code::InvalidPath;  // no more trustees
+    }
+    size_t n = 0;
+    while (n < batch.size() && iterHandle < visible.size()) {
+        batch[n].objectId = visible[iterHandle].id;
+        batch[n].rights = visible[iterHandle].rights;
+        ++n;
+        ++iterHandle;
+    }
+    return 0;
 }
 
 NWCCODE Client::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
                            NWObjectID id, uint16_t rights) {
-    const std::string args = DirArgs(conn, dirHandle) + " path=" + path + " id=" + PrefixedHex(id) +
-                             " rights=" + RightsLetters(rights);
-    return static_cast<NWCCODE>(Run(NwOp::AddTrustee, args, [&]() -> uint32_t {
-        Location loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
-            return code;
-        }
-        if (const uint16_t code = MayChange(loc)) {
-            return code;
-        }
-        if (network_.ServerAt(loc.server).FindObject(id) == nullptr) {
-            return Code::NoSuchObject;
-        }
-        std::vector<Trustee> trustees;
-        int error = 0;
-        if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
-            return Code::MetadataNotStored;
-        }
-        AssignTrustee(trustees, id, rights);
-        return StoreResult(WriteTrustees(loc.local, trustees));
-    }));
+    Location loc;
+    if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        return code;
+    }
+    if (const uint16_t code = MayChange(loc)) {
+        return code;
+    }
+    if (network_.ServerAt(loc.server).FindObject(id) == nullptr) {
+        return Code::NoSuchObject;
+    }
+    std::vector<Trustee> trustees;
+    int error = 0;
+    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+        return Code::MetadataNotStored;
+    }
+    AssignTrustee(trustees, id, rights);
+    return StoreResult(WriteTrustees(loc.local, trustees));
 }
 
 // --- Entry information and the owner ---
 
 NWCCODE Client::GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                    const std::string& path, uint8_t& nameSpace) {
-    const std::string args = DirArgs(conn, dirHandle) + " path=" + path;
     nameSpace = 0;
-    return static_cast<NWCCODE>(Run(NwOp::GetOwningNameSpace, args, [&]() -> uint32_t {
-        Location loc;
-        if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
-            return code;
-        }
-        nameSpace = kLongNameSpace;
-        return 0;
-    }));
+    Location loc;
+    if (const uint16_t code = ResolveExisting(conn, dirHandle, path, loc)) {
+        return code;
+    }
+    nameSpace = kLongNameSpace;
+    return 0;
 }
 
 NWCCODE Client::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
                                 uint8_t sourceNameSpace, uint8_t targetNameSpace,
-                                uint16_t searchAttributes, uint32_t infoMask, EntryInfo& info) {
-    const std::string args =
-        DirArgs(conn, dirHandle) + " path=" + path + " ns=" + std::to_string(sourceNameSpace) +
-        "/" + std::to_string(targetNameSpace) + " attr=" + PrefixedHex(searchAttributes) +
-        " mask=" + PrefixedHex(infoMask);
-    return static_cast<NWCCODE>(Run(NwOp::ObtainEntryInfo, args, [&]() -> uint32_t {
-        if (!KnownNameSpace(sourceNameSpace) || !KnownNameSpace(targetNameSpace)) {
-            return Code::InvalidNameSpace;
-        }
-        Location loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
-            return code;
-        }
-        struct stat st;
-        if (::lstat(loc.local.c_str(), &st) != 0) {
-            return Code::InvalidPath;
-        }
-        if (S_ISDIR(st.st_mode) && (searchAttributes & kSearchDirectories) == 0) {
-            return Code::Failure;  // directories are found only when asked for
-        }
-        info.ownerId = network_.OwnerOf(loc);
-        info.attributes =
-            (S_ISDIR(st.st_mode) ? 0x10u : 0u) | ((st.st_mode & 0222) == 0 ? 0x01u : 0u);
-        return 0;
-    }));
+                                uint16_t searchAttributes, uint32_t /*infoMask*/, EntryInfo& info) {
+    if (!KnownNameSpace(sourceNameSpace) || !KnownNameSpace(targetNameSpace)) {
+        return Code::InvalidNameSpace;
+    }
+    Location loc;
+    if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        return code;
+    }
+    struct stat st;
+    if (::lstat(loc.local.c_str(), &st) != 0) {
+        return Code::InvalidPath;
+    }
+    if (S_ISDIR(st.st_mode) && (searchAttributes & kSearchDirectories) == 0) {
+        return Code::Failure;  // directories are found only when asked for
+    }
+    info.ownerId = network_.OwnerOf(loc);
+    info.attributes = (S_ISDIR(st.st_mode) ? 0x10u : 0u) | ((st.st_mode & 0222) == 0 ? 0x01u : 0u);
+    return 0;
 }
 
 NWCCODE Client::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
                               uint8_t nameSpace, uint16_t searchAttributes, uint32_t modifyMask,
                               const DosInfo& info) {
-    const std::string args =
-        DirArgs(conn, dirHandle) + " path=" + path + " ns=" + std::to_string(nameSpace) +
-        " attr=" + PrefixedHex(searchAttributes) + " mask=" + PrefixedHex(modifyMask) +
-        " owner=" + PrefixedHex(info.ownerId);
-    return static_cast<NWCCODE>(Run(NwOp::ModifyDosInfo, args, [&]() -> uint32_t {
-        if (!KnownNameSpace(nameSpace)) {
-            return Code::InvalidNameSpace;
-        }
-        Location loc;
-        if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
-            return code;
-        }
-        if (loc.IsDirectory() && (searchAttributes & kSearchDirectories) == 0) {
-            return Code::Failure;
-        }
-        if (const uint16_t code = MayChange(loc)) {
-            return code;
-        }
-        if ((modifyMask & kModifyOwner) == 0) {
-            return 0;  // only the owner is kept by these servers
-        }
-        if (network_.ServerAt(loc.server).FindObject(info.ownerId) == nullptr) {
-            return Code::NoSuchObject;
-        }
-        return StoreResult(WriteOwner(loc.local, info.ownerId));
-    }));
+    if (!KnownNameSpace(nameSpace)) {
+        return Code::InvalidNameSpace;
+    }
+    Location loc;
+    if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
+        return code;
+    }
+    if (loc.IsDirectory() && (searchAttributes & kSearchDirectories) == 0) {
+        return Code::Failure;
+    }
+    if (const uint16_t code = MayChange(loc)) {
+        return code;
+    }
+    if ((modifyMask & kModifyOwner) == 0) {
+        return 0;  // only the owner is kept by these servers
+    }
+    if (network_.ServerAt(loc.server).FindObject(info.ownerId) == nullptr) {
+        return Code::NoSuchObject;
+    }
+    return StoreResult(WriteOwner(loc.local, info.ownerId));
 }
 
 // --- Space limits ---
 
 NWCCODE Client::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                      std::vector<SpaceLimitEntry>& list) {
-    const std::string args = DirArgs(conn, dirHandle);
     list.clear();
-    return static_cast<NWCCODE>(Run(NwOp::GetDirSpaceLimitList, args, [&]() -> uint32_t {
-        const Location* dir = nullptr;
-        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
-            return code;
+    const Location* dir = nullptr;
+    if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+        return code;
+    }
+    if (!dir->IsDirectory()) {
+        return Code::InvalidPath;
+    }
+    // The directory itself (its maximum 0x7FFFFFFF when it has no limit), then each
+    // ancestor below the volume root that has one; the level of an entry is the number of
+    // backslashes in its volume path. A volume root carries no directory limit.
+    Location at = *dir;
+    bool self = true;
+    while (!at.IsRoot()) {
+        uint32_t blocks = 0;
+        const bool limited = ReadLimit(at.local, blocks);
+        if (self || limited) {
+            SpaceLimitEntry e;
+            e.level = static_cast<uint8_t>(at.components.size() - 1);
+            e.maximum = limited ? blocks : kNoSpaceLimit;
+            e.current = limited ? network_.BlocksUsed(at.local) : 0;
+            list.push_back(e);
         }
-        if (!dir->IsDirectory()) {
-            return Code::InvalidPath;
-        }
-        // The directory itself (its maximum 0x7FFFFFFF when it has no limit), then each
-        // ancestor below the volume root that has one; the level of an entry is the number of
-        // backslashes in its volume path. A volume root carries no directory limit.
-        Location at = *dir;
-        bool self = true;
-        while (!at.IsRoot()) {
-            uint32_t blocks = 0;
-            const bool limited = ReadLimit(at.local, blocks);
-            if (self || limited) {
-                SpaceLimitEntry e;
-                e.level = static_cast<uint8_t>(at.components.size() - 1);
-                e.maximum = limited ? blocks : kNoSpaceLimit;
-                e.current = limited ? network_.BlocksUsed(at.local) : 0;
-                list.push_back(e);
-            }
-            self = false;
-            at.components.pop_back();
-            at.local = at.local.substr(0, at.local.rfind('/'));
-        }
-        if (self) {
-            list.push_back(SpaceLimitEntry{0, kNoSpaceLimit, 0});
-        }
-        return 0;
-    }));
+        self = false;
+        at.components.pop_back();
+        at.local = at.local.substr(0, at.local.rfind('/'));
+    }
+    if (self) {
+        list.push_back(SpaceLimitEntry{0, kNoSpaceLimit, 0});
+    }
+    return 0;
 }
 
 NWCCODE Client::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uint32_t limit) {
-    const std::string args = DirArgs(conn, dirHandle) + " limit=" + std::to_string(limit);
-    return static_cast<NWCCODE>(Run(NwOp::SetDirSpaceLimit, args, [&]() -> uint32_t {
-        const Location* dir = nullptr;
-        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
-            return code;
-        }
-        if (const uint16_t code = MayChange(*dir)) {
-            return code;
-        }
-        const bool removing = limit == 0 || limit >= kNoSpaceLimit;
-        uint32_t old = 0;
-        const bool had = !dir->IsRoot() && ReadLimit(dir->local, old);
-        if (removing) {
-            // Removing a limit that is not there is answered 0x89FF, which callers take as done.
-            return had ? StoreResult(WriteLimit(dir->local, 0)) : Code::Failure;
-        }
-        if (dir->IsRoot()) {
-            return Code::InvalidPath;
-        }
-        return StoreResult(WriteLimit(dir->local, limit));
-    }));
+    const Location* dir = nullptr;
+    if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+        return code;
+    }
+    if (const uint16_t code = MayChange(*dir)) {
+        return code;
+    }
+    const bool removing = limit == 0 || limit >= kNoSpaceLimit;
+    uint32_t old = 0;
+    const bool had = !dir->IsRoot() && ReadLimit(dir->local, old);
+    if (removing) {
+        // Removing a limit that is not there is answered 0x89FF, which callers take as done.
+        return had ? StoreResult(WriteLimit(dir->local, 0)) : Code::Failure;
+    }
+    if (dir->IsRoot()) {
+        return Code::InvalidPath;
+    }
+    return StoreResult(WriteLimit(dir->local, limit));
 }
 
 // --- Directory entries ---
@@ -840,55 +646,45 @@ NWCCODE Client::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uin
 NWCCODE Client::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                  uint16_t searchAttributes, uint32_t& iterHandle,
                                  DirEntryRecord& record) {
-    const std::string args = DirArgs(conn, dirHandle) + " attr=" + PrefixedHex(searchAttributes) +
-                             " iter=" + PrefixedHex(iterHandle);
-    return static_cast<NWCCODE>(Run(NwOp::ScanDirEntryInfo, args, [&]() -> uint32_t {
-        const Location* dir = nullptr;
-        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
-            return code;
-        }
-        struct stat st;
-        // Without a pattern the scan finds the directory itself, once.
-        if (iterHandle != 0xFFFFFFFF || (searchAttributes & kSearchDirectories) == 0 ||
-            ::lstat(dir->local.c_str(), &st) != 0) {
-            return Code::Failure;
-        }
-        uint16_t mask = kAllRights;
-        ReadMask(dir->local, mask);
-        record.inheritedRightsMask = mask;
-        iterHandle = EntrySequence(st);
-        return 0;
-    }));
+    const Location* dir = nullptr;
+    if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+        return code;
+    }
+    struct stat st;
+    // Without a pattern the scan finds the directory itself, once.
+    if (iterHandle != 0xFFFFFFFF || (searchAttributes & kSearchDirectories) == 0 ||
+        ::lstat(dir->local.c_str(), &st) != 0) {
+        return Code::Failure;
+    }
+    uint16_t mask = kAllRights;
+    ReadMask(dir->local, mask);
+    record.inheritedRightsMask = mask;
+    iterHandle = EntrySequence(st);
+    return 0;
 }
 
 NWCCODE Client::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                uint16_t searchAttributes, uint32_t iterHandle, uint32_t changeMask,
                                const DirEntryRecord& record) {
-    const std::string args = DirArgs(conn, dirHandle) + " attr=" + PrefixedHex(searchAttributes) +
-                             " iter=" + PrefixedHex(iterHandle) +
-                             " change=" + PrefixedHex(changeMask) +
-                             " irm=" + RightsLetters(record.inheritedRightsMask);
-    return static_cast<NWCCODE>(Run(NwOp::ModifyDirEntry, args, [&]() -> uint32_t {
-        const Location* dir = nullptr;
-        if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
-            return code;
-        }
-        struct stat st;
-        if ((searchAttributes & kSearchDirectories) == 0 || ::lstat(dir->local.c_str(), &st) != 0) {
-            return Code::Failure;
-        }
-        // The iteration handle names the entry the scan found.
-        if (iterHandle != EntrySequence(st)) {
-            return Code::Failure;
-        }
-        if (const uint16_t code = MayChange(*dir)) {
-            return code;
-        }
-        if ((changeMask & kModifyInheritedRightsMask) == 0) {
-            return 0;
-        }
-        return StoreResult(WriteMask(dir->local, record.inheritedRightsMask));
-    }));
+    const Location* dir = nullptr;
+    if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
+        return code;
+    }
+    struct stat st;
+    if ((searchAttributes & kSearchDirectories) == 0 || ::lstat(dir->local.c_str(), &st) != 0) {
+        return Code::Failure;
+    }
+    // The iteration handle names the entry the scan found.
+    if (iterHandle != EntrySequence(st)) {
+        return Code::Failure;
+    }
+    if (const uint16_t code = MayChange(*dir)) {
+        return code;
+    }
+    if ((changeMask & kModifyInheritedRightsMask) == 0) {
+        return 0;
+    }
+    return StoreResult(WriteMask(dir->local, record.inheritedRightsMask));
 }
 
 // --- The server copy ---
@@ -915,108 +711,89 @@ uint16_t Client::LocateFileHandle(FileHandle handle, int& server) const {
 
 NWCCODE Client::FileServerFileCopy(FileHandle source, FileHandle target, uint32_t sourceOffset,
                                    uint32_t targetOffset, uint32_t count, uint32_t& bytesCopied) {
-    const std::string args = "src=" + std::to_string(source) + " dst=" + std::to_string(target) +
-                             " srcoff=" + std::to_string(sourceOffset) +
-                             " dstoff=" + std::to_string(targetOffset) +
-                             " count=" + std::to_string(count);
     bytesCopied = 0;
-    return static_cast<NWCCODE>(Run(NwOp::FileServerFileCopy, args, [&]() -> uint32_t {
-        int from = -1;
-        int to = -1;
-        if (const uint16_t code = LocateFileHandle(source, from)) {
-            return code;
-        }
-        if (const uint16_t code = LocateFileHandle(target, to)) {
-            return code;
-        }
-        if (from != to) {
-            return Code::NotSameServer;
-        }
-        const int in = static_cast<int>(source);
-        const int out = static_cast<int>(target);
-        loff_t inOff = sourceOffset;
-        loff_t outOff = targetOffset;
-        uint64_t left = count;
-        uint64_t total = 0;
-        bool offload = true;
-        int error = 0;
-        // The data stays in the kernel (and on file systems that can, on the storage side);
-        // where the kernel refuses, the copy goes through a buffer.
-        while (left > 0 && offload) {
-            const ssize_t n =
-                ::copy_file_range(in, &inOff, out, &outOff,
-                                  static_cast<size_t>(std::min<uint64_t>(left, 1u << 30)), 0);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
-                    offload = false;
-                    break;
-                }
-                error = errno;
+    int from = -1;
+    int to = -1;
+    if (const uint16_t code = LocateFileHandle(source, from)) {
+        return code;
+    }
+    if (const uint16_t code = LocateFileHandle(target, to)) {
+        return code;
+    }
+    if (from != to) {
+        return Code::NotSameServer;
+    }
+    const int in = static_cast<int>(source);
+    const int out = static_cast<int>(target);
+    loff_t inOff = sourceOffset;
+    loff_t outOff = targetOffset;
+    uint64_t left = count;
+    uint64_t total = 0;
+    bool offload = true;
+    int error = 0;
+    // The data stays in the kernel (and on file systems that can, on the storage side);
+    // where the kernel refuses, the copy goes through a buffer.
+    while (left > 0 && offload) {
+        const ssize_t n = ::copy_file_range(
+            in, &inOff, out, &outOff, static_cast<size_t>(std::min<uint64_t>(left, 1u << 30)), 0);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
+                offload = false;
                 break;
             }
-            if (n == 0) {
-                left = 0;
+            error = errno;
+            break;
+        }
+        if (n == 0) {
+            left = 0;
+            break;
+        }
+        total += static_cast<uint64_t>(n);
+        left -= static_cast<uint64_t>(n);
+    }
+    if (!offload) {
+        char buf[65536];
+        while (left > 0 && error == 0) {
+            const ssize_t r =
+                ::pread(in, buf, static_cast<size_t>(std::min<uint64_t>(left, sizeof buf)), inOff);
+            if (r < 0) {
+                if (errno != EINTR) {
+                    error = errno;
+                }
+                continue;
+            }
+            if (r == 0) {
                 break;
             }
-            total += static_cast<uint64_t>(n);
-            left -= static_cast<uint64_t>(n);
-        }
-        if (!offload) {
-            char buf[65536];
-            while (left > 0 && error == 0) {
-                const ssize_t r = ::pread(
-                    in, buf, static_cast<size_t>(std::min<uint64_t>(left, sizeof buf)), inOff);
-                if (r < 0) {
+            ssize_t done = 0;
+            while (done < r && error == 0) {
+                const ssize_t w = ::pwrite(out, buf + done, static_cast<size_t>(r - done), outOff);
+                if (w < 0) {
                     if (errno != EINTR) {
                         error = errno;
                     }
                     continue;
                 }
-                if (r == 0) {
-                    break;
-                }
-                ssize_t done = 0;
-                while (done < r && error == 0) {
-                    const ssize_t w =
-                        ::pwrite(out, buf + done, static_cast<size_t>(r - done), outOff);
-                    if (w < 0) {
-                        if (errno != EINTR) {
-                            error = errno;
-                        }
-                        continue;
-                    }
-                    done += w;
-                    outOff += w;
-                }
-                inOff += r;
-                total += static_cast<uint64_t>(r);
-                left -= static_cast<uint64_t>(r);
+                done += w;
+                outOff += w;
             }
+            inOff += r;
+            total += static_cast<uint64_t>(r);
+            left -= static_cast<uint64_t>(r);
         }
-        bytesCopied = static_cast<uint32_t>(total);
-        if (error == ENOSPC || error == EDQUOT) {
-            return Code::InsufficientSpace;
-        }
-        return error == 0 ? 0u : static_cast<uint32_t>(Code::IoError);
-    }));
+    }
+    bytesCopied = static_cast<uint32_t>(total);
+    if (error == ENOSPC || error == EDQUOT) {
+        return Code::InsufficientSpace;
+    }
+    return error == 0 ? 0u : static_cast<uint32_t>(Code::IoError);
 }
 
 std::unique_ptr<NWErrorLibrary> Client::LoadErrorLibrary() {
-    bool given = false;
-    Run(NwOp::LoadErrorLibrary, "", [&]() -> uint32_t {
-        if (errorLibrary_ == ErrorLibrary::Missing) {
-            return Code::Failure;
-        }
-        given = true;
-        return 0;
-    });
-    if (!given) {
-        return nullptr;
-    }
-    return std::make_unique<EmuErrorLibrary>(errorLibrary_ == ErrorLibrary::Present);
+    return std::make_unique<EmuErrorLibrary>();
 }
 
 }  // namespace nwemu

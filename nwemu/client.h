@@ -1,9 +1,7 @@
 // A NetWare client that serves the servers of a Config over local directories, as a
 // NetWare server would answer for everything the program relies on. Each server has one
 // connection for the life of the client (handles 1, 2, ... in the order of the description).
-//
-// For tests it keeps a log of every call and can fail any operation with a chosen code, always
-// or on its Nth call; an injected failure happens before the operation has any effect.
+// Tests that need a call log or failures wrap it in testing::FaultyNetWareClient.
 #pragma once
 
 #include <map>
@@ -44,69 +42,14 @@ constexpr uint32_t DSWrongTree = 0xFFFFFD93;    // -621: the server is not in th
 // Text of an emulated code; empty for a code the emulator never answers.
 std::string CodeText(uint32_t code);
 
-// The client operations, for the call log and failure injection.
-enum class NwOp {
-    CallsInit,
-    ConnLayerInit,
-    GetPrimaryConnRef,
-    OpenConnByReference,
-    GetConnInfoText,
-    GetConnInfoValue,
-    DSCreateContext,
-    DSFreeContext,
-    DSGetContextText,
-    DSSetContextText,
-    DSMapIDToName,
-    DSMapNameToID,
-    GetObjectName,
-    GetObjectID,
-    ParsePath,
-    GetEffectiveRights,
-    AllocTemporaryDirectoryHandle,
-    DeallocateDirectoryHandle,
-    ScanTrustees,
-    AddTrustee,
-    GetOwningNameSpace,
-    ObtainEntryInfo,
-    ModifyDosInfo,
-    GetDirSpaceLimitList,
-    SetDirSpaceLimit,
-    ScanDirEntryInfo,
-    ModifyDirEntry,
-    FileServerFileCopy,
-    LoadErrorLibrary,
-};
-const char* NwOpName(NwOp op);
-
-// One logged call: the operation, its arguments in short ("conn=1 path=DATA:x") and its
-// completion code (for LoadErrorLibrary: 0 when a library was given).
-struct NwCall {
-    NwOp op;
-    std::string args;
-    uint32_t code = 0;
-};
-
 class Client : public NetWareClient {
   public:
     explicit Client(Config config);
 
-    // --- For tests ---
-    // Fails the operation with the code on every call (nth 0) or on its nth call from now
-    // (1 = the next one). A later rule for the same operation replaces the earlier one.
-    void FailOperation(NwOp op, uint32_t code, int nth = 0);
-    void ClearFailures() { faults_.clear(); }
-    const std::vector<NwCall>& Calls() const { return calls_; }
-    size_t CallCount(NwOp op) const;
-    void ClearCalls() { calls_.clear(); }
     // Directory-services contexts created and not yet freed.
     size_t OpenContexts() const { return contexts_.size(); }
     // Temporary directory handles held on a connection.
     size_t HeldDirHandles(NWCONN_HANDLE conn) const;
-    // How the error-text library answers: present with "NWstrerror" (the default), present
-    // without the function, or not loadable at all.
-    enum class ErrorLibrary { Present, WithoutFunction, Missing };
-    void SetErrorLibrary(ErrorLibrary mode) { errorLibrary_ = mode; }
-
     Network& Servers() { return network_; }
     // The connection handle of a server (0 for an unknown name).
     NWCONN_HANDLE ConnectionOf(const std::string& serverName) const;
@@ -168,20 +111,10 @@ class Client : public NetWareClient {
     std::unique_ptr<NWErrorLibrary> LoadErrorLibrary() override;
 
   private:
-    struct Fault {
-        uint32_t code = 0;
-        int nth = 0;   // 0: every call
-        int seen = 0;  // calls since the rule was set
-    };
     struct Context {
         std::string tree;
         std::string nameContext;
     };
-
-    // Logs the call, then answers the injected code or runs the body.
-    template <typename Body>
-    uint32_t Run(NwOp op, std::string args, Body body);
-    bool Injected(NwOp op, uint32_t& code);
 
     // Server index of a connection, or -1.
     int ServerOf(NWCONN_HANDLE conn) const;
@@ -207,9 +140,6 @@ class Client : public NetWareClient {
     std::vector<std::map<NWDIR_HANDLE, Location>> dirHandles_;  // per server
     std::map<NWDSContextHandle, Context> contexts_;
     NWDSContextHandle nextContext_ = 0x2001;
-    std::map<NwOp, Fault> faults_;
-    std::vector<NwCall> calls_;
-    ErrorLibrary errorLibrary_ = ErrorLibrary::Present;
 };
 
 }  // namespace nwemu

@@ -10,6 +10,7 @@
 
 #include "platform/posix_file_services.h"
 #include "testing/emulated_servers.h"
+#include "testing/faulty_netware_client.h"
 
 namespace ferrit {
 namespace nwemu {
@@ -577,36 +578,40 @@ TEST_F(EmulatedClientTest, ServerCopyWorksOnOneServerOnly) {
     EXPECT_EQ("", Slurp(local));
 }
 
-TEST_F(EmulatedClientTest, FailuresCanBeInjectedAndEveryCallIsLogged) {
+TEST_F(EmulatedClientTest, FailuresCanBeInjectedAroundItAndEveryCallIsRecorded) {
+    testing::FaultyNetWareClient faulty(client);
     NWCONN_HANDLE conn = 0;
     NWDIR_HANDLE dh = 0;
     std::string vp;
     const std::string path = scratch.Path("FS1/DATA");
-    client.FailOperation(NwOp::ParsePath, 0x8999, 2);  // the second call from now
-    EXPECT_EQ(0, client.ParsePath(path, conn, dh, vp));
-    EXPECT_EQ(0x8999, client.ParsePath(path, conn, dh, vp));
-    EXPECT_EQ(0u, conn);  // a failed call has no effect
-    EXPECT_EQ(0, client.ParsePath(path, conn, dh, vp));
-    client.FailOperation(NwOp::DSCreateContext, 0xFFFFFD00);  // every call
+    faulty.FailOperation(testing::NwOp::ParsePath, 0x8999, 2);  // the second call from now
+    EXPECT_EQ(0, faulty.ParsePath(path, conn, dh, vp));
+    EXPECT_EQ(fs1, conn);
+    conn = 77;
+    EXPECT_EQ(0x8999, faulty.ParsePath(path, conn, dh, vp));
+    EXPECT_EQ(77u, conn);  // the failed call never reached the client
+    EXPECT_EQ(0, faulty.ParsePath(path, conn, dh, vp));
+    faulty.FailOperation(testing::NwOp::DSCreateContext, 0xFFFFFD00);  // every call
     NWDSContextHandle ctx = 0;
-    EXPECT_EQ(0xFFFFFD00u, client.DSCreateContext(ctx));
-    EXPECT_EQ(0xFFFFFD00u, client.DSCreateContext(ctx));
+    EXPECT_EQ(0xFFFFFD00u, faulty.DSCreateContext(ctx));
+    EXPECT_EQ(0xFFFFFD00u, faulty.DSCreateContext(ctx));
     EXPECT_EQ(0u, client.OpenContexts());
-    client.ClearFailures();
-    EXPECT_EQ(0u, client.DSCreateContext(ctx));
+    faulty.ClearFailures();
+    EXPECT_EQ(0u, faulty.DSCreateContext(ctx));
+    EXPECT_EQ(1u, client.OpenContexts());
 
-    const std::vector<NwCall>& calls = client.Calls();
+    const std::vector<testing::NwCall>& calls = faulty.Calls();
     ASSERT_EQ(6u, calls.size());
-    EXPECT_EQ(NwOp::ParsePath, calls[1].op);
+    EXPECT_EQ(testing::NwOp::ParsePath, calls[1].op);
     EXPECT_EQ("path=" + path, calls[1].args);
     EXPECT_EQ(0x8999u, calls[1].code);
     EXPECT_EQ(0u, calls[2].code);
-    EXPECT_EQ(3u, client.CallCount(NwOp::ParsePath));
-    EXPECT_EQ(3u, client.CallCount(NwOp::DSCreateContext));
-    EXPECT_EQ(0u, client.CallCount(NwOp::AddTrustee));
-    EXPECT_STREQ("DSCreateContext", NwOpName(calls[5].op));
-    client.ClearCalls();
-    EXPECT_TRUE(client.Calls().empty());
+    EXPECT_EQ(3u, faulty.CallCount(testing::NwOp::ParsePath));
+    EXPECT_EQ(3u, faulty.CallCount(testing::NwOp::DSCreateContext));
+    EXPECT_EQ(0u, faulty.CallCount(testing::NwOp::AddTrustee));
+    EXPECT_STREQ("DSCreateContext", testing::NwOpName(calls[5].op));
+    faulty.ClearCalls();
+    EXPECT_TRUE(faulty.Calls().empty());
 }
 
 TEST_F(EmulatedClientTest, ErrorLibraryNamesTheEmulatorsCodes) {
@@ -618,15 +623,23 @@ TEST_F(EmulatedClientTest, ErrorLibraryNamesTheEmulatorsCodes) {
     EXPECT_EQ("No such entry", lib->NWstrerror(Code::DSNoSuchEntry));
     EXPECT_EQ("Unknown error", lib->NWstrerror(0x1234));
     EXPECT_EQ("Unknown error", lib->NWstrerror(0));
-    client.SetErrorLibrary(Client::ErrorLibrary::WithoutFunction);
-    lib = client.LoadErrorLibrary();
+
+    // The wrapper can hide the function or the whole library.
+    using Mode = testing::FaultyNetWareClient::ErrorLibrary;
+    testing::FaultyNetWareClient faulty(client);
+    faulty.SetErrorLibrary(Mode::WithoutFunction);
+    lib = faulty.LoadErrorLibrary();
     ASSERT_NE(nullptr, lib);
     EXPECT_FALSE(lib->HasNWstrerror());
-    client.SetErrorLibrary(Client::ErrorLibrary::Missing);
-    EXPECT_EQ(nullptr, client.LoadErrorLibrary());
-    client.SetErrorLibrary(Client::ErrorLibrary::Present);
-    client.FailOperation(NwOp::LoadErrorLibrary, 1);
-    EXPECT_EQ(nullptr, client.LoadErrorLibrary());
+    faulty.SetErrorLibrary(Mode::Missing);
+    EXPECT_EQ(nullptr, faulty.LoadErrorLibrary());
+    faulty.SetErrorLibrary(Mode::Present);
+    EXPECT_NE(nullptr, faulty.LoadErrorLibrary());
+    faulty.FailOperation(testing::NwOp::LoadErrorLibrary, 1);
+    EXPECT_EQ(nullptr, faulty.LoadErrorLibrary());
+    EXPECT_EQ((std::vector<uint32_t>{0, 1, 0, 1}),
+              (std::vector<uint32_t>{faulty.Calls()[0].code, faulty.Calls()[1].code,
+                                     faulty.Calls()[2].code, faulty.Calls()[3].code}));
 }
 
 TEST(RightsLettersTest, WriteAndRead) {

@@ -7,6 +7,7 @@
 #include "nwemu/client.h"
 #include "platform/posix_file_services.h"
 #include "testing/emulated_servers.h"
+#include "testing/faulty_netware_client.h"
 #include "testing/scripted_dialogs.h"
 #include "testing/temp_dir.h"
 
@@ -28,7 +29,8 @@ constexpr uint16_t kSomeRights[] = {0x01, 0x41, 0x0B, 0xFB, 0x4B};
 
 class EmulatedServicesTest : public ::testing::Test {
   protected:
-    EmulatedServicesTest() : client(Servers(scratch)), nw(client, state, files, dialogs) {
+    EmulatedServicesTest()
+        : emulated(Servers(scratch)), client(emulated), nw(client, state, files, dialogs) {
         for (const char* dir : {"FS1/DATA/SRC/SUB", "FS2/DATA/TGT", "FS3/DATA/TGT", "LOCAL"}) {
             scratch.Dir(dir);
         }
@@ -43,7 +45,7 @@ class EmulatedServicesTest : public ::testing::Test {
         return config;
     }
     std::string P(const std::string& relative) const { return scratch.Path(relative); }
-    NWCONN_HANDLE Conn(const std::string& server) const { return client.ConnectionOf(server); }
+    NWCONN_HANDLE Conn(const std::string& server) const { return emulated.ConnectionOf(server); }
     // Locates the two directories as a directory step does, and forgets the calls that made.
     void Locate(const std::string& source, const std::string& target) {
         nw.GetNetWarePaths(P(source), P(target));
@@ -63,7 +65,8 @@ class EmulatedServicesTest : public ::testing::Test {
     }
 
     testing::TempDir scratch;
-    Client client;
+    Client emulated;
+    testing::FaultyNetWareClient client;  // records the services' calls, fails chosen ones
     LocationState state;
     PosixFileServices files;
     ScriptedDialogs dialogs;
@@ -82,15 +85,15 @@ TEST_F(EmulatedServicesTest, StartUpRunsOnceAndErrorTextsUseTheLibrary) {
     const std::string detail = CodeText(Code::InvalidPath);
     ASSERT_FALSE(detail.empty());
     EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C (" + detail + ")");
-    client.SetErrorLibrary(Client::ErrorLibrary::WithoutFunction);
+    client.SetErrorLibrary(testing::FaultyNetWareClient::ErrorLibrary::WithoutFunction);
     EXPECT_EQ(nw.NetWareErrorText(5), "0x0005 (Access is denied)");
     EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C ()");
-    client.SetErrorLibrary(Client::ErrorLibrary::Missing);
+    client.SetErrorLibrary(testing::FaultyNetWareClient::ErrorLibrary::Missing);
     EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C");
 }
 
 TEST_F(EmulatedServicesTest, StartUpFailureIsReported) {
-    client.FailOperation(NwOp::OpenConnByReference, Code::NoPrimaryConnection);
+    client.FailOperation(testing::NwOp::OpenConnByReference, Code::NoPrimaryConnection);
     EXPECT_EQ(nw.InitNetWare(), Code::NoPrimaryConnection);
     ASSERT_EQ(dialogs.Asked().size(), 1u);
     EXPECT_EQ(dialogs.Texts()[0].rfind(
@@ -115,8 +118,8 @@ TEST_F(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
     client.ClearCalls();
     EXPECT_EQ(nw.IdToName(Conn("FS3"), Fs3Jsmith, name), 0u);
     EXPECT_EQ(name, "JSMITH");
-    EXPECT_EQ(client.CallCount(NwOp::DSCreateContext), 0u);
-    EXPECT_EQ(client.OpenContexts(), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::DSCreateContext), 0u);
+    EXPECT_EQ(emulated.OpenContexts(), 0u);
 }
 
 TEST_F(EmulatedServicesTest, LocationsOfRealVolumes) {
@@ -140,7 +143,7 @@ TEST_F(EmulatedServicesTest, LocationsOfRealVolumes) {
     EXPECT_TRUE(dialogs.Asked().empty());
 
     // A rights query that fails: its dialog on every refresh.
-    client.FailOperation(NwOp::GetEffectiveRights, Code::InvalidPath);
+    client.FailOperation(testing::NwOp::GetEffectiveRights, Code::InvalidPath);
     nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     EXPECT_EQ(dialogs.Texts(), (Texts{"Error 899C: Error getting effective rights",
@@ -178,7 +181,7 @@ TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery
     nw.CopyTrustees("DATA:SRC", "DATA:TGT");
     // TEMP has no counterpart and is skipped; the scan still ends normally.
     EXPECT_EQ(TrusteesOf("FS2/DATA/TGT"), (Trustees{{Fs2Mbrown, 0x0B}, {Fs2Sales, 0x41}}));
-    EXPECT_EQ(client.OpenContexts(), 0u);
+    EXPECT_EQ(emulated.OpenContexts(), 0u);
 
     Locate("FS1/DATA/SRC", "FS3/DATA/TGT");
     nw.CopyTrustees("DATA:SRC", "DATA:TGT");
@@ -195,7 +198,8 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
         config.servers[1].User(user, 0x07000000 + k, "CN=" + user + ".O=ACME");
         many.push_back({0x03000000 + k, kSomeRights[k % 5]});
     }
-    Client wide(config);
+    Client wideServers(config);
+    testing::FaultyNetWareClient wide(wideServers);
     NetWareServices services(wide, state, files, dialogs);
     ASSERT_EQ(WriteTrustees(P("FS1/DATA/SRC"), many), 0);
 
@@ -204,22 +208,22 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
     wide.ClearCalls();
     services.CopyTrustees("DATA:SRC", "DATA:SRC\\SUB");
     EXPECT_EQ(TrusteesOf("FS1/DATA/SRC/SUB"), many);
-    EXPECT_EQ(wide.CallCount(NwOp::ScanTrustees), 3u);
-    EXPECT_EQ(wide.CallCount(NwOp::DSCreateContext), 0u);
+    EXPECT_EQ(wide.CallCount(testing::NwOp::ScanTrustees), 3u);
+    EXPECT_EQ(wide.CallCount(testing::NwOp::DSCreateContext), 0u);
 
     // Between servers, the 20th name cannot be read on the source (directory services and
     // bindery both fail): it is the last entry of its batch, so the scan ends there.
     services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
-    wide.FailOperation(NwOp::DSMapIDToName, Code::DSNoSuchEntry, 20);
-    wide.FailOperation(NwOp::GetObjectName, Code::NoSuchObject, 1);
+    wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 20);
+    wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
     services.CopyTrustees("DATA:SRC", "DATA:TGT");
     EXPECT_EQ(TrusteesOf("FS2/DATA/TGT").size(), 19u);
 
     // The same failure on the 5th: only that one is missing.
     WriteTrustees(P("FS2/DATA/TGT"), {});
     wide.ClearFailures();
-    wide.FailOperation(NwOp::DSMapIDToName, Code::DSNoSuchEntry, 5);
-    wide.FailOperation(NwOp::GetObjectName, Code::NoSuchObject, 1);
+    wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 5);
+    wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
     services.CopyTrustees("DATA:SRC", "DATA:TGT");
     const Trustees copied = TrusteesOf("FS2/DATA/TGT");
     ASSERT_EQ(copied.size(), 24u);
@@ -258,19 +262,19 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
 
     client.ClearCalls();
     nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
-    EXPECT_EQ(client.CallCount(NwOp::ObtainEntryInfo), 2u);
-    EXPECT_EQ(client.CallCount(NwOp::ModifyDosInfo), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ObtainEntryInfo), 2u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
     ASSERT_EQ(WriteOwner(a, Fs1Temp), 0);  // no TEMP on FS2
     nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(ReadOwner(b, owner));
     EXPECT_EQ(owner, Fs2Mbrown);
-    EXPECT_EQ(client.CallCount(NwOp::ModifyDosInfo), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
     // The owning name space cannot be asked: the entry is read in name space 4, answered in the
     // DOS one.
     ASSERT_EQ(WriteOwner(a, Fs1Admin), 0);
-    client.FailOperation(NwOp::GetOwningNameSpace, Code::InvalidNameSpace, 1);
+    client.FailOperation(testing::NwOp::GetOwningNameSpace, Code::InvalidNameSpace, 1);
     client.ClearCalls();
     nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(ReadOwner(b, owner));
@@ -286,12 +290,12 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
-    EXPECT_EQ(client.CallCount(NwOp::AllocTemporaryDirectoryHandle), 2u);
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS1")), 1u);
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS2")), 1u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::AllocTemporaryDirectoryHandle), 2u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")), 1u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS2")), 1u);
     EndStep();
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS1")), 0u);
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS2")), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS2")), 0u);
     uint16_t mask = 0;
     uint32_t blocks = 0;
     ASSERT_TRUE(ReadMask(P("FS2/DATA/TGT"), mask));
@@ -306,8 +310,8 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
     EndStep();
-    EXPECT_EQ(client.CallCount(NwOp::ScanDirEntryInfo), 2u);
-    EXPECT_EQ(client.CallCount(NwOp::ModifyDirEntry), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ScanDirEntryInfo), 2u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDirEntry), 0u);
     EXPECT_FALSE(ReadLimit(P("FS2/DATA/TGT"), blocks));
     EXPECT_TRUE(dialogs.Asked().empty());
 }
@@ -315,7 +319,7 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
 TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     ASSERT_EQ(WriteLimit(P("FS1/DATA/SRC"), 250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
-    client.FailOperation(NwOp::SetDirSpaceLimit, Code::InsufficientSpace);
+    client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::InsufficientSpace);
     dialogs.Script(Answer::Ignore);
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 8901: NWSetDirSpaceLimit"});
@@ -324,7 +328,7 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
 
     // 0x89FF counts as success.
     dialogs.ClearRecord();
-    client.FailOperation(NwOp::SetDirSpaceLimit, Code::Failure);
+    client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::Failure);
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     EXPECT_TRUE(dialogs.Asked().empty());
     EndStep();
@@ -332,7 +336,7 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     // No target handle: reported as the limit write, with the allocation's code.
     client.ClearFailures();
     ASSERT_EQ(nw.AllocTempDirHandle(kSource, "DATA:SRC"), 0);
-    client.FailOperation(NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
+    client.FailOperation(testing::NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
     dialogs.Script(Answer::Abort);
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 899D: NWSetDirSpaceLimit"});
@@ -341,7 +345,7 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
 
     // No source handle: Abort alone, and an Abort ends the routine.
     dialogs.ClearRecord();
-    client.FailOperation(NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
+    client.FailOperation(testing::NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
     dialogs.Script(Answer::Abort);
     client.ClearCalls();
     runState = 1;
@@ -349,9 +353,9 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 899D: NWAllocTemporaryDirectoryHandle"});
     EXPECT_EQ(dialogs.Asked()[0].buttons, Btn::Abort);
     EXPECT_EQ(runState, Answer::Abort);
-    EXPECT_EQ(client.CallCount(NwOp::GetDirSpaceLimitList), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::GetDirSpaceLimitList), 0u);
     EndStep();
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS1")) + client.HeldDirHandles(Conn("FS2")), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")) + emulated.HeldDirHandles(Conn("FS2")), 0u);
 }
 
 TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
@@ -362,7 +366,7 @@ TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
     EXPECT_EQ(testing::ReadFile(copy), "contents");
     EXPECT_EQ(files.GetAttributes(copy), files.GetAttributes(a));
     EXPECT_EQ(files.FileAge(copy), files.FileAge(a));
-    EXPECT_EQ(client.CallCount(NwOp::FileServerFileCopy), 1u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 1u);
 
     // Again over the read-only copy: refused, and the copy stays as it was.
     scratch.File("FS1/DATA/SRC/A.TXT~", "");
@@ -371,7 +375,7 @@ TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
 
     client.ClearCalls();
     EXPECT_EQ(nw.NetWareCopyFile(a, P("FS2/DATA/TGT/A.TXT")), 0xFFFF);
-    EXPECT_EQ(client.CallCount(NwOp::FileServerFileCopy), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 0u);
     EXPECT_TRUE(testing::ListDir(P("FS2/DATA/TGT")).empty());
 }
 
