@@ -519,6 +519,15 @@ NWCCODE Client::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std
     if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
         return Code::MetadataNotStored;
     }
+    // Access Control grants every right but Supervisor. Supervisor is granted, or taken from
+    // an assignment that holds it, only by a login that holds Supervisor there itself.
+    bool supervisorAtStake = (rights & Rights::Supervisor) != 0;
+    for (const Trustee& t : trustees) {
+        supervisorAtStake = supervisorAtStake || (t.id == id && (t.rights & Rights::Supervisor));
+    }
+    if (supervisorAtStake && (network_.LoginRights(loc) & Rights::Supervisor) == 0) {
+        return Code::NoModifyPrivileges;
+    }
     AssignTrustee(trustees, id, rights);
     return StoreResult(WriteTrustees(loc.local, trustees));
 }

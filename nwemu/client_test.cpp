@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -309,6 +310,52 @@ TEST_F(EmulatedClientTest, AddingATrusteeReplacesItsAssignmentAndNeedsAccessCont
     EXPECT_EQ(0u, batch[1].objectId);
 }
 
+// Access Control grants every right but Supervisor; Supervisor is granted, or taken away, only
+// by a login that holds it.
+TEST_F(EmulatedClientTest, SupervisorIsGrantedAndTakenOnlyBySupervisor) {
+    struct Case {
+        const char* login;     // JSMITH's explicit assignment on the directory
+        const char* existing;  // MBROWN's assignment before ("" none)
+        const char* grant;     // what is added for MBROWN
+        uint16_t code;
+    } cases[] = {
+        {"RWCEMFA", "", "RWCEMFA", 0},
+        {"A", "", "RWCEMF", 0},
+        {"RWCEMFA", "R", "RWF", 0},
+        {"RWCEMFA", "", "SRWCEMFA", Code::NoModifyPrivileges},
+        {"RWCEMFA", "", "S", Code::NoModifyPrivileges},
+        {"RWCEMFA", "SR", "R", Code::NoModifyPrivileges},
+        {"RWCEMFA", "SR", "SR", Code::NoModifyPrivileges},
+        {"S", "", "SRWCEMFA", 0},
+        {"S", "SRWCEMFA", "RF", 0},
+        {"SR", "", "S", 0},
+        {"RWCEMF", "", "R", Code::NoModifyPrivileges},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string name = "Sup" + std::to_string(++n);
+        const std::string dir = Fs2(name);
+        Grant(dir, Fs2Jsmith, c.login);
+        if (*c.existing != 0) {
+            Grant(dir, Fs2Mbrown, c.existing);
+        }
+        const std::string what = std::string(c.login) + " / " + c.existing + " / " + c.grant;
+        EXPECT_EQ(c.code, client.AddTrustee(fs2, 0, "DATA:" + name, Fs2Mbrown, Letters(c.grant)))
+            << what;
+        std::vector<Trustee> t;
+        ReadTrustees(dir, t);
+        const auto mbrown =
+            std::find_if(t.begin(), t.end(), [](const Trustee& x) { return x.id == Fs2Mbrown; });
+        const char* expected = c.code == 0 ? c.grant : c.existing;
+        if (*expected == 0) {
+            EXPECT_EQ(t.end(), mbrown) << what;
+        } else {
+            ASSERT_NE(t.end(), mbrown) << what;
+            EXPECT_EQ(Letters(expected), mbrown->rights) << what;
+        }
+    }
+}
+
 TEST_F(EmulatedClientTest, ALongTrusteeListIsReadWholeAndKeptByAnAdd) {
     Grant(scratch.Path("FS1/DATA"), Fs1Jsmith, "RWCEMFA");
     const std::string dir = Fs1("Crowded");
@@ -389,9 +436,15 @@ TEST_F(EmulatedClientTest, IdentitiesTranslateWithinTheTreeAndThroughTheBindery)
     EXPECT_EQ(Fs2Mbrown, id);
     ASSERT_EQ(0u, client.DSMapNameToID(ctx, fs2, "mbrown.sales.acme", id));  // untyped, any case
     EXPECT_EQ(Fs2Mbrown, id);
-    // TEMP has no object on FS2; FS3 speaks no directory services.
+    // TEMP is described on FS1 alone, yet FS2 knows it from the tree under an identifier of its
+    // own; a name the tree does not know maps nowhere, and FS3 speaks no directory services.
     ASSERT_EQ(0u, client.DSMapIDToName(ctx, fs1, Fs1Temp, name));
-    EXPECT_EQ(Code::DSNoSuchEntry, client.DSMapNameToID(ctx, fs2, name, id));
+    ASSERT_EQ(0u, client.DSMapNameToID(ctx, fs2, name, id));
+    EXPECT_NE(Fs1Temp, id);
+    std::string back;
+    ASSERT_EQ(0u, client.DSMapIDToName(ctx, fs2, id, back));
+    EXPECT_EQ(name, back);
+    EXPECT_EQ(Code::DSNoSuchEntry, client.DSMapNameToID(ctx, fs2, "CN=NOBODY.O=ACME", id));
     EXPECT_EQ(Code::DSWrongTree, client.DSMapNameToID(ctx, fs3, "CN=JSMITH.OU=SALES.O=ACME", id));
     EXPECT_EQ(Code::DSNoSuchEntry, client.DSMapIDToName(ctx, fs1, 0x0BADBAD0, name));
     EXPECT_EQ("", name);

@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace ferrit {
@@ -82,6 +84,38 @@ Object MakeObject(const std::string& name, uint32_t id, uint16_t type, const std
 bool IsDirectory(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string KindOf(const Object& o) {
+    return o.type == kGroup ? "group " : "user ";
+}
+
+// The object of a server whose directory-services name has the key; nullptr when none.
+template <typename S>
+auto FindByDsKey(S& server, const std::string& key) -> decltype(&server.objects[0]) {
+    for (auto& o : server.objects) {
+        if (!o.dsName.empty() && DsKey(o.dsName) == key) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+// The identifier a server gives an object it knows from its tree only: FNV-1a of the server's
+// name and the object's key, so it is the same on every start.
+uint32_t TreeObjectId(const std::string& server, const std::string& key) {
+    uint32_t hash = 2166136261u;
+    for (const char c : server + "/" + key) {
+        hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+    }
+    return hash;
+}
+
+template <typename T>
+void AddUnique(std::vector<T>& list, const T& item) {
+    if (std::find(list.begin(), list.end(), item) == list.end()) {
+        list.push_back(item);
+    }
 }
 
 std::string DirOf(const std::string& file) {
@@ -252,7 +286,10 @@ std::string Config::Validate(int* line) const {
         }
         for (size_t k = 0; k < s.objects.size(); ++k) {
             const Object& o = s.objects[k];
-            const std::string kind = o.type == kGroup ? "group " : "user ";
+            if (o.fromTree) {
+                continue;
+            }
+            const std::string kind = KindOf(o);
             if (!IsGoodName(o.name, 47)) {
                 return fail(o.line, where + ": bad object name '" + o.name + "'");
             }
@@ -269,6 +306,9 @@ std::string Config::Validate(int* line) const {
             }
             for (size_t m = 0; m < k; ++m) {
                 const Object& p = s.objects[m];
+                if (p.fromTree) {
+                    continue;
+                }
                 if (p.name == o.name) {
                     return fail(o.line, where + ": object " + o.name + " is described twice");
                 }
@@ -276,23 +316,46 @@ std::string Config::Validate(int* line) const {
                     return fail(o.line, where + ": " + o.name + " and " + p.name +
                                             " have the same identifier " + PrefixedHex(o.id));
                 }
-                if (!o.dsName.empty() && Upper(p.dsName) == Upper(o.dsName)) {
+                if (!o.dsName.empty() && !p.dsName.empty() && DsKey(p.dsName) == DsKey(o.dsName)) {
                     return fail(o.line, where + ": " + o.name + " and " + p.name +
                                             " have the same directory-services name");
-                }
-            }
-            for (const std::string& member : o.members) {
-                const Object* u = s.FindObject(member);
-                if (u == nullptr || u->type != kUser) {
-                    return fail(o.line, where + ": member " + member + " of group " + o.name +
-                                            " is not a user of the server");
                 }
             }
         }
         if (s.login.empty()) {
             return fail(s.line, where + " has no login");
         }
-        const Object* who = s.FindObject(s.login);
+    }
+    // An object of a tree is of one kind, whichever server describes it.
+    for (size_t i = 0; i < servers.size(); ++i) {
+        const Server& s = servers[i];
+        for (const Object& o : s.objects) {
+            for (size_t j = 0; j < i && !o.fromTree && !o.dsName.empty(); ++j) {
+                const Object* p = FindByDsKey(servers[j], DsKey(o.dsName));
+                if (servers[j].tree == s.tree && p != nullptr && p->type != o.type) {
+                    return fail(o.line, "server " + s.name + ": " + KindOf(o) + o.name + " is a " +
+                                            KindOf(*p) + "on server " + servers[j].name +
+                                            " of tree " + s.tree);
+                }
+            }
+        }
+    }
+    // Members and logins may be objects the server knows from its tree.
+    const Config known = WithTreeObjects(*this);
+    for (size_t i = 0; i < servers.size(); ++i) {
+        const Server& s = servers[i];
+        const Server& k = known.servers[i];
+        const std::string where = "server " + s.name;
+        for (const Object& o : s.objects) {
+            for (const std::string& member : o.fromTree ? std::vector<std::string>() : o.members) {
+                const Object* u = k.FindObject(member);
+                if (u == nullptr || u->type != kUser) {
+                    return fail(o.line, where + ": member " + member + " of group " + o.name +
+                                            " is not a user of the server");
+                }
+            }
+        }
+        const Object* who = k.FindObject(s.login);
         if (who == nullptr || who->type != kUser) {
             return fail(s.loginLine != 0 ? s.loginLine : s.line,
                         where + ": login " + s.login + " is not a user of the server");
@@ -324,6 +387,84 @@ std::string Config::Validate(int* line) const {
         }
     }
     return std::string();
+}
+
+Config WithTreeObjects(Config config) {
+    std::vector<std::string> trees;
+    for (const Server& s : config.servers) {
+        if (!s.tree.empty()) {
+            AddUnique(trees, s.tree);
+        }
+    }
+    for (const std::string& tree : trees) {
+        std::vector<Server*> servers;
+        for (Server& s : config.servers) {
+            if (s.tree == tree) {
+                servers.push_back(&s);
+            }
+        }
+        // The tree's objects, in the order they are first described.
+        std::vector<std::string> keys;
+        std::vector<Object> objects;
+        for (const Server* s : servers) {
+            for (const Object& o : s->objects) {
+                const std::string key = DsKey(o.dsName);
+                if (o.dsName.empty() || std::find(keys.begin(), keys.end(), key) != keys.end()) {
+                    continue;
+                }
+                keys.push_back(key);
+                Object known = o;
+                known.members.clear();
+                known.line = 0;
+                known.fromTree = true;
+                objects.push_back(known);
+            }
+        }
+        // Each server learns the objects it does not describe, under an identifier of its own.
+        for (Server* s : servers) {
+            for (size_t k = 0; k < keys.size(); ++k) {
+                if (FindByDsKey(*s, keys[k]) != nullptr) {
+                    continue;
+                }
+                Object known = objects[k];
+                known.id = TreeObjectId(s->name, keys[k]);
+                while (known.id == 0 || known.id == 0xFFFFFFFF || s->FindObject(known.id)) {
+                    ++known.id;
+                }
+                s->objects.push_back(known);
+            }
+        }
+        // A group's members are the union of what the servers of the tree say.
+        std::map<std::string, std::vector<std::string>> memberKeys;
+        for (const Server* s : servers) {
+            for (const Object& g : s->objects) {
+                if (g.type != kGroup || g.fromTree) {
+                    continue;
+                }
+                std::vector<std::string>& list = memberKeys[DsKey(g.dsName)];
+                for (const std::string& m : g.members) {
+                    const Object* u = s->FindObject(m);
+                    if (u != nullptr && !u->dsName.empty()) {
+                        AddUnique(list, DsKey(u->dsName));
+                    }
+                }
+            }
+        }
+        for (Server* s : servers) {
+            for (Object& g : s->objects) {
+                const auto it = memberKeys.find(DsKey(g.dsName));
+                if (g.type != kGroup || it == memberKeys.end()) {
+                    continue;
+                }
+                for (const std::string& key : it->second) {
+                    if (const Object* u = FindByDsKey(*s, key)) {
+                        AddUnique(g.members, u->name);
+                    }
+                }
+            }
+        }
+    }
+    return config;
 }
 
 bool ParseConfig(const std::string& text, const std::string& fileName, Config& out,
@@ -459,6 +600,8 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
             return fail(lineNo, "unknown key '" + key + "'");
         }
     }
+    // Members may be users the server knows from its tree.
+    const Config known = WithTreeObjects(out);
     for (const PendingMember& pm : members) {
         Server& s = out.servers[pm.server];
         const Object* g = s.FindObject(pm.group);
@@ -466,7 +609,7 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
             return fail(pm.line, pm.group + " is not a group of server " + s.name);
         }
         for (const std::string& u : pm.users) {
-            const Object* user = s.FindObject(u);
+            const Object* user = known.servers[pm.server].FindObject(u);
             if (user == nullptr || user->type != kUser) {
                 return fail(pm.line, u + " is not a user of server " + s.name);
             }
@@ -510,6 +653,9 @@ std::string FormatConfig(const Config& config) {
             out << "handles = " << s.handleLimit << "\n";
         }
         for (const Object& o : s.objects) {
+            if (o.fromTree) {
+                continue;
+            }
             out << (o.type == kGroup ? "group " : "user ") << o.name << " = " << PrefixedHex(o.id);
             if (!o.dsName.empty()) {
                 out << ", " << o.dsName;
@@ -517,7 +663,7 @@ std::string FormatConfig(const Config& config) {
             out << "\n";
         }
         for (const Object& o : s.objects) {
-            if (o.type != kGroup || o.members.empty()) {
+            if (o.type != kGroup || o.members.empty() || o.fromTree) {
                 continue;
             }
             out << "member " << o.name << " =";

@@ -18,8 +18,16 @@
 //     group SALES = 0x02000021, CN=SALES.OU=SALES.O=ACME
 //     member SALES = JSMITH, MBROWN    ; the users of a group
 //
-// Identifiers are decimal or 0x-hexadecimal, nonzero and unique on their server. Servers of
-// one tree give the same person the same directory-services name but their own identifiers.
+// Identifiers are decimal or 0x-hexadecimal, nonzero and unique on their server.
+//
+// Directory-services objects belong to the tree, not to one server: every server of a tree
+// knows every object any server of that tree describes, under its directory-services name and
+// an identifier of its own. An object needs describing on one server of its tree only; a
+// server that does not describe it gives it an identifier derived from the server's name and
+// the object's directory-services name (the same on every start), and the bindery name of the
+// server that describes it. A group's members are the tree's too: the union of what the servers
+// of the tree say. Describing an object on several servers of a tree, each with its own
+// identifier, stays allowed.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +45,7 @@ struct Object {
     std::string dsName;                // directory-services name; empty on a bindery-only server
     std::vector<std::string> members;  // a group's users
     int line = 0;                      // where the file describes it; 0 when built in memory
+    bool fromTree = false;             // described by another server of the tree only
 };
 
 struct Volume {
@@ -81,13 +90,18 @@ struct Config {
     std::string Validate(int* line = nullptr) const;
 };
 
+// The description as the servers see it: each server of a tree completed with the tree's
+// objects it does not describe itself, and every group of a tree with the tree's members.
+Config WithTreeObjects(Config config);
+
 // Reads a configuration text. On failure `error` is "FILE:LINE: what is wrong" (without a
 // line for faults of the whole description) and false is returned.
 bool ParseConfig(const std::string& text, const std::string& fileName, Config& out,
                  std::string& error);
 // Reads a configuration file; a file that cannot be read is an error too.
 bool LoadConfig(const std::string& fileName, Config& out, std::string& error);
-// The text of a configuration, in the format above; ParseConfig reads it back.
+// The text of a configuration, in the format above; ParseConfig reads it back. Objects known
+// from the tree only are not written.
 std::string FormatConfig(const Config& config);
 
 // Upper-case form of the ASCII letters.

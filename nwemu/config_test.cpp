@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <algorithm>
 
 #include "nwemu/client.h"
 #include "nwemu/client_factory.h"
+#include "nwemu/network.h"
 #include "testing/emulated_servers.h"
 
 namespace ferrit {
@@ -123,6 +125,121 @@ TEST(EmulatedConfigTest, MalformedFilesNameTheLineAndTheFault) {
                                          ? "cfg.ini:" + c.expected
                                          : "cfg.ini: " + c.expected;
         EXPECT_EQ(0u, error.find(expected)) << "got: " << error << "\nwanted: " << expected;
+    }
+}
+
+// A tree described once: FS1 names most people, FS2 names two of them itself (with its own
+// identifiers) and one more, and FS3 is a bindery server beside the tree.
+std::string TreeText(EmuScratch& scratch) {
+    return "[server FS1]\ntree = ACME\nvolume DATA = " + scratch.Dir("t1") +
+           "\nlogin = JSMITH\n"
+           "user JSMITH = 0x11, CN=JSMITH.O=ACME\n"
+           "user MBROWN = 0x12, CN=MBROWN.O=ACME\n"
+           "group SALES = 0x21, CN=SALES.O=ACME\n"
+           "member SALES = JSMITH, KLEE\n"  // KLEE: described by FS2 only
+           "[server FS2]\ntree = acme\nvolume DATA = " +
+           scratch.Dir("t2") +
+           "\nlogin = JSMITH\n"  // known from the tree
+           "user MBROWN = 0x512, CN=MBROWN.O=ACME\n"
+           "user KLEE = 0x513, cn=klee.o=acme\n"
+           "[server FS3]\nvolume DATA = " +
+           scratch.Dir("t3") +
+           "\nlogin = JSMITH\n"
+           "user JSMITH = 0x301\n";
+}
+
+TEST(TreeObjectsTest, EveryServerOfATreeKnowsEveryObjectOfTheTree) {
+    EmuScratch scratch;
+    Config config;
+    std::string error;
+    ASSERT_TRUE(ParseConfig(TreeText(scratch), "tree.ini", config, error)) << error;
+    const Network net(config);
+    const Network again(config);
+    struct Case {
+        int server;
+        const char* name;
+        bool known;
+        uint32_t id;  // 0: an identifier of the server's own, derived
+        const char* dsKey;
+    } cases[] = {
+        {0, "JSMITH", true, 0x11, "JSMITH.ACME"},
+        {0, "MBROWN", true, 0x12, "MBROWN.ACME"},
+        {0, "KLEE", true, 0, "KLEE.ACME"},
+        {0, "SALES", true, 0x21, "SALES.ACME"},
+        {1, "JSMITH", true, 0, "JSMITH.ACME"},
+        {1, "MBROWN", true, 0x512, "MBROWN.ACME"},
+        {1, "KLEE", true, 0x513, "KLEE.ACME"},
+        {1, "SALES", true, 0, "SALES.ACME"},
+        {2, "JSMITH", true, 0x301, ""},
+        {2, "MBROWN", false, 0, ""},
+        {2, "KLEE", false, 0, ""},
+        {2, "SALES", false, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::to_string(c.server) + " " + c.name;
+        const Object* o = net.ServerAt(c.server).FindObject(c.name);
+        ASSERT_EQ(c.known, o != nullptr) << what;
+        if (o == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(c.dsKey, DsKey(o->dsName)) << what;
+        EXPECT_EQ(c.id == 0, o->fromTree) << what;
+        if (c.id != 0) {
+            EXPECT_EQ(c.id, o->id) << what;
+            continue;
+        }
+        // A derived identifier: unique on its server, found by itself, the same on every start.
+        EXPECT_EQ(o, net.ServerAt(c.server).FindObject(o->id)) << what;
+        EXPECT_EQ(o->id, again.ServerAt(c.server).FindObject(c.name)->id) << what;
+        for (const Case& d : cases) {
+            if (d.server == c.server && d.id != 0) {
+                EXPECT_NE(d.id, o->id) << what;
+            }
+        }
+    }
+    // The group's members are the tree's on both tree servers, so the login reaches the group's
+    // trustee assignments on FS2 as well.
+    for (int s : {0, 1}) {
+        const Object* sales = net.ServerAt(s).FindObject("SALES");
+        ASSERT_NE(nullptr, sales);
+        EXPECT_EQ((std::vector<std::string>{"JSMITH", "KLEE"}), sales->members) << s;
+        const std::vector<uint32_t> ids = net.SecurityIds(s, net.LoginId(s));
+        EXPECT_NE(ids.end(), std::find(ids.begin(), ids.end(), sales->id)) << s;
+    }
+    // The file keeps its short form: derived objects are never written.
+    Config reread;
+    ASSERT_TRUE(ParseConfig(FormatConfig(WithTreeObjects(config)), "tree.ini", reread, error))
+        << error;
+    EXPECT_EQ(2u, reread.servers[1].objects.size());
+}
+
+TEST(TreeObjectsTest, ObjectsOfATreeMustAgreeAcrossItsServers) {
+    EmuScratch scratch;
+    const std::string fs1 = "[server FS1]\ntree = ACME\nvolume DATA = " + scratch.Dir("u1") +
+                            "\nlogin = JSMITH\nuser JSMITH = 0x11, CN=JSMITH.O=ACME\n";
+    const std::string fs2 = "[server FS2]\ntree = ACME\nvolume DATA = " + scratch.Dir("u2") + "\n";
+    const std::string fs3 = "[server FS3]\nvolume DATA = " + scratch.Dir("u3") + "\n";
+    struct Case {
+        std::string text;
+        std::string expected;  // empty: sound
+    } cases[] = {
+        {fs1 + fs2 + "login = JSMITH\n", ""},
+        {fs1 + fs2 + "login = JSMITH\ngroup JSMITH = 0x40, CN=JSMITH.O=ACME\n",
+         "tree.ini:10: server FS2: group JSMITH is a user on server FS1 of tree ACME"},
+        {fs1 + fs2 + "login = NOBODY\n",
+         "tree.ini:9: server FS2: login NOBODY is not a user of the server"},
+        {fs1 + fs3 + "login = JSMITH\n",
+         "tree.ini:8: server FS3: login JSMITH is not a user of the server"},
+        {fs1 + fs3 + "login = X\nuser X = 1\ngroup G = 2\nmember G = JSMITH\n",
+         "tree.ini:11: JSMITH is not a user of server FS3"},
+        {fs1 + "user J2 = 0x12, JSMITH.ACME\n",
+         "tree.ini:6: server FS1: J2 and JSMITH have the same directory-services name"},
+    };
+    for (const Case& c : cases) {
+        Config config;
+        std::string error;
+        EXPECT_EQ(c.expected.empty(), ParseConfig(c.text, "tree.ini", config, error)) << c.text;
+        EXPECT_EQ(c.expected, error) << c.text;
     }
 }
 

@@ -344,7 +344,7 @@ bool Location::IsDirectory() const {
     return !local.empty() && LstatOk(local, st) && S_ISDIR(st.st_mode);
 }
 
-Network::Network(Config config) : config_(std::move(config)) {
+Network::Network(Config config) : config_(WithTreeObjects(std::move(config))) {
     for (const Server& s : config_.servers) {
         std::vector<std::string> roots;
         for (const Volume& v : s.volumes) {

@@ -46,6 +46,12 @@ class EmulatedServicesTest : public ::testing::Test {
     }
     std::string P(const std::string& relative) const { return scratch.Path(relative); }
     NWCONN_HANDLE Conn(const std::string& server) const { return emulated.ConnectionOf(server); }
+    // The identifier a server gives an object it knows by name (from its tree, say).
+    uint32_t TreeId(const std::string& server, const std::string& object) {
+        const Object* o =
+            emulated.Servers().ServerAt(emulated.ConnectionOf(server) - 1).FindObject(object);
+        return o != nullptr ? o->id : 0;
+    }
     // Locates the two directories as a directory step does, and forgets the calls that made.
     void Locate(const std::string& source, const std::string& target) {
         nw.GetNetWarePaths(P(source), P(target));
@@ -112,7 +118,13 @@ TEST_F(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
     EXPECT_EQ(id, Fs3Mbrown);
     EXPECT_EQ(nw.NameToId(Conn("FS3"), "CN=SALES.OU=SALES.O=ACME", id), 0u);
     EXPECT_EQ(id, Fs3Sales);  // not a user: found as a group
-    EXPECT_NE(nw.NameToId(Conn("FS2"), "CN=TEMP.O=ACME", id), 0u);
+    // TEMP, described on FS1 alone, has a counterpart on the other tree server but none in
+    // FS3's bindery; a name the tree does not know has none anywhere.
+    EXPECT_EQ(nw.NameToId(Conn("FS2"), "CN=TEMP.O=ACME", id), 0u);
+    EXPECT_EQ(id, TreeId("FS2", "TEMP"));
+    EXPECT_NE(nw.NameToId(Conn("FS3"), "CN=TEMP.O=ACME", id), 0u);
+    EXPECT_EQ(id, 0u);
+    EXPECT_NE(nw.NameToId(Conn("FS2"), "CN=NOBODY.O=ACME", id), 0u);
     EXPECT_EQ(id, 0u);
     // A bindery server is asked by the bindery alone.
     client.ClearCalls();
@@ -175,14 +187,18 @@ TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
 
 TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery) {
     ASSERT_EQ(
-        WriteTrustees(P("FS1/DATA/SRC"), {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Temp, 0x1FB}}),
+        WriteTrustees(P("FS1/DATA/SRC"),
+                      {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Admin, 0x1FB}, {Fs1Temp, 0x41}}),
         0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     nw.CopyTrustees("DATA:SRC", "DATA:TGT");
-    // TEMP has no counterpart and is skipped; the scan still ends normally.
-    EXPECT_EQ(TrusteesOf("FS2/DATA/TGT"), (Trustees{{Fs2Mbrown, 0x0B}, {Fs2Sales, 0x41}}));
+    // ADMIN's Supervisor cannot be granted with Access Control alone and is skipped; TEMP,
+    // described on FS1 only, arrives under FS2's identifier for it.
+    EXPECT_EQ(TrusteesOf("FS2/DATA/TGT"),
+              (Trustees{{Fs2Mbrown, 0x0B}, {Fs2Sales, 0x41}, {TreeId("FS2", "TEMP"), 0x41}}));
     EXPECT_EQ(emulated.OpenContexts(), 0u);
 
+    // The bindery server knows neither ADMIN nor TEMP.
     Locate("FS1/DATA/SRC", "FS3/DATA/TGT");
     nw.CopyTrustees("DATA:SRC", "DATA:TGT");
     EXPECT_EQ(TrusteesOf("FS3/DATA/TGT"), (Trustees{{Fs3Mbrown, 0x0B}, {Fs3Sales, 0x41}}));
@@ -265,11 +281,16 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     EXPECT_EQ(client.CallCount(testing::NwOp::ObtainEntryInfo), 2u);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
-    ASSERT_EQ(WriteOwner(a, Fs1Temp), 0);  // no TEMP on FS2
+    ASSERT_EQ(WriteOwner(a, 0x0BADBAD0), 0);  // an owner FS1 does not know
     nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(ReadOwner(b, owner));
     EXPECT_EQ(owner, Fs2Mbrown);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
+
+    ASSERT_EQ(WriteOwner(a, Fs1Temp), 0);  // FS2 knows TEMP from the tree
+    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    ASSERT_TRUE(ReadOwner(b, owner));
+    EXPECT_EQ(owner, TreeId("FS2", "TEMP"));
 
     // The owning name space cannot be asked: the entry is read in name space 4, answered in the
     // DOS one.

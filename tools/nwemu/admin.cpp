@@ -298,8 +298,9 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
     }
 
     // Two servers of tree ACME_TREE know the same people under their own identifiers; the
-    // bindery server FS3 knows them by leaf name. TEMP lives on FS1 alone and ADMIN on the
-    // tree servers alone, so some trustees and owners have no counterpart.
+    // bindery server FS3 knows them by leaf name. FS2 does not describe TEMP: it knows TEMP
+    // from the tree, under an identifier of its own. FS3's bindery has neither TEMP nor ADMIN,
+    // so some trustees and owners have no counterpart there.
     Config config;
     config.AddServer("FS1")
         .Tree("ACME_TREE")
@@ -413,8 +414,8 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         << "Configuration written to " << configFile << "\n"
         << "\n"
         << "Servers: FS1 and FS2 in tree ACME_TREE, FS3 bindery only; the workstation is logged\n"
-        << "in as JSMITH on each. Users ADMIN, JSMITH, MBROWN, TEMP and group SALES on FS1;\n"
-        << "TEMP has no counterpart elsewhere and ADMIN none on FS3.\n"
+        << "in as JSMITH on each. Users ADMIN, JSMITH, MBROWN, TEMP and group SALES in the\n"
+        << "tree (FS2 knows TEMP from the tree alone); FS3 has no TEMP and no ADMIN.\n"
         << "\n"
         << "Type these paths into the window and tick the NetWare options (Keep Owner, Keep\n"
         << "Directory Trustees, Keep File Trustees, Keep Inherited Rights Mask, Keep Space\n"
