@@ -9,6 +9,7 @@
 #include "nwemu/config.h"
 #include "nwemu/network.h"
 #include "testing/emulated_servers.h"
+#include "testing/odd_files.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -120,6 +121,37 @@ TEST_F(CliNetWareTest, ABadDescriptionIsReportedAndTheRunGoesOnWithoutNetWare) {
     EXPECT_NE(err.find("missing.ini"), std::string::npos) << err;
     EXPECT_EQ(Run({"--netware-config=", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitUsage);
 }
+
+// A description that is not a regular file of reasonable size, in the configuration directory
+// or given by name, neither blocks nor grows the run: it is named on stderr and the run copies
+// without NetWare.
+class CliOddDescription : public CliNetWareTest,
+                          public ::testing::WithParamInterface<testing::OddFile> {};
+
+TEST_P(CliOddDescription, IsNamedAndTheRunGoesOnWithoutNetWare) {
+    scratch.File("FS1/DATA/SRC/A.TXT", "a");
+    scratch.Dir("FS1/DATA/TGT");
+    const std::string odd = P("config/ferrit-netware.ini");
+    ASSERT_TRUE(testing::MakeOddFile(odd, GetParam()));
+    for (const std::string& flag : {std::string("--always"), "--netware-config=" + odd}) {
+        EXPECT_EQ(Run({flag, "--keep-owner", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone)
+            << err;
+        EXPECT_EQ(err.rfind("ferrit-cli: " + odd + ": " + testing::OddFileProblem(GetParam()) +
+                                " (running without NetWare)\n",
+                            0),
+                  0u)
+            << err;
+        EXPECT_NE(err.find("\"Keep Owner\" is not in force: both paths must be on NetWare"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(testing::ReadFile(P("FS1/DATA/TGT/A.TXT")), "a");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Odd, CliOddDescription, ::testing::ValuesIn(testing::AllOddFiles()),
+                         [](const ::testing::TestParamInfo<testing::OddFile>& info) {
+                             return std::string(testing::OddFileName(info.param));
+                         });
 
 }  // namespace
 }  // namespace ferrit

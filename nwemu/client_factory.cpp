@@ -23,8 +23,10 @@ std::string DefaultNetWareConfigPath() {
 NetWareClientChoice ChooseNetWareClient(const std::string& explicitConfig) {
     NetWareClientChoice choice;
     choice.configFile = explicitConfig.empty() ? DefaultNetWareConfigPath() : explicitConfig;
+    // Any entry of the default name counts, a dangling link included: it is reported.
     struct stat st;
-    if (explicitConfig.empty() && ::stat(choice.configFile.c_str(), &st) != 0) {
+    choice.configured = !explicitConfig.empty() || ::lstat(choice.configFile.c_str(), &st) == 0;
+    if (!choice.configured) {
         choice.client = std::make_unique<AbsentClient>();
         return choice;
     }

@@ -7,9 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <sstream>
+
+#include "platform/config_file.h"
 
 namespace ferrit {
 namespace nwemu {
@@ -625,15 +626,13 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
 }
 
 bool LoadConfig(const std::string& fileName, Config& out, std::string& error) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
+    const ConfigFileText file = ReadConfigFile(fileName);
+    if (file.status != ConfigFileStatus::Read) {
         out = Config();
-        error = fileName + ": cannot be read (" + std::strerror(errno) + ")";
+        error = file.problem;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseConfig(text.str(), fileName, out, error);
+    return ParseConfig(file.text, fileName, out, error);
 }
 
 std::string FormatConfig(const Config& config) {

@@ -98,7 +98,8 @@ Config WithTreeObjects(Config config);
 // line for faults of the whole description) and false is returned.
 bool ParseConfig(const std::string& text, const std::string& fileName, Config& out,
                  std::string& error);
-// Reads a configuration file; a file that cannot be read is an error too.
+// Reads a configuration file; a file that is missing, not a regular file, larger than 1 MiB or
+// unreadable is an error too, named in `error`.
 bool LoadConfig(const std::string& fileName, Config& out, std::string& error);
 // The text of a configuration, in the format above; ParseConfig reads it back. Objects known
 // from the tree only are not written.

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 #include <algorithm>
 
 #include "nwemu/client.h"
 #include "nwemu/client_factory.h"
 #include "nwemu/network.h"
 #include "testing/emulated_servers.h"
+#include "testing/odd_files.h"
 
 namespace ferrit {
 namespace nwemu {
@@ -299,6 +301,40 @@ TEST_F(FactoryTest, ChoosesTheEmulatedClientOnlyForASoundConfiguration) {
     std::string vp;
     EXPECT_EQ(0, choice.client->ParsePath(scratch.Path("vol"), conn, dh, vp));
     EXPECT_EQ("DATA:", vp);
+    EXPECT_TRUE(choice.configured);
+}
+
+// The description in the configuration directory, or given by name, that is not a regular file
+// of reasonable size: the absent client, and a reason that names the file.
+class FactoryRefusal : public FactoryTest,
+                       public ::testing::WithParamInterface<testing::OddFile> {};
+
+TEST_P(FactoryRefusal, GivesTheAbsentClientAndNamesTheFile) {
+    const std::string file = scratch.Path("config/ferrit-netware.ini");
+    ASSERT_TRUE(testing::MakeOddFile(file, GetParam()));
+    for (const std::string& given : {std::string(), file}) {
+        const NetWareClientChoice choice = ChooseNetWareClient(given);
+        EXPECT_TRUE(choice.configured);
+        EXPECT_FALSE(choice.emulated);
+        EXPECT_EQ(file + ": " + testing::OddFileProblem(GetParam()), choice.error);
+        uint32_t ref = 0;
+        EXPECT_NE(0, choice.client->ConnLayerInit(ref));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Odd, FactoryRefusal, ::testing::ValuesIn(testing::AllOddFiles()),
+                         [](const ::testing::TestParamInfo<testing::OddFile>& info) {
+                             return std::string(testing::OddFileName(info.param));
+                         });
+
+TEST_F(FactoryTest, WithoutAnyFileNoClientIsConfigured) {
+    EXPECT_FALSE(ChooseNetWareClient().configured);
+    // A dangling link of the name is a configuration gone wrong, not none at all.
+    ASSERT_EQ(0, ::symlink(scratch.Path("gone").c_str(),
+                           scratch.Path("config/ferrit-netware.ini").c_str()));
+    const NetWareClientChoice choice = ChooseNetWareClient();
+    EXPECT_TRUE(choice.configured);
+    EXPECT_NE(std::string::npos, choice.error.find("cannot be read")) << choice.error;
 }
 
 }  // namespace

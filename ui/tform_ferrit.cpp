@@ -181,8 +181,13 @@ void TFormFerrit::FormCreate() {
     run_.Clear();
     location_.Clear();
 
-    // 6. The settings file.
+    // 6. The settings file. One that cannot be read (not a regular file, too large) is
+    //    reported; the window then starts from the defaults and never overwrites it.
     settings_ = std::make_unique<SettingsFile>("Ferrit.Ini");
+    if (!settings_->LoadProblem().empty()) {
+        ShowMessageBox(dialogs_, DialogKind::Error,
+                       settings_->LoadProblem() + "; the default settings are used");
+    }
 
     // 7. The option list, ticked as saved.
     CreateChecklistbox();
