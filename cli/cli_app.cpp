@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <memory>
 
 #include "cli/cli_dialogs.h"
 #include "cli/cli_options.h"
@@ -13,6 +14,7 @@
 #include "netware/netware_services.h"
 #include "nwemu/client_factory.h"
 #include "options/copy_options.h"
+#include "options/settings_file.h"
 #include "platform/posix_file_services.h"
 
 namespace ferrit {
@@ -44,9 +46,10 @@ void SetInterruptHandler(bool restart) {
 // the platform, the NetWare services and the text outlets.
 class CliApp {
   public:
-    CliApp(const CliRequest& request, std::ostream& out, std::ostream& err, std::istream& in,
-           const CliHooks& hooks)
+    CliApp(const CliRequest& request, const SettingsFile* saved, std::ostream& out,
+           std::ostream& err, std::istream& in, const CliHooks& hooks)
         : request_(request),
+          saved_(saved),
           out_(out),
           err_(err),
           dialogs_(
@@ -70,7 +73,7 @@ class CliApp {
         }
         run_.Clear();
         locations_.Clear();
-        const OptionMask asked = ApplyOptionChanges(request_, options_);
+        const OptionMask asked = ApplyOptionChanges(request_, options_, saved_);
         // As after an operator toggle: "Move Files" wins over "Copy Bi-directional".
         clbClickCheck(options_, FactsOf(locations_));
         // As the window's path-change handler: both locations, then the rules on their facts.
@@ -110,6 +113,7 @@ class CliApp {
     }
 
     const CliRequest& request_;
+    const SettingsFile* saved_;  // with --saved: the window's settings file, checked
     std::ostream& out_;
     std::ostream& err_;
     PosixFileServices files_;
@@ -139,7 +143,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << UsageText() << std::flush;
         return kExitDone;
     }
-    CliApp app(request, out, err, in, hooks);
+    // --saved needs a settings file the window wrote: without one every option would read as
+    // ticked, Move Files included, and every file would be moved.
+    std::unique_ptr<SettingsFile> saved;
+    if (request.initialTicks == InitialTicks::Saved) {
+        saved = std::make_unique<SettingsFile>("Ferrit.Ini");
+        const std::string problem = SavedSettingsProblem(*saved);
+        if (!problem.empty()) {
+            err << "ferrit-cli: " << problem << "\n" << std::flush;
+            return kExitUsage;
+        }
+    }
+    CliApp app(request, saved.get(), out, err, in, hooks);
     return app.Run();
 }
 
