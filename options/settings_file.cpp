@@ -227,8 +227,10 @@ std::string SettingsFile::ReadString(const std::string& section, const std::stri
     if (i < 0) {
         return defaultValue.substr(0, kMaxValue);
     }
+    // Blanks around a value are not part of it ("Target Dir=  /data  " names /data), as the
+    // Windows profile functions read it.
     const std::string& text = lines_[i].text;
-    return text.substr(text.find('=') + 1).substr(0, kMaxValue);
+    return Trim(text.substr(text.find('=') + 1)).substr(0, kMaxValue);
 }
 
 bool ParseIniInteger(const std::string& raw, long long& value) {

@@ -37,6 +37,7 @@ class SettingsFile {
     bool HasSection(const std::string& section) const;
 
     // Section and key match without regard to (ASCII) case. A missing key gives the default.
+    // Leading and trailing blanks (spaces and tabs) of a value are dropped.
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue) const;
     // A value taken as an integer: decimal, hexadecimal after "$", or after "0x"/"0X" when the

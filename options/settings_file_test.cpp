@@ -63,8 +63,8 @@ TEST(SettingsFileTest, LookupIgnoresCaseOfSectionAndKey) {
                                       "[Other]\n"
                                       "Source Dir=/other\n");
     SettingsFile file(path);
-    // The value stands as written after the equals sign.
-    EXPECT_EQ(" /a b ", file.ReadString("Default Options", "Source Dir", ""));
+    // The value stands as written after the equals sign, without the blanks around it.
+    EXPECT_EQ("/a b", file.ReadString("Default Options", "Source Dir", ""));
     EXPECT_EQ("/other", file.ReadString("OTHER", "source dir", ""));
     EXPECT_EQ("none", file.ReadString("Default Options", "; a comment", "none"));
     EXPECT_EQ("none", file.ReadString("Missing", "Source Dir", "none"));
@@ -260,6 +260,36 @@ TEST(SettingsFileTest, AMissingFileHasNoProblemAndNoSection) {
     file.WriteString("Default Options", "Pattern", "*.txt");
     EXPECT_TRUE(file.Flush());
     EXPECT_TRUE(SettingsFile(dir.Path("Ferrit.Ini")).HasSection("default options"));
+}
+
+TEST(SettingsFileTest, ValuesAreReadWithoutTheBlanksAroundThem) {
+    TempDir dir;
+    const std::string path = dir.File("Ferrit.Ini",
+                                      "[Default Options]\n"
+                                      "Target Dir=  /data/backup  \n"
+                                      "Source Dir=\t/home/a b\t \n"
+                                      "Pattern = *.txt\n"
+                                      "Move Files=  0\t\n"
+                                      "Blank=   \n"
+                                      "[SourceHistory]\n"
+                                      "0= /x \n");
+    const SettingsFile file(path);
+    struct Case {
+        const char* section;
+        const char* key;
+        std::string expected;
+    } cases[] = {
+        {"Default Options", "Target Dir", "/data/backup"},
+        {"Default Options", "Source Dir", "/home/a b"},  // blanks inside stay
+        {"Default Options", "Pattern", "*.txt"},
+        {"Default Options", "Move Files", "0"},
+        {"Default Options", "Blank", ""},
+        {"SourceHistory", "0", "/x"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.expected, file.ReadString(c.section, c.key, "default")) << c.key;
+    }
+    EXPECT_FALSE(file.ReadBool("Default Options", "Move Files", true));
 }
 
 }  // namespace
