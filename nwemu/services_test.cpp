@@ -204,7 +204,7 @@ TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery
     EXPECT_EQ(TrusteesOf("FS3/DATA/TGT"), (Trustees{{Fs3Mbrown, 0x0B}, {Fs3Sales, 0x41}}));
 }
 
-TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
+TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     // 25 objects on FS1, known on FS2 under other identifiers.
     Config config = Servers(scratch);
     Trustees many;
@@ -228,12 +228,15 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
     EXPECT_EQ(wide.CallCount(testing::NwOp::DSCreateContext), 0u);
 
     // Between servers, the 20th name cannot be read on the source (directory services and
-    // bindery both fail): it is the last entry of its batch, so the scan ends there.
+    // bindery both fail): it is the last entry of its batch, and only it is missing.
     services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
     wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 20);
     wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
-    services.CopyTrustees("DATA:SRC", "DATA:TGT");
-    EXPECT_EQ(TrusteesOf("FS2/DATA/TGT").size(), 19u);
+    EXPECT_EQ(services.CopyTrustees("DATA:SRC", "DATA:TGT"), Code::NoSuchObject);
+    const Trustees all = TrusteesOf("FS2/DATA/TGT");
+    ASSERT_EQ(all.size(), 24u);
+    EXPECT_EQ(all[18].id, 0x07000013u);
+    EXPECT_EQ(all[19].id, 0x07000015u);
 
     // The same failure on the 5th: only that one is missing.
     WriteTrustees(P("FS2/DATA/TGT"), {});
