@@ -165,10 +165,17 @@ void TFormFerrit::FormCreate() {
     // 3. NetWare client start-up. The client is the emulated one when its description file
     //    exists; a description that cannot be used is reported here and the window works
     //    without NetWare. InitNetWare reports its own failure; its result is not examined.
+    //    Where no client is configured at all there is nothing to start: the status bar says
+    //    so instead of a message box at every start.
     if (!clientChoice_.error.empty()) {
         ShowMessageBox(dialogs_, DialogKind::Error, clientChoice_.error);
     }
-    netware_.InitNetWare();
+    if (clientChoice_.client && !clientChoice_.configured) {
+        ui_->StatusBar1->showMessage(
+            QStringLiteral("NetWare: no client configured; the NetWare options are unavailable"));
+    } else {
+        netware_.InitNetWare();
+    }
 
     // 4. The status outlet gets the progress labels and the other Progress-tab controls.
     sink_.SetLabels(ui_->Label12, ui_->Label13, ui_->Label14, ui_->Panel2);
