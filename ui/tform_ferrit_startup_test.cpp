@@ -82,6 +82,9 @@ TEST_F(WindowTest, AHandedInClientThatFailsToStartIsReportedByTheBox) {
     services.client = &client;
     TFormFerrit window(services);
     EXPECT_EQ(std::vector<std::string>(1, kInitFailure), dialogs_.Texts());
+    ASSERT_EQ(1u, dialogs_.Asked().size());
+    EXPECT_EQ(DialogKind::Error, dialogs_.Asked()[0].kind);
+    EXPECT_EQ(Btn::OK, dialogs_.Asked()[0].buttons);
     EXPECT_EQ(QString(), StatusBarText(window));
 }
 
