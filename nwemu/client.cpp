@@ -359,14 +359,12 @@ NWDSCCODE Client::DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE conn,
     if (const uint32_t code = DsServer(context, conn, ctx, server)) {
         return code;
     }
-    const std::string key = DsKey(AbsoluteName(name, ctx->nameContext));
-    for (const Object& o : server->objects) {
-        if (!o.dsName.empty() && DsKey(o.dsName) == key) {
-            id = o.id;
-            return 0;
-        }
+    const Object* o = server->FindDsObject(AbsoluteName(name, ctx->nameContext));
+    if (o == nullptr) {
+        return Code::DSNoSuchEntry;
     }
-    return Code::DSNoSuchEntry;
+    id = o->id;
+    return 0;
 }
 
 // --- Bindery ---

@@ -91,17 +91,6 @@ std::string KindOf(const Object& o) {
     return o.type == kGroup ? "group " : "user ";
 }
 
-// The object of a server whose directory-services name has the key; nullptr when none.
-template <typename S>
-auto FindByDsKey(S& server, const std::string& key) -> decltype(&server.objects[0]) {
-    for (auto& o : server.objects) {
-        if (!o.dsName.empty() && DsKey(o.dsName) == key) {
-            return &o;
-        }
-    }
-    return nullptr;
-}
-
 // The identifier a server gives an object it knows from its tree only: FNV-1a of the server's
 // name and the object's key, so it is the same on every start.
 uint32_t TreeObjectId(const std::string& server, const std::string& key) {
@@ -222,6 +211,16 @@ const Object* Server::FindObject(uint32_t id) const {
     return nullptr;
 }
 
+const Object* Server::FindDsObject(const std::string& dsName) const {
+    const std::string key = DsKey(dsName);
+    for (const Object& o : objects) {
+        if (!o.dsName.empty() && DsKey(o.dsName) == key) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
 Server& Config::AddServer(const std::string& serverName) {
     servers.emplace_back();
     servers.back().name = Upper(serverName);
@@ -332,7 +331,7 @@ std::string Config::Validate(int* line) const {
         const Server& s = servers[i];
         for (const Object& o : s.objects) {
             for (size_t j = 0; j < i && !o.fromTree && !o.dsName.empty(); ++j) {
-                const Object* p = FindByDsKey(servers[j], DsKey(o.dsName));
+                const Object* p = servers[j].FindDsObject(o.dsName);
                 if (servers[j].tree == s.tree && p != nullptr && p->type != o.type) {
                     return fail(o.line, "server " + s.name + ": " + KindOf(o) + o.name + " is a " +
                                             KindOf(*p) + "on server " + servers[j].name +
@@ -424,7 +423,7 @@ Config WithTreeObjects(Config config) {
         // Each server learns the objects it does not describe, under an identifier of its own.
         for (Server* s : servers) {
             for (size_t k = 0; k < keys.size(); ++k) {
-                if (FindByDsKey(*s, keys[k]) != nullptr) {
+                if (s->FindDsObject(keys[k]) != nullptr) {
                     continue;
                 }
                 Object known = objects[k];
@@ -458,7 +457,7 @@ Config WithTreeObjects(Config config) {
                     continue;
                 }
                 for (const std::string& key : it->second) {
-                    if (const Object* u = FindByDsKey(*s, key)) {
+                    if (const Object* u = s->FindDsObject(key)) {
                         AddUnique(g.members, u->name);
                     }
                 }

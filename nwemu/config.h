@@ -75,6 +75,8 @@ struct Server {
 
     const Object* FindObject(const std::string& objectName) const;  // case-insensitive
     const Object* FindObject(uint32_t id) const;
+    // The object of a directory-services name, compared by DsKey; nullptr when none.
+    const Object* FindDsObject(const std::string& dsName) const;
     const Object* LoggedIn() const { return FindObject(login); }
 };
 

@@ -95,11 +95,7 @@ bool Admin::FindObject(const Location& loc, const std::string& object, uint32_t&
     const Server& server = network_.ServerAt(loc.server);
     const Object* found = server.FindObject(object);
     if (found == nullptr && object.find('=') != std::string::npos) {
-        for (const Object& o : server.objects) {
-            if (!o.dsName.empty() && DsKey(o.dsName) == DsKey(object)) {
-                found = &o;
-            }
-        }
+        found = server.FindDsObject(object);
     }
     if (found == nullptr && object.size() > 2 && (object[1] == 'x' || object[1] == 'X')) {
         found = server.FindObject(static_cast<uint32_t>(std::strtoul(object.c_str(), nullptr, 16)));
