@@ -14,6 +14,7 @@
 #include "netware/netware_services.h"
 #include "nwemu/client_factory.h"
 #include "options/copy_options.h"
+#include "options/option_reasons.h"
 #include "options/settings_file.h"
 #include "platform/posix_file_services.h"
 
@@ -84,7 +85,7 @@ class CliApp {
             err_ << line << '\n';
         }
         if (!startEnabled) {
-            err_ << "ferrit-cli: not started: the target lacks Write or Create rights\n";
+            err_ << "ferrit-cli: not started: " << StartRefusedReason(facts) << '\n';
             FlushAll();
             return kExitError;
         }

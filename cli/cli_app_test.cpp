@@ -240,8 +240,9 @@ TEST(RunCli, ErrorsIgnoredByDefaultButTheExitStatusTellsOfThem) {
     const Outcome o = RunWith({t.src, t.tgt});
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "   a.txt not copied\n   b.txt not copied\n   c.txt copied\n");
-    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/a.txt\n")) << o.err;
-    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/b.txt\n")) << o.err;
+    // Each message ends in the system's description of the code, in parentheses.
+    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/a.txt (")) << o.err;
+    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/b.txt (")) << o.err;
     EXPECT_EQ(ReadFile(t.tgt + "/c.txt"), "c");
 }
 

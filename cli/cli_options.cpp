@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "options/histories.h"
+#include "options/option_reasons.h"
 
 namespace ferrit {
 
@@ -63,68 +64,6 @@ bool ParseIndexList(const std::string& list, bool ticked, std::vector<OptionChan
         }
         start = comma + 1;
     }
-}
-
-std::string Quoted(uint8_t index) {
-    return std::string("\"") + OptionCaptions[index] + "\"";
-}
-
-// Why a ticked-and-disabled or unticked option is not in force, from the rule that did it.
-std::string ReasonNotInForce(uint8_t index, const OptionSet& options, const LocationFacts& facts) {
-    const bool ticked = options.Ticked(index);
-    switch (index) {
-        case OverwriteOlderFiles:
-            if (ticked) {
-                return Quoted(OverwriteAlways) + " is ticked";
-            }
-            break;
-        case OverwriteAlways:
-            if (!ticked) {
-                return Quoted(CopyBidirectional) + " is ticked";
-            }
-            break;
-        case CopyBidirectional:
-            if (!ticked) {
-                return Quoted(MoveFiles) + " is ticked";
-            }
-            return "the source lacks Write or Create rights";
-        case KeepOwner:
-        case KeepDirectoryTrustees:
-        case KeepFileTrustees:
-        case KeepInheritedRightsMask:
-        case KeepSpaceLimitations:
-            if (!ticked) {
-                break;
-            }
-            if (!facts.bothNetWare) {
-                return "both paths must be on NetWare volumes";
-            }
-            if (options.Ticked(CopyBidirectional)) {
-                return Quoted(CopyBidirectional) + " is ticked";
-            }
-            {
-                const bool source = LacksRights(facts.sourceRights, Rights::AccessControl);
-                const bool target = LacksRights(facts.targetRights, Rights::AccessControl);
-                if (source && target) {
-                    return "Access Control is missing on the source and on the target";
-                }
-                if (source) {
-                    return "Access Control is missing on the source";
-                }
-                if (target) {
-                    return "Access Control is missing on the target";
-                }
-            }
-            break;
-        case ClearArchiveBit:
-            if (ticked) {
-                return Quoted(MoveFiles) + " is ticked";
-            }
-            break;
-        default:
-            break;
-    }
-    return ticked ? "the option rules disable it" : "the option rules untick it";
 }
 
 }  // namespace
@@ -314,8 +253,8 @@ std::vector<std::string> NotInForceReasons(const OptionMask& asked, const Option
     std::vector<std::string> lines;
     for (uint8_t i = 0; i < kOptionCount; ++i) {
         if (asked[i] && !options.cbAllowed(i)) {
-            lines.push_back("warning: option " + Quoted(i) +
-                            " is not in force: " + ReasonNotInForce(i, options, facts));
+            lines.push_back("warning: option " + QuotedCaption(i) +
+                            " is not in force: " + NotInForceReason(i, options, facts));
         }
     }
     return lines;

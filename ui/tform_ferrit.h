@@ -24,6 +24,7 @@
 #include "ui/window_status_sink.h"
 
 class QComboBox;
+class QLabel;
 class QListWidgetItem;
 
 namespace Ui {
@@ -50,6 +51,7 @@ class TFormFerrit : public QMainWindow {
     ~TFormFerrit() override;
 
     // Event handlers, callable directly.
+    // Evaluates the two paths; during a run only notes that they changed, for the run's end.
     void EditPathChange();
     void ButtonStartClick();
     void BitBtnAbortClick();
@@ -86,8 +88,11 @@ class TFormFerrit : public QMainWindow {
     void SetHistory(QComboBox* field, const std::vector<std::string>& items);
     SettingsFields CurrentFields() const;
     void UpdateStartButton();
+    // Locations, Start, the fields' hints and the option rules from the two path texts.
+    void EvaluatePaths();
 
     std::unique_ptr<Ui::TFormFerrit> ui_;
+    QLabel* closeNote_ = nullptr;  // in the status bar, owned by it
 
     // Services the window owns when none were handed in; declared before their references.
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -112,10 +117,12 @@ class TFormFerrit : public QMainWindow {
     std::vector<std::string> targetHistory_;
     std::vector<std::string> patternHistory_;
 
-    bool running_ = false;         // inside ButtonStartClick
-    bool closeRequested_ = false;  // Exit or the close box during a run
-    bool startPermitted_ = false;  // what the last path evaluation allows
-    bool syncingOptions_ = false;  // the program is updating the option list
+    bool running_ = false;            // inside ButtonStartClick
+    bool closeRequested_ = false;     // Exit or the close box during a run
+    bool pathEditDuringRun_ = false;  // a path changed during the run, not yet evaluated
+    bool startPermitted_ = false;     // what the last path evaluation allows
+    std::string startReason_;         // why it does not, for the button's tooltip
+    bool syncingOptions_ = false;     // the program is updating the option list
     bool defaultsWritten_ = false;
     bool placed_ = false;  // outer size fixed after the first show
 };

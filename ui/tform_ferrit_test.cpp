@@ -146,22 +146,22 @@ TEST_F(WindowTest, FirstStartState) {
     ASSERT_EQ(kOptionCount, Options()->count());
     for (int i = 0; i < kOptionCount; ++i) {
         EXPECT_EQ(QString::fromUtf8(OptionCaptions[i]), Options()->item(i)->text());
-        EXPECT_EQ(i != OverwriteAlways, Ticked(i)) << OptionCaptions[i];
+        EXPECT_EQ(i != OverwriteAlways && i != CopyBidirectional, Ticked(i)) << OptionCaptions[i];
     }
-    const std::vector<int> disabled = {3, 8, 9, 10, 11, 12, 14};
+    const std::vector<int> disabled = {8, 9, 10, 11, 12, 14};
     for (int i = 0; i < kOptionCount; ++i) {
         const bool expectDisabled =
             std::find(disabled.begin(), disabled.end(), i) != disabled.end();
         EXPECT_EQ(!expectDisabled, Enabled(i)) << OptionCaptions[i];
     }
-    const std::vector<int> inForce = {0, 1, 2, 5, 6, 7, 13};
+    const std::vector<int> inForce = {0, 1, 2, 3, 5, 6, 13};
     for (int i = 0; i < kOptionCount; ++i) {
         const bool expectInForce = std::find(inForce.begin(), inForce.end(), i) != inForce.end();
         EXPECT_EQ(expectInForce, window_->Options().cbAllowed(static_cast<uint8_t>(i)))
             << OptionCaptions[i];
     }
 
-    // One keystroke later the rules run again and "Overwrite Older Files on Target" is back.
+    // A keystroke runs the rules again and changes nothing of this.
     Type("ComboSource", "x");
     EXPECT_TRUE(Enabled(OverwriteOlderFiles));
     EXPECT_TRUE(window_->Options().cbAllowed(OverwriteOlderFiles));
@@ -532,11 +532,10 @@ TEST_F(WindowTest, DisabledOptionsRefuseClicksAndSpace) {
 TEST_F(WindowTest, OperatorTogglesApplyTheMoveAndBidirectionalRules) {
     Open();
     ASSERT_TRUE(Ticked(MoveFiles));
-    ASSERT_TRUE(Ticked(CopyBidirectional));
+    ASSERT_FALSE(Ticked(CopyBidirectional));  // never ticked together with "Move Files"
     QListWidget* list = Options();
     list->setFocus();
-    // Unticking and ticking "Copy Bi-directional" while "Move Files" is ticked: the tick is
-    // removed at once.
+    // Ticking "Copy Bi-directional" while "Move Files" is ticked: the tick is removed at once.
     list->setCurrentRow(CopyBidirectional);
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_FALSE(Ticked(CopyBidirectional));

@@ -17,7 +17,9 @@ void ScrollToEnd(QListWidget* list) {
     if (rowHeight <= 0) {
         return;
     }
-    const int visible = list->height() / rowHeight;
+    // Whole rows that fit into the visible area (inside the frame), so the last one is never
+    // cut off at the bottom.
+    const int visible = list->viewport()->height() / rowHeight;
     const int top = std::max(0, list->count() - visible);
     list->scrollToItem(list->item(top), QAbstractItemView::PositionAtTop);
 }
@@ -89,6 +91,9 @@ void WindowStatusSink::ShowProgressPage() {
 
 void WindowStatusSink::RunFinished() {
     SetListColour(AfterRunColour());
+    // Where the run stopped stays in view, whatever the line count; a list the operator has
+    // clicked into keeps its position.
+    ScrollToEnd(list_);
     if (onFinished_) {
         onFinished_();
     }

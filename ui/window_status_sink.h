@@ -17,7 +17,7 @@
 namespace ferrit {
 
 // Keeps the newest line of the list in view: unless the list has the input focus, the top line
-// becomes the line count minus the whole lines that fit into the list's height.
+// becomes the line count minus the whole lines that fit into the list's visible area.
 void ScrollToEnd(QListWidget* list);
 
 class WindowStatusSink : public StatusSink {

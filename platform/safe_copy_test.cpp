@@ -1,3 +1,5 @@
+// The crash-safe copy of one file through the file services, every case with unnamed and with
+// named temporary files.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -7,8 +9,13 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "platform/error_codes.h"
 #include "platform/posix_file_services.h"
@@ -22,6 +29,7 @@ using testing::ListDir;
 using testing::ReadFile;
 using testing::SetModTime;
 using testing::TempDir;
+using testing::XattrsSupported;
 
 struct stat LStat(const std::string& path) {
     struct stat st;
@@ -51,17 +59,9 @@ std::string RandomBytes(size_t n, unsigned seed) {
     return s;
 }
 
-bool XattrsSupported(const std::string& dir) {
-    std::string probe = dir + "/.xattr-probe";
-    testing::WriteFile(probe, "");
-    bool ok = lsetxattr(probe.c_str(), "user.DOSATTRIB", "0x20", 4, 0) == 0;
-    unlink(probe.c_str());
-    return ok;
-}
-
 // A scratch file system mounted on a directory for the length of a test; needs root.
 class ScratchMount {
-public:
+  public:
     ScratchMount(const std::string& dir, const char* type, const char* options) : dir_(dir) {
         if (geteuid() != 0) {
             why_ = "needs root to mount a scratch file system";
@@ -80,7 +80,7 @@ public:
     bool mounted() const { return mounted_; }
     const std::string& why() const { return why_; }
 
-private:
+  private:
     std::string dir_;
     bool mounted_ = false;
     std::string why_;
@@ -89,16 +89,14 @@ private:
 // Every case runs twice: with copies written as unnamed files and linked into place, and with
 // the named temporary files that file systems without O_TMPFILE get.
 class CopyFileTest : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     void SetUp() override {
-        AllowUnnamedCopies(GetParam());
         ASSERT_FALSE(tmp.path().empty());
         src = tmp.Dir("src");
         dst = tmp.Dir("dst");
     }
-    void TearDown() override { AllowUnnamedCopies(true); }
     TempDir tmp;
-    PosixFileServices fs;
+    PosixFileServices fs{PosixFileServices::Settings{GetParam()}};
     std::string src, dst;
 };
 
@@ -157,8 +155,8 @@ TEST_P(CopyFileTest, ReplacesExistingCounterparts) {
     ASSERT_EQ(fs.CopyFile(from, to), 0);
     EXPECT_EQ(ReadFile(to), "new");
     EXPECT_EQ(LStat(to).st_mode & 0777, 0644u);
-    // Copying a file onto itself leaves it whole.
-    ASSERT_EQ(fs.CopyFile(from, from), 0);
+    // Copying a file onto itself is refused and leaves it whole.
+    ASSERT_EQ(fs.CopyFile(from, from), WinErr::SharingViolation);
     EXPECT_EQ(ReadFile(from), "new");
     EXPECT_FALSE(HasTempFile(dst));
     EXPECT_FALSE(HasTempFile(src));
@@ -175,8 +173,8 @@ TEST_P(CopyFileTest, PermissionBitsDoNotDependOnTheUmask) {
             std::string from = tmp.File("src/" + name, "bits");
             ASSERT_EQ(chmod(from.c_str(), mode), 0);
             EXPECT_EQ(fs.CopyFile(from, dst + "/" + name), 0) << std::oct << mode << " " << mask;
-            EXPECT_EQ(LStat(dst + "/" + name).st_mode & 07777, mode) << std::oct << mode << " "
-                                                                       << mask;
+            EXPECT_EQ(LStat(dst + "/" + name).st_mode & 07777, mode)
+                << std::oct << mode << " " << mask;
         }
         umask(saved);
     }
@@ -393,6 +391,69 @@ TEST_P(CopyFileTest, WithoutUserAttributesOnlyReadOnlyIsKept) {
     ASSERT_EQ(fs.CopyFile(from, mnt + "/hidden"), 0);
     EXPECT_EQ(ReadFile(mnt + "/hidden"), "h");
     EXPECT_EQ(fs.GetAttributes(mnt + "/hidden"), Attr::Archive);
+}
+
+// A source that grows while it is copied may give a torn copy; it never takes the target's
+// place. The writer runs beside the copy, so a few tries make sure one overlaps it.
+TEST_P(CopyFileTest, SourceChangingWhileCopiedIsNotPublished) {
+    const std::string from = tmp.File("src/growing", std::string(16 << 20, 'g'));
+    const std::string to = tmp.File("dst/growing", "old");
+    std::atomic<bool> stop{false};
+    std::atomic<int> appends{0};
+    std::thread writer([&] {
+        while (!stop.load()) {
+            const int fd = open(from.c_str(), O_WRONLY | O_APPEND);
+            if (fd >= 0) {
+                (void)!write(fd, "x", 1);
+                close(fd);
+            }
+            ++appends;
+        }
+    });
+    while (appends.load() == 0) std::this_thread::yield();
+    int refused = 0;
+    for (int attempt = 0; attempt < 20 && refused == 0; ++attempt) {
+        const int rc = fs.CopyFile(from, to);
+        if (rc == WinErr::SharingViolation) {
+            ++refused;
+            EXPECT_EQ(ReadFile(to), "old");
+        } else {
+            ASSERT_EQ(rc, 0);
+            ASSERT_TRUE(testing::WriteFile(to, "old"));
+        }
+        EXPECT_FALSE(HasTempFile(dst));
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(refused, 1);
+}
+
+// A temporary file left behind by a killed program of this host goes with the next listing of
+// its directory; one of a program that still runs, or of another host, stays.
+TEST_P(CopyFileTest, ListingRemovesOnlyTheLeftoversOfProgramsThatNoLongerRun) {
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    std::string own = NewTemporaryName();
+    std::string host = own.substr(own.find('.', own.find('.', std::strlen(kTempPrefix)) + 1) + 1);
+    const std::string dead = std::string(kTempPrefix) + std::to_string(child) + ".7." + host;
+    const std::string oldForm = std::string(kTempPrefix) + std::to_string(child) + ".8";
+    const std::string foreign = std::string(kTempPrefix) + std::to_string(child) + ".9.elsewhere";
+    for (const std::string& name : {dead, oldForm, own, foreign}) {
+        ASSERT_TRUE(testing::WriteFile(dst + "/" + name, "partial"));
+    }
+    tmp.File("dst/kept.txt", "k");
+    std::vector<ListEntry> listed;
+    ASSERT_EQ(fs.ListFiles(dst, "*.*", listed), 0);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].name, "kept.txt");
+    std::vector<std::string> left = ListDir(dst);
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> want = {own, foreign, "kept.txt"};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(left, want);
 }
 
 INSTANTIATE_TEST_SUITE_P(Publish, CopyFileTest, ::testing::Values(true, false),
