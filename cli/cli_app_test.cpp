@@ -6,6 +6,7 @@
 #include <ctime>
 #include <sstream>
 
+#include "testing/odd_files.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -148,6 +149,70 @@ TEST(RunCli, SavedStartsFromTheOptionsTheWindowSaved) {
         unsetenv("XDG_CONFIG_HOME");
     }
 }
+
+// --saved needs the window's settings file with its [Default Options] section; without one it
+// would tick every option, Move Files included. It refuses with status 2 and touches nothing.
+struct SavedRefusal {
+    const char* name;
+    std::string text;  // the file's contents; ignored for an odd file
+    int odd;           // -1, or a testing::OddFile in its place
+    std::string why;   // after "ferrit-cli: --saved: ", with "PATH" standing for the file
+};
+
+class SavedRefusalTest : public ::testing::TestWithParam<SavedRefusal> {};
+
+TEST_P(SavedRefusalTest, RefusesWithStatusTwoAndTouchesNothing) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    const std::string tgt = tmp.Dir("tgt");
+    tmp.File("src/a.txt", "a");
+    const std::string ini = tmp.Dir("config") + "/Ferrit.Ini";
+    const SavedRefusal& c = GetParam();
+    if (c.odd >= 0) {
+        ASSERT_TRUE(testing::MakeOddFile(ini, static_cast<testing::OddFile>(c.odd)));
+    } else if (c.name != std::string("Missing")) {
+        ASSERT_TRUE(testing::WriteFile(ini, c.text));
+    }
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", tmp.Path("config").c_str(), 1);
+
+    const Outcome o = RunWith({"--saved", src, tgt});
+    EXPECT_EQ(o.code, 2);
+    std::string why = c.why;
+    why.replace(why.find("PATH"), 4, ini);
+    EXPECT_EQ(o.err, "ferrit-cli: --saved: " + why + "\n");
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(ReadFile(src + "/a.txt"), "a");
+    EXPECT_TRUE(testing::ListDir(tgt).empty());
+
+    if (old) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+const std::string kNoSection = "the settings file PATH holds no [Default Options] section";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SavedRefusalTest,
+    ::testing::Values(SavedRefusal{"Missing", "", -1, "the settings file PATH does not exist"},
+                      SavedRefusal{"Empty", "", -1, kNoSection},
+                      SavedRefusal{"CutInTheHeading", "[Default Opt", -1, kNoSection},
+                      SavedRefusal{"OtherSectionsOnly", "[SourceHistory]\n0=/x\nMove Files=0\n", -1,
+                                   kNoSection},
+                      SavedRefusal{"Directory", "", static_cast<int>(testing::OddFile::Directory),
+                                   "PATH: not a regular file (a directory)"},
+                      SavedRefusal{"Fifo", "", static_cast<int>(testing::OddFile::Fifo),
+                                   "PATH: not a regular file (a FIFO)"},
+                      SavedRefusal{"DevZero", "", static_cast<int>(testing::OddFile::DevZero),
+                                   "PATH: not a regular file (a device)"},
+                      SavedRefusal{"TooLarge", "", static_cast<int>(testing::OddFile::TooLarge),
+                                   "PATH: larger than 1 MiB"}),
+    [](const ::testing::TestParamInfo<SavedRefusal>& info) {
+        return std::string(info.param.name);
+    });
 
 TEST(RunCli, WithoutOptionsOnlyMissingRootFilesAreCopied) {
     TempDir tmp;

@@ -221,12 +221,27 @@ std::string UsageText() {
         "\n"
         "Flags and --set/--clear apply in command-line order. The status lines go to stdout;\n"
         "dialog messages, warnings and progress lines go to stderr.\n"
-        "Exit status: 0 done, 1 an error was reported or the run was refused, 2 usage error,\n"
-        "3 interrupted.\n";
+        "Exit status: 0 done, 1 an error was reported or the run was refused, 2 usage error\n"
+        "(also --saved without a settings file holding [Default Options]), 3 interrupted.\n";
     return text;
 }
 
-OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options) {
+std::string SavedSettingsProblem(const SettingsFile& file) {
+    if (file.Status() == ConfigFileStatus::Missing) {
+        return "--saved: the settings file " + file.FileName() + " does not exist";
+    }
+    if (!file.LoadProblem().empty()) {
+        return "--saved: " + file.LoadProblem();
+    }
+    if (!file.HasSection(kDefaultOptionsSection)) {
+        return "--saved: the settings file " + file.FileName() + " holds no [" +
+               kDefaultOptionsSection + "] section";
+    }
+    return std::string();
+}
+
+OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options,
+                              const SettingsFile* saved) {
     switch (request.initialTicks) {
         case InitialTicks::AllUnticked:
             for (uint8_t i = 0; i < kOptionCount; ++i) {
@@ -234,7 +249,7 @@ OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options) {
             }
             break;
         case InitialTicks::Saved:
-            LoadTickedStates(SettingsFile("Ferrit.Ini"), options);
+            LoadTickedStates(saved != nullptr ? *saved : SettingsFile("Ferrit.Ini"), options);
             break;
     }
     OptionMask asked{};

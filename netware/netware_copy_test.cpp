@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include "netware/netware_services.h"
-#include "netware/scripted_client_test.h"
 #include "platform/error_codes.h"
 #include "platform/posix_file_services.h"
+#include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
 #include "testing/temp_dir.h"
 

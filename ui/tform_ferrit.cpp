@@ -14,7 +14,7 @@
 #include <QStyle>
 #include <QUrl>
 
-#include "netware/client_factory.h"
+#include "nwemu/client_factory.h"
 #include "options/option_reasons.h"
 #include "platform/launch.h"
 #include "platform/posix_file_services.h"
@@ -75,7 +75,7 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
       ui_(new Ui::TFormFerrit),
       ownDialogs_(services.dialogs ? nullptr : new QtDialogs(this)),
       ownFiles_(services.files ? nullptr : new PosixFileServices),
-      clientChoice_(services.client ? NetWareClientChoice() : ChooseNetWareClient()),
+      clientChoice_(services.client ? nwemu::NetWareClientChoice() : nwemu::ChooseNetWareClient()),
       dialogs_(services.dialogs ? *services.dialogs : *ownDialogs_),
       files_(services.files ? *services.files : *ownFiles_),
       client_(services.client ? *services.client : *clientChoice_.client),
@@ -182,10 +182,17 @@ void TFormFerrit::FormCreate() {
     // 3. NetWare client start-up. The client is the emulated one when its description file
     //    exists; a description that cannot be used is reported here and the window works
     //    without NetWare. InitNetWare reports its own failure; its result is not examined.
+    //    Where no client is configured at all there is nothing to start: the status bar says
+    //    so instead of a message box at every start.
     if (!clientChoice_.error.empty()) {
         ShowMessageBox(dialogs_, DialogKind::Error, clientChoice_.error);
     }
-    netware_.InitNetWare();
+    if (clientChoice_.client && !clientChoice_.configured) {
+        ui_->StatusBar1->showMessage(
+            QStringLiteral("NetWare: no client configured; the NetWare options are unavailable"));
+    } else {
+        netware_.InitNetWare();
+    }
 
     // 4. The status outlet gets the progress labels and the other Progress-tab controls.
     sink_.SetLabels(ui_->Label12, ui_->Label13, ui_->Label14, ui_->Panel2);
@@ -200,8 +207,13 @@ void TFormFerrit::FormCreate() {
     run_.Clear();
     location_.Clear();
 
-    // 6. The settings file.
+    // 6. The settings file. One that cannot be read (not a regular file, too large) is
+    //    reported; the window then starts from the defaults and never overwrites it.
     settings_ = std::make_unique<SettingsFile>("Ferrit.Ini");
+    if (!settings_->LoadProblem().empty()) {
+        ShowMessageBox(dialogs_, DialogKind::Error,
+                       settings_->LoadProblem() + "; the default settings are used");
+    }
 
     // 7. The option list, ticked as saved.
     CreateChecklistbox();

@@ -12,10 +12,10 @@
 
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
-#include "netware/client_factory.h"
-#include "netware/location.h"
+#include "netware/location_state.h"
 #include "netware/netware_client.h"
 #include "netware/netware_services.h"
+#include "nwemu/client_factory.h"
 #include "options/copy_options.h"
 #include "options/histories.h"
 #include "options/settings_file.h"
@@ -97,7 +97,7 @@ class TFormFerrit : public QMainWindow {
     // Services the window owns when none were handed in; declared before their references.
     std::unique_ptr<Dialogs> ownDialogs_;
     std::unique_ptr<FileServices> ownFiles_;
-    NetWareClientChoice clientChoice_;  // the client in use when none was handed in
+    nwemu::NetWareClientChoice clientChoice_;  // the client in use when none was handed in
     Dialogs& dialogs_;
     FileServices& files_;
     NetWareClient& client_;

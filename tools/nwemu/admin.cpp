@@ -1,4 +1,4 @@
-#include "netware/emulated_admin.h"
+#include "tools/nwemu/admin.h"
 
 #include <ftw.h>
 #include <sys/stat.h>
@@ -11,9 +11,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "netware/client_factory.h"
+#include "nwemu/client_factory.h"
 
 namespace ferrit {
+namespace nwemu {
 
 namespace {
 
@@ -37,8 +38,8 @@ AdminResult BadRights(const std::string& rights) {
 
 // The entry's trustee list; a list that exists but cannot be read is a failure, never an empty
 // list, so a later write does not lose it.
-bool ReadTrusteeList(const std::string& path, const EmuLocation& loc,
-                     std::vector<EmuTrustee>& trustees, AdminResult& result) {
+bool ReadTrusteeList(const std::string& path, const Location& loc, std::vector<Trustee>& trustees,
+                     AdminResult& result) {
     int error = 0;
     if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
         result = Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
@@ -77,7 +78,7 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-bool EmulatedAdmin::Locate(const std::string& path, EmuLocation& loc, AdminResult& result) const {
+bool Admin::Locate(const std::string& path, Location& loc, AdminResult& result) const {
     if (!network_.LocateLocal(path, loc)) {
         result = Fail(1, path + ": not on a volume of the emulated servers");
         return false;
@@ -89,16 +90,12 @@ bool EmulatedAdmin::Locate(const std::string& path, EmuLocation& loc, AdminResul
     return true;
 }
 
-bool EmulatedAdmin::FindObject(const EmuLocation& loc, const std::string& object, uint32_t& id,
-                               AdminResult& result) const {
-    const EmuServer& server = network_.Server(loc.server);
-    const EmuObject* found = server.FindObject(object);
+bool Admin::FindObject(const Location& loc, const std::string& object, uint32_t& id,
+                       AdminResult& result) const {
+    const Server& server = network_.ServerAt(loc.server);
+    const Object* found = server.FindObject(object);
     if (found == nullptr && object.find('=') != std::string::npos) {
-        for (const EmuObject& o : server.objects) {
-            if (!o.dsName.empty() && EmuDsKey(o.dsName) == EmuDsKey(object)) {
-                found = &o;
-            }
-        }
+        found = server.FindDsObject(object);
     }
     if (found == nullptr && object.size() > 2 && (object[1] == 'x' || object[1] == 'X')) {
         found = server.FindObject(static_cast<uint32_t>(std::strtoul(object.c_str(), nullptr, 16)));
@@ -111,13 +108,13 @@ bool EmulatedAdmin::FindObject(const EmuLocation& loc, const std::string& object
     return true;
 }
 
-AdminResult EmulatedAdmin::Show(const std::string& path) const {
+AdminResult Admin::Show(const std::string& path) const {
     AdminResult r;
-    EmuLocation loc;
+    Location loc;
     if (!Locate(path, loc, r)) {
         return r;
     }
-    const EmuServer& server = network_.Server(loc.server);
+    const Server& server = network_.ServerAt(loc.server);
     std::ostringstream out;
     out << "path: " << loc.local << "\n";
     out << "server: " << server.name << "\n";
@@ -128,13 +125,13 @@ AdminResult EmulatedAdmin::Show(const std::string& path) const {
     if (!ownOwner) {
         owner = network_.LoginId(loc.server);
     }
-    out << "owner: " << network_.ObjectLabel(loc.server, owner) << " " << EmuPrefixedHex(owner)
+    out << "owner: " << network_.ObjectLabel(loc.server, owner) << " " << PrefixedHex(owner)
         << (ownOwner ? "" : " (login)") << "\n";
-    std::vector<EmuTrustee> trustees;
+    std::vector<Trustee> trustees;
     ReadTrustees(loc.local, trustees);
     out << "trustees: " << trustees.size() << "\n";
-    for (const EmuTrustee& t : trustees) {
-        out << "trustee: " << network_.ObjectLabel(loc.server, t.id) << " " << EmuPrefixedHex(t.id)
+    for (const Trustee& t : trustees) {
+        out << "trustee: " << network_.ObjectLabel(loc.server, t.id) << " " << PrefixedHex(t.id)
             << " " << RightsLetters(t.rights) << "\n";
     }
     uint16_t mask = kAllRights;
@@ -150,16 +147,16 @@ AdminResult EmulatedAdmin::Show(const std::string& path) const {
         out << "limit: none\n";
     }
     const uint32_t login = network_.LoginId(loc.server);
-    out << "login: " << server.login << " " << EmuPrefixedHex(login) << "\n";
+    out << "login: " << server.login << " " << PrefixedHex(login) << "\n";
     out << "effective: " << RightsLetters(network_.LoginRights(loc)) << "\n";
     r.out = out.str();
     return r;
 }
 
-AdminResult EmulatedAdmin::Grant(const std::string& path, const std::string& object,
-                                 const std::string& rights) const {
+AdminResult Admin::Grant(const std::string& path, const std::string& object,
+                         const std::string& rights) const {
     AdminResult r;
-    EmuLocation loc;
+    Location loc;
     uint32_t id = 0;
     uint16_t bits = 0;
     if (!ParseRightsLetters(rights, bits)) {
@@ -168,7 +165,7 @@ AdminResult EmulatedAdmin::Grant(const std::string& path, const std::string& obj
     if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
         return r;
     }
-    std::vector<EmuTrustee> trustees;
+    std::vector<Trustee> trustees;
     if (!ReadTrusteeList(path, loc, trustees, r)) {
         return r;
     }
@@ -176,19 +173,19 @@ AdminResult EmulatedAdmin::Grant(const std::string& path, const std::string& obj
     return Stored(WriteTrustees(loc.local, trustees), path);
 }
 
-AdminResult EmulatedAdmin::Revoke(const std::string& path, const std::string& object) const {
+AdminResult Admin::Revoke(const std::string& path, const std::string& object) const {
     AdminResult r;
-    EmuLocation loc;
+    Location loc;
     uint32_t id = 0;
     if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
         return r;
     }
-    std::vector<EmuTrustee> trustees;
+    std::vector<Trustee> trustees;
     if (!ReadTrusteeList(path, loc, trustees, r)) {
         return r;
     }
-    std::vector<EmuTrustee> kept;
-    for (const EmuTrustee& t : trustees) {
+    std::vector<Trustee> kept;
+    for (const Trustee& t : trustees) {
         if (t.id != id) {
             kept.push_back(t);
         }
@@ -199,9 +196,9 @@ AdminResult EmulatedAdmin::Revoke(const std::string& path, const std::string& ob
     return Stored(WriteTrustees(loc.local, kept), path);
 }
 
-AdminResult EmulatedAdmin::Owner(const std::string& path, const std::string& object) const {
+AdminResult Admin::Owner(const std::string& path, const std::string& object) const {
     AdminResult r;
-    EmuLocation loc;
+    Location loc;
     uint32_t id = 0;
     if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
         return r;
@@ -209,9 +206,9 @@ AdminResult EmulatedAdmin::Owner(const std::string& path, const std::string& obj
     return Stored(WriteOwner(loc.local, id), path);
 }
 
-AdminResult EmulatedAdmin::Irm(const std::string& path, const std::string& rights) const {
+AdminResult Admin::Irm(const std::string& path, const std::string& rights) const {
     AdminResult r;
-    EmuLocation loc;
+    Location loc;
     uint16_t bits = 0;
     if (!ParseRightsLetters(rights, bits)) {
         return BadRights(rights);
@@ -222,11 +219,11 @@ AdminResult EmulatedAdmin::Irm(const std::string& path, const std::string& right
     return Stored(WriteMask(loc.local, bits), path);
 }
 
-AdminResult EmulatedAdmin::Limit(const std::string& path, const std::string& kb) const {
+AdminResult Admin::Limit(const std::string& path, const std::string& kb) const {
     AdminResult r;
-    EmuLocation loc;
+    Location loc;
     uint32_t blocks = 0;
-    if (EmuUpper(kb) != "NONE") {
+    if (Upper(kb) != "NONE") {
         char* end = nullptr;
         errno = 0;
         const unsigned long long value = std::strtoull(kb.c_str(), &end, 10);
@@ -249,9 +246,9 @@ AdminResult EmulatedAdmin::Limit(const std::string& path, const std::string& kb)
     return Stored(WriteLimit(loc.local, blocks), path);
 }
 
-AdminResult EmulatedAdmin::Rights(const std::string& path) const {
+AdminResult Admin::Rights(const std::string& path) const {
     AdminResult r;
-    EmuLocation loc;
+    Location loc;
     if (!Locate(path, loc, r)) {
         return r;
     }
@@ -297,12 +294,13 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
     }
 
     // Two servers of tree ACME_TREE know the same people under their own identifiers; the
-    // bindery server FS3 knows them by leaf name. TEMP lives on FS1 alone and ADMIN on the
-    // tree servers alone, so some trustees and owners have no counterpart.
-    EmulatedConfig config;
+    // bindery server FS3 knows them by leaf name. FS2 does not describe TEMP: it knows TEMP
+    // from the tree, under an identifier of its own. FS3's bindery has neither TEMP nor ADMIN,
+    // so some trustees and owners have no counterpart there.
+    Config config;
     config.AddServer("FS1")
         .Tree("ACME_TREE")
-        .Volume("DATA", fs1)
+        .AddVolume("DATA", fs1)
         .Login("JSMITH")
         .User("ADMIN", 0x01000001, "CN=ADMIN.O=ACME")
         .User("JSMITH", 0x01000011, "CN=JSMITH.OU=SALES.O=ACME")
@@ -314,7 +312,7 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         .Member("SALES", "TEMP");
     config.AddServer("FS2")
         .Tree("ACME_TREE")
-        .Volume("DATA", fs2)
+        .AddVolume("DATA", fs2)
         .Login("JSMITH")
         .User("ADMIN", 0x0B000101, "CN=ADMIN.O=ACME")
         .User("JSMITH", 0x0B000105, "CN=JSMITH.OU=SALES.O=ACME")
@@ -323,7 +321,7 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         .Member("SALES", "JSMITH")
         .Member("SALES", "MBROWN");
     config.AddServer("FS3")
-        .Volume("DATA", fs3)
+        .AddVolume("DATA", fs3)
         .Login("JSMITH")
         .User("JSMITH", 0x00000301)
         .User("MBROWN", 0x00000302)
@@ -351,7 +349,7 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         }
     }
 
-    EmulatedAdmin admin(config);
+    Admin admin(config);
     struct Step {
         const char* what;  // grant, owner, irm, limit
         std::string path;
@@ -400,8 +398,7 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         return Fail(1, configFile + ": cannot create its directory");
     }
     const std::string temp = configFile + ".tmp";
-    if (!WriteText(temp, FormatEmulatedConfig(config)) ||
-        ::rename(temp.c_str(), configFile.c_str()) != 0) {
+    if (!WriteText(temp, FormatConfig(config)) || ::rename(temp.c_str(), configFile.c_str()) != 0) {
         ::unlink(temp.c_str());
         return Fail(1, configFile + ": cannot write the configuration");
     }
@@ -413,8 +410,8 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         << "Configuration written to " << configFile << "\n"
         << "\n"
         << "Servers: FS1 and FS2 in tree ACME_TREE, FS3 bindery only; the workstation is logged\n"
-        << "in as JSMITH on each. Users ADMIN, JSMITH, MBROWN, TEMP and group SALES on FS1;\n"
-        << "TEMP has no counterpart elsewhere and ADMIN none on FS3.\n"
+        << "in as JSMITH on each. Users ADMIN, JSMITH, MBROWN, TEMP and group SALES in the\n"
+        << "tree (FS2 knows TEMP from the tree alone); FS3 has no TEMP and no ADMIN.\n"
         << "\n"
         << "Type these paths into the window and tick the NetWare options (Keep Owner, Keep\n"
         << "Directory Trustees, Keep File Trustees, Keep Inherited Rights Mask, Keep Space\n"
@@ -501,12 +498,12 @@ AdminResult RunNwEmu(const std::vector<std::string>& args) {
     if (command == "demo") {
         return BuildDemo(words[1], configFile, force);
     }
-    EmulatedConfig config;
+    Config config;
     std::string error;
-    if (!LoadEmulatedConfig(configFile, config, error)) {
+    if (!LoadConfig(configFile, config, error)) {
         return Fail(1, error);
     }
-    const EmulatedAdmin admin(std::move(config));
+    const Admin admin(std::move(config));
     if (command == "show") {
         return admin.Show(words[1]);
     }
@@ -528,4 +525,5 @@ AdminResult RunNwEmu(const std::vector<std::string>& args) {
     return admin.Limit(words[1], words[2]);
 }
 
+}  // namespace nwemu
 }  // namespace ferrit

@@ -1,17 +1,20 @@
-#include "netware/emulated_client.h"
+#include "nwemu/client.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "platform/posix_file_services.h"
 #include "testing/emulated_servers.h"
+#include "testing/faulty_netware_client.h"
 
 namespace ferrit {
+namespace nwemu {
 namespace {
 
 using EmuScratch = testing::TempDir;
@@ -28,7 +31,7 @@ uint16_t Letters(const std::string& text) {
 }
 
 void Grant(const std::string& local, uint32_t id, const std::string& rights) {
-    std::vector<EmuTrustee> t;
+    std::vector<Trustee> t;
     ReadTrustees(local, t);
     t.push_back({id, Letters(rights)});
     ASSERT_EQ(0, WriteTrustees(local, t));
@@ -57,7 +60,7 @@ class EmulatedClientTest : public ::testing::Test {
     }
 
     EmuScratch scratch;
-    EmulatedClient client;
+    Client client;
     NWCONN_HANDLE fs1 = 0, fs2 = 0, fs3 = 0;
 };
 
@@ -113,15 +116,15 @@ TEST_F(EmulatedClientTest, VolumePathsFindEntriesWithoutRegardToCaseButNeverLeav
     EXPECT_EQ(0, client.GetEffectiveRights(fs1, 0, "FS1/DATA:Projects/Alpha", r));
     for (const char* bad :
          {"DATA:Projects\\..\\..\\..", "DATA:missing", "SYS:", "nocolon", "FS2/DATA:Projects"}) {
-        EXPECT_EQ(EmuCode::InvalidPath, client.GetEffectiveRights(fs1, 0, bad, r)) << bad;
+        EXPECT_EQ(Code::InvalidPath, client.GetEffectiveRights(fs1, 0, bad, r)) << bad;
     }
-    EXPECT_EQ(EmuCode::InvalidConnection, client.GetEffectiveRights(99, 0, "DATA:", r));
+    EXPECT_EQ(Code::InvalidConnection, client.GetEffectiveRights(99, 0, "DATA:", r));
 
     // A link inside the volume is an entry, but no way out of the volume.
     scratch.File("outside/secret.txt", "s");
     ASSERT_EQ(0, ::symlink(scratch.Path("outside").c_str(), scratch.Path("FS1/DATA/out").c_str()));
     EXPECT_EQ(0, client.GetEffectiveRights(fs1, 0, "DATA:out", r));
-    EXPECT_EQ(EmuCode::InvalidPath, client.GetEffectiveRights(fs1, 0, "DATA:out\\secret.txt", r));
+    EXPECT_EQ(Code::InvalidPath, client.GetEffectiveRights(fs1, 0, "DATA:out\\secret.txt", r));
 }
 
 TEST_F(EmulatedClientTest, ConnectionInformation) {
@@ -181,9 +184,9 @@ TEST_F(EmulatedClientTest, EffectiveRightsFollowTheNetWareRule) {
     // Another user's assignments count for nobody else.
     Grant(c, Fs1Mbrown, "S");
     EXPECT_EQ(Letters("RWF"), Rights(fs1, "DATA:A\\B\\C"));
-    EmuLocation atD;
-    ASSERT_TRUE(client.Network().LocateVolumePath(0, "DATA:A\\B\\C\\D", atD));
-    EXPECT_EQ(kAllRights, client.Network().EffectiveRights(atD, Fs1Mbrown));
+    Location atD;
+    ASSERT_TRUE(client.Servers().LocateVolumePath(0, "DATA:A\\B\\C\\D", atD));
+    EXPECT_EQ(kAllRights, client.Servers().EffectiveRights(atD, Fs1Mbrown));
 
     // Supervisor granted to a group above gives every right below, whatever the masks.
     Grant(a, Fs1Staff, "S");
@@ -192,16 +195,16 @@ TEST_F(EmulatedClientTest, EffectiveRightsFollowTheNetWareRule) {
     EXPECT_EQ(Letters("RWCEMFA"), Rights(fs1, "DATA:"));
     EXPECT_EQ(0, Rights(fs2, "DATA:"));  // nothing granted on FS2
     uint16_t r = 0;
-    EXPECT_EQ(EmuCode::InvalidPath, client.GetEffectiveRights(fs1, 0, "DATA:A\\nothing", r));
+    EXPECT_EQ(Code::InvalidPath, client.GetEffectiveRights(fs1, 0, "DATA:A\\nothing", r));
 }
 
 TEST_F(EmulatedClientTest, TrusteesComeInBatchesOfTwentyAndEndWithACode) {
-    EmulatedConfig config = StandardServers(scratch);
+    Config config = StandardServers(scratch);
     for (uint32_t i = 0; i < 25; ++i) {
         config.servers[0].User("U" + std::to_string(i), 0x05000000 + i,
                                "CN=U" + std::to_string(i) + ".O=ACME");
     }
-    EmulatedClient many(config);
+    Client many(config);
     Grant(scratch.Path("FS1/DATA"), Fs1Jsmith, "A");
     const std::string twenty = Fs1("Twenty");
     const std::string twentyFive = Fs1("TwentyFive");
@@ -212,7 +215,7 @@ TEST_F(EmulatedClientTest, TrusteesComeInBatchesOfTwentyAndEndWithACode) {
         Grant(twentyFive, 0x05000000 + i, i % 2 == 0 ? "R" : "RW");
     }
     auto scanAll = [&](const std::string& path, std::vector<int>& batchSizes, uint16_t& endCode) {
-        std::vector<EmuTrustee> seen;
+        std::vector<Trustee> seen;
         uint32_t iter = 0;
         TrusteeBatch batch;
         for (int guard = 0; guard < 10; ++guard) {
@@ -233,9 +236,9 @@ TEST_F(EmulatedClientTest, TrusteesComeInBatchesOfTwentyAndEndWithACode) {
     };
     std::vector<int> sizes;
     uint16_t end = 0;
-    std::vector<EmuTrustee> seen = scanAll("DATA:Twenty", sizes, end);
+    std::vector<Trustee> seen = scanAll("DATA:Twenty", sizes, end);
     EXPECT_EQ((std::vector<int>{20}), sizes);
-    EXPECT_EQ(EmuCode::InvalidPath, end);
+    EXPECT_EQ(Code::InvalidPath, end);
     ASSERT_EQ(20u, seen.size());
     EXPECT_EQ(0x05000013u, seen[19].id);
 
@@ -262,13 +265,13 @@ TEST_F(EmulatedClientTest, AddingATrusteeReplacesItsAssignmentAndNeedsAccessCont
     EXPECT_EQ(0, client.AddTrustee(fs1, 0, "DATA:Dir", Fs1Mbrown, Letters("RF")));
     EXPECT_EQ(0, client.AddTrustee(fs1, 0, "DATA:Dir", Fs1Sales, Letters("R")));
     EXPECT_EQ(0, client.AddTrustee(fs1, 0, "DATA:Dir", Fs1Mbrown, Letters("RWCE")));
-    std::vector<EmuTrustee> t;
+    std::vector<Trustee> t;
     ASSERT_TRUE(ReadTrustees(dir, t));
     ASSERT_EQ(2u, t.size());
     EXPECT_EQ(Fs1Mbrown, t[0].id);
     EXPECT_EQ(Letters("RWCE"), t[0].rights);
-    EXPECT_EQ(EmuCode::NoSuchObject, client.AddTrustee(fs1, 0, "DATA:Dir", 0x0BADBAD0, 1));
-    EXPECT_EQ(EmuCode::NoSuchObject, client.AddTrustee(fs1, 0, "DATA:Dir", 0, 1));
+    EXPECT_EQ(Code::NoSuchObject, client.AddTrustee(fs1, 0, "DATA:Dir", 0x0BADBAD0, 1));
+    EXPECT_EQ(Code::NoSuchObject, client.AddTrustee(fs1, 0, "DATA:Dir", 0, 1));
 
     // Without Access Control every change is refused and nothing changes; the scan then shows
     // only the workstation's own assignments.
@@ -276,22 +279,21 @@ TEST_F(EmulatedClientTest, AddingATrusteeReplacesItsAssignmentAndNeedsAccessCont
     ASSERT_EQ(0, WriteMask(locked, Letters("RWCEF")));
     Grant(locked, Fs1Mbrown, "R");
     Grant(locked, Fs1Sales, "RF");
-    EXPECT_EQ(EmuCode::NoModifyPrivileges,
-              client.AddTrustee(fs1, 0, "DATA:Locked", Fs1Mbrown, 0xFF));
+    EXPECT_EQ(Code::NoModifyPrivileges, client.AddTrustee(fs1, 0, "DATA:Locked", Fs1Mbrown, 0xFF));
     DosInfo owner;
     owner.ownerId = Fs1Mbrown;
-    EXPECT_EQ(EmuCode::NoModifyPrivileges,
+    EXPECT_EQ(Code::NoModifyPrivileges,
               client.ModifyDosInfo(fs1, 0, "DATA:Locked", 0, 0x16, kModifyOwner, owner));
     NWDIR_HANDLE dh = 0;
     uint8_t mask = 0;
     ASSERT_EQ(0, client.AllocTemporaryDirectoryHandle(fs1, 0, "DATA:Locked", dh, mask));
     EXPECT_EQ(Letters("RWCEF") & 0xFF, mask);
-    EXPECT_EQ(EmuCode::NoModifyPrivileges, client.SetDirSpaceLimit(fs1, dh, 100));
+    EXPECT_EQ(Code::NoModifyPrivileges, client.SetDirSpaceLimit(fs1, dh, 100));
     uint32_t iter = 0xFFFFFFFF;
     DirEntryRecord rec;
     ASSERT_EQ(0, client.ScanDirEntryInfo(fs1, dh, 0x16, iter, rec));
     rec.inheritedRightsMask = kAllRights;
-    EXPECT_EQ(EmuCode::NoModifyPrivileges,
+    EXPECT_EQ(Code::NoModifyPrivileges,
               client.ModifyDirEntry(fs1, dh, 0x16, iter, kModifyInheritedRightsMask, rec));
     uint16_t stored = 0;
     ASSERT_TRUE(ReadMask(locked, stored));
@@ -308,17 +310,63 @@ TEST_F(EmulatedClientTest, AddingATrusteeReplacesItsAssignmentAndNeedsAccessCont
     EXPECT_EQ(0u, batch[1].objectId);
 }
 
+// Access Control grants every right but Supervisor; Supervisor is granted, or taken away, only
+// by a login that holds it.
+TEST_F(EmulatedClientTest, SupervisorIsGrantedAndTakenOnlyBySupervisor) {
+    struct Case {
+        const char* login;     // JSMITH's explicit assignment on the directory
+        const char* existing;  // MBROWN's assignment before ("" none)
+        const char* grant;     // what is added for MBROWN
+        uint16_t code;
+    } cases[] = {
+        {"RWCEMFA", "", "RWCEMFA", 0},
+        {"A", "", "RWCEMF", 0},
+        {"RWCEMFA", "R", "RWF", 0},
+        {"RWCEMFA", "", "SRWCEMFA", Code::NoModifyPrivileges},
+        {"RWCEMFA", "", "S", Code::NoModifyPrivileges},
+        {"RWCEMFA", "SR", "R", Code::NoModifyPrivileges},
+        {"RWCEMFA", "SR", "SR", Code::NoModifyPrivileges},
+        {"S", "", "SRWCEMFA", 0},
+        {"S", "SRWCEMFA", "RF", 0},
+        {"SR", "", "S", 0},
+        {"RWCEMF", "", "R", Code::NoModifyPrivileges},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string name = "Sup" + std::to_string(++n);
+        const std::string dir = Fs2(name);
+        Grant(dir, Fs2Jsmith, c.login);
+        if (*c.existing != 0) {
+            Grant(dir, Fs2Mbrown, c.existing);
+        }
+        const std::string what = std::string(c.login) + " / " + c.existing + " / " + c.grant;
+        EXPECT_EQ(c.code, client.AddTrustee(fs2, 0, "DATA:" + name, Fs2Mbrown, Letters(c.grant)))
+            << what;
+        std::vector<Trustee> t;
+        ReadTrustees(dir, t);
+        const auto mbrown =
+            std::find_if(t.begin(), t.end(), [](const Trustee& x) { return x.id == Fs2Mbrown; });
+        const char* expected = c.code == 0 ? c.grant : c.existing;
+        if (*expected == 0) {
+            EXPECT_EQ(t.end(), mbrown) << what;
+        } else {
+            ASSERT_NE(t.end(), mbrown) << what;
+            EXPECT_EQ(Letters(expected), mbrown->rights) << what;
+        }
+    }
+}
+
 TEST_F(EmulatedClientTest, ALongTrusteeListIsReadWholeAndKeptByAnAdd) {
     Grant(scratch.Path("FS1/DATA"), Fs1Jsmith, "RWCEMFA");
     const std::string dir = Fs1("Crowded");
-    std::vector<EmuTrustee> many;
+    std::vector<Trustee> many;
     for (uint32_t i = 1; i <= 700; ++i) {
         many.push_back({0x07000000 + i, Rights::Read});
     }
     if (WriteTrustees(dir, many) != 0) {
         GTEST_SKIP() << "this file system keeps no attribute values of 10 KB";
     }
-    std::vector<EmuTrustee> read;
+    std::vector<Trustee> read;
     ASSERT_TRUE(ReadTrustees(dir, read));
     EXPECT_EQ(700u, read.size());
     ASSERT_EQ(0, client.AddTrustee(fs1, 0, "DATA:Crowded", Fs1Mbrown, Rights::Read));
@@ -340,11 +388,11 @@ TEST_F(EmulatedClientTest, OwnerDefaultsToTheLoginAndCanBeChanged) {
     ASSERT_EQ(0, client.ObtainEntryInfo(fs1, 0, "DATA:Docs\\a.txt", 4, 4, 0x16, 0x0FFF, info));
     EXPECT_EQ(Fs1Mbrown, info.ownerId);
     dos.ownerId = Fs2Mbrown;  // another server's identifier means nothing here
-    EXPECT_EQ(EmuCode::NoSuchObject,
+    EXPECT_EQ(Code::NoSuchObject,
               client.ModifyDosInfo(fs1, 0, "DATA:Docs\\a.txt", 0, 0x16, kModifyOwner, dos));
-    EXPECT_EQ(EmuCode::InvalidNameSpace,
+    EXPECT_EQ(Code::InvalidNameSpace,
               client.ObtainEntryInfo(fs1, 0, "DATA:Docs\\a.txt", 1, 1, 0x16, 0x0FFF, info));
-    EXPECT_EQ(EmuCode::InvalidPath,
+    EXPECT_EQ(Code::InvalidPath,
               client.ObtainEntryInfo(fs1, 0, "DATA:Docs\\b.txt", 4, 4, 0x16, 0x0FFF, info));
 
     // Metadata travels with the entry: renamed, it keeps its owner; removed, it is gone.
@@ -365,7 +413,7 @@ TEST_F(EmulatedClientTest, ThePlainCopyCarriesNoNetWareMetadata) {
     const std::string dst = scratch.Path("FS1/DATA/b.txt");
     PosixFileServices files;
     ASSERT_EQ(0, files.CopyFile(src, dst));
-    std::vector<EmuTrustee> t;
+    std::vector<Trustee> t;
     uint32_t owner = 0;
     uint16_t mask = 0;
     EXPECT_FALSE(ReadTrustees(dst, t));
@@ -388,12 +436,17 @@ TEST_F(EmulatedClientTest, IdentitiesTranslateWithinTheTreeAndThroughTheBindery)
     EXPECT_EQ(Fs2Mbrown, id);
     ASSERT_EQ(0u, client.DSMapNameToID(ctx, fs2, "mbrown.sales.acme", id));  // untyped, any case
     EXPECT_EQ(Fs2Mbrown, id);
-    // TEMP has no object on FS2; FS3 speaks no directory services.
+    // TEMP is described on FS1 alone, yet FS2 knows it from the tree under an identifier of its
+    // own; a name the tree does not know maps nowhere, and FS3 speaks no directory services.
     ASSERT_EQ(0u, client.DSMapIDToName(ctx, fs1, Fs1Temp, name));
-    EXPECT_EQ(EmuCode::DSNoSuchEntry, client.DSMapNameToID(ctx, fs2, name, id));
-    EXPECT_EQ(EmuCode::DSWrongTree,
-              client.DSMapNameToID(ctx, fs3, "CN=JSMITH.OU=SALES.O=ACME", id));
-    EXPECT_EQ(EmuCode::DSNoSuchEntry, client.DSMapIDToName(ctx, fs1, 0x0BADBAD0, name));
+    ASSERT_EQ(0u, client.DSMapNameToID(ctx, fs2, name, id));
+    EXPECT_NE(Fs1Temp, id);
+    std::string back;
+    ASSERT_EQ(0u, client.DSMapIDToName(ctx, fs2, id, back));
+    EXPECT_EQ(name, back);
+    EXPECT_EQ(Code::DSNoSuchEntry, client.DSMapNameToID(ctx, fs2, "CN=NOBODY.O=ACME", id));
+    EXPECT_EQ(Code::DSWrongTree, client.DSMapNameToID(ctx, fs3, "CN=JSMITH.OU=SALES.O=ACME", id));
+    EXPECT_EQ(Code::DSNoSuchEntry, client.DSMapIDToName(ctx, fs1, 0x0BADBAD0, name));
     EXPECT_EQ("", name);
 
     // Names relative to another name context.
@@ -410,15 +463,15 @@ TEST_F(EmulatedClientTest, IdentitiesTranslateWithinTheTreeAndThroughTheBindery)
     std::string tree;
     ASSERT_EQ(0u, client.DSGetContextText(ctx, ContextKey::TreeName, tree));
     EXPECT_EQ("OTHER", tree);
-    EXPECT_EQ(EmuCode::DSWrongTree, client.DSMapIDToName(ctx, fs1, Fs1Jsmith, name));
+    EXPECT_EQ(Code::DSWrongTree, client.DSMapIDToName(ctx, fs1, Fs1Jsmith, name));
     ASSERT_EQ(0u, client.DSSetContextText(ctx, ContextKey::TreeName, "acme"));
     EXPECT_EQ(0u, client.DSMapIDToName(ctx, fs1, Fs1Jsmith, name));
 
     EXPECT_EQ(1u, client.OpenContexts());
     EXPECT_EQ(0u, client.DSFreeContext(ctx));
     EXPECT_EQ(0u, client.OpenContexts());
-    EXPECT_EQ(EmuCode::DSBadContext, client.DSFreeContext(ctx));
-    EXPECT_EQ(EmuCode::DSBadContext, client.DSMapIDToName(ctx, fs1, Fs1Jsmith, name));
+    EXPECT_EQ(Code::DSBadContext, client.DSFreeContext(ctx));
+    EXPECT_EQ(Code::DSBadContext, client.DSMapIDToName(ctx, fs1, Fs1Jsmith, name));
 
     // The bindery knows leaf names in capitals, by type, on every server.
     uint16_t type = 0;
@@ -427,19 +480,19 @@ TEST_F(EmulatedClientTest, IdentitiesTranslateWithinTheTreeAndThroughTheBindery)
     EXPECT_EQ(ObjType::Group, type);
     ASSERT_EQ(0, client.GetObjectID(fs3, "jsmith", ObjType::User, id));
     EXPECT_EQ(Fs3Jsmith, id);
-    EXPECT_EQ(EmuCode::NoSuchObject, client.GetObjectID(fs3, "SALES", ObjType::User, id));
+    EXPECT_EQ(Code::NoSuchObject, client.GetObjectID(fs3, "SALES", ObjType::User, id));
     ASSERT_EQ(0, client.GetObjectID(fs3, "SALES", ObjType::Group, id));
     EXPECT_EQ(Fs3Sales, id);
-    EXPECT_EQ(EmuCode::NoSuchObject, client.GetObjectID(fs3, "ADMIN", ObjType::User, id));
-    EXPECT_EQ(EmuCode::NoSuchObject, client.GetObjectName(fs3, Fs1Jsmith, name, type));
+    EXPECT_EQ(Code::NoSuchObject, client.GetObjectID(fs3, "ADMIN", ObjType::User, id));
+    EXPECT_EQ(Code::NoSuchObject, client.GetObjectName(fs3, Fs1Jsmith, name, type));
     ASSERT_EQ(0, client.GetObjectName(fs1, Fs1Jsmith, name, type));
     EXPECT_EQ("JSMITH", name);
 }
 
 TEST_F(EmulatedClientTest, DirectoryHandlesAreNumberedPerConnectionAndRunOut) {
-    EmulatedConfig config = StandardServers(scratch);
+    Config config = StandardServers(scratch);
     config.servers[1].HandleLimit(3);
-    EmulatedClient small(config);
+    Client small(config);
     Fs2("X");
     NWDIR_HANDLE h[4] = {};
     uint8_t mask = 0;
@@ -447,7 +500,7 @@ TEST_F(EmulatedClientTest, DirectoryHandlesAreNumberedPerConnectionAndRunOut) {
         ASSERT_EQ(0, small.AllocTemporaryDirectoryHandle(fs2, 0, "DATA:X", h[i], mask));
         EXPECT_EQ(i + 1, h[i]);
     }
-    EXPECT_EQ(EmuCode::NoMoreDirHandles,
+    EXPECT_EQ(Code::NoMoreDirHandles,
               small.AllocTemporaryDirectoryHandle(fs2, 0, "DATA:X", h[3], mask));
     EXPECT_EQ(0, h[3]);
     // Another connection has its own numbers.
@@ -456,22 +509,22 @@ TEST_F(EmulatedClientTest, DirectoryHandlesAreNumberedPerConnectionAndRunOut) {
     EXPECT_EQ(1, other);
     // A released number is given again; an unknown one cannot be released.
     EXPECT_EQ(0, small.DeallocateDirectoryHandle(fs2, 2));
-    EXPECT_EQ(EmuCode::BadDirectoryHandle, small.DeallocateDirectoryHandle(fs2, 2));
-    EXPECT_EQ(EmuCode::BadDirectoryHandle, small.DeallocateDirectoryHandle(fs2, 0));
-    EXPECT_EQ(EmuCode::BadDirectoryHandle, small.DeallocateDirectoryHandle(fs3, 1));
+    EXPECT_EQ(Code::BadDirectoryHandle, small.DeallocateDirectoryHandle(fs2, 2));
+    EXPECT_EQ(Code::BadDirectoryHandle, small.DeallocateDirectoryHandle(fs2, 0));
+    EXPECT_EQ(Code::BadDirectoryHandle, small.DeallocateDirectoryHandle(fs3, 1));
     ASSERT_EQ(0, small.AllocTemporaryDirectoryHandle(fs2, 0, "DATA:X", h[3], mask));
     EXPECT_EQ(2, h[3]);
     EXPECT_EQ(3u, small.HeldDirHandles(fs2));
     // Handles stand for directories only, and a handle is a base for relative paths.
     scratch.File("FS2/DATA/X/f.txt");
-    EXPECT_EQ(EmuCode::InvalidPath,
+    EXPECT_EQ(Code::InvalidPath,
               small.AllocTemporaryDirectoryHandle(fs1, 0, "DATA:nothing", other, mask));
     EXPECT_EQ(0, small.DeallocateDirectoryHandle(fs2, 3));
-    EXPECT_EQ(EmuCode::InvalidPath,
+    EXPECT_EQ(Code::InvalidPath,
               small.AllocTemporaryDirectoryHandle(fs2, 0, "DATA:X\\f.txt", other, mask));
     uint16_t rights = 0;
     EXPECT_EQ(0, small.GetEffectiveRights(fs2, 1, "f.txt", rights));
-    EXPECT_EQ(EmuCode::BadDirectoryHandle, small.GetEffectiveRights(fs2, 9, "f.txt", rights));
+    EXPECT_EQ(Code::BadDirectoryHandle, small.GetEffectiveRights(fs2, 9, "f.txt", rights));
 }
 
 TEST_F(EmulatedClientTest, SpaceLimitListHasTheDirectoryAndLimitedAncestorsByLevel) {
@@ -509,15 +562,15 @@ TEST_F(EmulatedClientTest, SpaceLimitListHasTheDirectoryAndLimitedAncestorsByLev
     uint8_t mask = 0;
     ASSERT_EQ(0, client.AllocTemporaryDirectoryHandle(fs1, 0, "DATA:A\\B\\C", dh, mask));
     EXPECT_EQ(0, client.SetDirSpaceLimit(fs1, dh, 0));
-    EXPECT_EQ(EmuCode::Failure, client.SetDirSpaceLimit(fs1, dh, 0));
+    EXPECT_EQ(Code::Failure, client.SetDirSpaceLimit(fs1, dh, 0));
     EXPECT_EQ(0, client.SetDirSpaceLimit(fs1, dh, 40));
     EXPECT_EQ(0, client.DeallocateDirectoryHandle(fs1, dh));
     EXPECT_EQ("2:40/0 0:100/4 ", list("DATA:A\\B\\C"));
     ASSERT_EQ(0, client.AllocTemporaryDirectoryHandle(fs1, 0, "DATA:", dh, mask));
-    EXPECT_EQ(EmuCode::InvalidPath, client.SetDirSpaceLimit(fs1, dh, 40));
-    EXPECT_EQ(EmuCode::BadDirectoryHandle, client.SetDirSpaceLimit(fs1, dh + 1, 40));
+    EXPECT_EQ(Code::InvalidPath, client.SetDirSpaceLimit(fs1, dh, 40));
+    EXPECT_EQ(Code::BadDirectoryHandle, client.SetDirSpaceLimit(fs1, dh + 1, 40));
     std::vector<SpaceLimitEntry> entries;
-    EXPECT_EQ(EmuCode::BadDirectoryHandle, client.GetDirSpaceLimitList(fs1, 0, entries));
+    EXPECT_EQ(Code::BadDirectoryHandle, client.GetDirSpaceLimitList(fs1, 0, entries));
 }
 
 TEST_F(EmulatedClientTest, InheritedRightsMaskIsReadAndWrittenThroughTheDirectoryEntry) {
@@ -532,9 +585,9 @@ TEST_F(EmulatedClientTest, InheritedRightsMaskIsReadAndWrittenThroughTheDirector
     EXPECT_EQ(kAllRights, rec.inheritedRightsMask);  // no mask: everything passes
     EXPECT_NE(0xFFFFFFFFu, iter);
     uint32_t again = iter;
-    EXPECT_EQ(EmuCode::Failure, client.ScanDirEntryInfo(fs1, dh, 0x16, again, rec));  // one entry
+    EXPECT_EQ(Code::Failure, client.ScanDirEntryInfo(fs1, dh, 0x16, again, rec));  // one entry
     rec.inheritedRightsMask = Letters("RF");
-    EXPECT_EQ(EmuCode::Failure,
+    EXPECT_EQ(Code::Failure,
               client.ModifyDirEntry(fs1, dh, 0x16, iter + 1, kModifyInheritedRightsMask, rec));
     ASSERT_EQ(0, client.ModifyDirEntry(fs1, dh, 0x16, iter, kModifyInheritedRightsMask, rec));
     uint16_t stored = 0;
@@ -545,7 +598,7 @@ TEST_F(EmulatedClientTest, InheritedRightsMaskIsReadAndWrittenThroughTheDirector
     EXPECT_EQ(Letters("RF"), rec.inheritedRightsMask);
     // Directories are found only when the search attributes ask for them.
     iter = 0xFFFFFFFF;
-    EXPECT_EQ(EmuCode::Failure, client.ScanDirEntryInfo(fs1, dh, 0x06, iter, rec));
+    EXPECT_EQ(Code::Failure, client.ScanDirEntryInfo(fs1, dh, 0x06, iter, rec));
 }
 
 TEST_F(EmulatedClientTest, ServerCopyWorksOnOneServerOnly) {
@@ -562,11 +615,11 @@ TEST_F(EmulatedClientTest, ServerCopyWorksOnOneServerOnly) {
     uint32_t copied = 99;
     EXPECT_EQ(0, client.FileServerFileCopy(in, out, 0, 0, 0x7FFFFFFF, copied));
     EXPECT_EQ(content.size(), copied);
-    EXPECT_EQ(EmuCode::NotSameServer, client.FileServerFileCopy(in, far, 0, 0, 0x7FFFFFFF, copied));
+    EXPECT_EQ(Code::NotSameServer, client.FileServerFileCopy(in, far, 0, 0, 0x7FFFFFFF, copied));
     EXPECT_EQ(0u, copied);
-    EXPECT_EQ(EmuCode::InvalidFileHandle,
+    EXPECT_EQ(Code::InvalidFileHandle,
               client.FileServerFileCopy(in, off, 0, 0, 0x7FFFFFFF, copied));
-    EXPECT_EQ(EmuCode::InvalidFileHandle, client.FileServerFileCopy(in, -1, 0, 0, 10, copied));
+    EXPECT_EQ(Code::InvalidFileHandle, client.FileServerFileCopy(in, -1, 0, 0, 10, copied));
     // Offsets and count are honoured.
     EXPECT_EQ(0, client.FileServerFileCopy(in, out, 10, 20, 5, copied));
     EXPECT_EQ(5u, copied);
@@ -578,56 +631,68 @@ TEST_F(EmulatedClientTest, ServerCopyWorksOnOneServerOnly) {
     EXPECT_EQ("", Slurp(local));
 }
 
-TEST_F(EmulatedClientTest, FailuresCanBeInjectedAndEveryCallIsLogged) {
+TEST_F(EmulatedClientTest, FailuresCanBeInjectedAroundItAndEveryCallIsRecorded) {
+    testing::FaultyNetWareClient faulty(client);
     NWCONN_HANDLE conn = 0;
     NWDIR_HANDLE dh = 0;
     std::string vp;
     const std::string path = scratch.Path("FS1/DATA");
-    client.FailOperation(NwOp::ParsePath, 0x8999, 2);  // the second call from now
-    EXPECT_EQ(0, client.ParsePath(path, conn, dh, vp));
-    EXPECT_EQ(0x8999, client.ParsePath(path, conn, dh, vp));
-    EXPECT_EQ(0u, conn);  // a failed call has no effect
-    EXPECT_EQ(0, client.ParsePath(path, conn, dh, vp));
-    client.FailOperation(NwOp::DSCreateContext, 0xFFFFFD00);  // every call
+    faulty.FailOperation(testing::NwOp::ParsePath, 0x8999, 2);  // the second call from now
+    EXPECT_EQ(0, faulty.ParsePath(path, conn, dh, vp));
+    EXPECT_EQ(fs1, conn);
+    conn = 77;
+    EXPECT_EQ(0x8999, faulty.ParsePath(path, conn, dh, vp));
+    EXPECT_EQ(77u, conn);  // the failed call never reached the client
+    EXPECT_EQ(0, faulty.ParsePath(path, conn, dh, vp));
+    faulty.FailOperation(testing::NwOp::DSCreateContext, 0xFFFFFD00);  // every call
     NWDSContextHandle ctx = 0;
-    EXPECT_EQ(0xFFFFFD00u, client.DSCreateContext(ctx));
-    EXPECT_EQ(0xFFFFFD00u, client.DSCreateContext(ctx));
+    EXPECT_EQ(0xFFFFFD00u, faulty.DSCreateContext(ctx));
+    EXPECT_EQ(0xFFFFFD00u, faulty.DSCreateContext(ctx));
     EXPECT_EQ(0u, client.OpenContexts());
-    client.ClearFailures();
-    EXPECT_EQ(0u, client.DSCreateContext(ctx));
+    faulty.ClearFailures();
+    EXPECT_EQ(0u, faulty.DSCreateContext(ctx));
+    EXPECT_EQ(1u, client.OpenContexts());
 
-    const std::vector<NwCall>& calls = client.Calls();
+    const std::vector<testing::NwCall>& calls = faulty.Calls();
     ASSERT_EQ(6u, calls.size());
-    EXPECT_EQ(NwOp::ParsePath, calls[1].op);
+    EXPECT_EQ(testing::NwOp::ParsePath, calls[1].op);
     EXPECT_EQ("path=" + path, calls[1].args);
     EXPECT_EQ(0x8999u, calls[1].code);
     EXPECT_EQ(0u, calls[2].code);
-    EXPECT_EQ(3u, client.CallCount(NwOp::ParsePath));
-    EXPECT_EQ(3u, client.CallCount(NwOp::DSCreateContext));
-    EXPECT_EQ(0u, client.CallCount(NwOp::AddTrustee));
-    EXPECT_STREQ("DSCreateContext", NwOpName(calls[5].op));
-    client.ClearCalls();
-    EXPECT_TRUE(client.Calls().empty());
+    EXPECT_EQ(3u, faulty.CallCount(testing::NwOp::ParsePath));
+    EXPECT_EQ(3u, faulty.CallCount(testing::NwOp::DSCreateContext));
+    EXPECT_EQ(0u, faulty.CallCount(testing::NwOp::AddTrustee));
+    EXPECT_STREQ("DSCreateContext", testing::NwOpName(calls[5].op));
+    faulty.ClearCalls();
+    EXPECT_TRUE(faulty.Calls().empty());
 }
 
 TEST_F(EmulatedClientTest, ErrorLibraryNamesTheEmulatorsCodes) {
     std::unique_ptr<NWErrorLibrary> lib = client.LoadErrorLibrary();
     ASSERT_NE(nullptr, lib);
     EXPECT_TRUE(lib->HasNWstrerror());
-    EXPECT_EQ("No modify privileges", lib->NWstrerror(EmuCode::NoModifyPrivileges));
-    EXPECT_EQ("No more directory handles", lib->NWstrerror(EmuCode::NoMoreDirHandles));
-    EXPECT_EQ("No such entry", lib->NWstrerror(EmuCode::DSNoSuchEntry));
+    EXPECT_EQ("No modify privileges", lib->NWstrerror(Code::NoModifyPrivileges));
+    EXPECT_EQ("No more directory handles", lib->NWstrerror(Code::NoMoreDirHandles));
+    EXPECT_EQ("No such entry", lib->NWstrerror(Code::DSNoSuchEntry));
     EXPECT_EQ("Unknown error", lib->NWstrerror(0x1234));
     EXPECT_EQ("Unknown error", lib->NWstrerror(0));
-    client.SetErrorLibrary(EmulatedClient::ErrorLibrary::WithoutFunction);
-    lib = client.LoadErrorLibrary();
+
+    // The wrapper can hide the function or the whole library.
+    using Mode = testing::FaultyNetWareClient::ErrorLibrary;
+    testing::FaultyNetWareClient faulty(client);
+    faulty.SetErrorLibrary(Mode::WithoutFunction);
+    lib = faulty.LoadErrorLibrary();
     ASSERT_NE(nullptr, lib);
     EXPECT_FALSE(lib->HasNWstrerror());
-    client.SetErrorLibrary(EmulatedClient::ErrorLibrary::Missing);
-    EXPECT_EQ(nullptr, client.LoadErrorLibrary());
-    client.SetErrorLibrary(EmulatedClient::ErrorLibrary::Present);
-    client.FailOperation(NwOp::LoadErrorLibrary, 1);
-    EXPECT_EQ(nullptr, client.LoadErrorLibrary());
+    faulty.SetErrorLibrary(Mode::Missing);
+    EXPECT_EQ(nullptr, faulty.LoadErrorLibrary());
+    faulty.SetErrorLibrary(Mode::Present);
+    EXPECT_NE(nullptr, faulty.LoadErrorLibrary());
+    faulty.FailOperation(testing::NwOp::LoadErrorLibrary, 1);
+    EXPECT_EQ(nullptr, faulty.LoadErrorLibrary());
+    EXPECT_EQ((std::vector<uint32_t>{0, 1, 0, 1}),
+              (std::vector<uint32_t>{faulty.Calls()[0].code, faulty.Calls()[1].code,
+                                     faulty.Calls()[2].code, faulty.Calls()[3].code}));
 }
 
 TEST(RightsLettersTest, WriteAndRead) {
@@ -639,9 +704,9 @@ TEST(RightsLettersTest, WriteAndRead) {
         bool ok;
         uint16_t rights;
     } cases[] = {
-        {"[ RWCE F ]", true, 0x5B},  {"rwcef", true, 0x5B}, {"SRWCEMFA", true, kAllRights},
-        {"all", true, kAllRights}, {"none", true, 0},     {"[]", true, 0},
-        {"A", true, 0x20},           {"RX", false, 0},      {"R]W", false, 0},
+        {"[ RWCE F ]", true, 0x5B}, {"rwcef", true, 0x5B}, {"SRWCEMFA", true, kAllRights},
+        {"all", true, kAllRights},  {"none", true, 0},     {"[]", true, 0},
+        {"A", true, 0x20},          {"RX", false, 0},      {"R]W", false, 0},
     };
     for (const Case& c : cases) {
         uint16_t r = 0xFFFF;
@@ -653,4 +718,5 @@ TEST(RightsLettersTest, WriteAndRead) {
 }
 
 }  // namespace
+}  // namespace nwemu
 }  // namespace ferrit

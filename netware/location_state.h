@@ -1,5 +1,7 @@
-// Where the source and the target lie: for each, whether it exists, whether it is on a NetWare
-// volume, the connection, the volume path and the operator's effective rights there.
+// The location state, a plain record: where the source and the target lie; for each, whether it
+// exists, whether it is on a NetWare volume, the connection, the volume path and the operator's
+// effective rights there. Filling it from path texts is NetWareServices' work
+// (location_lookup.cpp).
 #pragma once
 
 #include <cstdint>
@@ -10,10 +12,10 @@
 namespace ferrit {
 
 struct TPathInfo {
-    uint32_t ConnHandle = 0;      // 0 = not on NetWare
-    std::string OemPath;          // the path text in the OEM code page; empty for an empty text
-    uint8_t TempDirHandle = 0;    // temporary directory handle of the current directory, 0 = none
-    std::string NetWarePath;      // volume path from the path parse; empty when it failed
+    uint32_t ConnHandle = 0;    // 0 = not on NetWare
+    std::string OemPath;        // the path text in the OEM code page; empty for an empty text
+    uint8_t TempDirHandle = 0;  // temporary directory handle of the current directory, 0 = none
+    std::string NetWarePath;    // volume path from the path parse; empty when it failed
     std::string ServerName;
     uint32_t EffectiveRights = 0;  // 16-bit rights word; 0 when not asked or failed
     bool OnNetWare = false;        // ServerName is not empty

@@ -15,10 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "netware/emulated_config.h"
+#include "nwemu/config.h"
 #include "options/copy_options.h"
 
 namespace ferrit {
+namespace nwemu {
 
 // Every trustee right (the bits themselves are `Rights`): what an entry without a mask of its
 // own passes on and what Supervisor gives.
@@ -38,7 +39,7 @@ bool ParseRightsLetters(const std::string& text, uint16_t& rights);
 // Space limits are kept in the client's unit, blocks of 4 KB.
 constexpr uint32_t kSpaceBlockBytes = 4096;
 
-struct EmuTrustee {
+struct Trustee {
     uint32_t id = 0;
     uint16_t rights = 0;
 };
@@ -47,13 +48,12 @@ struct EmuTrustee {
 // unreadable; writes answer 0 or the errno value. ReadTrustees tells the two apart through
 // `error` (0 when the entry simply has no trustees), so a list that cannot be read is never
 // taken for an empty one and overwritten.
-bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees,
-                  int* error = nullptr);
+bool ReadTrustees(const std::string& local, std::vector<Trustee>& trustees, int* error = nullptr);
 int WriteTrustees(const std::string& local,
-                  const std::vector<EmuTrustee>& trustees);  // empty: none
+                  const std::vector<Trustee>& trustees);  // empty: none
 // Gives an object its rights in a trustee list: its earlier assignment is replaced, else the
 // assignment is added at the end. Only real rights bits are kept.
-void AssignTrustee(std::vector<EmuTrustee>& trustees, uint32_t id, uint16_t rights);
+void AssignTrustee(std::vector<Trustee>& trustees, uint32_t id, uint16_t rights);
 bool ReadOwner(const std::string& local, uint32_t& id);
 int WriteOwner(const std::string& local, uint32_t id);
 bool ReadMask(const std::string& local, uint16_t& mask);
@@ -62,7 +62,7 @@ bool ReadLimit(const std::string& local, uint32_t& blocks);
 int WriteLimit(const std::string& local, uint32_t blocks);  // 0 removes the limit
 
 // An entry on a volume, which may or may not exist.
-struct EmuLocation {
+struct Location {
     int server = -1;                      // index into the configuration's servers
     int volume = -1;                      // index into the server's volumes
     std::vector<std::string> components;  // names below the volume root, as stored locally
@@ -74,27 +74,27 @@ struct EmuLocation {
     bool IsDirectory() const;
 };
 
-class EmulatedNetwork {
+class Network {
   public:
-    explicit EmulatedNetwork(EmulatedConfig config);
+    explicit Network(Config config);
 
-    const EmulatedConfig& Config() const { return config_; }
-    const EmuServer& Server(int i) const { return config_.servers[static_cast<size_t>(i)]; }
+    const Config& Configuration() const { return config_; }
+    const Server& ServerAt(int i) const { return config_.servers[static_cast<size_t>(i)]; }
     int ServerCount() const { return static_cast<int>(config_.servers.size()); }
     // The volume's directory with links resolved.
     const std::string& VolumeRoot(int server, int volume) const;
 
     // A local path (absolute or relative, existing or not) on a volume; false when it lies on
     // no volume or holds a name the volume path cannot express (one with a backslash).
-    bool LocateLocal(const std::string& path, EmuLocation& loc) const;
+    bool LocateLocal(const std::string& path, Location& loc) const;
     // A volume path of a server: "VOLUME:dir\sub" (also with '/', and with a leading "SERVER/"
     // naming this server). Names match without regard to case when no entry of the exact name
     // exists. False for an unknown volume, a "..", a path through a link, or any other
     // malformed path.
-    bool LocateVolumePath(int server, const std::string& volumePath, EmuLocation& loc) const;
+    bool LocateVolumePath(int server, const std::string& volumePath, Location& loc) const;
     // A path relative to a directory entry: empty for the entry itself, "sub\x", or a volume
     // path (with its colon), which stands alone.
-    bool LocateRelative(const EmuLocation& base, const std::string& path, EmuLocation& loc) const;
+    bool LocateRelative(const Location& base, const std::string& path, Location& loc) const;
 
     // The object and the groups it belongs to on its server.
     std::vector<uint32_t> SecurityIds(int server, uint32_t id) const;
@@ -104,12 +104,12 @@ class EmulatedNetwork {
     // was inherited and otherwise the rights at the parent pass through the entry's inherited
     // rights mask; Supervisor anywhere on the way gives every right below, whatever the masks.
     // The result is the union over the object and its groups.
-    uint16_t EffectiveRights(const EmuLocation& loc, uint32_t objectId) const;
-    uint16_t LoginRights(const EmuLocation& loc) const {
+    uint16_t EffectiveRights(const Location& loc, uint32_t objectId) const;
+    uint16_t LoginRights(const Location& loc) const {
         return EffectiveRights(loc, LoginId(loc.server));
     }
     // The owner of an entry: its recorded owner, else the server's login.
-    uint32_t OwnerOf(const EmuLocation& loc) const;
+    uint32_t OwnerOf(const Location& loc) const;
     // Blocks of 4 KB used by the files below a directory (each file rounded up to a block).
     uint32_t BlocksUsed(const std::string& local) const;
 
@@ -117,8 +117,9 @@ class EmulatedNetwork {
     std::string ObjectLabel(int server, uint32_t id) const;
 
   private:
-    EmulatedConfig config_;
+    Config config_;
     std::vector<std::vector<std::string>> roots_;  // per server, per volume
 };
 
+}  // namespace nwemu
 }  // namespace ferrit

@@ -1,4 +1,6 @@
-#include "netware/location.h"
+// Looking the two locations up through the NetWare client: the entries of the location state,
+// the available-space text and the rights warnings.
+#include "netware/location_state.h"
 #include "netware/netware_services.h"
 #include "support/format_size.h"
 

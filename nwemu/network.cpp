@@ -1,4 +1,4 @@
-#include "netware/emulated_network.h"
+#include "nwemu/network.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -12,6 +12,7 @@
 #include <sstream>
 
 namespace ferrit {
+namespace nwemu {
 
 namespace {
 
@@ -142,10 +143,10 @@ std::string FindNoCase(const std::string& dir, const std::string& name) {
         return std::string();
     }
     std::string found;
-    const std::string upper = EmuUpper(name);
+    const std::string upper = Upper(name);
     while (dirent* e = ::readdir(d)) {
         const std::string n = e->d_name;
-        if (EmuUpper(n) == upper) {
+        if (Upper(n) == upper) {
             found = n;
             break;
         }
@@ -202,7 +203,7 @@ std::string RightsLetters(uint16_t rights) {
 }
 
 bool ParseRightsLetters(const std::string& text, uint16_t& rights) {
-    const std::string upper = EmuUpper(text);
+    const std::string upper = Upper(text);
     if (upper == "ALL") {
         rights = kAllRights;
         return true;
@@ -232,7 +233,7 @@ bool ParseRightsLetters(const std::string& text, uint16_t& rights) {
     return true;
 }
 
-bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees, int* error) {
+bool ReadTrustees(const std::string& local, std::vector<Trustee>& trustees, int* error) {
     trustees.clear();
     std::string value;
     if (error != nullptr) {
@@ -259,21 +260,21 @@ bool ReadTrustees(const std::string& local, std::vector<EmuTrustee>& trustees, i
     return true;
 }
 
-int WriteTrustees(const std::string& local, const std::vector<EmuTrustee>& trustees) {
+int WriteTrustees(const std::string& local, const std::vector<Trustee>& trustees) {
     if (trustees.empty()) {
         return RemoveAttr(local, kTrusteesAttr);
     }
     std::string value;
-    for (const EmuTrustee& t : trustees) {
-        value += (value.empty() ? "" : ",") + EmuHex(t.id) + ":" + EmuHex(t.rights, 4);
+    for (const Trustee& t : trustees) {
+        value += (value.empty() ? "" : ",") + Hex(t.id) + ":" + Hex(t.rights, 4);
     }
     return SetAttr(local, kTrusteesAttr, value);
 }
 
-void AssignTrustee(std::vector<EmuTrustee>& trustees, uint32_t id, uint16_t rights) {
+void AssignTrustee(std::vector<Trustee>& trustees, uint32_t id, uint16_t rights) {
     const uint16_t kept = static_cast<uint16_t>(rights & kAllRights);
     bool replaced = false;
-    for (EmuTrustee& t : trustees) {
+    for (Trustee& t : trustees) {
         if (t.id == id) {
             t.rights = kept;
             replaced = true;
@@ -295,7 +296,7 @@ bool ReadOwner(const std::string& local, uint32_t& id) {
 }
 
 int WriteOwner(const std::string& local, uint32_t id) {
-    return SetAttr(local, kOwnerAttr, EmuHex(id));
+    return SetAttr(local, kOwnerAttr, Hex(id));
 }
 
 bool ReadMask(const std::string& local, uint16_t& mask) {
@@ -309,7 +310,7 @@ bool ReadMask(const std::string& local, uint16_t& mask) {
 }
 
 int WriteMask(const std::string& local, uint16_t mask) {
-    return SetAttr(local, kMaskAttr, EmuHex(mask & kAllRights, 4));
+    return SetAttr(local, kMaskAttr, Hex(mask & kAllRights, 4));
 }
 
 bool ReadLimit(const std::string& local, uint32_t& blocks) {
@@ -333,32 +334,32 @@ int WriteLimit(const std::string& local, uint32_t blocks) {
     return SetAttr(local, kLimitAttr, std::to_string(blocks));
 }
 
-bool EmuLocation::Exists() const {
+bool Location::Exists() const {
     struct stat st;
     return !local.empty() && LstatOk(local, st);
 }
 
-bool EmuLocation::IsDirectory() const {
+bool Location::IsDirectory() const {
     struct stat st;
     return !local.empty() && LstatOk(local, st) && S_ISDIR(st.st_mode);
 }
 
-EmulatedNetwork::EmulatedNetwork(EmulatedConfig config) : config_(std::move(config)) {
-    for (const EmuServer& s : config_.servers) {
+Network::Network(Config config) : config_(WithTreeObjects(std::move(config))) {
+    for (const Server& s : config_.servers) {
         std::vector<std::string> roots;
-        for (const EmuVolume& v : s.volumes) {
+        for (const Volume& v : s.volumes) {
             roots.push_back(WeaklyCanonical(AbsoluteNormal(v.dir)));
         }
         roots_.push_back(roots);
     }
 }
 
-const std::string& EmulatedNetwork::VolumeRoot(int server, int volume) const {
+const std::string& Network::VolumeRoot(int server, int volume) const {
     return roots_[static_cast<size_t>(server)][static_cast<size_t>(volume)];
 }
 
-bool EmulatedNetwork::LocateLocal(const std::string& path, EmuLocation& loc) const {
-    loc = EmuLocation();
+bool Network::LocateLocal(const std::string& path, Location& loc) const {
+    loc = Location();
     if (path.empty()) {
         return false;
     }
@@ -388,20 +389,19 @@ bool EmulatedNetwork::LocateLocal(const std::string& path, EmuLocation& loc) con
             continue;
         }
         if (part.find('\\') != std::string::npos) {
-            loc = EmuLocation();
+            loc = Location();
             return false;
         }
         loc.components.push_back(part);
     }
     loc.local = full;
     loc.volumePath = JoinVolumePath(
-        Server(loc.server).volumes[static_cast<size_t>(loc.volume)].name, loc.components);
+        ServerAt(loc.server).volumes[static_cast<size_t>(loc.volume)].name, loc.components);
     return true;
 }
 
-bool EmulatedNetwork::LocateVolumePath(int server, const std::string& volumePath,
-                                       EmuLocation& loc) const {
-    loc = EmuLocation();
+bool Network::LocateVolumePath(int server, const std::string& volumePath, Location& loc) const {
+    loc = Location();
     if (server < 0 || server >= ServerCount()) {
         return false;
     }
@@ -412,14 +412,14 @@ bool EmulatedNetwork::LocateVolumePath(int server, const std::string& volumePath
     std::string volume = volumePath.substr(0, colon);
     const size_t sep = volume.find_first_of("/\\");
     if (sep != std::string::npos) {
-        if (EmuUpper(volume.substr(0, sep)) != Server(server).name) {
+        if (Upper(volume.substr(0, sep)) != ServerAt(server).name) {
             return false;
         }
         volume = volume.substr(sep + 1);
     }
-    const EmuServer& s = Server(server);
+    const Server& s = ServerAt(server);
     for (size_t v = 0; v < s.volumes.size(); ++v) {
-        if (s.volumes[v].name == EmuUpper(volume)) {
+        if (s.volumes[v].name == Upper(volume)) {
             loc.server = server;
             loc.volume = static_cast<int>(v);
         }
@@ -439,7 +439,7 @@ bool EmulatedNetwork::LocateVolumePath(int server, const std::string& volumePath
     std::string part;
     while (std::getline(in, part, '\\')) {
         if (part == "." || part == "..") {
-            loc = EmuLocation();
+            loc = Location();
             return false;
         }
         if (!part.empty()) {
@@ -459,7 +459,7 @@ bool EmulatedNetwork::LocateVolumePath(int server, const std::string& volumePath
         }
         // A server never follows a link out of its volume: only the last name may be one.
         if (found && S_ISLNK(st.st_mode) && i + 1 < parts.size()) {
-            loc = EmuLocation();
+            loc = Location();
             return false;
         }
         loc.local += (loc.local == "/" ? "" : "/") + name;
@@ -470,22 +470,21 @@ bool EmulatedNetwork::LocateVolumePath(int server, const std::string& volumePath
     return true;
 }
 
-bool EmulatedNetwork::LocateRelative(const EmuLocation& base, const std::string& path,
-                                     EmuLocation& loc) const {
+bool Network::LocateRelative(const Location& base, const std::string& path, Location& loc) const {
     if (path.find(':') != std::string::npos) {
         return LocateVolumePath(base.server, path, loc);
     }
     return LocateVolumePath(base.server, base.volumePath + "\\" + path, loc);
 }
 
-std::vector<uint32_t> EmulatedNetwork::SecurityIds(int server, uint32_t id) const {
+std::vector<uint32_t> Network::SecurityIds(int server, uint32_t id) const {
     std::vector<uint32_t> ids{id};
-    const EmuServer& s = Server(server);
-    const EmuObject* who = s.FindObject(id);
+    const Server& s = ServerAt(server);
+    const Object* who = s.FindObject(id);
     if (who == nullptr) {
         return ids;
     }
-    for (const EmuObject& o : s.objects) {
+    for (const Object& o : s.objects) {
         for (const std::string& m : o.members) {
             if (m == who->name) {
                 ids.push_back(o.id);
@@ -495,12 +494,12 @@ std::vector<uint32_t> EmulatedNetwork::SecurityIds(int server, uint32_t id) cons
     return ids;
 }
 
-uint32_t EmulatedNetwork::LoginId(int server) const {
-    const EmuObject* who = Server(server).LoggedIn();
+uint32_t Network::LoginId(int server) const {
+    const Object* who = ServerAt(server).LoggedIn();
     return who != nullptr ? who->id : 0;
 }
 
-uint16_t EmulatedNetwork::EffectiveRights(const EmuLocation& loc, uint32_t objectId) const {
+uint16_t Network::EffectiveRights(const Location& loc, uint32_t objectId) const {
     if (loc.server < 0 || !loc.Exists()) {
         return 0;
     }
@@ -512,13 +511,13 @@ uint16_t EmulatedNetwork::EffectiveRights(const EmuLocation& loc, uint32_t objec
         if (level > 0) {
             path += (path == "/" ? "" : "/") + loc.components[level - 1];
         }
-        std::vector<EmuTrustee> trustees;
+        std::vector<Trustee> trustees;
         ReadTrustees(path, trustees);
         uint16_t mask = kAllRights;
         ReadMask(path, mask);
         for (size_t i = 0; i < ids.size(); ++i) {
             bool explicitHere = false;
-            for (const EmuTrustee& t : trustees) {
+            for (const Trustee& t : trustees) {
                 if (t.id == ids[i]) {
                     rights[i] = t.rights;
                     explicitHere = true;
@@ -539,7 +538,7 @@ uint16_t EmulatedNetwork::EffectiveRights(const EmuLocation& loc, uint32_t objec
     return result;
 }
 
-uint32_t EmulatedNetwork::OwnerOf(const EmuLocation& loc) const {
+uint32_t Network::OwnerOf(const Location& loc) const {
     uint32_t id = 0;
     if (ReadOwner(loc.local, id)) {
         return id;
@@ -547,14 +546,15 @@ uint32_t EmulatedNetwork::OwnerOf(const EmuLocation& loc) const {
     return LoginId(loc.server);
 }
 
-uint32_t EmulatedNetwork::BlocksUsed(const std::string& local) const {
+uint32_t Network::BlocksUsed(const std::string& local) const {
     const uint64_t blocks = UsedBlocks(local, 0);
     return blocks >= 0x7FFFFFFF ? 0x7FFFFFFE : static_cast<uint32_t>(blocks);
 }
 
-std::string EmulatedNetwork::ObjectLabel(int server, uint32_t id) const {
-    const EmuObject* o = Server(server).FindObject(id);
-    return o != nullptr ? o->name : EmuPrefixedHex(id);
+std::string Network::ObjectLabel(int server, uint32_t id) const {
+    const Object* o = ServerAt(server).FindObject(id);
+    return o != nullptr ? o->name : PrefixedHex(id);
 }
 
+}  // namespace nwemu
 }  // namespace ferrit

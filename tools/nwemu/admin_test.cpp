@@ -1,11 +1,12 @@
-#include "netware/emulated_admin.h"
+#include "tools/nwemu/admin.h"
 
 #include <gtest/gtest.h>
 
-#include "netware/emulated_client.h"
+#include "nwemu/client.h"
 #include "testing/emulated_servers.h"
 
 namespace ferrit {
+namespace nwemu {
 namespace {
 
 using Scratch = testing::TempDir;
@@ -65,10 +66,10 @@ TEST_F(NwEmuTest, DemoBuildsTheServersAndTellsWhereToLook) {
     EXPECT_NE(std::string::npos, Show(Fs(3, "")).find("limit: -\n"));
 
     // What the demonstration promises, as the client sees it.
-    EmulatedConfig parsed;
+    Config parsed;
     std::string error;
-    ASSERT_TRUE(LoadEmulatedConfig(config, parsed, error)) << error;
-    EmulatedClient client(parsed);
+    ASSERT_TRUE(LoadConfig(config, parsed, error)) << error;
+    Client client(parsed);
     NWCONN_HANDLE conn = 0;
     NWDIR_HANDLE dh = 0;
     std::string vp;
@@ -113,10 +114,10 @@ TEST_F(NwEmuTest, ChangesAreStoredWithTheEntryAndSeenByTheClient) {
     EXPECT_NE(std::string::npos, shown.find("irm: [ R    FA]\n"));
     EXPECT_NE(std::string::npos, shown.find("limit: 1004 KB, used 0 KB\n"));
 
-    EmulatedConfig parsed;
+    Config parsed;
     std::string error;
-    ASSERT_TRUE(LoadEmulatedConfig(config, parsed, error)) << error;
-    EmulatedClient client(parsed);
+    ASSERT_TRUE(LoadConfig(config, parsed, error)) << error;
+    Client client(parsed);
     const NWCONN_HANDLE fs2 = client.ConnectionOf("FS2");
     uint32_t iter = 0;
     TrusteeBatch batch;
@@ -177,4 +178,5 @@ TEST_F(NwEmuTest, WrongRequestsAreRefusedWithAReason) {
 }
 
 }  // namespace
+}  // namespace nwemu
 }  // namespace ferrit

@@ -1,14 +1,15 @@
-#include "netware/client_factory.h"
+#include "nwemu/client_factory.h"
 
 #include <sys/stat.h>
 
 #include <cstdlib>
 
 #include "netware/absent_client.h"
-#include "netware/emulated_client.h"
-#include "netware/emulated_config.h"
+#include "nwemu/client.h"
+#include "nwemu/config.h"
 
 namespace ferrit {
+namespace nwemu {
 
 std::string DefaultNetWareConfigPath() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -22,19 +23,22 @@ std::string DefaultNetWareConfigPath() {
 NetWareClientChoice ChooseNetWareClient(const std::string& explicitConfig) {
     NetWareClientChoice choice;
     choice.configFile = explicitConfig.empty() ? DefaultNetWareConfigPath() : explicitConfig;
+    // Any entry of the default name counts, a dangling link included: it is reported.
     struct stat st;
-    if (explicitConfig.empty() && ::stat(choice.configFile.c_str(), &st) != 0) {
+    choice.configured = !explicitConfig.empty() || ::lstat(choice.configFile.c_str(), &st) == 0;
+    if (!choice.configured) {
         choice.client = std::make_unique<AbsentClient>();
         return choice;
     }
-    EmulatedConfig config;
-    if (!LoadEmulatedConfig(choice.configFile, config, choice.error)) {
+    Config config;
+    if (!LoadConfig(choice.configFile, config, choice.error)) {
         choice.client = std::make_unique<AbsentClient>();
         return choice;
     }
-    choice.client = std::make_unique<EmulatedClient>(std::move(config));
+    choice.client = std::make_unique<Client>(std::move(config));
     choice.emulated = true;
     return choice;
 }
 
+}  // namespace nwemu
 }  // namespace ferrit

@@ -1,49 +1,23 @@
-// A NetWare client that serves the servers of an EmulatedConfig over local directories, as a
-// NetWare server would answer for everything the program relies on. Each server has one
-// connection for the life of the client (handles 1, 2, ... in the order of the description).
-//
-// For tests it keeps a log of every call and can fail any operation with a chosen code, always
-// or on its Nth call; an injected failure happens before the operation has any effect.
+// A NetWareClient double that forwards every call to another client (the emulated one, a
+// scripted one, the absent one), records each call with its arguments in short and its
+// completion code, and fails chosen operations with chosen codes: on every call, or on the Nth
+// call from the moment the rule is set. A failed call never reaches the inner client, so it has
+// no effect there; the caller's outputs are left as they were.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "netware/emulated_config.h"
-#include "netware/emulated_network.h"
 #include "netware/netware_client.h"
 
 namespace ferrit {
+namespace testing {
 
-// The completion codes the emulated servers answer; the error-text library names each.
-namespace EmuCode {
-constexpr uint16_t NoPrimaryConnection = 0x880F;
-constexpr uint16_t InvalidConnection = 0x8801;
-constexpr uint16_t InvalidParameter = 0x8836;
-constexpr uint16_t NotSameServer = 0x8866;
-constexpr uint16_t InsufficientSpace = 0x8901;
-constexpr uint16_t IoError = 0x8983;
-constexpr uint16_t NoModifyPrivileges = 0x898C;
-constexpr uint16_t InvalidFileHandle = 0x8988;
-constexpr uint16_t BadDirectoryHandle = 0x899B;
-constexpr uint16_t InvalidPath = 0x899C;  // also: no more trustees
-constexpr uint16_t NoMoreDirHandles = 0x899D;
-constexpr uint16_t MetadataNotStored = 0x89A1;
-constexpr uint16_t InvalidNameSpace = 0x89BF;
-constexpr uint16_t NoSuchObject = 0x89FC;
-constexpr uint16_t Failure = 0x89FF;            // also: no more entries, no limit to remove
-constexpr uint32_t DSBadContext = 0xFFFFFED1;   // -303
-constexpr uint32_t DSBadKey = 0xFFFFFEB3;       // -333
-constexpr uint32_t DSNoSuchEntry = 0xFFFFFDA7;  // -601
-constexpr uint32_t DSWrongTree = 0xFFFFFD93;    // -621: the server is not in the context's tree
-}  // namespace EmuCode
-
-// Text of an emulated code; empty for a code the emulator never answers.
-std::string EmuCodeText(uint32_t code);
-
-// The client operations, for the call log and failure injection.
+// The client operations, one per method of NetWareClient.
 enum class NwOp {
     CallsInit,
     ConnLayerInit,
@@ -77,38 +51,32 @@ enum class NwOp {
 };
 const char* NwOpName(NwOp op);
 
-// One logged call: the operation, its arguments in short ("conn=1 path=DATA:x") and its
-// completion code (for LoadErrorLibrary: 0 when a library was given).
+// One recorded call: the operation, its arguments in short ("conn=1 dh=0 path=DATA:x") and its
+// completion code (for LoadErrorLibrary: 0 when a library was given, else 1).
 struct NwCall {
     NwOp op;
     std::string args;
     uint32_t code = 0;
 };
 
-class EmulatedClient : public NetWareClient {
+class FaultyNetWareClient : public NetWareClient {
   public:
-    explicit EmulatedClient(EmulatedConfig config);
+    explicit FaultyNetWareClient(NetWareClient& inner) : inner_(inner) {}
 
-    // --- For tests ---
     // Fails the operation with the code on every call (nth 0) or on its nth call from now
-    // (1 = the next one). A later rule for the same operation replaces the earlier one.
+    // (1 = the next one). A later rule for the same operation replaces the earlier one. For
+    // LoadErrorLibrary any code means "the library cannot be loaded".
     void FailOperation(NwOp op, uint32_t code, int nth = 0);
     void ClearFailures() { faults_.clear(); }
+
     const std::vector<NwCall>& Calls() const { return calls_; }
     size_t CallCount(NwOp op) const;
     void ClearCalls() { calls_.clear(); }
-    // Directory-services contexts created and not yet freed.
-    size_t OpenContexts() const { return contexts_.size(); }
-    // Temporary directory handles held on a connection.
-    size_t HeldDirHandles(NWCONN_HANDLE conn) const;
-    // How the error-text library answers: present with "NWstrerror" (the default), present
-    // without the function, or not loadable at all.
+
+    // How the error-text library answers: as the inner client gives it (the default), given but
+    // without "NWstrerror", or not loadable at all.
     enum class ErrorLibrary { Present, WithoutFunction, Missing };
     void SetErrorLibrary(ErrorLibrary mode) { errorLibrary_ = mode; }
-
-    EmulatedNetwork& Network() { return network_; }
-    // The connection handle of a server (0 for an unknown name).
-    NWCONN_HANDLE ConnectionOf(const std::string& serverName) const;
 
     // --- NetWareClient ---
     NWCCODE CallsInit() override;
@@ -172,44 +140,17 @@ class EmulatedClient : public NetWareClient {
         int nth = 0;   // 0: every call
         int seen = 0;  // calls since the rule was set
     };
-    struct Context {
-        std::string tree;
-        std::string nameContext;
-    };
 
-    // Logs the call, then answers the injected code or runs the body.
-    template <typename Body>
-    uint32_t Run(NwOp op, std::string args, Body body);
+    // Records the call, then answers the injected code or forwards it.
+    template <typename Code, typename Forward>
+    Code Run(NwOp op, std::string args, Forward forward);
     bool Injected(NwOp op, uint32_t& code);
 
-    // Server index of a connection, or -1.
-    int ServerOf(NWCONN_HANDLE conn) const;
-    // The entry a directory handle and a path name on a connection; 0 or a code.
-    uint16_t Resolve(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                     EmuLocation& loc) const;
-    // Resolve, for an entry that must exist.
-    uint16_t ResolveExisting(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                             EmuLocation& loc) const;
-    // The directory a temporary handle holds on a connection; 0 or a code.
-    uint16_t HeldDirectory(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                           const EmuLocation*& dir) const;
-    // A context and the server of a connection, which must belong to the context's tree; 0 or
-    // a code.
-    uint32_t DsServer(NWDSContextHandle context, NWCONN_HANDLE conn, const Context*& ctx,
-                      const EmuServer*& server) const;
-    // The entry must exist and the login must hold Access Control or Supervisor on it.
-    uint16_t MayChange(const EmuLocation& loc) const;
-    uint16_t StoreResult(int error) const;
-    const EmuLocation* DirHandle(NWCONN_HANDLE conn, NWDIR_HANDLE handle) const;
-    uint16_t LocateFileHandle(FileHandle handle, int& server) const;
-
-    EmulatedNetwork network_;
-    std::vector<std::map<NWDIR_HANDLE, EmuLocation>> dirHandles_;  // per server
-    std::map<NWDSContextHandle, Context> contexts_;
-    NWDSContextHandle nextContext_ = 0x2001;
+    NetWareClient& inner_;
     std::map<NwOp, Fault> faults_;
     std::vector<NwCall> calls_;
     ErrorLibrary errorLibrary_ = ErrorLibrary::Present;
 };
 
+}  // namespace testing
 }  // namespace ferrit

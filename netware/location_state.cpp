@@ -1,4 +1,4 @@
-#include "netware/location.h"
+#include "netware/location_state.h"
 
 namespace ferrit {
 

@@ -1,15 +1,19 @@
-#include "netware/emulated_config.h"
+#include "nwemu/config.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <map>
 #include <sstream>
 
+#include "platform/config_file.h"
+
 namespace ferrit {
+namespace nwemu {
 
 namespace {
 
@@ -69,9 +73,9 @@ bool ParseId(const std::string& text, uint32_t& id) {
     return true;
 }
 
-EmuObject MakeObject(const std::string& name, uint32_t id, uint16_t type, const std::string& ds) {
-    EmuObject o;
-    o.name = EmuUpper(name);
+Object MakeObject(const std::string& name, uint32_t id, uint16_t type, const std::string& ds) {
+    Object o;
+    o.name = Upper(name);
     o.id = id;
     o.type = type;
     o.dsName = ds;
@@ -81,6 +85,27 @@ EmuObject MakeObject(const std::string& name, uint32_t id, uint16_t type, const 
 bool IsDirectory(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string KindOf(const Object& o) {
+    return o.type == kGroup ? "group " : "user ";
+}
+
+// The identifier a server gives an object it knows from its tree only: FNV-1a of the server's
+// name and the object's key, so it is the same on every start.
+uint32_t TreeObjectId(const std::string& server, const std::string& key) {
+    uint32_t hash = 2166136261u;
+    for (const char c : server + "/" + key) {
+        hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+    }
+    return hash;
+}
+
+template <typename T>
+void AddUnique(std::vector<T>& list, const T& item) {
+    if (std::find(list.begin(), list.end(), item) == list.end()) {
+        list.push_back(item);
+    }
 }
 
 std::string DirOf(const std::string& file) {
@@ -93,7 +118,7 @@ std::string DirOf(const std::string& file) {
 
 }  // namespace
 
-std::string EmuUpper(const std::string& s) {
+std::string Upper(const std::string& s) {
     std::string r = s;
     for (char& c : r) {
         if (c >= 'a' && c <= 'z') {
@@ -103,73 +128,73 @@ std::string EmuUpper(const std::string& s) {
     return r;
 }
 
-std::string EmuHex(uint32_t value, int digits) {
+std::string Hex(uint32_t value, int digits) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%0*X", digits, value);
     return buf;
 }
 
-std::string EmuPrefixedHex(uint32_t value) {
-    return "0x" + EmuHex(value);
+std::string PrefixedHex(uint32_t value) {
+    return "0x" + Hex(value);
 }
 
-std::string EmuDsKey(const std::string& name) {
+std::string DsKey(const std::string& name) {
     std::string key;
     std::stringstream in(name);
     std::string part;
     while (std::getline(in, part, '.')) {
         const size_t eq = part.find('=');
-        key += (key.empty() ? "" : ".") +
-               EmuUpper(eq == std::string::npos ? part : part.substr(eq + 1));
+        key +=
+            (key.empty() ? "" : ".") + Upper(eq == std::string::npos ? part : part.substr(eq + 1));
     }
     return key;
 }
 
-EmuServer& EmuServer::Tree(const std::string& t) {
-    tree = EmuUpper(t);
+Server& Server::Tree(const std::string& t) {
+    tree = Upper(t);
     return *this;
 }
 
-EmuServer& EmuServer::Volume(const std::string& volumeName, const std::string& dir) {
-    EmuVolume v;
-    v.name = EmuUpper(volumeName);
+Server& Server::AddVolume(const std::string& volumeName, const std::string& dir) {
+    Volume v;
+    v.name = Upper(volumeName);
     v.dir = dir;
     volumes.push_back(v);
     return *this;
 }
 
-EmuServer& EmuServer::Login(const std::string& user) {
-    login = EmuUpper(user);
+Server& Server::Login(const std::string& user) {
+    login = Upper(user);
     return *this;
 }
 
-EmuServer& EmuServer::HandleLimit(int limit) {
+Server& Server::HandleLimit(int limit) {
     handleLimit = limit;
     return *this;
 }
 
-EmuServer& EmuServer::User(const std::string& userName, uint32_t id, const std::string& ds) {
+Server& Server::User(const std::string& userName, uint32_t id, const std::string& ds) {
     objects.push_back(MakeObject(userName, id, kUser, ds));
     return *this;
 }
 
-EmuServer& EmuServer::Group(const std::string& groupName, uint32_t id, const std::string& ds) {
+Server& Server::Group(const std::string& groupName, uint32_t id, const std::string& ds) {
     objects.push_back(MakeObject(groupName, id, kGroup, ds));
     return *this;
 }
 
-EmuServer& EmuServer::Member(const std::string& groupName, const std::string& userName) {
-    for (EmuObject& o : objects) {
-        if (o.name == EmuUpper(groupName)) {
-            o.members.push_back(EmuUpper(userName));
+Server& Server::Member(const std::string& groupName, const std::string& userName) {
+    for (Object& o : objects) {
+        if (o.name == Upper(groupName)) {
+            o.members.push_back(Upper(userName));
         }
     }
     return *this;
 }
 
-const EmuObject* EmuServer::FindObject(const std::string& objectName) const {
-    const std::string upper = EmuUpper(objectName);
-    for (const EmuObject& o : objects) {
+const Object* Server::FindObject(const std::string& objectName) const {
+    const std::string upper = Upper(objectName);
+    for (const Object& o : objects) {
         if (o.name == upper) {
             return &o;
         }
@@ -177,8 +202,8 @@ const EmuObject* EmuServer::FindObject(const std::string& objectName) const {
     return nullptr;
 }
 
-const EmuObject* EmuServer::FindObject(uint32_t id) const {
-    for (const EmuObject& o : objects) {
+const Object* Server::FindObject(uint32_t id) const {
+    for (const Object& o : objects) {
         if (o.id == id) {
             return &o;
         }
@@ -186,15 +211,25 @@ const EmuObject* EmuServer::FindObject(uint32_t id) const {
     return nullptr;
 }
 
-EmuServer& EmulatedConfig::AddServer(const std::string& serverName) {
+const Object* Server::FindDsObject(const std::string& dsName) const {
+    const std::string key = DsKey(dsName);
+    for (const Object& o : objects) {
+        if (!o.dsName.empty() && DsKey(o.dsName) == key) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+Server& Config::AddServer(const std::string& serverName) {
     servers.emplace_back();
-    servers.back().name = EmuUpper(serverName);
+    servers.back().name = Upper(serverName);
     return servers.back();
 }
 
-const EmuServer* EmulatedConfig::FindServer(const std::string& serverName) const {
-    const std::string upper = EmuUpper(serverName);
-    for (const EmuServer& s : servers) {
+const Server* Config::FindServer(const std::string& serverName) const {
+    const std::string upper = Upper(serverName);
+    for (const Server& s : servers) {
         if (s.name == upper) {
             return &s;
         }
@@ -202,7 +237,7 @@ const EmuServer* EmulatedConfig::FindServer(const std::string& serverName) const
     return nullptr;
 }
 
-std::string EmulatedConfig::Validate(int* line) const {
+std::string Config::Validate(int* line) const {
     auto fail = [line](int at, const std::string& message) {
         if (line != nullptr) {
             *line = at;
@@ -213,7 +248,7 @@ std::string EmulatedConfig::Validate(int* line) const {
         return fail(0, "no server is described");
     }
     for (size_t i = 0; i < servers.size(); ++i) {
-        const EmuServer& s = servers[i];
+        const Server& s = servers[i];
         const std::string where = "server " + s.name;
         if (!IsGoodName(s.name, 47)) {
             return fail(s.line, "bad server name '" + s.name + "'");
@@ -235,7 +270,7 @@ std::string EmulatedConfig::Validate(int* line) const {
             return fail(s.line, where + ": handles must lie between 1 and 255");
         }
         for (size_t v = 0; v < s.volumes.size(); ++v) {
-            const EmuVolume& vol = s.volumes[v];
+            const Volume& vol = s.volumes[v];
             if (!IsGoodName(vol.name, 15)) {
                 return fail(vol.line, where + ": bad volume name '" + vol.name + "'");
             }
@@ -250,8 +285,11 @@ std::string EmulatedConfig::Validate(int* line) const {
             }
         }
         for (size_t k = 0; k < s.objects.size(); ++k) {
-            const EmuObject& o = s.objects[k];
-            const std::string kind = o.type == kGroup ? "group " : "user ";
+            const Object& o = s.objects[k];
+            if (o.fromTree) {
+                continue;
+            }
+            const std::string kind = KindOf(o);
             if (!IsGoodName(o.name, 47)) {
                 return fail(o.line, where + ": bad object name '" + o.name + "'");
             }
@@ -267,31 +305,57 @@ std::string EmulatedConfig::Validate(int* line) const {
                                         " needs a directory-services name");
             }
             for (size_t m = 0; m < k; ++m) {
-                const EmuObject& p = s.objects[m];
+                const Object& p = s.objects[m];
+                if (p.fromTree) {
+                    continue;
+                }
                 if (p.name == o.name) {
                     return fail(o.line, where + ": object " + o.name + " is described twice");
                 }
                 if (p.id == o.id) {
                     return fail(o.line, where + ": " + o.name + " and " + p.name +
-                                            " have the same identifier " + EmuPrefixedHex(o.id));
+                                            " have the same identifier " + PrefixedHex(o.id));
                 }
-                if (!o.dsName.empty() && EmuUpper(p.dsName) == EmuUpper(o.dsName)) {
+                if (!o.dsName.empty() && !p.dsName.empty() && DsKey(p.dsName) == DsKey(o.dsName)) {
                     return fail(o.line, where + ": " + o.name + " and " + p.name +
                                             " have the same directory-services name");
-                }
-            }
-            for (const std::string& member : o.members) {
-                const EmuObject* u = s.FindObject(member);
-                if (u == nullptr || u->type != kUser) {
-                    return fail(o.line, where + ": member " + member + " of group " + o.name +
-                                            " is not a user of the server");
                 }
             }
         }
         if (s.login.empty()) {
             return fail(s.line, where + " has no login");
         }
-        const EmuObject* who = s.FindObject(s.login);
+    }
+    // An object of a tree is of one kind, whichever server describes it.
+    for (size_t i = 0; i < servers.size(); ++i) {
+        const Server& s = servers[i];
+        for (const Object& o : s.objects) {
+            for (size_t j = 0; j < i && !o.fromTree && !o.dsName.empty(); ++j) {
+                const Object* p = servers[j].FindDsObject(o.dsName);
+                if (servers[j].tree == s.tree && p != nullptr && p->type != o.type) {
+                    return fail(o.line, "server " + s.name + ": " + KindOf(o) + o.name + " is a " +
+                                            KindOf(*p) + "on server " + servers[j].name +
+                                            " of tree " + s.tree);
+                }
+            }
+        }
+    }
+    // Members and logins may be objects the server knows from its tree.
+    const Config known = WithTreeObjects(*this);
+    for (size_t i = 0; i < servers.size(); ++i) {
+        const Server& s = servers[i];
+        const Server& k = known.servers[i];
+        const std::string where = "server " + s.name;
+        for (const Object& o : s.objects) {
+            for (const std::string& member : o.fromTree ? std::vector<std::string>() : o.members) {
+                const Object* u = k.FindObject(member);
+                if (u == nullptr || u->type != kUser) {
+                    return fail(o.line, where + ": member " + member + " of group " + o.name +
+                                            " is not a user of the server");
+                }
+            }
+        }
+        const Object* who = k.FindObject(s.login);
         if (who == nullptr || who->type != kUser) {
             return fail(s.loginLine != 0 ? s.loginLine : s.line,
                         where + ": login " + s.login + " is not a user of the server");
@@ -304,8 +368,8 @@ std::string EmulatedConfig::Validate(int* line) const {
         int line;
     };
     std::vector<Placed> placed;
-    for (const EmuServer& s : servers) {
-        for (const EmuVolume& v : s.volumes) {
+    for (const Server& s : servers) {
+        for (const Volume& v : s.volumes) {
             char* real = ::realpath(v.dir.c_str(), nullptr);
             Placed p{real != nullptr ? std::string(real) : v.dir, s.name + "/" + v.name, v.line};
             std::free(real);
@@ -325,9 +389,87 @@ std::string EmulatedConfig::Validate(int* line) const {
     return std::string();
 }
 
-bool ParseEmulatedConfig(const std::string& text, const std::string& fileName, EmulatedConfig& out,
-                         std::string& error) {
-    out = EmulatedConfig();
+Config WithTreeObjects(Config config) {
+    std::vector<std::string> trees;
+    for (const Server& s : config.servers) {
+        if (!s.tree.empty()) {
+            AddUnique(trees, s.tree);
+        }
+    }
+    for (const std::string& tree : trees) {
+        std::vector<Server*> servers;
+        for (Server& s : config.servers) {
+            if (s.tree == tree) {
+                servers.push_back(&s);
+            }
+        }
+        // The tree's objects, in the order they are first described.
+        std::vector<std::string> keys;
+        std::vector<Object> objects;
+        for (const Server* s : servers) {
+            for (const Object& o : s->objects) {
+                const std::string key = DsKey(o.dsName);
+                if (o.dsName.empty() || std::find(keys.begin(), keys.end(), key) != keys.end()) {
+                    continue;
+                }
+                keys.push_back(key);
+                Object known = o;
+                known.members.clear();
+                known.line = 0;
+                known.fromTree = true;
+                objects.push_back(known);
+            }
+        }
+        // Each server learns the objects it does not describe, under an identifier of its own.
+        for (Server* s : servers) {
+            for (size_t k = 0; k < keys.size(); ++k) {
+                if (s->FindDsObject(keys[k]) != nullptr) {
+                    continue;
+                }
+                Object known = objects[k];
+                known.id = TreeObjectId(s->name, keys[k]);
+                while (known.id == 0 || known.id == 0xFFFFFFFF || s->FindObject(known.id)) {
+                    ++known.id;
+                }
+                s->objects.push_back(known);
+            }
+        }
+        // A group's members are the union of what the servers of the tree say.
+        std::map<std::string, std::vector<std::string>> memberKeys;
+        for (const Server* s : servers) {
+            for (const Object& g : s->objects) {
+                if (g.type != kGroup || g.fromTree) {
+                    continue;
+                }
+                std::vector<std::string>& list = memberKeys[DsKey(g.dsName)];
+                for (const std::string& m : g.members) {
+                    const Object* u = s->FindObject(m);
+                    if (u != nullptr && !u->dsName.empty()) {
+                        AddUnique(list, DsKey(u->dsName));
+                    }
+                }
+            }
+        }
+        for (Server* s : servers) {
+            for (Object& g : s->objects) {
+                const auto it = memberKeys.find(DsKey(g.dsName));
+                if (g.type != kGroup || it == memberKeys.end()) {
+                    continue;
+                }
+                for (const std::string& key : it->second) {
+                    if (const Object* u = s->FindDsObject(key)) {
+                        AddUnique(g.members, u->name);
+                    }
+                }
+            }
+        }
+    }
+    return config;
+}
+
+bool ParseConfig(const std::string& text, const std::string& fileName, Config& out,
+                 std::string& error) {
+    out = Config();
     error.clear();
     int lineNo = 0;
     auto fail = [&](int at, const std::string& message) {
@@ -346,7 +488,7 @@ bool ParseEmulatedConfig(const std::string& text, const std::string& fileName, E
     const std::string baseDir = DirOf(fileName);
     std::istringstream in(text);
     std::string raw;
-    EmuServer* server = nullptr;
+    Server* server = nullptr;
     while (std::getline(in, raw)) {
         ++lineNo;
         const std::string line = Trim(raw);
@@ -420,7 +562,7 @@ bool ParseEmulatedConfig(const std::string& text, const std::string& fileName, E
                 return fail(lineNo, "volume " + arg + " needs a directory");
             }
             const std::string dir = value[0] == '/' ? value : baseDir + "/" + value;
-            server->Volume(arg, dir);
+            server->AddVolume(arg, dir);
             server->volumes.back().line = lineNo;
         } else if (word == "user" || word == "group") {
             const std::vector<std::string> parts = SplitList(value, ',');
@@ -445,27 +587,29 @@ bool ParseEmulatedConfig(const std::string& text, const std::string& fileName, E
         } else if (word == "member") {
             PendingMember pm;
             pm.server = out.servers.size() - 1;
-            pm.group = EmuUpper(arg);
+            pm.group = Upper(arg);
             pm.line = lineNo;
             for (const std::string& u : SplitList(value, ',')) {
                 if (!IsGoodName(u, 47)) {
                     return fail(lineNo, "bad member name '" + u + "'");
                 }
-                pm.users.push_back(EmuUpper(u));
+                pm.users.push_back(Upper(u));
             }
             members.push_back(pm);
         } else {
             return fail(lineNo, "unknown key '" + key + "'");
         }
     }
+    // Members may be users the server knows from its tree.
+    const Config known = WithTreeObjects(out);
     for (const PendingMember& pm : members) {
-        EmuServer& s = out.servers[pm.server];
-        const EmuObject* g = s.FindObject(pm.group);
+        Server& s = out.servers[pm.server];
+        const Object* g = s.FindObject(pm.group);
         if (g == nullptr || g->type != kGroup) {
             return fail(pm.line, pm.group + " is not a group of server " + s.name);
         }
         for (const std::string& u : pm.users) {
-            const EmuObject* user = s.FindObject(u);
+            const Object* user = known.servers[pm.server].FindObject(u);
             if (user == nullptr || user->type != kUser) {
                 return fail(pm.line, u + " is not a user of server " + s.name);
             }
@@ -480,44 +624,44 @@ bool ParseEmulatedConfig(const std::string& text, const std::string& fileName, E
     return true;
 }
 
-bool LoadEmulatedConfig(const std::string& fileName, EmulatedConfig& out, std::string& error) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
-        out = EmulatedConfig();
-        error = fileName + ": cannot be read (" + std::strerror(errno) + ")";
+bool LoadConfig(const std::string& fileName, Config& out, std::string& error) {
+    const ConfigFileText file = ReadConfigFile(fileName);
+    if (file.status != ConfigFileStatus::Read) {
+        out = Config();
+        error = file.problem;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseEmulatedConfig(text.str(), fileName, out, error);
+    return ParseConfig(file.text, fileName, out, error);
 }
 
-std::string FormatEmulatedConfig(const EmulatedConfig& config) {
+std::string FormatConfig(const Config& config) {
     std::ostringstream out;
     out << "; NetWare servers emulated by Ferrit over local directories.\n"
            "; Edit with care: `ferrit-nwemu` reads the same file.\n";
-    for (const EmuServer& s : config.servers) {
+    for (const Server& s : config.servers) {
         out << "\n[server " << s.name << "]\n";
         if (!s.tree.empty()) {
             out << "tree = " << s.tree << "\n";
         }
-        for (const EmuVolume& v : s.volumes) {
+        for (const Volume& v : s.volumes) {
             out << "volume " << v.name << " = " << v.dir << "\n";
         }
         out << "login = " << s.login << "\n";
         if (s.handleLimit != 255) {
             out << "handles = " << s.handleLimit << "\n";
         }
-        for (const EmuObject& o : s.objects) {
-            out << (o.type == kGroup ? "group " : "user ") << o.name << " = "
-                << EmuPrefixedHex(o.id);
+        for (const Object& o : s.objects) {
+            if (o.fromTree) {
+                continue;
+            }
+            out << (o.type == kGroup ? "group " : "user ") << o.name << " = " << PrefixedHex(o.id);
             if (!o.dsName.empty()) {
                 out << ", " << o.dsName;
             }
             out << "\n";
         }
-        for (const EmuObject& o : s.objects) {
-            if (o.type != kGroup || o.members.empty()) {
+        for (const Object& o : s.objects) {
+            if (o.type != kGroup || o.members.empty() || o.fromTree) {
                 continue;
             }
             out << "member " << o.name << " =";
@@ -530,4 +674,5 @@ std::string FormatEmulatedConfig(const EmulatedConfig& config) {
     return out.str();
 }
 
+}  // namespace nwemu
 }  // namespace ferrit

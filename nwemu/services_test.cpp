@@ -3,16 +3,18 @@
 // people. JSMITH is logged in everywhere.
 #include <gtest/gtest.h>
 
-#include "netware/emulated_client.h"
 #include "netware/netware_services.h"
+#include "nwemu/client.h"
 #include "platform/posix_file_services.h"
 #include "testing/emulated_servers.h"
+#include "testing/faulty_netware_client.h"
 #include "testing/scripted_dialogs.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
+namespace nwemu {
 
-bool operator==(const EmuTrustee& a, const EmuTrustee& b) {
+bool operator==(const Trustee& a, const Trustee& b) {
     return a.id == b.id && a.rights == b.rights;
 }
 
@@ -20,29 +22,36 @@ namespace {
 
 using namespace testing::StdIds;
 using Texts = std::vector<std::string>;
-using Trustees = std::vector<EmuTrustee>;
+using Trustees = std::vector<Trustee>;
 
 constexpr uint16_t kAllButSupervisor = kAllRights & ~Rights::Supervisor;
 constexpr uint16_t kSomeRights[] = {0x01, 0x41, 0x0B, 0xFB, 0x4B};
 
 class EmulatedServicesTest : public ::testing::Test {
   protected:
-    EmulatedServicesTest() : client(Servers(scratch)), nw(client, state, files, dialogs) {
+    EmulatedServicesTest()
+        : emulated(Servers(scratch)), client(emulated), nw(client, state, files, dialogs) {
         for (const char* dir : {"FS1/DATA/SRC/SUB", "FS2/DATA/TGT", "FS3/DATA/TGT", "LOCAL"}) {
             scratch.Dir(dir);
         }
     }
     // The standard servers; JSMITH holds every right but Supervisor on each volume, so an
     // assignment further down replaces them.
-    static EmulatedConfig Servers(testing::TempDir& scratch) {
-        EmulatedConfig config = testing::StandardServers(scratch);
+    static Config Servers(testing::TempDir& scratch) {
+        Config config = testing::StandardServers(scratch);
         WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, kAllButSupervisor}});
         WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, kAllButSupervisor}});
         WriteTrustees(scratch.Path("FS3/DATA"), {{Fs3Jsmith, kAllButSupervisor}});
         return config;
     }
     std::string P(const std::string& relative) const { return scratch.Path(relative); }
-    NWCONN_HANDLE Conn(const std::string& server) const { return client.ConnectionOf(server); }
+    NWCONN_HANDLE Conn(const std::string& server) const { return emulated.ConnectionOf(server); }
+    // The identifier a server gives an object it knows by name (from its tree, say).
+    uint32_t TreeId(const std::string& server, const std::string& object) {
+        const Object* o =
+            emulated.Servers().ServerAt(emulated.ConnectionOf(server) - 1).FindObject(object);
+        return o != nullptr ? o->id : 0;
+    }
     // Locates the two directories as a directory step does, and forgets the calls that made.
     void Locate(const std::string& source, const std::string& target) {
         nw.GetNetWarePaths(P(source), P(target));
@@ -62,7 +71,8 @@ class EmulatedServicesTest : public ::testing::Test {
     }
 
     testing::TempDir scratch;
-    EmulatedClient client;
+    Client emulated;
+    testing::FaultyNetWareClient client;  // records the services' calls, fails chosen ones
     LocationState state;
     PosixFileServices files;
     ScriptedDialogs dialogs;
@@ -78,19 +88,19 @@ TEST_F(EmulatedServicesTest, StartUpRunsOnceAndErrorTextsUseTheLibrary) {
     EXPECT_EQ(client.Calls().size(), calls);
     EXPECT_TRUE(dialogs.Asked().empty());
 
-    const std::string detail = EmuCodeText(EmuCode::InvalidPath);
+    const std::string detail = CodeText(Code::InvalidPath);
     ASSERT_FALSE(detail.empty());
-    EXPECT_EQ(nw.NetWareErrorText(EmuCode::InvalidPath), "0x899C (" + detail + ")");
-    client.SetErrorLibrary(EmulatedClient::ErrorLibrary::WithoutFunction);
+    EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C (" + detail + ")");
+    client.SetErrorLibrary(testing::FaultyNetWareClient::ErrorLibrary::WithoutFunction);
     EXPECT_EQ(nw.NetWareErrorText(5), "0x0005 (Access is denied)");
-    EXPECT_EQ(nw.NetWareErrorText(EmuCode::InvalidPath), "0x899C ()");
-    client.SetErrorLibrary(EmulatedClient::ErrorLibrary::Missing);
-    EXPECT_EQ(nw.NetWareErrorText(EmuCode::InvalidPath), "0x899C");
+    EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C ()");
+    client.SetErrorLibrary(testing::FaultyNetWareClient::ErrorLibrary::Missing);
+    EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C");
 }
 
 TEST_F(EmulatedServicesTest, StartUpFailureIsReported) {
-    client.FailOperation(NwOp::OpenConnByReference, EmuCode::NoPrimaryConnection);
-    EXPECT_EQ(nw.InitNetWare(), EmuCode::NoPrimaryConnection);
+    client.FailOperation(testing::NwOp::OpenConnByReference, Code::NoPrimaryConnection);
+    EXPECT_EQ(nw.InitNetWare(), Code::NoPrimaryConnection);
     ASSERT_EQ(dialogs.Asked().size(), 1u);
     EXPECT_EQ(dialogs.Texts()[0].rfind(
                   "Could not find server/tree connection. InitNetWare returned error 0x880F (", 0),
@@ -108,14 +118,20 @@ TEST_F(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
     EXPECT_EQ(id, Fs3Mbrown);
     EXPECT_EQ(nw.NameToId(Conn("FS3"), "CN=SALES.OU=SALES.O=ACME", id), 0u);
     EXPECT_EQ(id, Fs3Sales);  // not a user: found as a group
-    EXPECT_NE(nw.NameToId(Conn("FS2"), "CN=TEMP.O=ACME", id), 0u);
+    // TEMP, described on FS1 alone, has a counterpart on the other tree server but none in
+    // FS3's bindery; a name the tree does not know has none anywhere.
+    EXPECT_EQ(nw.NameToId(Conn("FS2"), "CN=TEMP.O=ACME", id), 0u);
+    EXPECT_EQ(id, TreeId("FS2", "TEMP"));
+    EXPECT_NE(nw.NameToId(Conn("FS3"), "CN=TEMP.O=ACME", id), 0u);
+    EXPECT_EQ(id, 0u);
+    EXPECT_NE(nw.NameToId(Conn("FS2"), "CN=NOBODY.O=ACME", id), 0u);
     EXPECT_EQ(id, 0u);
     // A bindery server is asked by the bindery alone.
     client.ClearCalls();
     EXPECT_EQ(nw.IdToName(Conn("FS3"), Fs3Jsmith, name), 0u);
     EXPECT_EQ(name, "JSMITH");
-    EXPECT_EQ(client.CallCount(NwOp::DSCreateContext), 0u);
-    EXPECT_EQ(client.OpenContexts(), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::DSCreateContext), 0u);
+    EXPECT_EQ(emulated.OpenContexts(), 0u);
 }
 
 TEST_F(EmulatedServicesTest, LocationsOfRealVolumes) {
@@ -139,7 +155,7 @@ TEST_F(EmulatedServicesTest, LocationsOfRealVolumes) {
     EXPECT_TRUE(dialogs.Asked().empty());
 
     // A rights query that fails: its dialog on every refresh.
-    client.FailOperation(NwOp::GetEffectiveRights, EmuCode::InvalidPath);
+    client.FailOperation(testing::NwOp::GetEffectiveRights, Code::InvalidPath);
     nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     EXPECT_EQ(dialogs.Texts(), (Texts{"Error 899C: Error getting effective rights",
@@ -171,22 +187,26 @@ TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
 
 TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery) {
     ASSERT_EQ(
-        WriteTrustees(P("FS1/DATA/SRC"), {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Temp, 0x1FB}}),
+        WriteTrustees(P("FS1/DATA/SRC"),
+                      {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Admin, 0x1FB}, {Fs1Temp, 0x41}}),
         0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     nw.CopyTrustees("DATA:SRC", "DATA:TGT");
-    // TEMP has no counterpart and is skipped; the scan still ends normally.
-    EXPECT_EQ(TrusteesOf("FS2/DATA/TGT"), (Trustees{{Fs2Mbrown, 0x0B}, {Fs2Sales, 0x41}}));
-    EXPECT_EQ(client.OpenContexts(), 0u);
+    // ADMIN's Supervisor cannot be granted with Access Control alone and is skipped; TEMP,
+    // described on FS1 only, arrives under FS2's identifier for it.
+    EXPECT_EQ(TrusteesOf("FS2/DATA/TGT"),
+              (Trustees{{Fs2Mbrown, 0x0B}, {Fs2Sales, 0x41}, {TreeId("FS2", "TEMP"), 0x41}}));
+    EXPECT_EQ(emulated.OpenContexts(), 0u);
 
+    // The bindery server knows neither ADMIN nor TEMP.
     Locate("FS1/DATA/SRC", "FS3/DATA/TGT");
     nw.CopyTrustees("DATA:SRC", "DATA:TGT");
     EXPECT_EQ(TrusteesOf("FS3/DATA/TGT"), (Trustees{{Fs3Mbrown, 0x0B}, {Fs3Sales, 0x41}}));
 }
 
-TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
+TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     // 25 objects on FS1, known on FS2 under other identifiers.
-    EmulatedConfig config = Servers(scratch);
+    Config config = Servers(scratch);
     Trustees many;
     for (uint32_t k = 1; k <= 25; ++k) {
         const std::string user = "U" + std::to_string(k);
@@ -194,7 +214,8 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
         config.servers[1].User(user, 0x07000000 + k, "CN=" + user + ".O=ACME");
         many.push_back({0x03000000 + k, kSomeRights[k % 5]});
     }
-    EmulatedClient wide(config);
+    Client wideServers(config);
+    testing::FaultyNetWareClient wide(wideServers);
     NetWareServices services(wide, state, files, dialogs);
     ASSERT_EQ(WriteTrustees(P("FS1/DATA/SRC"), many), 0);
 
@@ -203,22 +224,25 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndTheLastEntryRule) {
     wide.ClearCalls();
     services.CopyTrustees("DATA:SRC", "DATA:SRC\\SUB");
     EXPECT_EQ(TrusteesOf("FS1/DATA/SRC/SUB"), many);
-    EXPECT_EQ(wide.CallCount(NwOp::ScanTrustees), 3u);
-    EXPECT_EQ(wide.CallCount(NwOp::DSCreateContext), 0u);
+    EXPECT_EQ(wide.CallCount(testing::NwOp::ScanTrustees), 3u);
+    EXPECT_EQ(wide.CallCount(testing::NwOp::DSCreateContext), 0u);
 
     // Between servers, the 20th name cannot be read on the source (directory services and
-    // bindery both fail): it is the last entry of its batch, so the scan ends there.
+    // bindery both fail): it is the last entry of its batch, and only it is missing.
     services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
-    wide.FailOperation(NwOp::DSMapIDToName, EmuCode::DSNoSuchEntry, 20);
-    wide.FailOperation(NwOp::GetObjectName, EmuCode::NoSuchObject, 1);
-    services.CopyTrustees("DATA:SRC", "DATA:TGT");
-    EXPECT_EQ(TrusteesOf("FS2/DATA/TGT").size(), 19u);
+    wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 20);
+    wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
+    EXPECT_EQ(services.CopyTrustees("DATA:SRC", "DATA:TGT"), Code::NoSuchObject);
+    const Trustees all = TrusteesOf("FS2/DATA/TGT");
+    ASSERT_EQ(all.size(), 24u);
+    EXPECT_EQ(all[18].id, 0x07000013u);
+    EXPECT_EQ(all[19].id, 0x07000015u);
 
     // The same failure on the 5th: only that one is missing.
     WriteTrustees(P("FS2/DATA/TGT"), {});
     wide.ClearFailures();
-    wide.FailOperation(NwOp::DSMapIDToName, EmuCode::DSNoSuchEntry, 5);
-    wide.FailOperation(NwOp::GetObjectName, EmuCode::NoSuchObject, 1);
+    wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 5);
+    wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
     services.CopyTrustees("DATA:SRC", "DATA:TGT");
     const Trustees copied = TrusteesOf("FS2/DATA/TGT");
     ASSERT_EQ(copied.size(), 24u);
@@ -257,19 +281,24 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
 
     client.ClearCalls();
     nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
-    EXPECT_EQ(client.CallCount(NwOp::ObtainEntryInfo), 2u);
-    EXPECT_EQ(client.CallCount(NwOp::ModifyDosInfo), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ObtainEntryInfo), 2u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
-    ASSERT_EQ(WriteOwner(a, Fs1Temp), 0);  // no TEMP on FS2
+    ASSERT_EQ(WriteOwner(a, 0x0BADBAD0), 0);  // an owner FS1 does not know
     nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(ReadOwner(b, owner));
     EXPECT_EQ(owner, Fs2Mbrown);
-    EXPECT_EQ(client.CallCount(NwOp::ModifyDosInfo), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
+
+    ASSERT_EQ(WriteOwner(a, Fs1Temp), 0);  // FS2 knows TEMP from the tree
+    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    ASSERT_TRUE(ReadOwner(b, owner));
+    EXPECT_EQ(owner, TreeId("FS2", "TEMP"));
 
     // The owning name space cannot be asked: the entry is read in name space 4, answered in the
     // DOS one.
     ASSERT_EQ(WriteOwner(a, Fs1Admin), 0);
-    client.FailOperation(NwOp::GetOwningNameSpace, EmuCode::InvalidNameSpace, 1);
+    client.FailOperation(testing::NwOp::GetOwningNameSpace, Code::InvalidNameSpace, 1);
     client.ClearCalls();
     nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(ReadOwner(b, owner));
@@ -285,12 +314,12 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
-    EXPECT_EQ(client.CallCount(NwOp::AllocTemporaryDirectoryHandle), 2u);
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS1")), 1u);
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS2")), 1u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::AllocTemporaryDirectoryHandle), 2u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")), 1u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS2")), 1u);
     EndStep();
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS1")), 0u);
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS2")), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS2")), 0u);
     uint16_t mask = 0;
     uint32_t blocks = 0;
     ASSERT_TRUE(ReadMask(P("FS2/DATA/TGT"), mask));
@@ -305,8 +334,8 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
     EndStep();
-    EXPECT_EQ(client.CallCount(NwOp::ScanDirEntryInfo), 2u);
-    EXPECT_EQ(client.CallCount(NwOp::ModifyDirEntry), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ScanDirEntryInfo), 2u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDirEntry), 0u);
     EXPECT_FALSE(ReadLimit(P("FS2/DATA/TGT"), blocks));
     EXPECT_TRUE(dialogs.Asked().empty());
 }
@@ -314,7 +343,7 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
 TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     ASSERT_EQ(WriteLimit(P("FS1/DATA/SRC"), 250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
-    client.FailOperation(NwOp::SetDirSpaceLimit, EmuCode::InsufficientSpace);
+    client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::InsufficientSpace);
     dialogs.Script(Answer::Ignore);
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 8901: NWSetDirSpaceLimit"});
@@ -323,7 +352,7 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
 
     // 0x89FF counts as success.
     dialogs.ClearRecord();
-    client.FailOperation(NwOp::SetDirSpaceLimit, EmuCode::Failure);
+    client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::Failure);
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     EXPECT_TRUE(dialogs.Asked().empty());
     EndStep();
@@ -331,7 +360,7 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     // No target handle: reported as the limit write, with the allocation's code.
     client.ClearFailures();
     ASSERT_EQ(nw.AllocTempDirHandle(kSource, "DATA:SRC"), 0);
-    client.FailOperation(NwOp::AllocTemporaryDirectoryHandle, EmuCode::NoMoreDirHandles, 1);
+    client.FailOperation(testing::NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
     dialogs.Script(Answer::Abort);
     nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 899D: NWSetDirSpaceLimit"});
@@ -340,7 +369,7 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
 
     // No source handle: Abort alone, and an Abort ends the routine.
     dialogs.ClearRecord();
-    client.FailOperation(NwOp::AllocTemporaryDirectoryHandle, EmuCode::NoMoreDirHandles, 1);
+    client.FailOperation(testing::NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
     dialogs.Script(Answer::Abort);
     client.ClearCalls();
     runState = 1;
@@ -348,9 +377,9 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 899D: NWAllocTemporaryDirectoryHandle"});
     EXPECT_EQ(dialogs.Asked()[0].buttons, Btn::Abort);
     EXPECT_EQ(runState, Answer::Abort);
-    EXPECT_EQ(client.CallCount(NwOp::GetDirSpaceLimitList), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::GetDirSpaceLimitList), 0u);
     EndStep();
-    EXPECT_EQ(client.HeldDirHandles(Conn("FS1")) + client.HeldDirHandles(Conn("FS2")), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")) + emulated.HeldDirHandles(Conn("FS2")), 0u);
 }
 
 TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
@@ -361,7 +390,7 @@ TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
     EXPECT_EQ(testing::ReadFile(copy), "contents");
     EXPECT_EQ(files.GetAttributes(copy), files.GetAttributes(a));
     EXPECT_EQ(files.FileAge(copy), files.FileAge(a));
-    EXPECT_EQ(client.CallCount(NwOp::FileServerFileCopy), 1u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 1u);
 
     // Again over the read-only copy: refused, and the copy stays as it was.
     scratch.File("FS1/DATA/SRC/A.TXT~", "");
@@ -370,9 +399,10 @@ TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
 
     client.ClearCalls();
     EXPECT_EQ(nw.NetWareCopyFile(a, P("FS2/DATA/TGT/A.TXT")), 0xFFFF);
-    EXPECT_EQ(client.CallCount(NwOp::FileServerFileCopy), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 0u);
     EXPECT_TRUE(testing::ListDir(P("FS2/DATA/TGT")).empty());
 }
 
 }  // namespace
+}  // namespace nwemu
 }  // namespace ferrit

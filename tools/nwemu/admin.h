@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "netware/emulated_network.h"
+#include "nwemu/network.h"
 
 namespace ferrit {
+namespace nwemu {
 
 // What a command printed and how it ended: 0 done, 1 failed, 2 wrong use.
 struct AdminResult {
@@ -17,9 +18,9 @@ struct AdminResult {
     std::string err;
 };
 
-class EmulatedAdmin {
+class Admin {
   public:
-    explicit EmulatedAdmin(EmulatedConfig config) : network_(std::move(config)) {}
+    explicit Admin(Config config) : network_(std::move(config)) {}
 
     // "key: value" lines: path, server, tree, volume path, owner, trustees, irm, limit, login,
     // effective (the login's effective rights).
@@ -36,11 +37,11 @@ class EmulatedAdmin {
     AdminResult Rights(const std::string& path) const;
 
   private:
-    bool Locate(const std::string& path, EmuLocation& loc, AdminResult& result) const;
-    bool FindObject(const EmuLocation& loc, const std::string& object, uint32_t& id,
+    bool Locate(const std::string& path, Location& loc, AdminResult& result) const;
+    bool FindObject(const Location& loc, const std::string& object, uint32_t& id,
                     AdminResult& result) const;
 
-    EmulatedNetwork network_;
+    Network network_;
 };
 
 // Builds the demonstration under dir (servers FS1 and FS2 in one tree, FS3 bindery only, with
@@ -52,4 +53,5 @@ AdminResult BuildDemo(const std::string& dir, const std::string& configFile, boo
 // The command line of ferrit-nwemu, without the program name.
 AdminResult RunNwEmu(const std::vector<std::string>& args);
 
+}  // namespace nwemu
 }  // namespace ferrit
