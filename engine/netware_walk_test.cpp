@@ -115,6 +115,25 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     EXPECT_EQ(emulated.OpenContexts(), 0u);
 }
 
+// A directory the client cannot name (a backslash in its name) loses its own metadata only:
+// every later pair is looked at afresh.
+TEST_F(NetWareWalkTest, OneDirectoryTheClientCannotNameLeavesTheOthersCarried) {
+    for (const char* dir : {"A", "B\\X", "C"}) {
+        scratch.File(std::string("FS1/DATA/SRC/") + dir + "/F.TXT", "f");
+        WriteTrustees(P(std::string("FS1/DATA/SRC/") + dir), {{Fs1Mbrown, 0x4B}});
+    }
+    scratch.Dir("FS2/DATA/TGT");
+    Run("FS1/DATA/SRC", "FS2/DATA/TGT");
+    for (const char* dir : {"A", "C"}) {
+        SCOPED_TRACE(dir);
+        std::vector<nwemu::Trustee> trustees;
+        ASSERT_TRUE(ReadTrustees(P(std::string("FS2/DATA/TGT/") + dir), trustees));
+        ASSERT_EQ(trustees.size(), 1u);
+        EXPECT_EQ(trustees[0].id, Fs2Mbrown);
+    }
+    EXPECT_EQ(testing::ReadFile(P("FS2/DATA/TGT/B\\X/F.TXT")), "f");
+}
+
 TEST_F(NetWareWalkTest, DirectoryStepOrderAndHandleRelease) {
     scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
     WriteLimit(P("FS1/DATA/SRC/A"), 300);
