@@ -54,11 +54,23 @@ void NetWareServices::GetNetWarePaths(const std::string& source, const std::stri
     state_.SameConnection = state_.BothNetWare && src.ConnHandle == tgt.ConnHandle;
     state_.AvailText = "Available Space: n/a";
     // Free space is known for an absolute path naming an existing directory (the drive-letter
-    // test of a Windows path).
+    // test of a Windows path). A target that does not exist yet will be made on the file system
+    // of its nearest existing parent: that one's space is shown.
     int64_t bytes = 0;
-    if (!tgt.OemPath.empty() && files_.FreeSpace(tgt.OemPath, bytes)) {
-        state_.FreeSpace = bytes;
-        state_.AvailText = "Available Space: " + FormatSize(bytes);
+    for (std::string dir = tgt.OemPath; !dir.empty() && dir[0] == '/';) {
+        if (files_.FreeSpace(dir, bytes)) {
+            state_.FreeSpace = bytes;
+            state_.AvailText = "Available Space: " + FormatSize(bytes);
+            break;
+        }
+        while (dir.size() > 1 && dir.back() == '/') {
+            dir.pop_back();
+        }
+        if (dir == "/") {
+            break;
+        }
+        const size_t slash = dir.find_last_of('/');
+        dir.erase(slash == 0 ? 1 : slash);
     }
 }
 

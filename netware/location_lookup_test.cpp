@@ -107,6 +107,12 @@ TEST_F(LocationsTest, AvailableSpaceOfTheTarget) {
     EXPECT_GT(state.FreeSpace, 0);
     nw.GetNetWarePaths(a1, "relative/path");
     EXPECT_EQ(state.AvailText, "Available Space: n/a");
+    // A target that does not exist yet shows the space where it will be made.
+    for (const std::string& missing : {b1 + "/not/yet/made", b1 + "/new/"}) {
+        nw.GetNetWarePaths(a1, missing);
+        EXPECT_EQ(state.AvailText.rfind("Available Space: ", 0), 0u) << missing;
+        EXPECT_NE(state.AvailText, "Available Space: n/a") << missing;
+    }
 }
 
 TEST_F(LocationsTest, RightsWarningsInTheirOrder) {

@@ -202,6 +202,7 @@ void TFormFerrit::FormCreate() {
     // At the end of a run the passes are over: the paths are evaluated even though the run
     // has not returned yet.
     sink_.SetRunFinishedHandler([this] { EvaluatePaths(); });
+    sink_.SetAvailableSpace(ui_->LabelAvail, &location_.AvailText);
 
     // 5. Run data and location state start empty.
     run_.Clear();

@@ -62,6 +62,12 @@ void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
 }
 
 void WindowStatusSink::PumpMessages() {
+    if (availLabel_ && availText_ != nullptr) {
+        const QString text = QString::fromStdString(*availText_);
+        if (availLabel_->text() != text) {
+            availLabel_->setText(text);
+        }
+    }
     PaintIfDue();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

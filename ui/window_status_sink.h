@@ -35,6 +35,12 @@ class WindowStatusSink : public StatusSink {
         pages_ = pages;
         progressPage_ = progressPage;
     }
+    // The available-space label and the text the location state keeps for it: the label
+    // follows the text at every pump, so the directory steps' evaluations show during a run.
+    void SetAvailableSpace(QLabel* label, const std::string* text) {
+        availLabel_ = label;
+        availText_ = text;
+    }
     // What RunFinished has the window do after the colour: evaluate the paths again.
     void SetRunFinishedHandler(std::function<void()> handler) { onFinished_ = std::move(handler); }
 
@@ -67,6 +73,8 @@ class WindowStatusSink : public StatusSink {
     QPointer<QTabWidget> pages_;
     QPointer<QWidget> progressPage_;
     std::function<void()> onFinished_;
+    QPointer<QLabel> availLabel_;
+    const std::string* availText_ = nullptr;
     bool holding_ = false;
     QElapsedTimer sincePaint_;
 };

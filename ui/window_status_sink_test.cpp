@@ -186,6 +186,28 @@ TEST(WindowStatusSinkTest, LabelsStatusBarPagesAndColours) {
               page.list->palette().color(QPalette::Base));
 }
 
+// During a run the texts change at once but are painted at the paint interval; after the run
+// the widgets paint freely again. The available-space label follows its text at every pump.
+TEST(WindowStatusSinkTest, RunHoldsPaintsButNotTextsAndTheSpaceLabelFollows) {
+    ProgressPage page;
+    QLabel avail;
+    std::string availText = "Available Space: n/a";
+    page.sink.SetAvailableSpace(&avail, &availText);
+    page.sink.RunStarted();
+    EXPECT_FALSE(page.list->updatesEnabled());
+    EXPECT_FALSE(page.lines[0]->updatesEnabled());
+    page.sink.StatusDisplay(1, "File:     b (2)");
+    EXPECT_EQ(QStringLiteral("File:     b (2)"), page.lines[0]->text());
+    availText = "Available Space:   1.00 GB";
+    page.sink.StatusInfo("a line");
+    EXPECT_EQ(1, page.list->count());
+    EXPECT_EQ(QStringLiteral("Available Space:   1.00 GB"), avail.text());
+    page.sink.RunFinished();
+    EXPECT_TRUE(page.list->updatesEnabled());
+    EXPECT_TRUE(page.lines[0]->updatesEnabled());
+    EXPECT_TRUE(page.bar->updatesEnabled());
+}
+
 TEST(WindowStatusSinkTest, PumpHandlesWaitingEvents) {
     ProgressPage page;
     int handled = 0;
