@@ -192,8 +192,4 @@ void InstallInterruptHandler() {
     std::signal(SIGINT, OnInterrupt);
 }
 
-const volatile std::sig_atomic_t* ProcessInterruptFlag() {
-    return &gInterrupted;
-}
-
 }  // namespace ferrit

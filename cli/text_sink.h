@@ -30,6 +30,8 @@ class TextSink : public StatusSink {
     void PumpMessages() override;
     void RunStarted() override {}
     void ShowProgressPage() override {}
+    // Nothing to do: the CLI has no list colour to change and no path fields to evaluate again;
+    // the progress lines are written once the run has returned (WriteProgressLines).
     void RunFinished() override {}
 
     // The three progress lines as last set ("[        ]" before any was set).

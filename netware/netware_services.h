@@ -34,6 +34,7 @@ class NetWareServices {
     void GetNetWarePaths(const std::string& source, const std::string& target);
     // The rights warning lines for the current two entries (each with its two leading blanks),
     // in their fixed order; the caller appends them to the status list.
+    // REQUIRES: GetNetWarePaths for the pair the lines are about.
     std::vector<std::string> CheckRights(const OptionSet& options) const;
 
     // --- Error texts ---
@@ -53,15 +54,20 @@ class NetWareServices {
     // --- Trustees and owner ---
     // Carries every trustee of the source to the target, batch by batch; one that cannot be
     // carried is skipped. Answers 0, or the code of the last trustee that could not be carried.
+    // REQUIRES: GetNetWarePaths for the directory pair (its connections are used).
     uint32_t CopyTrustees(const std::string& source, const std::string& target);
+    // REQUIRES: GetNetWarePaths for the directory pair (its connections are used).
     void CopyOwner(const std::string& source, const std::string& target);
     NWCCODE ReadEntryInfo(NWCONN_HANDLE conn, const std::string& path, EntryInfo& info);
 
     // --- Inherited rights mask and space limits; runState receives dialog answers ---
+    // REQUIRES: GetNetWarePaths (entry i's connection). Release with FreeTempDirHandle.
     NWCCODE AllocTempDirHandle(int i, const std::string& path);
     NWCCODE FreeTempDirHandle(int i);
+    // REQUIRES: GetNetWarePaths for the pair; FreeTempDirHandle of both entries afterwards.
     void CopyInheritedRightsMask(const std::string& source, const std::string& target,
                                  int16_t& runState);
+    // REQUIRES: GetNetWarePaths for the pair; FreeTempDirHandle of both entries afterwards.
     void CopySpaceLimits(const std::string& source, const std::string& target, int16_t& runState);
 
     // --- The server copy ---
@@ -83,11 +89,9 @@ class NetWareServices {
     uint32_t startupConn_ = kNoStartupConn;
 };
 
-// Number of backslashes in a volume path, as the 8-bit level of a space-limit entry; a path
-// with more than 255 of them gives 255 (see PathDepthFull).
-uint8_t PathDepth(const std::string& path);
-// Number of backslashes in a volume path, however many there are.
-size_t PathDepthFull(const std::string& path);
+// Number of backslashes in a volume path, however many there are (a space-limit entry's level
+// counts them; one beyond 255 matches no entry).
+size_t PathDepth(const std::string& path);
 
 // The bindery form of a directory-services name: the part after the first "=" (up to 255
 // characters) in capitals, without leading and trailing dots, cut at its first remaining dot.

@@ -207,7 +207,7 @@ void NetWareServices::CopySpaceLimits(const std::string& source, const std::stri
         return;
     }
     // Counted whole: a directory deeper than any 8-bit level matches no entry.
-    const size_t depth = PathDepthFull(source);
+    const size_t depth = PathDepth(source);
     for (const SpaceLimitEntry& entry : list) {
         if (entry.level != depth) {
             continue;
@@ -229,12 +229,8 @@ void NetWareServices::CopySpaceLimits(const std::string& source, const std::stri
     }
 }
 
-size_t PathDepthFull(const std::string& path) {
+size_t PathDepth(const std::string& path) {
     return static_cast<size_t>(std::count(path.begin(), path.end(), '\\'));
-}
-
-uint8_t PathDepth(const std::string& path) {
-    return static_cast<uint8_t>(std::min<size_t>(PathDepthFull(path), 255));
 }
 
 }  // namespace ferrit

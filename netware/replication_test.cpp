@@ -441,10 +441,9 @@ TEST_F(ReplicationTest, LongLimitListsAndDeepPathsAreHandledWhole) {
     client.limitWrites.clear();
     nw.CopySpaceLimits(deep, "T:X", runState);
     EXPECT_TRUE(client.limitWrites.empty());
-    EXPECT_EQ(PathDepthFull(deep), 256u);
-    EXPECT_EQ(PathDepth(deep), 255);
-    EXPECT_EQ(PathDepth("VOL:"), 0);
-    EXPECT_EQ(PathDepth("VOL:A\\B"), 1);
+    EXPECT_EQ(PathDepth(deep), 256u);
+    EXPECT_EQ(PathDepth("VOL:"), 0u);
+    EXPECT_EQ(PathDepth("VOL:A\\B"), 1u);
 }
 
 }  // namespace
