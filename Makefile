@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan run test test-normal test-asan bench install screenshots format clean
+.PHONY: all deps build build-asan run test test-normal test-asan bench install screenshots format format-check clean
 
 all: build
 
@@ -47,6 +47,10 @@ screenshots: build
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+# Fails, naming the files, where a source file does not match .clang-format.
+format-check: deps
+	@clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -6,8 +6,8 @@ namespace ferrit {
 
 // What a workstation without a NetWare client has: every operation fails.
 class AbsentClient : public NetWareClient {
-public:
-    static constexpr NWCCODE kCode = 0xFFFF;      // start-up: "could not initialize"
+  public:
+    static constexpr NWCCODE kCode = 0xFFFF;  // start-up: "could not initialize"
     static constexpr NWCCODE kNoConnection = 0x880F;
 
     NWCCODE CallsInit() override { return kCode; }
@@ -22,7 +22,9 @@ public:
     NWCCODE GetConnInfoValue(NWCONN_HANDLE, uint32_t, uint32_t&) override { return kNoConnection; }
     NWDSCCODE DSCreateContext(NWDSContextHandle&) override { return kDSFail; }
     NWDSCCODE DSFreeContext(NWDSContextHandle) override { return kDSFail; }
-    NWDSCCODE DSGetContextText(NWDSContextHandle, uint32_t, std::string&) override { return kDSFail; }
+    NWDSCCODE DSGetContextText(NWDSContextHandle, uint32_t, std::string&) override {
+        return kDSFail;
+    }
     NWDSCCODE DSSetContextText(NWDSContextHandle, uint32_t, const std::string&) override {
         return kDSFail;
     }
@@ -42,14 +44,17 @@ public:
     NWCCODE ParsePath(const std::string&, NWCONN_HANDLE&, NWDIR_HANDLE&, std::string&) override {
         return kNoConnection;
     }
-    NWCCODE GetEffectiveRights(NWCONN_HANDLE, NWDIR_HANDLE, const std::string&, uint16_t&) override {
+    NWCCODE GetEffectiveRights(NWCONN_HANDLE, NWDIR_HANDLE, const std::string&,
+                               uint16_t&) override {
         return kNoConnection;
     }
     NWCCODE AllocTemporaryDirectoryHandle(NWCONN_HANDLE, NWDIR_HANDLE, const std::string&,
                                           NWDIR_HANDLE&, uint8_t&) override {
         return kNoConnection;
     }
-    NWCCODE DeallocateDirectoryHandle(NWCONN_HANDLE, NWDIR_HANDLE) override { return kNoConnection; }
+    NWCCODE DeallocateDirectoryHandle(NWCONN_HANDLE, NWDIR_HANDLE) override {
+        return kNoConnection;
+    }
     NWCCODE ScanTrustees(NWCONN_HANDLE, NWDIR_HANDLE, const std::string&, uint32_t&,
                          TrusteeBatch&) override {
         return kNoConnection;
@@ -73,7 +78,9 @@ public:
                                  std::vector<SpaceLimitEntry>&) override {
         return kNoConnection;
     }
-    NWCCODE SetDirSpaceLimit(NWCONN_HANDLE, NWDIR_HANDLE, uint32_t) override { return kNoConnection; }
+    NWCCODE SetDirSpaceLimit(NWCONN_HANDLE, NWDIR_HANDLE, uint32_t) override {
+        return kNoConnection;
+    }
     NWCCODE ScanDirEntryInfo(NWCONN_HANDLE, NWDIR_HANDLE, uint16_t, uint32_t&,
                              DirEntryRecord&) override {
         return kNoConnection;
@@ -88,7 +95,7 @@ public:
     }
     std::unique_ptr<NWErrorLibrary> LoadErrorLibrary() override { return nullptr; }
 
-private:
+  private:
     static constexpr NWDSCCODE kDSFail = 0xFFFFFEDA;  // -294: no such client
 };
 

@@ -57,7 +57,7 @@ struct LocationFacts {
 // The option set: fifteen (ticked, enabled) pairs. Every item starts ticked and enabled.
 // The engine reads it only through cbAllowed, live, at each decision.
 class OptionSet {
-public:
+  public:
     OptionSet();
 
     bool cbAllowed(uint8_t index) const { return ticked_.at(index) && enabled_.at(index); }
@@ -75,7 +75,7 @@ public:
     // Bumped on every change, so a view can tell when to redraw.
     uint64_t Revision() const { return revision_; }
 
-private:
+  private:
     std::array<bool, kOptionCount> ticked_;
     std::array<bool, kOptionCount> enabled_;
     uint64_t revision_ = 0;
