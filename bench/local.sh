@@ -43,7 +43,7 @@ printf '    wall:      ferrit-cli %.3f s, cp -a %.3f s, rsync -a %.3f s\n' "$(be
     "$(best a_cp)" "$(best a_rsync)"
 printf '    processor: ferrit-cli %.3f s, cp -a %.3f s, rsync -a %.3f s (for reference)\n' \
     "$(cpu_best a_ferrit)" "$(cpu_best a_cp)" "$(cpu_best a_rsync)"
-ratio_line "ferrit-cli / cp -a" "$(best a_ferrit)" "$(best a_cp)" 1.0
+ratio_line "ferrit-cli / cp -a" "$(best a_ferrit)" "$(best a_cp)" 0.9
 ratio_line "ferrit-cli / rsync -a" "$(best a_ferrit)" "$(best a_rsync)" 0.7
 # ext4 without a journal creates files slowly for about five minutes after many deletions (its
 # inode allocator skips recently freed inodes; an earlier bench's clean-up is enough), and a busy
@@ -70,7 +70,7 @@ echo "(b) the same tree again, everything up to date ($skipped of 10000 files sk
 printf '    wall:      ferrit-cli %.3f s, rsync -a %.3f s\n' "$(best b_ferrit)" "$(best b_rsync)"
 printf '    processor: ferrit-cli %.3f s, rsync -a %.3f s (for reference)\n' \
     "$(cpu_best b_ferrit)" "$(cpu_best b_rsync)"
-ratio_line "ferrit-cli / rsync -a" "$(best b_ferrit)" "$(best b_rsync)" 1.0
+ratio_line "ferrit-cli / rsync -a" "$(best b_ferrit)" "$(best b_rsync)" 0.8
 if [[ $skipped != 10000 ]]; then
     echo "    NOT met: ferrit-cli did not skip every file"
     ALL_MET=0
@@ -113,7 +113,7 @@ printf '    10,000 files:  %s MiB\n' "$(mib "$m10k")"
 verdict "$(mib "$m100k")" 20
 printf '    100,000 files: %s MiB  (target <= 20 MiB)  %s\n' "$(mib "$m100k")" "$VERDICT"
 verdict "$growth" 2
-printf '    growth:        %s MiB  (target <= 2 MiB)  %s\n' "$growth" "$VERDICT"
+printf '    growth:        %s MiB  (target <= 2 MiB, flat)  %s\n' "$growth" "$VERDICT"
 printf '    100,000 files, all up to date: %s MiB\n' "$(mib "$m100k_skip")"
 
 finish
