@@ -5,8 +5,8 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan run test test-normal test-asan bench bench-local bench-window \
-	bench-net install screenshots format clean
+.PHONY: all deps build build-asan run test test-normal test-asan bench bench-local bench-deep \
+	bench-window bench-net install screenshots format clean
 
 all: build
 
@@ -41,7 +41,7 @@ test-asan: build-asan
 bench: build
 	@bash bench/run_bench.sh $(BUILD)
 
-bench-local bench-window bench-net: bench-%: build
+bench-local bench-deep bench-window bench-net: bench-%: build
 	@bash bench/run_bench.sh $(BUILD) $*
 
 install: build

@@ -5,6 +5,7 @@
 BENCH_MET=0      # every target met
 BENCH_FAILED=1   # a command failed: the figures are not to be trusted
 BENCH_MISSED=10  # figures printed, some target not met
+BENCH_SHOWN=11   # figures printed; the section has no targets
 BENCH_SKIPPED=77 # a tool or a kernel feature is missing; nothing measured
 
 export LC_ALL=C

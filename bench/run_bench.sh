@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # `make bench`: ferrit-cli and the window against cp and rsync, each figure beside its target.
-# Usage: bench/run_bench.sh BUILD_DIR [SECTION...]   sections: local window net (default all)
+# Usage: bench/run_bench.sh BUILD_DIR [SECTION...]   sections: local deep window net (default all)
 # Each section is a script of its own (bench/SECTION.sh) and can be run alone. A section whose
 # tools or kernel features are missing is skipped with a message; the exit status is 1 only when
 # a command of a section failed (a missed target is a figure, not a failure).
@@ -10,7 +10,7 @@ source "$HERE/lib.sh"
 BUILD=${1:-build}
 shift || true
 SECTIONS=("$@")
-((${#SECTIONS[@]})) || SECTIONS=(local window net)
+((${#SECTIONS[@]})) || SECTIONS=(local deep window net)
 
 trap 'echo; echo "bench: interrupted"; exit 130' INT TERM
 declare -A RESULT
@@ -18,7 +18,7 @@ failed=0
 started=$SECONDS
 for section in "${SECTIONS[@]}"; do
     if [[ ! -f $HERE/$section.sh ]]; then
-        echo "run_bench.sh: no section '$section' (local, window, net)" >&2
+        echo "run_bench.sh: no section '$section' (local, deep, window, net)" >&2
         exit 2
     fi
     t0=$SECONDS
@@ -27,6 +27,7 @@ for section in "${SECTIONS[@]}"; do
     case $rc in
     "$BENCH_MET") RESULT[$section]="all targets met" ;;
     "$BENCH_MISSED") RESULT[$section]="some targets NOT met" ;;
+    "$BENCH_SHOWN") RESULT[$section]="figures printed (no targets)" ;;
     "$BENCH_SKIPPED") RESULT[$section]="skipped" ;;
     130) exit 130 ;;
     *)
