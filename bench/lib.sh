@@ -28,6 +28,7 @@ bench_init() {
     CLEANUPS=()
     trap bench_cleanup EXIT
     trap 'exit 130' INT TERM HUP
+    trap 'exit 141' PIPE
     WORK=$(mktemp -d "${TMPDIR:-/tmp}/ferrit-bench-$2.XXXXXX")
     on_cleanup "chmod -R u+w '$WORK'; rm -rf '$WORK'"
     WORK_FS="a directory under ${TMPDIR:-/tmp}"
