@@ -146,6 +146,31 @@ time_run() {
     CPUS[$name]+="$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f", u + s }') "
 }
 
+# take_turns PREFIX DIR TOOL...: RUNS + 1 rounds (round 0 the warm-up), in each of which every
+# TOOL in turn runs the function PREFIX_TOOL with T set to its fresh target DIR/PREFIX-TOOL.ROUND.
+take_turns() {
+    local prefix=$1 dir=$2 tool
+    for ((round = 0; round <= RUNS; round++)); do
+        for tool in "${@:3}"; do
+            T=$dir/$prefix-$tool.$round
+            time_run "${prefix}_$tool" "$round" "${prefix}_$tool"
+        done
+    done
+}
+
+# expect_files COUNT DIR...: every DIR holds COUNT files, else the section fails: a figure of a
+# run that did not do the whole work is worth nothing.
+expect_files() {
+    local want=$1 dir n
+    for dir in "${@:2}"; do
+        n=$(count_files "$dir")
+        if ((n != want)); then
+            echo "bench: $dir holds $n files after the run, not $want" >&2
+            exit "$BENCH_FAILED"
+        fi
+    done
+}
+
 # best NAME / median NAME / cpu_best NAME / cpu_median NAME: of the kept samples, in seconds.
 pick() {
     tr ' ' '\n' <<<"$2" | grep . | sort -g | awk -v how="$1" '

@@ -31,12 +31,8 @@ make_tree "$SRC10K" 100 100 4096
 a_ferrit() { "$CLI" --subdirs --create-dirs "$SRC10K" "$T"; }
 a_cp() { cp -a "$SRC10K" "$T"; }
 a_rsync() { rsync -a "$SRC10K/" "$T/"; }
-for ((round = 0; round <= RUNS; round++)); do
-    for tool in ferrit cp rsync; do
-        T=$OUT/a-$tool.$round
-        time_run "a_$tool" "$round" "a_$tool"
-    done
-done
+take_turns a "$OUT" ferrit cp rsync
+expect_files 10000 "$OUT"/a-*
 echo
 echo "(a) 10,000 files of 4 KiB in 100 directories into an empty target"
 printf '    wall:      ferrit-cli %.3f s, cp -a %.3f s, rsync -a %.3f s\n' "$(best a_ferrit)" \

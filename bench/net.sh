@@ -109,21 +109,8 @@ echo "(sshfs $(sshfs --version 2>&1 | sed -n 's/^SSHFS version //p'), defaults; 
 a_ferrit() { "$CLI" --subdirs --create-dirs "$SRC" "$T"; }
 a_cp() { cp -r --preserve=timestamps "$SRC/." "$T/"; }
 a_rsync() { rsync -rt "$SRC/" "$T/"; }
-for ((round = 0; round <= RUNS; round++)); do
-    for tool in ferrit cp rsync; do
-        T=$MNT/a-$tool.$round
-        time_run "a_$tool" "$round" "a_$tool"
-    done
-done
-for ((round = 0; round <= RUNS; round++)); do
-    for tool in ferrit cp rsync; do
-        n=$(count_files "$SERVED/a-$tool.$round")
-        if ((n != 1000)); then
-            echo "bench: $tool, round $round, left $n of 1000 files on the target" >&2
-            exit "$BENCH_FAILED"
-        fi
-    done
-done
+take_turns a "$MNT" ferrit cp rsync
+expect_files 1000 "$SERVED"/a-*
 echo
 echo "(a) 1,000 files of 4 KiB in 10 directories into an empty target on the mount"
 printf '    wall:      ferrit-cli %.3f s (%s), cp -r %.3f s (%s), rsync -rt %.3f s (%s)\n' \
@@ -162,12 +149,7 @@ fi
 # (c) One file of 100 MiB onto the mount.
 c_ferrit() { "$CLI" "$WORK/bigsrc" "$T"; }
 c_cp() { cp "$WORK/bigsrc/big.dat" "$T/big.dat"; }
-for ((round = 0; round <= RUNS; round++)); do
-    for tool in ferrit cp; do
-        T=$MNT/c-$tool.$round
-        time_run "c_$tool" "$round" "c_$tool"
-    done
-done
+take_turns c "$MNT" ferrit cp
 for tool in ferrit cp; do
     cmp -s "$WORK/bigsrc/big.dat" "$SERVED/c-$tool.$RUNS/big.dat" || {
         echo "bench: the 100 MiB copy of $tool differs from its source" >&2

@@ -22,6 +22,8 @@ for section in "${SECTIONS[@]}"; do
         exit 2
     fi
     t0=$SECONDS
+    # Other work on the machine slows the tools alike, yet it spreads the figures.
+    load=$(cut -d' ' -f1 /proc/loadavg 2>/dev/null || echo '?')
     bash "$HERE/$section.sh" "$BUILD"
     rc=$?
     case $rc in
@@ -35,7 +37,7 @@ for section in "${SECTIONS[@]}"; do
         failed=1
         ;;
     esac
-    RESULT[$section]+=" ($((SECONDS - t0)) s)"
+    RESULT[$section]+=" ($((SECONDS - t0)) s, load average $load at the start)"
     echo
 done
 

@@ -53,15 +53,7 @@ for ((round = 0; round <= RUNS; round++)); do
     sync
     w_window
 done
-for ((round = 1; round <= RUNS; round++)); do
-    for side in cli window; do
-        n=$(count_files "$WORK/$side.$round")
-        if ((n != 10000)); then
-            echo "bench: the $side run $round copied $n of 10000 files" >&2
-            exit "$BENCH_FAILED"
-        fi
-    done
-done
+expect_files 10000 "$WORK"/cli.[0-9]* "$WORK"/window.[0-9]*
 printf '    wall: window %.3f s (%s), ferrit-cli %.3f s (%s)\n' "$(median window)" \
     "$(spread window)" "$(median cli)" "$(spread cli)"
 ratio_line "window / ferrit-cli" "$(median window)" "$(median cli)" 1.3
