@@ -136,6 +136,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%.3f\n", seconds);
+    std::fflush(stdout);
     window.close();
     return 0;
 }
