@@ -3,16 +3,21 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <memory>
 
 #include "cli/cli_dialogs.h"
 #include "cli/cli_options.h"
 #include "cli/text_sink.h"
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
-#include "netware/client_factory.h"
-#include "netware/location.h"
+#include "netware/dry_run_client.h"
+#include "netware/location_state.h"
 #include "netware/netware_services.h"
+#include "nwemu/client_factory.h"
 #include "options/copy_options.h"
+#include "options/option_reasons.h"
+#include "options/settings_file.h"
+#include "platform/dry_run_file_services.h"
 #include "platform/posix_file_services.h"
 
 namespace ferrit {
@@ -44,19 +49,26 @@ void SetInterruptHandler(bool restart) {
 // the platform, the NetWare services and the text outlets.
 class CliApp {
   public:
-    CliApp(const CliRequest& request, std::ostream& out, std::ostream& err, std::istream& in,
-           const CliHooks& hooks)
+    CliApp(const CliRequest& request, const SettingsFile* saved, std::ostream& out,
+           std::ostream& err, std::istream& in, const CliHooks& hooks)
         : request_(request),
+          saved_(saved),
           out_(out),
           err_(err),
+          files_(request.dryRun ? static_cast<FileServices&>(preview_) : posix_),
           dialogs_(
               err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
               [this] { FlushAll(); }, hooks.promptWaiting),
-          choice_(ChooseNetWareClient(request.netwareConfig)),
-          netware_(*choice_.client, locations_, files_, dialogs_),
+          choice_(nwemu::ChooseNetWareClient(request.netwareConfig)),
+          previewClient_(*choice_.client),
+          client_(request.dryRun ? static_cast<NetWareClient&>(previewClient_) : *choice_.client),
+          netware_(client_, locations_, files_, dialogs_),
           sink_(out, err, hooks.interrupted),
           engine_(run_, options_, netware_, files_, dialogs_, sink_) {
         sink_.SetAbortHandler([this] { engine_.BitBtnAbortClick(); });
+        if (request.jobs > 0) {
+            engine_.SetJobs(request.jobs);
+        }
     }
 
     int Run() {
@@ -70,7 +82,7 @@ class CliApp {
         }
         run_.Clear();
         locations_.Clear();
-        const OptionMask asked = ApplyOptionChanges(request_, options_);
+        const OptionMask asked = ApplyOptionChanges(request_, options_, saved_);
         // As after an operator toggle: "Move Files" wins over "Copy Bi-directional".
         clbClickCheck(options_, FactsOf(locations_));
         // As the window's path-change handler: both locations, then the rules on their facts.
@@ -81,13 +93,16 @@ class CliApp {
             err_ << line << '\n';
         }
         if (!startEnabled) {
-            err_ << "ferrit-cli: not started: the target lacks Write or Create rights\n";
+            err_ << "ferrit-cli: not started: " << StartRefusedReason(facts) << '\n';
             FlushAll();
             return kExitError;
         }
 
         engine_.ButtonStartClick(RunRequest{request_.source, request_.target, request_.pattern});
         sink_.WriteProgressLines();
+        if (request_.dryRun) {
+            err_ << "ferrit-cli: dry run: nothing was changed\n";
+        }
         FlushAll();
 
         if (sink_.AbortRequested()) {
@@ -110,16 +125,22 @@ class CliApp {
     }
 
     const CliRequest& request_;
+    const SettingsFile* saved_;  // with --saved: the window's settings file, checked
     std::ostream& out_;
     std::ostream& err_;
-    PosixFileServices files_;
+    PosixFileServices posix_;
+    // A preview (--dry-run) reads through these and changes nothing.
+    DryRunFileServices preview_{posix_};
+    FileServices& files_;
     LocationState locations_;
     RunData run_;
     OptionSet options_;
     CliDialogs dialogs_;
     // The emulated client when its description is given or found, else the absent client (every
     // location local, every NetWare option off).
-    NetWareClientChoice choice_;
+    nwemu::NetWareClientChoice choice_;
+    DryRunClient previewClient_;
+    NetWareClient& client_;
     NetWareServices netware_;
     TextSink sink_;
     TransferEngine engine_;
@@ -139,7 +160,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << UsageText() << std::flush;
         return kExitDone;
     }
-    CliApp app(request, out, err, in, hooks);
+    // --saved needs a settings file the window wrote: without one every option would read as
+    // ticked, Move Files included, and every file would be moved.
+    std::unique_ptr<SettingsFile> saved;
+    if (request.initialTicks == InitialTicks::Saved) {
+        saved = std::make_unique<SettingsFile>("Ferrit.Ini");
+        const std::string problem = SavedSettingsProblem(*saved);
+        if (!problem.empty()) {
+            err << "ferrit-cli: " << problem << "\n" << std::flush;
+            return kExitUsage;
+        }
+    }
+    CliApp app(request, saved.get(), out, err, in, hooks);
     return app.Run();
 }
 

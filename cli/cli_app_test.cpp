@@ -6,6 +6,7 @@
 #include <ctime>
 #include <sstream>
 
+#include "testing/odd_files.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -90,6 +91,37 @@ TEST(RunCli, CopiesATreeIntoACreatedTarget) {
                                                           "Status:   copied", "Total:       9"}));
 }
 
+// A preview prints what the run would print, for every number of side-by-side copies, and
+// leaves both trees as they were.
+TEST(RunCli, DryRunPrintsTheRunsLinesAndChangesNothing) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    tmp.File("src/a.txt", "aa");
+    tmp.File("src/sub/c.txt", "cccc");
+    const std::string tgt = tmp.Dir("tgt");
+    tmp.File("tgt/a.txt", "old");
+    const std::vector<std::string> flags = {"--subdirs", "--create-dirs", "--always", "--move"};
+    for (const char* jobs : {"--jobs=1", "--jobs=8"}) {
+        std::vector<std::string> args = flags;
+        args.insert(args.end(), {"--dry-run", jobs, src, tgt});
+        const Outcome o = RunWith(args);
+        EXPECT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.out, "   a.txt copied\n" + src + "/sub\n   c.txt copied\n");
+        EXPECT_TRUE(Contains(o.err, "Status:   Moved")) << o.err;
+        EXPECT_TRUE(Contains(o.err, "dry run: nothing was changed")) << o.err;
+        EXPECT_EQ(ReadFile(src + "/a.txt"), "aa");
+        EXPECT_EQ(ReadFile(src + "/sub/c.txt"), "cccc");
+        EXPECT_EQ(ReadFile(tgt + "/a.txt"), "old");
+        EXPECT_EQ(testing::ListDir(tgt), std::vector<std::string>{"a.txt"});
+    }
+    std::vector<std::string> args = flags;
+    args.insert(args.end(), {src, tgt});
+    const Outcome real = RunWith(args);
+    EXPECT_EQ(real.out, "   a.txt copied\n" + src + "/sub\n   c.txt copied\n");
+    EXPECT_EQ(ReadFile(tgt + "/sub/c.txt"), "cccc");
+    EXPECT_EQ(testing::ListDir(src), std::vector<std::string>{});
+}
+
 TEST(RunCli, SavedStartsFromTheOptionsTheWindowSaved) {
     TempDir tmp;
     const std::string src = tmp.Dir("src");
@@ -117,6 +149,70 @@ TEST(RunCli, SavedStartsFromTheOptionsTheWindowSaved) {
         unsetenv("XDG_CONFIG_HOME");
     }
 }
+
+// --saved needs the window's settings file with its [Default Options] section; without one it
+// would tick every option, Move Files included. It refuses with status 2 and touches nothing.
+struct SavedRefusal {
+    const char* name;
+    std::string text;  // the file's contents; ignored for an odd file
+    int odd;           // -1, or a testing::OddFile in its place
+    std::string why;   // after "ferrit-cli: --saved: ", with "PATH" standing for the file
+};
+
+class SavedRefusalTest : public ::testing::TestWithParam<SavedRefusal> {};
+
+TEST_P(SavedRefusalTest, RefusesWithStatusTwoAndTouchesNothing) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    const std::string tgt = tmp.Dir("tgt");
+    tmp.File("src/a.txt", "a");
+    const std::string ini = tmp.Dir("config") + "/Ferrit.Ini";
+    const SavedRefusal& c = GetParam();
+    if (c.odd >= 0) {
+        ASSERT_TRUE(testing::MakeOddFile(ini, static_cast<testing::OddFile>(c.odd)));
+    } else if (c.name != std::string("Missing")) {
+        ASSERT_TRUE(testing::WriteFile(ini, c.text));
+    }
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", tmp.Path("config").c_str(), 1);
+
+    const Outcome o = RunWith({"--saved", src, tgt});
+    EXPECT_EQ(o.code, 2);
+    std::string why = c.why;
+    why.replace(why.find("PATH"), 4, ini);
+    EXPECT_EQ(o.err, "ferrit-cli: --saved: " + why + "\n");
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(ReadFile(src + "/a.txt"), "a");
+    EXPECT_TRUE(testing::ListDir(tgt).empty());
+
+    if (old) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+const std::string kNoSection = "the settings file PATH holds no [Default Options] section";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SavedRefusalTest,
+    ::testing::Values(SavedRefusal{"Missing", "", -1, "the settings file PATH does not exist"},
+                      SavedRefusal{"Empty", "", -1, kNoSection},
+                      SavedRefusal{"CutInTheHeading", "[Default Opt", -1, kNoSection},
+                      SavedRefusal{"OtherSectionsOnly", "[SourceHistory]\n0=/x\nMove Files=0\n", -1,
+                                   kNoSection},
+                      SavedRefusal{"Directory", "", static_cast<int>(testing::OddFile::Directory),
+                                   "PATH: not a regular file (a directory)"},
+                      SavedRefusal{"Fifo", "", static_cast<int>(testing::OddFile::Fifo),
+                                   "PATH: not a regular file (a FIFO)"},
+                      SavedRefusal{"DevZero", "", static_cast<int>(testing::OddFile::DevZero),
+                                   "PATH: not a regular file (a device)"},
+                      SavedRefusal{"TooLarge", "", static_cast<int>(testing::OddFile::TooLarge),
+                                   "PATH: larger than 1 MiB"}),
+    [](const ::testing::TestParamInfo<SavedRefusal>& info) {
+        return std::string(info.param.name);
+    });
 
 TEST(RunCli, WithoutOptionsOnlyMissingRootFilesAreCopied) {
     TempDir tmp;
@@ -175,8 +271,9 @@ TEST(RunCli, ErrorsIgnoredByDefaultButTheExitStatusTellsOfThem) {
     const Outcome o = RunWith({t.src, t.tgt});
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "   a.txt not copied\n   b.txt not copied\n   c.txt copied\n");
-    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/a.txt\n")) << o.err;
-    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/b.txt\n")) << o.err;
+    // Each message ends in the system's description of the code, in parentheses.
+    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/a.txt (")) << o.err;
+    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/b.txt (")) << o.err;
     EXPECT_EQ(ReadFile(t.tgt + "/c.txt"), "c");
 }
 

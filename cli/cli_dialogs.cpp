@@ -1,5 +1,7 @@
 #include "cli/cli_dialogs.h"
 
+#include "platform/error_codes.h"
+
 namespace ferrit {
 
 namespace {
@@ -72,6 +74,14 @@ DialogAnswer CliDialogs::Show(DialogKind kind, const std::string& text, DialogBu
         }
     }
     return Answer::OK;
+}
+
+DialogAnswer CliDialogs::ShowError(DialogKind kind, int32_t code, const std::string& text,
+                                   DialogButtons buttons) {
+    const std::string description = ErrorDescription(code);
+    return Show(kind,
+                ErrorCodeText(code, text) + (description.empty() ? "" : " (" + description + ")"),
+                buttons);
 }
 
 DialogAnswer CliDialogs::AskYesNo(const std::string& text) {

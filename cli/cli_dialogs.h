@@ -23,6 +23,10 @@ class CliDialogs : public Dialogs {
     // Writes the text; answers a Yes/No question by the overwrite policy, a dialog offering
     // Ignore by the error policy, Abort alone with Abort, and OK alone with OK.
     DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override;
+    // "Error %04X: %s", then the system's description of the code in parentheses where one is
+    // known; answered as Show answers.
+    DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
+                           DialogButtons buttons) override;
     void HourglassOn() override {}
     void HourglassOff() override {}
 

@@ -33,6 +33,33 @@ TEST(CliDialogs, AnswersByButtonSetAndPolicy) {
     }
 }
 
+TEST(CliDialogs, ErrorCodeMessagesEndInTheSystemsDescription) {
+    struct Case {
+        int32_t code;
+        std::string line;
+    };
+    const Case cases[] = {
+        {112, "Error 0070: Could not copy /t/x (No space left on device)\n"},
+        {5, "Error 0005: Could not copy /t/x (Permission denied)\n"},
+        {145, "Error 0091: Could not copy /t/x (Directory not empty)\n"},
+        // Codes without a description: the program's own, the general failure, NetWare's.
+        {0x8702, "Error 8702: Could not copy /t/x\n"},
+        {31, "Error 001F: Could not copy /t/x\n"},
+        {0x899C, "Error 899C: Could not copy /t/x\n"},
+        {0, ""},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream err;
+        std::istringstream in;
+        CliDialogs dialogs(err, in, ErrorPolicy::Abort, OverwritePolicy::No, nullptr);
+        EXPECT_EQ(ShowErrorCode(dialogs, DialogKind::Error, c.code, "Could not copy /t/x",
+                                Btn::AbortIgnore),
+                  c.code == 0 ? Answer::NotShown : Answer::Abort);
+        EXPECT_EQ(err.str(), c.line);
+        EXPECT_EQ(dialogs.ErrorCount(), c.code == 0 ? 0 : 1);
+    }
+}
+
 TEST(CliDialogs, CountsErrorKindDialogsWhateverTheAnswer) {
     std::ostringstream err;
     std::istringstream in;

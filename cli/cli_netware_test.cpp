@@ -6,15 +6,17 @@
 #include <sstream>
 
 #include "cli/cli_app.h"
-#include "netware/emulated_config.h"
-#include "netware/emulated_network.h"
+#include "nwemu/config.h"
+#include "nwemu/network.h"
 #include "testing/emulated_servers.h"
+#include "testing/odd_files.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
 namespace {
 
 using namespace testing::StdIds;
+using namespace nwemu;  // the emulated servers' metadata helpers
 
 class CliNetWareTest : public ::testing::Test {
   protected:
@@ -25,10 +27,10 @@ class CliNetWareTest : public ::testing::Test {
         hadConfigHome_ = old != nullptr;
         setenv("XDG_CONFIG_HOME", scratch.Dir("config").c_str(), 1);
         config = testing::StandardServers(scratch);
-        const uint16_t allButSupervisor = kAllRights & ~Rights::Supervisor;
+        const uint16_t allButSupervisor = nwemu::kAllRights & ~Rights::Supervisor;
         WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, allButSupervisor}});
         WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, allButSupervisor}});
-        configFile = scratch.File("servers.ini", FormatEmulatedConfig(config));
+        configFile = scratch.File("servers.ini", nwemu::FormatConfig(config));
     }
     void TearDown() override {
         if (hadConfigHome_) {
@@ -48,7 +50,7 @@ class CliNetWareTest : public ::testing::Test {
     std::string P(const std::string& relative) const { return scratch.Path(relative); }
 
     testing::TempDir scratch;
-    EmulatedConfig config;
+    nwemu::Config config;
     std::string configFile, out, err;
 
   private:
@@ -64,7 +66,7 @@ TEST_F(CliNetWareTest, CarriesEveryKindOfMetadataWithWarningsAsStatusLines) {
     scratch.File("FS1/DATA/SRC/B/B.TXT", "b");
     scratch.Dir("FS2/DATA/TGT/B");
     uint16_t rwcf = 0;
-    ASSERT_TRUE(ParseRightsLetters("RWCF", rwcf));
+    ASSERT_TRUE(nwemu::ParseRightsLetters("RWCF", rwcf));
     WriteTrustees(P("FS2/DATA/TGT/B"), {{Fs2Jsmith, rwcf}});
 
     EXPECT_EQ(Run({"--netware-config=" + configFile, "--subdirs", "--create-dirs", "--keep-owner",
@@ -74,7 +76,7 @@ TEST_F(CliNetWareTest, CarriesEveryKindOfMetadataWithWarningsAsStatusLines) {
         << err;
     EXPECT_EQ(out, P("FS1/DATA/SRC/A") + "\n   A.TXT copied\n" + P("FS1/DATA/SRC/B") +
                        "\n  Insufficient rights to grant rights on target\n   B.TXT copied\n");
-    std::vector<EmuTrustee> trustees;
+    std::vector<nwemu::Trustee> trustees;
     ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A"), trustees));
     ASSERT_EQ(trustees.size(), 1u);
     EXPECT_EQ(trustees[0].id, Fs2Mbrown);
@@ -95,7 +97,7 @@ TEST_F(CliNetWareTest, TheDefaultDescriptionIsUsedWhenItExists) {
     EXPECT_EQ(err.find("InitNetWare"), std::string::npos) << err;
     EXPECT_EQ(err.find("without NetWare"), std::string::npos) << err;
 
-    scratch.File("config/ferrit-netware.ini", FormatEmulatedConfig(config));
+    scratch.File("config/ferrit-netware.ini", nwemu::FormatConfig(config));
     WriteOwner(P("FS1/DATA/SRC/A.TXT"), Fs1Mbrown);
     EXPECT_EQ(Run({"--keep-owner", "--always", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone)
         << err;
@@ -119,6 +121,37 @@ TEST_F(CliNetWareTest, ABadDescriptionIsReportedAndTheRunGoesOnWithoutNetWare) {
     EXPECT_NE(err.find("missing.ini"), std::string::npos) << err;
     EXPECT_EQ(Run({"--netware-config=", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitUsage);
 }
+
+// A description that is not a regular file of reasonable size, in the configuration directory
+// or given by name, neither blocks nor grows the run: it is named on stderr and the run copies
+// without NetWare.
+class CliOddDescription : public CliNetWareTest,
+                          public ::testing::WithParamInterface<testing::OddFile> {};
+
+TEST_P(CliOddDescription, IsNamedAndTheRunGoesOnWithoutNetWare) {
+    scratch.File("FS1/DATA/SRC/A.TXT", "a");
+    scratch.Dir("FS1/DATA/TGT");
+    const std::string odd = P("config/ferrit-netware.ini");
+    ASSERT_TRUE(testing::MakeOddFile(odd, GetParam()));
+    for (const std::string& flag : {std::string("--always"), "--netware-config=" + odd}) {
+        EXPECT_EQ(Run({flag, "--keep-owner", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone)
+            << err;
+        EXPECT_EQ(err.rfind("ferrit-cli: " + odd + ": " + testing::OddFileProblem(GetParam()) +
+                                " (running without NetWare)\n",
+                            0),
+                  0u)
+            << err;
+        EXPECT_NE(err.find("\"Keep Owner\" is not in force: both paths must be on NetWare"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(testing::ReadFile(P("FS1/DATA/TGT/A.TXT")), "a");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Odd, CliOddDescription, ::testing::ValuesIn(testing::AllOddFiles()),
+                         [](const ::testing::TestParamInfo<testing::OddFile>& info) {
+                             return std::string(testing::OddFileName(info.param));
+                         });
 
 }  // namespace
 }  // namespace ferrit

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "engine/copy_pool.h"
 #include "options/histories.h"
+#include "options/option_reasons.h"
 
 namespace ferrit {
 
@@ -65,68 +67,6 @@ bool ParseIndexList(const std::string& list, bool ticked, std::vector<OptionChan
     }
 }
 
-std::string Quoted(uint8_t index) {
-    return std::string("\"") + OptionCaptions[index] + "\"";
-}
-
-// Why a ticked-and-disabled or unticked option is not in force, from the rule that did it.
-std::string ReasonNotInForce(uint8_t index, const OptionSet& options, const LocationFacts& facts) {
-    const bool ticked = options.Ticked(index);
-    switch (index) {
-        case OverwriteOlderFiles:
-            if (ticked) {
-                return Quoted(OverwriteAlways) + " is ticked";
-            }
-            break;
-        case OverwriteAlways:
-            if (!ticked) {
-                return Quoted(CopyBidirectional) + " is ticked";
-            }
-            break;
-        case CopyBidirectional:
-            if (!ticked) {
-                return Quoted(MoveFiles) + " is ticked";
-            }
-            return "the source lacks Write or Create rights";
-        case KeepOwner:
-        case KeepDirectoryTrustees:
-        case KeepFileTrustees:
-        case KeepInheritedRightsMask:
-        case KeepSpaceLimitations:
-            if (!ticked) {
-                break;
-            }
-            if (!facts.bothNetWare) {
-                return "both paths must be on NetWare volumes";
-            }
-            if (options.Ticked(CopyBidirectional)) {
-                return Quoted(CopyBidirectional) + " is ticked";
-            }
-            {
-                const bool source = LacksRights(facts.sourceRights, Rights::AccessControl);
-                const bool target = LacksRights(facts.targetRights, Rights::AccessControl);
-                if (source && target) {
-                    return "Access Control is missing on the source and on the target";
-                }
-                if (source) {
-                    return "Access Control is missing on the source";
-                }
-                if (target) {
-                    return "Access Control is missing on the target";
-                }
-            }
-            break;
-        case ClearArchiveBit:
-            if (ticked) {
-                return Quoted(MoveFiles) + " is ticked";
-            }
-            break;
-        default:
-            break;
-    }
-    return ticked ? "the option rules disable it" : "the option rules untick it";
-}
-
 }  // namespace
 
 bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std::string& error) {
@@ -157,6 +97,15 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
              request.netwareConfig = v;
              return !v.empty();
          }},
+        {"--jobs",
+         [&](const std::string& v) {
+             if (v.empty() || v.size() > 3 ||
+                 v.find_first_not_of("0123456789") != std::string::npos) {
+                 return false;
+             }
+             request.jobs = std::stoi(v);
+             return request.jobs >= 1 && request.jobs <= 64;
+         }},
         {"--overwrite",
          [&](const std::string& v) {
              if (v == "ask") {
@@ -186,6 +135,10 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
         if (arg == "--help" || arg == "-h") {
             request.help = true;
             return true;
+        }
+        if (arg == "--dry-run") {
+            request.dryRun = true;
+            continue;
         }
         if (arg == "--saved") {
             request.initialTicks = InitialTicks::Saved;
@@ -260,17 +213,35 @@ std::string UsageText() {
                 "answer to \"Overwrite ...?\" (default ask on a terminal, else no)");
     text += row("--netware-config=FILE", "the emulated NetWare servers (default:");
     text += row("", "ferrit-netware.ini in the configuration directory, if any)");
+    text += row("--jobs=N", "copies made side by side, 1 to 64 (default " +
+                                std::to_string(kDefaultJobs) + "; 1: one after another)");
+    text += row("--dry-run", "decide and show the status lines as a run would, change nothing");
     text += row("--help", "show this text");
     text +=
         "\n"
         "Flags and --set/--clear apply in command-line order. The status lines go to stdout;\n"
         "dialog messages, warnings and progress lines go to stderr.\n"
-        "Exit status: 0 done, 1 an error was reported or the run was refused, 2 usage error,\n"
-        "3 interrupted.\n";
+        "Exit status: 0 done, 1 an error was reported or the run was refused, 2 usage error\n"
+        "(also --saved without a settings file holding [Default Options]), 3 interrupted.\n";
     return text;
 }
 
-OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options) {
+std::string SavedSettingsProblem(const SettingsFile& file) {
+    if (file.Status() == ConfigFileStatus::Missing) {
+        return "--saved: the settings file " + file.FileName() + " does not exist";
+    }
+    if (!file.LoadProblem().empty()) {
+        return "--saved: " + file.LoadProblem();
+    }
+    if (!file.HasSection(kDefaultOptionsSection)) {
+        return "--saved: the settings file " + file.FileName() + " holds no [" +
+               kDefaultOptionsSection + "] section";
+    }
+    return std::string();
+}
+
+OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options,
+                              const SettingsFile* saved) {
     switch (request.initialTicks) {
         case InitialTicks::AllUnticked:
             for (uint8_t i = 0; i < kOptionCount; ++i) {
@@ -278,7 +249,7 @@ OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options) {
             }
             break;
         case InitialTicks::Saved:
-            LoadTickedStates(SettingsFile("Ferrit.Ini"), options);
+            LoadTickedStates(saved != nullptr ? *saved : SettingsFile("Ferrit.Ini"), options);
             break;
     }
     OptionMask asked{};
@@ -299,8 +270,8 @@ std::vector<std::string> NotInForceReasons(const OptionMask& asked, const Option
     std::vector<std::string> lines;
     for (uint8_t i = 0; i < kOptionCount; ++i) {
         if (asked[i] && !options.cbAllowed(i)) {
-            lines.push_back("warning: option " + Quoted(i) +
-                            " is not in force: " + ReasonNotInForce(i, options, facts));
+            lines.push_back("warning: option " + QuotedCaption(i) +
+                            " is not in force: " + NotInForceReason(i, options, facts));
         }
     }
     return lines;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "options/copy_options.h"
+#include "options/settings_file.h"
 
 namespace ferrit {
 
@@ -38,6 +39,10 @@ struct CliRequest {
     // --netware-config=FILE: the emulated servers' description; empty: the default file when it
     // exists, else no NetWare client.
     std::string netwareConfig;
+    // --jobs=N: copies run side by side (1: one after another); 0: the engine's default.
+    int jobs = 0;
+    // --dry-run: decide and report as a run would, change nothing.
+    bool dryRun = false;
 };
 
 // Parses the arguments (without the program name). Returns false with a one-line reason in error
@@ -50,10 +55,18 @@ std::string UsageText();
 // Which options the request asks for: the ticked states the flags leave, before any rule runs.
 using OptionMask = std::array<bool, kOptionCount>;
 
+// Why the settings file cannot serve --saved: it does not exist, cannot be read (not a regular
+// file, larger than 1 MiB, unreadable), or holds no [Default Options] section (empty, cut short,
+// another file). Empty when it can; a file with some keys missing can (they read as ticked).
+std::string SavedSettingsProblem(const SettingsFile& file);
+
 // Sets every ticked state from the request's starting point, then applies the changes in order.
 // Enabled states are left alone. Returns the options asked for: those ticked in the end, and with
 // --saved only those the command line itself ticked (the saved ones are the window's business).
-OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options);
+// With --saved the states come from `saved`, or from the settings file "Ferrit.Ini" when none
+// is given.
+OptionMask ApplyOptionChanges(const CliRequest& request, OptionSet& options,
+                              const SettingsFile* saved = nullptr);
 
 // One warning line (without a line end) for every option asked for that is not in force after the
 // rules ran, naming its caption and the rule that switched it off, in index order.

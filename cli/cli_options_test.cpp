@@ -55,6 +55,11 @@ TEST(ParseCliArgs, ValueFlags) {
     EXPECT_EQ(r.overwrite, OverwritePolicy::No);
     EXPECT_EQ(r.errors, ErrorPolicy::Ignore);
     EXPECT_EQ(r.pattern, "");
+    EXPECT_EQ(r.jobs, 0);
+    EXPECT_FALSE(r.dryRun);
+    ASSERT_TRUE(Parse({"--jobs=1", "--dry-run", "--jobs=16", "s", "t"}, r, error)) << error;
+    EXPECT_EQ(r.jobs, 16);
+    EXPECT_TRUE(r.dryRun);
 }
 
 TEST(ParseCliArgs, EveryLongFlagTicksItsOwnIndex) {
@@ -113,6 +118,12 @@ TEST(ParseCliArgs, RejectsUnusableArguments) {
         {"--pattern", "s", "t"},
         {"--errors=retry", "s", "t"},
         {"--overwrite=maybe", "s", "t"},
+        {"--jobs=0", "s", "t"},
+        {"--jobs=65", "s", "t"},
+        {"--jobs=-2", "s", "t"},
+        {"--jobs=4x", "s", "t"},
+        {"--jobs=", "s", "t"},
+        {"--dry-run=1", "s", "t"},
         {"--unknown", "s", "t"},
         {"-x", "s", "t"},
         {"--subdirs=1", "s", "t"},

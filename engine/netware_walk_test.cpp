@@ -4,10 +4,11 @@
 
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
-#include "netware/emulated_client.h"
 #include "netware/netware_services.h"
+#include "nwemu/client.h"
 #include "platform/posix_file_services.h"
 #include "testing/emulated_servers.h"
+#include "testing/faulty_netware_client.h"
 #include "testing/recording_sink.h"
 #include "testing/scripted_dialogs.h"
 #include "testing/temp_dir.h"
@@ -18,13 +19,14 @@ namespace ferrit {
 namespace {
 
 using namespace testing::StdIds;
+using namespace nwemu;  // the emulated servers' metadata helpers
 using Lines = std::vector<std::string>;
 
-constexpr uint16_t kAllButSupervisor = kAllRights & ~Rights::Supervisor;
+constexpr uint16_t kAllButSupervisor = nwemu::kAllRights & ~Rights::Supervisor;
 
 class NetWareWalkTest : public ::testing::Test {
   protected:
-    NetWareWalkTest() : client(Servers(scratch)) {
+    NetWareWalkTest() : emulated(Servers(scratch)), client(emulated) {
         for (uint8_t i = 0; i < kOptionCount; ++i) options.SetTicked(i, false);
         for (CopyOption o :
              {CopySubdirectories, CreateDirectoriesOnTarget, KeepOwner, KeepDirectoryTrustees,
@@ -32,8 +34,8 @@ class NetWareWalkTest : public ::testing::Test {
             options.SetTicked(o, true);
         }
     }
-    static EmulatedConfig Servers(testing::TempDir& scratch) {
-        EmulatedConfig config = testing::StandardServers(scratch);
+    static nwemu::Config Servers(testing::TempDir& scratch) {
+        nwemu::Config config = testing::StandardServers(scratch);
         WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, kAllButSupervisor}});
         WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, kAllButSupervisor}});
         return config;
@@ -47,12 +49,13 @@ class NetWareWalkTest : public ::testing::Test {
     }
     std::vector<std::string> Ops() const {
         std::vector<std::string> ops;
-        for (const NwCall& c : client.Calls()) ops.push_back(NwOpName(c.op));
+        for (const testing::NwCall& c : client.Calls()) ops.push_back(testing::NwOpName(c.op));
         return ops;
     }
 
     testing::TempDir scratch;
-    EmulatedClient client;
+    nwemu::Client emulated;
+    testing::FaultyNetWareClient client;  // records the engine's calls
     PosixFileServices files;
     ScriptedDialogs dialogs;
     RecordingSink sink;
@@ -71,7 +74,7 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     // Rights shortfalls on B's target: only Read, Write, Create and File Scan there.
     scratch.Dir("FS2/DATA/TGT/B");
     uint16_t rwcf = 0;
-    ASSERT_TRUE(ParseRightsLetters("RWCF", rwcf));
+    ASSERT_TRUE(nwemu::ParseRightsLetters("RWCF", rwcf));
     WriteTrustees(P("FS2/DATA/TGT/B"), {{Fs2Jsmith, rwcf}});
     // A's metadata.
     WriteTrustees(P("FS1/DATA/SRC/A"), {{Fs1Mbrown, 0x4B}});
@@ -88,7 +91,7 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     EXPECT_TRUE(dialogs.Asked().empty());
 
     // A's directory metadata arrived, translated to FS2's identifiers; the roots' did not.
-    std::vector<EmuTrustee> trustees;
+    std::vector<nwemu::Trustee> trustees;
     ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A"), trustees));
     ASSERT_EQ(trustees.size(), 1u);
     EXPECT_EQ(trustees[0].id, Fs2Mbrown);
@@ -106,10 +109,10 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     ASSERT_EQ(trustees.size(), 1u);
     EXPECT_EQ(trustees[0].id, Fs2Sales);
     // Between two servers the files go through the plain copy; every handle is given back.
-    EXPECT_EQ(client.CallCount(NwOp::FileServerFileCopy), 0u);
-    EXPECT_EQ(client.HeldDirHandles(client.ConnectionOf("FS1")), 0u);
-    EXPECT_EQ(client.HeldDirHandles(client.ConnectionOf("FS2")), 0u);
-    EXPECT_EQ(client.OpenContexts(), 0u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(emulated.ConnectionOf("FS1")), 0u);
+    EXPECT_EQ(emulated.HeldDirHandles(emulated.ConnectionOf("FS2")), 0u);
+    EXPECT_EQ(emulated.OpenContexts(), 0u);
 }
 
 TEST_F(NetWareWalkTest, DirectoryStepOrderAndHandleRelease) {
@@ -151,12 +154,12 @@ TEST_F(NetWareWalkTest, ServerCopyOnOneConnectionInBothPasses) {
     options.SetTicked(CopyBidirectional, true);
     options.SetTicked(OverwriteOlderFiles, true);
     Run("FS1/DATA/SRC", "FS1/DATA/TGT");
-    EXPECT_EQ(client.CallCount(NwOp::FileServerFileCopy), 2u);
+    EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 2u);
     EXPECT_EQ(testing::ReadFile(P("FS1/DATA/TGT/A/A.TXT")), "a");
     EXPECT_EQ(testing::ReadFile(P("FS1/DATA/SRC/A/BACK.TXT")), "back");
     // The second pass carries no owner or trustees.
-    for (const NwCall& c : client.Calls()) {
-        if (c.op == NwOp::ObtainEntryInfo || c.op == NwOp::ScanTrustees) {
+    for (const testing::NwCall& c : client.Calls()) {
+        if (c.op == testing::NwOp::ObtainEntryInfo || c.op == testing::NwOp::ScanTrustees) {
             EXPECT_EQ(c.args.find("BACK.TXT"), std::string::npos) << c.args;
         }
     }

@@ -1,4 +1,5 @@
 // The per-file decision: copy, skip or overwrite one listed file, and the move deletion.
+#include <chrono>
 #include <string>
 
 #include "engine/transfer_engine.h"
@@ -19,58 +20,135 @@ int64_t AgeOrder(int32_t age) {
 
 void TransferEngine::HandleOneFile(const std::string& file, const std::string& counterpart,
                                    const ListEntry& entry) {
-    if (run_.RunState == kRunStateAbort) {
-        return;
+    PendingFile pending{file, counterpart, entry};
+    if (DecideFile(pending, nullptr, nullptr)) {
+        FinishFile(pending);
     }
-    run_.TotalBytes += entry.size;
-    sink_.StatusDisplay(1, "File:     " + entry.name + " (" + FormatSize(entry.size) + ")");
-    sink_.StatusDisplay(3, "Total:    " + FormatSize(run_.TotalBytes));
+}
 
-    // The decision; every option is read at the moment it is needed.
-    // The counterpart's age is read once: each read is a file-system call, and skipping
-    // up-to-date trees is dominated by them.
-    const int32_t counterpartAge = files_.FileAge(counterpart);
-    const bool exists = counterpartAge != -1;
+void TransferEngine::ShowFileLines(const PendingFile& p) {
+    sink_.StatusDisplay(1, "File:     " + p.entry.name + " (" + FormatSize(p.entry.size) + ")");
+    sink_.StatusDisplay(3, "Total:    " + FormatSize(p.total));
+}
+
+bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
+                                std::deque<PendingFile>* waiting) {
+    if (run_.RunState == kRunStateAbort) {
+        return false;
+    }
+    run_.TotalBytes += p.entry.size;
+    p.total = run_.TotalBytes;
+
+    // The decision; every option is read at the moment it is needed. The counterpart is looked
+    // at once, and not at all where the listing of its directory does not hold its name: each
+    // look is a file-system call, a round trip on a network volume.
+    EntryStat counterpart;
+    if (counterparts == nullptr || counterparts->count(p.entry.name) != 0) {
+        files_.StatEntry(p.counterpart, counterpart);
+    }
+    const bool exists = counterpart.age != -1;
     bool copy = !exists || options_.cbAllowed(OverwriteAlways);
-    if (!copy) {
+    if (!copy && options_.cbAllowed(OverwriteOlderFiles)) {
         // Strictly newer only: equal ages (two-second resolution) leave the counterpart alone.
-        copy = options_.cbAllowed(OverwriteOlderFiles) &&
-               AgeOrder(files_.FileAge(file)) > AgeOrder(counterpartAge);
+        // The walk's listing already holds the file's age; an entry from elsewhere is read.
+        const int32_t age =
+            p.entry.kind == EntryKind::Missing ? files_.FileAge(p.file) : p.entry.age;
+        copy = AgeOrder(age) > AgeOrder(counterpart.age);
     }
     if (copy && options_.cbAllowed(OnlyFilesWithArchiveBit)) {
-        copy = (entry.attr & Attr::Archive) != 0;
+        copy = (p.entry.attr & Attr::Archive) != 0;
     }
     if (copy && exists && options_.cbAllowed(ConfirmOverwrites)) {
-        copy = dialogs_.Show(DialogKind::Confirmation, "Overwrite " + counterpart + "?",
+        // The question comes after everything before this file has been reported, with this
+        // file's lines showing, exactly as one file after another would have it.
+        if (waiting != nullptr) {
+            FinishAll(*waiting);
+        }
+        ShowFileLines(p);
+        p.shown = true;
+        copy = dialogs_.Show(DialogKind::Confirmation, "Overwrite " + p.counterpart + "?",
                              Btn::YesNo) == Answer::Yes;
     }
+    p.copy = copy;
+    // Between two volumes of one NetWare connection the server copies the file itself. The
+    // second pass refreshes no locations, so there the two roots' connection decides.
+    p.serverCopy = run_.SecondPass ? rootsSameConnection_ : netware_.State().SameConnection;
+    return true;
+}
 
+void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
+    // The server copy goes through the NetWare client, which is asked from one thread only;
+    // it runs when the file is reported.
+    if (!p.copy || p.serverCopy) {
+        return;
+    }
+    // The copy is made ready beside the counterpart now and put in its place when the file is
+    // reported, so a run that stops before then leaves the counterpart as it was.
+    const std::string file = p.file;
+    const std::string counterpart = p.counterpart;
+    FileServices& files = files_;
+    p.result = pool.Submit([&files, file, counterpart] {
+        PendingFile::Prepared prepared;
+        prepared.code = files.PrepareCopy(file, counterpart, prepared.ready);
+        return prepared;
+    });
+}
+
+bool TransferEngine::CopyDone(const PendingFile& p) {
+    return !p.result.valid() ||
+           p.result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+void TransferEngine::FinishFile(PendingFile& p) {
+    // A stop requested since this file was decided: one file after another, it would not have
+    // been taken. Its prepared copy is dropped and the counterpart stays as it was.
+    if (run_.RunState == kRunStateAbort) {
+        run_.TotalBytes -= p.entry.size;
+        if (p.result.valid()) {
+            try {
+                p.result.get();
+            } catch (...) {
+            }
+        }
+        return;
+    }
+    if (!p.shown) {
+        ShowFileLines(p);
+    }
     bool copied = false;
-    if (copy) {
+    if (p.copy) {
         sink_.StatusDisplay(2, "Status:   Copying");
-        // Between two volumes of one NetWare connection the server copies the file itself. The
-        // second pass refreshes no locations, so there the two roots' connection decides.
-        const bool sameConnection =
-            run_.SecondPass ? rootsSameConnection_ : netware_.State().SameConnection;
-        run_.LastErrorCode = sameConnection
-                                 ? netware_.NetWareCopyFile(file, counterpart, entry.size)
-                                 : CopyResultCode(ShellCopyFile(file, counterpart));
+        if (p.serverCopy) {
+            run_.LastErrorCode = netware_.NetWareCopyFile(p.file, p.counterpart, p.entry.size);
+        } else if (p.result.valid()) {
+            int32_t result = -1;
+            try {
+                PendingFile::Prepared prepared = p.result.get();
+                result = prepared.code == 0 && prepared.ready ? prepared.ready->Publish()
+                                                              : prepared.code;
+            } catch (...) {
+                result = -1;  // a copy that failed in an unforeseen way is a failed copy
+            }
+            run_.LastErrorCode = CopyResultCode(result);
+        } else {
+            run_.LastErrorCode = CopyResultCode(ShellCopyFile(p.file, p.counterpart));
+        }
         copied = run_.LastErrorCode == 0;
         if (!copied) {
             run_.RunState = static_cast<int16_t>(
                 ShowErrorCode(dialogs_, DialogKind::Error, run_.LastErrorCode,
-                              "Could not copy " + counterpart, Btn::AbortIgnore));
+                              "Could not copy " + p.counterpart, Btn::AbortIgnore));
         }
         const std::string x = copied ? "" : "not ";
         sink_.StatusDisplay(2, "Status:   " + x + "copied");
-        sink_.StatusInfo("   " + entry.name + " " + x + "copied");
+        sink_.StatusInfo("   " + p.entry.name + " " + x + "copied");
         // The walked file's own archive bit, and only once its copy is safe.
         if (copied && options_.cbAllowed(ClearArchiveBit)) {
-            files_.SetAttributes(file, entry.attr & ~Attr::Archive);
+            files_.SetAttributes(p.file, p.entry.attr & ~Attr::Archive);
         }
     } else {
         sink_.StatusDisplay(2, "Status:   skipped");
-        sink_.StatusInfo("   " + entry.name + " skipped");
+        sink_.StatusInfo("   " + p.entry.name + " skipped");
     }
 
     // Owner and file trustees, for copied and skipped files alike. Only the first pass knows the
@@ -78,8 +156,8 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
     if (!run_.SecondPass && netware_.State().BothNetWare &&
         (options_.cbAllowed(KeepOwner) || options_.cbAllowed(KeepFileTrustees))) {
         const LocationState& locations = netware_.State();
-        const std::string source = locations.PathInfo[kSource].NetWarePath + "\\" + entry.name;
-        const std::string target = locations.PathInfo[kTarget].NetWarePath + "\\" + entry.name;
+        const std::string source = locations.PathInfo[kSource].NetWarePath + "\\" + p.entry.name;
+        const std::string target = locations.PathInfo[kTarget].NetWarePath + "\\" + p.entry.name;
         if (options_.cbAllowed(KeepOwner)) {
             netware_.CopyOwner(source, target);
         }
@@ -88,12 +166,41 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
         }
     }
 
-    // Move mode: the file goes when the other tree now holds a copy at least as new.
+    // Move mode: the file goes only when its data is safe on the other side: this call copied
+    // it, or, where no copy was tried, the other tree holds a copy at least as new. A copy that
+    // was tried and failed never lets the file go, whatever stands on the other side.
     if (options_.cbAllowed(MoveFiles)) {
-        if (AgeOrder(files_.FileAge(counterpart)) >= AgeOrder(files_.FileAge(file)) || copied) {
-            DeleteOneFile(file);
+        if (p.copy ? copied : CounterpartHoldsFile(p.file, p.counterpart)) {
+            DeleteOneFile(p.file);
         }
     }
+}
+
+void TransferEngine::FinishAll(std::deque<PendingFile>& waiting) {
+    while (!waiting.empty()) {
+        FinishFile(waiting.front());
+        waiting.pop_front();
+    }
+}
+
+bool TransferEngine::CounterpartHoldsFile(const std::string& file, const std::string& counterpart) {
+    EntryStat held, walked;
+    if (files_.StatEntry(counterpart, held) != 0 || files_.StatEntry(file, walked) != 0) {
+        return false;
+    }
+    // Only an entry of the same kind can stand for the file: a link's own time says nothing
+    // about a file's data, nor a FIFO's or a device's. The file itself, reached through another
+    // name or mount, is no copy of it at all.
+    const bool sameKind =
+        held.kind == walked.kind && (held.kind == EntryKind::File || held.kind == EntryKind::Link);
+    if (!sameKind || held.SameEntryAs(walked)) {
+        return false;
+    }
+    if (AgeOrder(held.age) < AgeOrder(walked.age)) {
+        return false;
+    }
+    // Equal ages within two seconds prove nothing about the contents where the sizes differ.
+    return held.age != walked.age || held.size == walked.size;
 }
 
 void TransferEngine::DeleteOneFile(const std::string& file) {

@@ -56,6 +56,7 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
 
     bool hourglass = false;  // the busy cursor is on and must go off again
     bool finish = false;     // the finishing steps are owed
+    bool confined = false;   // the file services confine paths to the roots
     try {
         run_.TotalBytes = 0;
         run_.RunState = kRunStateRunning;
@@ -92,9 +93,21 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         run_.SourceRoot = RootOf(files_, locations.PathInfo[kSource].OemPath, run_.SourceText);
         run_.TargetRoot = RootOf(files_, locations.PathInfo[kTarget].OemPath, run_.TargetText);
         rootsSameConnection_ = locations.SameConnection;
+        rootsBothNetWare_ = locations.BothNetWare;
         sourceIdKnown_ = files_.DirectoryId(run_.SourceText, sourceId_);
         targetIdKnown_ = files_.DirectoryId(run_.TargetText, targetId_);
 
+        // Below the two roots nothing is reached through a link in a directory: a link planted
+        // in either tree can never lead a write or a deletion elsewhere.
+        files_.ConfineBelow({run_.SourceRoot, run_.TargetRoot});
+        confined = true;
+        // The workers of this run; every copy handed to them has finished when it ends.
+        CopyPool pool(jobs_);
+        pool_ = &pool;
+        struct PoolReset {
+            CopyPool*& pool;
+            ~PoolReset() { pool = nullptr; }
+        } poolReset{pool_};
         BrowseAllFilesInTree(run_.SourceRoot, run_.TargetRoot, run_.RunPattern, run_.Recurse);
         // Read only now: the operator may have changed it during the first pass. An abort is
         // not tested here; the second pass stops at its own first test.
@@ -112,6 +125,12 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         ReportFault(dialogs_, "unknown fault");
     }
 
+    if (confined) {
+        try {
+            files_.ConfineBelow({});
+        } catch (...) {
+        }
+    }
     // The window gets its idle look back whatever happened inside the passes.
     if (finish) {
         try {

@@ -16,9 +16,9 @@ struct RunData {
     int16_t RunState = 0;        // 1 at Start, 3 = stop; receives every error dialog's answer
     uint16_t LastErrorCode = 0;  // last copy or directory removal result
     bool SecondPass = false;
-    std::string RunPattern;      // the pattern with a to z in capitals
-    int64_t TotalBytes = 0;      // sizes of the files handed to the per-file step, both passes
-    bool Recurse = false;        // "Copy Subdirectories", read once at Start
+    std::string RunPattern;  // the pattern with a to z in capitals
+    int64_t TotalBytes = 0;  // sizes of the files handed to the per-file step, both passes
+    bool Recurse = false;    // "Copy Subdirectories", read once at Start
     std::string SourceRoot, TargetRoot;
     std::string SourceText, TargetText;
 

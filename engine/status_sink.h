@@ -8,7 +8,7 @@
 namespace ferrit {
 
 class StatusSink {
-public:
+  public:
     virtual ~StatusSink() = default;
     // Sets progress line 1, 2 or 3 (file, status, total) and shows it at once, without pumping.
     virtual void StatusDisplay(uint8_t line, const std::string& text) = 0;

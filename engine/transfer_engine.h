@@ -2,8 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <future>
+#include <memory>
 #include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
+#include "engine/copy_pool.h"
 #include "engine/run_data.h"
 #include "engine/status_sink.h"
 #include "netware/netware_services.h"
@@ -21,7 +28,7 @@ struct RunRequest {
 };
 
 class TransferEngine {
-public:
+  public:
     TransferEngine(RunData& run, OptionSet& options, NetWareServices& netware, FileServices& files,
                    Dialogs& dialogs, StatusSink& sink);
 
@@ -31,6 +38,10 @@ public:
     // Requests the stop; it takes effect at the run's next test.
     void BitBtnAbortClick();
     bool Running() const { return running_; }
+    // How many copies of separate files may run side by side (1: one after another). What the
+    // operator sees is the same either way.
+    void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
+    int Jobs() const { return jobs_; }
 
     // The steps, callable one by one for tests.
     bool PathExists(const std::string& path);
@@ -40,11 +51,55 @@ public:
     void HandleOneFile(const std::string& file, const std::string& counterpart,
                        const ListEntry& entry);
     void DeleteOneFile(const std::string& file);
+    // Whether the counterpart stands for the file in move mode: an entry of the same kind, not
+    // the file itself, at least as new, and of the same size where the ages are equal.
+    bool CounterpartHoldsFile(const std::string& file, const std::string& counterpart);
     int32_t ShellCopyFile(const std::string& source, const std::string& target);
     int32_t ShellFileOperation(const std::string& source, const std::string& target,
                                uint32_t operation);
 
-private:
+  private:
+    // One listed file between its decision and its report. Decisions are made in walk order;
+    // the copy may run on a worker meanwhile; the report, the archive bit, the NetWare steps and
+    // the move deletion follow in walk order once the copy is done.
+    struct PendingFile {
+        PendingFile(std::string f, std::string c, ListEntry e)
+            : file(std::move(f)), counterpart(std::move(c)), entry(std::move(e)) {}
+        std::string file, counterpart;
+        ListEntry entry;
+        int64_t total = 0;        // TotalBytes with this file counted
+        bool copy = false;        // the decision
+        bool serverCopy = false;  // copied on the NetWare server, when reported
+        bool shown = false;       // progress lines 1 and 3 already written (before a question)
+        // A copy prepared on a worker, put in place when the file is reported.
+        struct Prepared {
+            int code = -1;
+            std::unique_ptr<PreparedCopy> ready;
+        };
+        std::future<Prepared> result;
+    };
+    using NameSet = std::unordered_set<std::string>;
+
+    // The decision for one file; false, with nothing counted, when the run is being stopped.
+    // `counterparts` holds the names of the counterpart directory (nullptr: each is looked
+    // up); `waiting` the files decided before, reported first where a question is asked.
+    bool DecideFile(PendingFile& p, const NameSet* counterparts, std::deque<PendingFile>* waiting);
+    void StartCopy(PendingFile& p, CopyPool& pool);
+    static bool CopyDone(const PendingFile& p);
+    // The report and what follows it, once the copy (if any) is done.
+    void FinishFile(PendingFile& p);
+    void FinishAll(std::deque<PendingFile>& waiting);
+    void ShowFileLines(const PendingFile& p);
+    // The files of one directory, decided in order, copied side by side.
+    void HandleFiles(const std::string& directory, const std::string& counterpart,
+                     const std::vector<ListEntry>& files);
+
+    // Whether the walked directory is the other tree's root of this pass.
+    bool IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
+                     const std::string& directory) const;
+    // A directory whose entries could not be read: the operator decides whether the run goes on.
+    void ReportUnreadable(int code, const std::string& directory);
+
     RunData& run_;
     OptionSet& options_;
     NetWareServices& netware_;
@@ -59,6 +114,11 @@ private:
     // Whether the two roots share one NetWare connection, as the locations stood at Start: it
     // chooses the copy routine of the second pass, which evaluates no locations.
     bool rootsSameConnection_ = false;
+    // Whether both roots lay on NetWare at Start: then every directory pair is looked at for its
+    // NetWare metadata, whatever an earlier pair gave.
+    bool rootsBothNetWare_ = false;
+    int jobs_ = kDefaultJobs;
+    CopyPool* pool_ = nullptr;  // the workers of the run going on
 };
 
 // A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.

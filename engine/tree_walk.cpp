@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/transfer_engine.h"
+#include "platform/error_codes.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -29,10 +30,7 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
     // walked one and grow while it is walked.
     DirIdentity walkedId;
     const bool walkedKnown = files_.DirectoryId(directory, walkedId);
-    const bool otherIsTarget = !run_.SecondPass;
-    if (IsRoot(walkedKnown, walkedId, otherIsTarget ? targetIdKnown_ : sourceIdKnown_,
-               otherIsTarget ? targetId_ : sourceId_, directory,
-               otherIsTarget ? run_.TargetText : run_.SourceText)) {
+    if (IsOtherRoot(walkedKnown, walkedId, directory)) {
         return;
     }
 
@@ -40,18 +38,13 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
     AddTrailingSlash(counterpart);
     sink_.ShowWalkDirectory(directory);
 
-    // Files first. A directory that cannot be listed yields nothing.
+    // Files first.
     std::vector<ListEntry> files;
-    files_.ListFiles(directory, pattern, files);
-    for (const ListEntry& entry : files) {
-        if (run_.RunState == kRunStateAbort) {
-            break;
-        }
-        if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) != 0) {
-            continue;
-        }
-        HandleOneFile(directory + entry.name, counterpart + entry.name, entry);
+    const int listed = files_.ListFiles(directory, pattern, files);
+    if (listed != 0) {
+        ReportUnreadable(listed, directory);
     }
+    HandleFiles(directory, counterpart, files);
 
     if (!descend) {
         return;
@@ -60,12 +53,20 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
     // Then the subdirectories, depth-first in listing order. The listing holds real directories
     // only, never links, so the walk cannot run into a loop.
     std::vector<ListEntry> subdirs;
-    files_.ListSubdirs(directory, subdirs);
+    const int listedSubdirs = files_.ListSubdirs(directory, subdirs);
+    if (listedSubdirs != 0 && listed == 0) {
+        ReportUnreadable(listedSubdirs, directory);
+    }
     for (const ListEntry& entry : subdirs) {
         if (run_.RunState == kRunStateAbort) {
             break;
         }
         if ((entry.attr & Attr::Directory) == 0 || entry.name.empty() || entry.name[0] == '.') {
+            continue;
+        }
+        // The other root met inside this tree is passed over before anything is made for it.
+        const DirIdentity subId{entry.device, entry.inode};
+        if (IsOtherRoot(entry.kind == EntryKind::Directory, subId, directory + entry.name)) {
             continue;
         }
         if (HandleOneDir(directory + entry.name, counterpart + entry.name) == 0) {
@@ -77,9 +78,11 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
     directory.pop_back();
 
     // Move mode: the emptied directory goes, after its whole subtree. Only a walk of every name
-    // can have emptied it, and the source root itself always stays.
+    // can have emptied it. Neither root is ever removed: the source root is the user's, and the
+    // target root of a second pass is the tree the first pass has just filled.
     if (options_.cbAllowed(MoveFiles) &&
         !IsRoot(walkedKnown, walkedId, sourceIdKnown_, sourceId_, directory, run_.SourceText) &&
+        !IsRoot(walkedKnown, walkedId, targetIdKnown_, targetId_, directory, run_.TargetText) &&
         pattern == "*.*") {
         run_.LastErrorCode = CopyResultCode(files_.RemoveDirectory(directory));
         if (run_.LastErrorCode != 0) {
@@ -90,6 +93,60 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
     }
 }
 
+void TransferEngine::HandleFiles(const std::string& directory, const std::string& counterpart,
+                                 const std::vector<ListEntry>& files) {
+    if (files.empty()) {
+        return;
+    }
+    // The names in the counterpart directory, read once: a file whose name is not there needs
+    // no look of its own. A directory that cannot be read is looked at name by name.
+    NameSet names;
+    std::vector<std::string> listed;
+    const bool haveNames = files_.ListNames(counterpart, listed) == 0;
+    if (haveNames) {
+        names.insert(listed.begin(), listed.end());
+    }
+    CopyPool inlineCopies(1);
+    CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
+    const size_t inFlight = static_cast<size_t>(pool_ != nullptr ? jobs_ : 1);
+    std::deque<PendingFile> waiting;
+    for (const ListEntry& entry : files) {
+        if (run_.RunState == kRunStateAbort) {
+            break;  // what is decided already is still reported
+        }
+        if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) != 0) {
+            continue;
+        }
+        PendingFile p(directory + entry.name, counterpart + entry.name, entry);
+        if (!DecideFile(p, haveNames ? &names : nullptr, &waiting)) {
+            break;
+        }
+        StartCopy(p, pool);
+        waiting.push_back(std::move(p));
+        // Reports go out in walk order as soon as the oldest copy is done; no more than the
+        // allowed number of files wait.
+        while (!waiting.empty() && (waiting.size() >= inFlight || CopyDone(waiting.front()))) {
+            FinishFile(waiting.front());
+            waiting.pop_front();
+        }
+    }
+    FinishAll(waiting);
+}
+
+bool TransferEngine::IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
+                                 const std::string& directory) const {
+    const bool otherIsTarget = !run_.SecondPass;
+    return IsRoot(walkedKnown, walked, otherIsTarget ? targetIdKnown_ : sourceIdKnown_,
+                  otherIsTarget ? targetId_ : sourceId_, directory,
+                  otherIsTarget ? run_.TargetText : run_.SourceText);
+}
+
+void TransferEngine::ReportUnreadable(int code, const std::string& directory) {
+    run_.RunState =
+        static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, CopyResultCode(code),
+                                           "Could not read " + directory, Btn::AbortIgnore));
+}
+
 int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::string& counterpart) {
     sink_.PumpMessages();
     if (run_.RunState == kRunStateAbort) {
@@ -97,41 +154,61 @@ int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::st
     }
     sink_.StatusInfo(directory);
 
+    int made = 0;
     if (options_.cbAllowed(CopySubdirectories)) {
-        files_.CreateDirectories(counterpart);  // the existence test below decides
+        made = files_.CreateDirectories(counterpart);  // the existence test below decides
     }
     if (!PathExists(counterpart)) {
+        // Nothing is written below a counterpart that is a link: it could lead anywhere.
+        EntryStat standing;
+        files_.StatEntry(counterpart, standing);
+        if (standing.kind == EntryKind::Link) {
+            made = WinErr::CantResolveFilename;
+        } else if (made == 0 && standing.kind != EntryKind::Missing) {
+            made = WinErr::AlreadyExists;
+        }
         // "Create Directories on Target" is never disabled, so its ticked state is what counts.
-        if (!options_.Ticked(CreateDirectoriesOnTarget)) {
+        if (standing.kind != EntryKind::Link && !options_.Ticked(CreateDirectoriesOnTarget)) {
             run_.RunState =
                 static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
                                                    counterpart + " does not exist", Btn::Abort));
+        } else {
+            // The directory should have been there: the reason is shown, and the operator
+            // decides whether the rest of the run goes on without this subtree.
+            const uint16_t code = made != 0 ? CopyResultCode(made) : ErrTargetMissing;
+            run_.RunState = static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code,
+                                                               counterpart + " does not exist",
+                                                               Btn::AbortIgnore));
         }
         return ErrTargetMissing;
     }
 
-    // Directory metadata is carried in the first pass only, and only between NetWare volumes.
-    if (run_.SecondPass || !netware_.State().BothNetWare) {
+    // Directory metadata is carried in the first pass only, and only between NetWare volumes:
+    // whenever both roots were on NetWare, every pair is looked at afresh, so one pair that
+    // cannot be resolved affects only itself.
+    if (run_.SecondPass || !rootsBothNetWare_) {
         return 0;
     }
-    // Both locations on NetWare: the locations of this pair, the rights warnings, then the
-    // directory's trustees, space limit and inherited rights mask. The temporary handles of
-    // this step are always released before the next lookup.
+    // The locations of this pair, the rights warnings, then the directory's trustees, space
+    // limit and inherited rights mask. The temporary handles of this step are always released
+    // before the next lookup.
     netware_.GetNetWarePaths(directory, counterpart);
     for (const std::string& line : netware_.CheckRights(options_)) {
         sink_.StatusInfo(line);
     }
     const LocationState& locations = netware_.State();
-    const std::string& source = locations.PathInfo[kSource].NetWarePath;
-    const std::string& target = locations.PathInfo[kTarget].NetWarePath;
-    if (options_.cbAllowed(KeepDirectoryTrustees)) {
-        netware_.CopyTrustees(source, target);
-    }
-    if (options_.cbAllowed(KeepSpaceLimitations)) {
-        netware_.CopySpaceLimits(source, target, run_.RunState);
-    }
-    if (options_.cbAllowed(KeepInheritedRightsMask)) {
-        netware_.CopyInheritedRightsMask(source, target, run_.RunState);
+    if (locations.BothNetWare) {
+        const std::string& source = locations.PathInfo[kSource].NetWarePath;
+        const std::string& target = locations.PathInfo[kTarget].NetWarePath;
+        if (options_.cbAllowed(KeepDirectoryTrustees)) {
+            netware_.CopyTrustees(source, target);
+        }
+        if (options_.cbAllowed(KeepSpaceLimitations)) {
+            netware_.CopySpaceLimits(source, target, run_.RunState);
+        }
+        if (options_.cbAllowed(KeepInheritedRightsMask)) {
+            netware_.CopyInheritedRightsMask(source, target, run_.RunState);
+        }
     }
     netware_.FreeTempDirHandle(kSource);
     netware_.FreeTempDirHandle(kTarget);

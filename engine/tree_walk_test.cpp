@@ -166,9 +166,11 @@ TEST_F(TreeWalkTest, TargetInsideTheSourceIsNotEnteredHoweverItIsWritten) {
         ASSERT_TRUE(Run(src, target, "*.*"));
         EXPECT_EQ(Contents("src/backup/f.txt"), "f");
         EXPECT_EQ(Contents("src/backup/sub/g.txt"), "g");
-        // The directory step still heads and creates the counterpart, but the walk stops there.
+        // The target is passed over before anything is made for it: no heading, no stray
+        // counterpart of it inside itself.
         EXPECT_THAT(sink.WalkedDirectories(), ElementsAre(src + "/", src + "/sub/"));
-        EXPECT_THAT(::ferrit::testing::ListDir(At("src/backup/backup")), IsEmpty());
+        EXPECT_THAT(List(), ElementsAre("   f.txt copied", src + "/sub", "   g.txt copied"));
+        EXPECT_FALSE(Exists("src/backup/backup"));
         ::ferrit::testing::RemoveTree(At("src/backup"));
         tmp.Dir("src/backup");
     }
@@ -208,18 +210,21 @@ TEST_F(TreeWalkTest, SourceInsideTheTargetIsNotEnteredInTheSecondPass) {
     EXPECT_EQ(Contents("tgt/f.txt"), "f");
     EXPECT_EQ(Contents("tgt/inner/t.txt"), "t");
     EXPECT_THAT(sink.WalkedDirectories(), ElementsAre(source + "/", tgt + "/"));
-    EXPECT_THAT(::ferrit::testing::ListDir(At("tgt/inner/inner")), IsEmpty());
+    EXPECT_FALSE(Exists("tgt/inner/inner"));
 }
 
 // --- The directory step ---
 
-TEST_F(TreeWalkTest, MissingCounterpartWithCreateDirectoriesTickedIsSkippedSilently) {
+TEST_F(TreeWalkTest, CounterpartThatCannotBeCreatedIsReportedWithItsCode) {
     Only({CopySubdirectories, CreateDirectoriesOnTarget});
     Put("src/a/x.txt", "x", kT0);
     Put("src/b/y.txt", "y", kT0);
     files.Fail(FileOp::CreateDirectories, 5, 0, "tgt/a");
+    dialogs.Script(Answer::Ignore);
     ASSERT_TRUE(Run());
-    EXPECT_TRUE(dialogs.Asked().empty());
+    ASSERT_EQ(dialogs.Asked().size(), 1u);
+    EXPECT_EQ(dialogs.Asked()[0].text, "Error 0005: " + tgt + "/a does not exist");
+    EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0050);
     EXPECT_THAT(List(), ElementsAre(src + "/a", src + "/b", "   y.txt copied"));
     EXPECT_FALSE(Exists("tgt/a"));
 }
@@ -255,13 +260,17 @@ TEST_F(TreeWalkTest, SubdirectoriesFixedAtStartButCreationReadLive) {
     EXPECT_FALSE(Exists("tgt/a"));
 }
 
-TEST_F(TreeWalkTest, UnlistableDirectoryYieldsNothing) {
+TEST_F(TreeWalkTest, UnlistableDirectoryIsReportedOnce) {
     Only({CopySubdirectories});
     Put("src/a/x.txt", "x", kT0);
+    Put("src/b/y.txt", "y", kT0);
     files.Fail(FileOp::ListFiles, 5, 0, "src/a");
+    files.Fail(FileOp::ListSubdirs, 5, 0, "src/a");
+    dialogs.Script(Answer::Ignore);
     ASSERT_TRUE(Run());
-    EXPECT_THAT(List(), ElementsAre(src + "/a"));
-    EXPECT_TRUE(dialogs.Asked().empty());
+    EXPECT_THAT(List(), ElementsAre(src + "/a", src + "/b", "   y.txt copied"));
+    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0005: Could not read " + src + "/a/"));
+    EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0050);
 }
 
 // --- Removal of emptied directories in move mode ---
@@ -291,17 +300,17 @@ TEST_F(TreeWalkTest, SourceRootWrittenDifferentlyIsStillKept) {
     EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a"));
 }
 
-TEST_F(TreeWalkTest, MoveBothWaysEmptiesAndRemovesTheTargetRootOnly) {
-    // Only the source root is exempt from removal: the second pass moves everything back and
-    // removes the target root it has emptied.
+TEST_F(TreeWalkTest, MoveBothWaysNeverRemovesEitherRoot) {
+    // Where both are in force after all, the second pass moves everything back, but the target
+    // root the user chose stays, as the source root does.
     Only({CopySubdirectories, MoveFiles, CopyBidirectional});
     Put("src/f.txt", "f", kT0);
     Put("src/a/g.txt", "g", kT0);
     ASSERT_TRUE(Run());
     EXPECT_EQ(Contents("src/f.txt"), "f");
     EXPECT_EQ(Contents("src/a/g.txt"), "g");
-    EXPECT_FALSE(Exists("tgt"));
-    EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a", tgt + "/a", tgt));
+    EXPECT_TRUE(Exists("tgt"));
+    EXPECT_THAT(files.Paths(FileOp::RemoveDirectory), ElementsAre(src + "/a", tgt + "/a"));
     EXPECT_TRUE(dialogs.Asked().empty());
 }
 

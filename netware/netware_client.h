@@ -3,7 +3,7 @@
 // the directory-services ones. Texts are passed as OEM text.
 //
 // Implementations: AbsentClient (a workstation without a client: every call fails) and
-// EmulatedClient (servers emulated over local directories). An adapter to the real client
+// nwemu::Client (servers emulated over local directories). An adapter to the real client
 // libraries would marshal the records below into the packed layouts documented beside them.
 #pragma once
 
@@ -26,8 +26,8 @@ using NWObjectID = uint32_t;  // 0 means none
 
 // Connection-information kinds.
 namespace ConnInfo {
-constexpr uint32_t TreeName = 4;         // text, padded with '_' to 32 characters
-constexpr uint32_t ServerName = 7;       // text
+constexpr uint32_t TreeName = 4;           // text, padded with '_' to 32 characters
+constexpr uint32_t ServerName = 7;         // text
 constexpr uint32_t DirectoryServices = 8;  // 32-bit value, nonzero when the server speaks NDS
 }  // namespace ConnInfo
 
@@ -83,7 +83,7 @@ constexpr uint32_t kModifyInheritedRightsMask = 0x1000;
 
 // The error-text library, loaded by name for one use and released when destroyed.
 class NWErrorLibrary {
-public:
+  public:
     virtual ~NWErrorLibrary() = default;
     // Whether the library exports "NWstrerror".
     virtual bool HasNWstrerror() const = 0;
@@ -92,66 +92,69 @@ public:
 };
 
 class NetWareClient {
-public:
+  public:
     virtual ~NetWareClient() = default;
 
     // Start-up.
-    virtual NWCCODE CallsInit() = 0;                                          // calwin32 377
-    virtual NWCCODE ConnLayerInit(uint32_t& reference) = 0;                   // clxwin32 113
-    virtual NWCCODE GetPrimaryConnRef(uint32_t& reference) = 0;               // clxwin32 111
+    virtual NWCCODE CallsInit() = 0;                             // calwin32 377
+    virtual NWCCODE ConnLayerInit(uint32_t& reference) = 0;      // clxwin32 113
+    virtual NWCCODE GetPrimaryConnRef(uint32_t& reference) = 0;  // clxwin32 111
     virtual NWCCODE OpenConnByReference(uint32_t reference, uint32_t accessMode, uint32_t flags,
-                                        NWCONN_HANDLE& conn) = 0;             // clxwin32 102
+                                        NWCONN_HANDLE& conn) = 0;  // clxwin32 102
 
     // Connection information: a text kind answered into at most bufferLength bytes (terminator
     // included), and a 32-bit value kind.
     virtual NWCCODE GetConnInfoText(NWCONN_HANDLE conn, uint32_t kind, uint32_t bufferLength,
-                                    std::string& text) = 0;                   // clxwin32 114
+                                    std::string& text) = 0;  // clxwin32 114
     virtual NWCCODE GetConnInfoValue(NWCONN_HANDLE conn, uint32_t kind,
-                                     uint32_t& value) = 0;                    // clxwin32 114
+                                     uint32_t& value) = 0;  // clxwin32 114
 
     // Directory-services contexts and names.
-    virtual NWDSCCODE DSCreateContext(NWDSContextHandle& context) = 0;        // netwin32 1160
-    virtual NWDSCCODE DSFreeContext(NWDSContextHandle context) = 0;           // netwin32 1002
+    virtual NWDSCCODE DSCreateContext(NWDSContextHandle& context) = 0;  // netwin32 1160
+    virtual NWDSCCODE DSFreeContext(NWDSContextHandle context) = 0;     // netwin32 1002
     virtual NWDSCCODE DSGetContextText(NWDSContextHandle context, uint32_t key,
-                                       std::string& value) = 0;               // netwin32 1003
+                                       std::string& value) = 0;  // netwin32 1003
     virtual NWDSCCODE DSSetContextText(NWDSContextHandle context, uint32_t key,
-                                       const std::string& value) = 0;         // netwin32 1004
+                                       const std::string& value) = 0;  // netwin32 1004
     virtual NWDSCCODE DSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, NWObjectID id,
-                                    std::string& name) = 0;                   // netwin32 1048
+                                    std::string& name) = 0;  // netwin32 1048
     virtual NWDSCCODE DSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE conn,
                                     const std::string& name, NWObjectID& id) = 0;  // netwin32 1050
 
     // Bindery names.
     virtual NWCCODE GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& name,
-                                  uint16_t& type) = 0;                        // calwin32 26
+                                  uint16_t& type) = 0;  // calwin32 26
     virtual NWCCODE GetObjectID(NWCONN_HANDLE conn, const std::string& name, uint16_t type,
-                                NWObjectID& id) = 0;                          // calwin32 25
+                                NWObjectID& id) = 0;  // calwin32 25
 
     // Paths and rights. ParsePath takes a workstation path and answers the server's connection,
     // a directory handle (0) and the volume path "VOLUME:dir\sub".
     virtual NWCCODE ParsePath(const std::string& path, NWCONN_HANDLE& conn, NWDIR_HANDLE& dirHandle,
-                              std::string& volumePath) = 0;                   // calwin32 103
+                              std::string& volumePath) = 0;  // calwin32 103
     virtual NWCCODE GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                       const std::string& path, uint16_t& rights) = 0;  // calwin32 270
+                                       const std::string& path,
+                                       uint16_t& rights) = 0;  // calwin32 270
 
     // Temporary directory handles.
     virtual NWCCODE AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                                   const std::string& path, NWDIR_HANDLE& newHandle,
-                                                  uint8_t& rightsMask) = 0;   // calwin32 83
+                                                  uint8_t& rightsMask) = 0;  // calwin32 83
     virtual NWCCODE DeallocateDirectoryHandle(NWCONN_HANDLE conn,
-                                              NWDIR_HANDLE dirHandle) = 0;    // calwin32 84
+                                              NWDIR_HANDLE dirHandle) = 0;  // calwin32 84
 
     // Trustees: one batch per call; iterHandle is 0 before the first call and kept by the
     // client between calls; a nonzero code ends the scan.
-    virtual NWCCODE ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                                 uint32_t& iterHandle, TrusteeBatch& batch) = 0;  // calwin32 169
+    virtual NWCCODE ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                 const std::string& path, uint32_t& iterHandle,
+                                 TrusteeBatch& batch) = 0;  // calwin32 169
     // Adds a trustee, replacing the object's existing assignment.
     virtual NWCCODE AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                               NWObjectID id, uint16_t rights) = 0;          // calwin32 249
+                               NWObjectID id, uint16_t rights) = 0;  // calwin32 249
 
     // Entry information and the owner.
     virtual NWCCODE GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                       const std::string& path, uint8_t& nameSpace) = 0;  // calwin32 277
+                                       const std::string& path,
+                                       uint8_t& nameSpace) = 0;  // calwin32 277
     virtual NWCCODE ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                     const std::string& path, uint8_t sourceNameSpace,
                                     uint8_t targetNameSpace, uint16_t searchAttributes,
@@ -159,27 +162,28 @@ public:
     virtual NWCCODE ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                   const std::string& path, uint8_t nameSpace,
                                   uint16_t searchAttributes, uint32_t modifyMask,
-                                  const DosInfo& info) = 0;                   // calwin32 395
+                                  const DosInfo& info) = 0;  // calwin32 395
 
     // Space limits: one entry for the directory and each ancestor that has a limit.
     virtual NWCCODE GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                          std::vector<SpaceLimitEntry>& list) = 0;  // calwin32 330
     // Sets the limit (in the client's units); 0 removes it.
     virtual NWCCODE SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                     uint32_t limit) = 0;                     // calwin32 292
+                                     uint32_t limit) = 0;  // calwin32 292
 
     // Directory entries (the inherited rights mask). iterHandle is 0xFFFFFFFF before a scan.
     virtual NWCCODE ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                      uint16_t searchAttributes, uint32_t& iterHandle,
-                                     DirEntryRecord& record) = 0;             // calwin32 380
+                                     DirEntryRecord& record) = 0;  // calwin32 380
     virtual NWCCODE ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                    uint16_t searchAttributes, uint32_t iterHandle,
-                                   uint32_t changeMask, const DirEntryRecord& record) = 0;  // calwin32 291
+                                   uint32_t changeMask,
+                                   const DirEntryRecord& record) = 0;  // calwin32 291
 
     // Server-side copy between two files opened through the file services.
     virtual NWCCODE FileServerFileCopy(FileHandle source, FileHandle target, uint32_t sourceOffset,
                                        uint32_t targetOffset, uint32_t count,
-                                       uint32_t& bytesCopied) = 0;            // calwin32 107
+                                       uint32_t& bytesCopied) = 0;  // calwin32 107
 
     // The error-text library; nullptr when it cannot be loaded.
     virtual std::unique_ptr<NWErrorLibrary> LoadErrorLibrary() = 0;

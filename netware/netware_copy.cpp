@@ -39,6 +39,11 @@ bool ListedSize(FileServices& files, const std::string& path, uint64_t& size) {
     return false;
 }
 
+// A file-services result as a completion code: never 0 for a failure.
+uint16_t CopyResult(int result) {
+    return result >= 0 && result <= 0xFFFF ? static_cast<uint16_t>(result) : kCopyNotStarted;
+}
+
 }  // namespace
 
 uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::string& target,
@@ -58,6 +63,12 @@ uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::
     if (sourceConn != targetConn) {
         return kCopyNotStarted;
     }
+    // The server copies regular files only; a link goes through the plain copy, which copies
+    // it as a link. Anything else (a FIFO, a device) is never opened.
+    EntryStat sourceStat;
+    if (files_.StatEntry(source, sourceStat) == 0 && sourceStat.kind == EntryKind::Link) {
+        return CopyResult(files_.CopyFile(source, target));
+    }
     uint64_t size = sourceSize >= 0 ? static_cast<uint64_t>(sourceSize) : 0;
     const bool sizeKnown = sourceSize >= 0 || ListedSize(files_, source, size);
 
@@ -65,11 +76,24 @@ uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::
     if (in == kInvalidFileHandle) {
         return kCopyNotStarted;
     }
-    // A read-only target cannot be replaced, whatever rights the workstation's own account has.
-    const int32_t targetAttributes = files_.GetAttributes(target);
+    EntryStat opened;
+    EntryStat counterpart;
+    const bool haveOpened = files_.HandleStat(in, opened);
+    const bool counterpartStands = files_.StatEntry(target, counterpart) == 0;
+    // A read-only target cannot be replaced, whatever rights the workstation's own account has;
+    // nor can the source itself (reached by another name), which the copy would destroy.
+    const int32_t targetAttributes = counterpartStands ? files_.GetAttributes(target) : -1;
     const bool targetReadOnly =
         targetAttributes != -1 && (static_cast<uint32_t>(targetAttributes) & Attr::ReadOnly);
-    const FileHandle out = targetReadOnly ? kInvalidFileHandle : files_.CreateTruncate(target);
+    if (!haveOpened || targetReadOnly || (counterpartStands && counterpart.SameEntryAs(opened))) {
+        files_.CloseFile(in);
+        return kCopyNotStarted;
+    }
+    // The copy goes to a new entry beside the target that replaces it only when complete: a
+    // failure or a killed program leaves the old target as it was, and a hard link at the
+    // target is replaced rather than written through.
+    std::string tempPath;
+    const FileHandle out = files_.CreateTemporary(target, tempPath);
     if (out == kInvalidFileHandle) {
         files_.CloseFile(in);
         return kCopyNotStarted;
@@ -102,6 +126,12 @@ uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::
     if (code == 0 && sizeKnown && copiedTotal < size) {
         code = WinErr::GenFailure;
     }
+    // A source written to while it was copied may have given a torn copy (old and new parts).
+    EntryStat after;
+    if (code == 0 && (!files_.HandleStat(in, after) || after.size != opened.size ||
+                      after.mtimeSec != opened.mtimeSec || after.mtimeNsec != opened.mtimeNsec)) {
+        code = WinErr::SharingViolation;
+    }
 
     if (code == 0) {
         // A DOS date-time: two-second resolution, an odd second becomes the even one below.
@@ -110,13 +140,20 @@ uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::
             files_.SetHandleAge(out, age);
         }
     }
-    files_.CloseFile(out);
+    const int closed = files_.CloseFile(out);
     files_.CloseFile(in);
+    if (code == 0 && closed != 0) {
+        code = CopyResult(closed);
+    }
     if (code == 0) {
         const int32_t attributes = files_.GetAttributes(source);
         if (attributes != -1) {
-            files_.SetAttributes(target, static_cast<uint32_t>(attributes));
+            files_.SetAttributes(tempPath, static_cast<uint32_t>(attributes));
         }
+        code = CopyResult(files_.RenameOver(tempPath, target));
+    }
+    if (code != 0) {
+        files_.DeleteFile(tempPath);
     }
     return code;
 }

@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include "netware/netware_services.h"
-#include "netware/scripted_client_test.h"
 #include "platform/error_codes.h"
 #include "platform/posix_file_services.h"
+#include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
 #include "testing/temp_dir.h"
 
@@ -23,13 +23,13 @@ class CountingFiles : public PosixFileServices {
         ++opened;
         return Keep(PosixFileServices::OpenRead(path));
     }
-    FileHandle CreateTruncate(const std::string& path) override {
+    FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override {
         ++created;
-        return Keep(PosixFileServices::CreateTruncate(path));
+        return Keep(PosixFileServices::CreateTemporary(target, tempPath));
     }
-    void CloseFile(FileHandle handle) override {
+    int CloseFile(FileHandle handle) override {
         closedInOrder.push_back(handle);
-        PosixFileServices::CloseFile(handle);
+        return PosixFileServices::CloseFile(handle);
     }
     FileHandle Keep(FileHandle handle) {
         if (handle != kInvalidFileHandle)
@@ -153,18 +153,46 @@ TEST_F(NetWareCopyTest, UnparsablePathGivesTheClientsCode) {
     EXPECT_EQ(files.opened + files.created, 0);
 }
 
-TEST_F(NetWareCopyTest, FailedServerCopyLeavesTheTargetWithoutTimeOrAttributes) {
+// A failed server copy leaves the target as it was (absent, or the old file) and nothing else.
+TEST_F(NetWareCopyTest, FailedServerCopyLeavesTheOldTargetAndNoTrace) {
     const std::string file = tmp.File("srv1/vol/data/a.txt", "data");
     ASSERT_TRUE(testing::SetModTime(file, OddSecond()));
-    ASSERT_EQ(files.SetAttributes(file, Attr::ReadOnly), 0);
     client.copyCode = 0x8977;
     EXPECT_EQ(nw.NetWareCopyFile(file, tgt + "/a.txt"), 0x8977);
-    EXPECT_FALSE(files.GetAttributes(tgt + "/a.txt") & Attr::ReadOnly);
-    int64_t seconds = 0;
-    long nanoseconds = 0;
-    ASSERT_TRUE(testing::GetModTime(tgt + "/a.txt", seconds, nanoseconds));
-    EXPECT_NE(seconds, OddSecond() - 1);
+    EXPECT_TRUE(testing::ListDir(tgt).empty());
     ExpectAllClosedTargetFirst();
+
+    const std::string old = tmp.File("srv1/vol/copy/a.txt", "old contents");
+    ASSERT_TRUE(testing::SetModTime(old, 1000000000));
+    client.copyLimit = 2;  // the server stops early: a fragment must never take the old one's place
+    client.copyCode = 0;
+    EXPECT_NE(nw.NetWareCopyFile(file, old), 0);
+    EXPECT_EQ(testing::ReadFile(old), "old contents");
+    EXPECT_EQ(testing::ListDir(tgt), std::vector<std::string>{"a.txt"});
+}
+
+// A hard link at the target is replaced by the copy, never written through to its other name.
+TEST_F(NetWareCopyTest, HardLinkAtTheTargetIsReplacedNotWrittenThrough) {
+    const std::string file = tmp.File("srv1/vol/data/a.txt", "new");
+    const std::string outside = tmp.File("srv1/vol/outside.txt", "outside");
+    ASSERT_EQ(link(outside.c_str(), (tgt + "/a.txt").c_str()), 0);
+    EXPECT_EQ(nw.NetWareCopyFile(file, tgt + "/a.txt"), 0);
+    EXPECT_EQ(testing::ReadFile(tgt + "/a.txt"), "new");
+    EXPECT_EQ(testing::ReadFile(outside), "outside");
+}
+
+// A link in the source is copied as a link (by the plain copy); a FIFO is never opened.
+TEST_F(NetWareCopyTest, LinksGoThroughThePlainCopyAndFifosAreNeverOpened) {
+    ASSERT_EQ(symlink("elsewhere", (src + "/link").c_str()), 0);
+    EXPECT_EQ(nw.NetWareCopyFile(src + "/link", tgt + "/link"), 0);
+    char text[32] = {};
+    EXPECT_EQ(readlink((tgt + "/link").c_str(), text, sizeof text - 1), 9);
+    EXPECT_STREQ(text, "elsewhere");
+    EXPECT_TRUE(client.copyRequests.empty());
+
+    ASSERT_EQ(mkfifo((src + "/fifo").c_str(), 0644), 0);
+    EXPECT_EQ(nw.NetWareCopyFile(src + "/fifo", tgt + "/fifo"), 0xFFFF);
+    EXPECT_EQ(testing::ListDir(tgt), std::vector<std::string>{"link"});
 }
 
 TEST_F(NetWareCopyTest, ServerStoppingShortIsNeverSuccess) {

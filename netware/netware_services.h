@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "netware/location.h"
+#include "netware/location_state.h"
 #include "netware/netware_client.h"
 #include "options/copy_options.h"
 #include "platform/file_services.h"
@@ -51,7 +51,9 @@ class NetWareServices {
     NWDSCCODE NameToId(NWCONN_HANDLE conn, const std::string& name, NWObjectID& id);
 
     // --- Trustees and owner ---
-    void CopyTrustees(const std::string& source, const std::string& target);
+    // Carries every trustee of the source to the target, batch by batch; one that cannot be
+    // carried is skipped. Answers 0, or the code of the last trustee that could not be carried.
+    uint32_t CopyTrustees(const std::string& source, const std::string& target);
     void CopyOwner(const std::string& source, const std::string& target);
     NWCCODE ReadEntryInfo(NWCONN_HANDLE conn, const std::string& path, EntryInfo& info);
 

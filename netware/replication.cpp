@@ -25,24 +25,30 @@ bool NetWareServices::TargetLacksAccessControl() const {
                        Rights::AccessControl);
 }
 
-void NetWareServices::CopyTrustees(const std::string& source, const std::string& target) {
+uint32_t NetWareServices::CopyTrustees(const std::string& source, const std::string& target) {
     if (TargetLacksAccessControl()) {
-        return;
+        return 0;
     }
     const NWCONN_HANDLE sourceConn = state_.PathInfo[kSource].ConnHandle;
     const NWCONN_HANDLE targetConn = state_.PathInfo[kTarget].ConnHandle;
+    // 32 bits wide, so a translation failure is never mistaken for success.
+    uint32_t lastFailure = 0;
     uint32_t iterHandle = 0;
     for (;;) {
         TrusteeBatch batch{};
-        // 32 bits wide, so a translation failure is never mistaken for success.
-        uint32_t code = client_.ScanTrustees(sourceConn, 0, source, iterHandle, batch);
-        if (code != 0) {
-            return;  // no (further) trustees
+        if (client_.ScanTrustees(sourceConn, 0, source, iterHandle, batch) != 0) {
+            return lastFailure;  // no (further) trustees
         }
+        if (batch[0].objectId == 0) {
+            return lastFailure;  // a batch without entries cannot lead any further
+        }
+        // Every entry is handled: one that cannot be carried (no name on the source, no
+        // counterpart on the target, the add refused) is skipped, never the rest with it.
         for (const TrusteeEntry& entry : batch) {
             if (entry.objectId == 0) {
                 break;
             }
+            uint32_t code = 0;
             NWObjectID targetId = 0;
             if (state_.SameConnection) {
                 targetId = entry.objectId;
@@ -50,16 +56,15 @@ void NetWareServices::CopyTrustees(const std::string& source, const std::string&
                 std::string name;
                 code = IdToName(sourceConn, entry.objectId, name);
                 if (code == 0) {
-                    NameToId(targetConn, name, targetId);
+                    code = NameToId(targetConn, name, targetId);
                 }
             }
-            if (targetId != 0) {
+            if (code == 0 && targetId != 0) {
                 code = client_.AddTrustee(targetConn, 0, target, targetId, entry.rights);
             }
-        }
-        // The outcome of the last entry handled decides whether the scan goes on.
-        if (code != 0) {
-            return;
+            if (code != 0) {
+                lastFailure = code;
+            }
         }
     }
 }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "netware/netware_services.h"
-#include "netware/scripted_client_test.h"
 #include "platform/posix_file_services.h"
+#include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
 
 namespace ferrit {
@@ -107,19 +107,21 @@ TEST_F(ReplicationTest, TrusteeWithoutCounterpartOnTheTargetIsSkipped) {
     // Object 20, the last of the first batch, and 25, the last of all, have no target object.
     client.dsIds.erase({kTgtConn, "CN=U20.O=ACME"});
     client.dsIds.erase({kTgtConn, "CN=U25.O=ACME"});
-    nw.CopyTrustees("S:", "T:");
+    EXPECT_EQ(nw.CopyTrustees("S:", "T:"), 0x89FCu);  // the bindery's "no such object"
     std::vector<NWObjectID> expected = Ids(1, 19, 100);
     for (NWObjectID id : Ids(21, 24, 100)) expected.push_back(id);
     EXPECT_EQ(AddedIds(), expected);
     EXPECT_EQ(client.Count("ScanTrustees"), 3u);
 }
 
-TEST_F(ReplicationTest, ASourceSideFailureOnTheLastEntryOfABatchEndsTheScan) {
+TEST_F(ReplicationTest, ASourceSideFailureOnTheLastEntryOfABatchSkipsThatEntryAlone) {
     SourceTrustees(25);
     client.dsNames.erase({kSrcConn, 20});  // neither directory services nor the bindery know it
-    nw.CopyTrustees("S:", "T:");
-    EXPECT_EQ(AddedIds(), Ids(1, 19, 100));
-    EXPECT_EQ(client.Count("ScanTrustees"), 1u);
+    EXPECT_EQ(nw.CopyTrustees("S:", "T:"), 0x89FCu);
+    std::vector<NWObjectID> expected = Ids(1, 19, 100);
+    for (NWObjectID id : Ids(21, 25, 100)) expected.push_back(id);
+    EXPECT_EQ(AddedIds(), expected);
+    EXPECT_EQ(client.Count("ScanTrustees"), 3u);
 }
 
 TEST_F(ReplicationTest, ASourceSideFailureEarlierInTheBatchDoesNotEndIt) {
@@ -131,19 +133,86 @@ TEST_F(ReplicationTest, ASourceSideFailureEarlierInTheBatchDoesNotEndIt) {
     EXPECT_EQ(AddedIds(), expected);
 }
 
-TEST_F(ReplicationTest, AFailedAddEndsTheScanOnlyOnTheLastEntry) {
+TEST_F(ReplicationTest, AFailedAddSkipsThatEntryAlone) {
     Locate(kSrcConn, kSrcConn, 0x1FF);
     SourceTrustees(25);
     client.addFails[3] = 0x898C;
-    nw.CopyTrustees("S:", "T:");
+    EXPECT_EQ(nw.CopyTrustees("S:", "T:"), 0x898Cu);
     EXPECT_EQ(client.added.size(), 24u);
 
     ScriptedClient fresh;
     NetWareServices services(fresh, state, files, dialogs);
     for (int k = 1; k <= 25; ++k) fresh.trustees.push_back({static_cast<NWObjectID>(k), 1});
     fresh.addFails[20] = 0x898C;
-    services.CopyTrustees("S:", "T:");
-    EXPECT_EQ(fresh.added.size(), 19u);
+    EXPECT_EQ(services.CopyTrustees("S:", "T:"), 0x898Cu);
+    EXPECT_EQ(fresh.added.size(), 24u);
+    EXPECT_EQ(fresh.Count("ScanTrustees"), 3u);
+}
+
+// Every entry of every batch is handled, whatever fails where: a trustee that cannot be carried
+// is skipped, the others all arrive, and the routine answers the code of the last failure.
+TEST_F(ReplicationTest, FailingTrusteesAreSkippedWhereverTheyStand) {
+    enum Fault { SourceName, NoCounterpart, AddRefused };
+    struct Case {
+        bool sameConnection;
+        std::vector<std::pair<int, Fault>> faults;  // position (1-25) and what fails there
+        uint32_t result;
+    } cases[] = {
+        {false, {}, 0},
+        {false, {{1, AddRefused}}, 0x8901},
+        {false, {{20, SourceName}}, 0x89FC},
+        {false, {{21, NoCounterpart}}, 0x89FC},
+        {false, {{25, AddRefused}}, 0x8919},
+        {false, {{1, SourceName}, {20, AddRefused}, {21, NoCounterpart}, {25, AddRefused}}, 0x8919},
+        {false, {{1, AddRefused}, {20, NoCounterpart}, {21, AddRefused}, {25, SourceName}}, 0x89FC},
+        {false, {{19, AddRefused}, {20, AddRefused}, {21, AddRefused}}, 0x8915},
+        {true, {{1, AddRefused}, {20, AddRefused}, {21, AddRefused}, {25, AddRefused}}, 0x8919},
+    };
+    for (const Case& c : cases) {
+        ScriptedClient fresh;
+        fresh.trees[kSrcConn] = fresh.trees[kTgtConn] = "ACME";
+        fresh.dsConns = {kSrcConn, kTgtConn};
+        NetWareServices services(fresh, state, files, dialogs);
+        Locate(kSrcConn, c.sameConnection ? kSrcConn : kTgtConn, 0x1FF);
+        const NWObjectID offset = c.sameConnection ? 0 : 100;
+        for (int k = 1; k <= 25; ++k) {
+            const NWObjectID id = static_cast<NWObjectID>(k);
+            const std::string name = "CN=U" + std::to_string(k) + ".O=ACME";
+            fresh.trustees.push_back({id, static_cast<uint16_t>(k)});
+            fresh.dsNames[{kSrcConn, id}] = name;
+            fresh.dsIds[{kTgtConn, name}] = 100 + id;
+        }
+        std::vector<NWObjectID> expected;
+        for (int k = 1; k <= 25; ++k) {
+            const NWObjectID id = static_cast<NWObjectID>(k);
+            const std::string name = "CN=U" + std::to_string(k) + ".O=ACME";
+            bool fails = false;
+            for (const auto& [position, fault] : c.faults) {
+                if (position != k) {
+                    continue;
+                }
+                fails = true;
+                if (fault == SourceName) {
+                    fresh.dsNames.erase({kSrcConn, id});
+                } else if (fault == NoCounterpart) {
+                    fresh.dsIds.erase({kTgtConn, name});
+                } else {
+                    fresh.addFails[offset + id] = static_cast<NWCCODE>(0x8900 + k);
+                }
+            }
+            if (!fails) {
+                expected.push_back(offset + id);
+            }
+        }
+        const std::string what = ::testing::PrintToString(c.faults.size()) + " faults, first at " +
+                                 (c.faults.empty() ? "-" : std::to_string(c.faults[0].first));
+        EXPECT_EQ(services.CopyTrustees("S:", "T:"), c.result) << what;
+        std::vector<NWObjectID> added;
+        for (const auto& a : fresh.added) added.push_back(a.id);
+        EXPECT_EQ(added, expected) << what;
+        EXPECT_EQ(fresh.Count("ScanTrustees"), 3u) << what;
+        EXPECT_EQ(fresh.openContexts, 0) << what;
+    }
 }
 
 TEST_F(ReplicationTest, OwnerIsReplacedOnlyWhenItDiffers) {

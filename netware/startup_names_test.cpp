@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "netware/netware_services.h"
-#include "netware/scripted_client_test.h"
 #include "platform/posix_file_services.h"
+#include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
 
 namespace ferrit {

@@ -37,6 +37,13 @@ void LoadTickedStates(const SettingsFile& file, OptionSet& options) {
         options.SetTicked(static_cast<uint8_t>(i),
                           file.ReadBool(kDefaultOptionsSection, OptionCaptions[i], true));
     }
+    // Moving and a pass back never run together: the second pass would move every file back
+    // and empty the target. "Move Files" wins, as after a click, and the pass back that was
+    // ticked has kept "Overwrite Always" off until now, so it stays off.
+    if (options.Ticked(MoveFiles) && options.Ticked(CopyBidirectional)) {
+        options.SetTicked(CopyBidirectional, false);
+        options.SetTicked(OverwriteAlways, false);
+    }
 }
 
 void ReadDefaults(const SettingsFile& file, SettingsFields& fields) {

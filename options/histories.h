@@ -48,7 +48,8 @@ void ComboReadHistory(const SettingsFile& file, const std::string& section,
 void ComboSaveHistory(SettingsFile& file, const std::string& section,
                       const std::vector<std::string>& items);
 
-// The ticked state of every option from "Default Options", keyed by caption, ticked by default.
+// The ticked state of every option from "Default Options", keyed by caption, ticked by default;
+// where both "Move Files" and "Copy Bi-directional" are ticked, the pass back is unticked.
 void LoadTickedStates(const SettingsFile& file, OptionSet& options);
 
 // The three texts ("Source Dir", "Target Dir", "Pattern" with "*.*" by default), then the three

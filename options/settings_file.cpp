@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include <fcntl.h>
@@ -137,9 +136,14 @@ SettingsFile::SettingsFile(const std::string& name) {
 
 void SettingsFile::Load() {
     lines_.clear();
-    std::ifstream in(path_, std::ios::binary);
+    ConfigFileText file = ReadConfigFile(path_);
+    status_ = file.status;
+    const bool usable =
+        file.status == ConfigFileStatus::Read || file.status == ConfigFileStatus::Missing;
+    problem_ = usable ? std::string() : file.problem;
+    std::istringstream in(std::move(file.text));
     std::string text;
-    while (in && std::getline(in, text)) {
+    while (std::getline(in, text)) {
         if (!text.empty() && text.back() == '\r') {
             text.pop_back();
         }
@@ -208,14 +212,25 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
     return found;
 }
 
+bool SettingsFile::HasSection(const std::string& section) const {
+    for (const Line& line : lines_) {
+        if (line.isSection && SameNoCase(line.section, section)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string SettingsFile::ReadString(const std::string& section, const std::string& key,
                                      const std::string& defaultValue) const {
     const int i = FindKey(section, key, nullptr);
     if (i < 0) {
         return defaultValue.substr(0, kMaxValue);
     }
+    // Blanks around a value are not part of it ("Target Dir=  /data  " names /data), as the
+    // Windows profile functions read it.
     const std::string& text = lines_[i].text;
-    return text.substr(text.find('=') + 1).substr(0, kMaxValue);
+    return Trim(text.substr(text.find('=') + 1)).substr(0, kMaxValue);
 }
 
 bool ParseIniInteger(const std::string& raw, long long& value) {
@@ -303,8 +318,12 @@ bool SettingsFile::Flush() {
         return true;
     }
     // The file as it is now, with this program's writes on top: another copy of the program
-    // that saved in the meantime keeps every key this one did not write.
+    // that saved in the meantime keeps every key this one did not write. A file that cannot
+    // be read whole is left alone rather than replaced by this program's keys alone.
     Load();
+    if (!problem_.empty()) {
+        return false;
+    }
     for (const PendingWrite& w : pending_) {
         ApplyWrite(w.section, w.key, w.value);
     }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/config_file.h"
+
 namespace ferrit {
 
 class SettingsFile {
@@ -16,7 +18,8 @@ class SettingsFile {
     static constexpr size_t kMaxValue = 2047;
 
     // A bare name (no '/') lives in the configuration directory; any other name is used as given.
-    // The file is read at once; a missing or unreadable file reads as empty.
+    // The file is read at once; a missing file reads as empty, and so does one that is refused
+    // (not a regular file, larger than 1 MiB, unreadable: see LoadProblem).
     explicit SettingsFile(const std::string& name);
 
     // $XDG_CONFIG_HOME when it is set to an absolute path, else ~/.config.
@@ -25,7 +28,16 @@ class SettingsFile {
     // The full path of the file, as "Unable to write to %s" shows it.
     const std::string& FileName() const { return path_; }
 
+    // How the last read of the file went.
+    ConfigFileStatus Status() const { return status_; }
+    // Why the file was refused, naming it ("FILE: not a regular file (a FIFO)"); empty when it
+    // was read or does not exist. A refused file is never replaced by a save.
+    const std::string& LoadProblem() const { return problem_; }
+    // Whether the file holds the section: a whole "[name]" line, matched without regard to case.
+    bool HasSection(const std::string& section) const;
+
     // Section and key match without regard to (ASCII) case. A missing key gives the default.
+    // Leading and trailing blanks (spaces and tabs) of a value are dropped.
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue) const;
     // A value taken as an integer: decimal, hexadecimal after "$", or after "0x"/"0X" when the
@@ -41,7 +53,8 @@ class SettingsFile {
     // Saves when anything was written since the last save (the directory is created if
     // missing): the file is read again and the writes are applied to it in their order, so keys
     // that another copy of the program saved meanwhile survive unless written here. False when
-    // the save failed; the file on disk is then unchanged.
+    // the save failed, or when the file on disk is refused as unreadable (it is never replaced
+    // by what could not be read); the file on disk is then unchanged.
     bool Flush();
 
     // The text the file would be saved as.
@@ -68,6 +81,8 @@ class SettingsFile {
     };
 
     std::string path_;
+    ConfigFileStatus status_ = ConfigFileStatus::Missing;
+    std::string problem_;
     std::vector<Line> lines_;
     std::vector<PendingWrite> pending_;  // writes not saved yet, in order
 };

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/odd_files.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -62,8 +63,8 @@ TEST(SettingsFileTest, LookupIgnoresCaseOfSectionAndKey) {
                                       "[Other]\n"
                                       "Source Dir=/other\n");
     SettingsFile file(path);
-    // The value stands as written after the equals sign.
-    EXPECT_EQ(" /a b ", file.ReadString("Default Options", "Source Dir", ""));
+    // The value stands as written after the equals sign, without the blanks around it.
+    EXPECT_EQ("/a b", file.ReadString("Default Options", "Source Dir", ""));
     EXPECT_EQ("/other", file.ReadString("OTHER", "source dir", ""));
     EXPECT_EQ("none", file.ReadString("Default Options", "; a comment", "none"));
     EXPECT_EQ("none", file.ReadString("Missing", "Source Dir", "none"));
@@ -217,6 +218,78 @@ TEST(SettingsFileTest, FlushWithoutChangesWritesNothing) {
     SettingsFile file(dir.Path("Ferrit.Ini"));
     EXPECT_TRUE(file.Flush());
     EXPECT_TRUE(testing::ListDir(dir.path()).empty());
+}
+
+// A settings file that is not a regular file of reasonable size reads as the defaults, names
+// itself in LoadProblem, and is never replaced by a save.
+class SettingsFileRefusal : public ::testing::TestWithParam<testing::OddFile> {};
+
+TEST_P(SettingsFileRefusal, ReadsAsDefaultsAndIsNeverReplaced) {
+    TempDir dir;
+    const std::string path = dir.Path("Ferrit.Ini");
+    ASSERT_TRUE(testing::MakeOddFile(path, GetParam()));
+    struct stat before;
+    ASSERT_EQ(0, lstat(path.c_str(), &before));
+
+    SettingsFile file(path);
+    EXPECT_EQ(path + ": " + testing::OddFileProblem(GetParam()), file.LoadProblem());
+    EXPECT_FALSE(file.HasSection("Default Options"));
+    EXPECT_EQ("*.*", file.ReadString("Default Options", "Pattern", "*.*"));
+    EXPECT_TRUE(file.ReadBool("Default Options", "Move Files", true));
+    file.WriteString("Default Options", "Pattern", "*.txt");
+    EXPECT_FALSE(file.Flush());
+
+    struct stat after;
+    ASSERT_EQ(0, lstat(path.c_str(), &after));
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(before.st_mode, after.st_mode);
+    EXPECT_EQ(before.st_size, after.st_size);
+}
+
+INSTANTIATE_TEST_SUITE_P(Odd, SettingsFileRefusal, ::testing::ValuesIn(testing::AllOddFiles()),
+                         [](const ::testing::TestParamInfo<testing::OddFile>& info) {
+                             return std::string(testing::OddFileName(info.param));
+                         });
+
+TEST(SettingsFileTest, AMissingFileHasNoProblemAndNoSection) {
+    TempDir dir;
+    SettingsFile file(dir.Path("Ferrit.Ini"));
+    EXPECT_EQ(ConfigFileStatus::Missing, file.Status());
+    EXPECT_EQ("", file.LoadProblem());
+    EXPECT_FALSE(file.HasSection("Default Options"));
+    file.WriteString("Default Options", "Pattern", "*.txt");
+    EXPECT_TRUE(file.Flush());
+    EXPECT_TRUE(SettingsFile(dir.Path("Ferrit.Ini")).HasSection("default options"));
+}
+
+TEST(SettingsFileTest, ValuesAreReadWithoutTheBlanksAroundThem) {
+    TempDir dir;
+    const std::string path = dir.File("Ferrit.Ini",
+                                      "[Default Options]\n"
+                                      "Target Dir=  /data/backup  \n"
+                                      "Source Dir=\t/home/a b\t \n"
+                                      "Pattern = *.txt\n"
+                                      "Move Files=  0\t\n"
+                                      "Blank=   \n"
+                                      "[SourceHistory]\n"
+                                      "0= /x \n");
+    const SettingsFile file(path);
+    struct Case {
+        const char* section;
+        const char* key;
+        std::string expected;
+    } cases[] = {
+        {"Default Options", "Target Dir", "/data/backup"},
+        {"Default Options", "Source Dir", "/home/a b"},  // blanks inside stay
+        {"Default Options", "Pattern", "*.txt"},
+        {"Default Options", "Move Files", "0"},
+        {"Default Options", "Blank", ""},
+        {"SourceHistory", "0", "/x"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.expected, file.ReadString(c.section, c.key, "default")) << c.key;
+    }
+    EXPECT_FALSE(file.ReadBool("Default Options", "Move Files", true));
 }
 
 }  // namespace

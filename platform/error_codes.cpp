@@ -45,46 +45,66 @@ int WinErrorFromErrno(int err, bool pathMissing) {
     }
 }
 
-std::string WinErrorText(int code) {
-    switch (code) {
-        case WinErr::Success:
-            return "The operation completed successfully";
-        case WinErr::FileNotFound:
-            return "The system cannot find the file specified";
-        case WinErr::PathNotFound:
-            return "The system cannot find the path specified";
-        case WinErr::TooManyOpenFiles:
-            return "The system cannot open the file";
-        case WinErr::AccessDenied:
-            return "Access is denied";
-        case WinErr::NotSameDevice:
-            return "The system cannot move the file to a different disk drive";
-        case WinErr::NoMoreFiles:
-            return "There are no more files";
-        case WinErr::WriteProtect:
-            return "The media is write protected";
-        case WinErr::GenFailure:
-            return "A device attached to the system is not functioning";
-        case WinErr::SharingViolation:
-            return "The process cannot access the file because it is being used by another "
-                   "process";
-        case WinErr::DiskFull:
-            return "There is not enough space on the disk";
-        case WinErr::DirNotEmpty:
-            return "The directory is not empty";
-        case WinErr::AlreadyExists:
-            return "Cannot create a file when that file already exists";
-        case WinErr::FilenameTooLong:
-            return "The filename or extension is too long";
-        case WinErr::IoDevice:
-            return "The request could not be performed because of an I/O device error";
-        case WinErr::DiskQuotaExceeded:
-            return "The requested file operation failed because the storage quota was exceeded";
-        case WinErr::CantResolveFilename:
-            return "The name of the file cannot be resolved by the system";
-        default:
-            return std::string();
+namespace {
+
+// The texts of one Windows error number: the Windows system's message, and the description
+// this platform gives the same failure (the C library's text for the errno that maps to it).
+// A number several errno values map to has the description of the usual one; the general
+// failure has none, as no one errno stands behind it.
+struct ErrorTexts {
+    int code;
+    const char* windows;
+    const char* description;
+};
+
+constexpr ErrorTexts kErrorTexts[] = {
+    {WinErr::Success, "The operation completed successfully", ""},
+    {WinErr::FileNotFound, "The system cannot find the file specified",
+     "No such file or directory"},
+    {WinErr::PathNotFound, "The system cannot find the path specified",
+     "No such file or directory"},
+    {WinErr::TooManyOpenFiles, "The system cannot open the file", "Too many open files"},
+    {WinErr::AccessDenied, "Access is denied", "Permission denied"},
+    {WinErr::NotSameDevice, "The system cannot move the file to a different disk drive",
+     "Invalid cross-device link"},
+    {WinErr::NoMoreFiles, "There are no more files", ""},
+    {WinErr::WriteProtect, "The media is write protected", "Read-only file system"},
+    {WinErr::GenFailure, "A device attached to the system is not functioning", ""},
+    {WinErr::SharingViolation,
+     "The process cannot access the file because it is being used by another process",
+     "Device or resource busy"},
+    {WinErr::DiskFull, "There is not enough space on the disk", "No space left on device"},
+    {WinErr::DirNotEmpty, "The directory is not empty", "Directory not empty"},
+    {WinErr::AlreadyExists, "Cannot create a file when that file already exists", "File exists"},
+    {WinErr::FilenameTooLong, "The filename or extension is too long", "File name too long"},
+    {WinErr::IoDevice, "The request could not be performed because of an I/O device error",
+     "Input/output error"},
+    {WinErr::DiskQuotaExceeded,
+     "The requested file operation failed because the storage quota was exceeded",
+     "Disk quota exceeded"},
+    {WinErr::CantResolveFilename, "The name of the file cannot be resolved by the system",
+     "Too many levels of symbolic links"},
+};
+
+const ErrorTexts* FindTexts(int code) {
+    for (const ErrorTexts& texts : kErrorTexts) {
+        if (texts.code == code) {
+            return &texts;
+        }
     }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string WinErrorText(int code) {
+    const ErrorTexts* texts = FindTexts(code);
+    return texts ? texts->windows : std::string();
+}
+
+std::string ErrorDescription(int code) {
+    const ErrorTexts* texts = FindTexts(code);
+    return texts ? texts->description : std::string();
 }
 
 }  // namespace ferrit

@@ -33,4 +33,8 @@ int WinErrorFromErrno(int err, bool pathMissing = false);
 // full stop or line end; empty when the number is not in the table.
 std::string WinErrorText(int code);
 
+// This platform's own short description of the failure behind a Windows error number, as the
+// system words it ("Permission denied", "No space left on device"); empty where none is known.
+std::string ErrorDescription(int code);
+
 }  // namespace ferrit

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace ferrit {
 namespace {
@@ -63,6 +64,35 @@ TEST(ErrorCodes, TextsForEveryMappedNumber) {
     EXPECT_EQ(WinErrorText(1), "");
     EXPECT_EQ(WinErrorText(-1), "");
     EXPECT_EQ(WinErrorText(0x8701), "");
+}
+
+TEST(ErrorCodes, DescriptionsInTheSystemsWords) {
+    struct Case {
+        int code;
+        const char* description;
+    };
+    const Case cases[] = {
+        {5, "Permission denied"},
+        {112, "No space left on device"},
+        // No one failure stands behind these, or they are not the system's numbers.
+        {0, ""},
+        {18, ""},
+        {31, ""},
+        {-1, ""},
+        {0x8701, ""},
+        {0x899C, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ErrorDescription(c.code), c.description) << c.code;
+    }
+}
+
+// The description of a number is the C library's own text for the errno that usually gives it.
+TEST(ErrorCodes, DescriptionIsTheUsualErrnosText) {
+    for (int err : {ENOENT, EMFILE, EACCES, EXDEV, EROFS, EBUSY, EEXIST, ENOSPC, ENOTEMPTY,
+                    ENAMETOOLONG, EIO, EDQUOT, ELOOP}) {
+        EXPECT_EQ(ErrorDescription(WinErrorFromErrno(err)), std::strerror(err)) << "errno " << err;
+    }
 }
 
 }  // namespace

@@ -1,17 +1,38 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/confined_paths.h"
 #include "platform/file_services.h"
+#include "platform/mount_info.h"
+#include "platform/safe_copy.h"
 
 namespace ferrit {
 
-// The Linux file services.
+// The Linux file services. Every operation on a path below the confined roots goes through
+// open directory descriptors (see ConfinedPaths), so no link in a directory below a root is
+// followed and a tree may be deeper than a path text can be long.
 class PosixFileServices : public FileServices {
-public:
+  public:
+    struct Settings {
+        // Whether a copy may be written as an unnamed file and linked into place (where the
+        // file system can); off, every copy goes through a named temporary file.
+        bool allowUnnamedCopies = true;
+    };
+
+    PosixFileServices() : PosixFileServices(Settings()) {}
+    explicit PosixFileServices(const Settings& settings) : copier_(settings.allowUnnamedCopies) {}
+
+    void ConfineBelow(const std::vector<std::string>& roots) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
+    int StatEntry(const std::string& path, EntryStat& out) override;
     int32_t FileAge(const std::string& path) override;
     int32_t GetAttributes(const std::string& path) override;
     int SetAttributes(const std::string& path, uint32_t attr) override;
@@ -19,13 +40,32 @@ public:
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
     int CopyFile(const std::string& source, const std::string& target) override;
+    int PrepareCopy(const std::string& source, const std::string& target,
+                    std::unique_ptr<PreparedCopy>& ready) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
-    FileHandle CreateTruncate(const std::string& path) override;
+    FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
+    bool HandleStat(FileHandle handle, EntryStat& out) override;
     int32_t GetHandleAge(FileHandle handle) override;
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
-    void CloseFile(FileHandle handle) override;
+    int CloseFile(FileHandle handle) override;
+    int RenameOver(const std::string& from, const std::string& to) override;
     std::string UniversalName(const std::string& path) override;
+
+  private:
+    // Reads the directory's entries, handing each name and type that is not the program's own
+    // to `take` (leftovers of programs that no longer run are removed on the way). Returns 0
+    // or an error code; `readFd` is the directory's descriptor while `take` runs.
+    template <typename Take>
+    int ReadDirectory(const std::string& dir, Take take);
+    // One sorted listing of a directory, the entries `admit` takes by kind and name.
+    template <typename Admit>
+    int ListDirectory(const std::string& dir, bool files, Admit admit, std::vector<ListEntry>& out);
+    // Locates a path; a failure is returned as its Windows code (3 for a missing directory).
+    int LocateOrCode(const std::string& path, PathAt& at);
+
+    ConfinedPaths paths_;
+    SafeCopier copier_;
 };
 
 // Pattern matching of the listings: "*" any run, "?" one character, ASCII letters without
@@ -34,18 +74,5 @@ bool MatchPattern(const std::string& pattern, const std::string& name);
 
 // DOS date-time of a time_t in the process's local time zone, clamped to the DOS range.
 int32_t DosDateTimeFromUnix(int64_t seconds);
-
-// The universal form of an absolute, resolved path given the text of /proc/self/mountinfo: where
-// the path lies on a network file system, its mount point is replaced by the mount's source;
-// otherwise the path is returned unchanged.
-std::string NetworkNameFromMountInfo(const std::string& resolved, const std::string& mountinfo);
-
-// Whether CopyFile may write a copy as an unnamed (O_TMPFILE) file and link it into place; on by
-// default. Off, every copy goes through a named temporary file, as on file systems without
-// O_TMPFILE (tests use this to exercise that way).
-void AllowUnnamedCopies(bool allowed);
-
-// Prefix of the program's temporary files; such names are never listed.
-constexpr const char* kTempPrefix = ".ferrit-tmp.";
 
 }  // namespace ferrit

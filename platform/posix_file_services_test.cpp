@@ -15,6 +15,7 @@
 #include <ctime>
 
 #include "platform/error_codes.h"
+#include "platform/posix_util.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -28,7 +29,7 @@ using testing::TempDir;
 
 // Runs a test under a fixed time zone and puts the previous one back afterwards.
 class ScopedTimeZone {
-public:
+  public:
     explicit ScopedTimeZone(const char* tz) {
         const char* old = std::getenv("TZ");
         had_ = old != nullptr;
@@ -45,7 +46,7 @@ public:
         tzset();
     }
 
-private:
+  private:
     bool had_ = false;
     std::string old_;
 };
@@ -78,31 +79,6 @@ const ListEntry* Find(const std::vector<ListEntry>& entries, const std::string& 
             return &e;
     }
     return nullptr;
-}
-
-bool SetDosXattr(const std::string& path, const std::string& value) {
-    return lsetxattr(path.c_str(), "user.DOSATTRIB", value.data(), value.size(), 0) == 0;
-}
-
-std::string GetXattr(const std::string& path, const char* name) {
-    char buf[2048];
-    ssize_t n = lgetxattr(path.c_str(), name, buf, sizeof buf);
-    return n < 0 ? std::string("<none>") : std::string(buf, static_cast<size_t>(n));
-}
-
-bool XattrsSupported(const std::string& dir) {
-    std::string probe = dir + "/.xattr-probe";
-    testing::WriteFile(probe, "");
-    bool ok = SetDosXattr(probe, "0x20");
-    unlink(probe.c_str());
-    return ok;
-}
-
-mode_t ModeOf(const std::string& path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
-        return 0;
-    return st.st_mode & 07777;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -227,7 +203,7 @@ TEST(DosDateTime, FollowsTheProcessTimeZone) {
 // Listings
 
 class FileServicesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_FALSE(tmp.path().empty()); }
     TempDir tmp;
     PosixFileServices fs;
@@ -383,135 +359,6 @@ TEST_F(FileServicesTest, UnlistableDirectoriesGiveACodeAndNothing) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Attributes
-
-TEST_F(FileServicesTest, AttributesFromModeAndStoredWord) {
-    if (!XattrsSupported(tmp.path()))
-        GTEST_SKIP() << "no user extended attributes here";
-    struct Case {
-        const char* stored;  // nullptr: attribute absent
-        mode_t mode;
-        int32_t expected;
-    };
-    const Case cases[] = {
-        {nullptr, 0644, Attr::Archive},
-        {nullptr, 0444, Attr::Archive | Attr::ReadOnly},
-        {nullptr, 0466, Attr::Archive | Attr::ReadOnly},  // only the owner's bit counts
-        {"0x0", 0644, 0},
-        {"0x2", 0644, Attr::Hidden},
-        {"0x26", 0644, Attr::Hidden | Attr::System | Attr::Archive},
-        {"0X4", 0444, Attr::System | Attr::ReadOnly},
-        {"0x21", 0644, Attr::Archive},  // read-only comes from the mode alone
-        {"0x2080", 0644, 0},            // foreign bits are not reported
-        {"0x20a2", 0644, Attr::Archive | Attr::Hidden},
-        {"garbage", 0644, Attr::Archive},  // unreadable word: as if absent
-        {"0x", 0644, Attr::Archive},
-    };
-    int i = 0;
-    for (const Case& c : cases) {
-        std::string path = tmp.File("attr/f" + std::to_string(i++));
-        if (c.stored) {
-            ASSERT_TRUE(SetDosXattr(path, c.stored));
-        }
-        ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
-        EXPECT_EQ(fs.GetAttributes(path), c.expected) << (c.stored ? c.stored : "none");
-        std::vector<ListEntry> out;
-        ASSERT_EQ(fs.ListFiles(tmp.Path("attr"), "f" + std::to_string(i - 1), out), 0);
-        ASSERT_EQ(out.size(), 1u);
-        EXPECT_EQ(static_cast<int32_t>(out[0].attr), c.expected);
-    }
-    // Samba's binary form begins with the same text, NUL-terminated.
-    std::string path = tmp.File("attr/samba");
-    std::string blob("0x6\0\x03\x00\x11\x22", 8);
-    ASSERT_TRUE(SetDosXattr(path, blob));
-    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden | Attr::System);
-    std::string longBlob = "0x2" + std::string(1, '\0') + std::string(1000, '\x5a');
-    ASSERT_TRUE(SetDosXattr(path, longBlob));
-    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden);
-    // The listing reads the same, and a link there shows its own attributes, not its target's.
-    ASSERT_EQ(symlink("samba", tmp.Path("attr/samba-link").c_str()), 0);
-    std::vector<ListEntry> listed;
-    ASSERT_EQ(fs.ListFiles(tmp.Path("attr"), "samba*", listed), 0);
-    ASSERT_EQ(listed.size(), 2u);
-    EXPECT_EQ(listed[0].attr, Attr::Hidden);
-    EXPECT_EQ(listed[1].attr, Attr::Archive);
-    EXPECT_EQ(fs.CopyFile(path, path + ".copy"), 0);
-    EXPECT_EQ(GetXattr(path + ".copy", "user.DOSATTRIB").size(), longBlob.size());
-
-    std::string dir = tmp.Dir("attr/hiddendir");
-    EXPECT_EQ(fs.GetAttributes(dir), Attr::Directory);
-    ASSERT_TRUE(SetDosXattr(dir, "0x2"));
-    EXPECT_EQ(fs.GetAttributes(dir), Attr::Directory | Attr::Hidden);
-    EXPECT_EQ(fs.GetAttributes(tmp.Path("attr/missing")), -1);
-}
-
-TEST_F(FileServicesTest, SetAttributesRoundTrips) {
-    if (!XattrsSupported(tmp.path()))
-        GTEST_SKIP() << "no user extended attributes here";
-    const uint32_t values[] = {0x00, 0x01, 0x02, 0x04, 0x20, 0x21, 0x26, 0x27, 0x07};
-    for (uint32_t v : values) {
-        std::string path = tmp.File("rt/f" + std::to_string(v), "data");
-        ASSERT_EQ(chmod(path.c_str(), 0664), 0);
-        ASSERT_EQ(fs.SetAttributes(path, v), 0);
-        EXPECT_EQ(fs.GetAttributes(path), static_cast<int32_t>(v)) << "value " << v;
-        // Read-only takes every write bit away; clearing it gives the owner's back.
-        EXPECT_EQ(ModeOf(path), (v & Attr::ReadOnly) ? 0444u : 0664u) << "value " << v;
-        ASSERT_EQ(fs.SetAttributes(path, Attr::Archive), 0);
-        EXPECT_EQ(fs.GetAttributes(path), Attr::Archive);
-        EXPECT_EQ(ModeOf(path), (v & Attr::ReadOnly) ? 0644u : 0664u) << "value " << v;
-    }
-    // Bits found in the stored word that this program does not own are kept.
-    std::string path = tmp.File("rt/foreign");
-    ASSERT_TRUE(SetDosXattr(path, "0x2080"));
-    ASSERT_EQ(fs.SetAttributes(path, Attr::Hidden), 0);
-    EXPECT_EQ(GetXattr(path, "user.DOSATTRIB"), "0x2082");
-    // A link is left alone: neither it nor its target changes.
-    std::string target = tmp.File("rt/target");
-    ASSERT_EQ(symlink("target", tmp.Path("rt/link").c_str()), 0);
-    EXPECT_EQ(fs.SetAttributes(tmp.Path("rt/link"), Attr::ReadOnly | Attr::Hidden), 0);
-    EXPECT_EQ(fs.GetAttributes(target), Attr::Archive);
-    EXPECT_EQ(ModeOf(target), 0644u);
-    EXPECT_EQ(fs.SetAttributes(tmp.Path("rt/missing"), 0), WinErr::FileNotFound);
-    EXPECT_EQ(fs.SetAttributes(tmp.Path("nodir/missing"), 0), WinErr::PathNotFound);
-}
-
-TEST_F(FileServicesTest, ChangedFileReadsAsArchiveSetAgain) {
-    if (!XattrsSupported(tmp.path()))
-        GTEST_SKIP() << "no user extended attributes here";
-    std::string path = tmp.File("arch/doc.txt", "version 1");
-    ASSERT_TRUE(SetModTime(path, 1600000000, 123456789));
-    ASSERT_EQ(fs.SetAttributes(path, Attr::Hidden), 0);
-    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden);
-    // Unchanged content, attribute and mode changes: still clear.
-    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
-    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden);
-    // An edit changes the modification time: archive reads as set, in both readings.
-    ASSERT_TRUE(testing::WriteFile(path, "version 2"));
-    EXPECT_EQ(fs.GetAttributes(path), Attr::Hidden | Attr::Archive);
-    std::vector<ListEntry> out;
-    ASSERT_EQ(fs.ListFiles(tmp.Path("arch"), "*.*", out), 0);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].attr, Attr::Hidden | Attr::Archive);
-    // A time differing only in the nanoseconds counts as a change too.
-    ASSERT_EQ(fs.SetAttributes(path, 0), 0);
-    EXPECT_EQ(fs.GetAttributes(path), 0);
-    ASSERT_TRUE(SetModTime(path, 1600000000, 123456788));
-    ASSERT_EQ(fs.SetAttributes(path, 0), 0);
-    ASSERT_TRUE(SetModTime(path, 1600000000, 123456789));
-    EXPECT_EQ(fs.GetAttributes(path), Attr::Archive);
-    // Clearing again records the new time; setting the bit explicitly sets it.
-    ASSERT_EQ(fs.SetAttributes(path, 0), 0);
-    EXPECT_EQ(fs.GetAttributes(path), 0);
-    ASSERT_EQ(fs.SetAttributes(path, Attr::Archive), 0);
-    EXPECT_EQ(fs.GetAttributes(path), Attr::Archive);
-    // A read-only file can have its archive bit cleared, and stays read-only.
-    ASSERT_EQ(fs.SetAttributes(path, Attr::ReadOnly | Attr::Archive), 0);
-    ASSERT_EQ(fs.SetAttributes(path, Attr::ReadOnly), 0);
-    EXPECT_EQ(fs.GetAttributes(path), Attr::ReadOnly);
-    EXPECT_EQ(ModeOf(path), 0400u);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Ages, directories and other services
 
 TEST_F(FileServicesTest, FileAgeUsesThePathsOwnTime) {
@@ -615,56 +462,6 @@ TEST_F(FileServicesTest, FreeSpaceOnlyForAbsoluteExistingDirectories) {
     EXPECT_FALSE(fs.FreeSpace("", bytes));
 }
 
-TEST_F(FileServicesTest, UniversalNameResolvesLinks) {
-    EXPECT_EQ(fs.UniversalName(""), "");
-    char* real = realpath(tmp.path().c_str(), nullptr);
-    ASSERT_NE(real, nullptr);
-    std::string root = real;
-    std::free(real);
-    tmp.Dir("un/real");
-    ASSERT_EQ(symlink("real", tmp.Path("un/link").c_str()), 0);
-    EXPECT_EQ(fs.UniversalName(tmp.Path("un/link")), root + "/un/real");
-    EXPECT_EQ(fs.UniversalName(tmp.Path("un/link/")), root + "/un/real");
-    // A path that does not exist yet keeps its missing tail.
-    EXPECT_EQ(fs.UniversalName(tmp.Path("un/link/new/deeper")), root + "/un/real/new/deeper");
-}
-
-TEST(NetworkNameFromMountInfo, ReplacesNetworkMountPoints) {
-    const std::string info =
-        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
-        "30 22 0:40 / /mnt/nfs rw,relatime shared:5 - nfs4 server:/export rw,vers=4.2\n"
-        "31 22 0:41 / /mnt/nfs2 rw,relatime - ext4 /dev/sdb1 rw\n"
-        "32 22 0:42 / /mnt/my\\040share rw,relatime - cifs //fs01/Team\\040Data rw\n"
-        "33 30 0:43 / /mnt/nfs/local rw - tmpfs tmpfs rw\n"
-        "34 22 0:44 / /home/u/remote rw,nosuid - fuse.sshfs u@host:/srv rw\n"
-        "35 22 0:45 / /mnt/shadow rw - nfs old:/a rw\n"
-        "36 22 0:46 / /mnt/shadow rw - cifs //new/b rw\n"
-        "37 22 0:40 /projects/x /srv/x rw - nfs4 server:/export rw\n"
-        "garbage line\n";
-    struct Case {
-        const char* path;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"/mnt/nfs", "server:/export"},
-        {"/mnt/nfs/dir/file", "server:/export/dir/file"},
-        {"/mnt/nfs2/dir", "/mnt/nfs2/dir"},  // a sibling whose name only begins alike
-        {"/mnt/nfsx", "/mnt/nfsx"},
-        {"/mnt/my share/docs", "//fs01/Team Data/docs"},
-        {"/mnt/nfs/local/x", "/mnt/nfs/local/x"},  // the deeper local mount wins
-        {"/home/u/remote/p", "u@host:/srv/p"},
-        {"/mnt/shadow/q", "//new/b/q"},  // the later of two mounts on one point
-        {"/usr/bin", "/usr/bin"},
-        {"/srv/x/y", "server:/export/projects/x/y"},  // a bind mount of a subdirectory
-        {"/srv/x", "server:/export/projects/x"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(NetworkNameFromMountInfo(c.path, info), c.expected) << c.path;
-    }
-    EXPECT_EQ(NetworkNameFromMountInfo("/a/b", ""), "/a/b");
-    EXPECT_EQ(NetworkNameFromMountInfo("/a/b", "1 0 0:1 / / rw - nfs srv:/ rw\n"), "srv:/a/b");
-}
-
 // ---------------------------------------------------------------------------------------------
 // File handles
 
@@ -675,14 +472,15 @@ TEST_F(FileServicesTest, HandleAgesRoundTripInLocalTime) {
     FileHandle in = fs.OpenRead(src);
     ASSERT_NE(in, kInvalidFileHandle);
     EXPECT_EQ(fs.GetHandleAge(in), Dos(2019, 8, 20, 8, 30, 10));
-    FileHandle out = fs.CreateTruncate(tmp.Path("h/dst"));
+    std::string dstPath;
+    FileHandle out = fs.CreateTemporary(tmp.Path("h/dst"), dstPath);
     ASSERT_NE(out, kInvalidFileHandle);
     // Summer and winter dates, and the clamped end of the range.
     for (int32_t age : {Dos(2019, 8, 20, 8, 30, 10), Dos(2020, 1, 5, 23, 59, 58),
                         Dos(1980, 1, 1, 0, 0, 0), Dos(2037, 12, 31, 12, 0, 0)}) {
         EXPECT_EQ(fs.SetHandleAge(out, age), 0);
         EXPECT_EQ(fs.GetHandleAge(out), age);
-        EXPECT_EQ(fs.FileAge(tmp.Path("h/dst")), age);
+        EXPECT_EQ(fs.FileAge(dstPath), age);
     }
     // Impossible values are refused and leave the time alone.
     for (int32_t bad :
@@ -698,16 +496,35 @@ TEST_F(FileServicesTest, HandleAgesRoundTripInLocalTime) {
     EXPECT_EQ(fs.OpenRead(tmp.Path("h/missing")), kInvalidFileHandle);
 }
 
-TEST_F(FileServicesTest, CreateTruncateNeverWritesThroughALink) {
+// The server copy's own steps: a regular source only, a new entry beside the target, and a
+// rename that replaces whatever stands there without writing through it.
+TEST_F(FileServicesTest, OpenFilesForTheServerCopyNeverReachThroughLinks) {
     std::string victim = tmp.File("ct/victim", "precious");
     ASSERT_EQ(symlink("victim", tmp.Path("ct/link").c_str()), 0);
-    EXPECT_EQ(fs.CreateTruncate(tmp.Path("ct/link")), kInvalidFileHandle);
-    EXPECT_EQ(ReadFile(victim), "precious");
-    std::string existing = tmp.File("ct/existing", "old contents");
-    FileHandle h = fs.CreateTruncate(existing);
+    ASSERT_EQ(mkfifo(tmp.Path("ct/fifo").c_str(), 0644), 0);
+    EXPECT_EQ(fs.OpenRead(tmp.Path("ct/link")), kInvalidFileHandle);
+    EXPECT_EQ(fs.OpenRead(tmp.Path("ct/fifo")), kInvalidFileHandle);  // refused, never waited on
+    EXPECT_EQ(fs.OpenRead(tmp.Path("ct")), kInvalidFileHandle);
+
+    std::string temp;
+    FileHandle h = fs.CreateTemporary(tmp.Path("ct/link"), temp);
     ASSERT_NE(h, kInvalidFileHandle);
-    fs.CloseFile(h);
-    EXPECT_EQ(ReadFile(existing), "");
+    EXPECT_EQ(DirOf(temp), tmp.Path("ct"));
+    EXPECT_EQ(::write(static_cast<int>(h), "new", 3), 3);
+    EntryStat st;
+    ASSERT_TRUE(fs.HandleStat(h, st));
+    EXPECT_EQ(st.kind, EntryKind::File);
+    EXPECT_EQ(st.size, 3);
+    EXPECT_EQ(fs.CloseFile(h), 0);
+    std::vector<ListEntry> listed;
+    ASSERT_EQ(fs.ListFiles(tmp.Path("ct"), "*.*", listed), 0);
+    EXPECT_EQ(listed.size(), 2u);  // link and victim; the temporary file is never listed
+
+    EXPECT_EQ(fs.RenameOver(temp, tmp.Path("ct/link")), 0);
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_EQ(ReadFile(tmp.Path("ct/link")), "new");
+    ASSERT_EQ(fs.StatEntry(tmp.Path("ct/link"), st), 0);
+    EXPECT_EQ(st.kind, EntryKind::File);
 }
 
 // ---------------------------------------------------------------------------------------------

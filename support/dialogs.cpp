@@ -74,7 +74,12 @@ DialogAnswer ShowErrorCode(Dialogs& dialogs, DialogKind kind, int32_t code, cons
     // Callers pass completion codes untested; success must stay silent.
     if (code == 0)
         return Answer::NotShown;
-    return dialogs.Show(kind, ErrorCodeText(code, text), buttons);
+    return dialogs.ShowError(kind, code, text, buttons);
+}
+
+DialogAnswer Dialogs::ShowError(DialogKind kind, int32_t code, const std::string& text,
+                                DialogButtons buttons) {
+    return Show(kind, ErrorCodeText(code, text), buttons);
 }
 
 void ShowMessageBox(Dialogs& dialogs, DialogKind kind, const std::string& text) {

@@ -53,11 +53,15 @@ DialogAnswer ButtonAnswer(DialogButtons bit);
 // The seam to whatever shows dialogs: Qt message boxes in the window, flag answers in the CLI,
 // a script of answers in tests.
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // Shows a modal dialog with the given text and buttons and returns the answer of the button
     // that closed it (one of the answers of the buttons offered).
     virtual DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) = 0;
+    // Shows the "Error %04X: %s" dialog for a non-zero code. A front end that can describe the
+    // code in the system's words adds the description; by default only the message is shown.
+    virtual DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
+                                   DialogButtons buttons);
     // The busy cursor over every window of the program, and back to the default cursor.
     virtual void HourglassOn() = 0;
     virtual void HourglassOff() = 0;

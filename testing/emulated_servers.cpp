@@ -3,12 +3,12 @@
 namespace ferrit {
 namespace testing {
 
-EmulatedConfig StandardServers(TempDir& scratch) {
+nwemu::Config StandardServers(TempDir& scratch) {
     using namespace StdIds;
-    EmulatedConfig config;
+    nwemu::Config config;
     config.AddServer("FS1")
         .Tree("ACME")
-        .Volume("DATA", scratch.Dir("FS1/DATA"))
+        .AddVolume("DATA", scratch.Dir("FS1/DATA"))
         .Login("JSMITH")
         .User("JSMITH", Fs1Jsmith, "CN=JSMITH.OU=SALES.O=ACME")
         .User("MBROWN", Fs1Mbrown, "CN=MBROWN.OU=SALES.O=ACME")
@@ -21,7 +21,7 @@ EmulatedConfig StandardServers(TempDir& scratch) {
         .Member("STAFF", "JSMITH");
     config.AddServer("FS2")
         .Tree("ACME")
-        .Volume("DATA", scratch.Dir("FS2/DATA"))
+        .AddVolume("DATA", scratch.Dir("FS2/DATA"))
         .Login("JSMITH")
         .User("ADMIN", Fs2Admin, "CN=ADMIN.O=ACME")
         .User("JSMITH", Fs2Jsmith, "CN=JSMITH.OU=SALES.O=ACME")
@@ -29,7 +29,7 @@ EmulatedConfig StandardServers(TempDir& scratch) {
         .Group("SALES", Fs2Sales, "CN=SALES.OU=SALES.O=ACME")
         .Member("SALES", "JSMITH");
     config.AddServer("FS3")
-        .Volume("DATA", scratch.Dir("FS3/DATA"))
+        .AddVolume("DATA", scratch.Dir("FS3/DATA"))
         .Login("JSMITH")
         .User("JSMITH", Fs3Jsmith)
         .User("MBROWN", Fs3Mbrown)

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "netware/emulated_config.h"
+#include "nwemu/config.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -22,7 +22,7 @@ constexpr uint32_t Fs3Jsmith = 0x00000301, Fs3Mbrown = 0x00000302, Fs3Sales = 0x
 // FS1 and FS2 in tree ACME, FS3 bindery only; volume DATA of each under scratch/FS1/DATA ...
 // (created). JSMITH is logged in everywhere and belongs to SALES (FS1 also STAFF); TEMP exists
 // on FS1 only and ADMIN on the tree servers only. No trustees are set.
-EmulatedConfig StandardServers(TempDir& scratch);
+nwemu::Config StandardServers(TempDir& scratch);
 
 }  // namespace testing
 }  // namespace ferrit

@@ -13,7 +13,7 @@
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
 #include "netware/absent_client.h"
-#include "netware/location.h"
+#include "netware/location_state.h"
 #include "netware/netware_services.h"
 #include "options/copy_options.h"
 #include "platform/posix_file_services.h"

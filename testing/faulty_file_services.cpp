@@ -3,10 +3,12 @@
 namespace ferrit {
 
 void FaultyFileServices::Fail(FileOp op, int code, int nthCall, const std::string& pathContains) {
+    std::lock_guard<std::mutex> lock(mutex_);
     faults_.push_back(Fault{op, code, nthCall, pathContains, false});
 }
 
 void FaultyFileServices::Throw(FileOp op, int nthCall, const std::string& pathContains) {
+    std::lock_guard<std::mutex> lock(mutex_);
     faults_.push_back(Fault{op, 0, nthCall, pathContains, true});
 }
 
@@ -20,6 +22,7 @@ void FaultyFileServices::ResetCounts() {
 
 bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
                              const std::string* second) {
+    std::lock_guard<std::mutex> lock(mutex_);
     ++calls_[Index(op)];
     if (path != nullptr) {
         paths_[Index(op)].push_back(*path);
@@ -60,6 +63,15 @@ int FaultyFileServices::ListFiles(const std::string& dir, const std::string& pat
     return inner_.ListFiles(dir, pattern, out);
 }
 
+int FaultyFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
+    int code = 0;
+    if (Hit(FileOp::ListNames, &dir, code)) {
+        out.clear();
+        return code;
+    }
+    return inner_.ListNames(dir, out);
+}
+
 int FaultyFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {
     int code = 0;
     if (Hit(FileOp::ListSubdirs, &dir, code)) {
@@ -83,6 +95,21 @@ bool FaultyFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
         return false;
     }
     return inner_.DirectoryId(path, id);
+}
+
+void FaultyFileServices::ConfineBelow(const std::vector<std::string>& roots) {
+    int code = 0;
+    Hit(FileOp::ConfineBelow, nullptr, code);
+    inner_.ConfineBelow(roots);  // the rule itself is never skipped
+}
+
+int FaultyFileServices::StatEntry(const std::string& path, EntryStat& out) {
+    int code = 0;
+    if (Hit(FileOp::StatEntry, &path, code)) {
+        out = EntryStat();
+        return code;
+    }
+    return inner_.StatEntry(path, out);
 }
 
 int32_t FaultyFileServices::FileAge(const std::string& path) {
@@ -141,6 +168,16 @@ int FaultyFileServices::CopyFile(const std::string& source, const std::string& t
     return inner_.CopyFile(source, target);
 }
 
+int FaultyFileServices::PrepareCopy(const std::string& source, const std::string& target,
+                                    std::unique_ptr<PreparedCopy>& ready) {
+    int code = 0;
+    ready.reset();
+    if (Hit(FileOp::CopyFile, &source, code, &target)) {
+        return code;
+    }
+    return inner_.PrepareCopy(source, target, ready);
+}
+
 bool FaultyFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
     int code = 0;
     if (Hit(FileOp::FreeSpace, &path, code)) {
@@ -157,12 +194,21 @@ FileHandle FaultyFileServices::OpenRead(const std::string& path) {
     return inner_.OpenRead(path);
 }
 
-FileHandle FaultyFileServices::CreateTruncate(const std::string& path) {
+FileHandle FaultyFileServices::CreateTemporary(const std::string& target, std::string& tempPath) {
     int code = 0;
-    if (Hit(FileOp::CreateTruncate, &path, code)) {
+    if (Hit(FileOp::CreateTemporary, &target, code)) {
+        tempPath.clear();
         return kInvalidFileHandle;
     }
-    return inner_.CreateTruncate(path);
+    return inner_.CreateTemporary(target, tempPath);
+}
+
+bool FaultyFileServices::HandleStat(FileHandle handle, EntryStat& out) {
+    int code = 0;
+    if (Hit(FileOp::HandleStat, nullptr, code)) {
+        return false;
+    }
+    return inner_.HandleStat(handle, out);
 }
 
 int32_t FaultyFileServices::GetHandleAge(FileHandle handle) {
@@ -181,10 +227,19 @@ int FaultyFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
     return inner_.SetHandleAge(handle, dosDateTime);
 }
 
-void FaultyFileServices::CloseFile(FileHandle handle) {
+int FaultyFileServices::CloseFile(FileHandle handle) {
     int code = 0;
-    Hit(FileOp::CloseFile, nullptr, code);
-    inner_.CloseFile(handle);  // a handle is always released, so a fault here only counts
+    const bool fail = Hit(FileOp::CloseFile, nullptr, code);
+    const int rc = inner_.CloseFile(handle);  // a handle is always released
+    return fail ? code : rc;
+}
+
+int FaultyFileServices::RenameOver(const std::string& from, const std::string& to) {
+    int code = 0;
+    if (Hit(FileOp::RenameOver, &from, code, &to)) {
+        return code;
+    }
+    return inner_.RenameOver(from, to);
 }
 
 std::string FaultyFileServices::UniversalName(const std::string& path) {

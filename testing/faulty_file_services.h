@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,10 +15,13 @@
 namespace ferrit {
 
 enum class FileOp {
+    ConfineBelow,
     ListFiles,
+    ListNames,
     ListSubdirs,
     DirectoryExists,
     DirectoryId,
+    StatEntry,
     FileAge,
     GetAttributes,
     SetAttributes,
@@ -27,10 +31,12 @@ enum class FileOp {
     CopyFile,
     FreeSpace,
     OpenRead,
-    CreateTruncate,
+    CreateTemporary,
+    HandleStat,
     GetHandleAge,
     SetHandleAge,
     CloseFile,
+    RenameOver,
     UniversalName,
     Count,
 };
@@ -63,11 +69,14 @@ class FaultyFileServices : public FileServices {
     int Injected() const { return injected_; }
     void ResetCounts();
 
+    void ConfineBelow(const std::vector<std::string>& roots) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
+    int StatEntry(const std::string& path, EntryStat& out) override;
     int32_t FileAge(const std::string& path) override;
     int32_t GetAttributes(const std::string& path) override;
     int SetAttributes(const std::string& path, uint32_t attr) override;
@@ -75,12 +84,17 @@ class FaultyFileServices : public FileServices {
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
     int CopyFile(const std::string& source, const std::string& target) override;
+    // Counted and failed as CopyFile: it is the copy's work, done ahead of its publishing.
+    int PrepareCopy(const std::string& source, const std::string& target,
+                    std::unique_ptr<PreparedCopy>& ready) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
-    FileHandle CreateTruncate(const std::string& path) override;
+    FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
+    bool HandleStat(FileHandle handle, EntryStat& out) override;
     int32_t GetHandleAge(FileHandle handle) override;
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
-    void CloseFile(FileHandle handle) override;
+    int CloseFile(FileHandle handle) override;
+    int RenameOver(const std::string& from, const std::string& to) override;
     std::string UniversalName(const std::string& path) override;
 
   private:
@@ -98,6 +112,7 @@ class FaultyFileServices : public FileServices {
     bool Hit(FileOp op, const std::string* path, int& code, const std::string* second = nullptr);
 
     FileServices& inner_;
+    std::mutex mutex_;  // copies may run on several threads at once
     std::vector<Fault> faults_;
     std::array<int, static_cast<std::size_t>(FileOp::Count)> calls_{};
     std::array<std::vector<std::string>, static_cast<std::size_t>(FileOp::Count)> paths_;

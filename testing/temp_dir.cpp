@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,23 +26,37 @@ std::string ParentOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-bool RemoveTreeOn(const std::string& path, dev_t device) {
+// Removes the entry `name` of the directory `dir` with everything below it, one level at a time
+// through descriptors, so a tree deeper than a path text may be long goes too.
+bool RemoveTreeAt(int dir, const std::string& name, dev_t device) {
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
+    if (fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT;
     if (!S_ISDIR(st.st_mode))
-        return unlink(path.c_str()) == 0 || errno == ENOENT;
+        return unlinkat(dir, name.c_str(), 0) == 0 || errno == ENOENT;
     if (st.st_dev != device)
         return false;  // a mount left behind: leave it alone
     // A read-only or unsearchable directory cannot be emptied until its owner bits come back.
     if ((st.st_mode & S_IRWXU) != S_IRWXU)
-        chmod(path.c_str(), st.st_mode | S_IRWXU);
+        fchmodat(dir, name.c_str(), st.st_mode | S_IRWXU, 0);
     bool ok = true;
-    for (const std::string& name : ListDir(path)) {
-        if (!RemoveTreeOn(path + "/" + name, device))
-            ok = false;
+    const int fd = openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        std::vector<std::string> names;
+        if (DIR* d = fdopendir(dup(fd))) {
+            while (struct dirent* e = readdir(d)) {
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    names.emplace_back(e->d_name);
+            }
+            closedir(d);
+        }
+        for (const std::string& child : names) {
+            if (!RemoveTreeAt(fd, child, device))
+                ok = false;
+        }
+        close(fd);
     }
-    if (rmdir(path.c_str()) != 0 && errno != ENOENT)
+    if (unlinkat(dir, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
         ok = false;
     return ok;
 }
@@ -177,11 +192,19 @@ std::vector<std::string> ListDir(const std::string& path) {
     return names;
 }
 
+bool XattrsSupported(const std::string& dir) {
+    const std::string probe = dir + "/.xattr-probe";
+    WriteFile(probe, "");
+    const bool ok = lsetxattr(probe.c_str(), "user.DOSATTRIB", "0x20", 4, 0) == 0;
+    unlink(probe.c_str());
+    return ok;
+}
+
 bool RemoveTree(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         return errno == ENOENT;
-    return RemoveTreeOn(path, st.st_dev);
+    return RemoveTreeAt(AT_FDCWD, path, st.st_dev);
 }
 
 }  // namespace testing

@@ -11,7 +11,7 @@ namespace testing {
 // Creates a fresh directory under $TMPDIR (or /tmp) and removes it with everything inside on
 // destruction, read-only files and directories included. Never crosses into another mount.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -26,7 +26,7 @@ public:
     // Creates a directory with its parents and returns its full path.
     std::string Dir(const std::string& relative);
 
-private:
+  private:
     std::string path_;
 };
 
@@ -44,6 +44,8 @@ std::string ReadFile(const std::string& path);
 bool ReadFile(const std::string& path, std::string& contents);
 // Names in a directory, sorted by byte order, "." and ".." excluded; empty when unreadable.
 std::vector<std::string> ListDir(const std::string& path);
+// Whether the file system of the directory keeps user extended attributes.
+bool XattrsSupported(const std::string& dir);
 // Removes a path with everything below it, making read-only directories writable first.
 // Never descends into another file system. True when the path is gone afterwards.
 bool RemoveTree(const std::string& path);

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/error_codes.h"
+
 namespace ferrit {
 
 namespace {
@@ -26,10 +28,42 @@ QMessageBox::Icon IconOf(DialogKind kind) {
 
 }  // namespace
 
+NormalCursorWhileOpen::NormalCursorWhileOpen() : overridden_(QApplication::overrideCursor()) {
+    if (overridden_) {
+        QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    }
+}
+
+NormalCursorWhileOpen::~NormalCursorWhileOpen() {
+    // The busy cursor may have been cleared meanwhile; only the cursor set here is taken back.
+    if (overridden_ && QApplication::overrideCursor()) {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void UseFontOf(QWidget* window, QWidget* dialog) {
+    if (window) {
+        dialog->setFont(window->window()->font());
+    }
+}
+
 DialogAnswer QtDialogs::Show(DialogKind kind, const std::string& text, DialogButtons buttons) {
+    return Ask(kind, text, std::string(), buttons);
+}
+
+DialogAnswer QtDialogs::ShowError(DialogKind kind, int32_t code, const std::string& text,
+                                  DialogButtons buttons) {
+    return Ask(kind, ErrorCodeText(code, text), ErrorDescription(code), buttons);
+}
+
+DialogAnswer QtDialogs::Ask(DialogKind kind, const std::string& text,
+                            const std::string& description, DialogButtons buttons) {
     QMessageBox box(IconOf(kind), QString::fromUtf8(DialogCaption(kind)),
                     QString::fromStdString(text), QMessageBox::NoButton, parent_);
     box.setTextFormat(Qt::PlainText);
+    if (!description.empty()) {
+        box.setInformativeText(QString::fromStdString(description));
+    }
     std::map<QAbstractButton*, DialogAnswer> answers;
     std::map<DialogButtons, QPushButton*> byBit;
     QPushButton* first = nullptr;
@@ -66,6 +100,8 @@ DialogAnswer QtDialogs::Show(DialogKind kind, const std::string& text, DialogBut
             break;
         }
     }
+    UseFontOf(parent_, &box);
+    const NormalCursorWhileOpen normalCursor;
     box.exec();
     const auto it = answers.find(box.clickedButton());
     if (it != answers.end()) {

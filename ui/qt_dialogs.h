@@ -9,6 +9,22 @@
 
 namespace ferrit {
 
+// While a dialog is open the operator sees the normal cursor, also in the middle of a run; the
+// busy cursor comes back when the dialog closes.
+class NormalCursorWhileOpen {
+  public:
+    NormalCursorWhileOpen();
+    ~NormalCursorWhileOpen();
+    NormalCursorWhileOpen(const NormalCursorWhileOpen&) = delete;
+    NormalCursorWhileOpen& operator=(const NormalCursorWhileOpen&) = delete;
+
+  private:
+    bool overridden_;
+};
+
+// A dialog of the window shows the window's font, not the smaller default of the application.
+void UseFontOf(QWidget* window, QWidget* dialog);
+
 class QtDialogs : public Dialogs {
   public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
@@ -18,11 +34,18 @@ class QtDialogs : public Dialogs {
     // "OK", "Cancel", "&Abort", ...). The first button is the default; Escape and the close box
     // give Cancel, else No, else OK, else Abort when offered. "&Help" does not close the box.
     DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override;
+    // The "Error %04X: %s" box, with the system's description of the code as its secondary
+    // text where one is known.
+    DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
+                           DialogButtons buttons) override;
     void HourglassOn() override;
     // Back to the default cursor, whatever was showing before.
     void HourglassOff() override;
 
   private:
+    DialogAnswer Ask(DialogKind kind, const std::string& text, const std::string& description,
+                     DialogButtons buttons);
+
     QPointer<QWidget> parent_;
 };
 

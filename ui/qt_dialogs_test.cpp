@@ -145,6 +145,82 @@ TEST(QtDialogsTest, HelpDoesNotCloseAndEscapeGivesTheSafeAnswer) {
     }
 }
 
+TEST(QtDialogsTest, ErrorCodesGetTheSystemsDescriptionAsSecondaryText) {
+    const std::pair<int32_t, QString> cases[] = {
+        {112, QStringLiteral("No space left on device")},
+        {5, QStringLiteral("Permission denied")},
+        {0x8702, QString()},
+        {31, QString()},
+    };
+    for (const auto& c : cases) {
+        QtDialogs dialogs;
+        QString text;
+        QString informative;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                ADD_FAILURE() << "no message box";
+                return;
+            }
+            text = box->text();
+            informative = box->informativeText();
+            box->escapeButton()->click();
+        });
+        EXPECT_EQ(Answer::Abort, ShowErrorCode(dialogs, DialogKind::Error, c.first,
+                                               "Could not copy /t/x", Btn::AbortIgnore));
+        EXPECT_EQ(QString::fromStdString(ErrorCodeText(c.first, "Could not copy /t/x")), text);
+        EXPECT_EQ(c.second, informative) << c.first;
+    }
+}
+
+// Over a dialog the operator sees the normal cursor, and the busy one again once it is answered.
+TEST(QtDialogsTest, NormalCursorWhileADialogWaitsForAnAnswer) {
+    for (const bool busy : {true, false}) {
+        QtDialogs dialogs;
+        if (busy) {
+            dialogs.HourglassOn();
+        }
+        bool shown = false;
+        bool overridden = false;
+        Qt::CursorShape shapeDuring = Qt::BlankCursor;
+        QTimer::singleShot(0, [&] {
+            shown = true;
+            overridden = QApplication::overrideCursor() != nullptr;
+            if (overridden) {
+                shapeDuring = QApplication::overrideCursor()->shape();
+            }
+            QApplication::activeModalWidget()->close();
+        });
+        dialogs.Show(DialogKind::Confirmation, "Overwrite /t/x?", Btn::YesNo);
+        ASSERT_TRUE(shown);
+        if (busy) {
+            ASSERT_TRUE(overridden);
+            EXPECT_EQ(Qt::ArrowCursor, shapeDuring);
+            ASSERT_NE(nullptr, QApplication::overrideCursor());
+            EXPECT_EQ(Qt::WaitCursor, QApplication::overrideCursor()->shape());
+            dialogs.HourglassOff();
+        } else {
+            EXPECT_FALSE(overridden);
+        }
+        EXPECT_EQ(nullptr, QApplication::overrideCursor());
+    }
+}
+
+TEST(QtDialogsTest, BoxesUseTheWindowsFont) {
+    QWidget window;
+    QFont font = window.font();
+    font.setPixelSize(23);
+    window.setFont(font);
+    QtDialogs dialogs(&window);
+    int pixels = 0;
+    QTimer::singleShot(0, [&] {
+        pixels = QApplication::activeModalWidget()->font().pixelSize();
+        QApplication::activeModalWidget()->close();
+    });
+    dialogs.Show(DialogKind::Error, "x", Btn::OK);
+    EXPECT_EQ(23, pixels);
+}
+
 TEST(QtDialogsTest, BusyCursorOnAndBackToTheDefault) {
     QtDialogs dialogs;
     QApplication::setOverrideCursor(Qt::CrossCursor);  // whatever showed before

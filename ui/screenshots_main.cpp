@@ -1,5 +1,6 @@
 // Makes the README's pictures: the window with a fresh configuration, filled with a real run
-// over a small generated tree, one PNG per tab. Usage: ferrit-screenshots OUTPUT_DIRECTORY
+// over a small generated tree, one PNG per tab, and the Progress tab after a run over a file
+// with a 240-character name. Usage: ferrit-screenshots OUTPUT_DIRECTORY
 // (run from the source tree, so that the Info tab finds Ferrit.txt).
 #include <cstdio>
 #include <cstdlib>
@@ -100,6 +101,27 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot write %s/%s\n", qPrintable(out), files[i]);
             ++failures;
         }
+    }
+
+    // A second run over a file with a 240-character name: the progress line and the status bar
+    // shorten it in the middle, and the window keeps its size.
+    const QString longSource = work.filePath(QStringLiteral("Reports"));
+    QString longName;
+    while (longName.size() < 236) {
+        longName += QStringLiteral("quarterly-report-northern-region-");
+    }
+    longName.truncate(236);
+    longName += QStringLiteral(".txt");
+    WriteText(longSource + "/" + longName, QByteArray(4096, 'x'));
+    from->setEditText(longSource);
+    window.EditPathChange();
+    window.ButtonStartClick();
+    Settle();
+    pages->setCurrentIndex(2);
+    Settle();
+    if (!window.grab().save(out + QStringLiteral("/progress-long-name.png"))) {
+        std::fprintf(stderr, "cannot write %s/progress-long-name.png\n", qPrintable(out));
+        ++failures;
     }
     window.close();
     return failures ? 1 : 0;

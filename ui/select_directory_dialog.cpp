@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/qt_dialogs.h"
+
 namespace ferrit {
 
 namespace {
@@ -39,6 +41,7 @@ SelectDirectoryDialog::SelectDirectoryDialog(const QString& start, Dialogs& dial
     setObjectName(QStringLiteral("SelectDirectory"));
     setWindowTitle(QStringLiteral("Select Directory"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    UseFontOf(parent, this);
 
     auto* grid = new QGridLayout(this);
     auto* nameLabel = new QLabel(QStringLiteral("Directory &Name:"), this);
@@ -155,6 +158,7 @@ void SelectDirectoryDialog::accept() {
 bool SelectDirectoryDialog::Select(const QString& start, Dialogs& dialogs, FileServices& files,
                                    QWidget* parent, QString& chosen) {
     SelectDirectoryDialog dialog(start, dialogs, files, parent);
+    const NormalCursorWhileOpen normalCursor;
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

@@ -27,6 +27,29 @@ void SetName(QDialog* dialog, const std::string& name) {
         ->setText(QString::fromStdString(name));
 }
 
+// Opened in the middle of a run: the window's font, and the normal cursor until it closes.
+TEST_F(WindowTest, SelectDirectoryShowsTheWindowsFontAndTheNormalCursor) {
+    Open();
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));  // as during a run
+    int pixels = 0;
+    Qt::CursorShape during = Qt::BlankCursor;
+    QTimer::singleShot(0, [&] {
+        SelectDirectoryDialog* dialog = OpenDialog();
+        ASSERT_NE(nullptr, dialog);
+        pixels = dialog->font().pixelSize();
+        if (QApplication::overrideCursor()) {
+            during = QApplication::overrideCursor()->shape();
+        }
+        dialog->reject();
+    });
+    QTest::mouseClick(Button("BitBtn1"), Qt::LeftButton);
+    EXPECT_EQ(window_->font().pixelSize(), pixels);
+    EXPECT_EQ(14, pixels);
+    EXPECT_EQ(Qt::ArrowCursor, during);
+    ASSERT_NE(nullptr, QApplication::overrideCursor());
+    EXPECT_EQ(Qt::WaitCursor, QApplication::overrideCursor()->shape());
+}
+
 TEST_F(WindowTest, SelectDirectoryCreatesANewDirectoryAfterAsking) {
     const std::string target = tree_.Dir("target");
     const std::string fresh = tree_.Path("new/deeper");

@@ -14,7 +14,8 @@
 #include <QStyle>
 #include <QUrl>
 
-#include "netware/client_factory.h"
+#include "nwemu/client_factory.h"
+#include "options/option_reasons.h"
 #include "platform/launch.h"
 #include "platform/posix_file_services.h"
 #include "ui/qt_dialogs.h"
@@ -36,9 +37,18 @@ constexpr int kLeft = 380;
 constexpr int kTop = 253;
 constexpr int kOuterWidth = 540;
 constexpr int kOuterHeight = 518;
+// The smallest inner size offered: the option list still shows a few lines, and no control
+// lies over another (the layout's own minimum is kept where it asks for more).
+constexpr int kMinWidth = 400;
+constexpr int kMinHeight = 330;
 
 std::string TextOf(const QComboBox* field) {
     return field->currentText().toStdString();
+}
+
+// The tooltip of a greyed control: the reason, in the words ferrit-cli warns with.
+QString GreyedTip(const std::string& reason) {
+    return reason.empty() ? QString() : QString::fromStdString("Greyed because " + reason);
 }
 
 }  // namespace
@@ -65,7 +75,7 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
       ui_(new Ui::TFormFerrit),
       ownDialogs_(services.dialogs ? nullptr : new QtDialogs(this)),
       ownFiles_(services.files ? nullptr : new PosixFileServices),
-      clientChoice_(services.client ? NetWareClientChoice() : ChooseNetWareClient()),
+      clientChoice_(services.client ? nwemu::NetWareClientChoice() : nwemu::ChooseNetWareClient()),
       dialogs_(services.dialogs ? *services.dialogs : *ownDialogs_),
       files_(services.files ? *services.files : *ownFiles_),
       client_(services.client ? *services.client : *clientChoice_.client),
@@ -81,11 +91,18 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
     resize(kOuterWidth, kOuterHeight);
     ApplyFonts();
 
-    for (QLabel* label : {ui_->Label12, ui_->Label13, ui_->Label14, ui_->LabelAvail,
-                          ui_->LabelVersion, ui_->LabelWeb, ui_->Label4}) {
+    for (QLabel* label :
+         std::initializer_list<QLabel*>{ui_->Label12, ui_->Label13, ui_->Label14, ui_->LabelAvail,
+                                        ui_->LabelVersion, ui_->LabelWeb, ui_->Label4}) {
         label->setTextFormat(Qt::PlainText);
     }
     ui_->LabelWeb->setText(DocumentationAddress());
+    // Shown beside the walked directory once the window has been asked to close during a run.
+    closeNote_ = new QLabel(QStringLiteral("The window closes when the run has finished"));
+    closeNote_->setObjectName(QStringLiteral("LabelClosing"));
+    closeNote_->setMinimumWidth(1);  // never widens the window; cut at the right if narrow
+    closeNote_->hide();
+    ui_->StatusBar1->addPermanentWidget(closeNote_);
     const QIcon folder = style()->standardIcon(QStyle::SP_DirOpenIcon);
     ui_->BitBtn1->setIcon(folder);
     ui_->BitBtn2->setIcon(folder);
@@ -97,8 +114,8 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
 
     // The Info page and its five labels open the documentation.
     ui_->TabSheetInfo->installEventFilter(this);
-    for (QLabel* label :
-         {ui_->Label6, ui_->Label3, ui_->Label4, ui_->LabelWeb, ui_->LabelVersion}) {
+    for (QLabel* label : std::initializer_list<QLabel*>{ui_->Label6, ui_->Label3, ui_->Label4,
+                                                        ui_->LabelWeb, ui_->LabelVersion}) {
         label->installEventFilter(this);
     }
 
@@ -165,24 +182,38 @@ void TFormFerrit::FormCreate() {
     // 3. NetWare client start-up. The client is the emulated one when its description file
     //    exists; a description that cannot be used is reported here and the window works
     //    without NetWare. InitNetWare reports its own failure; its result is not examined.
+    //    Where no client is configured at all there is nothing to start: the status bar says
+    //    so instead of a message box at every start.
     if (!clientChoice_.error.empty()) {
         ShowMessageBox(dialogs_, DialogKind::Error, clientChoice_.error);
     }
-    netware_.InitNetWare();
+    if (clientChoice_.client && !clientChoice_.configured) {
+        ui_->StatusBar1->showMessage(
+            QStringLiteral("NetWare: no client configured; the NetWare options are unavailable"));
+    } else {
+        netware_.InitNetWare();
+    }
 
     // 4. The status outlet gets the progress labels and the other Progress-tab controls.
     sink_.SetLabels(ui_->Label12, ui_->Label13, ui_->Label14, ui_->Panel2);
     sink_.SetList(ui_->ListBoxStatus);
     sink_.SetStatusBar(ui_->StatusBar1);
     sink_.SetPages(ui_->PageControl1, ui_->TabSheetProgress);
-    sink_.SetRunFinishedHandler([this] { EditPathChange(); });
+    // At the end of a run the passes are over: the paths are evaluated even though the run
+    // has not returned yet.
+    sink_.SetRunFinishedHandler([this] { EvaluatePaths(); });
 
     // 5. Run data and location state start empty.
     run_.Clear();
     location_.Clear();
 
-    // 6. The settings file.
+    // 6. The settings file. One that cannot be read (not a regular file, too large) is
+    //    reported; the window then starts from the defaults and never overwrites it.
     settings_ = std::make_unique<SettingsFile>("Ferrit.Ini");
+    if (!settings_->LoadProblem().empty()) {
+        ShowMessageBox(dialogs_, DialogKind::Error,
+                       settings_->LoadProblem() + "; the default settings are used");
+    }
 
     // 7. The option list, ticked as saved.
     CreateChecklistbox();
@@ -262,6 +293,10 @@ void TFormFerrit::SyncOptionList() {
         if (item->flags() != flags) {
             item->setFlags(flags);
         }
+        const QString tip = GreyedTip(DisabledReason(index, options_, FactsOf(location_)));
+        if (item->toolTip() != tip) {
+            item->setToolTip(tip);
+        }
     }
     syncingOptions_ = false;
 }
@@ -295,16 +330,40 @@ void TFormFerrit::clbClickCheck() {
 void TFormFerrit::UpdateStartButton() {
     // A second run must never start inside the first through the event pump.
     ui_->BitBtnStart->setEnabled(startPermitted_ && !running_);
+    std::string reason;
+    if (running_) {
+        reason = "a run is under way";
+    } else if (!startPermitted_) {
+        reason = startReason_;
+    }
+    ui_->BitBtnStart->setToolTip(GreyedTip(reason));
 }
 
 void TFormFerrit::EditPathChange() {
+    if (running_) {
+        // The run's directory and per-file NetWare steps read the location state; an edit in
+        // the middle of a run must not point them at other roots. The field keeps the new
+        // text, and the evaluation follows when the run has finished.
+        pathEditDuringRun_ = true;
+        return;
+    }
+    EvaluatePaths();
+}
+
+void TFormFerrit::EvaluatePaths() {
+    pathEditDuringRun_ = false;
     netware_.GetNetWarePaths(TextOf(ui_->ComboSource), TextOf(ui_->ComboTarget));
     ui_->LabelAvail->setText(QString::fromStdString(location_.AvailText));
 
     const TPathInfo& source = location_.PathInfo[kSource];
     const TPathInfo& target = location_.PathInfo[kTarget];
+    StartPaths paths;
+    paths.sourceGiven = !source.OemPath.empty();
+    paths.sourceExists = source.DirExists;
+    paths.targetGiven = !target.OemPath.empty();
+    paths.targetExists = target.DirExists;
     startPermitted_ =
-        !source.OemPath.empty() && source.DirExists && !target.OemPath.empty() && target.DirExists;
+        paths.sourceGiven && paths.sourceExists && paths.targetGiven && paths.targetExists;
 
     ui_->ComboSource->setToolTip(
         source.OemPath.empty() ? QString()
@@ -313,9 +372,11 @@ void TFormFerrit::EditPathChange() {
         target.OemPath.empty() ? QString()
                                : QString::fromStdString(files_.UniversalName(target.OemPath)));
 
-    if (!CheckBoxDependancies(options_, FactsOf(location_))) {
+    const LocationFacts facts = FactsOf(location_);
+    if (!CheckBoxDependancies(options_, facts)) {
         startPermitted_ = false;
     }
+    startReason_ = StartDisabledReason(paths, facts);
     UpdateStartButton();
     SyncOptionList();
 }
@@ -337,11 +398,16 @@ void TFormFerrit::ButtonStartClick() {
     running_ = true;
     UpdateStartButton();
     engine_.ButtonStartClick(RunRequest{source, target, pattern});
+    sink_.RunReturned();  // a run that stopped at a missing root paints again too
     running_ = false;
+    if (pathEditDuringRun_) {
+        EvaluatePaths();  // a run that stopped before its end left an edit unevaluated
+    }
     UpdateStartButton();
 
     if (closeRequested_) {
         closeRequested_ = false;
+        closeNote_->hide();
         close();
     }
 }
@@ -388,6 +454,7 @@ void TFormFerrit::closeEvent(QCloseEvent* event) {
     if (running_) {
         // The run goes on to its end (or to Abort); the window closes after it.
         closeRequested_ = true;
+        closeNote_->show();
         event->ignore();
         return;
     }
@@ -400,6 +467,7 @@ void TFormFerrit::showEvent(QShowEvent* event) {
         return;
     }
     placed_ = true;
+    setMinimumSize(minimumSizeHint().expandedTo(QSize(kMinWidth, kMinHeight)));
     // 540 x 518 is the outer size, frame included, where the window system has a frame.
     const QRect frame = frameGeometry();
     const QRect inner = geometry();
@@ -415,6 +483,13 @@ bool TFormFerrit::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_->TabSheetInfo) {
         if (event->type() == QEvent::MouseButtonPress ||
             event->type() == QEvent::MouseButtonDblClick) {
+            // A press the read-me text left unhandled (any but the left button) comes up to
+            // the page too; it belongs to the text and its own context menu.
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            QWidget* hit = ui_->TabSheetInfo->childAt(at);
+            if (hit && (hit == ui_->Memo1 || ui_->Memo1->isAncestorOf(hit))) {
+                return false;
+            }
             LaunchWebSite();  // any button, anywhere on the free area of the page
             return true;
         }

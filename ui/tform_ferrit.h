@@ -12,10 +12,10 @@
 
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
-#include "netware/client_factory.h"
-#include "netware/location.h"
+#include "netware/location_state.h"
 #include "netware/netware_client.h"
 #include "netware/netware_services.h"
+#include "nwemu/client_factory.h"
 #include "options/copy_options.h"
 #include "options/histories.h"
 #include "options/settings_file.h"
@@ -24,6 +24,7 @@
 #include "ui/window_status_sink.h"
 
 class QComboBox;
+class QLabel;
 class QListWidgetItem;
 
 namespace Ui {
@@ -50,6 +51,7 @@ class TFormFerrit : public QMainWindow {
     ~TFormFerrit() override;
 
     // Event handlers, callable directly.
+    // Evaluates the two paths; during a run only notes that they changed, for the run's end.
     void EditPathChange();
     void ButtonStartClick();
     void BitBtnAbortClick();
@@ -86,13 +88,16 @@ class TFormFerrit : public QMainWindow {
     void SetHistory(QComboBox* field, const std::vector<std::string>& items);
     SettingsFields CurrentFields() const;
     void UpdateStartButton();
+    // Locations, Start, the fields' hints and the option rules from the two path texts.
+    void EvaluatePaths();
 
     std::unique_ptr<Ui::TFormFerrit> ui_;
+    QLabel* closeNote_ = nullptr;  // in the status bar, owned by it
 
     // Services the window owns when none were handed in; declared before their references.
     std::unique_ptr<Dialogs> ownDialogs_;
     std::unique_ptr<FileServices> ownFiles_;
-    NetWareClientChoice clientChoice_;  // the client in use when none was handed in
+    nwemu::NetWareClientChoice clientChoice_;  // the client in use when none was handed in
     Dialogs& dialogs_;
     FileServices& files_;
     NetWareClient& client_;
@@ -112,10 +117,12 @@ class TFormFerrit : public QMainWindow {
     std::vector<std::string> targetHistory_;
     std::vector<std::string> patternHistory_;
 
-    bool running_ = false;         // inside ButtonStartClick
-    bool closeRequested_ = false;  // Exit or the close box during a run
-    bool startPermitted_ = false;  // what the last path evaluation allows
-    bool syncingOptions_ = false;  // the program is updating the option list
+    bool running_ = false;            // inside ButtonStartClick
+    bool closeRequested_ = false;     // Exit or the close box during a run
+    bool pathEditDuringRun_ = false;  // a path changed during the run, not yet evaluated
+    bool startPermitted_ = false;     // what the last path evaluation allows
+    std::string startReason_;         // why it does not, for the button's tooltip
+    bool syncingOptions_ = false;     // the program is updating the option list
     bool defaultsWritten_ = false;
     bool placed_ = false;  // outer size fixed after the first show
 };

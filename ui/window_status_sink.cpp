@@ -17,7 +17,9 @@ void ScrollToEnd(QListWidget* list) {
     if (rowHeight <= 0) {
         return;
     }
-    const int visible = list->height() / rowHeight;
+    // Whole rows that fit into the visible area (inside the frame), so the last one is never
+    // cut off at the bottom.
+    const int visible = list->viewport()->height() / rowHeight;
     const int top = std::max(0, list->count() - visible);
     list->scrollToItem(list->item(top), QAbstractItemView::PositionAtTop);
 }
@@ -35,9 +37,8 @@ void WindowStatusSink::StatusDisplay(uint8_t line, const std::string& text) {
         return;
     }
     labels_[line]->setText(QString::fromStdString(text));
-    if (panel_) {
-        panel_->repaint();
-    }
+    // Shown at once where a paint is due: a long copy may follow, without a pump before it.
+    PaintIfDue();
 }
 
 void WindowStatusSink::StatusInfo(const std::string& text) {
@@ -56,13 +57,43 @@ void WindowStatusSink::StatusInfo(const std::string& text) {
 void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
     if (bar_) {
         bar_->showMessage(QString::fromStdString(path));
-        bar_->repaint();
     }
     PumpMessages();
 }
 
 void WindowStatusSink::PumpMessages() {
+    PaintIfDue();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void WindowStatusSink::HoldPaints(bool hold) {
+    holding_ = hold;
+    for (QWidget* w : {static_cast<QWidget*>(labels_[1]), static_cast<QWidget*>(labels_[2]),
+                       static_cast<QWidget*>(labels_[3]), static_cast<QWidget*>(list_),
+                       static_cast<QWidget*>(bar_)}) {
+        if (w != nullptr) {
+            w->setUpdatesEnabled(!hold);
+        }
+    }
+    sincePaint_.start();
+}
+
+void WindowStatusSink::PaintIfDue() {
+    if (!holding_ || sincePaint_.elapsed() < kPaintIntervalMs) {
+        return;
+    }
+    // Letting the widgets paint again asks for their paint; it is made now, then they wait.
+    HoldPaints(false);
+    if (panel_) {
+        panel_->repaint();
+    }
+    if (list_) {
+        list_->viewport()->repaint();
+    }
+    if (bar_) {
+        bar_->repaint();
+    }
+    HoldPaints(true);
 }
 
 void WindowStatusSink::SetListColour(const QColor& colour) {
@@ -79,6 +110,7 @@ void WindowStatusSink::RunStarted() {
         SetListColour(QApplication::palette(list_.data()).color(QPalette::Base));
         list_->clear();
     }
+    HoldPaints(true);
 }
 
 void WindowStatusSink::ShowProgressPage() {
@@ -88,7 +120,11 @@ void WindowStatusSink::ShowProgressPage() {
 }
 
 void WindowStatusSink::RunFinished() {
+    HoldPaints(false);
     SetListColour(AfterRunColour());
+    // Where the run stopped stays in view, whatever the line count; a list the operator has
+    // clicked into keeps its position.
+    ScrollToEnd(list_);
     if (onFinished_) {
         onFinished_();
     }

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
@@ -17,7 +18,7 @@
 namespace ferrit {
 
 // Keeps the newest line of the list in view: unless the list has the input focus, the top line
-// becomes the line count minus the whole lines that fit into the list's height.
+// becomes the line count minus the whole lines that fit into the list's visible area.
 void ScrollToEnd(QListWidget* list);
 
 class WindowStatusSink : public StatusSink {
@@ -44,9 +45,20 @@ class WindowStatusSink : public StatusSink {
     void RunStarted() override;
     void ShowProgressPage() override;
     void RunFinished() override;
+    // The run's handler has returned, whether or not the run got as far as RunFinished.
+    void RunReturned() { HoldPaints(false); }
+
+    // Paints are made at most this often during a run: the texts change at once, the screen
+    // follows at a rate a person can read, and a run over many small files is not held up by
+    // painting after each one.
+    static constexpr int kPaintIntervalMs = 40;
 
   private:
     void SetListColour(const QColor& colour);
+    // The widgets the run writes to, painted only when PaintIfDue lets them.
+    void HoldPaints(bool hold);
+    // Paints what changed since the last paint, when the interval has passed.
+    void PaintIfDue();
 
     QPointer<QLabel> labels_[4];  // 1 to 3 used
     QPointer<QWidget> panel_;
@@ -55,6 +67,8 @@ class WindowStatusSink : public StatusSink {
     QPointer<QTabWidget> pages_;
     QPointer<QWidget> progressPage_;
     std::function<void()> onFinished_;
+    bool holding_ = false;
+    QElapsedTimer sincePaint_;
 };
 
 }  // namespace ferrit

@@ -50,7 +50,18 @@ struct ProgressPage {
         QCoreApplication::processEvents();
     }
     int TopRow() { return list->indexAt(QPoint(2, 2)).row(); }
-    int Visible() { return list->height() / list->sizeHintForRow(0); }
+    int Visible() { return list->viewport()->height() / list->sizeHintForRow(0); }
+    // A list whose outer height is one pixel more than the given rows: inside its frame the
+    // last of them fits only in part.
+    void HeightForRowsPlusOne(int rows) {
+        list->setFixedHeight(rows * list->sizeHintForRow(0) + 1);
+        QCoreApplication::processEvents();
+    }
+    // The last line is shown whole: its row lies inside the list's visible area.
+    bool LastLineWhole() {
+        const QRect row = list->visualItemRect(list->item(list->count() - 1));
+        return list->viewport()->rect().contains(row);
+    }
 };
 
 TEST(WindowStatusSinkTest, ListKeepsTheLast1000Lines) {
@@ -87,6 +98,55 @@ TEST(WindowStatusSinkTest, ScrollsEveryTenthLineUnlessTheListHasTheFocus) {
     }
     EXPECT_EQ(0, page.TopRow());
     EXPECT_EQ(60, page.list->count());
+}
+
+TEST(WindowStatusSinkTest, EveryTenthLineShowsTheLastLineWhole) {
+    ProgressPage page;
+    page.sink.StatusInfo("line 1");
+    page.HeightForRowsPlusOne(8);
+    for (int i = 2; i <= 30; ++i) {
+        page.sink.StatusInfo("line " + std::to_string(i));
+    }
+    ASSERT_LT(page.Visible(), 30);
+    EXPECT_TRUE(page.LastLineWhole());
+}
+
+// After the run the list shows where it stopped, whatever the line count, unless the operator
+// has put the focus into it.
+TEST(WindowStatusSinkTest, RunFinishedShowsTheLastLineUnlessTheListHasTheFocus) {
+    struct Case {
+        int lines;
+        bool focused;
+        bool lastWhole;
+    };
+    const Case cases[] = {
+        {25, false, true},
+        {31, false, true},
+        {3, false, true},
+        {25, true, false},
+    };
+    for (const Case& c : cases) {
+        ProgressPage page;
+        page.sink.StatusInfo("line 1");
+        page.HeightForRowsPlusOne(8);
+        if (c.focused) {
+            page.list->setFocus();
+            QCoreApplication::processEvents();
+            ASSERT_TRUE(page.list->hasFocus());
+        }
+        for (int i = 2; i <= c.lines; ++i) {
+            page.sink.StatusInfo("line " + std::to_string(i));
+        }
+        if (c.focused) {
+            page.list->scrollToTop();
+        }
+        ASSERT_GT(page.Visible(), 3);
+        page.sink.RunFinished();
+        EXPECT_EQ(c.lastWhole, page.LastLineWhole()) << c.lines << " focused " << c.focused;
+        if (c.focused) {
+            EXPECT_EQ(0, page.TopRow()) << c.lines;
+        }
+    }
 }
 
 TEST(WindowStatusSinkTest, FewLinesStayAtTheTop) {

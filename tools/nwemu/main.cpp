@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "netware/emulated_admin.h"
+#include "tools/nwemu/admin.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    const ferrit::AdminResult result = ferrit::RunNwEmu(args);
+    const ferrit::nwemu::AdminResult result = ferrit::nwemu::RunNwEmu(args);
     std::fputs(result.out.c_str(), stdout);
     std::fputs(result.err.c_str(), stderr);
     return result.status;

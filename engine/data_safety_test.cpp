@@ -1,0 +1,394 @@
+// Nothing is lost, whatever stands on the other side: every shape a counterpart can have,
+// against copy, move and a move whose copy fails, for the plain copy and the server copy; a
+// copy killed midway; a source that changes while it is copied; links planted in either tree.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/error_codes.h"
+#include "testing/engine_fixture.h"
+#include "testing/one_server_client.h"
+
+namespace ferrit {
+namespace {
+
+using ::ferrit::testing::ListDir;
+using ::ferrit::testing::OneServerClient;
+using ::testing::ElementsAre;
+
+enum class Shape {
+    Missing,
+    Older,
+    SameAgeSameSize,
+    SameAgeOtherSize,
+    Newer,
+    LinkToFile,
+    DanglingLink,
+    Fifo,
+    SourceItself,
+    HardLinkElsewhere,
+};
+enum class Mode { Copy, Move, MoveAfterFailedCopy };
+enum class Routine { Plain, Server };
+
+struct ShapeRow {
+    const char* name;
+    Shape shape;
+    bool copied;       // under "Overwrite Older Files on Target"
+    bool moveDeletes;  // under "Move Files" without a failing copy
+};
+
+const ShapeRow kShapes[] = {
+    {"Missing", Shape::Missing, true, true},
+    {"Older", Shape::Older, true, true},
+    {"SameAgeSameSize", Shape::SameAgeSameSize, false, true},
+    {"SameAgeOtherSize", Shape::SameAgeOtherSize, false, false},
+    {"Newer", Shape::Newer, false, true},
+    {"LinkToFile", Shape::LinkToFile, false, false},
+    {"DanglingLink", Shape::DanglingLink, false, false},
+    {"Fifo", Shape::Fifo, false, false},
+    {"SourceItself", Shape::SourceItself, false, false},
+    {"HardLinkElsewhere", Shape::HardLinkElsewhere, true, true},
+};
+
+void PrintTo(const ShapeRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+using ShapeCase = std::tuple<ShapeRow, Mode, Routine>;
+
+std::string ShapeCaseName(const ::testing::TestParamInfo<ShapeCase>& info) {
+    static const char* const kModes[] = {"Copy", "Move", "MoveAfterFailedCopy"};
+    return std::string(std::get<0>(info.param).name) + "_" +
+           kModes[static_cast<int>(std::get<1>(info.param))] +
+           (std::get<2>(info.param) == Routine::Plain ? "_Plain" : "_Server");
+}
+
+// The engine fixture with a second engine whose NetWare services copy on one server.
+class CounterpartShapesBase : public EngineFixture {
+  protected:
+    OneServerClient server;
+    NetWareServices serverServices{server, locations, files, dialogs};
+    TransferEngine serverEngine{run, options, serverServices, files, dialogs, sink};
+};
+
+class CounterpartShapes : public CounterpartShapesBase,
+                          public ::testing::WithParamInterface<ShapeCase> {
+  protected:
+    CounterpartShapes() {
+        // The server copy needs both sides on one connection.
+        if (std::get<2>(GetParam()) == Routine::Server) {
+            locations.SameConnection = true;
+        }
+    }
+    // What stands at the counterpart path, as a comparable text.
+    std::string Standing(const std::string& path) const {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0) {
+            return "missing";
+        }
+        if (S_ISLNK(st.st_mode)) {
+            char text[256] = {};
+            return "link:" + std::string(text, readlink(path.c_str(), text, sizeof text - 1));
+        }
+        if (S_ISFIFO(st.st_mode)) {
+            return "fifo";
+        }
+        return "file:" + ::ferrit::testing::ReadFile(path);
+    }
+};
+
+TEST_P(CounterpartShapes, TheSourceGoesOnlyWhenItsDataIsSafeOnTheOtherSide) {
+    const ShapeRow& row = std::get<0>(GetParam());
+    const Mode mode = std::get<1>(GetParam());
+    const Routine routine = std::get<2>(GetParam());
+    const int64_t t = kT0;
+    const std::string file = Put("src/f.txt", "new data", t);
+    const std::string outside = Put("outside/victim.txt", "victim!", t - 100);
+    std::string counterpart = tgt + "/f.txt";
+    switch (row.shape) {
+        case Shape::Missing:
+            break;
+        case Shape::Older:
+            Put("tgt/f.txt", "old", t - 10);
+            break;
+        case Shape::SameAgeSameSize:
+            Put("tgt/f.txt", "old data", t);
+            break;
+        case Shape::SameAgeOtherSize:
+            Put("tgt/f.txt", "old", t);
+            break;
+        case Shape::Newer:
+            Put("tgt/f.txt", "old", t + 10);
+            break;
+        case Shape::LinkToFile:
+            ASSERT_EQ(symlink(outside.c_str(), counterpart.c_str()), 0);
+            ASSERT_TRUE(::ferrit::testing::SetModTime(counterpart, t + 10));
+            break;
+        case Shape::DanglingLink:
+            ASSERT_EQ(symlink("nowhere", counterpart.c_str()), 0);
+            ASSERT_TRUE(::ferrit::testing::SetModTime(counterpart, t + 10));
+            break;
+        case Shape::Fifo:
+            ASSERT_EQ(mkfifo(counterpart.c_str(), 0644), 0);
+            ASSERT_TRUE(::ferrit::testing::SetModTime(counterpart, t + 10));
+            break;
+        case Shape::SourceItself:
+            // The target directory reached through a link into the source tree.
+            ASSERT_EQ(symlink(src.c_str(), At("alias").c_str()), 0);
+            counterpart = At("alias/f.txt");
+            break;
+        case Shape::HardLinkElsewhere:
+            ASSERT_EQ(link(outside.c_str(), counterpart.c_str()), 0);
+            break;
+    }
+    const std::string before = Standing(counterpart);
+
+    switch (mode) {
+        case Mode::Copy:
+            Only({OverwriteOlderFiles});
+            break;
+        case Mode::Move:
+            Only({OverwriteOlderFiles, MoveFiles});
+            break;
+        case Mode::MoveAfterFailedCopy:
+            Only({OverwriteAlways, MoveFiles});
+            if (routine == Routine::Plain) {
+                files.Fail(FileOp::CopyFile, WinErr::DiskFull);
+            } else {
+                server.copyCode = 0x8977;
+            }
+            dialogs.Script(Answer::Ignore);
+            break;
+    }
+    run.RunState = kRunStateRunning;
+    std::vector<ListEntry> listed;
+    ASSERT_EQ(files.ListFiles(src, "*.*", listed), 0);
+    ASSERT_EQ(listed.size(), 1u);
+    TransferEngine& engine = routine == Routine::Server ? serverEngine : this->engine;
+    engine.HandleOneFile(file, counterpart, listed[0]);
+
+    // Whatever lies outside the two trees is never touched.
+    EXPECT_EQ(Contents("outside/victim.txt"), "victim!");
+    const bool failing = mode == Mode::MoveAfterFailedCopy;
+    const bool copied = !failing && row.copied;
+    if (copied) {
+        EXPECT_EQ(Standing(counterpart), "file:new data");
+    } else {
+        EXPECT_EQ(Standing(counterpart), before);
+    }
+    const bool deleted = mode == Mode::Move && row.moveDeletes;
+    EXPECT_EQ(Exists("src/f.txt"), !deleted);
+    if (!deleted) {
+        EXPECT_EQ(Contents("src/f.txt"), "new data");
+    }
+    if (failing) {
+        ASSERT_EQ(dialogs.Asked().size(), 1u);
+        EXPECT_EQ(dialogs.Asked()[0].text.find("Could not copy "), 12u);  // after "Error XXXX: "
+    }
+    // No temporary file is left on either side.
+    for (const std::string& dir : {src, tgt}) {
+        for (const std::string& name : ListDir(dir)) {
+            EXPECT_EQ(name.find(".ferrit-tmp."), std::string::npos) << dir << "/" << name;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, CounterpartShapes,
+                         ::testing::Combine(::testing::ValuesIn(kShapes),
+                                            ::testing::Values(Mode::Copy, Mode::Move,
+                                                              Mode::MoveAfterFailedCopy),
+                                            ::testing::Values(Routine::Plain, Routine::Server)),
+                         ShapeCaseName);
+
+// --- A copy killed midway, and one whose source changes meanwhile ---
+
+class InterruptedCopy : public EngineFixture, public ::testing::WithParamInterface<Routine> {
+  protected:
+    // Copies in a child process that is killed as soon as its temporary file has grown; returns
+    // whether the kill came while the copy was still going on.
+    bool CopyAndKill(const std::string& from, const std::string& to) {
+        const pid_t child = fork();
+        if (child == 0) {
+            int rc;
+            if (GetParam() == Routine::Plain) {
+                PosixFileServices named{PosixFileServices::Settings{false}};
+                rc = named.CopyFile(from, to);
+            } else {
+                OneServerClient slow;
+                slow.pieceBytes = 64 * 1024;
+                slow.pauseMicroseconds = 2000;
+                LocationState state;
+                NetWareServices services{slow, state, posix, dialogs};
+                rc = services.NetWareCopyFile(from, to);
+            }
+            _exit(rc == 0 ? 0 : 1);
+        }
+        bool midway = false;
+        for (int i = 0; i < 20000 && !midway; ++i) {
+            for (const std::string& name : ListDir(tgt)) {
+                struct stat st;
+                if (name.rfind(".ferrit-tmp.", 0) == 0 &&
+                    stat((tgt + "/" + name).c_str(), &st) == 0 && st.st_size > 0) {
+                    midway = true;
+                }
+            }
+            if (!midway) {
+                usleep(50);
+            }
+        }
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        return midway && WIFSIGNALED(status);
+    }
+};
+
+TEST_P(InterruptedCopy, KilledCopyLeavesTheOldCounterpartAndTheNextRunClearsTheLeftover) {
+    const std::string big(32 << 20, 'N');
+    const std::string from = Put("src/big.bin", big, kT0 + 10);
+    const std::string to = Put("tgt/big.bin", "the old contents", kT0);
+    bool caught = false;
+    for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+        caught = CopyAndKill(from, to);
+        const std::string now = Contents("tgt/big.bin");
+        ASSERT_TRUE(now == "the old contents" || now == big)
+            << "a mix of " << now.size() << " bytes";
+        if (!caught) {
+            Put("tgt/big.bin", "the old contents", kT0);
+        }
+    }
+    ASSERT_TRUE(caught) << "no copy was caught midway";
+    EXPECT_EQ(Contents("tgt/big.bin"), "the old contents");
+    // The killed writer's temporary file goes with the next run that walks that directory.
+    Only({OverwriteOlderFiles});
+    ASSERT_TRUE(Run(tgt, src, "*.*"));
+    EXPECT_THAT(ListDir(tgt), ElementsAre("big.bin"));
+}
+
+// The server's copy runs in pieces; the source grows between two of them. (The plain copy's
+// own check is exercised where the copy is.)
+TEST_F(CounterpartShapesBase, SourceChangedWhileCopiedIsNeitherPublishedNorDeleted) {
+    const std::string from = Put("src/grow.bin", std::string(2 << 20, 'N'), kT0 + 10);
+    Put("tgt/grow.bin", "the old contents", kT0);
+    server.pieceBytes = 256 * 1024;
+    int pieces = 0;
+    server.betweenPieces = [&] {
+        if (++pieces == 2) {
+            FILE* f = fopen(from.c_str(), "a");
+            fputs("tail", f);
+            fclose(f);
+        }
+    };
+    locations.SameConnection = true;
+    Only({OverwriteAlways, MoveFiles});
+    dialogs.Script(Answer::Ignore);
+    run.RunState = kRunStateRunning;
+    std::vector<ListEntry> listed;
+    ASSERT_EQ(files.ListFiles(src, "*.*", listed), 0);
+    serverEngine.HandleOneFile(from, tgt + "/grow.bin", listed[0]);
+    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0020: Could not copy " + tgt + "/grow.bin"));
+    EXPECT_EQ(Contents("tgt/grow.bin"), "the old contents");
+    EXPECT_TRUE(Exists("src/grow.bin"));
+    EXPECT_THAT(List(), ElementsAre("   grow.bin not copied"));
+    EXPECT_THAT(ListDir(tgt), ElementsAre("grow.bin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Routines, InterruptedCopy,
+                         ::testing::Values(Routine::Plain, Routine::Server),
+                         [](const ::testing::TestParamInfo<Routine>& info) {
+                             return info.param == Routine::Plain ? "Plain" : "Server";
+                         });
+
+// --- Links in directories of either tree ---
+
+class LinkedDirectories : public EngineFixture {};
+
+TEST_F(LinkedDirectories, CounterpartDirectoryThatIsALinkIsReportedAndNotWrittenThrough) {
+    Only({CopySubdirectories, CreateDirectoriesOnTarget, OverwriteAlways, MoveFiles});
+    Put("src/sub/victim.txt", "new", kT0 + 10);
+    Put("src/sub/deeper/x.txt", "x", kT0);
+    Put("outside/victim.txt", "precious", kT0);
+    ASSERT_EQ(symlink(At("outside").c_str(), At("tgt/sub").c_str()), 0);
+    dialogs.Script(Answer::Ignore);
+    ASSERT_TRUE(Run());
+    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0781: " + tgt + "/sub does not exist"));
+    EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0050);
+    EXPECT_EQ(Contents("outside/victim.txt"), "precious");
+    EXPECT_THAT(ListDir(At("outside")), ElementsAre("victim.txt"));
+    // Nothing of the skipped subtree was moved.
+    EXPECT_EQ(Contents("src/sub/victim.txt"), "new");
+    EXPECT_EQ(Contents("src/sub/deeper/x.txt"), "x");
+}
+
+TEST_F(LinkedDirectories, SourceDirectorySwappedForALinkDuringAMoveDeletesNothingOutside) {
+    Only({CopySubdirectories, CreateDirectoriesOnTarget, MoveFiles});
+    Put("src/sub/a.txt", "a", kT0);
+    Put("src/sub/b.txt", "b", kT0);
+    Put("src/sub/c.txt", "c", kT0);
+    Put("outside/b.txt", "outside b", kT0);
+    Put("outside/c.txt", "outside c", kT0);
+    Put("outside/d/e.txt", "outside e", kT0);
+    bool swapped = false;
+    sink.OnPump([&](int) {
+        if (!swapped && !sink.Events().empty() && sink.Events().back().text == "   a.txt copied") {
+            swapped = true;
+            ASSERT_EQ(rename(At("src/sub").c_str(), At("moved").c_str()), 0);
+            ASSERT_EQ(symlink(At("outside").c_str(), At("src/sub").c_str()), 0);
+        }
+    });
+    dialogs.Script(Answer::Ignore);
+    ASSERT_TRUE(Run());
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ(Contents("outside/b.txt"), "outside b");
+    EXPECT_EQ(Contents("outside/c.txt"), "outside c");
+    EXPECT_EQ(Contents("outside/d/e.txt"), "outside e");
+    // The files that were listed are the ones carried over, wherever their directory went.
+    EXPECT_EQ(Contents("tgt/sub/b.txt"), "b");
+    EXPECT_EQ(Contents("tgt/sub/c.txt"), "c");
+}
+
+// Directories deeper than a path text may be long are carried whole.
+TEST_F(LinkedDirectories, TreeDeeperThanThePathLimitIsCopiedWhole) {
+    Only({CopySubdirectories, CreateDirectoriesOnTarget});
+    const std::string name(200, 'd');
+    std::string relative = "src";
+    int dir = open(src.c_str(), O_PATH | O_DIRECTORY);
+    ASSERT_GE(dir, 0);
+    for (int level = 0; level < 25; ++level) {  // about 5,000 characters
+        ASSERT_EQ(mkdirat(dir, name.c_str(), 0755), 0);
+        const int next = openat(dir, name.c_str(), O_PATH | O_DIRECTORY);
+        close(dir);
+        dir = next;
+        relative += "/" + name;
+    }
+    const int fd = openat(dir, "bottom.txt", O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(write(fd, "deep", 4), 4);
+    close(fd);
+    close(dir);
+    ASSERT_TRUE(Run());
+    EXPECT_TRUE(dialogs.Asked().empty());
+    ASSERT_FALSE(List().empty());
+    EXPECT_EQ(List().back(), "   bottom.txt copied");
+    // The copy is there at the bottom of the target tree.
+    int at = open(tgt.c_str(), O_PATH | O_DIRECTORY);
+    for (int level = 0; level < 25 && at >= 0; ++level) {
+        const int next = openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW);
+        close(at);
+        at = next;
+    }
+    ASSERT_GE(at, 0);
+    struct stat st;
+    EXPECT_EQ(fstatat(at, "bottom.txt", &st, 0), 0);
+    EXPECT_EQ(st.st_size, 4);
+    close(at);
+}
+
+}  // namespace
+}  // namespace ferrit

@@ -1,0 +1,131 @@
+// A preview run through the remembering file services: the same lines as the real run of the
+// same tree, and not one change to the tree.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/dry_run_file_services.h"
+#include "testing/engine_fixture.h"
+
+namespace ferrit {
+namespace {
+
+using ::ferrit::testing::ReadFile;
+
+// Everything a run could change below a directory, by relative path: kind, mode, time and
+// contents (or link text).
+std::map<std::string, std::string> Snapshot(const std::string& root, const std::string& rel = "") {
+    std::map<std::string, std::string> out;
+    const std::string dir = rel.empty() ? root : root + "/" + rel;
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) {
+        return out;
+    }
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d)) {
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") {
+            names.push_back(e->d_name);
+        }
+    }
+    closedir(d);
+    for (const std::string& name : names) {
+        const std::string r = rel.empty() ? name : rel + "/" + name;
+        struct stat st;
+        lstat((root + "/" + r).c_str(), &st);
+        std::string facts = std::to_string(st.st_mode) + " " + std::to_string(st.st_mtim.tv_sec) +
+                            "." + std::to_string(st.st_mtim.tv_nsec);
+        if (S_ISDIR(st.st_mode)) {
+            out[r] = "dir " + facts;
+            const auto below = Snapshot(root, r);
+            out.insert(below.begin(), below.end());
+        } else if (S_ISLNK(st.st_mode)) {
+            char text[256] = {};
+            out[r] = "link " + std::string(text, readlink((root + "/" + r).c_str(), text, 255));
+        } else {
+            out[r] = "file " + facts + " " + ReadFile(root + "/" + r);
+        }
+    }
+    return out;
+}
+
+struct PreviewRow {
+    const char* name;
+    std::vector<CopyOption> options;
+};
+
+void PrintTo(const PreviewRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class DryRun : public EngineFixture, public ::testing::WithParamInterface<PreviewRow> {
+  protected:
+    // The same tree twice: one for the preview, one for the real run.
+    void Plant(const std::string& top) {
+        Put(top + "/src/new.txt", "new", kT0 + 20);
+        Put(top + "/src/same.txt", "same", kT0);
+        Put(top + "/src/newer.txt", "newer", kT0 + 20);
+        Put(top + "/src/a/deep.txt", "deep", kT0);
+        Put(top + "/src/a/b/deeper.txt", "deeper", kT0);
+        Put(top + "/tgt/same.txt", "same", kT0);
+        Put(top + "/tgt/newer.txt", "old", kT0);
+        Put(top + "/tgt/only-here.txt", "back", kT0 + 40);
+        Put(top + "/tgt/a/deep.txt", "other", kT0 + 40);
+    }
+
+    DryRunFileServices preview{files};
+    TransferEngine previewEngine{run, options, netware, preview, dialogs, sink};
+};
+
+TEST_P(DryRun, ShowsTheLinesOfTheRealRunAndChangesNothing) {
+    Plant("p");
+    Plant("r");
+    Only({});
+    for (CopyOption o : GetParam().options) {
+        Set(o, true);
+    }
+    // Any question is answered the same in both runs.
+    dialogs.SetDefault(Btn::YesNo, Answer::Yes);
+    const auto before = Snapshot(At("p"));
+
+    netware.GetNetWarePaths(At("p/src"), At("p/tgt"));
+    ASSERT_TRUE(previewEngine.ButtonStartClick(RunRequest{At("p/src"), At("p/tgt"), "*.*"}));
+    std::vector<std::string> previewLines = List();
+    const auto previewDialogs = DialogTexts().size();
+    EXPECT_EQ(Snapshot(At("p")), before);
+
+    sink.Reset();
+    ASSERT_TRUE(Run(At("r/src"), At("r/tgt"), "*.*"));
+    std::vector<std::string> realLines = List();
+    for (std::string& line : previewLines) {
+        const size_t at = line.find(At("p/"));
+        if (at != std::string::npos) {
+            line.replace(at, At("p/").size(), At("r/"));
+        }
+    }
+    EXPECT_EQ(previewLines, realLines);
+    EXPECT_EQ(DialogTexts().size(), 2 * previewDialogs);
+    EXPECT_FALSE(preview.Changes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, DryRun,
+    ::testing::Values(PreviewRow{"CopyMissing", {CopySubdirectories, CreateDirectoriesOnTarget}},
+                      PreviewRow{"OlderBothWays",
+                                 {CopySubdirectories, CreateDirectoriesOnTarget,
+                                  OverwriteOlderFiles, CopyBidirectional}},
+                      PreviewRow{"MoveAlways",
+                                 {CopySubdirectories, CreateDirectoriesOnTarget, OverwriteAlways,
+                                  MoveFiles}},
+                      PreviewRow{"MoveOlderConfirmed",
+                                 {CopySubdirectories, CreateDirectoriesOnTarget,
+                                  OverwriteOlderFiles, ConfirmOverwrites, MoveFiles}},
+                      PreviewRow{"ClearArchive", {OverwriteOlderFiles, ClearArchiveBit}}),
+    [](const ::testing::TestParamInfo<PreviewRow>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace ferrit

@@ -1,0 +1,89 @@
+// Looking the two locations up through the NetWare client: the entries of the location state,
+// the available-space text and the rights warnings.
+#include "netware/location_state.h"
+#include "netware/netware_services.h"
+#include "support/format_size.h"
+
+namespace ferrit {
+
+NetWareServices::NetWareServices(NetWareClient& client, LocationState& state, FileServices& files,
+                                 Dialogs& dialogs)
+    : client_(client), state_(state), files_(files), dialogs_(dialogs) {}
+
+void NetWareServices::ResolveLocation(const std::string& path, int i) {
+    TPathInfo& info = state_.PathInfo[i];
+    info = TPathInfo();
+    info.DirExists = files_.DirectoryExists(path);
+    const std::string oem = OemConvert(path, true);
+    if (oem.empty()) {
+        return;
+    }
+    info.OemPath = oem;
+    if (!info.DirExists) {
+        return;
+    }
+    NWDIR_HANDLE dirHandle = 0;
+    std::string volumePath;
+    if (client_.ParsePath(oem, info.ConnHandle, dirHandle, volumePath) == 0) {
+        info.NetWarePath = volumePath;
+    } else {
+        volumePath.clear();
+    }
+    // The server name is asked even when the parse failed; it then stays empty.
+    GetServerName(info.ConnHandle, info.ServerName);
+    info.OnNetWare = !info.ServerName.empty();
+    if (info.OnNetWare) {
+        uint16_t rights = 0;
+        const NWCCODE code =
+            client_.GetEffectiveRights(info.ConnHandle, dirHandle, volumePath, rights);
+        if (code != 0) {
+            ShowErrorCode(dialogs_, DialogKind::Error, code, "Error getting effective rights",
+                          Btn::OK);
+            rights = 0;
+        }
+        info.EffectiveRights = rights;
+    }
+}
+
+void NetWareServices::GetNetWarePaths(const std::string& source, const std::string& target) {
+    ResolveLocation(source, kSource);
+    ResolveLocation(target, kTarget);
+    const TPathInfo& src = state_.PathInfo[kSource];
+    const TPathInfo& tgt = state_.PathInfo[kTarget];
+    state_.BothNetWare = src.ConnHandle != 0 && tgt.ConnHandle != 0;
+    state_.SameConnection = state_.BothNetWare && src.ConnHandle == tgt.ConnHandle;
+    state_.AvailText = "Available Space: n/a";
+    // Free space is known for an absolute path naming an existing directory (the drive-letter
+    // test of a Windows path).
+    int64_t bytes = 0;
+    if (!tgt.OemPath.empty() && files_.FreeSpace(tgt.OemPath, bytes)) {
+        state_.FreeSpace = bytes;
+        state_.AvailText = "Available Space: " + FormatSize(bytes);
+    }
+}
+
+std::vector<std::string> NetWareServices::CheckRights(const OptionSet& options) const {
+    const uint16_t src = static_cast<uint16_t>(state_.PathInfo[kSource].EffectiveRights);
+    const uint16_t tgt = static_cast<uint16_t>(state_.PathInfo[kTarget].EffectiveRights);
+    const bool trusteesOrMask =
+        options.cbAllowed(KeepDirectoryTrustees) || options.cbAllowed(KeepInheritedRightsMask);
+    std::vector<std::string> lines;
+    if (LacksRights(src, 0x41)) {
+        lines.push_back("  Insufficient rights to scan files on source");
+    }
+    if (trusteesOrMask && LacksRights(src, 0x20)) {
+        lines.push_back("  Insufficient rights to read all trustees on source");
+    }
+    if (options.cbAllowed(MoveFiles) && LacksRights(src, 0x10)) {
+        lines.push_back("  Insufficient rights to move source files from source");
+    }
+    if (LacksRights(tgt, 0x0A)) {
+        lines.push_back("  Insufficient rights to create files on target");
+    }
+    if (trusteesOrMask && LacksRights(tgt, 0x20)) {
+        lines.push_back("  Insufficient rights to grant rights on target");
+    }
+    return lines;
+}
+
+}  // namespace ferrit

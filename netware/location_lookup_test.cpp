@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include "netware/netware_services.h"
+#include "platform/posix_file_services.h"
+#include "testing/scripted_client.h"
+#include "testing/scripted_dialogs.h"
+#include "testing/temp_dir.h"
+
+namespace ferrit {
+namespace {
+
+using testing::ScriptedClient;
+using testing::TempDir;
+using Lines = std::vector<std::string>;
+
+class LocationsTest : public testing::ScriptedServicesTest {
+  protected:
+    void SetUp() override {
+        // Two servers: srv1 (connection 1) and srv2 (connection 2); "local" is on neither.
+        client.volumes[tmp.Path("srv1/")] = 1;
+        client.volumes[tmp.Path("srv2/")] = 2;
+        client.servers[1] = "FS1";
+        client.servers[2] = "FS2";
+        client.rights[1] = client.rights[2] = 0x1FF;
+        a1 = tmp.Dir("srv1/vol/a");
+        b1 = tmp.Dir("srv1/vol/b");
+        a2 = tmp.Dir("srv2/vol/a");
+        local = tmp.Dir("local/a");
+    }
+    const TPathInfo& Src() const { return state.PathInfo[kSource]; }
+    const TPathInfo& Tgt() const { return state.PathInfo[kTarget]; }
+
+    TempDir tmp;
+    std::string a1, b1, a2, local;
+};
+
+TEST_F(LocationsTest, EntriesAndFlagsFollowThePaths) {
+    struct Case {
+        std::string source, target;
+        bool both, same;
+    };
+    const Case cases[] = {
+        {a1, b1, true, true},      {a1, a2, true, false},        {a1, local, false, false},
+        {local, a2, false, false}, {local, local, false, false},
+    };
+    for (const Case& c : cases) {
+        nw.GetNetWarePaths(c.source, c.target);
+        EXPECT_EQ(state.BothNetWare, c.both) << c.source << " " << c.target;
+        EXPECT_EQ(state.SameConnection, c.same);
+        for (int i : {kSource, kTarget}) {
+            const TPathInfo& e = state.PathInfo[i];
+            const bool onNetWare = (i == kSource ? c.source : c.target) != local;
+            EXPECT_TRUE(e.DirExists);
+            EXPECT_EQ(e.OnNetWare, onNetWare);
+            EXPECT_EQ(e.ServerName.empty(), !onNetWare);
+            EXPECT_EQ(e.EffectiveRights, onNetWare ? 0x1FFu : 0u);
+            EXPECT_EQ(e.NetWarePath.rfind("VOL:", 0) == 0, onNetWare);
+        }
+    }
+    nw.GetNetWarePaths(a1, a2);
+    EXPECT_EQ(Src().NetWarePath, "VOL:vol/a");
+    EXPECT_EQ(Tgt().ServerName, "FS2");
+    EXPECT_TRUE(dialogs.Asked().empty());
+}
+
+TEST_F(LocationsTest, MissingAndEmptyPathsAskNoClient) {
+    nw.GetNetWarePaths(tmp.Path("srv1/vol/none"), "");
+    EXPECT_TRUE(client.log.empty());
+    EXPECT_FALSE(Src().DirExists);
+    EXPECT_EQ(Src().OemPath, tmp.Path("srv1/vol/none"));
+    EXPECT_EQ(Src().ConnHandle, 0u);
+    EXPECT_EQ(Tgt().OemPath, "");
+    EXPECT_FALSE(Tgt().DirExists);
+    EXPECT_EQ(state.AvailText, "Available Space: n/a");
+}
+
+TEST_F(LocationsTest, ANewLookupForgetsTheLastOne) {
+    nw.GetNetWarePaths(a1, a2);
+    state.PathInfo[kTarget].TempDirHandle = 5;  // not yet released by a directory step
+    nw.GetNetWarePaths(local, "");
+    EXPECT_EQ(Src().ConnHandle, 0u);
+    EXPECT_EQ(Src().ServerName, "");
+    EXPECT_EQ(Src().EffectiveRights, 0u);
+    EXPECT_EQ(Tgt().TempDirHandle, 0);
+    EXPECT_EQ(Tgt().ServerName, "");
+    EXPECT_FALSE(state.BothNetWare);
+}
+
+TEST_F(LocationsTest, FailedRightsQueryAsksOnEveryRefresh) {
+    client.rightsCode = 0x899C;
+    nw.GetNetWarePaths(a1, local);
+    nw.GetNetWarePaths(a1, local);
+    ASSERT_EQ(dialogs.Asked().size(), 2u);
+    for (const AskedDialog& d : dialogs.Asked()) {
+        EXPECT_EQ(d.kind, DialogKind::Error);
+        EXPECT_EQ(d.text, "Error 899C: Error getting effective rights");
+        EXPECT_EQ(d.buttons, Btn::OK);
+    }
+    EXPECT_EQ(Src().EffectiveRights, 0u);
+    EXPECT_TRUE(Src().OnNetWare);
+}
+
+TEST_F(LocationsTest, AvailableSpaceOfTheTarget) {
+    nw.GetNetWarePaths(a1, b1);
+    EXPECT_EQ(state.AvailText.rfind("Available Space: ", 0), 0u);
+    EXPECT_NE(state.AvailText, "Available Space: n/a");
+    EXPECT_GT(state.FreeSpace, 0);
+    nw.GetNetWarePaths(a1, "relative/path");
+    EXPECT_EQ(state.AvailText, "Available Space: n/a");
+}
+
+TEST_F(LocationsTest, RightsWarningsInTheirOrder) {
+    OptionSet options;  // everything in force
+    client.rights[1] = client.rights[2] = 0;
+    nw.GetNetWarePaths(a1, a2);
+    EXPECT_EQ(nw.CheckRights(options),
+              (Lines{"  Insufficient rights to scan files on source",
+                     "  Insufficient rights to read all trustees on source",
+                     "  Insufficient rights to move source files from source",
+                     "  Insufficient rights to create files on target",
+                     "  Insufficient rights to grant rights on target"}));
+
+    // Without the trustee, mask and move options only the two unconditional lines remain.
+    for (uint8_t o : {KeepDirectoryTrustees, KeepInheritedRightsMask, MoveFiles}) {
+        options.SetTicked(o, false);
+    }
+    EXPECT_EQ(nw.CheckRights(options), (Lines{"  Insufficient rights to scan files on source",
+                                              "  Insufficient rights to create files on target"}));
+    options.SetTicked(KeepInheritedRightsMask, true);  // either option brings both back
+    client.rights[1] = Rights::Read | Rights::FileScan | Rights::Erase;
+    client.rights[2] = Rights::Write | Rights::Create;
+    nw.GetNetWarePaths(a1, a2);
+    EXPECT_EQ(nw.CheckRights(options),
+              (Lines{"  Insufficient rights to read all trustees on source",
+                     "  Insufficient rights to grant rights on target"}));
+    client.rights[1] = client.rights[2] = 0x1FF;
+    nw.GetNetWarePaths(a1, a2);
+    EXPECT_TRUE(nw.CheckRights(options).empty());
+}
+
+// The option rules fed with the facts of real lookups.
+TEST_F(LocationsTest, OptionRulesUnderEachCombinationOfLocations) {
+    constexpr uint16_t kFull = 0x1FF;
+    constexpr uint16_t kNoAccessControl = 0x1FF & ~Rights::AccessControl;
+    constexpr uint16_t kNoCreate = 0x1FF & ~Rights::Create;
+    struct Case {
+        bool sourceOnNetWare, targetOnNetWare;
+        bool sameServer;
+        uint16_t sourceRights, targetRights;
+        bool netwareItems;   // items 8 to 12 enabled
+        bool bidirectional;  // item 7 enabled
+        bool start;          // the rules leave Start alone
+    };
+    const Case cases[] = {
+        {false, false, false, 0, 0, false, true, true},
+        {true, false, false, kFull, 0, false, true, true},
+        {false, true, false, 0, kFull, false, true, true},
+        {true, true, true, kFull, kFull, true, true, true},
+        {true, true, false, kFull, kFull, true, true, true},
+        {true, true, false, kNoAccessControl, kFull, false, true, true},
+        {true, true, false, kFull, kNoAccessControl, false, true, true},
+        {true, true, false, kNoCreate, kFull, true, false, true},
+        {true, true, false, kFull, kNoCreate, true, true, false},
+        {false, true, false, 0, kNoCreate, false, true, false},
+        {true, false, false, kNoCreate, 0, false, false, true},
+    };
+    for (const Case& c : cases) {
+        client.rights[1] = c.sourceRights;
+        client.rights[2] = c.targetRights;
+        const std::string source = c.sourceOnNetWare ? a1 : local;
+        const std::string target = !c.targetOnNetWare ? local : c.sameServer ? b1 : a2;
+        nw.GetNetWarePaths(source, target);
+        OptionSet options;  // fresh: step 6 never gives item 7 back
+        options.SetTicked(CopyBidirectional, false);
+        const bool start = CheckBoxDependancies(options, FactsOf(state));
+        for (uint8_t item : {KeepOwner, KeepDirectoryTrustees, KeepFileTrustees,
+                             KeepInheritedRightsMask, KeepSpaceLimitations}) {
+            EXPECT_EQ(options.Enabled(item), c.netwareItems) << int(item);
+        }
+        EXPECT_EQ(options.Enabled(CopyBidirectional), c.bidirectional);
+        EXPECT_EQ(start, c.start);
+    }
+}
+
+}  // namespace
+}  // namespace ferrit

@@ -1,0 +1,47 @@
+// The location state, a plain record: where the source and the target lie; for each, whether it
+// exists, whether it is on a NetWare volume, the connection, the volume path and the operator's
+// effective rights there. Filling it from path texts is NetWareServices' work
+// (location_lookup.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "options/copy_options.h"
+
+namespace ferrit {
+
+struct TPathInfo {
+    uint32_t ConnHandle = 0;    // 0 = not on NetWare
+    std::string OemPath;        // the path text in the OEM code page; empty for an empty text
+    uint8_t TempDirHandle = 0;  // temporary directory handle of the current directory, 0 = none
+    std::string NetWarePath;    // volume path from the path parse; empty when it failed
+    std::string ServerName;
+    uint32_t EffectiveRights = 0;  // 16-bit rights word; 0 when not asked or failed
+    bool OnNetWare = false;        // ServerName is not empty
+    bool DirExists = false;        // the text, before conversion, names an existing directory
+};
+
+// The process-wide location state; PathInfo[1] is the source, PathInfo[2] the target
+// (PathInfo[0] is unused).
+struct LocationState {
+    TPathInfo PathInfo[3];
+    bool BothNetWare = false;
+    bool SameConnection = false;
+    int64_t FreeSpace = 0;
+    std::string AvailText = "Available";  // the text of the available-space label
+
+    void Clear() { *this = LocationState(); }
+};
+
+constexpr int kSource = 1;
+constexpr int kTarget = 2;
+
+// The facts the option rules read.
+LocationFacts FactsOf(const LocationState& state);
+
+// Converts at most the first 511 characters to the OEM code page (or back); the identity
+// conversion here, apart from the cut.
+std::string OemConvert(const std::string& text, bool toOem);
+
+}  // namespace ferrit

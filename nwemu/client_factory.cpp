@@ -1,0 +1,44 @@
+#include "nwemu/client_factory.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "netware/absent_client.h"
+#include "nwemu/client.h"
+#include "nwemu/config.h"
+
+namespace ferrit {
+namespace nwemu {
+
+std::string DefaultNetWareConfigPath() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return std::string(xdg) + "/ferrit-netware.ini";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config/ferrit-netware.ini";
+}
+
+NetWareClientChoice ChooseNetWareClient(const std::string& explicitConfig) {
+    NetWareClientChoice choice;
+    choice.configFile = explicitConfig.empty() ? DefaultNetWareConfigPath() : explicitConfig;
+    // Any entry of the default name counts, a dangling link included: it is reported.
+    struct stat st;
+    choice.configured = !explicitConfig.empty() || ::lstat(choice.configFile.c_str(), &st) == 0;
+    if (!choice.configured) {
+        choice.client = std::make_unique<AbsentClient>();
+        return choice;
+    }
+    Config config;
+    if (!LoadConfig(choice.configFile, config, choice.error)) {
+        choice.client = std::make_unique<AbsentClient>();
+        return choice;
+    }
+    choice.client = std::make_unique<Client>(std::move(config));
+    choice.emulated = true;
+    return choice;
+}
+
+}  // namespace nwemu
+}  // namespace ferrit

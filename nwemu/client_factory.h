@@ -1,0 +1,34 @@
+// Chooses the NetWare client of a program run: the emulated client when its configuration file
+// exists, the absent client (a workstation without a client) otherwise.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "netware/netware_client.h"
+
+namespace ferrit {
+namespace nwemu {
+
+// `ferrit-netware.ini` in the user's configuration directory ($XDG_CONFIG_HOME, else
+// ~/.config), beside Ferrit.Ini.
+std::string DefaultNetWareConfigPath();
+
+struct NetWareClientChoice {
+    std::unique_ptr<NetWareClient> client;  // never null
+    // A client was asked for: a file given, or the default file present (even when it cannot
+    // be used). False means this workstation has no NetWare at all.
+    bool configured = false;
+    bool emulated = false;
+    std::string configFile;  // the file that was read or looked for
+    std::string error;       // why the configuration was not used; empty when all is well
+};
+
+// With an explicit file (the command line's --netware-config=FILE) that file must exist and be
+// sound; without one the default file is used when it exists. A file that cannot be read (not
+// a regular file, larger than 1 MiB, unreadable) or is malformed gives the absent client and
+// the error text for the caller to show.
+NetWareClientChoice ChooseNetWareClient(const std::string& explicitConfig = std::string());
+
+}  // namespace nwemu
+}  // namespace ferrit

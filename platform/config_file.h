@@ -1,0 +1,34 @@
+// Reading the program's own small text files (the settings file, the NetWare description):
+// only regular files are read, and at most kMaxConfigFileBytes of them. A FIFO, a device, a
+// directory or an endless file in their place is refused without blocking the program or
+// growing its memory; nothing but a regular file is ever opened.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace ferrit {
+
+constexpr size_t kMaxConfigFileBytes = 1024 * 1024;
+
+enum class ConfigFileStatus {
+    Read,        // text holds the whole file
+    Missing,     // no file of that name
+    NotRegular,  // a directory, FIFO, device or socket
+    TooLarge,    // more than kMaxConfigFileBytes
+    Unreadable,  // it exists but cannot be opened or read
+};
+
+struct ConfigFileText {
+    ConfigFileStatus status = ConfigFileStatus::Missing;
+    std::string text;
+    // Unless the file was read: what went wrong, naming the file ("FILE: not a regular file
+    // (a FIFO)", "FILE: larger than 1 MiB", "FILE: cannot be read (Permission denied)").
+    std::string problem;
+};
+
+// Reads a whole regular file. A symbolic link is followed; what it leads to must be a regular
+// file too.
+ConfigFileText ReadConfigFile(const std::string& path);
+
+}  // namespace ferrit

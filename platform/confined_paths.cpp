@@ -1,0 +1,331 @@
+#include "platform/confined_paths.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace ferrit {
+
+namespace {
+
+// Descriptors kept open per root; beyond it the shallow levels are closed (every sixteenth
+// stays as a point to resolve from again), so a tree thousands of levels deep stays within the
+// process's limit.
+constexpr size_t kOpenBudget = 128;
+constexpr size_t kKeepDeepest = 48;
+constexpr size_t kCheckpointEvery = 16;
+
+std::string WithoutTrailingSeparators(std::string text) {
+    while (text.size() > 1 && text.back() == '/') {
+        text.pop_back();
+    }
+    return text;
+}
+
+// The directory part of a path as text ("." for a bare name).
+std::string DirText(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Opens one directory level below `parent` without following a link there; makes it first when
+// `create` is set and it is missing. Returns the descriptor, or -errno.
+int OpenLevel(int parent, const std::string& name, bool create) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = openat(parent, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            return fd;
+        }
+        int err = errno;
+        if (err == ENOENT && create && attempt == 0) {
+            if (mkdirat(parent, name.c_str(), 0777) == 0 || errno == EEXIST) {
+                continue;  // made (or made meanwhile by someone else): open it
+            }
+            return -errno;
+        }
+        if (err == ENOTDIR) {
+            struct stat st;
+            if (fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                if (S_ISLNK(st.st_mode)) {
+                    err = ELOOP;
+                } else if (create) {
+                    err = EEXIST;
+                }
+            }
+        }
+        return -err;
+    }
+    return -ENOENT;
+}
+
+}  // namespace
+
+void UniqueFd::Reset(int fd) {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+    fd_ = fd;
+}
+
+ConfinedPaths::~ConfinedPaths() {
+    SetRoots({});
+}
+
+void ConfinedPaths::SetRoots(const std::vector<std::string>& roots) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Root& root : roots_) {
+        Truncate(root, 0);
+    }
+    roots_.clear();
+    for (const std::string& text : roots) {
+        if (text.empty()) {
+            continue;
+        }
+        Root root;
+        root.text = WithoutTrailingSeparators(text);
+        // The root as typed: a link there is the user's own choice and is followed.
+        root.fd.Reset(open(root.text.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (root.fd.Valid()) {
+            roots_.push_back(std::move(root));
+        }
+    }
+}
+
+ConfinedPaths::Root* ConfinedPaths::Below(const std::string& path, std::vector<std::string>& parts,
+                                          int& err) {
+    err = 0;
+    Root* best = nullptr;
+    for (Root& root : roots_) {
+        const std::string& r = root.text;
+        if (path.compare(0, r.size(), r) != 0) {
+            continue;
+        }
+        if (r != "/" && path.size() > r.size() && path[r.size()] != '/') {
+            continue;
+        }
+        if (best == nullptr || r.size() > best->text.size()) {
+            best = &root;
+        }
+    }
+    if (best == nullptr) {
+        return nullptr;
+    }
+    parts.clear();
+    size_t pos = best->text.size();
+    while (pos < path.size()) {
+        while (pos < path.size() && path[pos] == '/') {
+            ++pos;
+        }
+        if (pos >= path.size()) {
+            break;
+        }
+        size_t end = path.find('/', pos);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        parts.emplace_back(path, pos, end - pos);
+        if (parts.back() == "." || parts.back() == "..") {
+            err = EINVAL;  // never produced by a walk; refused rather than resolved
+        }
+        pos = end;
+    }
+    return best;
+}
+
+void ConfinedPaths::Truncate(Root& root, size_t levels) {
+    while (root.chain.size() > levels) {
+        if (root.chain.back().fd >= 0) {
+            close(root.chain.back().fd);
+            --root.open;
+        }
+        root.chain.pop_back();
+    }
+}
+
+void ConfinedPaths::KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo) {
+    if (root.open <= kOpenBudget || root.chain.size() <= kKeepDeepest) {
+        return;
+    }
+    const size_t shallowEnd = root.chain.size() - kKeepDeepest;
+    for (size_t i = 0; i < shallowEnd && root.open > kOpenBudget - kKeepDeepest / 2; ++i) {
+        const bool kept = i >= keepFrom && i < keepTo;
+        if (root.chain[i].fd >= 0 && i % kCheckpointEvery != kCheckpointEvery - 1 && !kept) {
+            close(root.chain[i].fd);
+            root.chain[i].fd = -1;
+            --root.open;
+        }
+    }
+}
+
+int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
+                           int& fd) {
+    size_t common = 0;
+    while (common < root.chain.size() && common < n && root.chain[common].name == parts[common]) {
+        ++common;
+    }
+    if (common < n) {
+        Truncate(root, common);  // another branch: what was below the common part goes
+    }
+    // The deepest level still open to resolve from.
+    size_t from = std::min(common, n);
+    while (from > 0 && root.chain[from - 1].fd < 0) {
+        --from;
+    }
+    int current = from == 0 ? root.fd.Get() : root.chain[from - 1].fd;
+    for (size_t i = from; i < n; ++i) {
+        const int next = OpenLevel(current, parts[i], create);
+        if (next < 0) {
+            Truncate(root, i);
+            return -next;
+        }
+        if (i < root.chain.size()) {
+            root.chain[i].fd = next;  // a level closed for the budget, open again
+        } else {
+            root.chain.push_back(Level{parts[i], next});
+        }
+        ++root.open;
+        current = next;
+        KeepWithinBudget(root, i, n);  // never the level walked from, nor the one wanted
+    }
+    fd = n == 0 ? root.fd.Get() : root.chain[n - 1].fd;
+    return 0;
+}
+
+int ConfinedPaths::Locate(const std::string& path, PathAt& at) {
+    at = PathAt();
+    std::vector<std::string> parts;
+    std::lock_guard<std::mutex> lock(mutex_);
+    int err = 0;
+    Root* root = Below(path, parts, err);
+    if (err != 0) {
+        return err;
+    }
+    if (root == nullptr || parts.empty()) {
+        const std::string whole = WithoutTrailingSeparators(path);
+        const size_t slash = whole.find_last_of('/');
+        at.name = slash == std::string::npos ? whole : whole.substr(slash + 1);
+        at.dirText = DirText(whole);
+        at.held.Reset(open(at.dirText.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        return at.held.Valid() ? 0 : errno;
+    }
+    int fd = -1;
+    if (const int rc = Resolve(*root, parts, parts.size() - 1, false, fd)) {
+        return rc;
+    }
+    at.held.Reset(fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    if (!at.held.Valid()) {
+        return errno;
+    }
+    at.name = parts.back();
+    at.confined = true;
+    at.dirText = WithoutTrailingSeparators(path.substr(0, path.size() - at.name.size()));
+    return 0;
+}
+
+int ConfinedPaths::OpenDirectory(const std::string& path, UniqueFd& out) {
+    out.Reset();
+    std::vector<std::string> parts;
+    std::lock_guard<std::mutex> lock(mutex_);
+    int err = 0;
+    Root* root = Below(path, parts, err);
+    if (err != 0) {
+        return err;
+    }
+    if (root == nullptr) {
+        out.Reset(open(path.empty() ? "." : path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        return out.Valid() ? 0 : errno;
+    }
+    int fd = -1;
+    if (const int rc = Resolve(*root, parts, parts.size(), false, fd)) {
+        return rc;
+    }
+    out.Reset(fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    return out.Valid() ? 0 : errno;
+}
+
+int ConfinedPaths::MakeDirectories(const std::string& path) {
+    std::vector<std::string> parts;
+    std::unique_lock<std::mutex> lock(mutex_);
+    int err = 0;
+    Root* root = Below(path, parts, err);
+    if (err != 0) {
+        return err;
+    }
+    if (root == nullptr || parts.empty()) {
+        lock.unlock();
+        return MakeDirectoriesPlain(path);
+    }
+    int fd = -1;
+    return Resolve(*root, parts, parts.size(), true, fd);
+}
+
+void ConfinedPaths::Forget(const std::string& path) {
+    std::vector<std::string> parts;
+    std::lock_guard<std::mutex> lock(mutex_);
+    int err = 0;
+    Root* root = Below(path, parts, err);
+    if (root == nullptr || err != 0 || parts.empty() || root->chain.size() < parts.size()) {
+        return;
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (root->chain[i].name != parts[i]) {
+            return;
+        }
+    }
+    Truncate(*root, parts.size() - 1);
+}
+
+int MakeDirectoriesPlain(const std::string& path) {
+    if (path.empty()) {
+        return ENOENT;
+    }
+    // From the path upwards until a level exists or is made; `missing` holds the ends of the
+    // levels found missing on the way, deepest first.
+    std::vector<size_t> missing;
+    size_t end = path.size();
+    for (;;) {
+        const std::string level = path.substr(0, end);
+        if (mkdir(level.c_str(), 0777) == 0) {
+            break;
+        }
+        const int err = errno;
+        if (err == EEXIST) {
+            struct stat st;
+            if (stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                return missing.empty() ? EEXIST : ENOTDIR;
+            }
+            break;
+        }
+        if (err != ENOENT) {
+            return err;
+        }
+        missing.push_back(end);
+        size_t slash = path.find_last_of('/', end - 1);
+        while (slash != std::string::npos && slash > 0 && path[slash - 1] == '/') {
+            --slash;
+        }
+        if (slash == std::string::npos || slash == 0) {
+            return ENOENT;  // nothing above to make it in
+        }
+        end = slash;
+    }
+    for (size_t i = missing.size(); i-- > 0;) {
+        const std::string level = path.substr(0, missing[i]);
+        if (mkdir(level.c_str(), 0777) != 0) {
+            const int err = errno;
+            struct stat st;
+            if (err != EEXIST || stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                return err == EEXIST && i == 0 ? EEXIST : err;
+            }
+        }
+    }
+    return 0;
+}
+
+}  // namespace ferrit

@@ -1,0 +1,110 @@
+// Resolution of paths below the run's roots through open directory descriptors: no link in a
+// directory below a root is ever followed, and the depth of a tree is not limited by the length
+// of a path text. Paths outside every root keep their plain meaning.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace ferrit {
+
+// An owned file descriptor, closed on destruction.
+class UniqueFd {
+  public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() { Reset(); }
+    UniqueFd(UniqueFd&& o) noexcept : fd_(o.Release()) {}
+    UniqueFd& operator=(UniqueFd&& o) noexcept {
+        if (this != &o) {
+            Reset(o.Release());
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void Reset(int fd = -1);
+
+  private:
+    int fd_ = -1;
+};
+
+// Where an operation on a path takes place: an open directory and a name in it, for the *at
+// calls. Outside every root the directory is the path's own directory, opened by its text.
+struct PathAt {
+    UniqueFd held;          // the directory
+    std::string name;       // the last component
+    std::string dirText;    // the directory part of the path as text, for names made beside it
+    bool confined = false;  // the path lies below a root
+
+    int Dir() const { return held.Get(); }
+};
+
+class ConfinedPaths {
+  public:
+    ConfinedPaths() = default;
+    ~ConfinedPaths();
+    ConfinedPaths(const ConfinedPaths&) = delete;
+    ConfinedPaths& operator=(const ConfinedPaths&) = delete;
+
+    // The roots below which paths are confined; an empty list lifts the confinement. A root that
+    // cannot be opened confines nothing.
+    void SetRoots(const std::vector<std::string>& roots);
+
+    // Splits the path into its open directory and its name. Returns 0 or an errno value (ELOOP
+    // where a directory below a root is a link; ENOENT or ENOTDIR where the directory is
+    // missing).
+    int Locate(const std::string& path, PathAt& at);
+
+    // Opens the directory the path names (O_PATH). Below a root no link is followed, not even
+    // at the path itself. Returns 0 or an errno value.
+    int OpenDirectory(const std::string& path, UniqueFd& fd);
+
+    // Creates the directory and whatever parents are missing, trying the directory itself first,
+    // so a deep tree costs one call per new level. EEXIST when something other than a directory
+    // stands at the path, ELOOP when a link does (below a root). Returns 0 or an errno value.
+    int MakeDirectories(const std::string& path);
+
+    // Forgets what is known about the directory at the path and below it (it was removed).
+    void Forget(const std::string& path);
+
+  private:
+    struct Level {
+        std::string name;
+        int fd = -1;  // -1 once closed to stay within the budget; opened again when needed
+    };
+    struct Root {
+        std::string text;  // without trailing separators
+        UniqueFd fd;
+        std::vector<Level> chain;  // the directories last resolved below the root, in order
+        size_t open = 0;           // descriptors of the chain now open
+    };
+
+    // The innermost root the path lies below, with the components after it; nullptr when none.
+    // `err` is set for a path whose components cannot be taken as they stand ("." or "..").
+    Root* Below(const std::string& path, std::vector<std::string>& parts, int& err);
+    // The descriptor of the directory made of the first `n` parts below the root (borrowed,
+    // valid while the lock is held). Missing levels are made when `create` is true.
+    int Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create, int& fd);
+    void Truncate(Root& root, size_t levels);
+    // Closes shallow levels beyond the budget, never those from index keepFrom to keepTo.
+    void KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo);
+
+    std::mutex mutex_;
+    std::vector<Root> roots_;
+};
+
+// Creates a directory and its missing parents by path, trying the directory itself first.
+// Returns 0 or an errno value (EEXIST when a non-directory stands at the path).
+int MakeDirectoriesPlain(const std::string& path);
+
+}  // namespace ferrit

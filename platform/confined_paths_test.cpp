@@ -1,0 +1,128 @@
+#include "platform/confined_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "testing/temp_dir.h"
+
+namespace ferrit {
+namespace {
+
+using testing::ListDir;
+using testing::TempDir;
+
+class ConfinedPathsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root = tmp.Dir("root");
+        tmp.File("root/a/b/file.txt", "f");
+        tmp.File("outside/secret.txt", "s");
+        ASSERT_EQ(symlink(tmp.Path("outside").c_str(), tmp.Path("root/a/linked").c_str()), 0);
+        ASSERT_EQ(symlink("file.txt", tmp.Path("root/a/b/filelink").c_str()), 0);
+        ASSERT_EQ(symlink(root.c_str(), tmp.Path("rootlink").c_str()), 0);
+        paths.SetRoots({tmp.Path("rootlink") + "/"});
+    }
+    std::string Under(const std::string& rel) const { return tmp.Path("rootlink/" + rel); }
+
+    TempDir tmp;
+    std::string root;
+    ConfinedPaths paths;
+};
+
+TEST_F(ConfinedPathsTest, LocateNeverPassesALinkBelowTheRoot) {
+    struct Row {
+        const char* path;
+        int err;
+        const char* name;
+    };
+    const Row rows[] = {
+        {"a/b/file.txt", 0, "file.txt"},  {"a/b//file.txt", 0, "file.txt"},
+        {"a/b/filelink", 0, "filelink"},  // the link itself is the entry, never its target
+        {"a/b/missing", 0, "missing"},    {"a/linked/secret.txt", ELOOP, ""},
+        {"a/linked/deeper/x", ELOOP, ""}, {"a/nothere/x", ENOENT, ""},
+        {"a/b/file.txt/x", ENOTDIR, ""},  {"a/../../outside/secret.txt", EINVAL, ""},
+        {"a/./b/file.txt", EINVAL, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        PathAt at;
+        ASSERT_EQ(paths.Locate(Under(row.path), at), row.err);
+        if (row.err == 0) {
+            EXPECT_TRUE(at.confined);
+            EXPECT_EQ(at.name, row.name);
+            EXPECT_TRUE(at.held.Valid());
+        }
+    }
+    // The root as typed is followed, and so is everything outside it.
+    UniqueFd fd;
+    EXPECT_EQ(paths.OpenDirectory(tmp.Path("rootlink"), fd), 0);
+    EXPECT_EQ(paths.OpenDirectory(Under("a/linked"), fd), ELOOP);
+    EXPECT_EQ(paths.OpenDirectory(tmp.Path("root/a/linked"), fd), 0);
+    PathAt outside;
+    ASSERT_EQ(paths.Locate(tmp.Path("root/a/linked/secret.txt"), outside), 0);
+    EXPECT_FALSE(outside.confined);
+}
+
+TEST_F(ConfinedPathsTest, MakeDirectoriesStopsAtLinksAndFiles) {
+    EXPECT_EQ(paths.MakeDirectories(Under("new/one/two")), 0);
+    struct stat st;
+    EXPECT_EQ(stat((root + "/new/one/two").c_str(), &st), 0);
+    EXPECT_EQ(paths.MakeDirectories(Under("new/one/two")), 0);  // already there
+    EXPECT_EQ(paths.MakeDirectories(Under("a/linked")), ELOOP);
+    EXPECT_EQ(paths.MakeDirectories(Under("a/linked/made")), ELOOP);
+    EXPECT_EQ(paths.MakeDirectories(Under("a/b/file.txt")), EEXIST);
+    EXPECT_EQ(ListDir(tmp.Path("outside")), std::vector<std::string>{"secret.txt"});
+}
+
+TEST_F(ConfinedPathsTest, ARemovedDirectoryIsForgotten) {
+    UniqueFd fd;
+    ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")), 0);
+    ASSERT_EQ(paths.OpenDirectory(Under("gone/inner"), fd), 0);
+    ASSERT_EQ(rmdir((root + "/gone/inner").c_str()), 0);
+    ASSERT_EQ(rmdir((root + "/gone").c_str()), 0);
+    paths.Forget(Under("gone"));
+    // Made again under the same names: the new directories are the ones reached.
+    ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")), 0);
+    tmp.File("root/gone/inner/new.txt", "n");
+    PathAt at;
+    ASSERT_EQ(paths.Locate(Under("gone/inner/new.txt"), at), 0);
+    struct stat st;
+    EXPECT_EQ(fstatat(at.held.Get(), at.name.c_str(), &st, 0), 0);
+}
+
+// Thousands of levels stay within a bounded number of open descriptors, going down and up.
+TEST_F(ConfinedPathsTest, DeepTreesKeepTheDescriptorsBounded) {
+    const size_t before = ListDir("/proc/self/fd").size();
+    std::string rel = "deep";
+    for (int i = 0; i < 600; ++i) rel += "/d";
+    ASSERT_EQ(paths.MakeDirectories(Under(rel)), 0);
+    EXPECT_LT(ListDir("/proc/self/fd").size(), before + 160);
+    // Up again, level by level, as a walk returns.
+    for (int i = 0; i < 600; i += 37) {
+        std::string up = rel.substr(0, rel.size() - 2 * static_cast<size_t>(i));
+        UniqueFd fd;
+        ASSERT_EQ(paths.OpenDirectory(Under(up), fd), 0) << i;
+    }
+    EXPECT_LT(ListDir("/proc/self/fd").size(), before + 160);
+    paths.SetRoots({});
+    EXPECT_EQ(ListDir("/proc/self/fd").size(), before - 1);  // the root's own too
+}
+
+TEST(MakeDirectoriesPlain, MakesOnlyWhatIsMissing) {
+    TempDir tmp;
+    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("x/y/z")), 0);
+    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("x/y/z")), 0);
+    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("x/y/z/")), 0);
+    tmp.File("file", "f");
+    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("file")), EEXIST);
+    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("file/sub")), ENOTDIR);
+    EXPECT_EQ(ListDir(tmp.path()), (std::vector<std::string>{"file", "x"}));
+}
+
+}  // namespace
+}  // namespace ferrit

@@ -1,0 +1,502 @@
+#include "platform/dry_run_file_services.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/error_codes.h"
+#include "platform/posix_file_services.h"
+#include "platform/posix_util.h"
+
+namespace ferrit {
+
+namespace {
+
+// One spelling per path: no doubled separators, no trailing one.
+std::string Key(const std::string& path) {
+    std::string key;
+    key.reserve(path.size());
+    for (char c : path) {
+        if (c == '/' && !key.empty() && key.back() == '/') {
+            continue;
+        }
+        key += c;
+    }
+    while (key.size() > 1 && key.back() == '/') {
+        key.pop_back();
+    }
+    return key;
+}
+
+// Copies and made directories get identities of their own, never those of a real entry.
+constexpr uint64_t kPreviewDevice = ~0ull;
+
+}  // namespace
+
+class DryRunFileServices::Prepared : public PreparedCopy {
+  public:
+    Prepared(DryRunFileServices& owner, std::string source, std::string target, Node node)
+        : owner_(owner),
+          source_(std::move(source)),
+          target_(std::move(target)),
+          node_(std::move(node)) {}
+    int Publish() override {
+        std::lock_guard<std::mutex> lock(owner_.mutex_);
+        owner_.nodes_[target_] = node_;
+        owner_.Record("copy " + source_ + " -> " + target_);
+        return 0;
+    }
+
+  private:
+    DryRunFileServices& owner_;
+    std::string source_, target_;
+    Node node_;
+};
+
+const DryRunFileServices::Node* DryRunFileServices::Remembered(const std::string& path) const {
+    static const Node kGone;
+    const std::string key = Key(path);
+    const auto it = nodes_.find(key);
+    if (it != nodes_.end()) {
+        return &it->second;
+    }
+    // Below a directory that is gone, below a file, or below a directory that only the preview
+    // made, there is nothing.
+    std::string dir = key;
+    for (;;) {
+        const size_t slash = dir.find_last_of('/');
+        if (slash == std::string::npos || slash == 0) {
+            return nullptr;
+        }
+        dir.erase(slash);
+        const auto up = nodes_.find(dir);
+        if (up != nodes_.end()) {
+            const Node& n = up->second;
+            return n.stat.kind == EntryKind::Directory && !n.made ? nullptr : &kGone;
+        }
+    }
+}
+
+std::map<std::string, const DryRunFileServices::Node*> DryRunFileServices::RememberedChildren(
+    const std::string& dir) const {
+    std::map<std::string, const Node*> children;
+    const std::string prefix = Key(dir) == "/" ? "/" : Key(dir) + "/";
+    for (auto it = nodes_.lower_bound(prefix);
+         it != nodes_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+        if (it->first.find('/', prefix.size()) == std::string::npos) {
+            children[it->first.substr(prefix.size())] = &it->second;
+        }
+    }
+    return children;
+}
+
+void DryRunFileServices::Record(const std::string& change) {
+    changes_.push_back(change);
+}
+
+std::vector<std::string> DryRunFileServices::Changes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return changes_;
+}
+
+void DryRunFileServices::ConfineBelow(const std::vector<std::string>& roots) {
+    inner_.ConfineBelow(roots);
+}
+
+int DryRunFileServices::ListFiles(const std::string& dir, const std::string& pattern,
+                                  std::vector<ListEntry>& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    out.clear();
+    const Node* self = Remembered(dir);
+    if (self != nullptr && (self->stat.kind != EntryKind::Directory)) {
+        return WinErr::PathNotFound;
+    }
+    if (self == nullptr) {
+        if (const int rc = inner_.ListFiles(dir, pattern, out)) {
+            return rc;
+        }
+    }
+    const auto children = RememberedChildren(dir);
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [&](const ListEntry& e) { return children.count(e.name) != 0; }),
+              out.end());
+    for (const auto& [name, node] : children) {
+        const EntryKind kind = node->stat.kind;
+        if ((kind == EntryKind::File || kind == EntryKind::Link) && MatchPattern(pattern, name)) {
+            ListEntry entry(name, node->attr, node->stat.size);
+            static_cast<EntryStat&>(entry) = node->stat;
+            out.push_back(std::move(entry));
+        }
+    }
+    std::sort(out.begin(), out.end(),
+              [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
+    return 0;
+}
+
+int DryRunFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    out.clear();
+    const Node* self = Remembered(dir);
+    if (self != nullptr && self->stat.kind != EntryKind::Directory) {
+        return WinErr::PathNotFound;
+    }
+    if (self == nullptr) {
+        if (const int rc = inner_.ListNames(dir, out)) {
+            return rc;
+        }
+    }
+    const auto children = RememberedChildren(dir);
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [&](const std::string& n) { return children.count(n) != 0; }),
+              out.end());
+    for (const auto& [name, node] : children) {
+        if (node->stat.kind != EntryKind::Missing) {
+            out.push_back(name);
+        }
+    }
+    return 0;
+}
+
+int DryRunFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    out.clear();
+    const Node* self = Remembered(dir);
+    if (self != nullptr && self->stat.kind != EntryKind::Directory) {
+        return WinErr::PathNotFound;
+    }
+    if (self == nullptr) {
+        if (const int rc = inner_.ListSubdirs(dir, out)) {
+            return rc;
+        }
+    }
+    const auto children = RememberedChildren(dir);
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [&](const ListEntry& e) { return children.count(e.name) != 0; }),
+              out.end());
+    for (const auto& [name, node] : children) {
+        if (node->stat.kind == EntryKind::Directory) {
+            ListEntry entry(name, Attr::Directory, 0);
+            static_cast<EntryStat&>(entry) = node->stat;
+            out.push_back(std::move(entry));
+        }
+    }
+    std::sort(out.begin(), out.end(),
+              [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
+    return 0;
+}
+
+bool DryRunFileServices::DirectoryExists(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Node* node = Remembered(path);
+    return node != nullptr ? node->stat.kind == EntryKind::Directory : inner_.DirectoryExists(path);
+}
+
+bool DryRunFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Node* node = Remembered(path);
+    if (node == nullptr) {
+        return inner_.DirectoryId(path, id);
+    }
+    if (node->stat.kind != EntryKind::Directory) {
+        return false;
+    }
+    id.device = node->stat.device;
+    id.inode = node->stat.inode;
+    return true;
+}
+
+int DryRunFileServices::StatLocked(const std::string& path, EntryStat& out, uint32_t* attr) {
+    const Node* node = Remembered(path);
+    if (node == nullptr) {
+        const int rc = inner_.StatEntry(path, out);
+        if (rc == 0 && attr != nullptr) {
+            const int32_t a = inner_.GetAttributes(path);
+            *attr = a == -1 ? 0 : static_cast<uint32_t>(a);
+        }
+        return rc;
+    }
+    out = node->stat;
+    if (attr != nullptr) {
+        *attr = node->attr;
+    }
+    return out.kind == EntryKind::Missing ? WinErr::FileNotFound : 0;
+}
+
+int DryRunFileServices::StatEntry(const std::string& path, EntryStat& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return StatLocked(path, out, nullptr);
+}
+
+int32_t DryRunFileServices::FileAge(const std::string& path) {
+    EntryStat st;
+    return StatEntry(path, st) == 0 ? st.age : -1;
+}
+
+int32_t DryRunFileServices::GetAttributes(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Node* node = Remembered(path);
+    if (node == nullptr) {
+        return inner_.GetAttributes(path);
+    }
+    return node->stat.kind == EntryKind::Missing ? -1 : static_cast<int32_t>(node->attr);
+}
+
+int DryRunFileServices::SetAttributes(const std::string& path, uint32_t attr) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    EntryStat st;
+    uint32_t old = 0;
+    if (const int rc = StatLocked(path, st, &old)) {
+        return rc;
+    }
+    const uint32_t kept = Attr::ReadOnly | Attr::Hidden | Attr::System | Attr::Archive;
+    Node& node = nodes_[Key(path)];
+    node.stat = st;
+    node.attr = (old & ~kept) | (attr & kept);
+    if (st.kind == EntryKind::Directory) {
+        node.attr = (node.attr | Attr::Directory) & ~Attr::Archive;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(attr));
+    Record("attributes " + path + " " + text);
+    return 0;
+}
+
+int DryRunFileServices::DeleteFile(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    EntryStat st;
+    if (const int rc = StatLocked(path, st, nullptr)) {
+        return rc;
+    }
+    if (st.kind == EntryKind::Directory) {
+        return WinErr::AccessDenied;
+    }
+    nodes_[Key(path)] = Node();
+    Record("delete " + path);
+    return 0;
+}
+
+int DryRunFileServices::CreateDirectories(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string key = Key(path);
+    std::vector<std::string> missing;
+    for (;;) {
+        EntryStat st;
+        const int rc = StatLocked(key, st, nullptr);
+        if (rc == 0) {
+            if (st.kind != EntryKind::Directory) {
+                return missing.empty() ? WinErr::AlreadyExists : WinErr::PathNotFound;
+            }
+            break;
+        }
+        missing.push_back(key);
+        const size_t slash = key.find_last_of('/');
+        if (slash == std::string::npos || slash == 0) {
+            break;
+        }
+        key.erase(slash);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        Node node;
+        node.stat.kind = EntryKind::Directory;
+        node.stat.device = kPreviewDevice;
+        node.stat.inode = nextInode_++;
+        node.attr = Attr::Directory;
+        node.made = true;
+        nodes_[*it] = node;
+    }
+    if (!missing.empty()) {
+        Record("mkdir " + path);
+    }
+    return 0;
+}
+
+int DryRunFileServices::RemoveDirectory(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    EntryStat st;
+    if (const int rc = StatLocked(path, st, nullptr)) {
+        return rc;
+    }
+    if (st.kind != EntryKind::Directory) {
+        return WinErr::PathNotFound;
+    }
+    const Node* self = Remembered(path);
+    std::vector<std::string> names;
+    if (self == nullptr && inner_.ListNames(path, names) != 0) {
+        names.clear();
+    }
+    const auto children = RememberedChildren(path);
+    size_t left = 0;
+    for (const std::string& name : names) {
+        left += children.count(name) == 0 ? 1 : 0;
+    }
+    for (const auto& child : children) {
+        left += child.second->stat.kind != EntryKind::Missing ? 1 : 0;
+    }
+    if (left != 0) {
+        return WinErr::DirNotEmpty;
+    }
+    // The directory goes, and with it whatever the preview remembered below it.
+    const std::string key = Key(path);
+    const std::string prefix = key + "/";
+    nodes_.erase(nodes_.lower_bound(prefix),
+                 std::find_if(nodes_.lower_bound(prefix), nodes_.end(), [&](const auto& n) {
+                     return n.first.compare(0, prefix.size(), prefix) != 0;
+                 }));
+    nodes_[key] = Node();
+    Record("rmdir " + path);
+    return 0;
+}
+
+int DryRunFileServices::CheckCopy(const std::string& source, const std::string& target,
+                                  Node& copy) {
+    EntryStat from, to;
+    uint32_t attr = 0;
+    if (const int rc = StatLocked(source, from, &attr)) {
+        return rc;
+    }
+    if (from.kind != EntryKind::File && from.kind != EntryKind::Link) {
+        return WinErr::AccessDenied;
+    }
+    if (StatLocked(target, to, nullptr) == 0) {
+        if (to.SameEntryAs(from)) {
+            return WinErr::SharingViolation;
+        }
+        if (to.kind == EntryKind::Directory) {
+            return WinErr::AccessDenied;
+        }
+    } else {
+        // The target's directory must be there for a copy to land in it.
+        EntryStat dir;
+        const std::string key = Key(target);
+        const size_t slash = key.find_last_of('/');
+        const std::string parent = slash == std::string::npos ? "." : key.substr(0, slash);
+        if (StatLocked(parent.empty() ? "/" : parent, dir, nullptr) != 0 ||
+            dir.kind != EntryKind::Directory) {
+            return WinErr::PathNotFound;
+        }
+    }
+    copy.stat = from;
+    copy.stat.device = kPreviewDevice;
+    copy.stat.inode = nextInode_++;
+    copy.attr = attr;
+    return 0;
+}
+
+int DryRunFileServices::CopyFile(const std::string& source, const std::string& target) {
+    std::unique_ptr<PreparedCopy> ready;
+    const int rc = PrepareCopy(source, target, ready);
+    return rc != 0 ? rc : ready->Publish();
+}
+
+int DryRunFileServices::PrepareCopy(const std::string& source, const std::string& target,
+                                    std::unique_ptr<PreparedCopy>& ready) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Node copy;
+    if (const int rc = CheckCopy(source, target, copy)) {
+        return rc;
+    }
+    ready = std::make_unique<Prepared>(*this, source, Key(target), copy);
+    return 0;
+}
+
+bool DryRunFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
+    return inner_.FreeSpace(path, bytes);
+}
+
+FileHandle DryRunFileServices::OpenRead(const std::string& path) {
+    const FileHandle handle = inner_.OpenRead(path);
+    std::lock_guard<std::mutex> lock(mutex_);
+    lastRead_ = EntryStat();
+    if (handle != kInvalidFileHandle) {
+        inner_.HandleStat(handle, lastRead_);
+    }
+    return handle;
+}
+
+FileHandle DryRunFileServices::CreateTemporary(const std::string& target, std::string& tempPath) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The server writes into a stand-in that keeps nothing; the preview remembers a copy of the
+    // file last opened for reading.
+    const int fd = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        tempPath.clear();
+        return kInvalidFileHandle;
+    }
+    tempPath = JoinPath(DirOf(Key(target)), ".ferrit-preview." + std::to_string(nextInode_));
+    Node node;
+    node.stat = lastRead_;
+    node.stat.device = kPreviewDevice;
+    node.stat.inode = nextInode_++;
+    node.attr = Attr::Archive;
+    nodes_[Key(tempPath)] = node;
+    temporaries_[fd] = Key(tempPath);
+    return fd;
+}
+
+bool DryRunFileServices::HandleStat(FileHandle handle, EntryStat& out) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = temporaries_.find(handle);
+        if (it != temporaries_.end()) {
+            out = nodes_[it->second].stat;
+            return true;
+        }
+    }
+    return inner_.HandleStat(handle, out);
+}
+
+int32_t DryRunFileServices::GetHandleAge(FileHandle handle) {
+    EntryStat st;
+    if (!HandleStat(handle, st)) {
+        return -1;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return temporaries_.count(handle) != 0 ? st.age : inner_.GetHandleAge(handle);
+}
+
+int DryRunFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = temporaries_.find(handle);
+    if (it == temporaries_.end()) {
+        return WinErr::AccessDenied;  // a preview never writes to a real file
+    }
+    nodes_[it->second].stat.age = dosDateTime;
+    return 0;
+}
+
+int DryRunFileServices::CloseFile(FileHandle handle) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = temporaries_.find(handle);
+        if (it != temporaries_.end()) {
+            temporaries_.erase(it);
+            close(static_cast<int>(handle));
+            return 0;
+        }
+    }
+    return inner_.CloseFile(handle);
+}
+
+int DryRunFileServices::RenameOver(const std::string& from, const std::string& to) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    EntryStat st;
+    uint32_t attr = 0;
+    if (const int rc = StatLocked(from, st, &attr)) {
+        return rc;
+    }
+    Node moved;
+    moved.stat = st;
+    moved.attr = attr;
+    nodes_[Key(to)] = moved;
+    nodes_[Key(from)] = Node();
+    Record("copy on the server -> " + to);
+    return 0;
+}
+
+std::string DryRunFileServices::UniversalName(const std::string& path) {
+    return inner_.UniversalName(path);
+}
+
+}  // namespace ferrit

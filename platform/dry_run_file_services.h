@@ -1,0 +1,77 @@
+// File services for a preview: every read goes to the real file system, every write is only
+// remembered, and later reads see what the writes would have made. A run through them decides
+// and reports exactly as a real run would, and changes nothing.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/file_services.h"
+
+namespace ferrit {
+
+class DryRunFileServices : public FileServices {
+  public:
+    explicit DryRunFileServices(FileServices& inner) : inner_(inner) {}
+
+    void ConfineBelow(const std::vector<std::string>& roots) override;
+    int ListFiles(const std::string& dir, const std::string& pattern,
+                  std::vector<ListEntry>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
+    int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
+    bool DirectoryExists(const std::string& path) override;
+    bool DirectoryId(const std::string& path, DirIdentity& id) override;
+    int StatEntry(const std::string& path, EntryStat& out) override;
+    int32_t FileAge(const std::string& path) override;
+    int32_t GetAttributes(const std::string& path) override;
+    int SetAttributes(const std::string& path, uint32_t attr) override;
+    int DeleteFile(const std::string& path) override;
+    int CreateDirectories(const std::string& path) override;
+    int RemoveDirectory(const std::string& path) override;
+    int CopyFile(const std::string& source, const std::string& target) override;
+    int PrepareCopy(const std::string& source, const std::string& target,
+                    std::unique_ptr<PreparedCopy>& ready) override;
+    bool FreeSpace(const std::string& path, int64_t& bytes) override;
+    FileHandle OpenRead(const std::string& path) override;
+    FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
+    bool HandleStat(FileHandle handle, EntryStat& out) override;
+    int32_t GetHandleAge(FileHandle handle) override;
+    int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
+    int CloseFile(FileHandle handle) override;
+    int RenameOver(const std::string& from, const std::string& to) override;
+    std::string UniversalName(const std::string& path) override;
+
+    // What the run would have done, one line per change, in order ("copy SOURCE -> TARGET",
+    // "delete PATH", "mkdir PATH", "rmdir PATH", "attributes PATH 0xNN").
+    std::vector<std::string> Changes() const;
+
+  private:
+    // What a remembered write left at a path.
+    struct Node {
+        EntryStat stat;  // kind Missing: the entry is gone
+        uint32_t attr = 0;
+        bool made = false;  // a directory made by the preview (nothing real below it)
+    };
+    class Prepared;
+
+    // The remembered state of a path: the node itself, or Missing when it lies below a
+    // directory that is gone or was only made by the preview. Null when nothing is remembered.
+    const Node* Remembered(const std::string& path) const;
+    // Children of a directory that the preview knows of, by name.
+    std::map<std::string, const Node*> RememberedChildren(const std::string& dir) const;
+    int StatLocked(const std::string& path, EntryStat& out, uint32_t* attr);
+    int CheckCopy(const std::string& source, const std::string& target, Node& copy);
+    void Record(const std::string& change);
+
+    FileServices& inner_;
+    mutable std::mutex mutex_;  // copies may be prepared on several threads at once
+    std::map<std::string, Node> nodes_;
+    std::vector<std::string> changes_;
+    std::map<FileHandle, std::string> temporaries_;  // open stand-ins for server-copy files
+    EntryStat lastRead_;                             // the file last opened for reading
+    uint64_t nextInode_ = 1;
+};
+
+}  // namespace ferrit

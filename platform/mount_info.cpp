@@ -1,0 +1,146 @@
+#include "platform/mount_info.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/posix_util.h"
+
+namespace ferrit {
+
+namespace {
+
+std::string Unescape(const std::string& s) {
+    // Mount points and sources escape blanks, tabs, line ends and backslashes as \ooo.
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' &&
+            s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+bool IsNetworkFsType(const std::string& type) {
+    static const char* const kTypes[] = {
+        "nfs",   "nfs4",        "cifs",           "smb3",      "smbfs",
+        "ncpfs", "ncp",         "fuse.sshfs",     "sshfs",     "9p",
+        "afs",   "ceph",        "fuse.glusterfs", "glusterfs", "lustre",
+        "davfs", "fuse.davfs2", "fuse.rclone",    "fuse.s3fs", "coda"};
+    for (const char* t : kTypes) {
+        if (type == t)
+            return true;
+    }
+    return false;
+}
+
+// True when `mount` is `path` itself or one of its ancestor directories.
+bool IsUnder(const std::string& path, const std::string& mount) {
+    if (mount == "/")
+        return !path.empty() && path[0] == '/';
+    if (path.compare(0, mount.size(), mount) != 0)
+        return false;
+    return path.size() == mount.size() || path[mount.size()] == '/';
+}
+
+// The absolute form of a path that may not exist yet: its longest existing ancestor resolved,
+// the rest appended unchanged.
+std::string ResolvePath(const std::string& path) {
+    char* real = realpath(path.c_str(), nullptr);
+    if (real) {
+        std::string out = real;
+        std::free(real);
+        return out;
+    }
+    std::string abs = path;
+    if (abs[0] != '/') {
+        char* cwd = getcwd(nullptr, 0);
+        if (!cwd)
+            return path;
+        abs = JoinPath(cwd, path);
+        std::free(cwd);
+    }
+    std::string head = abs;
+    std::string tail;
+    while (head.size() > 1) {
+        size_t slash = head.find_last_of('/');
+        std::string name = head.substr(slash + 1);
+        head = slash == 0 ? "/" : head.substr(0, slash);
+        tail = tail.empty() ? name : name + "/" + tail;
+        real = realpath(head.c_str(), nullptr);
+        if (real) {
+            std::string out = JoinPath(real, tail);
+            std::free(real);
+            return out;
+        }
+    }
+    return abs;
+}
+
+}  // namespace
+
+std::string NetworkNameFromMountInfo(const std::string& resolved, const std::string& mountinfo) {
+    std::istringstream lines(mountinfo);
+    std::string line;
+    std::string bestMount, bestSource, bestType, bestRoot;
+    bool found = false;
+    while (std::getline(lines, line)) {
+        // id parent major:minor root mount-point options [optional...] - type source super-options
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        std::string w;
+        while (fields >> w) f.push_back(w);
+        if (f.size() < 7)
+            continue;
+        size_t dash = 6;
+        while (dash < f.size() && f[dash] != "-") ++dash;
+        if (dash + 2 >= f.size())
+            continue;
+        std::string mount = Unescape(f[4]);
+        if (!IsUnder(resolved, mount))
+            continue;
+        // The longest mount point wins; of equal ones the later mount hides the earlier.
+        if (found && mount.size() < bestMount.size())
+            continue;
+        found = true;
+        bestMount = mount;
+        bestType = f[dash + 1];
+        bestSource = Unescape(f[dash + 2]);
+        bestRoot = Unescape(f[3]);  // a bind mount of a subdirectory names it here
+    }
+    if (!found || !IsNetworkFsType(bestType))
+        return resolved;
+    std::string rest = bestMount == "/" ? resolved.substr(1) : resolved.substr(bestMount.size());
+    if (!rest.empty() && rest[0] == '/')
+        rest.erase(0, 1);
+    if (bestRoot != "/" && !bestRoot.empty()) {
+        std::string root = bestRoot[0] == '/' ? bestRoot.substr(1) : bestRoot;
+        rest = rest.empty() ? root : JoinPath(root, rest);
+    }
+    if (rest.empty())
+        return bestSource;
+    return JoinPath(bestSource, rest);
+}
+
+std::string UniversalNameOf(const std::string& path) {
+    if (path.empty())
+        return std::string();
+    std::string resolved = ResolvePath(path);
+    std::ifstream in("/proc/self/mountinfo");
+    if (!in)
+        return resolved;
+    std::stringstream text;
+    text << in.rdbuf();
+    return NetworkNameFromMountInfo(resolved, text.str());
+}
+
+}  // namespace ferrit

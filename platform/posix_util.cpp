@@ -1,0 +1,31 @@
+#include "platform/posix_util.h"
+
+namespace ferrit {
+
+std::string DirOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty())
+        return name;
+    if (dir.back() == '/')
+        return dir + name;
+    return dir + "/" + name;
+}
+
+std::string ProcPath(int fd, const char* name) {
+    std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (name != nullptr) {
+        path += '/';
+        path += name;
+    }
+    return path;
+}
+
+}  // namespace ferrit

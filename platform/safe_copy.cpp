@@ -1,0 +1,479 @@
+#include "platform/safe_copy.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/confined_paths.h"
+#include "platform/dos_attributes.h"
+#include "platform/error_codes.h"
+#include "platform/file_services.h"
+#include "platform/posix_util.h"
+
+namespace ferrit {
+
+namespace {
+
+std::atomic<unsigned> g_tempCounter{0};
+
+// This host's name as it goes into temporary names: letters, digits and '-' only, so that the
+// name parses back whatever the host is called.
+const std::string& HostTag() {
+    static const std::string tag = [] {
+        char buf[256] = {};
+        if (gethostname(buf, sizeof buf - 1) != 0) {
+            return std::string("localhost");
+        }
+        std::string out;
+        for (const char* p = buf; *p != '\0' && out.size() < 63; ++p) {
+            const char c = *p;
+            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                               (c >= '0' && c <= '9') || c == '-';
+            out += plain ? c : '-';
+        }
+        return out.empty() ? std::string("localhost") : out;
+    }();
+    return tag;
+}
+
+// Where the kernel refuses copy offload between these two files, the data is copied by hand.
+bool OffloadRefused(int err) {
+    return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == ENOTSUP;
+}
+
+// Copies `length` bytes at `offset` of `in` to the same offset of `out`. Returns 0, the mapped
+// errno, or 31 when the source ends early.
+int CopyRange(int in, int out, off_t offset, off_t length, bool& offload) {
+    off_t inPos = offset;
+    off_t outPos = offset;
+    off_t left = length;
+    while (left > 0 && offload) {
+        size_t chunk = static_cast<size_t>(std::min<off_t>(left, off_t(1) << 30));
+        ssize_t n = copy_file_range(in, &inPos, out, &outPos, chunk, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (OffloadRefused(errno)) {
+                offload = false;
+                break;
+            }
+            return WinErrorFromErrno(errno);
+        }
+        if (n == 0)
+            return WinErr::GenFailure;  // the source is shorter than it was
+        left -= n;
+    }
+    if (left == 0)
+        return 0;
+    std::vector<char> buf(static_cast<size_t>(std::min<off_t>(left, 1 << 20)));
+    while (left > 0) {
+        size_t want = static_cast<size_t>(std::min<off_t>(left, static_cast<off_t>(buf.size())));
+        ssize_t n = pread(in, buf.data(), want, inPos);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return WinErrorFromErrno(errno);
+        }
+        if (n == 0)
+            return WinErr::GenFailure;
+        inPos += n;
+        size_t done = 0;
+        while (done < static_cast<size_t>(n)) {
+            ssize_t w = pwrite(out, buf.data() + done, static_cast<size_t>(n) - done, outPos);
+            if (w < 0) {
+                if (errno == EINTR)
+                    continue;
+                return WinErrorFromErrno(errno);
+            }
+            if (w == 0)
+                return WinErr::GenFailure;
+            done += static_cast<size_t>(w);
+            outPos += w;
+        }
+        left -= n;
+    }
+    return 0;
+}
+
+// Copies the data of a file of `size` bytes. A file with fewer blocks than its size may have
+// holes: only its data runs are copied and the size is set at the end, so it stays sparse.
+int CopyData(int in, int out, const struct stat& st) {
+    off_t size = st.st_size;
+    if (size <= 0)
+        return 0;
+    bool offload = true;
+    if (static_cast<off_t>(st.st_blocks) * 512 >= size)
+        return CopyRange(in, out, 0, size, offload);
+    off_t pos = 0;
+    while (pos < size) {
+        off_t data = lseek(in, pos, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO)
+                break;  // only a hole remains
+            // No hole information: copy the rest whole.
+            int rc = CopyRange(in, out, pos, size - pos, offload);
+            if (rc != 0)
+                return rc;
+            pos = size;
+            break;
+        }
+        if (data >= size)
+            break;
+        off_t hole = lseek(in, data, SEEK_HOLE);
+        if (hole < 0 || hole > size)
+            hole = size;
+        int rc = CopyRange(in, out, data, hole - data, offload);
+        if (rc != 0)
+            return rc;
+        pos = hole;
+    }
+    if (ftruncate(out, size) != 0)
+        return WinErrorFromErrno(errno);
+    return 0;
+}
+
+// Whether the source changed while it was read: another size or modification time than when
+// it was opened. Such a copy may be torn (old and new parts) and must not take the target's
+// place.
+bool ChangedSince(int in, const struct stat& before) {
+    struct stat now;
+    if (fstat(in, &now) != 0)
+        return true;
+    return now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+           now.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
+}
+
+// The permission bits a copy is created with: the source's, writable by the owner while the
+// copy is filled (user attributes need that).
+mode_t CreationMode(const struct stat& st) {
+    return (st.st_mode & 0777) | S_IWUSR;
+}
+
+// Gives the new file `out` the data, DOS attributes, permission bits and modification time of
+// the source `in`, whose fstat is `st`. Bits the creation already gave (the usual case: the
+// file-creation mask took nothing away) are not set again, one round trip less on a network
+// volume.
+int FillCopy(int in, int out, const struct stat& st) {
+    struct stat created;
+    const bool modeSet =
+        fstat(out, &created) == 0 && (created.st_mode & 07777) == (st.st_mode & 0777);
+    int rc = CopyData(in, out, st);
+    if (rc != 0)
+        return rc;
+    if (ChangedSince(in, st))
+        return WinErr::SharingViolation;
+    // Attributes before the permission bits: user attributes need a writable file.
+    CopyDosAttributes(in, out);
+    if (!modeSet && fchmod(out, st.st_mode & 0777) != 0)
+        return WinErrorFromErrno(errno);
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (futimens(out, times) != 0)
+        return WinErrorFromErrno(errno);
+    return 0;
+}
+
+// Errors by which open(O_TMPFILE) says the file system (or kernel) cannot make unnamed files.
+bool TmpFileRefused(int err) {
+    return err == EOPNOTSUPP || err == ENOTSUP || err == EISDIR || err == EINVAL;
+}
+
+// Whether the target entry is the source itself (the same file reached by another name or
+// mount): copying it over itself and then deleting the source would lose it.
+bool IsSameEntry(const PathAt& target, const struct stat& source) {
+    struct stat st;
+    return fstatat(target.Dir(), target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           st.st_dev == source.st_dev && st.st_ino == source.st_ino;
+}
+
+}  // namespace
+
+std::string NewTemporaryName() {
+    // The id is asked each time: a child forked after a first copy has its own.
+    const std::string pid = std::to_string(getpid());
+    const unsigned n = g_tempCounter.fetch_add(1, std::memory_order_relaxed);
+    return std::string(kTempPrefix) + pid + "." + std::to_string(n) + "." + HostTag();
+}
+
+bool IsStaleTemporaryName(const char* name) {
+    const size_t prefixLen = std::strlen(kTempPrefix);
+    if (std::strncmp(name, kTempPrefix, prefixLen) != 0)
+        return false;
+    // <pid>.<counter>[.<host>]
+    const char* p = name + prefixLen;
+    char* end = nullptr;
+    errno = 0;
+    const long pid = std::strtol(p, &end, 10);
+    if (end == p || *end != '.' || errno != 0 || pid <= 0)
+        return false;
+    p = end + 1;
+    std::strtoul(p, &end, 10);
+    if (end == p)
+        return false;
+    if (*end == '.') {
+        if (HostTag() != end + 1)
+            return false;  // another workstation's: it may still be writing it
+    } else if (*end != '\0') {
+        return false;
+    }
+    if (pid == static_cast<long>(getpid()))
+        return false;
+    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+int SafeCopier::CreateNamedTemporary(int dir, std::string& name, int flags, mode_t mode) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = NewTemporaryName();
+        int fd = openat(dir, name.c_str(), flags | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+int SafeCopier::LinkUnnamed(int fd, int dir, const std::string& name) {
+    int known = linkByDescriptor_.load(std::memory_order_relaxed);
+    if (known != 0) {
+        if (linkat(fd, "", dir, name.c_str(), AT_EMPTY_PATH) == 0) {
+            linkByDescriptor_.store(1, std::memory_order_relaxed);
+            return 0;
+        }
+        // Kernels before 6.10 allow this only to privileged callers and say ENOENT or EPERM.
+        if (known == 1 || (errno != ENOENT && errno != EPERM))
+            return -1;
+        linkByDescriptor_.store(0, std::memory_order_relaxed);
+    }
+    const std::string proc = ProcPath(fd, nullptr);
+    return linkat(AT_FDCWD, proc.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW);
+}
+
+// A finished copy waiting beside its target: an unnamed file (still open) or a named
+// temporary file or link. Destroyed unpublished, it is removed.
+class SafeCopier::Prepared : public PreparedCopy {
+  public:
+    Prepared(SafeCopier& copier, UniqueFd dir, std::string targetName)
+        : copier_(copier), dir_(std::move(dir)), targetName_(std::move(targetName)) {}
+    ~Prepared() override {
+        if (unnamed_.Valid())
+            unnamed_.Reset();  // an unnamed copy goes with its last descriptor
+        else if (!tmpName_.empty())
+            unlinkat(dir_.Get(), tmpName_.c_str(), 0);
+    }
+    int Publish() override;
+    int Dir() const { return dir_.Get(); }
+
+    UniqueFd unnamed_;
+    std::string tmpName_;
+
+  private:
+    int PublishUnnamed();
+    // Names the unnamed copy by copying it once more into a named temporary file, for a system
+    // on which an unnamed file cannot be named.
+    int NameByCopy();
+    int Rename();
+
+    SafeCopier& copier_;
+    UniqueFd dir_;
+    std::string targetName_;
+};
+
+int SafeCopier::Prepared::Publish() {
+    return unnamed_.Valid() ? PublishUnnamed() : Rename();
+}
+
+int SafeCopier::Prepared::Rename() {
+    if (renameat(dir_.Get(), tmpName_.c_str(), dir_.Get(), targetName_.c_str()) != 0) {
+        const int err = WinErrorFromErrno(errno);
+        unlinkat(dir_.Get(), tmpName_.c_str(), 0);
+        tmpName_.clear();
+        return err;
+    }
+    tmpName_.clear();
+    return 0;
+}
+
+// Where nothing stands at the target the copy is linked there directly; otherwise (also where
+// something appeared meanwhile) it is named with a temporary name and renamed over the
+// counterpart, so a link there is replaced, not written through, and a directory there makes
+// the copy fail.
+int SafeCopier::Prepared::PublishUnnamed() {
+    const int fd = unnamed_.Get();
+    if (copier_.LinkUnnamed(fd, dir_.Get(), targetName_) == 0) {
+        unnamed_.Reset();
+        return 0;
+    }
+    int rc = -1;
+    if (errno == EEXIST) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            tmpName_ = NewTemporaryName();
+            rc = copier_.LinkUnnamed(fd, dir_.Get(), tmpName_);
+            if (rc == 0 || errno != EEXIST)
+                break;
+        }
+    }
+    if (rc != 0) {
+        const int err = errno;
+        tmpName_.clear();
+        if (err == ENOENT && access("/proc/self/fd", X_OK) != 0) {
+            copier_.unnamedUnusable_.store(true, std::memory_order_relaxed);
+            return NameByCopy();
+        }
+        unnamed_.Reset();
+        return WinErrorFromErrno(err);
+    }
+    unnamed_.Reset();
+    return Rename();
+}
+
+int SafeCopier::Prepared::NameByCopy() {
+    struct stat st;
+    if (fstat(unnamed_.Get(), &st) != 0) {
+        const int err = WinErrorFromErrno(errno);
+        unnamed_.Reset();
+        return err;
+    }
+    const int out = CreateNamedTemporary(dir_.Get(), tmpName_, O_WRONLY, 0600);
+    if (out < 0) {
+        const int err = WinErrorFromErrno(errno);
+        unnamed_.Reset();
+        tmpName_.clear();
+        return err;
+    }
+    int rc = FillCopy(unnamed_.Get(), out, st);
+    if (close(out) != 0 && rc == 0)
+        rc = WinErrorFromErrno(errno);
+    unnamed_.Reset();
+    if (rc != 0) {
+        unlinkat(dir_.Get(), tmpName_.c_str(), 0);
+        tmpName_.clear();
+        return rc;
+    }
+    return Rename();
+}
+
+int SafeCopier::PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& ready,
+                            const struct stat& st) {
+    std::vector<char> text(static_cast<size_t>(st.st_size > 0 ? st.st_size : 64) + 1);
+    ssize_t len;
+    for (;;) {
+        len = readlinkat(source.Dir(), source.name.c_str(), text.data(), text.size());
+        if (len < 0)
+            return WinErrorFromErrno(errno);
+        if (static_cast<size_t>(len) < text.size())
+            break;
+        text.resize(text.size() * 2);  // the link grew since it was examined
+    }
+    text[static_cast<size_t>(len)] = '\0';
+    const int dir = ready->Dir();
+    std::string tmpName;
+    int rc = -1;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmpName = NewTemporaryName();
+        rc = symlinkat(text.data(), dir, tmpName.c_str());
+        if (rc == 0 || errno != EEXIST)
+            break;
+    }
+    if (rc != 0)
+        return WinErrorFromErrno(errno);
+    ready->tmpName_ = tmpName;
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (utimensat(dir, tmpName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        return WinErrorFromErrno(errno);  // the link goes with `ready`
+    return 0;
+}
+
+bool SafeCopier::RefusesUnnamed(int dir) {
+    if (!anyRefusal_.load(std::memory_order_acquire))
+        return false;
+    struct stat st;
+    if (fstat(dir, &st) != 0)
+        return false;
+    std::lock_guard<std::mutex> lock(refusalMutex_);
+    return std::find(refusingDevices_.begin(), refusingDevices_.end(), st.st_dev) !=
+           refusingDevices_.end();
+}
+
+void SafeCopier::LearnRefusal(int dir) {
+    struct stat st;
+    if (fstat(dir, &st) != 0)
+        return;
+    std::lock_guard<std::mutex> lock(refusalMutex_);
+    refusingDevices_.push_back(st.st_dev);
+    anyRefusal_.store(true, std::memory_order_release);
+}
+
+int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<PreparedCopy>& out) {
+    out.reset();
+    // Opened without a look first: a link fails with ELOOP and is copied as a link; a FIFO or
+    // device opens without waiting (O_NONBLOCK) and is refused unread.
+    struct stat st;
+    UniqueFd in(openat(source.Dir(), source.name.c_str(),
+                       O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
+    const bool link = !in.Valid() && errno == ELOOP &&
+                      fstatat(source.Dir(), source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(st.st_mode);
+    if (!in.Valid() && !link)
+        return WinErrorFromErrno(errno);
+    if (!link) {
+        if (fstat(in.Get(), &st) != 0)
+            return WinErrorFromErrno(errno);
+        if (!S_ISREG(st.st_mode))
+            return WinErr::AccessDenied;
+    }
+    if (IsSameEntry(target, st))
+        return WinErr::SharingViolation;
+    const std::string name = target.name;
+    auto ready = std::make_unique<Prepared>(*this, std::move(target.held), name);
+    const int dir = ready->Dir();
+    if (link) {
+        const int rc = PrepareLink(source, ready, st);
+        if (rc == 0)
+            out = std::move(ready);
+        return rc;
+    }
+    // Reads of a regular file do not wait anyway, but a network or FUSE file system could take
+    // the flag literally.
+    fcntl(in.Get(), F_SETFL, 0);
+
+    if (!unnamedUnusable_.load(std::memory_order_relaxed) && !RefusesUnnamed(dir)) {
+        UniqueFd unnamed(openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, CreationMode(st)));
+        if (unnamed.Valid()) {
+            const int rc = FillCopy(in.Get(), unnamed.Get(), st);
+            if (rc != 0)
+                return rc;  // the unnamed copy goes with its descriptor
+            ready->unnamed_ = std::move(unnamed);
+            out = std::move(ready);
+            return 0;
+        }
+        if (!TmpFileRefused(errno))
+            return WinErrorFromErrno(errno);
+        LearnRefusal(dir);
+    }
+
+    std::string tmpName;
+    const int fd = CreateNamedTemporary(dir, tmpName, O_WRONLY, CreationMode(st));
+    if (fd < 0)
+        return WinErrorFromErrno(errno);
+    ready->tmpName_ = tmpName;  // from here on removed again unless published
+    int rc = FillCopy(in.Get(), fd, st);
+    if (close(fd) != 0 && rc == 0)
+        rc = WinErrorFromErrno(errno);
+    if (rc == 0)
+        out = std::move(ready);
+    return rc;
+}
+
+int SafeCopier::Copy(const PathAt& source, PathAt&& target) {
+    std::unique_ptr<PreparedCopy> ready;
+    const int rc = Prepare(source, std::move(target), ready);
+    return rc != 0 ? rc : ready->Publish();
+}
+
+}  // namespace ferrit

@@ -1,0 +1,68 @@
+// The crash-safe copy of one file: the data goes to a temporary file beside the target (an
+// unnamed one where the file system can make it) that takes the target's name only when it is
+// complete, so a failure or a killed program never leaves a half-written file in the target's
+// place. Nothing is flushed to the disk: a power loss may still lose the new copy.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace ferrit {
+
+struct PathAt;
+class PreparedCopy;
+
+// Prefix of the program's temporary files; such names are never listed.
+constexpr const char* kTempPrefix = ".ferrit-tmp.";
+
+// A fresh temporary name: the prefix, this process's id, a counter and this host's name, so
+// that a later run can tell a file left behind by a program that no longer runs.
+std::string NewTemporaryName();
+
+// Whether a name is a temporary file of a program of this host that no longer runs (one that
+// a killed run left behind), which may therefore be removed.
+bool IsStaleTemporaryName(const char* name);
+
+class SafeCopier {
+  public:
+    // `allowUnnamed`: whether a copy may be written as an unnamed (O_TMPFILE) file and linked
+    // into place; off, every copy goes through a named temporary file, as on file systems that
+    // cannot make unnamed files.
+    explicit SafeCopier(bool allowUnnamed) : unnamedUnusable_(!allowUnnamed) {}
+
+    // Makes a complete copy of the source entry (a regular file, or a link as a link) beside the
+    // target entry, whose directory it takes over; `ready` puts it in place. Returns 0, or a
+    // Windows error code with nothing left behind.
+    int Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<PreparedCopy>& ready);
+    // Prepare and publish at once.
+    int Copy(const PathAt& source, PathAt&& target);
+
+    // Creates a new, empty named temporary file in the directory with the given open flags;
+    // returns its descriptor (or -1 with errno set) and its name in `name`.
+    static int CreateNamedTemporary(int dir, std::string& name, int flags, mode_t mode);
+
+  private:
+    class Prepared;
+    int PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& ready, const struct stat& st);
+    int LinkUnnamed(int fd, int dir, const std::string& name);
+    // A file system that refused an unnamed file once is not asked again: on a network volume
+    // every refused attempt costs a round trip.
+    bool RefusesUnnamed(int dir);
+    void LearnRefusal(int dir);
+
+    // Learned on the way: whether unnamed files cannot be named here at all (no /proc, no
+    // linkat by descriptor), and whether linkat(AT_EMPTY_PATH) works for this process (-1 not
+    // yet known).
+    std::atomic<bool> unnamedUnusable_;
+    std::atomic<int> linkByDescriptor_{-1};
+    std::atomic<bool> anyRefusal_{false};
+    std::mutex refusalMutex_;
+    std::vector<dev_t> refusingDevices_;
+};
+
+}  // namespace ferrit

@@ -1,0 +1,529 @@
+#include "tools/nwemu/admin.h"
+
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "nwemu/client_factory.h"
+
+namespace ferrit {
+namespace nwemu {
+
+namespace {
+
+AdminResult Fail(int status, const std::string& message) {
+    AdminResult r;
+    r.status = status;
+    r.err = message + "\n";
+    return r;
+}
+
+AdminResult Stored(int error, const std::string& path) {
+    if (error == 0) {
+        return AdminResult();
+    }
+    return Fail(1, path + ": cannot store the metadata (" + std::strerror(error) + ")");
+}
+
+AdminResult BadRights(const std::string& rights) {
+    return Fail(2, "rights must be letters of [SRWCEMFA], 'all' or 'none': " + rights);
+}
+
+// The entry's trustee list; a list that exists but cannot be read is a failure, never an empty
+// list, so a later write does not lose it.
+bool ReadTrusteeList(const std::string& path, const Location& loc, std::vector<Trustee>& trustees,
+                     AdminResult& result) {
+    int error = 0;
+    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+        result = Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+        return false;
+    }
+    return true;
+}
+
+bool MakeDirs(const std::string& path) {
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') {
+            const std::string part = path.substr(0, i);
+            if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+                return false;
+            }
+        }
+    }
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out);
+}
+
+int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
+    return ::remove(path) == 0 ? 0 : -1;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+bool Admin::Locate(const std::string& path, Location& loc, AdminResult& result) const {
+    if (!network_.LocateLocal(path, loc)) {
+        result = Fail(1, path + ": not on a volume of the emulated servers");
+        return false;
+    }
+    if (!loc.Exists()) {
+        result = Fail(1, path + ": does not exist");
+        return false;
+    }
+    return true;
+}
+
+bool Admin::FindObject(const Location& loc, const std::string& object, uint32_t& id,
+                       AdminResult& result) const {
+    const Server& server = network_.ServerAt(loc.server);
+    const Object* found = server.FindObject(object);
+    if (found == nullptr && object.find('=') != std::string::npos) {
+        found = server.FindDsObject(object);
+    }
+    if (found == nullptr && object.size() > 2 && (object[1] == 'x' || object[1] == 'X')) {
+        found = server.FindObject(static_cast<uint32_t>(std::strtoul(object.c_str(), nullptr, 16)));
+    }
+    if (found == nullptr) {
+        result = Fail(1, "no object '" + object + "' on server " + server.name);
+        return false;
+    }
+    id = found->id;
+    return true;
+}
+
+AdminResult Admin::Show(const std::string& path) const {
+    AdminResult r;
+    Location loc;
+    if (!Locate(path, loc, r)) {
+        return r;
+    }
+    const Server& server = network_.ServerAt(loc.server);
+    std::ostringstream out;
+    out << "path: " << loc.local << "\n";
+    out << "server: " << server.name << "\n";
+    out << "tree: " << (server.tree.empty() ? "-" : server.tree) << "\n";
+    out << "volume path: " << loc.volumePath << "\n";
+    uint32_t owner = 0;
+    const bool ownOwner = ReadOwner(loc.local, owner);
+    if (!ownOwner) {
+        owner = network_.LoginId(loc.server);
+    }
+    out << "owner: " << network_.ObjectLabel(loc.server, owner) << " " << PrefixedHex(owner)
+        << (ownOwner ? "" : " (login)") << "\n";
+    std::vector<Trustee> trustees;
+    ReadTrustees(loc.local, trustees);
+    out << "trustees: " << trustees.size() << "\n";
+    for (const Trustee& t : trustees) {
+        out << "trustee: " << network_.ObjectLabel(loc.server, t.id) << " " << PrefixedHex(t.id)
+            << " " << RightsLetters(t.rights) << "\n";
+    }
+    uint16_t mask = kAllRights;
+    const bool ownMask = ReadMask(loc.local, mask);
+    out << "irm: " << RightsLetters(mask) << (ownMask ? "" : " (default)") << "\n";
+    uint32_t blocks = 0;
+    if (!loc.IsDirectory() || loc.IsRoot()) {
+        out << "limit: -\n";
+    } else if (ReadLimit(loc.local, blocks)) {
+        out << "limit: " << blocks * (kSpaceBlockBytes / 1024) << " KB, used "
+            << network_.BlocksUsed(loc.local) * (kSpaceBlockBytes / 1024) << " KB\n";
+    } else {
+        out << "limit: none\n";
+    }
+    const uint32_t login = network_.LoginId(loc.server);
+    out << "login: " << server.login << " " << PrefixedHex(login) << "\n";
+    out << "effective: " << RightsLetters(network_.LoginRights(loc)) << "\n";
+    r.out = out.str();
+    return r;
+}
+
+AdminResult Admin::Grant(const std::string& path, const std::string& object,
+                         const std::string& rights) const {
+    AdminResult r;
+    Location loc;
+    uint32_t id = 0;
+    uint16_t bits = 0;
+    if (!ParseRightsLetters(rights, bits)) {
+        return BadRights(rights);
+    }
+    if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
+        return r;
+    }
+    std::vector<Trustee> trustees;
+    if (!ReadTrusteeList(path, loc, trustees, r)) {
+        return r;
+    }
+    AssignTrustee(trustees, id, bits);
+    return Stored(WriteTrustees(loc.local, trustees), path);
+}
+
+AdminResult Admin::Revoke(const std::string& path, const std::string& object) const {
+    AdminResult r;
+    Location loc;
+    uint32_t id = 0;
+    if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
+        return r;
+    }
+    std::vector<Trustee> trustees;
+    if (!ReadTrusteeList(path, loc, trustees, r)) {
+        return r;
+    }
+    std::vector<Trustee> kept;
+    for (const Trustee& t : trustees) {
+        if (t.id != id) {
+            kept.push_back(t);
+        }
+    }
+    if (kept.size() == trustees.size()) {
+        return Fail(1, object + " is not a trustee of " + path);
+    }
+    return Stored(WriteTrustees(loc.local, kept), path);
+}
+
+AdminResult Admin::Owner(const std::string& path, const std::string& object) const {
+    AdminResult r;
+    Location loc;
+    uint32_t id = 0;
+    if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
+        return r;
+    }
+    return Stored(WriteOwner(loc.local, id), path);
+}
+
+AdminResult Admin::Irm(const std::string& path, const std::string& rights) const {
+    AdminResult r;
+    Location loc;
+    uint16_t bits = 0;
+    if (!ParseRightsLetters(rights, bits)) {
+        return BadRights(rights);
+    }
+    if (!Locate(path, loc, r)) {
+        return r;
+    }
+    return Stored(WriteMask(loc.local, bits), path);
+}
+
+AdminResult Admin::Limit(const std::string& path, const std::string& kb) const {
+    AdminResult r;
+    Location loc;
+    uint32_t blocks = 0;
+    if (Upper(kb) != "NONE") {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long value = std::strtoull(kb.c_str(), &end, 10);
+        const unsigned long long maxKb = 0x7FFFFFFEull * (kSpaceBlockBytes / 1024);
+        if (kb.empty() || kb[0] == '-' || *end != '\0' || errno != 0 || value > maxKb) {
+            return Fail(2, "the limit must be a number of KB or 'none': " + kb);
+        }
+        blocks = static_cast<uint32_t>((value + kSpaceBlockBytes / 1024 - 1) /
+                                       (kSpaceBlockBytes / 1024));
+    }
+    if (!Locate(path, loc, r)) {
+        return r;
+    }
+    if (!loc.IsDirectory()) {
+        return Fail(1, path + ": space limits belong to directories");
+    }
+    if (loc.IsRoot() && blocks != 0) {
+        return Fail(1, path + ": the root of a volume carries no directory space limit");
+    }
+    return Stored(WriteLimit(loc.local, blocks), path);
+}
+
+AdminResult Admin::Rights(const std::string& path) const {
+    AdminResult r;
+    Location loc;
+    if (!Locate(path, loc, r)) {
+        return r;
+    }
+    r.out = RightsLetters(network_.LoginRights(loc)) + "\n";
+    return r;
+}
+
+AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, bool force) {
+    if (dirArg.empty()) {
+        return Fail(2, "demo needs a directory");
+    }
+    if (!MakeDirs(dirArg)) {
+        return Fail(1, dirArg + ": cannot create the directory");
+    }
+    char* real = ::realpath(dirArg.c_str(), nullptr);
+    const std::string dir = real != nullptr ? real : dirArg;
+    std::free(real);
+    const std::string volumes[] = {dir + "/FS1", dir + "/FS2", dir + "/FS3"};
+    if (!force) {
+        if (Exists(configFile)) {
+            return Fail(1, configFile + " exists; use --force to overwrite it");
+        }
+        for (const std::string& v : volumes) {
+            if (Exists(v)) {
+                return Fail(1, v + " exists; use --force to build the demonstration afresh");
+            }
+        }
+    }
+    for (const std::string& v : volumes) {
+        if (Exists(v) && ::nftw(v.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT) != 0) {
+            return Fail(1, v + ": cannot remove the old demonstration");
+        }
+    }
+    const std::string fs1 = dir + "/FS1/DATA";
+    const std::string fs2 = dir + "/FS2/DATA";
+    const std::string fs3 = dir + "/FS3/DATA";
+    for (const std::string& d :
+         {fs1 + "/PROJECTS/ALPHA", fs1 + "/PROJECTS/BETA/NOTES", fs1 + "/COPY", fs2 + "/TARGET",
+          fs2 + "/LOCKED", fs3 + "/TARGET"}) {
+        if (!MakeDirs(d)) {
+            return Fail(1, d + ": cannot create the directory");
+        }
+    }
+
+    // Two servers of tree ACME_TREE know the same people under their own identifiers; the
+    // bindery server FS3 knows them by leaf name. FS2 does not describe TEMP: it knows TEMP
+    // from the tree, under an identifier of its own. FS3's bindery has neither TEMP nor ADMIN,
+    // so some trustees and owners have no counterpart there.
+    Config config;
+    config.AddServer("FS1")
+        .Tree("ACME_TREE")
+        .AddVolume("DATA", fs1)
+        .Login("JSMITH")
+        .User("ADMIN", 0x01000001, "CN=ADMIN.O=ACME")
+        .User("JSMITH", 0x01000011, "CN=JSMITH.OU=SALES.O=ACME")
+        .User("MBROWN", 0x01000012, "CN=MBROWN.OU=SALES.O=ACME")
+        .User("TEMP", 0x01000013, "CN=TEMP.OU=SALES.O=ACME")
+        .Group("SALES", 0x02000021, "CN=SALES.OU=SALES.O=ACME")
+        .Member("SALES", "JSMITH")
+        .Member("SALES", "MBROWN")
+        .Member("SALES", "TEMP");
+    config.AddServer("FS2")
+        .Tree("ACME_TREE")
+        .AddVolume("DATA", fs2)
+        .Login("JSMITH")
+        .User("ADMIN", 0x0B000101, "CN=ADMIN.O=ACME")
+        .User("JSMITH", 0x0B000105, "CN=JSMITH.OU=SALES.O=ACME")
+        .User("MBROWN", 0x0B000106, "CN=MBROWN.OU=SALES.O=ACME")
+        .Group("SALES", 0x0C000201, "CN=SALES.OU=SALES.O=ACME")
+        .Member("SALES", "JSMITH")
+        .Member("SALES", "MBROWN");
+    config.AddServer("FS3")
+        .AddVolume("DATA", fs3)
+        .Login("JSMITH")
+        .User("JSMITH", 0x00000301)
+        .User("MBROWN", 0x00000302)
+        .Group("SALES", 0x00000401)
+        .Member("SALES", "JSMITH")
+        .Member("SALES", "MBROWN");
+    const std::string problem = config.Validate();
+    if (!problem.empty()) {
+        return Fail(1, "demo: " + problem);
+    }
+
+    struct FileSpec {
+        std::string path;
+        std::string text;
+    } files[] = {
+        {fs1 + "/PROJECTS/readme.txt", "The projects of the sales department.\n"},
+        {fs1 + "/PROJECTS/ALPHA/plan.txt", "Alpha: plan for the first quarter.\n"},
+        {fs1 + "/PROJECTS/ALPHA/minutes.txt", "Alpha: minutes of the kick-off.\n"},
+        {fs1 + "/PROJECTS/BETA/budget.txt", "Beta: budget 12,000.\n"},
+        {fs1 + "/PROJECTS/BETA/NOTES/notes.txt", "Beta: loose notes.\n"},
+    };
+    for (const FileSpec& f : files) {
+        if (!WriteText(f.path, f.text)) {
+            return Fail(1, f.path + ": cannot write");
+        }
+    }
+
+    Admin admin(config);
+    struct Step {
+        const char* what;  // grant, owner, irm, limit
+        std::string path;
+        std::string a;
+        std::string b;
+    } steps[] = {
+        {"grant", fs1, "JSMITH", "RWCEMFA"},
+        {"grant", fs1, "SALES", "RF"},
+        {"grant", fs1 + "/PROJECTS", "MBROWN", "RWCEF"},
+        {"grant", fs1 + "/PROJECTS", "SALES", "RWCF"},
+        {"grant", fs1 + "/PROJECTS", "TEMP", "RF"},
+        {"owner", fs1 + "/PROJECTS", "MBROWN", ""},
+        {"limit", fs1 + "/PROJECTS", "10240", ""},
+        {"owner", fs1 + "/PROJECTS/readme.txt", "ADMIN", ""},
+        {"irm", fs1 + "/PROJECTS/ALPHA", "RWCEF", ""},
+        {"grant", fs1 + "/PROJECTS/ALPHA", "JSMITH", "RWCEMFA"},
+        {"grant", fs1 + "/PROJECTS/ALPHA", "MBROWN", "RWCEMF"},
+        {"limit", fs1 + "/PROJECTS/ALPHA", "2048", ""},
+        {"owner", fs1 + "/PROJECTS/ALPHA/plan.txt", "MBROWN", ""},
+        {"grant", fs1 + "/PROJECTS/ALPHA/plan.txt", "SALES", "RWF"},
+        {"grant", fs1 + "/PROJECTS/ALPHA/plan.txt", "TEMP", "R"},
+        {"owner", fs1 + "/PROJECTS/ALPHA/minutes.txt", "TEMP", ""},
+        {"grant", fs1 + "/PROJECTS/BETA", "ADMIN", "SRWCEMFA"},
+        {"grant", fs1 + "/PROJECTS/BETA", "SALES", "RF"},
+        {"owner", fs1 + "/PROJECTS/BETA", "ADMIN", ""},
+        {"irm", fs1 + "/PROJECTS/BETA/NOTES", "RF", ""},
+        {"limit", fs1 + "/PROJECTS/BETA/NOTES", "512", ""},
+        {"grant", fs2, "JSMITH", "RWCEMFA"},
+        {"grant", fs2, "SALES", "RF"},
+        {"irm", fs2 + "/LOCKED", "RWCEF", ""},
+        {"grant", fs3, "JSMITH", "RWCEMFA"},
+    };
+    for (const Step& s : steps) {
+        const std::string what = s.what;
+        const AdminResult r = what == "grant"   ? admin.Grant(s.path, s.a, s.b)
+                              : what == "owner" ? admin.Owner(s.path, s.a)
+                              : what == "irm"   ? admin.Irm(s.path, s.a)
+                                                : admin.Limit(s.path, s.a);
+        if (r.status != 0) {
+            return Fail(1, "demo: " + r.err.substr(0, r.err.size() - 1));
+        }
+    }
+
+    const size_t slash = configFile.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !MakeDirs(configFile.substr(0, slash))) {
+        return Fail(1, configFile + ": cannot create its directory");
+    }
+    const std::string temp = configFile + ".tmp";
+    if (!WriteText(temp, FormatConfig(config)) || ::rename(temp.c_str(), configFile.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return Fail(1, configFile + ": cannot write the configuration");
+    }
+
+    const bool isDefault = configFile == DefaultNetWareConfigPath();
+    const std::string cfgOption = isDefault ? std::string() : " --config=" + configFile;
+    std::ostringstream out;
+    out << "Demonstration built in " << dir << "\n"
+        << "Configuration written to " << configFile << "\n"
+        << "\n"
+        << "Servers: FS1 and FS2 in tree ACME_TREE, FS3 bindery only; the workstation is logged\n"
+        << "in as JSMITH on each. Users ADMIN, JSMITH, MBROWN, TEMP and group SALES in the\n"
+        << "tree (FS2 knows TEMP from the tree alone); FS3 has no TEMP and no ADMIN.\n"
+        << "\n"
+        << "Type these paths into the window and tick the NetWare options (Keep Owner, Keep\n"
+        << "Directory Trustees, Keep File Trustees, Keep Inherited Rights Mask, Keep Space\n"
+        << "Limitations):\n"
+        << "  From:                                        " << fs1 << "/PROJECTS\n"
+        << "  To, same server (server-side copy):          " << fs1 << "/COPY\n"
+        << "  To, other server of the tree (translated):   " << fs2 << "/TARGET\n"
+        << "  To, bindery-only server (by leaf names):     " << fs3 << "/TARGET\n"
+        << "  To, without Access Control for JSMITH:       " << fs2 << "/LOCKED\n"
+        << "\n";
+    if (!isDefault) {
+        out << "The window reads " << DefaultNetWareConfigPath() << "; for this file run\n"
+            << "  ferrit-cli --netware-config=" << configFile << " ...\n\n";
+    }
+    out << "Look at the metadata before and after a run:\n"
+        << "  ferrit-nwemu" << cfgOption << " show " << fs1 << "/PROJECTS/ALPHA\n"
+        << "  ferrit-nwemu" << cfgOption << " show " << fs2 << "/TARGET/ALPHA\n";
+    AdminResult r;
+    r.out = out.str();
+    return r;
+}
+
+namespace {
+
+const char kUsage[] =
+    "usage: ferrit-nwemu [--config=FILE] COMMAND ...\n"
+    "  show PATH                 owner, trustees, mask, limit and effective rights\n"
+    "  rights PATH               the login's effective rights, as [SRWCEMFA]\n"
+    "  grant PATH OBJECT RIGHTS  make OBJECT a trustee with RIGHTS (replacing its assignment)\n"
+    "  revoke PATH OBJECT        remove OBJECT's trustee assignment\n"
+    "  owner PATH OBJECT         set the owner\n"
+    "  irm PATH RIGHTS           set the inherited rights mask\n"
+    "  limit PATH KB|none        set or remove a directory's space limit\n"
+    "  demo DIR [--force]        build a demonstration under DIR and write the configuration\n"
+    "OBJECT is a name of the path's server, a directory-services name or a 0x identifier.\n"
+    "RIGHTS are letters of [SRWCEMFA], 'all' or 'none'. The configuration is FILE, else\n"
+    "ferrit-netware.ini in $XDG_CONFIG_HOME (or ~/.config).\n";
+
+}  // namespace
+
+AdminResult RunNwEmu(const std::vector<std::string>& args) {
+    std::string configFile;
+    bool force = false;
+    std::vector<std::string> words;
+    for (const std::string& a : args) {
+        if (a.rfind("--config=", 0) == 0) {
+            configFile = a.substr(9);
+        } else if (a == "--force") {
+            force = true;
+        } else if (a == "--help" || a == "-h") {
+            AdminResult r;
+            r.out = kUsage;
+            return r;
+        } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
+            return Fail(2, "unknown option " + a + "\n" + kUsage);
+        } else {
+            words.push_back(a);
+        }
+    }
+    if (words.empty()) {
+        return Fail(2, kUsage);
+    }
+    if (configFile.empty()) {
+        configFile = DefaultNetWareConfigPath();
+    }
+    const std::string& command = words[0];
+    struct Shape {
+        const char* name;
+        size_t words;
+    } shapes[] = {{"show", 2},  {"rights", 2}, {"grant", 4}, {"revoke", 3},
+                  {"owner", 3}, {"irm", 3},    {"limit", 3}, {"demo", 2}};
+    bool known = false;
+    for (const Shape& s : shapes) {
+        if (command == s.name) {
+            known = true;
+            if (words.size() != s.words) {
+                return Fail(2, "wrong number of arguments for " + command + "\n" + kUsage);
+            }
+        }
+    }
+    if (!known) {
+        return Fail(2, "unknown command " + command + "\n" + kUsage);
+    }
+    if (command == "demo") {
+        return BuildDemo(words[1], configFile, force);
+    }
+    Config config;
+    std::string error;
+    if (!LoadConfig(configFile, config, error)) {
+        return Fail(1, error);
+    }
+    const Admin admin(std::move(config));
+    if (command == "show") {
+        return admin.Show(words[1]);
+    }
+    if (command == "rights") {
+        return admin.Rights(words[1]);
+    }
+    if (command == "grant") {
+        return admin.Grant(words[1], words[2], words[3]);
+    }
+    if (command == "revoke") {
+        return admin.Revoke(words[1], words[2]);
+    }
+    if (command == "owner") {
+        return admin.Owner(words[1], words[2]);
+    }
+    if (command == "irm") {
+        return admin.Irm(words[1], words[2]);
+    }
+    return admin.Limit(words[1], words[2]);
+}
+
+}  // namespace nwemu
+}  // namespace ferrit
