@@ -5,7 +5,8 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan run test test-normal test-asan bench install screenshots format format-check clean
+.PHONY: all deps build build-asan run test test-normal test-asan bench bench-local bench-deep \
+	bench-window bench-net install screenshots format format-check clean
 
 all: build
 
@@ -36,8 +37,12 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+# make bench runs every section; bench-SECTION runs one (bench/SECTION.sh).
 bench: build
 	@bash bench/run_bench.sh $(BUILD)
+
+bench-local bench-deep bench-window bench-net: bench-%: build
+	@bash bench/run_bench.sh $(BUILD) $*
 
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
