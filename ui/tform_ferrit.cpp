@@ -80,8 +80,8 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
       files_(services.files ? *services.files : *ownFiles_),
       client_(services.client ? *services.client : *clientChoice_.client),
       launch_(services.launch ? services.launch : LaunchCommand),
-      netware_(client_, location_, files_, dialogs_),
-      engine_(run_, options_, netware_, files_, dialogs_, sink_) {
+      netware_(client_, location_, files_, runDialogs_),
+      engine_(run_, options_, netware_, files_, runDialogs_, sink_) {
     ui_->setupUi(this);
     // Resizable and minimisable, but no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

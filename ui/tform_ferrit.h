@@ -67,6 +67,7 @@ class TFormFerrit : public QMainWindow {
     const RunData& Run() const { return run_; }
     const LocationState& Location() const { return location_; }
     bool RunActive() const { return running_; }
+    const WindowStatusSink& Sink() const { return sink_; }
 
     // The address the Info tab shows and opens: this program's own documentation.
     static QString DocumentationAddress();
@@ -108,8 +109,9 @@ class TFormFerrit : public QMainWindow {
     LocationState location_;
     OptionSet options_;
 
-    NetWareServices netware_;
     WindowStatusSink sink_;
+    RunDialogs runDialogs_{dialogs_, sink_};  // what the engine and the NetWare steps ask
+    NetWareServices netware_;
     TransferEngine engine_;
     std::unique_ptr<SettingsFile> settings_;
 

@@ -400,7 +400,7 @@ TEST_F(WindowTest, AbortPressedDuringARunStopsItAfterTheCurrentFile) {
     // The press is handled in the pump that follows the first status line.
     DuringRun abort(
         *window_, [&] { QTest::mouseClick(Button("BitBtnAbort"), Qt::LeftButton); },
-        [&] { return Status()->count() == 1; });
+        [&] { return window_->Sink().LinesWritten() == 1; });
     PressStart();
     ASSERT_TRUE(abort.Fired());
     EXPECT_EQ(kRunStateAbort, window_->Run().RunState);

@@ -190,10 +190,11 @@ TEST_F(ReadyWindowTest, PathEditsDuringARunWaitForItsEnd) {
             Retype("ComboSource", tree_.Path("other"));
             afterEdit = targetState();
         },
-        [&] { return Status()->count() == 1; });
+        [&] { return window_->Sink().LinesWritten() == 1; });
     std::string laterInTheRun;
     DuringRun later(
-        *window_, [&] { laterInTheRun = targetState(); }, [&] { return Status()->count() == 4; });
+        *window_, [&] { laterInTheRun = targetState(); },
+        [&] { return window_->Sink().LinesWritten() == 4; });
     PressStart();
     ASSERT_TRUE(edit.Fired());
     ASSERT_TRUE(later.Fired());

@@ -1,6 +1,10 @@
 #include "ui/window_status_sink.h"
 
 #include <QApplication>
+#include <QStringList>
+
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -36,22 +40,66 @@ void WindowStatusSink::StatusDisplay(uint8_t line, const std::string& text) {
     if (line < 1 || line > 3 || !labels_[line]) {
         return;
     }
-    labels_[line]->setText(QString::fromStdString(text));
+    // During a run the text waits for the next paint: setting a label's text lays the page out
+    // again, which would cost more than the copy of a small file.
+    pending_[line] = QString::fromStdString(text);
+    hasPending_[line] = true;
+    if (!holding_) {
+        ApplyPendingTexts();
+    }
     // Shown at once where a paint is due: a long copy may follow, without a pump before it.
     PaintIfDue();
 }
 
 void WindowStatusSink::StatusInfo(const std::string& text) {
+    ++linesWritten_;
     if (list_) {
-        list_->addItem(QString::fromStdString(text));
-        while (list_->count() > kMaxLines) {
-            delete list_->takeItem(0);
+        // During a run the lines wait for the next paint and go into the list together: the
+        // list lays all its lines out again for every insertion, which would cost more than
+        // the copy of a small file.
+        pendingLines_.push_back(QString::fromStdString(text));
+        if (pendingLines_.size() > static_cast<size_t>(kMaxLines)) {
+            pendingLines_.pop_front();  // would leave the list's top anyway
         }
-        if (list_->count() % 10 == 0) {
-            ScrollToEnd(list_);
+        if (!holding_) {
+            AppendPendingLines();
         }
     }
     PumpMessages();
+}
+
+void WindowStatusSink::AppendPendingLines() {
+    if (!list_ || pendingLines_.empty()) {
+        pendingLines_.clear();
+        return;
+    }
+    const int before = list_->count();
+    const int added = static_cast<int>(pendingLines_.size());
+    // The oldest lines go first, so the list never holds more than its maximum.
+    const int excess = std::min(before, before + added - kMaxLines);
+    if (excess > 0) {
+        list_->model()->removeRows(0, excess);
+    }
+    QStringList lines;
+    lines.reserve(added);
+    for (QString& line : pendingLines_) {
+        lines.push_back(std::move(line));
+    }
+    pendingLines_.clear();
+    list_->addItems(lines);
+    // The end comes into view whenever the count passed a multiple of ten, and at every line
+    // once the list is full.
+    const int total = list_->count();
+    if (total / 10 > before / 10 || before + added > kMaxLines) {
+        ScrollToEnd(list_);
+    }
+}
+
+void WindowStatusSink::ShowPending() {
+    if (holding_) {
+        HoldPaints(false);
+        HoldPaints(true);
+    }
 }
 
 void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
@@ -72,7 +120,20 @@ void WindowStatusSink::PumpMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void WindowStatusSink::ApplyPendingTexts() {
+    for (int line = 1; line <= 3; ++line) {
+        if (hasPending_[line] && labels_[line]) {
+            labels_[line]->setText(pending_[line]);
+        }
+        hasPending_[line] = false;
+    }
+}
+
 void WindowStatusSink::HoldPaints(bool hold) {
+    if (!hold) {
+        ApplyPendingTexts();
+        AppendPendingLines();
+    }
     holding_ = hold;
     for (QWidget* w : {static_cast<QWidget*>(labels_[1]), static_cast<QWidget*>(labels_[2]),
                        static_cast<QWidget*>(labels_[3]), static_cast<QWidget*>(list_),
@@ -88,7 +149,8 @@ void WindowStatusSink::PaintIfDue() {
     if (!holding_ || sincePaint_.elapsed() < kPaintIntervalMs) {
         return;
     }
-    // Letting the widgets paint again asks for their paint; it is made now, then they wait.
+    // Letting the widgets paint again gives them their texts and asks for their paint; it is
+    // made now, then they wait.
     HoldPaints(false);
     if (panel_) {
         panel_->repaint();

@@ -2,6 +2,7 @@
 // with its 1000-line cap, the status bar, the run colours of the list and the event pump.
 #pragma once
 
+#include <deque>
 #include <functional>
 
 #include <QColor>
@@ -14,6 +15,7 @@
 #include <QWidget>
 
 #include "engine/status_sink.h"
+#include "support/dialogs.h"
 
 namespace ferrit {
 
@@ -53,6 +55,10 @@ class WindowStatusSink : public StatusSink {
     void RunFinished() override;
     // The run's handler has returned, whether or not the run got as far as RunFinished.
     void RunReturned() { HoldPaints(false); }
+    // Shows at once what waits for the next paint (before a dialog covers the window).
+    void ShowPending();
+    // Status-list lines written since the window opened, shown or not yet.
+    int LinesWritten() const { return linesWritten_; }
 
     // Paints are made at most this often during a run: the texts change at once, the screen
     // follows at a rate a person can read, and a run over many small files is not held up by
@@ -65,6 +71,10 @@ class WindowStatusSink : public StatusSink {
     void HoldPaints(bool hold);
     // Paints what changed since the last paint, when the interval has passed.
     void PaintIfDue();
+    // Gives the progress labels the texts set since they were last shown.
+    void ApplyPendingTexts();
+    // Appends the lines written since the list was last shown, keeping it at its maximum.
+    void AppendPendingLines();
 
     QPointer<QLabel> labels_[4];  // 1 to 3 used
     QPointer<QWidget> panel_;
@@ -75,8 +85,34 @@ class WindowStatusSink : public StatusSink {
     std::function<void()> onFinished_;
     QPointer<QLabel> availLabel_;
     const std::string* availText_ = nullptr;
+    std::deque<QString> pendingLines_;
+    int linesWritten_ = 0;
+    QString pending_[4];  // the progress lines' texts not shown yet, 1 to 3 used
+    bool hasPending_[4] = {false, false, false, false};
     bool holding_ = false;
     QElapsedTimer sincePaint_;
+};
+
+// The dialogs of a run: before any of them covers the window, what the run has written so far
+// is shown, so the operator answers with the latest lines in view.
+class RunDialogs : public Dialogs {
+  public:
+    RunDialogs(Dialogs& inner, WindowStatusSink& sink) : inner_(inner), sink_(sink) {}
+    DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override {
+        sink_.ShowPending();
+        return inner_.Show(kind, text, buttons);
+    }
+    DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
+                           DialogButtons buttons) override {
+        sink_.ShowPending();
+        return inner_.ShowError(kind, code, text, buttons);
+    }
+    void HourglassOn() override { inner_.HourglassOn(); }
+    void HourglassOff() override { inner_.HourglassOff(); }
+
+  private:
+    Dialogs& inner_;
+    WindowStatusSink& sink_;
 };
 
 }  // namespace ferrit

@@ -186,9 +186,10 @@ TEST(WindowStatusSinkTest, LabelsStatusBarPagesAndColours) {
               page.list->palette().color(QPalette::Base));
 }
 
-// During a run the texts change at once but are painted at the paint interval; after the run
-// the widgets paint freely again. The available-space label follows its text at every pump.
-TEST(WindowStatusSinkTest, RunHoldsPaintsButNotTextsAndTheSpaceLabelFollows) {
+// During a run the lines and texts wait for the paint interval (or a dialog) and then appear
+// together, the list still keeping its last 1000 lines; after the run the widgets show and
+// paint everything at once again. The available-space label follows its text at every pump.
+TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     ProgressPage page;
     QLabel avail;
     std::string availText = "Available Space: n/a";
@@ -197,12 +198,24 @@ TEST(WindowStatusSinkTest, RunHoldsPaintsButNotTextsAndTheSpaceLabelFollows) {
     EXPECT_FALSE(page.list->updatesEnabled());
     EXPECT_FALSE(page.lines[0]->updatesEnabled());
     page.sink.StatusDisplay(1, "File:     b (2)");
-    EXPECT_EQ(QStringLiteral("File:     b (2)"), page.lines[0]->text());
     availText = "Available Space:   1.00 GB";
-    page.sink.StatusInfo("a line");
-    EXPECT_EQ(1, page.list->count());
+    for (int i = 0; i < 1005; ++i) {
+        page.sink.StatusInfo("line " + std::to_string(i));
+    }
+    EXPECT_EQ(1005, page.sink.LinesWritten());
     EXPECT_EQ(QStringLiteral("Available Space:   1.00 GB"), avail.text());
+    page.sink.ShowPending();  // as before a dialog
+    EXPECT_EQ(QStringLiteral("File:     b (2)"), page.lines[0]->text());
+    ASSERT_EQ(1000, page.list->count());
+    EXPECT_EQ(QStringLiteral("line 5"), page.list->item(0)->text());
+    EXPECT_FALSE(page.list->updatesEnabled());  // still within the run
+
+    page.sink.StatusInfo("last");
+    page.sink.StatusDisplay(2, "Status:   copied");
     page.sink.RunFinished();
+    EXPECT_EQ(QStringLiteral("Status:   copied"), page.lines[1]->text());
+    ASSERT_EQ(1000, page.list->count());
+    EXPECT_EQ(QStringLiteral("last"), page.list->item(999)->text());
     EXPECT_TRUE(page.list->updatesEnabled());
     EXPECT_TRUE(page.lines[0]->updatesEnabled());
     EXPECT_TRUE(page.bar->updatesEnabled());
