@@ -157,14 +157,30 @@ mode_t CreationMode(const struct stat& st) {
     return (st.st_mode & 0777) | S_IWUSR;
 }
 
+// The process's file-creation mask as the kernel reports it (it cannot be read without
+// changing it otherwise, which would race with other threads creating files); -1 when unknown.
+int ProcessUmask() {
+    FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr)
+        return -1;
+    char line[256];
+    int mask = -1;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        unsigned value = 0;
+        if (std::sscanf(line, "Umask: %o", &value) == 1) {
+            mask = static_cast<int>(value & 0777);
+            break;
+        }
+    }
+    std::fclose(status);
+    return mask;
+}
+
 // Gives the new file `out` the data, DOS attributes, permission bits and modification time of
-// the source `in`, whose fstat is `st`. Bits the creation already gave (the usual case: the
-// file-creation mask took nothing away) are not set again, one round trip less on a network
-// volume.
-int FillCopy(int in, int out, const struct stat& st) {
-    struct stat created;
-    const bool modeSet =
-        fstat(out, &created) == 0 && (created.st_mode & 07777) == (st.st_mode & 0777);
+// the source `in`, whose fstat is `st`. `modeSet`: the creation already gave the final bits
+// (the usual case: the file-creation mask took nothing away), so they are not set again, one
+// round trip less on a network volume.
+int FillCopy(int in, int out, const struct stat& st, bool modeSet) {
     int rc = CopyData(in, out, st);
     if (rc != 0)
         return rc;
@@ -185,11 +201,11 @@ bool TmpFileRefused(int err) {
     return err == EOPNOTSUPP || err == ENOTSUP || err == EISDIR || err == EINVAL;
 }
 
-// Whether the target entry is the source itself (the same file reached by another name or
-// mount): copying it over itself and then deleting the source would lose it.
-bool IsSameEntry(const PathAt& target, const struct stat& source) {
+// Whether the entry `name` of `dir` is the source itself (the same file reached by another name
+// or mount): a copy put in its place and a source deleted then would lose it.
+bool IsSameEntry(int dir, const std::string& name, const struct stat& source) {
     struct stat st;
-    return fstatat(target.Dir(), target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+    return fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
            st.st_dev == source.st_dev && st.st_ino == source.st_ino;
 }
 
@@ -258,8 +274,11 @@ int SafeCopier::LinkUnnamed(int fd, int dir, const std::string& name) {
 // temporary file or link. Destroyed unpublished, it is removed.
 class SafeCopier::Prepared : public PreparedCopy {
   public:
-    Prepared(SafeCopier& copier, UniqueFd dir, std::string targetName)
-        : copier_(copier), dir_(std::move(dir)), targetName_(std::move(targetName)) {}
+    Prepared(SafeCopier& copier, UniqueFd dir, std::string targetName, const struct stat& source)
+        : copier_(copier),
+          dir_(std::move(dir)),
+          targetName_(std::move(targetName)),
+          source_(source) {}
     ~Prepared() override {
         if (unnamed_.Valid())
             unnamed_.Reset();  // an unnamed copy goes with its last descriptor
@@ -282,6 +301,7 @@ class SafeCopier::Prepared : public PreparedCopy {
     SafeCopier& copier_;
     UniqueFd dir_;
     std::string targetName_;
+    struct stat source_;  // what was copied: the target must not turn out to be it
 };
 
 int SafeCopier::Prepared::Publish() {
@@ -289,8 +309,11 @@ int SafeCopier::Prepared::Publish() {
 }
 
 int SafeCopier::Prepared::Rename() {
-    if (renameat(dir_.Get(), tmpName_.c_str(), dir_.Get(), targetName_.c_str()) != 0) {
-        const int err = WinErrorFromErrno(errno);
+    // Only a copy that replaces something can replace the source itself; a copy linked where
+    // nothing stood needs no look.
+    const bool itself = IsSameEntry(dir_.Get(), targetName_, source_);
+    if (itself || renameat(dir_.Get(), tmpName_.c_str(), dir_.Get(), targetName_.c_str()) != 0) {
+        const int err = itself ? WinErr::SharingViolation : WinErrorFromErrno(errno);
         unlinkat(dir_.Get(), tmpName_.c_str(), 0);
         tmpName_.clear();
         return err;
@@ -346,7 +369,7 @@ int SafeCopier::Prepared::NameByCopy() {
         tmpName_.clear();
         return err;
     }
-    int rc = FillCopy(unnamed_.Get(), out, st);
+    int rc = FillCopy(unnamed_.Get(), out, st, false);
     if (close(out) != 0 && rc == 0)
         rc = WinErrorFromErrno(errno);
     unnamed_.Reset();
@@ -409,6 +432,14 @@ void SafeCopier::LearnRefusal(int dir) {
     anyRefusal_.store(true, std::memory_order_release);
 }
 
+SafeCopier::SafeCopier(bool allowUnnamed)
+    : unnamedUnusable_(!allowUnnamed), umask_(ProcessUmask()) {}
+
+bool SafeCopier::CreatedFinal(const struct stat& st) const {
+    return umask_ >= 0 &&
+           (CreationMode(st) & ~static_cast<mode_t>(umask_)) == (st.st_mode & 0777);
+}
+
 int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<PreparedCopy>& out) {
     out.reset();
     // Opened without a look first: a link fails with ELOOP and is copied as a link; a FIFO or
@@ -427,10 +458,8 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<P
         if (!S_ISREG(st.st_mode))
             return WinErr::AccessDenied;
     }
-    if (IsSameEntry(target, st))
-        return WinErr::SharingViolation;
     const std::string name = target.name;
-    auto ready = std::make_unique<Prepared>(*this, std::move(target.held), name);
+    auto ready = std::make_unique<Prepared>(*this, std::move(target.held), name, st);
     const int dir = ready->Dir();
     if (link) {
         const int rc = PrepareLink(source, ready, st);
@@ -445,7 +474,7 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<P
     if (!unnamedUnusable_.load(std::memory_order_relaxed) && !RefusesUnnamed(dir)) {
         UniqueFd unnamed(openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, CreationMode(st)));
         if (unnamed.Valid()) {
-            const int rc = FillCopy(in.Get(), unnamed.Get(), st);
+            const int rc = FillCopy(in.Get(), unnamed.Get(), st, CreatedFinal(st));
             if (rc != 0)
                 return rc;  // the unnamed copy goes with its descriptor
             ready->unnamed_ = std::move(unnamed);
@@ -462,7 +491,7 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<P
     if (fd < 0)
         return WinErrorFromErrno(errno);
     ready->tmpName_ = tmpName;  // from here on removed again unless published
-    int rc = FillCopy(in.Get(), fd, st);
+    int rc = FillCopy(in.Get(), fd, st, CreatedFinal(st));
     if (close(fd) != 0 && rc == 0)
         rc = WinErrorFromErrno(errno);
     if (rc == 0)

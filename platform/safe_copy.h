@@ -33,7 +33,7 @@ class SafeCopier {
     // `allowUnnamed`: whether a copy may be written as an unnamed (O_TMPFILE) file and linked
     // into place; off, every copy goes through a named temporary file, as on file systems that
     // cannot make unnamed files.
-    explicit SafeCopier(bool allowUnnamed) : unnamedUnusable_(!allowUnnamed) {}
+    explicit SafeCopier(bool allowUnnamed);
 
     // Makes a complete copy of the source entry (a regular file, or a link as a link) beside the
     // target entry, whose directory it takes over; `ready` puts it in place. Returns 0, or a
@@ -48,6 +48,9 @@ class SafeCopier {
 
   private:
     class Prepared;
+    // Whether a copy created with the source's bits (owner-writable) has them all already, the
+    // file-creation mask taking none away.
+    bool CreatedFinal(const struct stat& st) const;
     int PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& ready, const struct stat& st);
     int LinkUnnamed(int fd, int dir, const std::string& name);
     // A file system that refused an unnamed file once is not asked again: on a network volume
@@ -63,6 +66,9 @@ class SafeCopier {
     std::atomic<bool> anyRefusal_{false};
     std::mutex refusalMutex_;
     std::vector<dev_t> refusingDevices_;
+    // The process's file-creation mask, read once; -1 when unknown (the bits are then always
+    // set after the creation). The program never changes it.
+    int umask_;
 };
 
 }  // namespace ferrit
