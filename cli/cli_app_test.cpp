@@ -279,13 +279,19 @@ TEST(RunCli, ErrorsIgnoredByDefaultButTheExitStatusTellsOfThem) {
 
 TEST(RunCli, ErrorsAbortStopsAtTheFirstFailure) {
     FailingTree t;
-    const Outcome o = RunWith({"--errors=abort", t.src, t.tgt});
+    const Outcome o = RunWith({"--errors=abort", "--jobs=1", t.src, t.tgt});
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "   a.txt not copied\n");
     EXPECT_FALSE(Contains(o.err, "b.txt"));
     EXPECT_EQ(LastThree(o.err),
               (std::vector<std::string>{"File:     a.txt (   1)", "Status:   not copied",
                                         "Total:       1"}));
+    // Side by side, the copies already on their way when a failed finish and are reported;
+    // nothing further is taken (here every file was on its way).
+    FailingTree side;
+    const Outcome o4 = RunWith({"--errors=abort", "--jobs=4", side.src, side.tgt});
+    EXPECT_EQ(o4.code, 1);
+    EXPECT_EQ(o4.out, "   a.txt not copied\n   b.txt not copied\n   c.txt copied\n");
 }
 
 // A source file one hour newer than its counterpart on the target.
@@ -407,7 +413,8 @@ TEST(RunCli, InterruptDuringARunFinishesTheFileAndStops) {
     std::istream in(&buffer);
     CliHooks hooks;
     hooks.interrupted = &flag;
-    const Outcome o = RunWith({"--older", "--confirm", "--overwrite=ask", t.src, t.tgt}, in, hooks);
+    const Outcome o =
+        RunWith({"--older", "--confirm", "--overwrite=ask", "--jobs=1", t.src, t.tgt}, in, hooks);
     EXPECT_EQ(o.code, 3);
     EXPECT_EQ(o.out, "   a.txt copied\n");
     EXPECT_EQ(ReadFile(t.tgt + "/a.txt"), "new");

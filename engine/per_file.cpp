@@ -1,5 +1,4 @@
 // The per-file decision: copy, skip or overwrite one listed file, and the move deletion.
-#include <chrono>
 #include <string>
 
 #include "engine/transfer_engine.h"
@@ -82,36 +81,12 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     if (!p.copy || p.serverCopy) {
         return;
     }
-    // The copy is made ready beside the counterpart now and put in its place when the file is
-    // reported, so a run that stops before then leaves the counterpart as it was.
     const std::string file = p.file;
     const std::string counterpart = p.counterpart;
-    FileServices& files = files_;
-    p.result = pool.Submit([&files, file, counterpart] {
-        PendingFile::Prepared prepared;
-        prepared.code = files.PrepareCopy(file, counterpart, prepared.ready);
-        return prepared;
-    });
-}
-
-bool TransferEngine::CopyDone(const PendingFile& p) {
-    return !p.result.valid() ||
-           p.result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    p.result = pool.Submit([this, file, counterpart] { return ShellCopyFile(file, counterpart); });
 }
 
 void TransferEngine::FinishFile(PendingFile& p) {
-    // A stop requested since this file was decided: one file after another, it would not have
-    // been taken. Its prepared copy is dropped and the counterpart stays as it was.
-    if (run_.RunState == kRunStateAbort) {
-        run_.TotalBytes -= p.entry.size;
-        if (p.result.valid()) {
-            try {
-                p.result.get();
-            } catch (...) {
-            }
-        }
-        return;
-    }
     if (!p.shown) {
         ShowFileLines(p);
     }
@@ -123,9 +98,7 @@ void TransferEngine::FinishFile(PendingFile& p) {
         } else if (p.result.valid()) {
             int32_t result = -1;
             try {
-                PendingFile::Prepared prepared = p.result.get();
-                result = prepared.code == 0 && prepared.ready ? prepared.ready->Publish()
-                                                              : prepared.code;
+                result = p.result.get();
             } catch (...) {
                 result = -1;  // a copy that failed in an unforeseen way is a failed copy
             }

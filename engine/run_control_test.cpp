@@ -184,7 +184,12 @@ TEST_F(RunControlTest, AbortInTheFirstPassLeavesTheSecondPassOnlyTheTargetRoot) 
     });
     ASSERT_TRUE(Run());
     EXPECT_THAT(sink.WalkedDirectories(), ElementsAre(src + "/", tgt + "/"));
-    EXPECT_THAT(List(), ElementsAre("   a.txt copied"));
+    // Side by side, b was on its way when a was reported, and finishes.
+    if (engine.Jobs() == 1) {
+        EXPECT_THAT(List(), ElementsAre("   a.txt copied"));
+    } else {
+        EXPECT_THAT(List(), ElementsAre("   a.txt copied", "   b.txt copied"));
+    }
     EXPECT_FALSE(Exists("src/t.txt"));
     EXPECT_EQ(run.RunState, kRunStateAbort);
     EXPECT_EQ(sink.RunFinishedCount(), 1);

@@ -61,7 +61,9 @@ class TransferEngine {
   private:
     // One listed file between its decision and its report. Decisions are made in walk order;
     // the copy may run on a worker meanwhile; the report, the archive bit, the NetWare steps and
-    // the move deletion follow in walk order once the copy is done.
+    // the move deletion follow in walk order once the copy is done. At most as many files as
+    // copies may run side by side are decided ahead of the report: after a stop, those finish
+    // and are reported, and no further one is taken.
     struct PendingFile {
         PendingFile(std::string f, std::string c, ListEntry e)
             : file(std::move(f)), counterpart(std::move(c)), entry(std::move(e)) {}
@@ -71,12 +73,7 @@ class TransferEngine {
         bool copy = false;        // the decision
         bool serverCopy = false;  // copied on the NetWare server, when reported
         bool shown = false;       // progress lines 1 and 3 already written (before a question)
-        // A copy prepared on a worker, put in place when the file is reported.
-        struct Prepared {
-            int code = -1;
-            std::unique_ptr<PreparedCopy> ready;
-        };
-        std::future<Prepared> result;
+        std::future<int> result;  // the copy made on a worker
     };
     using NameSet = std::unordered_set<std::string>;
 
@@ -85,7 +82,6 @@ class TransferEngine {
     // up); `waiting` the files decided before, reported first where a question is asked.
     bool DecideFile(PendingFile& p, const NameSet* counterparts, std::deque<PendingFile>* waiting);
     void StartCopy(PendingFile& p, CopyPool& pool);
-    static bool CopyDone(const PendingFile& p);
     // The report and what follows it, once the copy (if any) is done.
     void FinishFile(PendingFile& p);
     void FinishAll(std::deque<PendingFile>& waiting);

@@ -112,7 +112,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     std::deque<PendingFile> waiting;
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {
-            break;  // what is decided already is still reported
+            break;  // what is in flight is still finished and reported
         }
         if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) != 0) {
             continue;
@@ -123,9 +123,9 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
         }
         StartCopy(p, pool);
         waiting.push_back(std::move(p));
-        // Reports go out in walk order as soon as the oldest copy is done; no more than the
-        // allowed number of files wait.
-        while (!waiting.empty() && (waiting.size() >= inFlight || CopyDone(waiting.front()))) {
+        // Reports go out in walk order; no more files are decided ahead of them than copies may
+        // run side by side, so what is in flight at any report is always the same.
+        while (waiting.size() >= inFlight) {
             FinishFile(waiting.front());
             waiting.pop_front();
         }

@@ -393,10 +393,18 @@ TEST_F(TreeWalkTest, AbortInTheFileLoopStopsBeforeTheNextFile) {
         }
     });
     ASSERT_TRUE(Run());
-    EXPECT_THAT(List(), ElementsAre("   a.txt copied"));
-    EXPECT_FALSE(Exists("tgt/b.txt"));
+    // One file after another, b is never taken. Side by side, b was already on its way when a
+    // was reported: it finishes and is reported. The subdirectory is not entered either way.
+    if (engine.Jobs() == 1) {
+        EXPECT_THAT(List(), ElementsAre("   a.txt copied"));
+        EXPECT_FALSE(Exists("tgt/b.txt"));
+        EXPECT_EQ(run.TotalBytes, 1);
+    } else {
+        EXPECT_THAT(List(), ElementsAre("   a.txt copied", "   b.txt copied"));
+        EXPECT_EQ(Contents("tgt/b.txt"), "b");
+        EXPECT_EQ(run.TotalBytes, 2);
+    }
     EXPECT_FALSE(Exists("tgt/sub"));
-    EXPECT_EQ(run.TotalBytes, 1);
 }
 
 TEST_F(TreeWalkTest, AbortInASubdirectoryStopsTheParentsSubdirectoryLoop) {

@@ -35,26 +35,6 @@ constexpr uint64_t kPreviewDevice = ~0ull;
 
 }  // namespace
 
-class DryRunFileServices::Prepared : public PreparedCopy {
-  public:
-    Prepared(DryRunFileServices& owner, std::string source, std::string target, Node node)
-        : owner_(owner),
-          source_(std::move(source)),
-          target_(std::move(target)),
-          node_(std::move(node)) {}
-    int Publish() override {
-        std::lock_guard<std::mutex> lock(owner_.mutex_);
-        owner_.nodes_[target_] = node_;
-        owner_.Record("copy " + source_ + " -> " + target_);
-        return 0;
-    }
-
-  private:
-    DryRunFileServices& owner_;
-    std::string source_, target_;
-    Node node_;
-};
-
 const DryRunFileServices::Node* DryRunFileServices::Remembered(const std::string& path) const {
     static const Node kGone;
     const std::string key = Key(path);
@@ -385,19 +365,13 @@ int DryRunFileServices::CheckCopy(const std::string& source, const std::string& 
 }
 
 int DryRunFileServices::CopyFile(const std::string& source, const std::string& target) {
-    std::unique_ptr<PreparedCopy> ready;
-    const int rc = PrepareCopy(source, target, ready);
-    return rc != 0 ? rc : ready->Publish();
-}
-
-int DryRunFileServices::PrepareCopy(const std::string& source, const std::string& target,
-                                    std::unique_ptr<PreparedCopy>& ready) {
     std::lock_guard<std::mutex> lock(mutex_);
     Node copy;
     if (const int rc = CheckCopy(source, target, copy)) {
         return rc;
     }
-    ready = std::make_unique<Prepared>(*this, source, Key(target), copy);
+    nodes_[Key(target)] = copy;
+    Record("copy " + source + " -> " + target);
     return 0;
 }
 

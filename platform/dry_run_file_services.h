@@ -31,8 +31,6 @@ class DryRunFileServices : public FileServices {
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
     int CopyFile(const std::string& source, const std::string& target) override;
-    int PrepareCopy(const std::string& source, const std::string& target,
-                    std::unique_ptr<PreparedCopy>& ready) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
@@ -54,7 +52,6 @@ class DryRunFileServices : public FileServices {
         uint32_t attr = 0;
         bool made = false;  // a directory made by the preview (nothing real below it)
     };
-    class Prepared;
 
     // The remembered state of a path: the node itself, or Missing when it lies below a
     // directory that is gone or was only made by the preview. Null when nothing is remembered.

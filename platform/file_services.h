@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -62,16 +61,6 @@ struct DirIdentity {
 // descriptor: the NetWare client is handed it as such.
 using FileHandle = intptr_t;
 constexpr FileHandle kInvalidFileHandle = -1;
-
-// A copy made complete beside its target but not yet in the target's place (see PrepareCopy).
-// Destroyed unpublished, it is removed and the target stays as it was.
-class PreparedCopy {
-  public:
-    virtual ~PreparedCopy() = default;
-    // Puts the copy in the target's place in one step (a link there is replaced, not written
-    // through); 0 or an error code, after which the target is as it was.
-    virtual int Publish() = 0;
-};
 
 class FileServices {
   public:
@@ -141,12 +130,6 @@ class FileServices {
     // modification time. A source that changes while it is read, or that is the target itself,
     // is not published (32). Returns 0 or an error code; on failure no temporary file remains.
     virtual int CopyFile(const std::string& source, const std::string& target) = 0;
-
-    // The first half of CopyFile: everything but putting the copy in place, which Publish does
-    // later (copies of several files may be prepared side by side and published in order).
-    // Returns 0 with `ready` set, or an error code with `ready` empty and nothing left behind.
-    virtual int PrepareCopy(const std::string& source, const std::string& target,
-                            std::unique_ptr<PreparedCopy>& ready) = 0;
 
     // Bytes available to the user on the file system of an absolute, existing directory;
     // false ("n/a") otherwise.

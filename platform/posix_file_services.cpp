@@ -303,17 +303,6 @@ int PosixFileServices::CopyFile(const std::string& source, const std::string& ta
     return copier_.Copy(from, std::move(to));
 }
 
-int PosixFileServices::PrepareCopy(const std::string& source, const std::string& target,
-                                   std::unique_ptr<PreparedCopy>& ready) {
-    ready.reset();
-    PathAt from, to;
-    if (const int rc = LocateOrCode(source, from))
-        return rc;
-    if (const int rc = LocateOrCode(target, to))
-        return rc;
-    return copier_.Prepare(from, std::move(to), ready);
-}
-
 bool PosixFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
     if (path.empty() || path[0] != '/' || !DirectoryExists(path))
         return false;

@@ -40,8 +40,6 @@ class PosixFileServices : public FileServices {
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
     int CopyFile(const std::string& source, const std::string& target) override;
-    int PrepareCopy(const std::string& source, const std::string& target,
-                    std::unique_ptr<PreparedCopy>& ready) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;

@@ -15,7 +15,6 @@
 #include "platform/confined_paths.h"
 #include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
-#include "platform/file_services.h"
 #include "platform/posix_util.h"
 
 namespace ferrit {
@@ -272,20 +271,22 @@ int SafeCopier::LinkUnnamed(int fd, int dir, const std::string& name) {
 
 // A finished copy waiting beside its target: an unnamed file (still open) or a named
 // temporary file or link. Destroyed unpublished, it is removed.
-class SafeCopier::Prepared : public PreparedCopy {
+class SafeCopier::Prepared {
   public:
     Prepared(SafeCopier& copier, UniqueFd dir, std::string targetName, const struct stat& source)
         : copier_(copier),
           dir_(std::move(dir)),
           targetName_(std::move(targetName)),
           source_(source) {}
-    ~Prepared() override {
+    ~Prepared() {
         if (unnamed_.Valid())
             unnamed_.Reset();  // an unnamed copy goes with its last descriptor
         else if (!tmpName_.empty())
             unlinkat(dir_.Get(), tmpName_.c_str(), 0);
     }
-    int Publish() override;
+    // Puts the copy in the target's place in one step; 0 or an error code, after which the
+    // target is as it was.
+    int Publish();
     int Dir() const { return dir_.Get(); }
 
     UniqueFd unnamed_;
@@ -436,11 +437,10 @@ SafeCopier::SafeCopier(bool allowUnnamed)
     : unnamedUnusable_(!allowUnnamed), umask_(ProcessUmask()) {}
 
 bool SafeCopier::CreatedFinal(const struct stat& st) const {
-    return umask_ >= 0 &&
-           (CreationMode(st) & ~static_cast<mode_t>(umask_)) == (st.st_mode & 0777);
+    return umask_ >= 0 && (CreationMode(st) & ~static_cast<mode_t>(umask_)) == (st.st_mode & 0777);
 }
 
-int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<PreparedCopy>& out) {
+int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<Prepared>& out) {
     out.reset();
     // Opened without a look first: a link fails with ELOOP and is copied as a link; a FIFO or
     // device opens without waiting (O_NONBLOCK) and is refused unread.
@@ -500,7 +500,7 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<P
 }
 
 int SafeCopier::Copy(const PathAt& source, PathAt&& target) {
-    std::unique_ptr<PreparedCopy> ready;
+    std::unique_ptr<Prepared> ready;
     const int rc = Prepare(source, std::move(target), ready);
     return rc != 0 ? rc : ready->Publish();
 }

@@ -15,7 +15,6 @@
 namespace ferrit {
 
 struct PathAt;
-class PreparedCopy;
 
 // Prefix of the program's temporary files; such names are never listed.
 constexpr const char* kTempPrefix = ".ferrit-tmp.";
@@ -35,11 +34,10 @@ class SafeCopier {
     // cannot make unnamed files.
     explicit SafeCopier(bool allowUnnamed);
 
-    // Makes a complete copy of the source entry (a regular file, or a link as a link) beside the
-    // target entry, whose directory it takes over; `ready` puts it in place. Returns 0, or a
-    // Windows error code with nothing left behind.
-    int Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<PreparedCopy>& ready);
-    // Prepare and publish at once.
+    // Copies the source entry (a regular file, or a link as a link) over the target entry, whose
+    // directory it takes over: a complete copy is made beside the target and then takes its
+    // place. Returns 0, or a Windows error code with the target as it was and nothing left
+    // behind.
     int Copy(const PathAt& source, PathAt&& target);
 
     // Creates a new, empty named temporary file in the directory with the given open flags;
@@ -47,7 +45,9 @@ class SafeCopier {
     static int CreateNamedTemporary(int dir, std::string& name, int flags, mode_t mode);
 
   private:
+    // A finished copy waiting beside its target.
     class Prepared;
+    int Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<Prepared>& ready);
     // Whether a copy created with the source's bits (owner-writable) has them all already, the
     // file-creation mask taking none away.
     bool CreatedFinal(const struct stat& st) const;

@@ -168,16 +168,6 @@ int FaultyFileServices::CopyFile(const std::string& source, const std::string& t
     return inner_.CopyFile(source, target);
 }
 
-int FaultyFileServices::PrepareCopy(const std::string& source, const std::string& target,
-                                    std::unique_ptr<PreparedCopy>& ready) {
-    int code = 0;
-    ready.reset();
-    if (Hit(FileOp::CopyFile, &source, code, &target)) {
-        return code;
-    }
-    return inner_.PrepareCopy(source, target, ready);
-}
-
 bool FaultyFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
     int code = 0;
     if (Hit(FileOp::FreeSpace, &path, code)) {

@@ -84,9 +84,6 @@ class FaultyFileServices : public FileServices {
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
     int CopyFile(const std::string& source, const std::string& target) override;
-    // Counted and failed as CopyFile: it is the copy's work, done ahead of its publishing.
-    int PrepareCopy(const std::string& source, const std::string& target,
-                    std::unique_ptr<PreparedCopy>& ready) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
