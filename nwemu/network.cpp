@@ -11,6 +11,8 @@
 #include <map>
 #include <sstream>
 
+#include "support/strings.h"
+
 namespace ferrit {
 namespace nwemu {
 
@@ -143,10 +145,10 @@ std::string FindNoCase(const std::string& dir, const std::string& name) {
         return std::string();
     }
     std::string found;
-    const std::string upper = Upper(name);
+    const std::string upper = UpperAscii(name);
     while (dirent* e = ::readdir(d)) {
         const std::string n = e->d_name;
-        if (Upper(n) == upper) {
+        if (UpperAscii(n) == upper) {
             found = n;
             break;
         }
@@ -203,7 +205,7 @@ std::string RightsLetters(uint16_t rights) {
 }
 
 bool ParseRightsLetters(const std::string& text, uint16_t& rights) {
-    const std::string upper = Upper(text);
+    const std::string upper = UpperAscii(text);
     if (upper == "ALL") {
         rights = kAllRights;
         return true;
@@ -412,14 +414,14 @@ bool Network::LocateVolumePath(int server, const std::string& volumePath, Locati
     std::string volume = volumePath.substr(0, colon);
     const size_t sep = volume.find_first_of("/\\");
     if (sep != std::string::npos) {
-        if (Upper(volume.substr(0, sep)) != ServerAt(server).name) {
+        if (UpperAscii(volume.substr(0, sep)) != ServerAt(server).name) {
             return false;
         }
         volume = volume.substr(sep + 1);
     }
     const Server& s = ServerAt(server);
     for (size_t v = 0; v < s.volumes.size(); ++v) {
-        if (s.volumes[v].name == Upper(volume)) {
+        if (s.volumes[v].name == UpperAscii(volume)) {
             loc.server = server;
             loc.volume = static_cast<int>(v);
         }

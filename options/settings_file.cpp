@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/strings.h"
+
 namespace ferrit {
 
 namespace {
@@ -97,22 +99,6 @@ bool SaveWholeFile(const std::string& path, const std::string& text) {
     return true;
 }
 
-char FoldAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string Trim(const std::string& s) {
     const size_t first = s.find_first_not_of(" \t");
     if (first == std::string::npos) {
@@ -186,7 +172,7 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
                           int* sectionEnd) const {
     // Only the first section of the name counts, as for the platform's own INI service.
     size_t i = 0;
-    while (i < lines_.size() && !(lines_[i].isSection && SameNoCase(lines_[i].section, section))) {
+    while (i < lines_.size() && !(lines_[i].isSection && EqualNoCase(lines_[i].section, section))) {
         ++i;
     }
     if (sectionEnd) {
@@ -199,7 +185,7 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
     int end = static_cast<int>(i) + 1;  // after the last line of the section that is not blank
     for (++i; i < lines_.size() && !lines_[i].isSection; ++i) {
         const Line& line = lines_[i];
-        if (line.isKey && found < 0 && SameNoCase(line.key, key)) {
+        if (line.isKey && found < 0 && EqualNoCase(line.key, key)) {
             found = static_cast<int>(i);
         }
         if (!Trim(line.text).empty()) {
@@ -214,7 +200,7 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
 
 bool SettingsFile::HasSection(const std::string& section) const {
     for (const Line& line : lines_) {
-        if (line.isSection && SameNoCase(line.section, section)) {
+        if (line.isSection && EqualNoCase(line.section, section)) {
             return true;
         }
     }

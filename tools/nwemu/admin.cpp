@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "nwemu/client_factory.h"
+#include "support/strings.h"
 
 namespace ferrit {
 namespace nwemu {
@@ -223,7 +224,7 @@ AdminResult Admin::Limit(const std::string& path, const std::string& kb) const {
     AdminResult r;
     Location loc;
     uint32_t blocks = 0;
-    if (Upper(kb) != "NONE") {
+    if (UpperAscii(kb) != "NONE") {
         char* end = nullptr;
         errno = 0;
         const unsigned long long value = std::strtoull(kb.c_str(), &end, 10);
