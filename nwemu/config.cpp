@@ -109,14 +109,6 @@ void AddUnique(std::vector<T>& list, const T& item) {
     }
 }
 
-std::string DirOf(const std::string& file) {
-    const size_t slash = file.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : file.substr(0, slash);
-}
-
 }  // namespace
 
 std::string Hex(uint32_t value, int digits) {

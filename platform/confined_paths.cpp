@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "support/strings.h"
+
 namespace ferrit {
 
 namespace {
@@ -23,15 +25,6 @@ std::string WithoutTrailingSeparators(std::string text) {
         text.pop_back();
     }
     return text;
-}
-
-// The directory part of a path as text ("." for a bare name).
-std::string DirText(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Opens one directory level below `parent` without following a link there; makes it first when
@@ -210,7 +203,7 @@ int ConfinedPaths::Locate(const std::string& path, PathAt& at) {
         const std::string whole = WithoutTrailingSeparators(path);
         const size_t slash = whole.find_last_of('/');
         at.name = slash == std::string::npos ? whole : whole.substr(slash + 1);
-        at.dirText = DirText(whole);
+        at.dirText = DirOf(whole);
         at.held.Reset(open(at.dirText.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         return at.held.Valid() ? 0 : errno;
     }

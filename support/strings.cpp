@@ -34,6 +34,15 @@ void AddTrailingSlash(std::string& path) {
     path = WithTrailingSlash(path);
 }
 
+std::string DirOf(const std::string& path) {
+    const std::string::size_type slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
 std::string TrimRightChars(const std::string& s, const std::string& chars) {
     std::string::size_type end = s.size();
     while (end > 0 && chars.find(s[end - 1]) != std::string::npos) --end;

@@ -12,19 +12,12 @@
 #include <cstring>
 #include <vector>
 
+#include "support/strings.h"
+
 namespace ferrit {
 namespace testing {
 
 namespace {
-
-std::string ParentOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return std::string();
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
 
 // Removes the entry `name` of the directory `dir` with everything below it, one level at a time
 // through descriptors, so a tree deeper than a path text may be long goes too.
@@ -98,9 +91,7 @@ std::string TempDir::Dir(const std::string& relative) {
 }
 
 bool WriteFile(const std::string& path, const std::string& contents) {
-    std::string parent = ParentOf(path);
-    if (!parent.empty())
-        MakeDirs(parent);
+    MakeDirs(DirOf(path));
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
@@ -124,8 +115,8 @@ bool MakeDirs(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) == 0)
         return S_ISDIR(st.st_mode);
-    std::string parent = ParentOf(path);
-    if (!parent.empty() && parent != path)
+    const std::string parent = DirOf(path);
+    if (parent != path)
         MakeDirs(parent);
     if (mkdir(path.c_str(), 0755) == 0)
         return true;
