@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/fs_util.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -28,21 +29,6 @@ std::string HomeDirectory() {
     }
     const passwd* pw = getpwuid(getuid());
     return pw && pw->pw_dir ? pw->pw_dir : "/";
-}
-
-bool MakeDirectories(const std::string& path) {
-    if (path.empty()) {
-        return false;
-    }
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
-        return S_ISDIR(st.st_mode);
-    }
-    const size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0) {
-        MakeDirectories(path.substr(0, slash));
-    }
-    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 bool WriteAll(int fd, const std::string& data) {
@@ -72,7 +58,7 @@ bool SaveWholeFile(const std::string& path, const std::string& text) {
     }
     const size_t slash = target.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
-    if (slash != std::string::npos && !dir.empty() && !MakeDirectories(dir)) {
+    if (slash != std::string::npos && !dir.empty() && MakeDirectoriesPlain(dir, 0700) != 0) {
         return false;
     }
     std::string tmpl = target + ".tmp-XXXXXX";

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/fs_util.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -110,17 +111,7 @@ bool WriteFile(const std::string& path, const std::string& contents) {
 }
 
 bool MakeDirs(const std::string& path) {
-    if (path.empty())
-        return false;
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    const std::string parent = DirOf(path);
-    if (parent != path)
-        MakeDirs(parent);
-    if (mkdir(path.c_str(), 0755) == 0)
-        return true;
-    return errno == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return MakeDirectoriesPlain(path, 0755) == 0;
 }
 
 bool SetModTime(const std::string& path, int64_t seconds, long nanoseconds) {

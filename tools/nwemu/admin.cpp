@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "nwemu/client_factory.h"
+#include "platform/fs_util.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -47,19 +48,6 @@ bool ReadTrusteeList(const std::string& path, const Location& loc, std::vector<T
         return false;
     }
     return true;
-}
-
-bool MakeDirs(const std::string& path) {
-    for (size_t i = 1; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/') {
-            const std::string part = path.substr(0, i);
-            if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-                return false;
-            }
-        }
-    }
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
@@ -261,7 +249,7 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
     if (dirArg.empty()) {
         return Fail(2, "demo needs a directory");
     }
-    if (!MakeDirs(dirArg)) {
+    if (MakeDirectoriesPlain(dirArg, 0777) != 0) {
         return Fail(1, dirArg + ": cannot create the directory");
     }
     char* real = ::realpath(dirArg.c_str(), nullptr);
@@ -289,7 +277,7 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
     for (const std::string& d :
          {fs1 + "/PROJECTS/ALPHA", fs1 + "/PROJECTS/BETA/NOTES", fs1 + "/COPY", fs2 + "/TARGET",
           fs2 + "/LOCKED", fs3 + "/TARGET"}) {
-        if (!MakeDirs(d)) {
+        if (MakeDirectoriesPlain(d, 0777) != 0) {
             return Fail(1, d + ": cannot create the directory");
         }
     }
@@ -395,7 +383,8 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
     }
 
     const size_t slash = configFile.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirs(configFile.substr(0, slash))) {
+    if (slash != std::string::npos && slash > 0 &&
+        MakeDirectoriesPlain(configFile.substr(0, slash), 0777) != 0) {
         return Fail(1, configFile + ": cannot create its directory");
     }
     const std::string temp = configFile + ".tmp";
