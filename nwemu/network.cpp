@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/fs_util.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -33,22 +34,8 @@ const struct {
 
 // Reads an attribute whole, whatever its size (a long trustee list must never read as none).
 bool GetAttr(const std::string& path, const char* name, std::string& value) {
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const ssize_t size = ::lgetxattr(path.c_str(), name, nullptr, 0);
-        if (size < 0) {
-            return false;
-        }
-        std::string buf(static_cast<size_t>(size) + 1, '\0');
-        const ssize_t n = ::lgetxattr(path.c_str(), name, &buf[0], buf.size());
-        if (n >= 0) {
-            value.assign(buf.data(), static_cast<size_t>(n));
-            return true;
-        }
-        if (errno != ERANGE) {
-            return false;
-        }
-    }
-    return false;
+    return ReadWholeXattr(
+        [&](char* buf, size_t size) { return ::lgetxattr(path.c_str(), name, buf, size); }, value);
 }
 
 int SetAttr(const std::string& path, const char* name, const std::string& value) {

@@ -4,7 +4,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +65,71 @@ TEST(MakeDirectoriesPlain, GivesEveryLevelMadeTheModeAsked) {
         EXPECT_EQ(ModeOf(tmp.Path("old/a")), c.expected) << std::oct << c.mode << " " << c.umask;
         EXPECT_EQ(ModeOf(tmp.Path("old/a/b")), c.expected) << std::oct << c.mode << " " << c.umask;
         EXPECT_EQ(ModeOf(tmp.Path("old")), 0751u);
+    }
+}
+
+// An attribute as a getxattr-like call sees it on a busy file: each call meets the next version
+// (the last one stays), so the value may change between the length query and the read.
+struct ChangingAttr {
+    std::vector<std::string> versions;  // empty: no such attribute
+    size_t calls = 0;
+
+    ssize_t operator()(char* buf, size_t size) {
+        if (versions.empty()) {
+            errno = ENODATA;
+            return -1;
+        }
+        const std::string& v = versions[std::min(calls++, versions.size() - 1)];
+        if (size == 0) {
+            return static_cast<ssize_t>(v.size());
+        }
+        if (v.size() > size) {
+            errno = ERANGE;
+            return -1;
+        }
+        v.copy(buf, v.size());
+        return static_cast<ssize_t>(v.size());
+    }
+};
+
+TEST(ReadWholeXattr, ReadsTheWholeValueOrSaysWhyNot) {
+    const std::string big(1000, 'x');
+    const std::string huge(70000, 'h');
+    std::vector<std::string> growing;
+    for (size_t i = 0; i < 10; ++i) {
+        growing.push_back(big + std::string(2 * i, 'g'));
+    }
+    struct Case {
+        const char* what;
+        std::vector<std::string> versions;
+        size_t maxBytes;
+        bool ok;
+        std::string value;  // when ok
+        int error;          // when not ok
+    };
+    const std::vector<Case> cases = {
+        {"short", {"0x20"}, SIZE_MAX, true, "0x20", 0},
+        {"empty", {""}, SIZE_MAX, true, "", 0},
+        {"longer than the first buffer", {big}, SIZE_MAX, true, big, 0},
+        {"absent", {}, SIZE_MAX, false, "", ENODATA},
+        {"over the limit", {huge}, 65536, false, "", E2BIG},
+        {"no limit", {huge}, SIZE_MAX, true, huge, 0},
+        {"grows after the length query", {big, big, big + "more"}, SIZE_MAX, true, big + "more", 0},
+        {"changes after an empty length", {big, "", "new"}, SIZE_MAX, true, "new", 0},
+        {"grows without end", growing, SIZE_MAX, false, "", ERANGE},
+    };
+    for (const Case& c : cases) {
+        ChangingAttr attr{c.versions};
+        std::string value = "before";
+        errno = 0;
+        const bool ok = ReadWholeXattr(std::ref(attr), value, c.maxBytes);
+        EXPECT_EQ(ok, c.ok) << c.what;
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << c.what;
+        } else {
+            EXPECT_EQ(errno, c.error) << c.what;
+            EXPECT_EQ(value, "before") << c.what;  // a failed read leaves the value alone
+        }
     }
 }
 
