@@ -101,30 +101,6 @@ std::string AbsoluteNormal(const std::string& path) {
     return out.empty() ? "/" : out;
 }
 
-// Resolves the links of the longest existing leading part of an absolute, normal path and
-// keeps the rest as written.
-std::string WeaklyCanonical(const std::string& normal) {
-    std::string head = normal;
-    std::string tail;
-    while (true) {
-        char* real = ::realpath(head.c_str(), nullptr);
-        if (real != nullptr) {
-            std::string r(real);
-            std::free(real);
-            if (tail.empty()) {
-                return r;
-            }
-            return (r == "/" ? std::string() : r) + tail;
-        }
-        const size_t slash = head.rfind('/');
-        if (slash == std::string::npos || head == "/") {
-            return normal;
-        }
-        tail = head.substr(slash) + tail;
-        head = slash == 0 ? "/" : head.substr(0, slash);
-    }
-}
-
 // The name of an entry in dir that equals name without regard to ASCII case; empty if none.
 std::string FindNoCase(const std::string& dir, const std::string& name) {
     DIR* d = ::opendir(dir.c_str());
@@ -337,7 +313,7 @@ Network::Network(Config config) : config_(WithTreeObjects(std::move(config))) {
     for (const Server& s : config_.servers) {
         std::vector<std::string> roots;
         for (const Volume& v : s.volumes) {
-            roots.push_back(WeaklyCanonical(AbsoluteNormal(v.dir)));
+            roots.push_back(ResolvePath(AbsoluteNormal(v.dir)));
         }
         roots_.push_back(roots);
     }
@@ -352,7 +328,7 @@ bool Network::LocateLocal(const std::string& path, Location& loc) const {
     if (path.empty()) {
         return false;
     }
-    const std::string full = WeaklyCanonical(AbsoluteNormal(path));
+    const std::string full = ResolvePath(AbsoluteNormal(path));
     size_t best = 0;
     for (int s = 0; s < ServerCount(); ++s) {
         for (int v = 0; v < static_cast<int>(roots_[static_cast<size_t>(s)].size()); ++v) {

@@ -1,9 +1,13 @@
 #include "platform/fs_util.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
+
+#include "platform/posix_util.h"
 
 namespace ferrit {
 
@@ -52,6 +56,41 @@ int MakeDirectoriesPlain(const std::string& path, mode_t mode) {
         }
     }
     return 0;
+}
+
+std::string ResolvePath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    char* real = realpath(path.c_str(), nullptr);
+    if (real) {
+        std::string out = real;
+        std::free(real);
+        return out;
+    }
+    std::string abs = path;
+    if (abs[0] != '/') {
+        char* cwd = getcwd(nullptr, 0);
+        if (!cwd)
+            return path;
+        abs = JoinPath(cwd, path);
+        std::free(cwd);
+    }
+    std::string head = abs;
+    std::string tail;
+    while (head.size() > 1) {
+        size_t slash = head.find_last_of('/');
+        std::string name = head.substr(slash + 1);
+        head = slash == 0 ? "/" : head.substr(0, slash);
+        tail = tail.empty() ? name : name + "/" + tail;
+        real = realpath(head.c_str(), nullptr);
+        if (real) {
+            std::string out = JoinPath(real, tail);
+            std::free(real);
+            return out;
+        }
+    }
+    return abs;
 }
 
 }  // namespace ferrit

@@ -16,6 +16,11 @@ namespace ferrit {
 // value: EEXIST when a non-directory stands at the path, ENOTDIR when one stands above it.
 int MakeDirectoriesPlain(const std::string& path, mode_t mode = 0777);
 
+// The absolute form of a path that may not exist yet: the links of its longest existing leading
+// part resolved, the rest appended as written. A relative path is taken from the working
+// directory; an empty one stays empty.
+std::string ResolvePath(const std::string& path);
+
 // Reads an extended attribute whole through `get`, a getxattr(2)-like call reduced to its buffer
 // and size (size 0 asks for the length). False when the attribute is absent or unsupported, with
 // errno as the call left it (ENODATA: absent), or longer than `maxBytes` (E2BIG). A value that

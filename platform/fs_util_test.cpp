@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testing/temp_dir.h"
@@ -65,6 +68,34 @@ TEST(MakeDirectoriesPlain, GivesEveryLevelMadeTheModeAsked) {
         EXPECT_EQ(ModeOf(tmp.Path("old/a")), c.expected) << std::oct << c.mode << " " << c.umask;
         EXPECT_EQ(ModeOf(tmp.Path("old/a/b")), c.expected) << std::oct << c.mode << " " << c.umask;
         EXPECT_EQ(ModeOf(tmp.Path("old")), 0751u);
+    }
+}
+
+std::string RealPath(const std::string& path) {
+    char* real = realpath(path.c_str(), nullptr);
+    const std::string out = real != nullptr ? real : "";
+    free(real);
+    return out;
+}
+
+TEST(ResolvePath, ResolvesTheExistingPartAndKeepsTheRest) {
+    TempDir tmp;
+    tmp.Dir("real/sub");
+    ASSERT_EQ(symlink(tmp.Path("real").c_str(), tmp.Path("link").c_str()), 0);
+    const std::string real = RealPath(tmp.Path("real"));
+    const std::string cwd = RealPath(".");
+    ASSERT_FALSE(real.empty());
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {tmp.Path("link/sub"), real + "/sub"},
+        {tmp.Path("link/missing/deeper"), real + "/missing/deeper"},
+        {tmp.Path("link/sub/../sub/x"), real + "/sub/x"},  // ".." of an existing part, resolved
+        {"/ferrit-missing-top/x", "/ferrit-missing-top/x"},
+        {".", cwd},
+        {"ferrit-missing-here", cwd + "/ferrit-missing-here"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResolvePath(c.first), c.second) << "path: " << c.first;
     }
 }
 
