@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,17 +18,8 @@ namespace ferrit {
 
 namespace {
 
-// The operating-system side of the settings file: where it lives and how it is saved. Kept
-// together here so another platform's version can sit beside it.
-
-std::string HomeDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home && *home) {
-        return home;
-    }
-    const passwd* pw = getpwuid(getuid());
-    return pw && pw->pw_dir ? pw->pw_dir : "/";
-}
+// The operating-system side of the settings file: how it is saved. Kept together here so
+// another platform's version can sit beside it.
 
 bool WriteAll(int fd, const std::string& data) {
     size_t done = 0;
@@ -121,14 +111,6 @@ void SettingsFile::Load() {
         }
         lines_.push_back(ParseLine(text));
     }
-}
-
-std::string SettingsFile::ConfigDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/') {
-        return xdg;
-    }
-    return HomeDirectory() + "/.config";
 }
 
 SettingsFile::Line SettingsFile::ParseLine(const std::string& text) {

@@ -1,5 +1,6 @@
 #include "platform/fs_util.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,6 +92,22 @@ std::string ResolvePath(const std::string& path) {
         }
     }
     return abs;
+}
+
+std::string ConfigDirectory() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') {
+        return xdg;
+    }
+    std::string home;
+    const char* env = std::getenv("HOME");
+    if (env && *env) {
+        home = env;
+    } else {
+        const passwd* pw = getpwuid(getuid());
+        home = pw && pw->pw_dir ? pw->pw_dir : "/";
+    }
+    return home + "/.config";
 }
 
 }  // namespace ferrit

@@ -21,6 +21,11 @@ int MakeDirectoriesPlain(const std::string& path, mode_t mode = 0777);
 // directory; an empty one stays empty.
 std::string ResolvePath(const std::string& path);
 
+// The user's configuration directory: $XDG_CONFIG_HOME when it is an absolute path, else
+// ~/.config, home being $HOME or, when that is unset or empty, the user's home directory from the
+// password database ("/" if even that is unknown).
+std::string ConfigDirectory();
+
 // Reads an extended attribute whole through `get`, a getxattr(2)-like call reduced to its buffer
 // and size (size 0 asks for the length). False when the attribute is absent or unsupported, with
 // errno as the call left it (ENODATA: absent), or longer than `maxBytes` (E2BIG). A value that

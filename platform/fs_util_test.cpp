@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,12 +15,14 @@
 #include <utility>
 #include <vector>
 
+#include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
 namespace {
 
 using testing::ListDir;
+using testing::ScopedEnv;
 using testing::TempDir;
 
 // Sets the umask for one test and puts the old one back.
@@ -96,6 +99,30 @@ TEST(ResolvePath, ResolvesTheExistingPartAndKeepsTheRest) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ResolvePath(c.first), c.second) << "path: " << c.first;
+    }
+}
+
+TEST(ConfigDirectory, FollowsXdgConfigHomeElseTheHomeDirectory) {
+    const passwd* pw = getpwuid(getuid());
+    ASSERT_NE(pw, nullptr);
+    const std::string own = std::string(pw->pw_dir) + "/.config";
+    struct Case {
+        const char* xdg;   // null: unset
+        const char* home;  // null: unset
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"/abs/cfg", "/h", "/abs/cfg"},  {nullptr, "/h", "/h/.config"},
+        {"rel/cfg", "/h", "/h/.config"}, {"", "/h", "/h/.config"},
+        {nullptr, nullptr, own},         {nullptr, "", own},
+    };
+    for (const Case& c : cases) {
+        ScopedEnv env;
+        env.Set("XDG_CONFIG_HOME", c.xdg);
+        env.Set("HOME", c.home);
+        EXPECT_EQ(ConfigDirectory(), c.expected)
+            << "XDG_CONFIG_HOME=" << (c.xdg ? c.xdg : "(unset)")
+            << " HOME=" << (c.home ? c.home : "(unset)");
     }
 }
 
