@@ -1,15 +1,8 @@
 #include "options/settings_file.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/fs_util.h"
 #include "support/strings.h"
@@ -17,63 +10,6 @@
 namespace ferrit {
 
 namespace {
-
-// The operating-system side of the settings file: how it is saved. Kept together here so
-// another platform's version can sit beside it.
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes the text to a temporary file beside the target, flushes it to the disk and renames it
-// over the target. A symbolic link at the target is followed, so the link itself survives.
-bool SaveWholeFile(const std::string& path, const std::string& text) {
-    std::string target = path;
-    char resolved[PATH_MAX];
-    struct stat lst;
-    if (lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) &&
-        realpath(path.c_str(), resolved) != nullptr) {
-        target = resolved;
-    }
-    const size_t slash = target.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
-    if (slash != std::string::npos && !dir.empty() && MakeDirectoriesPlain(dir, 0700) != 0) {
-        return false;
-    }
-    std::string tmpl = target + ".tmp-XXXXXX";
-    const int fd = mkstemp(&tmpl[0]);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st;
-    const mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok) {
-        ok = rename(tmpl.c_str(), target.c_str()) == 0;
-    }
-    if (!ok) {
-        unlink(tmpl.c_str());
-        return false;
-    }
-    const int dfd = open(dir.empty() ? "/" : dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        fsync(dfd);
-        close(dfd);
-    }
-    return true;
-}
 
 std::string Trim(const std::string& s) {
     const size_t first = s.find_first_not_of(" \t");
@@ -281,7 +217,13 @@ bool SettingsFile::Flush() {
     for (const PendingWrite& w : pending_) {
         ApplyWrite(w.section, w.key, w.value);
     }
-    if (!SaveWholeFile(path_, Text())) {
+    // The directory stays private; a link at the file's name is the user's and is kept, and so
+    // are the file's permission bits.
+    WholeFileSave how;
+    how.directoryMode = 0700;
+    how.throughLink = true;
+    how.keepMode = true;
+    if (!SaveWholeFile(path_, Text(), how)) {
         return false;
     }
     pending_.clear();

@@ -1,16 +1,72 @@
 #include "platform/fs_util.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
 #include "platform/posix_util.h"
+#include "support/strings.h"
 
 namespace ferrit {
+
+namespace {
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Creates a file of a name not taken yet, "<target>.tmp-XXXXXX", with the mode less the umask;
+// never opens what stands there already (a link included). Returns the descriptor or -1.
+int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& name) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[6];
+        if (getrandom(random, sizeof random, GRND_NONBLOCK) !=
+            static_cast<ssize_t>(sizeof random)) {
+            // No entropy yet: the clock, the process and a counter still make names that differ.
+            struct timespec now;
+            clock_gettime(CLOCK_REALTIME, &now);
+            const uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^
+                                 static_cast<uint64_t>(getpid()) << 30 ^
+                                 static_cast<uint64_t>(counter++) << 12;
+            for (size_t i = 0; i < sizeof random; ++i) {
+                random[i] = static_cast<unsigned char>(mix >> (6 * i));
+            }
+        }
+        name = target + ".tmp-";
+        for (unsigned char r : random) {
+            name += kLetters[r % (sizeof kLetters - 1)];
+        }
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
 
 int MakeDirectoriesPlain(const std::string& path, mode_t mode) {
     if (path.empty()) {
@@ -57,6 +113,48 @@ int MakeDirectoriesPlain(const std::string& path, mode_t mode) {
         }
     }
     return 0;
+}
+
+bool SaveWholeFile(const std::string& path, const std::string& text, const WholeFileSave& how) {
+    std::string target = path;
+    struct stat lst;
+    if (how.throughLink && lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        if (char* resolved = realpath(path.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    const std::string dir = DirOf(target);
+    if (MakeDirectoriesPlain(dir, how.directoryMode) != 0) {
+        return false;
+    }
+    // A file whose mode is kept starts private, so its text is never readable by more than the
+    // old file allowed.
+    std::string temp;
+    const int fd = CreateTemporaryBeside(target, how.keepMode ? 0600 : 0666, temp);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = true;
+    if (how.keepMode) {
+        struct stat st;
+        ok = fchmod(fd, stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644) == 0;
+    }
+    ok = ok && WriteAll(fd, text) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) {
+        ok = rename(temp.c_str(), target.c_str()) == 0;
+    }
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
+    return true;
 }
 
 std::string ResolvePath(const std::string& path) {

@@ -16,6 +16,25 @@ namespace ferrit {
 // value: EEXIST when a non-directory stands at the path, ENOTDIR when one stands above it.
 int MakeDirectoriesPlain(const std::string& path, mode_t mode = 0777);
 
+// How SaveWholeFile treats what stands at the path already. The defaults replace the entry as a
+// newly written file would.
+struct WholeFileSave {
+    // The mode of directories made above the file, less the umask.
+    mode_t directoryMode = 0777;
+    // A symbolic link at the path: the file it leads to is replaced and the link kept (else the
+    // link itself is replaced).
+    bool throughLink = false;
+    // The file keeps its permission bits and a new one gets 0644, whatever the umask (else the
+    // file gets 0666 less the umask, as a newly created one).
+    bool keepMode = false;
+};
+
+// Saves the text as the whole file: written to a new temporary file beside it, flushed to the
+// disk and renamed over it, so that a crash at any moment leaves the old file or the new one,
+// never a part. Missing directories above it are made. False when any step fails; the
+// temporary file is then removed and the file is as it was.
+bool SaveWholeFile(const std::string& path, const std::string& text, const WholeFileSave& how);
+
 // The absolute form of a path that may not exist yet: the links of its longest existing leading
 // part resolved, the rest appended as written. A relative path is taken from the working
 // directory; an empty one stays empty.

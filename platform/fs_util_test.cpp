@@ -74,6 +74,79 @@ TEST(MakeDirectoriesPlain, GivesEveryLevelMadeTheModeAsked) {
     }
 }
 
+enum class Before { Nothing, PrivateFile, LinkToPrivateFile, Directory };
+
+// What stands at "dir/f.ini" before the save, and what the save leaves there, with the umask 002
+// so that a kept or fixed mode differs from a new file's.
+TEST(SaveWholeFile, ReplacesTheFileWholeAsAsked) {
+    struct Case {
+        const char* what;
+        Before before;
+        bool throughLink, keepMode;
+        bool ok;
+        mode_t mode;         // of the file saved (through a kept link)
+        bool linkKept;       // f.ini is still a link
+        std::string target;  // the text of real.ini afterwards, when there is one
+    };
+    const std::vector<Case> cases = {
+        {"new, mode kept", Before::Nothing, true, true, true, 0644, false, ""},
+        {"new, fresh mode", Before::Nothing, false, false, true, 0664, false, ""},
+        {"private, mode kept", Before::PrivateFile, false, true, true, 0600, false, ""},
+        {"private, fresh mode", Before::PrivateFile, false, false, true, 0664, false, ""},
+        {"link followed", Before::LinkToPrivateFile, true, true, true, 0600, true, "new"},
+        {"link replaced", Before::LinkToPrivateFile, false, false, true, 0664, false, "old"},
+        {"directory in the way", Before::Directory, false, false, false, 0, false, ""},
+    };
+    for (const Case& c : cases) {
+        TempDir tmp;
+        const std::string path = tmp.Path("dir/f.ini");
+        switch (c.before) {
+            case Before::Nothing:
+                break;
+            case Before::PrivateFile:
+                tmp.File("dir/f.ini", "old");
+                ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+                break;
+            case Before::LinkToPrivateFile:
+                tmp.File("dir/real.ini", "old");
+                ASSERT_EQ(chmod(tmp.Path("dir/real.ini").c_str(), 0600), 0);
+                ASSERT_EQ(symlink("real.ini", path.c_str()), 0);
+                break;
+            case Before::Directory:
+                tmp.Dir("dir/f.ini/inside");
+                break;
+        }
+        WholeFileSave how;
+        how.directoryMode = 0700;
+        how.throughLink = c.throughLink;
+        how.keepMode = c.keepMode;
+        bool ok = false;
+        {
+            UmaskScope scope(002);
+            ok = SaveWholeFile(path, "new", how);
+        }
+        EXPECT_EQ(ok, c.ok) << c.what;
+        struct stat lst;
+        ASSERT_EQ(lstat(path.c_str(), &lst), 0) << c.what;
+        EXPECT_EQ(S_ISLNK(lst.st_mode), c.linkKept) << c.what;
+        if (c.ok) {
+            EXPECT_EQ(testing::ReadFile(path), "new") << c.what;
+            EXPECT_EQ(ModeOf(path), c.mode) << std::oct << c.what;
+        }
+        if (c.before == Before::Nothing) {
+            EXPECT_EQ(ModeOf(tmp.Path("dir")), 0700u) << c.what;
+        }
+        if (!c.target.empty()) {
+            EXPECT_EQ(testing::ReadFile(tmp.Path("dir/real.ini")), c.target) << c.what;
+        }
+        // Nothing but what was there and the file itself: no temporary file is left behind.
+        const std::vector<std::string> expected =
+            c.before == Before::LinkToPrivateFile ? std::vector<std::string>{"f.ini", "real.ini"}
+                                                  : std::vector<std::string>{"f.ini"};
+        EXPECT_EQ(ListDir(tmp.Path("dir")), expected) << c.what;
+    }
+}
+
 std::string RealPath(const std::string& path) {
     char* real = realpath(path.c_str(), nullptr);
     const std::string out = real != nullptr ? real : "";

@@ -382,14 +382,10 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         }
     }
 
-    const size_t slash = configFile.rfind('/');
-    if (slash != std::string::npos && slash > 0 &&
-        MakeDirectoriesPlain(configFile.substr(0, slash), 0777) != 0) {
+    if (MakeDirectoriesPlain(DirOf(configFile), 0777) != 0) {
         return Fail(1, configFile + ": cannot create its directory");
     }
-    const std::string temp = configFile + ".tmp";
-    if (!WriteText(temp, FormatConfig(config)) || ::rename(temp.c_str(), configFile.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    if (!SaveWholeFile(configFile, FormatConfig(config), WholeFileSave())) {
         return Fail(1, configFile + ": cannot write the configuration");
     }
 
