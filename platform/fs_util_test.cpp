@@ -2,27 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
 namespace {
 
 using testing::ListDir;
-using testing::ScopedEnv;
 using testing::TempDir;
 
 // Sets the umask for one test and puts the old one back.
@@ -144,58 +139,6 @@ TEST(SaveWholeFile, ReplacesTheFileWholeAsAsked) {
             c.before == Before::LinkToPrivateFile ? std::vector<std::string>{"f.ini", "real.ini"}
                                                   : std::vector<std::string>{"f.ini"};
         EXPECT_EQ(ListDir(tmp.Path("dir")), expected) << c.what;
-    }
-}
-
-std::string RealPath(const std::string& path) {
-    char* real = realpath(path.c_str(), nullptr);
-    const std::string out = real != nullptr ? real : "";
-    free(real);
-    return out;
-}
-
-TEST(ResolvePath, ResolvesTheExistingPartAndKeepsTheRest) {
-    TempDir tmp;
-    tmp.Dir("real/sub");
-    ASSERT_EQ(symlink(tmp.Path("real").c_str(), tmp.Path("link").c_str()), 0);
-    const std::string real = RealPath(tmp.Path("real"));
-    const std::string cwd = RealPath(".");
-    ASSERT_FALSE(real.empty());
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {tmp.Path("link/sub"), real + "/sub"},
-        {tmp.Path("link/missing/deeper"), real + "/missing/deeper"},
-        {tmp.Path("link/sub/../sub/x"), real + "/sub/x"},  // ".." of an existing part, resolved
-        {"/ferrit-missing-top/x", "/ferrit-missing-top/x"},
-        {".", cwd},
-        {"ferrit-missing-here", cwd + "/ferrit-missing-here"},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ResolvePath(c.first), c.second) << "path: " << c.first;
-    }
-}
-
-TEST(ConfigDirectory, FollowsXdgConfigHomeElseTheHomeDirectory) {
-    const passwd* pw = getpwuid(getuid());
-    ASSERT_NE(pw, nullptr);
-    const std::string own = std::string(pw->pw_dir) + "/.config";
-    struct Case {
-        const char* xdg;   // null: unset
-        const char* home;  // null: unset
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
-        {"/abs/cfg", "/h", "/abs/cfg"},  {nullptr, "/h", "/h/.config"},
-        {"rel/cfg", "/h", "/h/.config"}, {"", "/h", "/h/.config"},
-        {nullptr, nullptr, own},         {nullptr, "", own},
-    };
-    for (const Case& c : cases) {
-        ScopedEnv env;
-        env.Set("XDG_CONFIG_HOME", c.xdg);
-        env.Set("HOME", c.home);
-        EXPECT_EQ(ConfigDirectory(), c.expected)
-            << "XDG_CONFIG_HOME=" << (c.xdg ? c.xdg : "(unset)")
-            << " HOME=" << (c.home ? c.home : "(unset)");
     }
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace ferrit {
@@ -179,16 +178,6 @@ TEST(CaseFolding, TouchesAsciiLettersOnly) {
     EXPECT_FALSE(EqualNoCase("abc", "abcd"));
     EXPECT_FALSE(EqualNoCase("@", "`"));  // 0x40 and 0x60 differ by the case bit but are no letters
     EXPECT_TRUE(EqualNoCase("", ""));
-}
-
-TEST(DirOf, GivesTheDirectoryPartOfASlashSeparatedPath) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/a/b/c.txt", "/a/b"}, {"/c.txt", "/"}, {"c.txt", "."}, {"", "."},
-        {"a/b/", "a/b"},        {"/", "/"},      {"//x", "/"},   {"C:\\dir\\x", "."},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(DirOf(c.first), c.second) << "path: " << c.first;
-    }
 }
 
 TEST(IfThenStr, ChoosesByCondition) {
