@@ -1,6 +1,7 @@
 #include "cli/cli_dialogs.h"
 
 #include "platform/error_codes.h"
+#include "support/strings.h"
 
 namespace ferrit {
 
@@ -15,13 +16,7 @@ std::string TrimmedLower(const std::string& s) {
     while (end > begin && (s[end - 1] == ' ' || s[end - 1] == '\t' || s[end - 1] == '\r')) {
         --end;
     }
-    std::string out = s.substr(begin, end - begin);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
+    return LowerAscii(s.substr(begin, end - begin));
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "support/strings.h"
+
 namespace ferrit {
 namespace nwemu {
 
@@ -21,7 +23,7 @@ size_t CountParts(const std::string& name) {
 }
 
 bool IsRootContext(const std::string& nameContext) {
-    return nameContext.empty() || Upper(nameContext) == "[ROOT]";
+    return nameContext.empty() || UpperAscii(nameContext) == "[ROOT]";
 }
 
 // A full name relative to a name context: whole under [Root]; the context's trailing parts
@@ -137,7 +139,7 @@ size_t Client::HeldDirHandles(NWCONN_HANDLE conn) const {
 
 NWCONN_HANDLE Client::ConnectionOf(const std::string& serverName) const {
     for (int s = 0; s < network_.ServerCount(); ++s) {
-        if (network_.ServerAt(s).name == Upper(serverName)) {
+        if (network_.ServerAt(s).name == UpperAscii(serverName)) {
             return static_cast<NWCONN_HANDLE>(s + 1);
         }
     }
@@ -206,7 +208,7 @@ uint32_t Client::DsServer(NWDSContextHandle context, NWCONN_HANDLE conn, const C
     }
     ctx = &it->second;
     server = &network_.ServerAt(s);
-    return server->tree.empty() || server->tree != Upper(ctx->tree) ? Code::DSWrongTree : 0;
+    return server->tree.empty() || server->tree != UpperAscii(ctx->tree) ? Code::DSWrongTree : 0;
 }
 
 uint16_t Client::MayChange(const Location& loc) const {
@@ -327,7 +329,7 @@ NWDSCCODE Client::DSSetContextText(NWDSContextHandle context, uint32_t key,
         return Code::DSBadContext;
     }
     if (key == ContextKey::TreeName) {
-        it->second.tree = Upper(value);
+        it->second.tree = UpperAscii(value);
     } else if (key == ContextKey::NameContext) {
         it->second.nameContext = value;
     } else {

@@ -2,22 +2,16 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-
 #include "netware/absent_client.h"
 #include "nwemu/client.h"
 #include "nwemu/config.h"
+#include "platform/fs_util.h"
 
 namespace ferrit {
 namespace nwemu {
 
 std::string DefaultNetWareConfigPath() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        return std::string(xdg) + "/ferrit-netware.ini";
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.config/ferrit-netware.ini";
+    return ConfigDirectory() + "/ferrit-netware.ini";
 }
 
 NetWareClientChoice ChooseNetWareClient(const std::string& explicitConfig) {

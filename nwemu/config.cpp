@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/config_file.h"
+#include "support/strings.h"
 
 namespace ferrit {
 namespace nwemu {
@@ -75,7 +76,7 @@ bool ParseId(const std::string& text, uint32_t& id) {
 
 Object MakeObject(const std::string& name, uint32_t id, uint16_t type, const std::string& ds) {
     Object o;
-    o.name = Upper(name);
+    o.name = UpperAscii(name);
     o.id = id;
     o.type = type;
     o.dsName = ds;
@@ -108,25 +109,7 @@ void AddUnique(std::vector<T>& list, const T& item) {
     }
 }
 
-std::string DirOf(const std::string& file) {
-    const size_t slash = file.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : file.substr(0, slash);
-}
-
 }  // namespace
-
-std::string Upper(const std::string& s) {
-    std::string r = s;
-    for (char& c : r) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return r;
-}
 
 std::string Hex(uint32_t value, int digits) {
     char buf[16];
@@ -144,27 +127,27 @@ std::string DsKey(const std::string& name) {
     std::string part;
     while (std::getline(in, part, '.')) {
         const size_t eq = part.find('=');
-        key +=
-            (key.empty() ? "" : ".") + Upper(eq == std::string::npos ? part : part.substr(eq + 1));
+        key += (key.empty() ? "" : ".") +
+               UpperAscii(eq == std::string::npos ? part : part.substr(eq + 1));
     }
     return key;
 }
 
 Server& Server::Tree(const std::string& t) {
-    tree = Upper(t);
+    tree = UpperAscii(t);
     return *this;
 }
 
 Server& Server::AddVolume(const std::string& volumeName, const std::string& dir) {
     Volume v;
-    v.name = Upper(volumeName);
+    v.name = UpperAscii(volumeName);
     v.dir = dir;
     volumes.push_back(v);
     return *this;
 }
 
 Server& Server::Login(const std::string& user) {
-    login = Upper(user);
+    login = UpperAscii(user);
     return *this;
 }
 
@@ -185,15 +168,15 @@ Server& Server::Group(const std::string& groupName, uint32_t id, const std::stri
 
 Server& Server::Member(const std::string& groupName, const std::string& userName) {
     for (Object& o : objects) {
-        if (o.name == Upper(groupName)) {
-            o.members.push_back(Upper(userName));
+        if (o.name == UpperAscii(groupName)) {
+            o.members.push_back(UpperAscii(userName));
         }
     }
     return *this;
 }
 
 const Object* Server::FindObject(const std::string& objectName) const {
-    const std::string upper = Upper(objectName);
+    const std::string upper = UpperAscii(objectName);
     for (const Object& o : objects) {
         if (o.name == upper) {
             return &o;
@@ -223,12 +206,12 @@ const Object* Server::FindDsObject(const std::string& dsName) const {
 
 Server& Config::AddServer(const std::string& serverName) {
     servers.emplace_back();
-    servers.back().name = Upper(serverName);
+    servers.back().name = UpperAscii(serverName);
     return servers.back();
 }
 
 const Server* Config::FindServer(const std::string& serverName) const {
-    const std::string upper = Upper(serverName);
+    const std::string upper = UpperAscii(serverName);
     for (const Server& s : servers) {
         if (s.name == upper) {
             return &s;
@@ -587,13 +570,13 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
         } else if (word == "member") {
             PendingMember pm;
             pm.server = out.servers.size() - 1;
-            pm.group = Upper(arg);
+            pm.group = UpperAscii(arg);
             pm.line = lineNo;
             for (const std::string& u : SplitList(value, ',')) {
                 if (!IsGoodName(u, 47)) {
                     return fail(lineNo, "bad member name '" + u + "'");
                 }
-                pm.users.push_back(Upper(u));
+                pm.users.push_back(UpperAscii(u));
             }
             members.push_back(pm);
         } else {

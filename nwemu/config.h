@@ -107,8 +107,6 @@ bool LoadConfig(const std::string& fileName, Config& out, std::string& error);
 // from the tree only are not written.
 std::string FormatConfig(const Config& config);
 
-// Upper-case form of the ASCII letters.
-std::string Upper(const std::string& s);
 // A value in capital hexadecimal digits, at least `digits` of them, without a prefix.
 std::string Hex(uint32_t value, int digits = 8);
 // "0x" and eight hexadecimal digits, as the call log and the administration tool show values.

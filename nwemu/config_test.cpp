@@ -1,6 +1,7 @@
 #include "nwemu/config.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <stdlib.h>
 #include <unistd.h>
 #include <algorithm>
@@ -8,8 +9,10 @@
 #include "nwemu/client.h"
 #include "nwemu/client_factory.h"
 #include "nwemu/network.h"
+#include "platform/fs_util.h"
 #include "testing/emulated_servers.h"
 #include "testing/odd_files.h"
+#include "testing/scoped_env.h"
 
 namespace ferrit {
 namespace nwemu {
@@ -264,6 +267,29 @@ class FactoryTest : public ::testing::Test {
     bool hadOld = false;
     std::string oldValue;
 };
+
+// The description sits beside the settings file even where HOME is unset or empty (it used to
+// be looked for in /.config then, while the settings went to the user's home).
+TEST(DefaultNetWareConfigPath, LiesInTheSettingsFilesDirectory) {
+    const passwd* pw = getpwuid(getuid());
+    ASSERT_NE(nullptr, pw);
+    struct Case {
+        const char* home;  // null: unset
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"/h", "/h/.config/ferrit-netware.ini"},
+        {nullptr, std::string(pw->pw_dir) + "/.config/ferrit-netware.ini"},
+        {"", std::string(pw->pw_dir) + "/.config/ferrit-netware.ini"},
+    };
+    for (const Case& c : cases) {
+        testing::ScopedEnv env;
+        env.Set("XDG_CONFIG_HOME", nullptr);
+        env.Set("HOME", c.home);
+        EXPECT_EQ(c.expected, DefaultNetWareConfigPath()) << (c.home ? c.home : "(unset)");
+        EXPECT_EQ(ConfigDirectory() + "/ferrit-netware.ini", DefaultNetWareConfigPath());
+    }
+}
 
 TEST_F(FactoryTest, ChoosesTheEmulatedClientOnlyForASoundConfiguration) {
     EXPECT_EQ(scratch.Path("config/ferrit-netware.ini"), DefaultNetWareConfigPath());

@@ -11,6 +11,9 @@
 #include <map>
 #include <sstream>
 
+#include "platform/fs_util.h"
+#include "support/strings.h"
+
 namespace ferrit {
 namespace nwemu {
 
@@ -31,22 +34,8 @@ const struct {
 
 // Reads an attribute whole, whatever its size (a long trustee list must never read as none).
 bool GetAttr(const std::string& path, const char* name, std::string& value) {
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const ssize_t size = ::lgetxattr(path.c_str(), name, nullptr, 0);
-        if (size < 0) {
-            return false;
-        }
-        std::string buf(static_cast<size_t>(size) + 1, '\0');
-        const ssize_t n = ::lgetxattr(path.c_str(), name, &buf[0], buf.size());
-        if (n >= 0) {
-            value.assign(buf.data(), static_cast<size_t>(n));
-            return true;
-        }
-        if (errno != ERANGE) {
-            return false;
-        }
-    }
-    return false;
+    return ReadWholeXattr(
+        [&](char* buf, size_t size) { return ::lgetxattr(path.c_str(), name, buf, size); }, value);
 }
 
 int SetAttr(const std::string& path, const char* name, const std::string& value) {
@@ -112,30 +101,6 @@ std::string AbsoluteNormal(const std::string& path) {
     return out.empty() ? "/" : out;
 }
 
-// Resolves the links of the longest existing leading part of an absolute, normal path and
-// keeps the rest as written.
-std::string WeaklyCanonical(const std::string& normal) {
-    std::string head = normal;
-    std::string tail;
-    while (true) {
-        char* real = ::realpath(head.c_str(), nullptr);
-        if (real != nullptr) {
-            std::string r(real);
-            std::free(real);
-            if (tail.empty()) {
-                return r;
-            }
-            return (r == "/" ? std::string() : r) + tail;
-        }
-        const size_t slash = head.rfind('/');
-        if (slash == std::string::npos || head == "/") {
-            return normal;
-        }
-        tail = head.substr(slash) + tail;
-        head = slash == 0 ? "/" : head.substr(0, slash);
-    }
-}
-
 // The name of an entry in dir that equals name without regard to ASCII case; empty if none.
 std::string FindNoCase(const std::string& dir, const std::string& name) {
     DIR* d = ::opendir(dir.c_str());
@@ -143,10 +108,10 @@ std::string FindNoCase(const std::string& dir, const std::string& name) {
         return std::string();
     }
     std::string found;
-    const std::string upper = Upper(name);
+    const std::string upper = UpperAscii(name);
     while (dirent* e = ::readdir(d)) {
         const std::string n = e->d_name;
-        if (Upper(n) == upper) {
+        if (UpperAscii(n) == upper) {
             found = n;
             break;
         }
@@ -203,7 +168,7 @@ std::string RightsLetters(uint16_t rights) {
 }
 
 bool ParseRightsLetters(const std::string& text, uint16_t& rights) {
-    const std::string upper = Upper(text);
+    const std::string upper = UpperAscii(text);
     if (upper == "ALL") {
         rights = kAllRights;
         return true;
@@ -348,7 +313,7 @@ Network::Network(Config config) : config_(WithTreeObjects(std::move(config))) {
     for (const Server& s : config_.servers) {
         std::vector<std::string> roots;
         for (const Volume& v : s.volumes) {
-            roots.push_back(WeaklyCanonical(AbsoluteNormal(v.dir)));
+            roots.push_back(ResolvePath(AbsoluteNormal(v.dir)));
         }
         roots_.push_back(roots);
     }
@@ -363,7 +328,7 @@ bool Network::LocateLocal(const std::string& path, Location& loc) const {
     if (path.empty()) {
         return false;
     }
-    const std::string full = WeaklyCanonical(AbsoluteNormal(path));
+    const std::string full = ResolvePath(AbsoluteNormal(path));
     size_t best = 0;
     for (int s = 0; s < ServerCount(); ++s) {
         for (int v = 0; v < static_cast<int>(roots_[static_cast<size_t>(s)].size()); ++v) {
@@ -412,14 +377,14 @@ bool Network::LocateVolumePath(int server, const std::string& volumePath, Locati
     std::string volume = volumePath.substr(0, colon);
     const size_t sep = volume.find_first_of("/\\");
     if (sep != std::string::npos) {
-        if (Upper(volume.substr(0, sep)) != ServerAt(server).name) {
+        if (UpperAscii(volume.substr(0, sep)) != ServerAt(server).name) {
             return false;
         }
         volume = volume.substr(sep + 1);
     }
     const Server& s = ServerAt(server);
     for (size_t v = 0; v < s.volumes.size(); ++v) {
-        if (s.volumes[v].name == Upper(volume)) {
+        if (s.volumes[v].name == UpperAscii(volume)) {
             loc.server = server;
             loc.volume = static_cast<int>(v);
         }

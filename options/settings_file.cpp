@@ -1,117 +1,15 @@
 #include "options/settings_file.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/fs_util.h"
+#include "support/strings.h"
 
 namespace ferrit {
 
 namespace {
-
-// The operating-system side of the settings file: where it lives and how it is saved. Kept
-// together here so another platform's version can sit beside it.
-
-std::string HomeDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home && *home) {
-        return home;
-    }
-    const passwd* pw = getpwuid(getuid());
-    return pw && pw->pw_dir ? pw->pw_dir : "/";
-}
-
-bool MakeDirectories(const std::string& path) {
-    if (path.empty()) {
-        return false;
-    }
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
-        return S_ISDIR(st.st_mode);
-    }
-    const size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0) {
-        MakeDirectories(path.substr(0, slash));
-    }
-    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes the text to a temporary file beside the target, flushes it to the disk and renames it
-// over the target. A symbolic link at the target is followed, so the link itself survives.
-bool SaveWholeFile(const std::string& path, const std::string& text) {
-    std::string target = path;
-    char resolved[PATH_MAX];
-    struct stat lst;
-    if (lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) &&
-        realpath(path.c_str(), resolved) != nullptr) {
-        target = resolved;
-    }
-    const size_t slash = target.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
-    if (slash != std::string::npos && !dir.empty() && !MakeDirectories(dir)) {
-        return false;
-    }
-    std::string tmpl = target + ".tmp-XXXXXX";
-    const int fd = mkstemp(&tmpl[0]);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st;
-    const mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok) {
-        ok = rename(tmpl.c_str(), target.c_str()) == 0;
-    }
-    if (!ok) {
-        unlink(tmpl.c_str());
-        return false;
-    }
-    const int dfd = open(dir.empty() ? "/" : dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        fsync(dfd);
-        close(dfd);
-    }
-    return true;
-}
-
-char FoldAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string Trim(const std::string& s) {
     const size_t first = s.find_first_not_of(" \t");
@@ -151,14 +49,6 @@ void SettingsFile::Load() {
     }
 }
 
-std::string SettingsFile::ConfigDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/') {
-        return xdg;
-    }
-    return HomeDirectory() + "/.config";
-}
-
 SettingsFile::Line SettingsFile::ParseLine(const std::string& text) {
     Line line;
     line.text = text;
@@ -186,7 +76,7 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
                           int* sectionEnd) const {
     // Only the first section of the name counts, as for the platform's own INI service.
     size_t i = 0;
-    while (i < lines_.size() && !(lines_[i].isSection && SameNoCase(lines_[i].section, section))) {
+    while (i < lines_.size() && !(lines_[i].isSection && EqualNoCase(lines_[i].section, section))) {
         ++i;
     }
     if (sectionEnd) {
@@ -199,7 +89,7 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
     int end = static_cast<int>(i) + 1;  // after the last line of the section that is not blank
     for (++i; i < lines_.size() && !lines_[i].isSection; ++i) {
         const Line& line = lines_[i];
-        if (line.isKey && found < 0 && SameNoCase(line.key, key)) {
+        if (line.isKey && found < 0 && EqualNoCase(line.key, key)) {
             found = static_cast<int>(i);
         }
         if (!Trim(line.text).empty()) {
@@ -214,7 +104,7 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
 
 bool SettingsFile::HasSection(const std::string& section) const {
     for (const Line& line : lines_) {
-        if (line.isSection && SameNoCase(line.section, section)) {
+        if (line.isSection && EqualNoCase(line.section, section)) {
             return true;
         }
     }
@@ -327,7 +217,13 @@ bool SettingsFile::Flush() {
     for (const PendingWrite& w : pending_) {
         ApplyWrite(w.section, w.key, w.value);
     }
-    if (!SaveWholeFile(path_, Text())) {
+    // The directory stays private; a link at the file's name is the user's and is kept, and so
+    // are the file's permission bits.
+    WholeFileSave how;
+    how.directoryMode = 0700;
+    how.throughLink = true;
+    how.keepMode = true;
+    if (!SaveWholeFile(path_, Text(), how)) {
         return false;
     }
     pending_.clear();

@@ -22,9 +22,6 @@ class SettingsFile {
     // (not a regular file, larger than 1 MiB, unreadable: see LoadProblem).
     explicit SettingsFile(const std::string& name);
 
-    // $XDG_CONFIG_HOME when it is set to an absolute path, else ~/.config.
-    static std::string ConfigDirectory();
-
     // The full path of the file, as "Unable to write to %s" shows it.
     const std::string& FileName() const { return path_; }
 

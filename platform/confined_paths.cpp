@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/fs_util.h"
+#include "support/strings.h"
+
 namespace ferrit {
 
 namespace {
@@ -23,15 +26,6 @@ std::string WithoutTrailingSeparators(std::string text) {
         text.pop_back();
     }
     return text;
-}
-
-// The directory part of a path as text ("." for a bare name).
-std::string DirText(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Opens one directory level below `parent` without following a link there; makes it first when
@@ -210,7 +204,7 @@ int ConfinedPaths::Locate(const std::string& path, PathAt& at) {
         const std::string whole = WithoutTrailingSeparators(path);
         const size_t slash = whole.find_last_of('/');
         at.name = slash == std::string::npos ? whole : whole.substr(slash + 1);
-        at.dirText = DirText(whole);
+        at.dirText = DirOf(whole);
         at.held.Reset(open(at.dirText.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         return at.held.Valid() ? 0 : errno;
     }
@@ -279,53 +273,6 @@ void ConfinedPaths::Forget(const std::string& path) {
         }
     }
     Truncate(*root, parts.size() - 1);
-}
-
-int MakeDirectoriesPlain(const std::string& path) {
-    if (path.empty()) {
-        return ENOENT;
-    }
-    // From the path upwards until a level exists or is made; `missing` holds the ends of the
-    // levels found missing on the way, deepest first.
-    std::vector<size_t> missing;
-    size_t end = path.size();
-    for (;;) {
-        const std::string level = path.substr(0, end);
-        if (mkdir(level.c_str(), 0777) == 0) {
-            break;
-        }
-        const int err = errno;
-        if (err == EEXIST) {
-            struct stat st;
-            if (stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-                return missing.empty() ? EEXIST : ENOTDIR;
-            }
-            break;
-        }
-        if (err != ENOENT) {
-            return err;
-        }
-        missing.push_back(end);
-        size_t slash = path.find_last_of('/', end - 1);
-        while (slash != std::string::npos && slash > 0 && path[slash - 1] == '/') {
-            --slash;
-        }
-        if (slash == std::string::npos || slash == 0) {
-            return ENOENT;  // nothing above to make it in
-        }
-        end = slash;
-    }
-    for (size_t i = missing.size(); i-- > 0;) {
-        const std::string level = path.substr(0, missing[i]);
-        if (mkdir(level.c_str(), 0777) != 0) {
-            const int err = errno;
-            struct stat st;
-            if (err != EEXIST || stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-                return err == EEXIST && i == 0 ? EEXIST : err;
-            }
-        }
-    }
-    return 0;
 }
 
 }  // namespace ferrit

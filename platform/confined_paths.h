@@ -103,8 +103,4 @@ class ConfinedPaths {
     std::vector<Root> roots_;
 };
 
-// Creates a directory and its missing parents by path, trying the directory itself first.
-// Returns 0 or an errno value (EEXIST when a non-directory stands at the path).
-int MakeDirectoriesPlain(const std::string& path);
-
 }  // namespace ferrit

@@ -113,16 +113,5 @@ TEST_F(ConfinedPathsTest, DeepTreesKeepTheDescriptorsBounded) {
     EXPECT_EQ(ListDir("/proc/self/fd").size(), before - 1);  // the root's own too
 }
 
-TEST(MakeDirectoriesPlain, MakesOnlyWhatIsMissing) {
-    TempDir tmp;
-    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("x/y/z")), 0);
-    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("x/y/z")), 0);
-    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("x/y/z/")), 0);
-    tmp.File("file", "f");
-    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("file")), EEXIST);
-    EXPECT_EQ(MakeDirectoriesPlain(tmp.Path("file/sub")), ENOTDIR);
-    EXPECT_EQ(ListDir(tmp.path()), (std::vector<std::string>{"file", "x"}));
-}
-
 }  // namespace
 }  // namespace ferrit

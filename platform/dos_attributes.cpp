@@ -13,6 +13,7 @@
 #include "platform/confined_paths.h"
 #include "platform/error_codes.h"
 #include "platform/file_services.h"
+#include "platform/fs_util.h"
 #include "platform/posix_util.h"
 
 namespace ferrit {
@@ -36,29 +37,12 @@ std::string TimeStamp(const struct timespec& t) {
     return buf;
 }
 
-// Reads a small extended attribute through `get`. False when absent or unsupported. A stack
-// buffer serves the usual short values; a longer one (Samba's binary form can carry more) is
-// read again at its full size.
+// Reads a small extended attribute through `get`. False when absent or unsupported. A longer
+// value than the usual few bytes (Samba's binary form can carry more) is read at its full size,
+// up to 64 KiB.
 template <typename Get>
 bool ReadXattrWith(Get get, std::string& value) {
-    char buf[256];
-    ssize_t n = get(buf, sizeof buf);
-    if (n >= 0) {
-        value.assign(buf, static_cast<size_t>(n));
-        return true;
-    }
-    for (int attempt = 0; attempt < 3 && errno == ERANGE; ++attempt) {
-        ssize_t size = get(nullptr, 0);
-        if (size < 0 || size > 65536)
-            return false;
-        value.resize(static_cast<size_t>(size));
-        n = get(&value[0], value.size());
-        if (n >= 0) {
-            value.resize(static_cast<size_t>(n));
-            return true;
-        }
-    }
-    return false;
+    return ReadWholeXattr(get, value, 65536);
 }
 
 // getxattrat(2) (Linux 6.13) reads an attribute of a name in an open directory, which spares a

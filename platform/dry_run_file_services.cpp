@@ -9,6 +9,7 @@
 #include "platform/error_codes.h"
 #include "platform/posix_file_services.h"
 #include "platform/posix_util.h"
+#include "support/strings.h"
 
 namespace ferrit {
 
@@ -349,11 +350,7 @@ int DryRunFileServices::CheckCopy(const std::string& source, const std::string& 
     } else {
         // The target's directory must be there for a copy to land in it.
         EntryStat dir;
-        const std::string key = Key(target);
-        const size_t slash = key.find_last_of('/');
-        const std::string parent = slash == std::string::npos ? "." : key.substr(0, slash);
-        if (StatLocked(parent.empty() ? "/" : parent, dir, nullptr) != 0 ||
-            dir.kind != EntryKind::Directory) {
+        if (StatLocked(DirOf(Key(target)), dir, nullptr) != 0 || dir.kind != EntryKind::Directory) {
             return WinErr::PathNotFound;
         }
     }

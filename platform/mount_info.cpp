@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/fs_util.h"
 #include "platform/posix_util.h"
 
 namespace ferrit {
@@ -50,40 +51,6 @@ bool IsUnder(const std::string& path, const std::string& mount) {
     if (path.compare(0, mount.size(), mount) != 0)
         return false;
     return path.size() == mount.size() || path[mount.size()] == '/';
-}
-
-// The absolute form of a path that may not exist yet: its longest existing ancestor resolved,
-// the rest appended unchanged.
-std::string ResolvePath(const std::string& path) {
-    char* real = realpath(path.c_str(), nullptr);
-    if (real) {
-        std::string out = real;
-        std::free(real);
-        return out;
-    }
-    std::string abs = path;
-    if (abs[0] != '/') {
-        char* cwd = getcwd(nullptr, 0);
-        if (!cwd)
-            return path;
-        abs = JoinPath(cwd, path);
-        std::free(cwd);
-    }
-    std::string head = abs;
-    std::string tail;
-    while (head.size() > 1) {
-        size_t slash = head.find_last_of('/');
-        std::string name = head.substr(slash + 1);
-        head = slash == 0 ? "/" : head.substr(0, slash);
-        tail = tail.empty() ? name : name + "/" + tail;
-        real = realpath(head.c_str(), nullptr);
-        if (real) {
-            std::string out = JoinPath(real, tail);
-            std::free(real);
-            return out;
-        }
-    }
-    return abs;
 }
 
 }  // namespace

@@ -15,14 +15,11 @@
 
 #include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
+#include "support/strings.h"
 
 namespace ferrit {
 
 namespace {
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Length of the UTF-8 sequence that starts at `i` (1 for a stray byte), so that "?" takes one
 // character, not one byte.
@@ -76,7 +73,7 @@ bool MatchPattern(const std::string& pattern, const std::string& name) {
         } else if (p < pattern.size() && pattern[p] == '?') {
             ++p;
             n += SequenceLength(name, n);
-        } else if (p < pattern.size() && AsciiLower(pattern[p]) == AsciiLower(name[n])) {
+        } else if (p < pattern.size() && LowerAscii(pattern[p]) == LowerAscii(name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {

@@ -15,7 +15,7 @@
 #include <ctime>
 
 #include "platform/error_codes.h"
-#include "platform/posix_util.h"
+#include "support/strings.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {

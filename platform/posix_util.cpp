@@ -2,15 +2,6 @@
 
 namespace ferrit {
 
-std::string DirOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 std::string JoinPath(const std::string& dir, const std::string& name) {
     if (dir.empty())
         return name;

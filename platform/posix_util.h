@@ -5,9 +5,6 @@
 
 namespace ferrit {
 
-// The directory part of a path ("." for a bare name, "/" for a name in the root).
-std::string DirOf(const std::string& path);
-
 // The directory and the name joined with one separator.
 std::string JoinPath(const std::string& dir, const std::string& name);
 

@@ -4,15 +4,19 @@ namespace ferrit {
 
 namespace {
 
-char UpperChar(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
 }  // namespace
+
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string IfThenStr(bool condition, const std::string& whenTrue, const std::string& whenFalse) {
     return condition ? whenTrue : whenFalse;
@@ -30,6 +34,15 @@ void AddTrailingSlash(std::string& path) {
     path = WithTrailingSlash(path);
 }
 
+std::string DirOf(const std::string& path) {
+    const std::string::size_type slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
 std::string TrimRightChars(const std::string& s, const std::string& chars) {
     std::string::size_type end = s.size();
     while (end > 0 && chars.find(s[end - 1]) != std::string::npos) --end;
@@ -44,7 +57,13 @@ std::string TrimLeftChars(const std::string& s, const std::string& chars) {
 
 std::string UpperAscii(const std::string& s) {
     std::string result(s);
-    for (char& c : result) c = UpperChar(c);
+    for (char& c : result) c = UpperAscii(c);
+    return result;
+}
+
+std::string LowerAscii(const std::string& s) {
+    std::string result(s);
+    for (char& c : result) c = LowerAscii(c);
     return result;
 }
 
@@ -52,7 +71,7 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size())
         return false;
     for (std::string::size_type i = 0; i < a.size(); ++i) {
-        if (UpperChar(a[i]) != UpperChar(b[i]))
+        if (UpperAscii(a[i]) != UpperAscii(b[i]))
             return false;
     }
     return true;

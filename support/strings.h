@@ -44,8 +44,14 @@ std::string JoinNonEmpty(const std::string& first, const std::string& second,
 int IndexOfStr(const std::string& s, const std::vector<std::string>& list, bool caseSensitive);
 bool IsInStrList(const std::string& s, const std::vector<std::string>& list, bool caseSensitive);
 
-// ASCII-only case folding.
+// The directory part of a '/'-separated path: "." for a bare name, "/" for a name in the root.
+std::string DirOf(const std::string& path);
+
+// ASCII-only case folding: other bytes, UTF-8 sequences included, stay as they are.
+char UpperAscii(char c);
+char LowerAscii(char c);
 std::string UpperAscii(const std::string& s);
+std::string LowerAscii(const std::string& s);
 bool EqualNoCase(const std::string& a, const std::string& b);
 
 }  // namespace ferrit

@@ -169,6 +169,10 @@ TEST(StrList, FindsEntriesWithOrWithoutCase) {
 TEST(CaseFolding, TouchesAsciiLettersOnly) {
     EXPECT_EQ(UpperAscii("az AZ 09 @[`{"), "AZ AZ 09 @[`{");
     EXPECT_EQ(UpperAscii("\xE4\xF6\xFC"), "\xE4\xF6\xFC");
+    EXPECT_EQ(LowerAscii("az AZ 09 @[`{"), "az az 09 @[`{");
+    EXPECT_EQ(LowerAscii("\xC4\xD6\xDC"), "\xC4\xD6\xDC");  // Latin-1 capitals stay
+    EXPECT_EQ(LowerAscii('Q'), 'q');
+    EXPECT_EQ(UpperAscii('['), '[');
     EXPECT_TRUE(EqualNoCase("Ferrit.Ini", "FERRIT.INI"));
     EXPECT_FALSE(EqualNoCase("\xE4", "\xC4"));
     EXPECT_FALSE(EqualNoCase("abc", "abcd"));

@@ -12,19 +12,13 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/fs_util.h"
+#include "support/strings.h"
+
 namespace ferrit {
 namespace testing {
 
 namespace {
-
-std::string ParentOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return std::string();
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
 
 // Removes the entry `name` of the directory `dir` with everything below it, one level at a time
 // through descriptors, so a tree deeper than a path text may be long goes too.
@@ -98,9 +92,7 @@ std::string TempDir::Dir(const std::string& relative) {
 }
 
 bool WriteFile(const std::string& path, const std::string& contents) {
-    std::string parent = ParentOf(path);
-    if (!parent.empty())
-        MakeDirs(parent);
+    MakeDirs(DirOf(path));
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
@@ -119,17 +111,7 @@ bool WriteFile(const std::string& path, const std::string& contents) {
 }
 
 bool MakeDirs(const std::string& path) {
-    if (path.empty())
-        return false;
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    std::string parent = ParentOf(path);
-    if (!parent.empty() && parent != path)
-        MakeDirs(parent);
-    if (mkdir(path.c_str(), 0755) == 0)
-        return true;
-    return errno == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return MakeDirectoriesPlain(path, 0755) == 0;
 }
 
 bool SetModTime(const std::string& path, int64_t seconds, long nanoseconds) {

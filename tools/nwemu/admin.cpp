@@ -12,6 +12,8 @@
 #include <sstream>
 
 #include "nwemu/client_factory.h"
+#include "platform/fs_util.h"
+#include "support/strings.h"
 
 namespace ferrit {
 namespace nwemu {
@@ -46,19 +48,6 @@ bool ReadTrusteeList(const std::string& path, const Location& loc, std::vector<T
         return false;
     }
     return true;
-}
-
-bool MakeDirs(const std::string& path) {
-    for (size_t i = 1; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/') {
-            const std::string part = path.substr(0, i);
-            if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-                return false;
-            }
-        }
-    }
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
@@ -223,7 +212,7 @@ AdminResult Admin::Limit(const std::string& path, const std::string& kb) const {
     AdminResult r;
     Location loc;
     uint32_t blocks = 0;
-    if (Upper(kb) != "NONE") {
+    if (UpperAscii(kb) != "NONE") {
         char* end = nullptr;
         errno = 0;
         const unsigned long long value = std::strtoull(kb.c_str(), &end, 10);
@@ -260,7 +249,7 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
     if (dirArg.empty()) {
         return Fail(2, "demo needs a directory");
     }
-    if (!MakeDirs(dirArg)) {
+    if (MakeDirectoriesPlain(dirArg, 0777) != 0) {
         return Fail(1, dirArg + ": cannot create the directory");
     }
     char* real = ::realpath(dirArg.c_str(), nullptr);
@@ -288,7 +277,7 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
     for (const std::string& d :
          {fs1 + "/PROJECTS/ALPHA", fs1 + "/PROJECTS/BETA/NOTES", fs1 + "/COPY", fs2 + "/TARGET",
           fs2 + "/LOCKED", fs3 + "/TARGET"}) {
-        if (!MakeDirs(d)) {
+        if (MakeDirectoriesPlain(d, 0777) != 0) {
             return Fail(1, d + ": cannot create the directory");
         }
     }
@@ -393,13 +382,10 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         }
     }
 
-    const size_t slash = configFile.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirs(configFile.substr(0, slash))) {
+    if (MakeDirectoriesPlain(DirOf(configFile), 0777) != 0) {
         return Fail(1, configFile + ": cannot create its directory");
     }
-    const std::string temp = configFile + ".tmp";
-    if (!WriteText(temp, FormatConfig(config)) || ::rename(temp.c_str(), configFile.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    if (!SaveWholeFile(configFile, FormatConfig(config), WholeFileSave())) {
         return Fail(1, configFile + ": cannot write the configuration");
     }
 

@@ -1,0 +1,211 @@
+#include "platform/fs_util.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "platform/posix_util.h"
+#include "support/strings.h"
+
+namespace ferrit {
+
+namespace {
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Creates a file of a name not taken yet, "<target>.tmp-XXXXXX", with the mode less the umask;
+// never opens what stands there already (a link included). Returns the descriptor or -1.
+int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& name) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[6];
+        if (getrandom(random, sizeof random, GRND_NONBLOCK) !=
+            static_cast<ssize_t>(sizeof random)) {
+            // No entropy yet: the clock, the process and a counter still make names that differ.
+            struct timespec now;
+            clock_gettime(CLOCK_REALTIME, &now);
+            const uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^
+                                 static_cast<uint64_t>(getpid()) << 30 ^
+                                 static_cast<uint64_t>(counter++) << 12;
+            for (size_t i = 0; i < sizeof random; ++i) {
+                random[i] = static_cast<unsigned char>(mix >> (6 * i));
+            }
+        }
+        name = target + ".tmp-";
+        for (unsigned char r : random) {
+            name += kLetters[r % (sizeof kLetters - 1)];
+        }
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+int MakeDirectoriesPlain(const std::string& path, mode_t mode) {
+    if (path.empty()) {
+        return ENOENT;
+    }
+    // From the path upwards until a level exists or is made; `missing` holds the ends of the
+    // levels found missing on the way, deepest first.
+    std::vector<size_t> missing;
+    size_t end = path.size();
+    for (;;) {
+        const std::string level = path.substr(0, end);
+        if (mkdir(level.c_str(), mode) == 0) {
+            break;
+        }
+        const int err = errno;
+        if (err == EEXIST) {
+            struct stat st;
+            if (stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                return missing.empty() ? EEXIST : ENOTDIR;
+            }
+            break;
+        }
+        if (err != ENOENT) {
+            return err;
+        }
+        missing.push_back(end);
+        size_t slash = path.find_last_of('/', end - 1);
+        while (slash != std::string::npos && slash > 0 && path[slash - 1] == '/') {
+            --slash;
+        }
+        if (slash == std::string::npos || slash == 0) {
+            return ENOENT;  // nothing above to make it in
+        }
+        end = slash;
+    }
+    for (size_t i = missing.size(); i-- > 0;) {
+        const std::string level = path.substr(0, missing[i]);
+        if (mkdir(level.c_str(), mode) != 0) {
+            const int err = errno;
+            struct stat st;
+            if (err != EEXIST || stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                return err == EEXIST && i == 0 ? EEXIST : err;
+            }
+        }
+    }
+    return 0;
+}
+
+bool SaveWholeFile(const std::string& path, const std::string& text, const WholeFileSave& how) {
+    std::string target = path;
+    struct stat lst;
+    if (how.throughLink && lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        if (char* resolved = realpath(path.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    const std::string dir = DirOf(target);
+    if (MakeDirectoriesPlain(dir, how.directoryMode) != 0) {
+        return false;
+    }
+    // A file whose mode is kept starts private, so its text is never readable by more than the
+    // old file allowed.
+    std::string temp;
+    const int fd = CreateTemporaryBeside(target, how.keepMode ? 0600 : 0666, temp);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = true;
+    if (how.keepMode) {
+        struct stat st;
+        ok = fchmod(fd, stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644) == 0;
+    }
+    ok = ok && WriteAll(fd, text) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) {
+        ok = rename(temp.c_str(), target.c_str()) == 0;
+    }
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
+    return true;
+}
+
+std::string ResolvePath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    char* real = realpath(path.c_str(), nullptr);
+    if (real) {
+        std::string out = real;
+        std::free(real);
+        return out;
+    }
+    std::string abs = path;
+    if (abs[0] != '/') {
+        char* cwd = getcwd(nullptr, 0);
+        if (!cwd)
+            return path;
+        abs = JoinPath(cwd, path);
+        std::free(cwd);
+    }
+    std::string head = abs;
+    std::string tail;
+    while (head.size() > 1) {
+        size_t slash = head.find_last_of('/');
+        std::string name = head.substr(slash + 1);
+        head = slash == 0 ? "/" : head.substr(0, slash);
+        tail = tail.empty() ? name : name + "/" + tail;
+        real = realpath(head.c_str(), nullptr);
+        if (real) {
+            std::string out = JoinPath(real, tail);
+            std::free(real);
+            return out;
+        }
+    }
+    return abs;
+}
+
+std::string ConfigDirectory() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') {
+        return xdg;
+    }
+    std::string home;
+    const char* env = std::getenv("HOME");
+    if (env && *env) {
+        home = env;
+    } else {
+        const passwd* pw = getpwuid(getuid());
+        home = pw && pw->pw_dir ? pw->pw_dir : "/";
+    }
+    return home + "/.config";
+}
+
+}  // namespace ferrit

@@ -1,0 +1,31 @@
+// Environment variables changed for one test and put back afterwards.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ferrit {
+namespace testing {
+
+class ScopedEnv {
+  public:
+    ScopedEnv() = default;
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+    // Sets the variable, or unsets it when value is null; the value it had comes back when this
+    // object goes.
+    void Set(const std::string& name, const char* value);
+
+  private:
+    struct Saved {
+        std::string name;
+        bool had = false;
+        std::string value;
+    };
+    std::vector<Saved> saved_;
+};
+
+}  // namespace testing
+}  // namespace ferrit
