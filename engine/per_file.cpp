@@ -46,6 +46,7 @@ bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
         files_.StatEntry(p.counterpart, counterpart);
     }
     const bool exists = counterpart.age != -1;
+    p.counterpartSeen = counterpart.kind != EntryKind::Missing;
     bool copy = !exists || options_.cbAllowed(OverwriteAlways);
     if (!copy && options_.cbAllowed(OverwriteOlderFiles)) {
         // Strictly newer only: equal ages (two-second resolution) leave the counterpart alone.
@@ -83,6 +84,18 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     }
     const std::string file = p.file;
     const std::string counterpart = p.counterpart;
+    if (!p.counterpartSeen) {
+        // Nothing stood at the counterpart a moment ago: the copy needs no look at it.
+        FileServices& files = files_;
+        p.result = pool.Submit([&files, file, counterpart] {
+            try {
+                return files.CopyFile(file, counterpart, true);
+            } catch (...) {
+                return -1;
+            }
+        });
+        return;
+    }
     p.result = pool.Submit([this, file, counterpart] { return ShellCopyFile(file, counterpart); });
 }
 

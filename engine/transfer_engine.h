@@ -69,11 +69,12 @@ class TransferEngine {
             : file(std::move(f)), counterpart(std::move(c)), entry(std::move(e)) {}
         std::string file, counterpart;
         ListEntry entry;
-        int64_t total = 0;        // TotalBytes with this file counted
-        bool copy = false;        // the decision
-        bool serverCopy = false;  // copied on the NetWare server, when reported
-        bool shown = false;       // progress lines 1 and 3 already written (before a question)
-        std::future<int> result;  // the copy made on a worker
+        int64_t total = 0;             // TotalBytes with this file counted
+        bool copy = false;             // the decision
+        bool serverCopy = false;       // copied on the NetWare server, when reported
+        bool shown = false;            // progress lines 1 and 3 already written (before a question)
+        bool counterpartSeen = false;  // something stood at the counterpart when decided
+        std::future<int> result;       // the copy made on a worker
     };
     using NameSet = std::unordered_set<std::string>;
 

@@ -85,7 +85,9 @@ void ConfinedPaths::SetRoots(const std::vector<std::string>& roots) {
         root.text = WithoutTrailingSeparators(text);
         // The root as typed: a link there is the user's own choice and is followed.
         root.fd.Reset(open(root.text.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (root.fd.Valid()) {
+        struct stat st;
+        if (root.fd.Valid() && fstat(root.fd.Get(), &st) == 0) {
+            root.device = static_cast<uint64_t>(st.st_dev);
             roots_.push_back(std::move(root));
         }
     }
@@ -158,7 +160,7 @@ void ConfinedPaths::KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo)
 }
 
 int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
-                           int& fd) {
+                           int& fd, uint64_t* device) {
     size_t common = 0;
     while (common < root.chain.size() && common < n && root.chain[common].name == parts[common]) {
         ++common;
@@ -178,16 +180,25 @@ int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, si
             Truncate(root, i);
             return -next;
         }
+        // Its device is asked once, when it is opened: asked per file it would cost a round
+        // trip each time on a network volume, where every new entry makes the kernel forget
+        // the directory's attributes.
+        struct stat st;
+        const uint64_t dev = fstat(next, &st) == 0 ? static_cast<uint64_t>(st.st_dev) : 0;
         if (i < root.chain.size()) {
             root.chain[i].fd = next;  // a level closed for the budget, open again
+            root.chain[i].device = dev;
         } else {
-            root.chain.push_back(Level{parts[i], next});
+            root.chain.push_back(Level{parts[i], next, dev});
         }
         ++root.open;
         current = next;
         KeepWithinBudget(root, i, n);  // never the level walked from, nor the one wanted
     }
     fd = n == 0 ? root.fd.Get() : root.chain[n - 1].fd;
+    if (device != nullptr) {
+        *device = n == 0 ? root.device : root.chain[n - 1].device;
+    }
     return 0;
 }
 
@@ -209,7 +220,7 @@ int ConfinedPaths::Locate(const std::string& path, PathAt& at) {
         return at.held.Valid() ? 0 : errno;
     }
     int fd = -1;
-    if (const int rc = Resolve(*root, parts, parts.size() - 1, false, fd)) {
+    if (const int rc = Resolve(*root, parts, parts.size() - 1, false, fd, &at.device)) {
         return rc;
     }
     at.held.Reset(fcntl(fd, F_DUPFD_CLOEXEC, 0));

@@ -3,6 +3,7 @@
 // of a path text. Paths outside every root keep their plain meaning.
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ struct PathAt {
     std::string name;       // the last component
     std::string dirText;    // the directory part of the path as text, for names made beside it
     bool confined = false;  // the path lies below a root
+    // The device of the directory where it is known without asking (below a root); 0 else.
+    uint64_t device = 0;
 
     int Dir() const { return held.Get(); }
 };
@@ -81,10 +84,12 @@ class ConfinedPaths {
     struct Level {
         std::string name;
         int fd = -1;  // -1 once closed to stay within the budget; opened again when needed
+        uint64_t device = 0;
     };
     struct Root {
         std::string text;  // without trailing separators
         UniqueFd fd;
+        uint64_t device = 0;
         std::vector<Level> chain;  // the directories last resolved below the root, in order
         size_t open = 0;           // descriptors of the chain now open
     };
@@ -94,7 +99,8 @@ class ConfinedPaths {
     Root* Below(const std::string& path, std::vector<std::string>& parts, int& err);
     // The descriptor of the directory made of the first `n` parts below the root (borrowed,
     // valid while the lock is held). Missing levels are made when `create` is true.
-    int Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create, int& fd);
+    int Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create, int& fd,
+                uint64_t* device = nullptr);
     void Truncate(Root& root, size_t levels);
     // Closes shallow levels beyond the budget, never those from index keepFrom to keepTo.
     void KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo);

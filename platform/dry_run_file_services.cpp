@@ -361,7 +361,7 @@ int DryRunFileServices::CheckCopy(const std::string& source, const std::string& 
     return 0;
 }
 
-int DryRunFileServices::CopyFile(const std::string& source, const std::string& target) {
+int DryRunFileServices::CopyFile(const std::string& source, const std::string& target, bool) {
     std::lock_guard<std::mutex> lock(mutex_);
     Node copy;
     if (const int rc = CheckCopy(source, target, copy)) {

@@ -129,7 +129,10 @@ class FileServices {
     // written through. The target gets the source's permission bits, DOS attributes and
     // modification time. A source that changes while it is read, or that is the target itself,
     // is not published (32). Returns 0 or an error code; on failure no temporary file remains.
-    virtual int CopyFile(const std::string& source, const std::string& target) = 0;
+    // `targetAbsent`: the caller has just seen that nothing stands at the target; the copy then
+    // takes its place without a look of its own (one round trip less on a network volume).
+    virtual int CopyFile(const std::string& source, const std::string& target,
+                         bool targetAbsent = false) = 0;
 
     // Bytes available to the user on the file system of an absolute, existing directory;
     // false ("n/a") otherwise.

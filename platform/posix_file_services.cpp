@@ -291,13 +291,14 @@ int PosixFileServices::RemoveDirectory(const std::string& path) {
     return 0;
 }
 
-int PosixFileServices::CopyFile(const std::string& source, const std::string& target) {
+int PosixFileServices::CopyFile(const std::string& source, const std::string& target,
+                                bool targetAbsent) {
     PathAt from, to;
     if (const int rc = LocateOrCode(source, from))
         return rc;
     if (const int rc = LocateOrCode(target, to))
         return rc;
-    return copier_.Copy(from, std::move(to));
+    return copier_.Copy(from, std::move(to), targetAbsent);
 }
 
 bool PosixFileServices::FreeSpace(const std::string& path, int64_t& bytes) {

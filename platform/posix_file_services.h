@@ -39,7 +39,8 @@ class PosixFileServices : public FileServices {
     int DeleteFile(const std::string& path) override;
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
-    int CopyFile(const std::string& source, const std::string& target) override;
+    int CopyFile(const std::string& source, const std::string& target,
+                 bool targetAbsent = false) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;

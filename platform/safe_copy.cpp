@@ -291,6 +291,7 @@ class SafeCopier::Prepared {
 
     UniqueFd unnamed_;
     std::string tmpName_;
+    bool targetAbsent_ = false;  // nothing stood at the target when the copy was decided
 
   private:
     int PublishUnnamed();
@@ -310,9 +311,9 @@ int SafeCopier::Prepared::Publish() {
 }
 
 int SafeCopier::Prepared::Rename() {
-    // Only a copy that replaces something can replace the source itself; a copy linked where
-    // nothing stood needs no look.
-    const bool itself = IsSameEntry(dir_.Get(), targetName_, source_);
+    // Only a copy that replaces something can replace the source itself; where nothing stood
+    // (linked directly, or seen absent just before) no look is needed.
+    const bool itself = !targetAbsent_ && IsSameEntry(dir_.Get(), targetName_, source_);
     if (itself || renameat(dir_.Get(), tmpName_.c_str(), dir_.Get(), targetName_.c_str()) != 0) {
         const int err = itself ? WinErr::SharingViolation : WinErrorFromErrno(errno);
         unlinkat(dir_.Get(), tmpName_.c_str(), 0);
@@ -413,23 +414,27 @@ int SafeCopier::PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& rea
     return 0;
 }
 
-bool SafeCopier::RefusesUnnamed(int dir) {
+// The device of the directory `dir`: `known` where its resolution gave it, else asked.
+static uint64_t DeviceOf(int dir, uint64_t known) {
+    if (known != 0)
+        return known;
+    struct stat st;
+    return fstat(dir, &st) == 0 ? static_cast<uint64_t>(st.st_dev) : 0;
+}
+
+bool SafeCopier::RefusesUnnamed(int dir, uint64_t knownDevice) {
     if (!anyRefusal_.load(std::memory_order_acquire))
         return false;
-    struct stat st;
-    if (fstat(dir, &st) != 0)
-        return false;
+    const uint64_t device = DeviceOf(dir, knownDevice);
     std::lock_guard<std::mutex> lock(refusalMutex_);
-    return std::find(refusingDevices_.begin(), refusingDevices_.end(), st.st_dev) !=
+    return std::find(refusingDevices_.begin(), refusingDevices_.end(), device) !=
            refusingDevices_.end();
 }
 
-void SafeCopier::LearnRefusal(int dir) {
-    struct stat st;
-    if (fstat(dir, &st) != 0)
-        return;
+void SafeCopier::LearnRefusal(int dir, uint64_t knownDevice) {
+    const uint64_t device = DeviceOf(dir, knownDevice);
     std::lock_guard<std::mutex> lock(refusalMutex_);
-    refusingDevices_.push_back(st.st_dev);
+    refusingDevices_.push_back(device);
     anyRefusal_.store(true, std::memory_order_release);
 }
 
@@ -440,7 +445,8 @@ bool SafeCopier::CreatedFinal(const struct stat& st) const {
     return umask_ >= 0 && (CreationMode(st) & ~static_cast<mode_t>(umask_)) == (st.st_mode & 0777);
 }
 
-int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<Prepared>& out) {
+int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent,
+                        std::unique_ptr<Prepared>& out) {
     out.reset();
     // Opened without a look first: a link fails with ELOOP and is copied as a link; a FIFO or
     // device opens without waiting (O_NONBLOCK) and is refused unread.
@@ -459,7 +465,9 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<P
             return WinErr::AccessDenied;
     }
     const std::string name = target.name;
+    const uint64_t device = target.device;
     auto ready = std::make_unique<Prepared>(*this, std::move(target.held), name, st);
+    ready->targetAbsent_ = targetAbsent;
     const int dir = ready->Dir();
     if (link) {
         const int rc = PrepareLink(source, ready, st);
@@ -471,7 +479,7 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<P
     // the flag literally.
     fcntl(in.Get(), F_SETFL, 0);
 
-    if (!unnamedUnusable_.load(std::memory_order_relaxed) && !RefusesUnnamed(dir)) {
+    if (!unnamedUnusable_.load(std::memory_order_relaxed) && !RefusesUnnamed(dir, device)) {
         UniqueFd unnamed(openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, CreationMode(st)));
         if (unnamed.Valid()) {
             const int rc = FillCopy(in.Get(), unnamed.Get(), st, CreatedFinal(st));
@@ -483,7 +491,7 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<P
         }
         if (!TmpFileRefused(errno))
             return WinErrorFromErrno(errno);
-        LearnRefusal(dir);
+        LearnRefusal(dir, device);
     }
 
     std::string tmpName;
@@ -499,9 +507,9 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<P
     return rc;
 }
 
-int SafeCopier::Copy(const PathAt& source, PathAt&& target) {
+int SafeCopier::Copy(const PathAt& source, PathAt&& target, bool targetAbsent) {
     std::unique_ptr<Prepared> ready;
-    const int rc = Prepare(source, std::move(target), ready);
+    const int rc = Prepare(source, std::move(target), targetAbsent, ready);
     return rc != 0 ? rc : ready->Publish();
 }
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,7 +39,9 @@ class SafeCopier {
     // directory it takes over: a complete copy is made beside the target and then takes its
     // place. Returns 0, or a Windows error code with the target as it was and nothing left
     // behind.
-    int Copy(const PathAt& source, PathAt&& target);
+    // `targetAbsent`: nothing was seen at the target just before; the copy then takes its
+    // place without a look at it first.
+    int Copy(const PathAt& source, PathAt&& target, bool targetAbsent = false);
 
     // Creates a new, empty named temporary file in the directory with the given open flags;
     // returns its descriptor (or -1 with errno set) and its name in `name`.
@@ -47,7 +50,8 @@ class SafeCopier {
   private:
     // A finished copy waiting beside its target.
     class Prepared;
-    int Prepare(const PathAt& source, PathAt&& target, std::unique_ptr<Prepared>& ready);
+    int Prepare(const PathAt& source, PathAt&& target, bool targetAbsent,
+                std::unique_ptr<Prepared>& ready);
     // Whether a copy created with the source's bits (owner-writable) has them all already, the
     // file-creation mask taking none away.
     bool CreatedFinal(const struct stat& st) const;
@@ -55,8 +59,9 @@ class SafeCopier {
     int LinkUnnamed(int fd, int dir, const std::string& name);
     // A file system that refused an unnamed file once is not asked again: on a network volume
     // every refused attempt costs a round trip.
-    bool RefusesUnnamed(int dir);
-    void LearnRefusal(int dir);
+    // `knownDevice`: the directory's device where it is known (0: asked).
+    bool RefusesUnnamed(int dir, uint64_t knownDevice);
+    void LearnRefusal(int dir, uint64_t knownDevice);
 
     // Learned on the way: whether unnamed files cannot be named here at all (no /proc, no
     // linkat by descriptor), and whether linkat(AT_EMPTY_PATH) works for this process (-1 not
@@ -65,7 +70,7 @@ class SafeCopier {
     std::atomic<int> linkByDescriptor_{-1};
     std::atomic<bool> anyRefusal_{false};
     std::mutex refusalMutex_;
-    std::vector<dev_t> refusingDevices_;
+    std::vector<uint64_t> refusingDevices_;
     // The process's file-creation mask, read once; -1 when unknown (the bits are then always
     // set after the creation). The program never changes it.
     int umask_;

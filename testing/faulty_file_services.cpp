@@ -160,12 +160,13 @@ int FaultyFileServices::RemoveDirectory(const std::string& path) {
     return inner_.RemoveDirectory(path);
 }
 
-int FaultyFileServices::CopyFile(const std::string& source, const std::string& target) {
+int FaultyFileServices::CopyFile(const std::string& source, const std::string& target,
+                                 bool targetAbsent) {
     int code = 0;
     if (Hit(FileOp::CopyFile, &source, code, &target)) {
         return code;
     }
-    return inner_.CopyFile(source, target);
+    return inner_.CopyFile(source, target, targetAbsent);
 }
 
 bool FaultyFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
