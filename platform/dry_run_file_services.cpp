@@ -86,86 +86,87 @@ void DryRunFileServices::ConfineBelow(const std::vector<std::string>& roots) {
     inner_.ConfineBelow(roots);
 }
 
-int DryRunFileServices::ListFiles(const std::string& dir, const std::string& pattern,
-                                  std::vector<ListEntry>& out) {
+namespace {
+
+const std::string& NameOf(const ListEntry& entry) {
+    return entry.name;
+}
+const std::string& NameOf(const std::string& name) {
+    return name;
+}
+
+void SortByName(std::vector<ListEntry>& entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
+}
+
+}  // namespace
+
+template <typename Entry, typename ReadInner, typename Take>
+int DryRunFileServices::Overlaid(const std::string& dir, std::vector<Entry>& out,
+                                 ReadInner readInner, Take take) {
     std::lock_guard<std::mutex> lock(mutex_);
     out.clear();
     const Node* self = Remembered(dir);
-    if (self != nullptr && (self->stat.kind != EntryKind::Directory)) {
+    if (self != nullptr && self->stat.kind != EntryKind::Directory) {
         return WinErr::PathNotFound;
     }
+    // A directory the preview made has nothing real in it.
     if (self == nullptr) {
-        if (const int rc = inner_.ListFiles(dir, pattern, out)) {
+        if (const int rc = readInner(out)) {
             return rc;
         }
     }
     const auto children = RememberedChildren(dir);
     out.erase(std::remove_if(out.begin(), out.end(),
-                             [&](const ListEntry& e) { return children.count(e.name) != 0; }),
+                             [&](const Entry& e) { return children.count(NameOf(e)) != 0; }),
               out.end());
     for (const auto& [name, node] : children) {
-        const EntryKind kind = node->stat.kind;
-        if ((kind == EntryKind::File || kind == EntryKind::Link) && MatchPattern(pattern, name)) {
-            ListEntry entry(name, node->attr, node->stat.size);
-            static_cast<EntryStat&>(entry) = node->stat;
-            out.push_back(std::move(entry));
-        }
+        take(name, *node);
     }
-    std::sort(out.begin(), out.end(),
-              [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
     return 0;
+}
+
+int DryRunFileServices::ListFiles(const std::string& dir, const std::string& pattern,
+                                  std::vector<ListEntry>& out) {
+    const int rc = Overlaid(
+        dir, out,
+        [&](std::vector<ListEntry>& real) { return inner_.ListFiles(dir, pattern, real); },
+        [&](const std::string& name, const Node& node) {
+            const EntryKind kind = node.stat.kind;
+            if ((kind == EntryKind::File || kind == EntryKind::Link) &&
+                MatchPattern(pattern, name)) {
+                ListEntry entry(name, node.attr, node.stat.size);
+                static_cast<EntryStat&>(entry) = node.stat;
+                out.push_back(std::move(entry));
+            }
+        });
+    SortByName(out);
+    return rc;
 }
 
 int DryRunFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    out.clear();
-    const Node* self = Remembered(dir);
-    if (self != nullptr && self->stat.kind != EntryKind::Directory) {
-        return WinErr::PathNotFound;
-    }
-    if (self == nullptr) {
-        if (const int rc = inner_.ListNames(dir, out)) {
-            return rc;
-        }
-    }
-    const auto children = RememberedChildren(dir);
-    out.erase(std::remove_if(out.begin(), out.end(),
-                             [&](const std::string& n) { return children.count(n) != 0; }),
-              out.end());
-    for (const auto& [name, node] : children) {
-        if (node->stat.kind != EntryKind::Missing) {
-            out.push_back(name);
-        }
-    }
-    return 0;
+    return Overlaid(
+        dir, out, [&](std::vector<std::string>& real) { return inner_.ListNames(dir, real); },
+        [&](const std::string& name, const Node& node) {
+            if (node.stat.kind != EntryKind::Missing) {
+                out.push_back(name);
+            }
+        });
 }
 
 int DryRunFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    out.clear();
-    const Node* self = Remembered(dir);
-    if (self != nullptr && self->stat.kind != EntryKind::Directory) {
-        return WinErr::PathNotFound;
-    }
-    if (self == nullptr) {
-        if (const int rc = inner_.ListSubdirs(dir, out)) {
-            return rc;
-        }
-    }
-    const auto children = RememberedChildren(dir);
-    out.erase(std::remove_if(out.begin(), out.end(),
-                             [&](const ListEntry& e) { return children.count(e.name) != 0; }),
-              out.end());
-    for (const auto& [name, node] : children) {
-        if (node->stat.kind == EntryKind::Directory) {
-            ListEntry entry(name, Attr::Directory, 0);
-            static_cast<EntryStat&>(entry) = node->stat;
-            out.push_back(std::move(entry));
-        }
-    }
-    std::sort(out.begin(), out.end(),
-              [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
-    return 0;
+    const int rc = Overlaid(
+        dir, out, [&](std::vector<ListEntry>& real) { return inner_.ListSubdirs(dir, real); },
+        [&](const std::string& name, const Node& node) {
+            if (node.stat.kind == EntryKind::Directory) {
+                ListEntry entry(name, Attr::Directory, 0);
+                static_cast<EntryStat&>(entry) = node.stat;
+                out.push_back(std::move(entry));
+            }
+        });
+    SortByName(out);
+    return rc;
 }
 
 bool DryRunFileServices::DirectoryExists(const std::string& path) {

@@ -60,6 +60,10 @@ class DryRunFileServices : public FileServices {
     // Children of a directory that the preview knows of, by name.
     std::map<std::string, const Node*> RememberedChildren(const std::string& dir) const;
     int StatLocked(const std::string& path, EntryStat& out, uint32_t* attr);
+    // The real listing of a directory (`readInner`), unless the preview made it or it is gone,
+    // with what the preview remembers of its entries laid over it (`take` adds one).
+    template <typename Entry, typename ReadInner, typename Take>
+    int Overlaid(const std::string& dir, std::vector<Entry>& out, ReadInner readInner, Take take);
     int CheckCopy(const std::string& source, const std::string& target, Node& copy);
     void Record(const std::string& change);
 
