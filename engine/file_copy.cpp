@@ -10,12 +10,13 @@ namespace {
 constexpr uint32_t kOperationCopy = 2;
 }  // namespace
 
-int32_t TransferEngine::ShellCopyFile(const std::string& source, const std::string& target) {
-    return ShellFileOperation(source, target, kOperationCopy);
+int32_t TransferEngine::ShellCopyFile(const std::string& source, const std::string& target,
+                                      bool targetAbsent) {
+    return ShellFileOperation(source, target, kOperationCopy, targetAbsent);
 }
 
 int32_t TransferEngine::ShellFileOperation(const std::string& source, const std::string& target,
-                                           uint32_t operation) {
+                                           uint32_t operation, bool targetAbsent) {
     int32_t result = -1;
     if (operation != kOperationCopy) {
         return result;  // the only operation this program asks for is the copy
@@ -23,7 +24,7 @@ int32_t TransferEngine::ShellFileOperation(const std::string& source, const std:
     // The copy replaces an existing target without asking and carries the source's last-write
     // time, which the age rules of the second pass rely on.
     try {
-        result = files_.CopyFile(source, target);
+        result = files_.CopyFile(source, target, targetAbsent);
     } catch (...) {
         result = -1;
     }

@@ -84,19 +84,9 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     }
     const std::string file = p.file;
     const std::string counterpart = p.counterpart;
-    if (!p.counterpartSeen) {
-        // Nothing stood at the counterpart a moment ago: the copy needs no look at it.
-        FileServices& files = files_;
-        p.result = pool.Submit([&files, file, counterpart] {
-            try {
-                return files.CopyFile(file, counterpart, true);
-            } catch (...) {
-                return -1;
-            }
-        });
-        return;
-    }
-    p.result = pool.Submit([this, file, counterpart] { return ShellCopyFile(file, counterpart); });
+    const bool absent = !p.counterpartSeen;
+    p.result = pool.Submit(
+        [this, file, counterpart, absent] { return ShellCopyFile(file, counterpart, absent); });
 }
 
 void TransferEngine::FinishFile(PendingFile& p) {

@@ -54,9 +54,12 @@ class TransferEngine {
     // Whether the counterpart stands for the file in move mode: an entry of the same kind, not
     // the file itself, at least as new, and of the same size where the ages are equal.
     bool CounterpartHoldsFile(const std::string& file, const std::string& counterpart);
-    int32_t ShellCopyFile(const std::string& source, const std::string& target);
+    // `targetAbsent`: nothing stood at the target when the file was decided (the copy then
+    // needs no look at it first).
+    int32_t ShellCopyFile(const std::string& source, const std::string& target,
+                          bool targetAbsent = false);
     int32_t ShellFileOperation(const std::string& source, const std::string& target,
-                               uint32_t operation);
+                               uint32_t operation, bool targetAbsent = false);
 
   private:
     // One listed file between its decision and its report. Decisions are made in walk order;
