@@ -60,7 +60,7 @@ class CliApp {
               err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
               [this] { FlushAll(); }, hooks.promptWaiting),
           choice_(nwemu::ChooseNetWareClient(request.netwareConfig)),
-          previewClient_(*choice_.client),
+          previewClient_(*choice_.client, preview_),
           client_(request.dryRun ? static_cast<NetWareClient&>(previewClient_) : *choice_.client),
           netware_(client_, locations_, files_, dialogs_),
           sink_(out, err, hooks.interrupted),

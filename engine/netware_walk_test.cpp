@@ -184,6 +184,17 @@ TEST_F(NetWareWalkTest, ServerCopyOnOneConnectionInBothPasses) {
     }
 }
 
+// A failed server copy is described in the server's words, as a failed plain copy is in the
+// system's.
+TEST_F(NetWareWalkTest, AFailedServerCopyIsDescribedInTheServersWords) {
+    scratch.File("FS1/DATA/SRC/A.TXT", "a");
+    scratch.Dir("FS1/DATA/TGT");
+    client.FailOperation(testing::NwOp::FileServerFileCopy, nwemu::Code::InsufficientSpace);
+    Run("FS1/DATA/SRC", "FS1/DATA/TGT");
+    EXPECT_EQ(dialogs.Texts(), (Lines{"Error 8901: Could not copy " + P("FS1/DATA/TGT/A.TXT") +
+                                      " (Insufficient space on the volume)"}));
+}
+
 TEST_F(NetWareWalkTest, SecondPassAndLocalTargetsDoNoNetWareWork) {
     scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
     scratch.Dir("LOCAL");

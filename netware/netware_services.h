@@ -39,6 +39,9 @@ class NetWareServices {
 
     // --- Error texts ---
     std::string NetWareErrorText(uint32_t code);
+    // The words alone for a code (what NetWareErrorText puts in parentheses); empty when there
+    // are none.
+    std::string NetWareErrorDetail(uint32_t code);
     void ReportNetWareError(uint32_t code, const std::string& operation);
 
     // --- Start-up and names ---
@@ -78,6 +81,8 @@ class NetWareServices {
                              int64_t sourceSize = -1);
 
   private:
+    // The words for a code; false when the error-text library cannot be loaded.
+    bool ErrorDetail(uint32_t code, std::string& detail);
     bool TargetLacksAccessControl() const;
     bool OpenSourceDirectory(const std::string& source, int16_t& runState);
 

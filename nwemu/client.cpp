@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/copy_range.h"
+#include "platform/error_codes.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -215,7 +217,7 @@ uint16_t Client::MayChange(const Location& loc) const {
     if (!loc.Exists()) {
         return Code::InvalidPath;
     }
-    return HoldsControl(network_.LoginRights(loc)) ? 0 : Code::NoModifyPrivileges;
+    return MayChangeEntry(network_.LoginRights(loc));
 }
 
 uint16_t Client::StoreResult(int error) const {
@@ -280,6 +282,10 @@ NWCCODE Client::GetConnInfoValue(NWCONN_HANDLE conn, uint32_t kind, uint32_t& va
     const int s = ServerOf(conn);
     if (s < 0) {
         return Code::InvalidConnection;
+    }
+    if (kind == ConnInfo::UserId) {
+        value = network_.LoginId(s);
+        return 0;
     }
     if (kind != ConnInfo::DirectoryServices) {
         return Code::InvalidParameter;
@@ -519,14 +525,12 @@ NWCCODE Client::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std
     if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
         return Code::MetadataNotStored;
     }
-    // Access Control grants every right but Supervisor. Supervisor is granted, or taken from
-    // an assignment that holds it, only by a login that holds Supervisor there itself.
-    bool supervisorAtStake = (rights & Rights::Supervisor) != 0;
+    uint16_t held = 0;
     for (const Trustee& t : trustees) {
-        supervisorAtStake = supervisorAtStake || (t.id == id && (t.rights & Rights::Supervisor));
+        held = t.id == id ? t.rights : held;
     }
-    if (supervisorAtStake && (network_.LoginRights(loc) & Rights::Supervisor) == 0) {
-        return Code::NoModifyPrivileges;
+    if (const uint16_t code = MayAssignTrustee(network_.LoginRights(loc), rights, held)) {
+        return code;
     }
     AssignTrustee(trustees, id, rights);
     return StoreResult(WriteTrustees(loc.local, trustees));
@@ -732,70 +736,17 @@ NWCCODE Client::FileServerFileCopy(FileHandle source, FileHandle target, uint32_
     if (from != to) {
         return Code::NotSameServer;
     }
-    const int in = static_cast<int>(source);
-    const int out = static_cast<int>(target);
-    loff_t inOff = sourceOffset;
-    loff_t outOff = targetOffset;
-    uint64_t left = count;
-    uint64_t total = 0;
+    // The data stays in the kernel (and on file systems that can, on the storage side); where
+    // the kernel refuses, the copy goes through a buffer. A request past the end of the source
+    // copies what there is.
+    off_t inOff = sourceOffset;
+    off_t outOff = targetOffset;
+    off_t copied = 0;
     bool offload = true;
-    int error = 0;
-    // The data stays in the kernel (and on file systems that can, on the storage side);
-    // where the kernel refuses, the copy goes through a buffer.
-    while (left > 0 && offload) {
-        const ssize_t n = ::copy_file_range(
-            in, &inOff, out, &outOff, static_cast<size_t>(std::min<uint64_t>(left, 1u << 30)), 0);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
-                offload = false;
-                break;
-            }
-            error = errno;
-            break;
-        }
-        if (n == 0) {
-            left = 0;
-            break;
-        }
-        total += static_cast<uint64_t>(n);
-        left -= static_cast<uint64_t>(n);
-    }
-    if (!offload) {
-        char buf[65536];
-        while (left > 0 && error == 0) {
-            const ssize_t r =
-                ::pread(in, buf, static_cast<size_t>(std::min<uint64_t>(left, sizeof buf)), inOff);
-            if (r < 0) {
-                if (errno != EINTR) {
-                    error = errno;
-                }
-                continue;
-            }
-            if (r == 0) {
-                break;
-            }
-            ssize_t done = 0;
-            while (done < r && error == 0) {
-                const ssize_t w = ::pwrite(out, buf + done, static_cast<size_t>(r - done), outOff);
-                if (w < 0) {
-                    if (errno != EINTR) {
-                        error = errno;
-                    }
-                    continue;
-                }
-                done += w;
-                outOff += w;
-            }
-            inOff += r;
-            total += static_cast<uint64_t>(r);
-            left -= static_cast<uint64_t>(r);
-        }
-    }
-    bytesCopied = static_cast<uint32_t>(total);
-    if (error == ENOSPC || error == EDQUOT) {
+    const int error = CopyFileRange(static_cast<int>(source), inOff, static_cast<int>(target),
+                                    outOff, count, offload, copied);
+    bytesCopied = static_cast<uint32_t>(copied);
+    if (error == WinErr::DiskFull || error == WinErr::DiskQuotaExceeded) {
         return Code::InsufficientSpace;
     }
     return error == 0 ? 0u : static_cast<uint32_t>(Code::IoError);

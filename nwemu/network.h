@@ -15,18 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "netware/server_rules.h"
 #include "nwemu/config.h"
 #include "options/copy_options.h"
 
 namespace ferrit {
 namespace nwemu {
 
-// Every trustee right (the bits themselves are `Rights`): what an entry without a mask of its
-// own passes on and what Supervisor gives.
-constexpr uint16_t kAllRights = Rights::Supervisor | Rights::Read | Rights::Write | Rights::Create |
-                                Rights::Erase | Rights::Modify | Rights::FileScan |
-                                Rights::AccessControl;
-static_assert(kAllRights == 0x1FB, "the eight NetWare trustee rights");
+// Every trustee right: what an entry without a mask of its own passes on and what Supervisor
+// gives.
+constexpr uint16_t kAllRights = kAllTrusteeRights;
 
 // Rights in NetWare's letters, always ten characters: "[SRWCEMFA]" with a blank for each
 // missing right, so "[ RWCE F ]" reads Read, Write, Create, Erase and File Scan.
