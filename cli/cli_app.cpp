@@ -108,7 +108,7 @@ class CliApp {
         if (sink_.AbortRequested()) {
             return kExitInterrupted;
         }
-        return dialogs_.ErrorCount() > 0 ? kExitError : kExitDone;
+        return dialogs_.ErrorCount() > 0 || run_.NetWareFailures > 0 ? kExitError : kExitDone;
     }
 
   private:

@@ -88,6 +88,36 @@ TEST_F(CliNetWareTest, CarriesEveryKindOfMetadataWithWarningsAsStatusLines) {
     EXPECT_EQ(err.find("InitNetWare"), std::string::npos) << err;
 }
 
+// Metadata the target refuses fails the run; an object it does not know is only named.
+TEST_F(CliNetWareTest, RefusedMetadataEndsWithStatusOneAnUnknownObjectDoesNot) {
+    scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
+    const std::vector<std::string> flags = {"--netware-config=" + configFile, "--subdirs",
+                                            "--create-dirs", "--keep-dir-trustees"};
+    struct Row {
+        NWObjectID trustee;
+        std::string line;
+        int status;
+    } rows[] = {
+        {Fs1Admin,
+         "  Trustee CN=ADMIN.O=ACME [SRWCEMFA] not carried to FS2/DATA:T1\\A: 0x898C (No modify "
+         "privileges)",
+         kExitError},
+        {Fs1Temp, "  not carried: no object CN=TEMP.O=ACME on FS3", kExitDone},
+    };
+    WriteTrustees(P("FS3/DATA"), {{Fs3Jsmith, nwemu::kAllRights & ~Rights::Supervisor}});
+    int n = 0;
+    for (const Row& row : rows) {
+        WriteTrustees(P("FS1/DATA/SRC/A"), {{row.trustee, nwemu::kAllRights}});
+        const std::string server = n == 0 ? "FS2" : "FS3";
+        const std::string target = server + "/DATA/T" + std::to_string(++n);
+        scratch.Dir(target);
+        std::vector<std::string> args = flags;
+        args.insert(args.end(), {P("FS1/DATA/SRC"), P(target)});
+        EXPECT_EQ(Run(args), row.status) << err;
+        EXPECT_EQ(out, P("FS1/DATA/SRC/A") + "\n   A.TXT copied\n" + row.line + "\n");
+    }
+}
+
 TEST_F(CliNetWareTest, TheDefaultDescriptionIsUsedWhenItExists) {
     scratch.File("FS1/DATA/SRC/A.TXT", "a");
     scratch.Dir("FS1/DATA/TGT");

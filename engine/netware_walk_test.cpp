@@ -23,6 +23,21 @@ using namespace nwemu;  // the emulated servers' metadata helpers
 using Lines = std::vector<std::string>;
 
 constexpr uint16_t kAllButSupervisor = nwemu::kAllRights & ~Rights::Supervisor;
+constexpr uint32_t kFs1Dave = 0x01000014;
+
+uint16_t Letters(const char* text) {
+    uint16_t rights = 0;
+    EXPECT_TRUE(nwemu::ParseRightsLetters(text, rights)) << text;
+    return rights;
+}
+
+std::vector<uint32_t> TrusteeIds(const std::string& path) {
+    std::vector<nwemu::Trustee> trustees;
+    nwemu::ReadTrustees(path, trustees);
+    std::vector<uint32_t> ids;
+    for (const nwemu::Trustee& t : trustees) ids.push_back(t.id);
+    return ids;
+}
 
 class NetWareWalkTest : public ::testing::Test {
   protected:
@@ -36,6 +51,7 @@ class NetWareWalkTest : public ::testing::Test {
     }
     static nwemu::Config Servers(testing::TempDir& scratch) {
         nwemu::Config config = testing::StandardServers(scratch);
+        config.servers[0].User("DAVE", kFs1Dave);  // a bindery object no other server knows
         WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, kAllButSupervisor}});
         WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, kAllButSupervisor}});
         return config;
@@ -181,6 +197,97 @@ TEST_F(NetWareWalkTest, ServerCopyOnOneConnectionInBothPasses) {
         if (c.op == testing::NwOp::ObtainEntryInfo || c.op == testing::NwOp::ScanTrustees) {
             EXPECT_EQ(c.args.find("BACK.TXT"), std::string::npos) << c.args;
         }
+    }
+}
+
+// What the operator may carry at the start is carried, whatever the masks being copied take
+// from the operator: each directory's mask lands after everything below it. What the target
+// server refuses (granting Supervisor without holding it) is a failed step with its own line; an
+// object the target does not know is named once per run and fails nothing.
+TEST_F(NetWareWalkTest, MetadataArrivesWhateverTheMasksAndEachLossIsReported) {
+    struct Row {
+        const char* target;  // server directory
+        bool supervisor;     // the login holds Supervisor at the target volume's root
+        const char* masks;   // of D1 and D2 on the source; without A they take Access Control
+    };
+    const Row rows[] = {
+        {"FS1", false, "RWCF"}, {"FS1", true, "RWCF"},   {"FS2", false, "RWCF"},
+        {"FS2", true, "RWCF"},  {"FS2", false, "RWCFA"}, {"FS3", false, "RWCF"},
+        {"FS3", true, "RWCF"},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        const std::string target = row.target;
+        SCOPED_TRACE(target + (row.supervisor ? " as Supervisor" : "") + " masks " + row.masks);
+        const std::string src = "FS1/DATA/S" + std::to_string(++n);
+        const std::string tgt = target + "/DATA/T" + std::to_string(n);
+        const uint32_t jsmith = target == "FS1"   ? Fs1Jsmith
+                                : target == "FS2" ? Fs2Jsmith
+                                                  : Fs3Jsmith;
+        const uint32_t mbrown = target == "FS1"   ? Fs1Mbrown
+                                : target == "FS2" ? Fs2Mbrown
+                                                  : Fs3Mbrown;
+        const uint32_t sales = target == "FS1" ? Fs1Sales : target == "FS2" ? Fs2Sales : Fs3Sales;
+        WriteTrustees(P(target + "/DATA"),
+                      {{jsmith, row.supervisor ? nwemu::kAllRights : kAllButSupervisor}});
+        const std::string f1 = scratch.File(src + "/D1/f1.txt", "1");
+        const std::string f2 = scratch.File(src + "/D1/D2/f2.txt", "2");
+        WriteTrustees(P(src + "/D1"), {{Fs1Jsmith, nwemu::kAllRights},
+                                       {Fs1Mbrown, Letters("RWF")},
+                                       {Fs1Sales, Letters("RF")},
+                                       {kFs1Dave, Letters("R")}});
+        WriteMask(P(src + "/D1"), Letters(row.masks));
+        WriteLimit(P(src + "/D1"), 300);
+        WriteTrustees(P(src + "/D1/D2"), {{Fs1Jsmith, nwemu::kAllRights}});
+        WriteMask(P(src + "/D1/D2"), Letters(row.masks) & Letters("RFA"));
+        for (const std::string& f : {f1, f2}) {
+            WriteOwner(f, Fs1Mbrown);
+            WriteTrustees(f, {{Fs1Sales, Letters("R")}});
+        }
+        scratch.Dir(tgt);
+        sink.Reset();
+        Run(src, tgt);
+
+        const std::string refused =
+            " [SRWCEMFA] not carried to " + target + "/DATA:T" + std::to_string(n) + "\\D1";
+        const std::string why = ": 0x898C (No modify privileges)";
+        Lines expected{P(src + "/D1"), "   f1.txt copied", P(src + "/D1/D2"), "   f2.txt copied"};
+        if (!row.supervisor) {
+            expected.push_back("  Trustee CN=JSMITH.OU=SALES.O=ACME" + refused + "\\D2" + why);
+            expected.push_back("  Trustee CN=JSMITH.OU=SALES.O=ACME" + refused + why);
+        }
+        if (target != "FS1") {
+            expected.push_back("  not carried: no object DAVE on " + target);
+        }
+        EXPECT_EQ(sink.List(), expected);
+        EXPECT_EQ(run.NetWareFailures, row.supervisor ? 0 : 2);
+
+        std::vector<uint32_t> d1{mbrown, sales};
+        if (target == "FS1")
+            d1.push_back(kFs1Dave);
+        if (row.supervisor)
+            d1.insert(d1.begin(), jsmith);
+        EXPECT_EQ(TrusteeIds(P(tgt + "/D1")), d1);
+        EXPECT_EQ(TrusteeIds(P(tgt + "/D1/D2")),
+                  row.supervisor ? std::vector<uint32_t>{jsmith} : std::vector<uint32_t>{});
+        uint16_t mask = 0;
+        uint32_t value = 0;
+        EXPECT_TRUE(ReadMask(P(tgt + "/D1"), mask) && mask == Letters(row.masks));
+        EXPECT_TRUE(ReadMask(P(tgt + "/D1/D2"), mask) &&
+                    mask == (Letters(row.masks) & Letters("RFA")));
+        EXPECT_TRUE(ReadLimit(P(tgt + "/D1"), value) && value == 300u);
+        for (const char* f : {"/D1/f1.txt", "/D1/D2/f2.txt"}) {
+            EXPECT_TRUE(ReadOwner(P(tgt + f), value) && value == mbrown) << f;
+            EXPECT_EQ(TrusteeIds(P(tgt + f)), std::vector<uint32_t>{sales}) << f;
+        }
+        // D1's mask is the run's last change.
+        const std::vector<std::string> ops = Ops();
+        const auto last = std::find_if(ops.rbegin(), ops.rend(), [](const std::string& op) {
+            return op == "AddTrustee" || op == "ModifyDosInfo" || op == "SetDirSpaceLimit" ||
+                   op == "ModifyDirEntry";
+        });
+        ASSERT_NE(last, ops.rend());
+        EXPECT_EQ(*last, "ModifyDirEntry");
     }
 }
 

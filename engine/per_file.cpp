@@ -147,6 +147,7 @@ void TransferEngine::FinishFile(PendingFile& p) {
         if (options_.cbAllowed(KeepFileTrustees)) {
             netware_.CopyTrustees(source, target);
         }
+        ShowNetWareNotes();
     }
 
     // Move mode: the file goes only when its data is safe on the other side: this call copied

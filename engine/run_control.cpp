@@ -59,6 +59,9 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
     bool confined = false;   // the file services confine paths to the roots
     try {
         run_.TotalBytes = 0;
+        run_.NetWareFailures = 0;
+        notesShown_.clear();
+        netware_.TakeNotes();  // nothing from before this run is shown in it
         run_.RunState = kRunStateRunning;
         sink_.RunStarted();
         run_.Recurse = options_.cbAllowed(CopySubdirectories);

@@ -49,7 +49,8 @@ DryRunClient::Fate DryRunClient::FateOf(NWCONN_HANDLE conn, const std::string& v
         local = self->second;
     } else {
         const std::string parent = ParentVolumePath(volumePath);
-        const auto dir = parent.empty() ? localOf_.end() : localOf_.find(Key(conn, UpperAscii(parent)));
+        const auto dir =
+            parent.empty() ? localOf_.end() : localOf_.find(Key(conn, UpperAscii(parent)));
         if (dir == localOf_.end()) {
             return Fate::Real;
         }
@@ -224,8 +225,8 @@ NWCCODE DryRunClient::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirH
         return inner_.GetDirSpaceLimitList(conn, dirHandle, list);
     }
     // A new directory has no limit of its own.
-    list.assign(1, SpaceLimitEntry{static_cast<uint8_t>(PathDepth(held->volumePath)),
-                                   kNoSpaceLimit, 0});
+    list.assign(
+        1, SpaceLimitEntry{static_cast<uint8_t>(PathDepth(held->volumePath)), kNoSpaceLimit, 0});
     return 0;
 }
 
@@ -272,8 +273,7 @@ NWCCODE DryRunClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE /*dirHandle
     return MayChangeEntry(login);
 }
 
-NWCCODE DryRunClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                       uint32_t limit) {
+NWCCODE DryRunClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uint32_t limit) {
     const Held* held = HeldAt(conn, dirHandle);
     if (held == nullptr) {
         return NWErr::BadDirectoryHandle;
@@ -293,7 +293,8 @@ NWCCODE DryRunClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandl
     bool had = false;
     if (!held->made && inner_.GetDirSpaceLimitList(conn, dirHandle, list) == 0) {
         for (const SpaceLimitEntry& entry : list) {
-            had = had || (entry.level == PathDepth(held->volumePath) && entry.maximum != kNoSpaceLimit);
+            had = had ||
+                  (entry.level == PathDepth(held->volumePath) && entry.maximum != kNoSpaceLimit);
         }
     }
     return had ? 0 : NWErr::Failure;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "netware/netware_client.h"
 #include "options/copy_options.h"
@@ -16,6 +17,14 @@ constexpr uint16_t kAllTrusteeRights = Rights::Supervisor | Rights::Read | Right
                                        Rights::Create | Rights::Erase | Rights::Modify |
                                        Rights::FileScan | Rights::AccessControl;
 static_assert(kAllTrusteeRights == 0x1FB, "the eight NetWare trustee rights");
+
+// Rights in NetWare's letters, always ten characters: "[SRWCEMFA]" with a blank for each missing
+// right, so "[ RWCE F ]" reads Read, Write, Create, Erase and File Scan.
+std::string RightsLetters(uint16_t rights);
+// Reads rights written as letters of SRWCEMFA in any order and case, with or without the
+// brackets and blanks; "ALL" gives every right, "none", "-" and "[]" none. False for any other
+// character.
+bool ParseRightsLetters(const std::string& text, uint16_t& rights);
 
 // Completion codes of NetWare servers that the program produces or tells apart.
 namespace NWErr {
