@@ -23,7 +23,6 @@ using namespace nwemu;  // the emulated servers' metadata helpers
 using Lines = std::vector<std::string>;
 
 constexpr uint16_t kAllButSupervisor = nwemu::kAllRights & ~Rights::Supervisor;
-constexpr uint32_t kFs1Dave = 0x01000014;
 
 uint16_t Letters(const char* text) {
     uint16_t rights = 0;
@@ -51,7 +50,6 @@ class NetWareWalkTest : public ::testing::Test {
     }
     static nwemu::Config Servers(testing::TempDir& scratch) {
         nwemu::Config config = testing::StandardServers(scratch);
-        config.servers[0].User("DAVE", kFs1Dave);  // a bindery object no other server knows
         WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, kAllButSupervisor}});
         WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, kAllButSupervisor}});
         return config;
@@ -87,6 +85,8 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     const std::string a = scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
     scratch.File("FS1/DATA/SRC/B/B.TXT", "b");
     scratch.Dir("FS2/DATA/TGT");
+    // Owners need Supervisor: JSMITH holds it on A's target.
+    WriteTrustees(scratch.Dir("FS2/DATA/TGT/A"), {{Fs2Jsmith, nwemu::kAllRights}});
     // Rights shortfalls on B's target: only Read, Write, Create and File Scan there.
     scratch.Dir("FS2/DATA/TGT/B");
     uint16_t rwcf = 0;
@@ -109,8 +109,8 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     // A's directory metadata arrived, translated to FS2's identifiers; the roots' did not.
     std::vector<nwemu::Trustee> trustees;
     ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A"), trustees));
-    ASSERT_EQ(trustees.size(), 1u);
-    EXPECT_EQ(trustees[0].id, Fs2Mbrown);
+    ASSERT_EQ(trustees.size(), 2u);  // JSMITH's own, then the one carried
+    EXPECT_EQ(trustees[1].id, Fs2Mbrown);
     uint16_t mask = 0;
     ASSERT_TRUE(ReadMask(P("FS2/DATA/TGT/A"), mask));
     EXPECT_EQ(mask, kAllButSupervisor & ~Rights::Erase);
@@ -235,7 +235,7 @@ TEST_F(NetWareWalkTest, MetadataArrivesWhateverTheMasksAndEachLossIsReported) {
         WriteTrustees(P(src + "/D1"), {{Fs1Jsmith, nwemu::kAllRights},
                                        {Fs1Mbrown, Letters("RWF")},
                                        {Fs1Sales, Letters("RF")},
-                                       {kFs1Dave, Letters("R")}});
+                                       {Fs1Temp, Letters("R")}});
         WriteMask(P(src + "/D1"), Letters(row.masks));
         WriteLimit(P(src + "/D1"), 300);
         WriteTrustees(P(src + "/D1/D2"), {{Fs1Jsmith, nwemu::kAllRights}});
@@ -251,20 +251,27 @@ TEST_F(NetWareWalkTest, MetadataArrivesWhateverTheMasksAndEachLossIsReported) {
         const std::string refused =
             " [SRWCEMFA] not carried to " + target + "/DATA:T" + std::to_string(n) + "\\D1";
         const std::string why = ": 0x898C (No modify privileges)";
-        Lines expected{P(src + "/D1"), "   f1.txt copied", P(src + "/D1/D2"), "   f2.txt copied"};
+        // Without Supervisor no owner is handed over.
+        const std::string owner = row.supervisor ? "" : "  Owner CN=MBROWN.OU=SALES.O=ACME";
+        Lines expected{P(src + "/D1"), "   f1.txt copied"};
+        if (!row.supervisor)
+            expected.push_back(owner + refused.substr(11) + "\\f1.txt" + why);
+        expected.insert(expected.end(), {P(src + "/D1/D2"), "   f2.txt copied"});
         if (!row.supervisor) {
+            expected.push_back(owner + refused.substr(11) + "\\D2\\f2.txt" + why);
             expected.push_back("  Trustee CN=JSMITH.OU=SALES.O=ACME" + refused + "\\D2" + why);
             expected.push_back("  Trustee CN=JSMITH.OU=SALES.O=ACME" + refused + why);
         }
-        if (target != "FS1") {
-            expected.push_back("  not carried: no object DAVE on " + target);
+        if (target == "FS3") {  // FS2 knows TEMP from the tree
+            expected.push_back("  not carried: no object CN=TEMP.O=ACME on FS3");
         }
         EXPECT_EQ(sink.List(), expected);
-        EXPECT_EQ(run.NetWareFailures, row.supervisor ? 0 : 2);
+        EXPECT_EQ(run.NetWareFailures, row.supervisor ? 0 : 4);
 
         std::vector<uint32_t> d1{mbrown, sales};
-        if (target == "FS1")
-            d1.push_back(kFs1Dave);
+        const nwemu::Server& server = emulated.Servers().ServerAt(target[2] - '1');
+        if (const nwemu::Object* temp = server.FindObject("TEMP"))
+            d1.push_back(temp->id);
         if (row.supervisor)
             d1.insert(d1.begin(), jsmith);
         EXPECT_EQ(TrusteeIds(P(tgt + "/D1")), d1);
@@ -277,7 +284,8 @@ TEST_F(NetWareWalkTest, MetadataArrivesWhateverTheMasksAndEachLossIsReported) {
                     mask == (Letters(row.masks) & Letters("RFA")));
         EXPECT_TRUE(ReadLimit(P(tgt + "/D1"), value) && value == 300u);
         for (const char* f : {"/D1/f1.txt", "/D1/D2/f2.txt"}) {
-            EXPECT_TRUE(ReadOwner(P(tgt + f), value) && value == mbrown) << f;
+            const uint32_t owner = ReadOwner(P(tgt + f), value) ? value : jsmith;
+            EXPECT_EQ(owner, row.supervisor ? mbrown : jsmith) << f;
             EXPECT_EQ(TrusteeIds(P(tgt + f)), std::vector<uint32_t>{sales}) << f;
         }
         // D1's mask is the run's last change.
@@ -288,6 +296,57 @@ TEST_F(NetWareWalkTest, MetadataArrivesWhateverTheMasksAndEachLossIsReported) {
         });
         ASSERT_NE(last, ops.rend());
         EXPECT_EQ(*last, "ModifyDirEntry");
+    }
+}
+
+// A path text that does not fit the client's 511 characters is never cut and used: cut, it names
+// the parent (on a separator) or a directory that is not there (inside a name). Its directory
+// gets nothing, its parent nothing of it, and the loss is reported.
+TEST_F(NetWareWalkTest, APathBeyondTheClientsBufferIsNeverCut) {
+    struct Row {
+        size_t length;     // of the deepest target directory's path text
+        const char* name;  // its name
+    };
+    const Row rows[] = {{510, "xy"}, {511, "xy"}, {512, "xy"}, {513, "xy"}, {513, "wxyz"}};
+    int n = 0;
+    for (const Row& row : rows) {
+        const std::string src = "FS1/DATA/S" + std::to_string(++n);
+        const std::string tgt = "FS2/DATA/T" + std::to_string(n);
+        // a(200)/b(200)/c...c/name below the target root, to the length asked for.
+        const size_t name = std::string(row.name).size();
+        const std::string fixed(row.length - P(tgt).size() - 4 - 400 - name, 'c');
+        const std::string parent =
+            std::string(200, 'a') + "/" + std::string(200, 'b') + "/" + fixed;
+        const std::string leaf = parent + "/" + row.name;
+        ASSERT_EQ(P(tgt + "/" + leaf).size(), row.length);
+        SCOPED_TRACE(std::to_string(row.length) + " " + row.name);
+        scratch.Dir(src + "/" + leaf);
+        WriteTrustees(P(src + "/" + leaf), {{Fs1Mbrown, Letters("RWCEMFA")}});
+        WriteMask(P(src + "/" + leaf), Letters("RFA"));
+        WriteLimit(P(src + "/" + leaf), 300);
+        scratch.Dir(tgt);
+        sink.Reset();
+        Run(src, tgt);
+
+        const bool fits = row.length <= 511;
+        std::vector<nwemu::Trustee> trustees;
+        uint16_t mask = 0;
+        uint32_t limit = 0;
+        EXPECT_EQ(ReadTrustees(P(tgt + "/" + leaf), trustees) && trustees.size() == 1, fits);
+        EXPECT_EQ(ReadMask(P(tgt + "/" + leaf), mask), fits);
+        EXPECT_EQ(ReadLimit(P(tgt + "/" + leaf), limit), fits);
+        for (const std::string& above : {parent, std::string(200, 'a')}) {
+            EXPECT_FALSE(ReadTrustees(P(tgt + "/" + above), trustees) ||
+                         ReadMask(P(tgt + "/" + above), mask) ||
+                         ReadLimit(P(tgt + "/" + above), limit));
+        }
+        const Lines list = sink.List();
+        ASSERT_FALSE(list.empty());
+        EXPECT_EQ(list.back(),
+                  fits ? P(src + "/" + leaf)
+                       : "  NetWare path too long: trustees, mask and limit not carried");
+        EXPECT_EQ(run.NetWareFailures, fits ? 0 : 1);
+        EXPECT_TRUE(dialogs.Asked().empty());
     }
 }
 

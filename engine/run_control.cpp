@@ -75,6 +75,7 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
                               run_.SourceText + " does not exist", Btn::Abort));
             return true;
         }
+        const bool targetWasThere = PathExists(run_.TargetText);
         if (options_.cbAllowed(CreateDirectoriesOnTarget)) {
             files_.CreateDirectories(run_.TargetText);  // the existence test below decides
         }
@@ -83,6 +84,11 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
                 ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
                               run_.TargetText + " does not exist", Btn::Abort));
             return true;
+        }
+        // A target root this run has made is looked up now that it exists: until then its
+        // location was only that of its nearest existing parent.
+        if (!targetWasThere) {
+            netware_.GetNetWarePaths(run_.SourceText, run_.TargetText);
         }
 
         sink_.ShowProgressPage();

@@ -223,10 +223,17 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
     // limit and mask are carried once its subtree is complete: they could take from the operator
     // the rights that the rest of the subtree needs.
     netware_.GetNetWarePaths(directory, counterpart);
+    const LocationState& locations = netware_.State();
+    if (locations.PathInfo[kSource].PathTooLong || locations.PathInfo[kTarget].PathTooLong) {
+        // No NetWare step is made on a path the client would take cut: that names another
+        // directory. The rights of this pair are not known, so no rights line either.
+        sink_.StatusInfo("  NetWare path too long: trustees, mask and limit not carried");
+        ++run_.NetWareFailures;
+        return 0;
+    }
     for (const std::string& line : netware_.CheckRights(options_)) {
         sink_.StatusInfo(line);
     }
-    const LocationState& locations = netware_.State();
     if (locations.BothNetWare) {
         owed = locations;
     }

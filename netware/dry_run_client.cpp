@@ -264,13 +264,16 @@ NWCCODE DryRunClient::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE /*dirHandle*/,
 
 NWCCODE DryRunClient::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE /*dirHandle*/,
                                     const std::string& path, uint8_t /*nameSpace*/,
-                                    uint16_t /*searchAttributes*/, uint32_t /*modifyMask*/,
+                                    uint16_t /*searchAttributes*/, uint32_t modifyMask,
                                     const DosInfo& /*info*/) {
     uint16_t login = 0;
     if (const NWCCODE code = RightsAt(conn, path, login)) {
         return code;
     }
-    return MayChangeEntry(login);
+    if (const NWCCODE code = MayChangeEntry(login)) {
+        return code;
+    }
+    return (modifyMask & kModifyOwner) != 0 ? MayChangeOwner(login) : 0;
 }
 
 NWCCODE DryRunClient::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uint32_t limit) {

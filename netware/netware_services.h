@@ -35,7 +35,9 @@ class NetWareServices {
 
     // --- Locations, available space and rights ---
 
-    // Fills entry i (1 source, 2 target) from a path text.
+    // Fills entry i (1 source, 2 target) from a path text. A directory that does not exist yet
+    // is placed by its nearest existing parent; a text longer than the client takes is marked
+    // too long and not parsed.
     void ResolveLocation(const std::string& path, int i);
     // Resolves both entries, derives BothNetWare and SameConnection, and sets FreeSpace and the
     // available-space text.
@@ -97,6 +99,8 @@ class NetWareServices {
     // The words for a code; false when the error-text library cannot be loaded.
     bool ErrorDetail(uint32_t code, std::string& detail);
     bool TargetLacksAccessControl() const;
+    // Fills an entry for a directory that does not exist yet from its nearest existing parent.
+    void ResolveNewDirectory(const std::string& path, TPathInfo& info);
     // Notes what could not be carried to the target entry (a volume path), with the reason.
     void NoteNotCarried(const std::string& what, const std::string& target, uint32_t code);
     // Notes an object that has no counterpart on location i's server.

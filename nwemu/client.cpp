@@ -384,8 +384,10 @@ NWCCODE Client::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& na
     if (s < 0) {
         return Code::InvalidConnection;
     }
-    const Object* o = network_.ServerAt(s).FindObject(id);
-    if (o == nullptr) {
+    // A server of a tree answers bindery calls for the objects of its bindery contexts only.
+    const Server& server = network_.ServerAt(s);
+    const Object* o = server.FindObject(id);
+    if (o == nullptr || !server.InBindery(*o)) {
         return Code::NoSuchObject;
     }
     name = o->name;
@@ -400,8 +402,9 @@ NWCCODE Client::GetObjectID(NWCONN_HANDLE conn, const std::string& name, uint16_
         return Code::InvalidConnection;
     }
     // The bindery keeps its names in capitals.
-    const Object* o = network_.ServerAt(s).FindObject(name);
-    if (o == nullptr || (type != 0xFFFF && o->type != type)) {
+    const Server& server = network_.ServerAt(s);
+    const Object* o = server.FindObject(name);
+    if (o == nullptr || !server.InBindery(*o) || (type != 0xFFFF && o->type != type)) {
         return Code::NoSuchObject;
     }
     id = o->id;
@@ -589,6 +592,9 @@ NWCCODE Client::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const 
     }
     if ((modifyMask & kModifyOwner) == 0) {
         return 0;  // only the owner is kept by these servers
+    }
+    if (const uint16_t code = MayChangeOwner(network_.LoginRights(loc))) {
+        return code;
     }
     if (network_.ServerAt(loc.server).FindObject(info.ownerId) == nullptr) {
         return Code::NoSuchObject;
