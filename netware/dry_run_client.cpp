@@ -42,20 +42,23 @@ bool SplitLast(const std::string& path, std::string& dir, std::string& name) {
 }  // namespace
 
 DryRunClient::Fate DryRunClient::FateOf(NWCONN_HANDLE conn, const std::string& volumePath) const {
-    // The workstation path of the entry: parsed itself, or a name in a parsed directory.
-    std::string local;
-    const auto self = localOf_.find(Key(conn, UpperAscii(volumePath)));
-    if (self != localOf_.end()) {
-        local = self->second;
-    } else {
-        const std::string parent = ParentVolumePath(volumePath);
-        const auto dir =
-            parent.empty() ? localOf_.end() : localOf_.find(Key(conn, UpperAscii(parent)));
-        if (dir == localOf_.end()) {
+    // The workstation path of the entry: from the nearest of it and its directories that was
+    // parsed, with the names below that one.
+    std::string dir = volumePath;
+    std::string below;
+    auto parsed = localOf_.find(Key(conn, UpperAscii(dir)));
+    while (parsed == localOf_.end()) {
+        const std::string parent = ParentVolumePath(dir);
+        if (parent.empty()) {
             return Fate::Real;
         }
-        local = WithTrailingSlash(dir->second) + volumePath.substr(parent.size() + 1);
+        const std::string name = dir.substr(parent.size() + (parent.back() == ':' ? 0 : 1));
+        below = below.empty() ? name : name + kPathSeparator + below;
+        dir = parent;
+        parsed = localOf_.find(Key(conn, UpperAscii(dir)));
     }
+    const std::string local =
+        below.empty() ? parsed->second : WithTrailingSlash(parsed->second) + below;
     switch (preview_.MarkOf(local)) {
         case DryRunFileServices::Mark::Made:
             return Fate::Made;

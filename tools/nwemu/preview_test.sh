@@ -55,4 +55,6 @@ run_case FS2/DATA/TARGET/NEW/DEEP "" ""
 run_case FS3/DATA/TARGET "" "$premask"
 run_case FS3/DATA/TARGET "--move --always" ""
 run_case FS2/DATA/LOCKED "" ""
+run_case FS2/DATA/ARCHIVE/PROJECTS "" '"$nwemu" --config="$cfg" grant FS2/DATA JSMITH all'
+run_case FS3/DATA/PROJECTS "--move" ""
 echo "ok"
