@@ -68,7 +68,8 @@ class PosixFileServices : public FileServices {
 };
 
 // Pattern matching of the listings: "*" any run, "?" one character, ASCII letters without
-// regard to case, and "*.*" matches every name, with or without a dot.
+// regard to case; "*.*" matches every name, with or without a dot, and a pattern ending in a
+// dot also the names without a dot that the rest matches ("*." every one of them).
 bool MatchPattern(const std::string& pattern, const std::string& name);
 
 // DOS date-time of a time_t in the process's local time zone, clamped to the DOS range.

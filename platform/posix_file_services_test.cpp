@@ -119,8 +119,16 @@ TEST(MatchPattern, Table) {
         {"", "", true},
         {"", "a", false},
         {"*.*x", "a", false},  // only the exact pattern "*.*" matches names without a dot
+        // A final dot asks for an empty extension, as the Windows listing has it.
         {"*.", "abc.", true},
-        {"*.", "abc", false},
+        {"*.", "abc", true},
+        {"*.", "a.b", false},
+        {"*.", ".profile", false},
+        {"a?.", "aB", true},
+        {"a?.", "a", false},
+        {"a?.", "ab.c", false},
+        {"A*.", "Makefile", false},
+        {"M*..", "Makefile", true},
         // Only ASCII letters fold; other bytes must match exactly.
         {"\xc3\x84*", "\xc3\x84rger", true},
         {"\xc3\xa4*", "\xc3\x84rger", false},
