@@ -247,11 +247,9 @@ int PosixFileServices::ListNames(const std::string& dir, std::vector<std::string
 
 int PosixFileServices::RemoveStaleTemporary(const std::string& path) {
     PathAt at;
-    if (const int rc = LocateOrCode(path, at))
-        return rc;
     struct stat st;
-    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return WinErrorFromErrno(errno);
+    if (const int rc = LocateAndStat(path, at, st))
+        return rc;
     if (!IsStaleTemporary(at.name.c_str(), st))
         return WinErr::AccessDenied;
     if (unlinkat(at.Dir(), at.name.c_str(), 0) != 0)
@@ -290,14 +288,20 @@ bool PosixFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
     return true;
 }
 
+int PosixFileServices::LocateAndStat(const std::string& path, PathAt& at, struct stat& st) {
+    if (const int rc = LocateOrCode(path, at))
+        return rc;
+    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return WinErrorFromErrno(errno);
+    return 0;
+}
+
 int PosixFileServices::StatEntry(const std::string& path, EntryStat& out) {
     out = EntryStat();
     PathAt at;
-    if (const int rc = LocateOrCode(path, at))
-        return rc;
     struct stat st;
-    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return WinErrorFromErrno(errno);
+    if (const int rc = LocateAndStat(path, at, st))
+        return rc;
     FillStat(st, out);
     return 0;
 }
@@ -309,10 +313,8 @@ int32_t PosixFileServices::FileAge(const std::string& path) {
 
 int32_t PosixFileServices::GetAttributes(const std::string& path) {
     PathAt at;
-    if (LocateOrCode(path, at) != 0)
-        return -1;
     struct stat st;
-    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (LocateAndStat(path, at, st) != 0)
         return -1;
     return static_cast<int32_t>(DosAttributesOf(EntryAt{at.Dir(), at.name.c_str()}, st));
 }
@@ -463,8 +465,8 @@ int PosixFileServices::RenameOver(const std::string& from, const std::string& to
     // file, read-only where its attributes made it so.
     struct stat st;
     if (IsTemporaryName(a.name.c_str()) &&
-        fstatat(a.Dir(), a.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-        (st.st_mode & 07777 & ~kUnfinishedMode) == 0) {
+        fstatat(a.Dir(), a.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        BearsUnfinishedMark(st)) {
         const mode_t bits = copier_.NewFileMode((st.st_mode & S_IWUSR) != 0 ? 0666 : 0444);
         if (fchmodat(a.Dir(), a.name.c_str(), bits, 0) != 0)
             return WinErrorFromErrno(errno);

@@ -63,6 +63,8 @@ class PosixFileServices : public FileServices {
     int ListDirectory(const std::string& dir, bool files, Admit admit, std::vector<ListEntry>& out);
     // Locates a path; a failure is returned as its Windows code (3 for a missing directory).
     int LocateOrCode(const std::string& path, PathAt& at);
+    // Locates a path and reads its own entry's facts (a link is not followed); 0 or a code.
+    int LocateAndStat(const std::string& path, PathAt& at, struct stat& st);
 
     ConfinedPaths paths_;
     SafeCopier copier_;

@@ -225,10 +225,8 @@ bool IsTemporaryName(const char* name) {
 }
 
 bool IsStaleTemporary(const char* name, const struct stat& st) {
-    if (!S_ISREG(st.st_mode) || (st.st_mode & 07777 & ~kUnfinishedMode) != 0 ||
-        !IsTemporaryName(name)) {
+    if (!BearsUnfinishedMark(st) || !IsTemporaryName(name))
         return false;
-    }
     // <pid>.<counter>.<host>
     const char* p = name + std::strlen(kTempPrefix);
     char* end = nullptr;

@@ -33,6 +33,11 @@ std::string NewTemporaryName();
 // accident. So a leftover is known for the program's by more than its name.
 constexpr mode_t kUnfinishedMode = S_IWUSR;
 
+// Whether an entry (its lstat result) is a regular file that bears the mark of an unfinished copy.
+inline bool BearsUnfinishedMark(const struct stat& st) {
+    return S_ISREG(st.st_mode) && (st.st_mode & 07777 & ~kUnfinishedMode) == 0;
+}
+
 // Whether an entry (its lstat result) is a temporary copy that a killed program of this host
 // left behind: a regular file named as a temporary of a program that no longer runs, still
 // bearing the mark of an unfinished copy. Only such an entry may be swept away.
