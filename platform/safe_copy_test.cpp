@@ -436,23 +436,22 @@ TEST_P(CopyFileTest, SourceChangingWhileCopiedIsNotPublished) {
 // and no listing removes anything.
 TEST_P(CopyFileTest, OnlyMarkedLeftoversOfProgramsThatNoLongerRunAreSwept) {
     const std::string dead = testing::DeadProcessTemporaryName(7);
+    const std::string host = dead.substr(dead.rfind('.'));
     const std::string deadPrefix = dead.substr(0, dead.rfind('.', dead.rfind('.') - 1) + 1);
     const std::string own = NewTemporaryName();
     struct Row {
         std::string name;
-        mode_t mode;  // 0: a directory, 1: a link
+        mode_t mode;  // 1: a link, 2: a directory
         bool swept;
     };
     const Row rows[] = {
         {dead, 0200, true},
-        {deadPrefix + "8" + dead.substr(dead.rfind('.')), 0, true},
-        {deadPrefix + "9" + dead.substr(dead.rfind('.')), 0644, false},  // a user's file
-        {deadPrefix + "10" + dead.substr(dead.rfind('.')), 0600, false},
+        {deadPrefix + "9" + host, 0644, false},      // a user's file
         {deadPrefix + "11.elsewhere", 0200, false},  // another host's may still be written
         {deadPrefix + "12", 0200, false},            // no host: never one of this program's
         {own, 0200, false},                          // a program that runs
-        {deadPrefix + "13" + dead.substr(dead.rfind('.')), 1, false},
-        {deadPrefix + "14" + dead.substr(dead.rfind('.')), 2, false},
+        {deadPrefix + "13" + host, 1, false},
+        {deadPrefix + "14" + host, 2, false},
     };
     std::vector<std::string> all = {"kept.txt"};
     tmp.File("dst/kept.txt", "k");
