@@ -441,17 +441,15 @@ TEST_P(CopyFileTest, OnlyMarkedLeftoversOfProgramsThatNoLongerRunAreSwept) {
     const std::string own = NewTemporaryName();
     struct Row {
         std::string name;
-        mode_t mode;  // 1: a link, 2: a directory
+        mode_t mode;  // 1: a link
         bool swept;
     };
     const Row rows[] = {
         {dead, 0200, true},
         {deadPrefix + "9" + host, 0644, false},      // a user's file
         {deadPrefix + "11.elsewhere", 0200, false},  // another host's may still be written
-        {deadPrefix + "12", 0200, false},            // no host: never one of this program's
         {own, 0200, false},                          // a program that runs
         {deadPrefix + "13" + host, 1, false},
-        {deadPrefix + "14" + host, 2, false},
     };
     std::vector<std::string> all = {"kept.txt"};
     tmp.File("dst/kept.txt", "k");
@@ -459,8 +457,6 @@ TEST_P(CopyFileTest, OnlyMarkedLeftoversOfProgramsThatNoLongerRunAreSwept) {
         const std::string path = dst + "/" + row.name;
         if (row.mode == 1) {
             ASSERT_EQ(symlink("kept.txt", path.c_str()), 0);
-        } else if (row.mode == 2) {
-            ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
         } else {
             ASSERT_TRUE(testing::WriteFile(path, "partial"));
             ASSERT_EQ(chmod(path.c_str(), row.mode), 0);
