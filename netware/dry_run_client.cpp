@@ -24,21 +24,6 @@ std::string ParentVolumePath(const std::string& volumePath) {
                                                        : volumePath.substr(0, slash);
 }
 
-// Splits a workstation path into its directory and last name; false when it has no directory.
-bool SplitLast(const std::string& path, std::string& dir, std::string& name) {
-    std::string p = path;
-    while (p.size() > 1 && (p.back() == '/' || p.back() == kPathSeparator)) {
-        p.pop_back();
-    }
-    const size_t slash = p.find_last_of(std::string("/") + kPathSeparator);
-    if (slash == std::string::npos || slash + 1 >= p.size()) {
-        return false;
-    }
-    dir = slash == 0 ? p.substr(0, 1) : p.substr(0, slash);
-    name = p.substr(slash + 1);
-    return true;
-}
-
 }  // namespace
 
 DryRunClient::Fate DryRunClient::FateOf(NWCONN_HANDLE conn, const std::string& volumePath) const {
@@ -114,7 +99,7 @@ NWCCODE DryRunClient::ParsePath(const std::string& path, NWCONN_HANDLE& conn,
     // A directory only this preview made may be unknown to the client: it is named within its
     // parent.
     if (code != 0 && preview_.MarkOf(path) == DryRunFileServices::Mark::Made &&
-        SplitLast(path, dir, name)) {
+        SplitLastName(path, dir, name)) {
         code = ParsePath(dir, conn, dirHandle, volumePath);
         if (code == 0) {
             volumePath += (volumePath.back() == ':' ? "" : "\\") + name;

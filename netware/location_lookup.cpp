@@ -66,16 +66,12 @@ void NetWareServices::ResolveNewDirectory(const std::string& path, TPathInfo& in
     std::string parent = path;
     std::vector<std::string> names;
     for (;;) {
-        while (parent.size() > 1 && (parent.back() == '/' || parent.back() == kPathSeparator)) {
-            parent.pop_back();
-        }
-        const size_t slash = parent.find_last_of(std::string("/") + kPathSeparator);
-        if (slash == std::string::npos || slash + 1 >= parent.size()) {
+        std::string name;
+        if (!SplitLastName(parent, parent, name)) {
             return;
         }
-        names.insert(names.begin(), parent.substr(slash + 1));
-        parent.erase(slash == 0 ? 1 : slash);
-        if (names.front() == "." || names.front() == "..") {
+        names.insert(names.begin(), name);
+        if (name == "." || name == "..") {
             return;  // the names below the parent must be the directories to be made
         }
         if (files_.DirectoryExists(parent)) {
