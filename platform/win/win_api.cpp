@@ -33,8 +33,7 @@ bool Widen(const std::string& utf8, std::wstring& out) {
         return false;
     }
     const int size = static_cast<int>(utf8.size());
-    const int n =
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
     if (n <= 0) {
         return false;
     }
@@ -113,11 +112,23 @@ std::wstring JoinName(const std::wstring& dir, const std::wstring& name) {
     return !dir.empty() && dir.back() == L'\\' ? dir + name : dir + L'\\' + name;
 }
 
-std::wstring NtName(const std::wstring& absolute) {
+namespace {
+
+std::wstring Prefixed(const std::wstring& prefix, const std::wstring& absolute) {
     if (absolute.size() > 2 && absolute[0] == L'\\' && absolute[1] == L'\\') {
-        return L"\\??\\UNC\\" + absolute.substr(2);
+        return prefix + L"UNC\\" + absolute.substr(2);
     }
-    return L"\\??\\" + absolute;
+    return prefix + absolute;
+}
+
+}  // namespace
+
+std::wstring LongName(const std::wstring& absolute) {
+    return Prefixed(L"\\\\?\\", absolute);
+}
+
+std::wstring NtName(const std::wstring& absolute) {
+    return Prefixed(L"\\??\\", absolute);
 }
 
 int ErrorOfStatus(NTSTATUS status) {
@@ -137,9 +148,10 @@ int OpenAt(HANDLE root, const std::wstring& name, const OpenRequest& request, Un
     InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, root, nullptr);
     IO_STATUS_BLOCK io;
     HANDLE h = nullptr;
-    const NTSTATUS status = NtCreateFile(&h, request.access | SYNCHRONIZE, &attributes, &io, nullptr,
-                                         request.attributes, request.share, request.disposition,
-                                         request.options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    const NTSTATUS status =
+        NtCreateFile(&h, request.access | SYNCHRONIZE, &attributes, &io, nullptr,
+                     request.attributes, request.share, request.disposition,
+                     request.options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
     if (!NT_SUCCESS(status)) {
         return ErrorOfStatus(status);
     }
@@ -198,10 +210,12 @@ bool FileTimeOfDosDateTime(int32_t dosDateTime, int64_t& fileTime) {
     }
     SYSTEMTIME utc;
     FILETIME ft;
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !SystemTimeToFileTime(&utc, &ft)) {
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+        !SystemTimeToFileTime(&utc, &ft)) {
         return false;
     }
-    fileTime = static_cast<int64_t>(static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime);
+    fileTime =
+        static_cast<int64_t>(static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime);
     return true;
 }
 

@@ -59,7 +59,9 @@ class UniqueHandle {
 bool Widen(const std::string& utf8, std::wstring& out);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Narrow(const wchar_t* text, size_t length);
-inline std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
+inline std::string Narrow(const std::wstring& text) {
+    return Narrow(text.data(), text.size());
+}
 
 // The absolute form of a path with backslashes: a relative path is taken from the working
 // directory (with the system's own clean-up of "." and ".."); an absolute one keeps its names
@@ -69,6 +71,10 @@ int AbsolutePath(const std::string& path, std::wstring& out);
 
 // The directory and the name joined with one separator.
 std::wstring JoinName(const std::wstring& dir, const std::wstring& name);
+
+// The long form of an absolute path for the path-based calls, which then take paths beyond
+// MAX_PATH characters: "\\?\C:\dir", "\\?\UNC\srv\share".
+std::wstring LongName(const std::wstring& absolute);
 
 // The native name of an absolute path for the NT open calls: "\??\C:\dir", "\??\UNC\srv\share".
 std::wstring NtName(const std::wstring& absolute);
@@ -95,7 +101,8 @@ bool AttributeTag(HANDLE h, DWORD& attributes, DWORD& reparseTag);
 // Whether an entry with these attributes and tag stands for another one (a symbolic link, a
 // junction): it is never followed or descended, and is copied as itself.
 inline bool IsNameSurrogate(DWORD attributes, DWORD reparseTag) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsReparseTagNameSurrogate(reparseTag);
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           IsReparseTagNameSurrogate(reparseTag);
 }
 
 // A FILETIME (100 ns since 1601, UTC) as a local DOS date-time, the local offset being the one

@@ -6,8 +6,8 @@ namespace win {
 namespace {
 
 bool SameTextNoCase(const wchar_t* a, const wchar_t* b, size_t n) {
-    return n == 0 || CompareStringOrdinal(a, static_cast<int>(n), b, static_cast<int>(n), TRUE) ==
-                         CSTR_EQUAL;
+    return n == 0 ||
+           CompareStringOrdinal(a, static_cast<int>(n), b, static_cast<int>(n), TRUE) == CSTR_EQUAL;
 }
 
 std::vector<std::wstring> SplitNames(const std::wstring& text) {
@@ -32,8 +32,7 @@ int LevelError(int err) {
 }
 
 // Opens (or, with `create`, makes) the directory `name` in `parent`, refusing a reparse point.
-int OpenLevel(HANDLE parent, const std::wstring& name, bool create, bool last,
-              UniqueHandle& out) {
+int OpenLevel(HANDLE parent, const std::wstring& name, bool create, bool last, UniqueHandle& out) {
     OpenRequest request = DirectoryRequest(false);
     request.disposition = create ? FILE_OPEN_IF : FILE_OPEN;
     int err = OpenAt(parent, name, request, out);
@@ -291,7 +290,8 @@ void WinConfinedPaths::Forget(const std::string& path) {
     std::vector<std::wstring> parts;
     int err = 0;
     Root* root = Below(absolute, parts, err);
-    if (root != nullptr && root->lastDir && StartsWithParts(root->lastParts, parts, root->lastParts.size())) {
+    if (root != nullptr && root->lastDir &&
+        StartsWithParts(root->lastParts, parts, root->lastParts.size())) {
         root->lastDir.reset();
         root->lastParts.clear();
     }

@@ -18,9 +18,9 @@ using SharedHandle = std::shared_ptr<UniqueHandle>;
 
 // Where an operation on a path takes place: an open directory and a name in it.
 struct WinPathAt {
-    SharedHandle dir;     // the directory, open for opens relative to it
-    std::wstring name;    // the last component
-    std::wstring dirText; // the directory as absolute text, for names made beside it
+    SharedHandle dir;      // the directory, open for opens relative to it
+    std::wstring name;     // the last component
+    std::wstring dirText;  // the directory as absolute text, for names made beside it
 
     HANDLE Dir() const { return dir->Get(); }
 };

@@ -151,7 +151,8 @@ int CopyData(HANDLE in, HANDLE out, int64_t size) {
             return ERROR_DISK_FULL;
         }
     }
-    std::vector<char> buffer(static_cast<size_t>(size < kCopyChunk ? (size > 0 ? size : 1) : kCopyChunk));
+    std::vector<char> buffer(
+        static_cast<size_t>(size < kCopyChunk ? (size > 0 ? size : 1) : kCopyChunk));
     int64_t copied = 0;
     for (;;) {
         DWORD n = 0;
@@ -199,8 +200,8 @@ int SetCopyFacts(HANDLE out, const BY_HANDLE_FILE_INFORMATION& source, bool dire
     FILE_BASIC_INFO basic = {};
     basic.LastWriteTime.LowPart = source.ftLastWriteTime.dwLowDateTime;
     basic.LastWriteTime.HighPart = static_cast<LONG>(source.ftLastWriteTime.dwHighDateTime);
-    const DWORD attributes = (source.dwFileAttributes & kDosSettable) |
-                             (directory ? FILE_ATTRIBUTE_DIRECTORY : 0);
+    const DWORD attributes =
+        (source.dwFileAttributes & kDosSettable) | (directory ? FILE_ATTRIBUTE_DIRECTORY : 0);
     basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
     return SetFileInformationByHandle(out, FileBasicInfo, &basic, sizeof basic) ? 0 : LastError();
 }
@@ -279,7 +280,7 @@ int DisposeOf(HANDLE h) {
     auto dispose = [h] {
         FILE_DISPOSITION_INFO info = {TRUE};  // its one member: delete the file
         return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) ? 0
-                                                                                       : LastError();
+                                                                                      : LastError();
     };
     const int err = dispose();
     if (err != ERROR_ACCESS_DENIED) {

@@ -78,9 +78,9 @@ int FactsOf(HANDLE h, EntryFacts& facts) {
         return static_cast<int>(GetLastError());
     }
     facts.size = static_cast<int64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
-    facts.lastWrite = static_cast<int64_t>(static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime)
-                                               << 32 |
-                                           info.ftLastWriteTime.dwLowDateTime);
+    facts.lastWrite =
+        static_cast<int64_t>(static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 |
+                             info.ftLastWriteTime.dwLowDateTime);
     facts.volume = info.dwVolumeSerialNumber;
     facts.fileId = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
     return 0;
@@ -398,8 +398,7 @@ FileHandle WinFileServices::OpenRead(const std::string& path) {
     UniqueHandle h;
     DWORD attributes = 0, tag = 0;
     if (OpenAt(at.Dir(), at.name, request, h) != 0 ||
-        !win::AttributeTag(h.Get(), attributes, tag) ||
-        win::IsNameSurrogate(attributes, tag)) {
+        !win::AttributeTag(h.Get(), attributes, tag) || win::IsNameSurrogate(attributes, tag)) {
         return kInvalidFileHandle;
     }
     return reinterpret_cast<FileHandle>(h.Release());
@@ -476,8 +475,8 @@ std::string WinFileServices::UniversalName(const std::string& path) {
     // A mapped network drive: its share's name.
     std::vector<uint64_t> buffer(1024);
     DWORD size = static_cast<DWORD>(buffer.size() * sizeof(uint64_t));
-    DWORD rc = WNetGetUniversalNameW(absolute.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(),
-                                     &size);
+    DWORD rc =
+        WNetGetUniversalNameW(absolute.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(), &size);
     if (rc == ERROR_MORE_DATA) {
         buffer.resize(size / sizeof(uint64_t) + 1);
         rc = WNetGetUniversalNameW(absolute.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(),
@@ -494,9 +493,9 @@ std::string WinFileServices::UniversalName(const std::string& path) {
         if (OpenAt(nullptr, win::NtName(head), win::DirectoryRequest(true), h) == 0 ||
             OpenAt(nullptr, win::NtName(head), OpenRequest(), h) == 0) {
             std::vector<wchar_t> final(32768);
-            const DWORD n = GetFinalPathNameByHandleW(h.Get(), final.data(),
-                                                      static_cast<DWORD>(final.size()),
-                                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+            const DWORD n =
+                GetFinalPathNameByHandleW(h.Get(), final.data(), static_cast<DWORD>(final.size()),
+                                          FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
             if (n > 0 && n < final.size()) {
                 std::wstring resolved(final.data(), n);
                 if (resolved.compare(0, 8, L"\\\\?\\UNC\\") == 0) {

@@ -37,8 +37,8 @@ bool UnderWine() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-#define SKIP_UNDER_WINE(why)                             \
-    if (UnderWine()) {                                   \
+#define SKIP_UNDER_WINE(why)                               \
+    if (UnderWine()) {                                     \
         GTEST_SKIP() << "Wine differs from Windows: " why; \
     }
 
@@ -58,9 +58,11 @@ class Tree {
   public:
     Tree() {
         static int n = 0;
-        wchar_t temp[MAX_PATH];
+        // The long form, as listings and final paths give it back (not "RUNNER~1").
+        wchar_t temp[MAX_PATH], full[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        root_ = win::Narrow(std::wstring(temp) + L"ferrit-win-" +
+        GetLongPathNameW(temp, full, MAX_PATH);
+        root_ = win::Narrow(std::wstring(full) + L"ferrit-win-" +
                             std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++n));
         EXPECT_TRUE(CreateDirectoryW(W(root_).c_str(), nullptr)) << root_;
     }
@@ -85,8 +87,9 @@ class Tree {
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
         EXPECT_TRUE(h.Valid()) << relative;
         DWORD n = 0;
-        EXPECT_TRUE(contents.empty() || WriteFile(h.Get(), contents.data(),
-                                                  static_cast<DWORD>(contents.size()), &n, nullptr));
+        EXPECT_TRUE(
+            contents.empty() ||
+            WriteFile(h.Get(), contents.data(), static_cast<DWORD>(contents.size()), &n, nullptr));
         SetTime(h.Get(), lastWrite);
         h.Reset();
         if (attributes != 0) {
@@ -155,7 +158,8 @@ class Tree {
         if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
             WIN32_FIND_DATAW data;
             HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-            for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
+            for (BOOL more = find != INVALID_HANDLE_VALUE; more;
+                 more = FindNextFileW(find, &data)) {
                 const std::wstring name = data.cFileName;
                 if (name != L"." && name != L"..") {
                     Remove(path + L"\\" + name);
@@ -196,6 +200,8 @@ TEST(WinFileServices, ListingsMatchPatternsSortAndCarryFacts) {
     {
         win::UniqueHandle big(CreateFileW(W(t.Path("big.bin")).c_str(), GENERIC_WRITE, 0, nullptr,
                                           CREATE_NEW, 0, nullptr));
+        DWORD n = 0;  // sparse where the file system can: no 5 GiB of disk needed
+        DeviceIoControl(big.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &n, nullptr);
         LARGE_INTEGER end;
         end.QuadPart = kFiveGiBPlusOne;
         ASSERT_TRUE(SetFilePointerEx(big.Get(), end, nullptr, FILE_BEGIN) &&
@@ -207,8 +213,10 @@ TEST(WinFileServices, ListingsMatchPatternsSortAndCarryFacts) {
         std::vector<std::string> names;
     };
     const std::vector<Case> cases = {
-        {"*.*", {"B.TXT", "a.txt", "b.html", "big.bin", "noext", u8"\u00fcn\u00efc\u00f6d\u00e9.txt"}},
-        {"*", {"B.TXT", "a.txt", "b.html", "big.bin", "noext", u8"\u00fcn\u00efc\u00f6d\u00e9.txt"}},
+        {"*.*",
+         {"B.TXT", "a.txt", "b.html", "big.bin", "noext", u8"\u00fcn\u00efc\u00f6d\u00e9.txt"}},
+        {"*",
+         {"B.TXT", "a.txt", "b.html", "big.bin", "noext", u8"\u00fcn\u00efc\u00f6d\u00e9.txt"}},
         {"*.txt", {"B.TXT", "a.txt", u8"\u00fcn\u00efc\u00f6d\u00e9.txt"}},
         {"*.htm", {}},  // no match through a short 8.3 name
         {"?oext", {"noext"}},
@@ -267,7 +275,8 @@ TEST(WinFileServices, CopyPublishesWholeCopiesOnly) {
         {"over a directory", FILE_ATTRIBUTE_ARCHIVE, Directory, false, 5, false},
         {"onto itself", FILE_ATTRIBUTE_ARCHIVE, TheSourceItself, false, 32, false},
         {"onto itself, nothing seen", FILE_ATTRIBUTE_ARCHIVE, TheSourceItself, true, 32, false},
-        {"onto a second name of itself", FILE_ATTRIBUTE_ARCHIVE, HardLinkToSource, false, 32, false},
+        {"onto a second name of itself", FILE_ATTRIBUTE_ARCHIVE, HardLinkToSource, false, 32,
+         false},
     };
     for (bool confined : {false, true}) {
         for (const Case& c : cases) {
@@ -336,18 +345,43 @@ TEST(WinFileServices, DirectoriesAndDeletionsGiveTheSystemsCodes) {
         const char* stays;  // what must still be there ("" for nothing)
     };
     const std::vector<Case> cases = {
-        {"make nested", [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("n/e/w")); }, 0, "", "n/e/w"},
-        {"make existing", [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("full")); }, 0, "", "full"},
-        {"make over a file", [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("file.txt")); }, 183, "", "file.txt"},
-        {"make below a file", [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("file.txt/x")); }, 3, "", "file.txt"},
-        {"remove empty", [](WinFileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("empty")); }, 0, "empty", ""},
-        {"remove not empty", [](WinFileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("full")); }, 145, "", "full/in.txt"},
-        {"remove missing", [](WinFileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("none")); }, 2, "", ""},
-        {"delete file", [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("file.txt")); }, 0, "file.txt", ""},
-        {"delete read-only", [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("ro.txt")); }, 0, "ro.txt", ""},
-        {"delete a directory", [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("empty")); }, 5, "", "empty"},
-        {"delete missing", [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none")); }, 2, "", ""},
-        {"delete in a missing directory", [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none/x")); }, 3, "", ""},
+        {"make nested",
+         [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("n/e/w")); }, 0,
+         "", "n/e/w"},
+        {"make existing",
+         [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("full")); }, 0,
+         "", "full"},
+        {"make over a file",
+         [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("file.txt")); },
+         183, "", "file.txt"},
+        {"make below a file",
+         [](WinFileServices& f, const Tree& t) {
+             return f.CreateDirectories(t.Path("file.txt/x"));
+         },
+         3, "", "file.txt"},
+        {"remove empty",
+         [](WinFileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("empty")); }, 0,
+         "empty", ""},
+        {"remove not empty",
+         [](WinFileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("full")); }, 145,
+         "", "full/in.txt"},
+        {"remove missing",
+         [](WinFileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("none")); }, 2, "",
+         ""},
+        {"delete file",
+         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("file.txt")); }, 0,
+         "file.txt", ""},
+        {"delete read-only",
+         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("ro.txt")); }, 0,
+         "ro.txt", ""},
+        {"delete a directory",
+         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("empty")); }, 5, "",
+         "empty"},
+        {"delete missing",
+         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none")); }, 2, "", ""},
+        {"delete in a missing directory",
+         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none/x")); }, 3, "",
+         ""},
     };
     for (bool confined : {false, true}) {
         for (const Case& c : cases) {
@@ -379,19 +413,21 @@ TEST(WinFileServices, AttributesAndAges) {
     Tree t;
     WinFileServices files;
     const std::string f = t.File("f.txt", "x", FILE_ATTRIBUTE_ARCHIVE);
-    for (uint32_t bits : {Attr::ReadOnly | Attr::Archive, Attr::Hidden | Attr::System | Attr::Archive,
-                          Attr::Archive}) {
+    for (uint32_t bits : {Attr::ReadOnly | Attr::Archive,
+                          Attr::Hidden | Attr::System | Attr::Archive, Attr::Archive}) {
         EXPECT_EQ(files.SetAttributes(f, bits), 0);
         EXPECT_EQ(static_cast<uint32_t>(files.GetAttributes(f)), bits);
     }
     EXPECT_EQ(files.GetAttributes(t.Path("none")), -1);
-    EXPECT_EQ(static_cast<uint32_t>(files.GetAttributes(t.root())) & Attr::Directory, Attr::Directory);
+    EXPECT_EQ(static_cast<uint32_t>(files.GetAttributes(t.root())) & Attr::Directory,
+              Attr::Directory);
 
     // Two-second ages: an odd second counts as the even one below; outside the DOS range the
     // first or the last DOS second.
     const int32_t even = files.FileAge(t.File("even", "", 0, kT0));
     EXPECT_EQ(files.FileAge(t.File("odd", "", 0, kT0 + 10000000)), even);
-    EXPECT_EQ(DosSeconds(files.FileAge(t.File("next", "", 0, kT0 + 20000000))), DosSeconds(even) + 2);
+    EXPECT_EQ(DosSeconds(files.FileAge(t.File("next", "", 0, kT0 + 20000000))),
+              DosSeconds(even) + 2);
     EXPECT_EQ(files.FileAge(t.File("old", "", 0, k1970)), (1 << 5 | 1) << 16);
     EXPECT_EQ(files.FileAge(t.root()), -1);
     EXPECT_EQ(files.FileAge(t.Path("none")), -1);
@@ -468,10 +504,10 @@ TEST(WinFileServices, ConfinedPathsRefuseLinks) {
         const size_t nameBytes = target.size() * 2;
         *reinterpret_cast<DWORD*>(&data[0]) = IO_REPARSE_TAG_MOUNT_POINT;
         put16(4, data.size() - 8);
-        put16(8, 0);                  // substitute name offset
-        put16(10, nameBytes);         // substitute name length
-        put16(12, nameBytes + 2);     // print name offset
-        put16(14, 0);                 // print name length
+        put16(8, 0);               // substitute name offset
+        put16(10, nameBytes);      // substitute name length
+        put16(12, nameBytes + 2);  // print name offset
+        put16(14, 0);              // print name length
         std::memcpy(&data[16], target.c_str(), nameBytes);
         win::UniqueHandle h(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
@@ -532,9 +568,11 @@ TEST(WinFileServices, RunsOfTheEngine) {
         {{CopySubdirectories, CreateDirectoriesOnTarget},
          {"   top.txt copied", dir, "   ro.txt copied", dir + "\\deep", u8"   \u05d0.txt copied"}},
         {{CopySubdirectories, OverwriteOlderFiles},
-         {"   top.txt skipped", dir, "   ro.txt skipped", dir + "\\deep", u8"   \u05d0.txt skipped"}},
+         {"   top.txt skipped", dir, "   ro.txt skipped", dir + "\\deep",
+          u8"   \u05d0.txt skipped"}},
         {{CopySubdirectories, MoveFiles, OverwriteReadOnly},
-         {"   top.txt skipped", dir, "   ro.txt skipped", dir + "\\deep", u8"   \u05d0.txt skipped"}},
+         {"   top.txt skipped", dir, "   ro.txt skipped", dir + "\\deep",
+          u8"   \u05d0.txt skipped"}},
     };
     for (const Case& c : cases) {
         for (uint8_t i = 0; i < kOptionCount; ++i) {

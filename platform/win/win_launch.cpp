@@ -41,10 +41,10 @@ int32_t ShellOpen(const LaunchRequest& request) {
         !win::Widen(request.directory, directory)) {
         return kLaunchFileNotFound;
     }
-    const HINSTANCE result = ShellExecuteW(GetDesktopWindow(), operation.c_str(), file.c_str(),
-                                           parameters.empty() ? nullptr : parameters.c_str(),
-                                           directory.empty() ? nullptr : directory.c_str(),
-                                           request.showState);
+    const HINSTANCE result =
+        ShellExecuteW(GetDesktopWindow(), operation.c_str(), file.c_str(),
+                      parameters.empty() ? nullptr : parameters.c_str(),
+                      directory.empty() ? nullptr : directory.c_str(), request.showState);
     return static_cast<int32_t>(reinterpret_cast<intptr_t>(result));
 }
 

@@ -128,7 +128,7 @@ bool SaveWholeFile(const std::string& path, const std::string& text, const Whole
     }
     if (how.throughLink) {
         // A link at the path: the file it leads to is replaced and the link kept.
-        UniqueHandle h(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+        UniqueHandle h(CreateFileW(win::LongName(target).c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         std::wstring resolved;
@@ -139,6 +139,7 @@ bool SaveWholeFile(const std::string& path, const std::string& text, const Whole
     if (win::MakeDirectoriesByName(ParentOf(target)) != 0) {
         return false;
     }
+    target = win::LongName(target);
     std::wstring temp;
     UniqueHandle out = CreateTemporaryBeside(target, temp);
     if (!out.Valid()) {
@@ -169,7 +170,7 @@ std::string ResolvePath(const std::string& path) {
     std::wstring head = absolute;
     std::wstring tail;
     for (;;) {
-        UniqueHandle h(CreateFileW(head.c_str(), FILE_READ_ATTRIBUTES,
+        UniqueHandle h(CreateFileW(win::LongName(head).c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         std::wstring resolved;

@@ -1,0 +1,108 @@
+// The services by path that the settings file and the launcher use, on Windows.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/config_file.h"
+#include "platform/error_codes.h"
+#include "platform/fs_util.h"
+#include "platform/launch.h"
+#include "platform/win/win_api.h"
+
+namespace ferrit {
+namespace {
+
+std::wstring W(const std::string& s) {
+    std::wstring w;
+    EXPECT_TRUE(win::Widen(s, w)) << s;
+    return w;
+}
+
+// A fresh directory under the user's temporary directory; what the tests leave in it is small
+// and goes with the Wine prefix or the system's clean-up.
+std::string FreshDir() {
+    static int n = 0;
+    wchar_t temp[MAX_PATH], full[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    GetLongPathNameW(temp, full, MAX_PATH);
+    const std::wstring dir = std::wstring(full) + L"ferrit-sys-" +
+                             std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++n);
+    EXPECT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+    return win::Narrow(dir);
+}
+
+TEST(WinSystem, SettingsFilesAreSavedWholeAndReadWithLimits) {
+    const std::string dir = FreshDir();
+    const std::string file = dir + "\\new\\Ferrit.Ini";  // its directory is made on the way
+    ASSERT_TRUE(SaveWholeFile(file, "[Default Options]\r\nPattern=*.*\r\n", WholeFileSave()));
+    WholeFileSave keep;
+    keep.keepMode = true;
+    ASSERT_TRUE(SaveWholeFile(file, "second\n", keep));
+
+    struct Case {
+        std::string path;
+        ConfigFileStatus status;
+        std::string text;
+    };
+    const std::string big = dir + "\\big.ini";
+    ASSERT_TRUE(SaveWholeFile(big, std::string(kMaxConfigFileBytes + 1, 'x'), WholeFileSave()));
+    const std::vector<Case> cases = {
+        {file, ConfigFileStatus::Read, "second\n"},
+        {dir + "/new/Ferrit.Ini", ConfigFileStatus::Read, "second\n"},
+        {dir + "\\none.ini", ConfigFileStatus::Missing, ""},
+        {dir + "\\none\\x.ini", ConfigFileStatus::Missing, ""},
+        {dir, ConfigFileStatus::NotRegular, ""},
+        {big, ConfigFileStatus::TooLarge, ""},
+    };
+    for (const Case& c : cases) {
+        const ConfigFileText read = ReadConfigFile(c.path);
+        EXPECT_EQ(read.status, c.status) << c.path << ": " << read.problem;
+        EXPECT_EQ(read.text, c.text) << c.path;
+        EXPECT_EQ(read.problem.empty(), c.status == ConfigFileStatus::Read) << c.path;
+    }
+    // Nothing but the two files: no temporary file is left beside them.
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(W(dir + "\\new\\*").c_str(), &data);
+    int names = 0;
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
+        names += data.cFileName[0] != L'.';
+    }
+    FindClose(find);
+    EXPECT_EQ(names, 1);
+}
+
+TEST(WinSystem, DirectoriesPathsAndTexts) {
+    const std::string dir = FreshDir();
+    EXPECT_EQ(MakeDirectoriesPlain(dir + "\\a\\b\\c"), 0);
+    EXPECT_EQ(MakeDirectoriesPlain(dir + "/a/b"), 0);
+    ASSERT_TRUE(SaveWholeFile(dir + "\\f", "x", WholeFileSave()));
+    EXPECT_EQ(MakeDirectoriesPlain(dir + "\\f"), EEXIST);
+    EXPECT_EQ(MakeDirectoriesPlain(dir + "\\f\\g"), ENOTDIR);
+
+    EXPECT_EQ(ResolvePath(dir + "/a/b/not yet/x"), dir + "\\a\\b\\not yet\\x");
+    EXPECT_EQ(ResolvePath(""), "");
+
+    SetEnvironmentVariableW(L"APPDATA", W(dir).c_str());
+    EXPECT_EQ(ConfigDirectory(), dir + "\\Ferrit");
+
+    // The system's wording (Wine's differs from Windows'), as one line without its full stop.
+    for (int code : {2, 5, 112, 145}) {
+        const std::string text = ErrorDescription(code);
+        ASSERT_FALSE(text.empty()) << code;
+        EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
+        EXPECT_NE(text.back(), '.') << text;
+    }
+    EXPECT_EQ(ErrorDescription(0x7FFFFFF0), "");
+
+    EXPECT_TRUE(LaunchFileExists(dir + "\\f"));
+    EXPECT_FALSE(LaunchFileExists(dir + "\\a"));  // a directory does not count
+    EXPECT_FALSE(LaunchFileExists(dir + "\\none"));
+    EXPECT_FALSE(GetEnvVar("comspec").empty());
+    EXPECT_EQ(GetEnvVar("comspec"), GetEnvVar("COMSPEC"));
+    EXPECT_LE(ExecuteCommand(dir + "\\none.exe", 1), 32);  // not started
+}
+
+}  // namespace
+}  // namespace ferrit
