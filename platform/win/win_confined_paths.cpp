@@ -193,6 +193,19 @@ int WinConfinedPaths::Resolve(Root& root, const std::vector<std::wstring>& parts
     return 0;
 }
 
+int WinConfinedPaths::ResolveBelowRoot(const std::wstring& absolute, bool create, SharedHandle& dir,
+                                       bool& below) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::wstring> parts;
+    int err = 0;
+    Root* root = Below(absolute, parts, err);
+    below = root != nullptr || err != 0;
+    if (root == nullptr) {
+        return err;
+    }
+    return Resolve(*root, parts, parts.size(), create, dir);
+}
+
 int WinConfinedPaths::Locate(const std::string& path, WinPathAt& at) {
     std::wstring absolute;
     if (const int err = AbsolutePath(path, absolute)) {
@@ -238,22 +251,14 @@ int WinConfinedPaths::OpenDirectory(const std::string& path, SharedHandle& dir) 
     if (const int err = AbsolutePath(path, absolute)) {
         return err;
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<std::wstring> parts;
-        int err = 0;
-        Root* root = Below(absolute, parts, err);
-        if (err != 0) {
-            return err;
-        }
-        if (root != nullptr) {
-            return Resolve(*root, parts, parts.size(), false, dir);
-        }
+    bool below = false;
+    const int err = ResolveBelowRoot(absolute, false, dir, below);
+    if (below) {
+        return err;
     }
     auto opened = std::make_shared<UniqueHandle>();
-    const int err = OpenAt(nullptr, NtName(absolute), DirectoryRequest(true), *opened);
-    if (err != 0) {
-        return err;
+    if (const int e = OpenAt(nullptr, NtName(absolute), DirectoryRequest(true), *opened)) {
+        return e;
     }
     dir = std::move(opened);
     return 0;
@@ -264,21 +269,14 @@ int WinConfinedPaths::MakeDirectories(const std::string& path) {
     if (const int err = AbsolutePath(path, absolute)) {
         return err;
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<std::wstring> parts;
-        int err = 0;
-        Root* root = Below(absolute, parts, err);
-        if (err != 0) {
-            return err;
-        }
-        if (root != nullptr) {
-            SharedHandle dir;
-            return Resolve(*root, parts, parts.size(), true, dir);
-        }
+    SharedHandle dir;
+    bool below = false;
+    const int err = ResolveBelowRoot(absolute, true, dir, below);
+    if (below) {
+        return err;
     }
-    const int err = MakeDirectoriesByName(absolute);
-    return err == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : err;
+    const int made = MakeDirectoriesByName(absolute);
+    return made == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : made;
 }
 
 void WinConfinedPaths::Forget(const std::string& path) {

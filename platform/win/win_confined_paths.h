@@ -61,6 +61,9 @@ class WinConfinedPaths {
     // The innermost root the absolute path lies at or below, with the names after it; nullptr
     // when none. `err` is set (123) for a name that cannot be taken as it stands ("." or "..").
     Root* Below(const std::wstring& absolute, std::vector<std::wstring>& parts, int& err);
+    // The whole absolute path resolved (missing levels made with `create`) when it lies at or
+    // below a root (`below`); otherwise nothing is done.
+    int ResolveBelowRoot(const std::wstring& absolute, bool create, SharedHandle& dir, bool& below);
     // The handle of the directory made of the first `n` names below the root; missing levels are
     // made when `create` is set. Called with the lock held.
     int Resolve(Root& root, const std::vector<std::wstring>& parts, size_t n, bool create,

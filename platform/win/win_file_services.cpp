@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/fs_util.h"
 #include "platform/name_pattern.h"
 #include "platform/safe_copy.h"
 #include "platform/win/win_api.h"
@@ -486,35 +487,7 @@ std::string WinFileServices::UniversalName(const std::string& path) {
         return win::Narrow(reinterpret_cast<UNIVERSAL_NAME_INFOW*>(buffer.data())->lpUniversalName);
     }
     // Elsewhere the links of the longest existing part resolved, the rest as written.
-    std::wstring head = absolute;
-    std::wstring tail;
-    for (;;) {
-        UniqueHandle h;
-        if (OpenAt(nullptr, win::NtName(head), win::DirectoryRequest(true), h) == 0 ||
-            OpenAt(nullptr, win::NtName(head), OpenRequest(), h) == 0) {
-            std::vector<wchar_t> final(32768);
-            const DWORD n =
-                GetFinalPathNameByHandleW(h.Get(), final.data(), static_cast<DWORD>(final.size()),
-                                          FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-            if (n > 0 && n < final.size()) {
-                std::wstring resolved(final.data(), n);
-                if (resolved.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
-                    resolved = L"\\\\" + resolved.substr(8);
-                } else if (resolved.compare(0, 4, L"\\\\?\\") == 0) {
-                    resolved = resolved.substr(4);
-                }
-                head = resolved;
-            }
-            break;
-        }
-        const size_t slash = head.find_last_of(L'\\');
-        if (slash == std::wstring::npos || slash < 3) {
-            break;
-        }
-        tail = tail.empty() ? head.substr(slash + 1) : head.substr(slash + 1) + L'\\' + tail;
-        head = head.substr(0, slash);
-    }
-    return win::Narrow(tail.empty() ? head : win::JoinName(head, tail));
+    return ResolvePath(path);
 }
 
 }  // namespace ferrit

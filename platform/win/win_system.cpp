@@ -53,11 +53,16 @@ std::wstring ParentOf(const std::wstring& absolute) {
     return slash == 2 && absolute[1] == L':' ? absolute.substr(0, 3) : absolute.substr(0, slash);
 }
 
-// The final path of an open entry, without the "\\?\" of the long form.
-bool FinalPath(HANDLE h, std::wstring& out) {
+// The final path of an existing entry (links followed), without the "\\?\" of the long form.
+bool FinalPath(const std::wstring& absolute, std::wstring& out) {
+    UniqueHandle h(CreateFileW(win::LongName(absolute).c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     std::vector<wchar_t> buffer(32768);
-    const DWORD n = GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD n = h.Valid() ? GetFinalPathNameByHandleW(h.Get(), buffer.data(),
+                                                          static_cast<DWORD>(buffer.size()),
+                                                          FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)
+                              : 0;
     if (n == 0 || n >= buffer.size()) {
         return false;
     }
@@ -128,11 +133,8 @@ bool SaveWholeFile(const std::string& path, const std::string& text, const Whole
     }
     if (how.throughLink) {
         // A link at the path: the file it leads to is replaced and the link kept.
-        UniqueHandle h(CreateFileW(win::LongName(target).c_str(), FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         std::wstring resolved;
-        if (h.Valid() && FinalPath(h.Get(), resolved)) {
+        if (FinalPath(target, resolved)) {
             target = resolved;
         }
     }
@@ -170,11 +172,8 @@ std::string ResolvePath(const std::string& path) {
     std::wstring head = absolute;
     std::wstring tail;
     for (;;) {
-        UniqueHandle h(CreateFileW(win::LongName(head).c_str(), FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         std::wstring resolved;
-        if (h.Valid() && FinalPath(h.Get(), resolved)) {
+        if (FinalPath(head, resolved)) {
             head = resolved;
             break;
         }

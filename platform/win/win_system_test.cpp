@@ -10,31 +10,17 @@
 #include "platform/fs_util.h"
 #include "platform/launch.h"
 #include "platform/win/win_api.h"
+#include "platform/win/win_test_tree.h"
 
 namespace ferrit {
 namespace {
 
-std::wstring W(const std::string& s) {
-    std::wstring w;
-    EXPECT_TRUE(win::Widen(s, w)) << s;
-    return w;
-}
-
-// A fresh directory under the user's temporary directory; what the tests leave in it is small
-// and goes with the Wine prefix or the system's clean-up.
-std::string FreshDir() {
-    static int n = 0;
-    wchar_t temp[MAX_PATH], full[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    GetLongPathNameW(temp, full, MAX_PATH);
-    const std::wstring dir = std::wstring(full) + L"ferrit-sys-" +
-                             std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++n);
-    EXPECT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
-    return win::Narrow(dir);
-}
+using win_test::Tree;
+using win_test::W;
 
 TEST(WinSystem, SettingsFilesAreSavedWholeAndReadWithLimits) {
-    const std::string dir = FreshDir();
+    Tree t;
+    const std::string dir = t.root();
     const std::string file = dir + "\\new\\Ferrit.Ini";  // its directory is made on the way
     ASSERT_TRUE(SaveWholeFile(file, "[Default Options]\r\nPattern=*.*\r\n", WholeFileSave()));
     WholeFileSave keep;
@@ -62,19 +48,13 @@ TEST(WinSystem, SettingsFilesAreSavedWholeAndReadWithLimits) {
         EXPECT_EQ(read.text, c.text) << c.path;
         EXPECT_EQ(read.problem.empty(), c.status == ConfigFileStatus::Read) << c.path;
     }
-    // Nothing but the two files: no temporary file is left beside them.
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(W(dir + "\\new\\*").c_str(), &data);
-    int names = 0;
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
-        names += data.cFileName[0] != L'.';
-    }
-    FindClose(find);
-    EXPECT_EQ(names, 1);
+    // No temporary file is left beside the file.
+    EXPECT_EQ(t.RawNames("new"), std::vector<std::string>{"Ferrit.Ini"});
 }
 
 TEST(WinSystem, DirectoriesPathsAndTexts) {
-    const std::string dir = FreshDir();
+    Tree t;
+    const std::string dir = t.root();
     EXPECT_EQ(MakeDirectoriesPlain(dir + "\\a\\b\\c"), 0);
     EXPECT_EQ(MakeDirectoriesPlain(dir + "/a/b"), 0);
     ASSERT_TRUE(SaveWholeFile(dir + "\\f", "x", WholeFileSave()));
@@ -84,8 +64,11 @@ TEST(WinSystem, DirectoriesPathsAndTexts) {
     EXPECT_EQ(ResolvePath(dir + "/a/b/not yet/x"), dir + "\\a\\b\\not yet\\x");
     EXPECT_EQ(ResolvePath(""), "");
 
+    wchar_t appData[MAX_PATH] = {};
+    const DWORD had = GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
     SetEnvironmentVariableW(L"APPDATA", W(dir).c_str());
     EXPECT_EQ(ConfigDirectory(), dir + "\\Ferrit");
+    SetEnvironmentVariableW(L"APPDATA", had > 0 ? appData : nullptr);
 
     // The system's wording (Wine's differs from Windows'), as one line without its full stop.
     for (int code : {2, 5, 112, 145}) {
