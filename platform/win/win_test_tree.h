@@ -48,7 +48,8 @@ class Tree {
         do {
             root = std::wstring(full) + L"ferrit-test-" + std::to_wstring(GetCurrentProcessId()) +
                    L"-" + std::to_wstring(++n);
-        } while (!CreateDirectoryW(root.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+        } while (!CreateDirectoryW(root.c_str(), nullptr) &&
+                 GetLastError() == ERROR_ALREADY_EXISTS);
         root_ = win::Narrow(root);
     }
     ~Tree() { Remove(W(root_)); }
@@ -69,7 +70,7 @@ class Tree {
                      int64_t lastWrite = kTreeTime) const {
         const std::string path = Path(relative);
         UniqueHandle h(CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
         EXPECT_TRUE(h.Valid()) << relative;
         DWORD n = 0;
         EXPECT_TRUE(
@@ -84,7 +85,7 @@ class Tree {
     }
     std::string Read(const std::string& relative) const {
         UniqueHandle h(CreateFileW(W(Path(relative)).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
         std::string text(4096, '\0');
         DWORD n = 0;
         if (!h.Valid() || !ReadFile(h.Get(), &text[0], 4096, &n, nullptr)) {
