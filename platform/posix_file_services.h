@@ -29,7 +29,9 @@ class PosixFileServices : public FileServices {
     void ConfineBelow(const std::vector<std::string>& roots) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
-    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out,
+                  std::vector<std::string>* stale = nullptr) override;
+    int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
@@ -53,9 +55,8 @@ class PosixFileServices : public FileServices {
     std::string UniversalName(const std::string& path) override;
 
   private:
-    // Reads the directory's entries, handing each name and type that is not the program's own
-    // to `take` (leftovers of programs that no longer run are removed on the way). Returns 0
-    // or an error code; `readFd` is the directory's descriptor while `take` runs.
+    // Reads the directory's entries, handing each name and type but "." and ".." to `take`.
+    // Returns 0 or an error code; `readFd` is the directory's descriptor while `take` runs.
     template <typename Take>
     int ReadDirectory(const std::string& dir, Take take);
     // One sorted listing of a directory, the entries `admit` takes by kind and name.
@@ -63,6 +64,8 @@ class PosixFileServices : public FileServices {
     int ListDirectory(const std::string& dir, bool files, Admit admit, std::vector<ListEntry>& out);
     // Locates a path; a failure is returned as its Windows code (3 for a missing directory).
     int LocateOrCode(const std::string& path, PathAt& at);
+    // Locates a path and reads its own entry's facts (a link is not followed); 0 or a code.
+    int LocateAndStat(const std::string& path, PathAt& at, struct stat& st);
 
     ConfinedPaths paths_;
     SafeCopier copier_;

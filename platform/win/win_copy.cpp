@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/safe_copy.h"
+#include "platform/temporary_names.h"
 #include "platform/win/win_entry_ops.h"
 
 #include <winioctl.h>

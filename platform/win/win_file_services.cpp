@@ -5,7 +5,7 @@
 
 #include "platform/fs_util.h"
 #include "platform/name_pattern.h"
-#include "platform/safe_copy.h"
+#include "platform/temporary_names.h"
 #include "platform/win/win_api.h"
 #include "platform/win/win_confined_paths.h"
 #include "platform/win/win_entry_ops.h"
@@ -119,10 +119,6 @@ int StatAt(const WinPathAt& at, EntryStat& out, EntryFacts* factsOut = nullptr) 
     return 0;
 }
 
-bool IsTemporaryName(const std::string& name) {
-    return name.compare(0, std::strlen(kTempPrefix), kTempPrefix) == 0;
-}
-
 }  // namespace
 
 WinFileServices::WinFileServices() : paths_(new win::WinConfinedPaths) {}
@@ -180,7 +176,7 @@ int WinFileServices::List(const std::string& dir, bool sorted, Admit admit,
                 facts.fileId = static_cast<uint64_t>(info->FileId.QuadPart);
                 win::FillStat(facts, win::JoinName(dirText, wide), entry);
                 entry.attr = win::DosAttributesOf(facts);
-                if (!IsTemporaryName(entry.name) && admit(entry)) {
+                if (admit(entry)) {
                     out.push_back(std::move(entry));
                 }
             }
@@ -207,13 +203,17 @@ int WinFileServices::ListFiles(const std::string& dir, const std::string& patter
         dir, true,
         [&pattern](const ListEntry& e) {
             return (e.kind == EntryKind::File || e.kind == EntryKind::Link) &&
-                   MatchPattern(pattern, e.name);
+                   !IsTemporaryName(e.name.c_str()) && MatchPattern(pattern, e.name);
         },
         out);
 }
 
-int WinFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
+int WinFileServices::ListNames(const std::string& dir, std::vector<std::string>& out,
+                               std::vector<std::string>* stale) {
     out.clear();
+    if (stale != nullptr) {
+        stale->clear();
+    }
     std::vector<ListEntry> entries;
     const int err = List(
         dir, false, [](const ListEntry&) { return true; }, entries);
@@ -221,6 +221,15 @@ int WinFileServices::ListNames(const std::string& dir, std::vector<std::string>&
         out.push_back(std::move(e.name));
     }
     return err;
+}
+
+int WinFileServices::RemoveStaleTemporary(const std::string& path) {
+    // Nothing here is ever a stale copy (see ListNames): what stands at the path is left alone.
+    EntryStat st;
+    const int err = StatEntry(path, st);
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND
+           : err != 0                                                 ? err
+                                                                      : ERROR_ACCESS_DENIED;
 }
 
 int WinFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {

@@ -29,7 +29,11 @@ class WinFileServices : public FileServices {
     void ConfineBelow(const std::vector<std::string>& roots) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
-    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
+    // No copy of this program on Windows is ever named stale yet: the mark that tells an
+    // unfinished copy from a user's file of the same name is not made here, so nothing is swept.
+    int ListNames(const std::string& dir, std::vector<std::string>& out,
+                  std::vector<std::string>* stale = nullptr) override;
+    int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
@@ -53,8 +57,8 @@ class WinFileServices : public FileServices {
     std::string UniversalName(const std::string& path) override;
 
   private:
-    // One listing of a directory: every entry but "." and ".." and the program's temporary
-    // files, as `admit` takes it. Sorted by name when `sorted`.
+    // One listing of a directory: every entry but "." and "..", as `admit` takes it. Sorted by
+    // name when `sorted`.
     template <typename Admit>
     int List(const std::string& dir, bool sorted, Admit admit, std::vector<ListEntry>& out);
 

@@ -113,9 +113,13 @@ TEST(WinFileServices, ListingsMatchPatternsSortAndCarryFacts) {
     ASSERT_TRUE(files.DirectoryId(t.Path("sub"), sub));
     EXPECT_EQ(DirIdentity({dirs[1].device, dirs[1].inode}), sub);
 
-    std::vector<std::string> names;
-    ASSERT_EQ(files.ListNames(t.root(), names), 0);
-    EXPECT_EQ(names.size(), 8u);  // everything but the temporary file
+    // Every name, the temporary file's too; none is taken for a stale copy of this program.
+    std::vector<std::string> names, stale{"x"};
+    ASSERT_EQ(files.ListNames(t.root(), names, &stale), 0);
+    EXPECT_EQ(names.size(), 9u);
+    EXPECT_TRUE(stale.empty());
+    EXPECT_EQ(files.RemoveStaleTemporary(t.Path(".ferrit-tmp.1.2.other-host")), 5);
+    EXPECT_EQ(files.RemoveStaleTemporary(t.Path("none")), 2);
     EXPECT_EQ(files.ListFiles(t.Path("missing"), "*.*", all), WinErr::PathNotFound);
     EXPECT_TRUE(all.empty());
 
