@@ -44,12 +44,12 @@ DryRunClient::Fate DryRunClient::FateOf(NWCONN_HANDLE conn, const std::string& v
     }
     const std::string local =
         below.empty() ? parsed->second : WithTrailingSlash(parsed->second) + below;
-    switch (preview_.MarkOf(local)) {
-        case DryRunFileServices::Mark::Made:
+    switch (markOf_(local)) {
+        case PreviewMark::Made:
             return Fate::Made;
-        case DryRunFileServices::Mark::Removed:
+        case PreviewMark::Removed:
             return Fate::Gone;
-        case DryRunFileServices::Mark::Untouched:
+        case PreviewMark::Untouched:
             break;
     }
     return Fate::Real;
@@ -98,8 +98,7 @@ NWCCODE DryRunClient::ParsePath(const std::string& path, NWCONN_HANDLE& conn,
     std::string dir, name;
     // A directory only this preview made may be unknown to the client: it is named within its
     // parent.
-    if (code != 0 && preview_.MarkOf(path) == DryRunFileServices::Mark::Made &&
-        SplitLastName(path, dir, name)) {
+    if (code != 0 && markOf_(path) == PreviewMark::Made && SplitLastName(path, dir, name)) {
         code = ParsePath(dir, conn, dirHandle, volumePath);
         if (code == 0) {
             volumePath += (volumePath.back() == ':' ? "" : "\\") + name;

@@ -6,6 +6,7 @@
 // the lines and ends with the status of the real run, and leaves the servers as they are.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -17,9 +18,9 @@ namespace ferrit {
 
 class DryRunClient : public NetWareClient {
   public:
-    // `preview`: the file services of the same preview, which know what it would have made.
-    DryRunClient(NetWareClient& inner, const DryRunFileServices& preview)
-        : inner_(inner), preview_(preview) {}
+    // `markOf`: what the same preview's file services did at a workstation path.
+    using MarkOf = std::function<PreviewMark(const std::string& path)>;
+    DryRunClient(NetWareClient& inner, MarkOf markOf) : inner_(inner), markOf_(std::move(markOf)) {}
 
     // Start-up, connections and names: asked of the real client.
     NWCCODE CallsInit() override { return inner_.CallsInit(); }
@@ -131,7 +132,7 @@ class DryRunClient : public NetWareClient {
 
     using Key = std::pair<NWCONN_HANDLE, std::string>;
     NetWareClient& inner_;
-    const DryRunFileServices& preview_;
+    MarkOf markOf_;
     std::map<Key, std::string>
         localOf_;  // volume path (in capitals) -> the path it was parsed from
     std::map<std::pair<NWCONN_HANDLE, NWDIR_HANDLE>, Held> handles_;

@@ -73,17 +73,17 @@ std::map<std::string, const DryRunFileServices::Node*> DryRunFileServices::Remem
     return children;
 }
 
-DryRunFileServices::Mark DryRunFileServices::MarkOf(const std::string& path) const {
+PreviewMark DryRunFileServices::MarkOf(const std::string& path) const {
     std::lock_guard<std::mutex> lock(mutex_);
     const Node* node = Remembered(path);
     if (node == nullptr) {
-        return Mark::Untouched;
+        return PreviewMark::Untouched;
     }
     if (node->stat.kind == EntryKind::Missing) {
-        return Mark::Removed;
+        return PreviewMark::Removed;
     }
     // A real entry whose attributes alone were changed keeps its identity.
-    return node->stat.device == kPreviewDevice ? Mark::Made : Mark::Untouched;
+    return node->stat.device == kPreviewDevice ? PreviewMark::Made : PreviewMark::Untouched;
 }
 
 void DryRunFileServices::Record(const std::string& change) {
