@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "cli/cli_app.h"
-#include "nwemu/config.h"
+#include "nwemu/config_text.h"
 #include "nwemu/network.h"
 #include "testing/emulated_servers.h"
 #include "testing/odd_files.h"

@@ -4,7 +4,7 @@
 
 #include "netware/absent_client.h"
 #include "nwemu/client.h"
-#include "nwemu/config.h"
+#include "nwemu/config_text.h"
 #include "platform/fs_util.h"
 
 namespace ferrit {

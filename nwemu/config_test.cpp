@@ -8,6 +8,7 @@
 
 #include "nwemu/client.h"
 #include "nwemu/client_factory.h"
+#include "nwemu/config_text.h"
 #include "nwemu/network.h"
 #include "platform/fs_util.h"
 #include "testing/emulated_servers.h"

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "nwemu/client_factory.h"
+#include "nwemu/config_text.h"
 #include "platform/fs_util.h"
 #include "support/strings.h"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "nwemu/client.h"
+#include "nwemu/config_text.h"
 #include "testing/emulated_servers.h"
 
 namespace ferrit {
