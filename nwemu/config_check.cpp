@@ -1,13 +1,11 @@
 // The soundness of a description as a whole: names, identifiers, the tree's objects, logins and
 // members, and volume directories that exist and do not overlap.
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "netware/netware_client.h"
 #include "nwemu/config.h"
+#include "platform/fs_util.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -15,9 +13,10 @@ namespace nwemu {
 
 namespace {
 
+// A link at the path is followed.
 bool IsDirectory(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    PathFacts facts;
+    return StatPath(ResolvePath(path), facts) == 0 && facts.kind == EntryKind::Directory;
 }
 
 std::string KindOf(const Object& o) {
@@ -180,15 +179,9 @@ std::string Config::Validate(int* line) const {
     std::vector<Placed> placed;
     for (const Server& s : servers) {
         for (const Volume& v : s.volumes) {
-            char* real = ::realpath(v.dir.c_str(), nullptr);
-            Placed p{real != nullptr ? std::string(real) : v.dir, s.name + "/" + v.name, v.line};
-            std::free(real);
+            const Placed p{ResolvePath(NormalAbsolutePath(v.dir)), s.name + "/" + v.name, v.line};
             for (const Placed& q : placed) {
-                const auto inside = [](const std::string& a, const std::string& b) {
-                    return a == b || (a.size() > b.size() && a.compare(0, b.size(), b) == 0 &&
-                                      (b == "/" || a[b.size()] == '/'));
-                };
-                if (inside(p.real, q.real) || inside(q.real, p.real)) {
+                if (PathAtOrBelow(p.real, q.real) || PathAtOrBelow(q.real, p.real)) {
                     return fail(p.line, "the directories of volumes " + q.label + " and " +
                                             p.label + " overlap");
                 }

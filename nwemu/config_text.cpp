@@ -258,7 +258,8 @@ std::string FormatConfig(const Config& config) {
             if (o.fromTree) {
                 continue;
             }
-            out << (o.type == ObjType::Group ? "group " : "user ") << o.name << " = " << PrefixedHex(o.id);
+            out << (o.type == ObjType::Group ? "group " : "user ") << o.name << " = "
+                << PrefixedHex(o.id);
             if (!o.dsName.empty()) {
                 out << ", " << o.dsName;
             }
