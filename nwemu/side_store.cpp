@@ -171,8 +171,7 @@ int VolumeSideStore::Load(const std::string& sideFile, Contents*& contents) {
 }
 
 VolumeSideStore::Record* VolumeSideStore::Find(Contents& contents, const std::string& key,
-                                               const std::string& identity,
-                                               std::string& foundKey) {
+                                               const std::string& identity, std::string& foundKey) {
     const auto at = contents.byKey.find(key);
     if (at != contents.byKey.end() && at->second.identity == identity) {
         foundKey = key;
@@ -202,8 +201,8 @@ std::string VolumeSideStore::Format(const Contents& contents) {
     return text;
 }
 
-int VolumeSideStore::Read(const std::string& volumeRoot, const Location& entry,
-                          MetadataField field, std::string& text) {
+int VolumeSideStore::Read(const std::string& volumeRoot, const Location& entry, MetadataField field,
+                          std::string& text) {
     text.clear();
     const std::string sideFile = SideFileOf(volumeRoot);
     if (sideFile.empty()) {

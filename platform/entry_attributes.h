@@ -18,8 +18,7 @@ bool EntryAttributesKept();
 int ReadEntryAttribute(const std::string& path, const std::string& name, std::string& value);
 
 // Sets the named attribute of the entry itself: 0 or a Windows error number.
-int WriteEntryAttribute(const std::string& path, const std::string& name,
-                        const std::string& value);
+int WriteEntryAttribute(const std::string& path, const std::string& name, const std::string& value);
 
 // Removes the named attribute of the entry itself: 0, also when it had none, or a Windows error
 // number.
