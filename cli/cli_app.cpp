@@ -166,10 +166,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::istream& in,
            bool inputIsTerminal) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        args.emplace_back(argv[i]);
-    }
+    const std::vector<std::string> args = ProgramArguments(argc, argv);
     CliHooks hooks;
     hooks.inputIsTerminal = inputIsTerminal;
     hooks.interrupted = &gInterrupted;

@@ -98,6 +98,10 @@ int ErrorOfStatus(NTSTATUS status);
 // The attributes and reparse tag of an open entry; false when they cannot be read.
 bool AttributeTag(HANDLE h, DWORD& attributes, DWORD& reparseTag);
 
+// The final path of an open entry as the system names it (links it was opened through resolved),
+// without the "\\?\" of the long form; false when it cannot be told.
+bool FinalPathOf(HANDLE h, std::wstring& out);
+
 // Whether an entry with these attributes and tag stands for another one (a symbolic link, a
 // junction): it is never followed or descended, and is copied as itself.
 inline bool IsNameSurrogate(DWORD attributes, DWORD reparseTag) {
