@@ -20,10 +20,9 @@ int64_t Stamp(const FILETIME& t) {
 
 // The entry itself, never what a reparse point leads to.
 UniqueHandle OpenEntry(const std::wstring& absolute) {
-    return UniqueHandle(CreateFileW(win::LongName(absolute).c_str(), FILE_READ_ATTRIBUTES,
-                                    kShareAll, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr));
+    return UniqueHandle(CreateFileW(
+        win::LongName(absolute).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
@@ -34,9 +33,9 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
 int Names(const std::wstring& absolute, std::vector<std::wstring>& names) {
     names.clear();
     WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileExW(win::LongName(win::JoinName(absolute, L"*")).c_str(),
-                                         FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                         FIND_FIRST_EX_LARGE_FETCH);
+    const HANDLE find =
+        FindFirstFileExW(win::LongName(win::JoinName(absolute, L"*")).c_str(), FindExInfoBasic,
+                         &data, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         return err == ERROR_FILE_NOT_FOUND ? 0 : static_cast<int>(err);  // an empty drive root
@@ -130,11 +129,11 @@ int StatPath(const std::string& path, PathFacts& out) {
         !win::AttributeTag(h.Get(), attributes, tag)) {
         return static_cast<int>(GetLastError());
     }
-    out.kind = win::IsNameSurrogate(attributes, tag)                ? EntryKind::Link
+    out.kind = win::IsNameSurrogate(attributes, tag)          ? EntryKind::Link
                : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Directory
-                                                                    : EntryKind::File;
-    out.size = static_cast<int64_t>(static_cast<uint64_t>(info.nFileSizeHigh) << 32 |
-                                    info.nFileSizeLow);
+                                                              : EntryKind::File;
+    out.size =
+        static_cast<int64_t>(static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
     out.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     out.volume = info.dwVolumeSerialNumber;
     out.index = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
