@@ -3,6 +3,7 @@
 #include "netware/location_state.h"
 #include "netware/netware_services.h"
 #include "support/format_size.h"
+#include "support/strings.h"
 
 namespace ferrit {
 
@@ -57,20 +58,12 @@ void NetWareServices::GetNetWarePaths(const std::string& source, const std::stri
     // test of a Windows path). A target that does not exist yet will be made on the file system
     // of its nearest existing parent: that one's space is shown.
     int64_t bytes = 0;
-    for (std::string dir = tgt.OemPath; !dir.empty() && dir[0] == '/';) {
+    for (std::string dir = tgt.OemPath; IsAbsolutePath(dir); dir = ParentPath(dir)) {
         if (files_.FreeSpace(dir, bytes)) {
             state_.FreeSpace = bytes;
             state_.AvailText = "Available Space: " + FormatSize(bytes);
             break;
         }
-        while (dir.size() > 1 && dir.back() == '/') {
-            dir.pop_back();
-        }
-        if (dir == "/") {
-            break;
-        }
-        const size_t slash = dir.find_last_of('/');
-        dir.erase(slash == 0 ? 1 : slash);
     }
 }
 

@@ -1,11 +1,38 @@
 #include "support/strings.h"
 
+#include <algorithm>
+
 namespace ferrit {
 
 namespace {
 
 bool IsSeparator(char c) {
     return c == '/' || c == '\\';
+}
+
+// A separator of this system's paths.
+bool SeparatesNames(char c) {
+    return c == '/' || (kPathSeparator == '\\' && c == '\\');
+}
+
+// The length of an absolute path's root ("/", "C:\", "\\srv\share"); 0 when it has none.
+size_t RootLength(const std::string& path) {
+    if (kPathSeparator != '\\') {
+        return !path.empty() && path[0] == '/' ? 1 : 0;
+    }
+    if (path.size() >= 3 && path[1] == ':' && SeparatesNames(path[2])) {
+        return 3;
+    }
+    if (path.size() > 2 && SeparatesNames(path[0]) && SeparatesNames(path[1])) {
+        // Two names, the server's and the share's, make the root of a share.
+        const size_t server = path.find_first_of("/\\", 2);
+        if (server == std::string::npos || server == 2) {
+            return 0;
+        }
+        const size_t share = path.find_first_of("/\\", server + 1);
+        return share == server + 1 ? 0 : (share == std::string::npos ? path.size() : share);
+    }
+    return 0;
 }
 
 }  // namespace
@@ -32,6 +59,30 @@ std::string WithTrailingSlash(const std::string& path) {
 
 void AddTrailingSlash(std::string& path) {
     path = WithTrailingSlash(path);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+    return RootLength(path) > 0;
+}
+
+std::string ParentPath(const std::string& path) {
+    const size_t root = RootLength(path);
+    size_t end = path.size();
+    while (end > root && SeparatesNames(path[end - 1])) {
+        --end;
+    }
+    if (root == 0 || end <= root) {
+        return std::string();
+    }
+    size_t slash = end;
+    while (slash > root && !SeparatesNames(path[slash - 1])) {
+        --slash;
+    }
+    // Back over the separators before the name, never into the root.
+    while (slash > root && SeparatesNames(path[slash - 1])) {
+        --slash;
+    }
+    return path.substr(0, std::max(slash, root));
 }
 
 std::string DirOf(const std::string& path) {

@@ -47,6 +47,14 @@ bool IsInStrList(const std::string& s, const std::vector<std::string>& list, boo
 // The directory part of a '/'-separated path: "." for a bare name, "/" for a name in the root.
 std::string DirOf(const std::string& path);
 
+// Paths of this system: on Windows '\' separates as well as '/', and an absolute path starts
+// with a drive ("C:\") or a share ("\\server\share"); on Linux with '/'.
+bool IsAbsolutePath(const std::string& path);
+// The directory holding an absolute path's last name, trailing separators ignored; a root keeps
+// its own ("/a" gives "/", "C:\a" gives "C:\", "\\srv\share\a" gives "\\srv\share").
+// Empty for a root, and for a path that is not absolute.
+std::string ParentPath(const std::string& path);
+
 // ASCII-only case folding: other bytes, UTF-8 sequences included, stay as they are.
 char UpperAscii(char c);
 char LowerAscii(char c);

@@ -32,6 +32,33 @@ TEST(WithTrailingSlash, AddsTheNativeSeparatorOnlyWhenMissing) {
     }
 }
 
+// Walking up from a path to its root, as the free space of a target not made yet is looked for.
+// "-" stands for a path that is not absolute on that system.
+TEST(ParentPath, ClimbsToTheRootOfThisSystemsPaths) {
+    const bool windows = kPathSeparator == '\\';
+    struct Case {
+        std::string path, onLinux, onWindows;  // the parent on each system
+    };
+    const std::vector<Case> cases = {
+        {"/a/b//", "/a", "-"},  // on Windows rooted in the working drive, not absolute
+        {"/a", "/", "-"},
+        {"/", "", "-"},
+        {"relative/dir", "-", "-"},
+        {"C:\\data\\sub\\", "-", "C:\\data"},
+        {"C:/data", "-", "C:/"},
+        {"C:\\", "-", ""},
+        {"C:data", "-", "-"},  // relative to the drive's working directory
+        {"\\\\srv\\share\\dir", "-", "\\\\srv\\share"},
+        {"\\\\srv\\share", "-", ""},
+        {"\\\\srv", "-", "-"},
+    };
+    for (const Case& c : cases) {
+        const std::string& expected = windows ? c.onWindows : c.onLinux;
+        EXPECT_EQ(IsAbsolutePath(c.path), expected != "-") << c.path;
+        EXPECT_EQ(ParentPath(c.path), expected == "-" ? "" : expected) << c.path;
+    }
+}
+
 TEST(TrimChars, RemovesOnlyMembersOfTheSetFromOneEnd) {
     struct Case {
         std::string s, chars, right, left;

@@ -1,5 +1,5 @@
 // Test helpers for the Windows services: a temporary tree built and read with the system's own
-// calls, and how to tell Wine from Windows.
+// calls (how to tell Wine from Windows is in testing/system.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/win/win_api.h"
+#include "testing/system.h"
 
 namespace ferrit {
 namespace win_test {
@@ -19,14 +20,7 @@ using win::UniqueHandle;
 // 2020-09-13 12:26:40 UTC as a FILETIME: an even second, well inside the DOS range.
 constexpr int64_t kTreeTime = 132445024000000000LL;
 
-inline bool UnderWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-#define SKIP_UNDER_WINE(why)                               \
-    if (UnderWine()) {                                     \
-        GTEST_SKIP() << "Wine differs from Windows: " why; \
-    }
+using ::ferrit::testing::UnderWine;
 
 inline std::wstring W(const std::string& s) {
     std::wstring w;
