@@ -2,6 +2,7 @@
 #include <string>
 
 #include "engine/transfer_engine.h"
+#include "platform/error_codes.h"
 #include "support/format_size.h"
 
 namespace ferrit {
@@ -111,9 +112,15 @@ void TransferEngine::FinishFile(PendingFile& p) {
         }
         copied = run_.LastErrorCode == 0;
         if (!copied) {
-            run_.RunState = static_cast<int16_t>(
-                ShowErrorCode(dialogs_, DialogKind::Error, run_.LastErrorCode,
-                              "Could not copy " + p.counterpart, Btn::AbortIgnore));
+            // A server's own code is described in the server's words, as the system's codes of
+            // a plain copy are by the front end.
+            const std::string text = "Could not copy " + p.counterpart;
+            const std::string serverWords =
+                p.serverCopy && ErrorDescription(run_.LastErrorCode).empty()
+                    ? netware_.NetWareErrorDetail(run_.LastErrorCode)
+                    : std::string();
+            run_.RunState = static_cast<int16_t>(dialogs_.ShowDescribedError(
+                DialogKind::Error, run_.LastErrorCode, text, serverWords, Btn::AbortIgnore));
         }
         const std::string x = copied ? "" : "not ";
         sink_.StatusDisplay(2, "Status:   " + x + "copied");
@@ -140,6 +147,7 @@ void TransferEngine::FinishFile(PendingFile& p) {
         if (options_.cbAllowed(KeepFileTrustees)) {
             netware_.CopyTrustees(source, target);
         }
+        ShowNetWareNotes();
     }
 
     // Move mode: the file goes only when its data is safe on the other side: this call copied

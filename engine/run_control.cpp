@@ -59,6 +59,9 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
     bool confined = false;   // the file services confine paths to the roots
     try {
         run_.TotalBytes = 0;
+        run_.NetWareFailures = 0;
+        notesShown_.clear();
+        netware_.TakeNotes();  // nothing from before this run is shown in it
         run_.RunState = kRunStateRunning;
         sink_.RunStarted();
         run_.Recurse = options_.cbAllowed(CopySubdirectories);
@@ -72,6 +75,7 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
                               run_.SourceText + " does not exist", Btn::Abort));
             return true;
         }
+        const bool targetWasThere = PathExists(run_.TargetText);
         if (options_.cbAllowed(CreateDirectoriesOnTarget)) {
             files_.CreateDirectories(run_.TargetText);  // the existence test below decides
         }
@@ -80,6 +84,11 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
                 ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
                               run_.TargetText + " does not exist", Btn::Abort));
             return true;
+        }
+        // A target root this run has made is looked up now that it exists: until then its
+        // location was only that of its nearest existing parent.
+        if (!targetWasThere) {
+            netware_.GetNetWarePaths(run_.SourceText, run_.TargetText);
         }
 
         sink_.ShowProgressPage();

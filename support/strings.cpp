@@ -1,7 +1,5 @@
 #include "support/strings.h"
 
-#include <algorithm>
-
 namespace ferrit {
 
 namespace {
@@ -65,26 +63,6 @@ bool IsAbsolutePath(const std::string& path) {
     return RootLength(path) > 0;
 }
 
-std::string ParentPath(const std::string& path) {
-    const size_t root = RootLength(path);
-    size_t end = path.size();
-    while (end > root && SeparatesNames(path[end - 1])) {
-        --end;
-    }
-    if (root == 0 || end <= root) {
-        return std::string();
-    }
-    size_t slash = end;
-    while (slash > root && !SeparatesNames(path[slash - 1])) {
-        --slash;
-    }
-    // Back over the separators before the name, never into the root.
-    while (slash > root && SeparatesNames(path[slash - 1])) {
-        --slash;
-    }
-    return path.substr(0, std::max(slash, root));
-}
-
 std::string DirOf(const std::string& path) {
     const std::string::size_type slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -92,6 +70,18 @@ std::string DirOf(const std::string& path) {
     if (slash == 0)
         return "/";
     return path.substr(0, slash);
+}
+
+bool SplitLastName(const std::string& path, std::string& dir, std::string& name) {
+    std::string p = path;
+    while (p.size() > 1 && (p.back() == '/' || p.back() == kPathSeparator)) p.pop_back();
+    const std::string::size_type slash = p.find_last_of(std::string("/") + kPathSeparator);
+    if (slash == std::string::npos || slash + 1 >= p.size())
+        return false;
+    // The root keeps its separator: "/", and on Windows "C:\".
+    dir = slash == 0 || slash < RootLength(p) ? p.substr(0, slash + 1) : p.substr(0, slash);
+    name = p.substr(slash + 1);
+    return true;
 }
 
 std::string TrimRightChars(const std::string& s, const std::string& chars) {

@@ -47,13 +47,15 @@ bool IsInStrList(const std::string& s, const std::vector<std::string>& list, boo
 // The directory part of a '/'-separated path: "." for a bare name, "/" for a name in the root.
 std::string DirOf(const std::string& path);
 
-// Paths of this system: on Windows '\' separates as well as '/', and an absolute path starts
-// with a drive ("C:\") or a share ("\\server\share"); on Linux with '/'.
+// Whether a path of this system is absolute: it starts with '/' on Linux, with a drive ("C:\",
+// "C:/") or a share ("\\server\share") on Windows.
 bool IsAbsolutePath(const std::string& path);
-// The directory holding an absolute path's last name, trailing separators ignored; a root keeps
-// its own ("/a" gives "/", "C:\a" gives "C:\", "\\srv\share\a" gives "\\srv\share").
-// Empty for a root, and for a path that is not absolute.
-std::string ParentPath(const std::string& path);
+
+// Splits a path at its last separator ('/' or the native one), trailing separators ignored:
+// "a/b/" gives "a" and "b", "/b" gives "/" and "b", on Windows "C:\b" gives "C:\" and "b" (a
+// root keeps its separator). False, leaving both alone, where the path has no directory part or
+// no last name.
+bool SplitLastName(const std::string& path, std::string& dir, std::string& name);
 
 // ASCII-only case folding: other bytes, UTF-8 sequences included, stay as they are.
 char UpperAscii(char c);

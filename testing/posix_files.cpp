@@ -220,13 +220,14 @@ bool WriteFileDeep(const std::string& root, const std::vector<std::string>& name
     if (dir < 0 || names.empty()) {
         return false;
     }
-    const int fd = openat(dir, names.back().c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    const int fd =
+        openat(dir, names.back().c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
     close(dir);
     if (fd < 0) {
         return false;
     }
-    const bool written = write(fd, contents.data(), contents.size()) ==
-                         static_cast<ssize_t>(contents.size());
+    const bool written =
+        write(fd, contents.data(), contents.size()) == static_cast<ssize_t>(contents.size());
     return close(fd) == 0 && written;
 }
 
@@ -251,10 +252,10 @@ std::string FactsOf(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         return "missing";
-    return std::to_string(static_cast<int>(KindOf(st.st_mode))) + " " +
-           std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + " " +
-           std::to_string(st.st_size) + " " + std::to_string(st.st_mode) + " " +
-           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    return std::to_string(static_cast<int>(KindOf(st.st_mode))) + " " + std::to_string(st.st_dev) +
+           ":" + std::to_string(st.st_ino) + " " + std::to_string(st.st_size) + " " +
+           std::to_string(st.st_mode) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec);
 }
 
 std::string LinkText(const std::string& path) {

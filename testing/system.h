@@ -34,13 +34,13 @@ std::string WithSlashes(std::string text);
 
 // Skips a test that needs what Windows lacks (FIFOs, permission bits, symbolic links that a
 // test may make without a privilege, ...), naming it.
-#define SKIP_ON_WINDOWS(what)                                  \
-    if (::ferrit::testing::kOnWindows) {                       \
+#define SKIP_ON_WINDOWS(what)                                   \
+    if (::ferrit::testing::kOnWindows) {                        \
         GTEST_SKIP() << "not on Windows: the test needs " what; \
     }
 
 // Skips a test whose proof Wine cannot give, saying how Wine differs from Windows.
-#define SKIP_UNDER_WINE(why)                                   \
-    if (::ferrit::testing::UnderWine()) {                      \
-        GTEST_SKIP() << "Wine differs from Windows: " why;     \
+#define SKIP_UNDER_WINE(why)                               \
+    if (::ferrit::testing::UnderWine()) {                  \
+        GTEST_SKIP() << "Wine differs from Windows: " why; \
     }

@@ -33,16 +33,13 @@ std::wstring Wide(const std::string& path) {
 // Opens the entry itself, a directory or a reparse point included, for reading its facts or
 // setting its times.
 UniqueHandle OpenEntry(const std::wstring& path, DWORD access) {
-    return UniqueHandle(CreateFileW(path.c_str(), access,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr));
+    return UniqueHandle(CreateFileW(
+        path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 int64_t FileTimeOf(const FILETIME& ft) {
-    return static_cast<int64_t>(static_cast<uint64_t>(ft.dwHighDateTime) << 32 |
-                                ft.dwLowDateTime);
+    return static_cast<int64_t>(static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime);
 }
 
 // Every name in the directory but "." and "..", unsorted.
@@ -159,8 +156,7 @@ bool MakeDirs(const std::string& path) {
         return false;
     }
     // Each missing directory from the top down; the long form's prefix and the drive stay.
-    for (size_t at = wide.find(L'\\', 7); at != std::wstring::npos;
-         at = wide.find(L'\\', at + 1)) {
+    for (size_t at = wide.find(L'\\', 7); at != std::wstring::npos; at = wide.find(L'\\', at + 1)) {
         CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
     }
     CreateDirectoryW(wide.c_str(), nullptr);
@@ -259,8 +255,8 @@ UniqueHandle OpenDeepFile(const std::string& root, const std::vector<std::string
     std::wstring name;
     request.access = make ? GENERIC_WRITE | SYNCHRONIZE : GENERIC_READ | SYNCHRONIZE;
     request.disposition = make ? FILE_OVERWRITE_IF : FILE_OPEN;
-    request.options = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT |
-                      FILE_SYNCHRONOUS_IO_NONALERT;
+    request.options =
+        FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT;
     UniqueHandle file;
     if (!win::Widen(names.back(), name) || win::OpenAt(dir.Get(), name, request, file) != 0) {
         return UniqueHandle();
@@ -367,8 +363,8 @@ std::string DeadProcessTemporaryName(unsigned n) {
     startup.dwFlags = STARTF_USESTDHANDLES;  // no handles: the child prints nowhere
     PROCESS_INFORMATION child = {};
     DWORD pid = 0;
-    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &child)) {
+    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &child)) {
         WaitForSingleObject(child.hProcess, INFINITE);
         pid = child.dwProcessId;
         CloseHandle(child.hThread);
