@@ -2,8 +2,7 @@
 
 namespace ferrit {
 
-TextSink::TextSink(std::ostream& list, std::ostream& progress,
-                   const volatile std::sig_atomic_t* interrupted)
+TextSink::TextSink(std::ostream& list, std::ostream& progress, const InterruptFlag* interrupted)
     : list_(list), progress_(progress), interrupted_(interrupted) {
     lines_.fill("[        ]");
 }

@@ -3,12 +3,12 @@
 #pragma once
 
 #include <array>
-#include <csignal>
 #include <functional>
 #include <ostream>
 #include <string>
 
 #include "engine/status_sink.h"
+#include "platform/interrupt.h"
 
 namespace ferrit {
 
@@ -17,7 +17,7 @@ class TextSink : public StatusSink {
     // list receives every status-list line; progress receives every progress-line text.
     // interrupted, when given, is polled at every pump; while it is set, requestAbort is called.
     TextSink(std::ostream& list, std::ostream& progress,
-             const volatile std::sig_atomic_t* interrupted = nullptr);
+             const InterruptFlag* interrupted = nullptr);
 
     // Called at a pump that sees the interrupt flag set (the engine's Abort button).
     void SetAbortHandler(std::function<void()> requestAbort) {
@@ -44,7 +44,7 @@ class TextSink : public StatusSink {
   private:
     std::ostream& list_;
     std::ostream& progress_;
-    const volatile std::sig_atomic_t* interrupted_;
+    const InterruptFlag* interrupted_;
     std::function<void()> requestAbort_;
     std::array<std::string, 3> lines_;
     bool abortRequested_ = false;

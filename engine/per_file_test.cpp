@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "testing/engine_fixture.h"
+#include "testing/system.h"
 
 namespace ferrit {
 namespace {
@@ -41,7 +42,8 @@ TEST_P(DecisionTable, CopiesSkipsOrAsks) {
     const int64_t fileTime = kT0 + 101;
     const std::string file = Put("src/f.txt", "new", fileTime);
     if (!row.archiveBit) {
-        ASSERT_EQ(posix.SetAttributes(file, 0), 0);
+        SKIP_UNDER_WINE("the archive bit cannot be cleared");
+        ASSERT_EQ(native.SetAttributes(file, 0), 0);
         ASSERT_EQ(Attributes("src/f.txt") & Attr::Archive, 0u);
     }
     switch (row.counterpart) {
@@ -177,13 +179,14 @@ TEST_F(PerFileTest, CopyCarriesTheModificationTime) {
     Only({});
     Put("src/f.txt", "x", kT0 + 7);
     ASSERT_TRUE(Run());
-    EXPECT_EQ(posix.FileAge(At("tgt/f.txt")), posix.FileAge(At("src/f.txt")));
+    EXPECT_EQ(native.FileAge(At("tgt/f.txt")), native.FileAge(At("src/f.txt")));
 }
 
 TEST_F(PerFileTest, ClearArchiveBitClearsOnlyTheWalkedFileAfterACopy) {
+    SKIP_UNDER_WINE("the archive bit cannot be cleared");
     Only({ClearArchiveBit});
     const std::string file = Put("src/f.txt", "x", kT0);
-    ASSERT_EQ(posix.SetAttributes(file, Attr::Hidden | Attr::Archive), 0);
+    ASSERT_EQ(native.SetAttributes(file, Attr::Hidden | Attr::Archive), 0);
     ASSERT_TRUE(Run());
     EXPECT_EQ(Attributes("src/f.txt") & (Attr::Hidden | Attr::Archive), Attr::Hidden);
     EXPECT_NE(Attributes("tgt/f.txt") & Attr::Archive, 0u);  // the new copy keeps its bit
@@ -202,6 +205,7 @@ TEST_F(PerFileTest, ClearArchiveBitNotAfterASkipOrAFailedCopy) {
 }
 
 TEST_F(PerFileTest, ArchiveIsReadLiveSoAnIncrementalRunPicksUpEdits) {
+    SKIP_UNDER_WINE("the archive bit cannot be cleared");
     Only({OnlyFilesWithArchiveBit, ClearArchiveBit, OverwriteOlderFiles});
     Put("src/f.txt", "one", kT0);
     ASSERT_TRUE(Run());
@@ -421,14 +425,15 @@ INSTANTIATE_TEST_SUITE_P(
 // Dates from 2044 on pack with the top bit set; they must still rank as newer, and a missing
 // counterpart must never look "at least as new" as such a file.
 TEST_F(PerFileTest, AgesFrom2044OnCompareAsNewer) {
+    SKIP_UNDER_WINE("the archive bit cannot be cleared");
     const int64_t y2050 = 2524608000;  // 2050-01-01
-    ASSERT_LT(posix.FileAge(Put("probe", "", y2050)), 0) << "the packed age is negative";
+    ASSERT_LT(native.FileAge(Put("probe", "", y2050)), 0) << "the packed age is negative";
 
     Only({OverwriteOlderFiles, MoveFiles, OnlyFilesWithArchiveBit});
     Put("src/new.txt", "2050", y2050);
     Put("tgt/new.txt", "2020", kT0);
     const std::string vetoed = Put("src/vetoed.txt", "kept", y2050);
-    ASSERT_EQ(posix.SetAttributes(vetoed, 0), 0);
+    ASSERT_EQ(native.SetAttributes(vetoed, 0), 0);
     ASSERT_TRUE(Run());
 
     EXPECT_EQ(Contents("tgt/new.txt"), "2050");
@@ -445,7 +450,7 @@ TEST_F(PerFileTest, ReadOnlySourceIsMovedOnlyUnderOverWriteReadOnly) {
         Only({MoveFiles});
         Set(OverwriteReadOnly, overwriteReadOnly);
         const std::string file = Put("src/ro.txt", "x", kT0);
-        ASSERT_EQ(posix.SetAttributes(file, Attr::ReadOnly | Attr::Hidden | Attr::Archive), 0);
+        ASSERT_EQ(native.SetAttributes(file, Attr::ReadOnly | Attr::Hidden | Attr::Archive), 0);
         ::ferrit::testing::RemoveTree(At("tgt/ro.txt"));
         sink.Reset();
         ASSERT_TRUE(Run());

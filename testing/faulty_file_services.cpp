@@ -1,5 +1,7 @@
 #include "testing/faulty_file_services.h"
 
+#include "testing/system.h"
+
 namespace ferrit {
 
 void FaultyFileServices::Fail(FileOp op, int code, int nthCall, const std::string& pathContains) {
@@ -24,17 +26,23 @@ bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
                              const std::string* second) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++calls_[Index(op)];
+    const auto spelt = [this](const std::string& p) {
+        return slashes_ ? testing::WithSlashes(p) : p;
+    };
+    const std::string recorded = path != nullptr ? spelt(*path) : std::string();
+    const std::string recordedSecond = second != nullptr ? spelt(*second) : std::string();
     if (path != nullptr) {
-        paths_[Index(op)].push_back(*path);
+        paths_[Index(op)].push_back(recorded);
     }
     for (Fault& f : faults_) {
         if (f.op != op) {
             continue;
         }
         if (!f.pathContains.empty()) {
-            const bool first = path != nullptr && path->find(f.pathContains) != std::string::npos;
+            const bool first =
+                path != nullptr && recorded.find(f.pathContains) != std::string::npos;
             const bool other =
-                second != nullptr && second->find(f.pathContains) != std::string::npos;
+                second != nullptr && recordedSecond.find(f.pathContains) != std::string::npos;
             if (!first && !other) {
                 continue;
             }
@@ -45,7 +53,7 @@ bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
         }
         ++injected_;
         if (f.throws) {
-            throw InjectedFault("injected fault" + (path ? " at " + *path : std::string()));
+            throw InjectedFault("injected fault" + (path ? " at " + recorded : std::string()));
         }
         code = f.code;
         return true;

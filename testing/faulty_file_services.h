@@ -69,6 +69,9 @@ class FaultyFileServices : public FileServices {
     // How many calls were made to fail (or throw).
     int Injected() const { return injected_; }
     void ResetCounts();
+    // From now on paths are matched and recorded with '/' for '\' on Windows
+    // (testing/system.h).
+    void SlashSeparators() { slashes_ = true; }
 
     void ConfineBelow(const std::vector<std::string>& roots) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
@@ -118,6 +121,7 @@ class FaultyFileServices : public FileServices {
     std::array<int, static_cast<std::size_t>(FileOp::Count)> calls_{};
     std::array<std::vector<std::string>, static_cast<std::size_t>(FileOp::Count)> paths_;
     int injected_ = 0;
+    bool slashes_ = false;
 };
 
 }  // namespace ferrit

@@ -347,4 +347,9 @@ int CopyEntry(const WinPathAt& from, const WinPathAt& to, bool targetAbsent) {
 }
 
 }  // namespace win
+
+std::string NewTemporaryName() {
+    return win::Narrow(win::NewTemporaryName());
+}
+
 }  // namespace ferrit
