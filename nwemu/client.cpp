@@ -1,13 +1,10 @@
 #include "nwemu/client.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/copy_range.h"
 #include "platform/error_codes.h"
+#include "platform/file_handles.h"
 #include "platform/fs_util.h"
 #include "support/strings.h"
 
@@ -714,18 +711,9 @@ NWCCODE Client::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
 
 uint16_t Client::LocateFileHandle(FileHandle handle, int& server) const {
     server = -1;
-    if (handle < 0) {
-        return Code::InvalidFileHandle;
-    }
-    char link[4096];
-    const std::string proc = "/proc/self/fd/" + std::to_string(handle);
-    const ssize_t n = ::readlink(proc.c_str(), link, sizeof link - 1);
-    if (n <= 0) {
-        return Code::InvalidFileHandle;
-    }
-    const std::string path(link, static_cast<size_t>(n));
+    std::string path;
     Location loc;
-    if (path.empty() || path[0] != '/' || !network_.LocateLocal(path, loc)) {
+    if (!PathOfHandle(handle, path) || !network_.LocateLocal(path, loc)) {
         return Code::InvalidFileHandle;  // not a file on an emulated volume
     }
     server = loc.server;
@@ -746,15 +734,10 @@ NWCCODE Client::FileServerFileCopy(FileHandle source, FileHandle target, uint32_
     if (from != to) {
         return Code::NotSameServer;
     }
-    // The data stays in the kernel (and on file systems that can, on the storage side); where
-    // the kernel refuses, the copy goes through a buffer. A request past the end of the source
-    // copies what there is.
-    off_t inOff = sourceOffset;
-    off_t outOff = targetOffset;
-    off_t copied = 0;
-    bool offload = true;
-    const int error = CopyFileRange(static_cast<int>(source), inOff, static_cast<int>(target),
-                                    outOff, count, offload, copied);
+    // The data stays in the system (and on file systems that can, on the storage side) where it
+    // can; a request past the end of the source copies what there is.
+    uint64_t copied = 0;
+    const int error = CopyBetweenHandles(source, sourceOffset, target, targetOffset, count, copied);
     bytesCopied = static_cast<uint32_t>(copied);
     if (error == WinErr::DiskFull || error == WinErr::DiskQuotaExceeded) {
         return Code::InsufficientSpace;

@@ -1,9 +1,6 @@
 #include "nwemu/client.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -632,14 +629,15 @@ TEST_P(EmulatedMetadataTest, InheritedRightsMaskIsReadAndWrittenThroughTheDirect
 TEST_F(EmulatedClientTest, ServerCopyWorksOnOneServerOnly) {
     const std::string content = "0123456789abcdefghij";
     const std::string src = scratch.File("FS1/DATA/src.txt", content);
-    const std::string same = scratch.Path("FS1/DATA/copy.txt");
-    const std::string other = scratch.Path("FS2/DATA/copy.txt");
-    const std::string local = scratch.Path("plain.txt");
-    const int in = ::open(src.c_str(), O_RDONLY);
-    const int out = ::open(same.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-    const int far = ::open(other.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-    const int off = ::open(local.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-    ASSERT_TRUE(in >= 0 && out >= 0 && far >= 0 && off >= 0);
+    const std::unique_ptr<FileServices> files = MakeFileServices();
+    std::string same, other, local;
+    const FileHandle in = files->OpenRead(src);
+    const FileHandle out = files->CreateTemporary(scratch.Path("FS1/DATA/copy.txt"), same);
+    const FileHandle far = files->CreateTemporary(scratch.Path("FS2/DATA/copy.txt"), other);
+    const FileHandle off = files->CreateTemporary(scratch.Path("plain.txt"), local);
+    for (const FileHandle h : {in, out, far, off}) {
+        ASSERT_NE(kInvalidFileHandle, h);
+    }
     uint32_t copied = 99;
     EXPECT_EQ(0, client.FileServerFileCopy(in, out, 0, 0, 0x7FFFFFFF, copied));
     EXPECT_EQ(content.size(), copied);
@@ -647,12 +645,13 @@ TEST_F(EmulatedClientTest, ServerCopyWorksOnOneServerOnly) {
     EXPECT_EQ(0u, copied);
     EXPECT_EQ(Code::InvalidFileHandle,
               client.FileServerFileCopy(in, off, 0, 0, 0x7FFFFFFF, copied));
-    EXPECT_EQ(Code::InvalidFileHandle, client.FileServerFileCopy(in, -1, 0, 0, 10, copied));
+    EXPECT_EQ(Code::InvalidFileHandle,
+              client.FileServerFileCopy(in, kInvalidFileHandle, 0, 0, 10, copied));
     // Offsets and count are honoured.
     EXPECT_EQ(0, client.FileServerFileCopy(in, out, 10, 20, 5, copied));
     EXPECT_EQ(5u, copied);
-    for (int fd : {in, out, far, off}) {
-        ::close(fd);
+    for (const FileHandle h : {in, out, far, off}) {
+        files->CloseFile(h);
     }
     EXPECT_EQ(content + "abcde", Slurp(same));
     EXPECT_EQ("", Slurp(other));
