@@ -2,7 +2,6 @@
 // the configuration directory, or none.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sstream>
 
 #include "cli/cli_app.h"
@@ -10,6 +9,8 @@
 #include "nwemu/network.h"
 #include "testing/emulated_servers.h"
 #include "testing/odd_files.h"
+#include "testing/scoped_env.h"
+#include "testing/system.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -22,29 +23,20 @@ class CliNetWareTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // No description is found unless a test writes one.
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        oldConfigHome_ = old ? old : "";
-        hadConfigHome_ = old != nullptr;
-        setenv("XDG_CONFIG_HOME", scratch.Dir("config").c_str(), 1);
+        configDir = env.UseConfigDirectoryBelow(scratch.Dir("config"));
+        testing::MakeDirs(configDir);
         config = testing::StandardServers(scratch);
         const uint16_t allButSupervisor = nwemu::kAllRights & ~Rights::Supervisor;
         Meta(scratch.Path("FS1/DATA")).WriteTrustees({{Fs1Jsmith, allButSupervisor}});
         Meta(scratch.Path("FS2/DATA")).WriteTrustees({{Fs2Jsmith, allButSupervisor}});
         configFile = scratch.File("servers.ini", nwemu::FormatConfig(config));
     }
-    void TearDown() override {
-        if (hadConfigHome_) {
-            setenv("XDG_CONFIG_HOME", oldConfigHome_.c_str(), 1);
-        } else {
-            unsetenv("XDG_CONFIG_HOME");
-        }
-    }
     int Run(const std::vector<std::string>& args) {
         std::ostringstream o, e;
         std::istringstream in;
         const int code = RunCli(args, o, e, in, CliHooks{});
-        out = o.str();
-        err = e.str();
+        out = testing::WithSlashes(o.str());  // paths as the tests spell them
+        err = testing::WithSlashes(e.str());
         return code;
     }
     std::string P(const std::string& relative) const { return scratch.Path(relative); }
@@ -54,12 +46,10 @@ class CliNetWareTest : public ::testing::Test {
     }
 
     testing::TempDir scratch;
+    testing::ScopedEnv env;
+    std::string configDir;  // where the program looks for its description
     nwemu::Config config;
     std::string configFile, out, err;
-
-  private:
-    std::string oldConfigHome_;
-    bool hadConfigHome_ = false;
 };
 
 TEST_F(CliNetWareTest, CarriesEveryKindOfMetadataWithWarningsAsStatusLines) {
@@ -120,7 +110,8 @@ TEST_F(CliNetWareTest, RefusedMetadataEndsWithStatusOneAnUnknownObjectDoesNot) {
         std::vector<std::string> args = flags;
         args.insert(args.end(), {P("FS1/DATA/SRC"), P(target)});
         EXPECT_EQ(Run(args), row.status) << err;
-        EXPECT_EQ(out, P("FS1/DATA/SRC/A") + "\n   A.TXT copied\n" + row.line + "\n");
+        EXPECT_EQ(out, testing::WithSlashes(P("FS1/DATA/SRC/A") + "\n   A.TXT copied\n" + row.line +
+                                            "\n"));
     }
 }
 
@@ -157,7 +148,7 @@ TEST_F(CliNetWareTest, TheDefaultDescriptionIsUsedWhenItExists) {
     EXPECT_EQ(err.find("InitNetWare"), std::string::npos) << err;
     EXPECT_EQ(err.find("without NetWare"), std::string::npos) << err;
 
-    scratch.File("config/ferrit-netware.ini", nwemu::FormatConfig(config));
+    testing::WriteFile(configDir + "/ferrit-netware.ini", nwemu::FormatConfig(config));
     Meta(P("FS1/DATA/SRC/A.TXT")).WriteOwner(Fs1Mbrown);
     Meta(P("FS1/DATA")).WriteTrustees({{Fs1Jsmith, nwemu::kAllRights}});  // owners need Supervisor
     EXPECT_EQ(Run({"--keep-owner", "--always", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone)
@@ -192,12 +183,13 @@ class CliOddDescription : public CliNetWareTest,
 TEST_P(CliOddDescription, IsNamedAndTheRunGoesOnWithoutNetWare) {
     scratch.File("FS1/DATA/SRC/A.TXT", "a");
     scratch.Dir("FS1/DATA/TGT");
-    const std::string odd = P("config/ferrit-netware.ini");
+    const std::string odd = configDir + "/ferrit-netware.ini";
     ASSERT_TRUE(testing::MakeOddFile(odd, GetParam()));
     for (const std::string& flag : {std::string("--always"), "--netware-config=" + odd}) {
         EXPECT_EQ(Run({flag, "--keep-owner", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone)
             << err;
-        EXPECT_EQ(err.rfind("ferrit-cli: " + odd + ": " + testing::OddFileProblem(GetParam()) +
+        EXPECT_EQ(err.rfind(testing::WithSlashes("ferrit-cli: " + odd + ": " +
+                                                 testing::OddFileProblem(GetParam())) +
                                 " (running without NetWare)\n",
                             0),
                   0u)

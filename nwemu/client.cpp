@@ -1,7 +1,6 @@
 #include "nwemu/client.h"
 
 #include <algorithm>
-#include <cerrno>
 
 #include "platform/error_codes.h"
 #include "platform/file_handles.h"

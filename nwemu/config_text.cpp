@@ -70,7 +70,10 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
         int line;
     };
     std::vector<PendingMember> members;
-    const std::string baseDir = DirOf(fileName);
+    // Relative volume directories are taken from the file's own directory.
+    std::string baseDir = ".";
+    std::string fileLeaf;
+    SplitLastName(fileName, baseDir, fileLeaf);
     std::istringstream in(text);
     std::string raw;
     Server* server = nullptr;
@@ -161,7 +164,8 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
             if (value.empty()) {
                 return fail(lineNo, "volume " + arg + " needs a directory");
             }
-            const std::string dir = value[0] == '/' ? value : baseDir + "/" + value;
+            const std::string dir =
+                IsAbsolutePath(value) ? value : WithTrailingSlash(baseDir) + value;
             server->AddVolume(arg, dir);
             server->volumes.back().line = lineNo;
         } else if (word == "user" || word == "group") {

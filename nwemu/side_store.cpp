@@ -12,8 +12,12 @@
 // feed or carriage return in a name is written %25, %09, %0A or %0D. The identity is the entry's
 // volume, index and time of making (PathFacts), so a record never applies to another entry that
 // was given the same name, and an entry renamed within the volume is found again by its
-// identity. Records of entries that are gone stay until their key is written again. Lines the
-// store does not understand are kept as they are.
+// identity. Where the system keeps no time of making (Wine, which numbers entries by their Unix
+// inode) a renamed entry is not looked for: the number of a removed entry may be given to a new
+// one anywhere on the volume, which must not take over the removed one's metadata; an entry made
+// under the name of a removed one with its number may still show the removed one's. Records of
+// entries that are gone stay until their key is written again. Lines the store does not
+// understand are kept as they are.
 //
 // The file is read when it changed since this store last read or wrote it, and replaced whole
 // (through a temporary file beside it) on every write, so any number of stores may read one
@@ -98,10 +102,10 @@ class VolumeSideStore : public MetadataStore {
     // The contents of a side file, read again when the file changed: 0 or a Windows error
     // number (nothing is then known of it).
     int Load(const std::string& sideFile, Contents*& contents);
-    // The record of the entry: the one at its key when it is the entry's, else the one bearing
-    // its identity under another key (the entry was renamed); the key it was found under in
-    // `foundKey`.
-    static Record* Find(Contents& contents, const std::string& key, const std::string& identity,
+    // The record of the entry: the one at its key when it is the entry's, else, where its facts
+    // hold a time of making, the one bearing its identity under another key (the entry was
+    // renamed); the key it was found under in `foundKey`.
+    static Record* Find(Contents& contents, const std::string& key, const PathFacts& facts,
                         std::string& foundKey);
     static std::string Format(const Contents& contents);
 
@@ -171,11 +175,15 @@ int VolumeSideStore::Load(const std::string& sideFile, Contents*& contents) {
 }
 
 VolumeSideStore::Record* VolumeSideStore::Find(Contents& contents, const std::string& key,
-                                               const std::string& identity, std::string& foundKey) {
+                                               const PathFacts& facts, std::string& foundKey) {
+    const std::string identity = IdentityOf(facts);
     const auto at = contents.byKey.find(key);
     if (at != contents.byKey.end() && at->second.identity == identity) {
         foundKey = key;
         return &at->second;
+    }
+    if (facts.created == 0) {
+        return nullptr;
     }
     for (auto& entry : contents.byKey) {
         if (entry.second.identity == identity) {
@@ -217,7 +225,7 @@ int VolumeSideStore::Read(const std::string& volumeRoot, const Location& entry, 
         return WinErr::NotFound;
     }
     std::string foundKey;
-    const Record* record = Find(*contents, KeyOf(entry), IdentityOf(facts), foundKey);
+    const Record* record = Find(*contents, KeyOf(entry), facts, foundKey);
     if (record == nullptr) {
         return WinErr::NotFound;
     }
@@ -246,14 +254,13 @@ int VolumeSideStore::Write(const std::string& volumeRoot, const Location& entry,
     // The change is made on a copy, which becomes what is known only once it is saved.
     Contents changed = *contents;
     const std::string key = KeyOf(entry);
-    const std::string identity = IdentityOf(facts);
     std::string foundKey;
     Record record;
-    if (const Record* found = Find(changed, key, identity, foundKey)) {
+    if (const Record* found = Find(changed, key, facts, foundKey)) {
         record = *found;
         changed.byKey.erase(foundKey);
     }
-    record.identity = identity;
+    record.identity = IdentityOf(facts);
     if (text.empty()) {
         record.fields.erase(FieldName(field));
     } else {

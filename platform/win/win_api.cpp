@@ -204,6 +204,12 @@ bool AttributeTag(HANDLE h, DWORD& attributes, DWORD& reparseTag) {
     return true;
 }
 
+bool UnderWine() {
+    static const bool wine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 int32_t DosDateTimeOfFileTime(int64_t fileTime) {
     constexpr int32_t kFirst = (1 << 5 | 1) << 16;  // 1980-01-01 00:00:00
     constexpr uint32_t kLast =

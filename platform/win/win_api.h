@@ -109,6 +109,11 @@ inline bool IsNameSurrogate(DWORD attributes, DWORD reparseTag) {
            IsReparseTagNameSurrogate(reparseTag);
 }
 
+// Whether the program runs under Wine, which gives Windows programs a Unix file system: it
+// reports an entry's status-change time as its creation time, and deletes what a Unix symbolic
+// link leads to where Windows deletes the link.
+bool UnderWine();
+
 // A FILETIME (100 ns since 1601, UTC) as a local DOS date-time, the local offset being the one
 // in force at that moment; clamped to the DOS range (1980-01-01 to 2107-12-31 23:59:58).
 int32_t DosDateTimeOfFileTime(int64_t fileTime);

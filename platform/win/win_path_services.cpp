@@ -137,7 +137,9 @@ int StatPath(const std::string& path, PathFacts& out) {
     out.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     out.volume = info.dwVolumeSerialNumber;
     out.index = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
-    out.created = Stamp(info.ftCreationTime);
+    // Wine's "creation time" is the Unix status-change time, which moves whenever the entry (or
+    // a directory's list of names) changes: no creation time is kept there.
+    out.created = win::UnderWine() ? 0 : Stamp(info.ftCreationTime);
     out.modified = Stamp(info.ftLastWriteTime);
     return 0;
 }

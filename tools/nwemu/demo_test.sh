@@ -62,4 +62,16 @@ temp=$(nwemu show "$dir/demo/FS2/DATA/TARGET/ALPHA/plan.txt" | grep -c '^trustee
 [ "$(head -1 "$dir/plan")" = "trustee: SALES 0x0C000201 [ RW   F ]" ] && [ "$temp" -eq 1 ] ||
   fail "plan.txt's trustees on FS2: $(cat "$dir/plan")"
 show BETA/NOTES | grep -qx 'irm: \[ R    F \]' || fail "NOTES' mask on FS2"
+
+# Building afresh removes the old volumes, but never what a link in them leads to: the link goes
+# (or, under Wine, which shows a Unix link as what it leads to, the removal stops and says so).
+mkdir "$dir/keep" && echo precious >"$dir/keep/file" && ln -s "$dir/keep" "$dir/demo/FS2/DATA/link" ||
+  fail "cannot make the link"
+run "$tool" --config="$cfg" demo "$dir/demo" --force >"$dir/out" 2>"$dir/err"
+status=$?
+[ "$(cat "$dir/keep/file" 2>&1)" = precious ] || fail "demo --force went through a link"
+if [ $status -ne 0 ]; then
+  [ -n "${RUN_WITH:-}" ] && grep -q "cannot remove the old demonstration" "$dir/err" ||
+    fail "demo --force over a link: exit $status, $(cat "$dir/err")"
+fi
 echo "ok"
