@@ -145,6 +145,7 @@ void TFormFerrit::ApplyFonts() {
 
     QFont mono(QStringLiteral("Courier New"));
     mono.setStyleHint(QFont::TypeWriter);
+    mono.setFixedPitch(true);
     mono.setPixelSize(14);
     for (QLabel* label : {ui_->Label12, ui_->Label13, ui_->Label14}) {
         label->setFont(mono);

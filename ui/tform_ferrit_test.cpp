@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include <QFontInfo>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -89,13 +88,18 @@ TEST_F(WindowTest, FontsColoursAndCursors) {
     EXPECT_EQ(14, window_->font().pixelSize());
     for (const char* line : {"Label12", "Label13", "Label14"}) {
         QLabel* label = Get<QLabel>(line);
+        // What the window asks for; which family answers depends on the fonts installed.
         EXPECT_EQ(14, label->font().pixelSize()) << line;
-        EXPECT_TRUE(QFontInfo(label->font()).fixedPitch()) << line;
+        EXPECT_EQ(QStringLiteral("Courier New"), label->font().family()) << line;
+        EXPECT_EQ(QFont::TypeWriter, label->font().styleHint()) << line;
+        EXPECT_TRUE(label->font().fixedPitch()) << line;
     }
     QLabel* name = Get<QLabel>("Label3");
     QLabel* shadow = Get<QLabel>("Label6");
     EXPECT_EQ(45, name->font().pixelSize());
     EXPECT_TRUE(name->font().bold());
+    EXPECT_EQ(QStringLiteral("Arial"), name->font().family());
+    EXPECT_EQ(QFont::SansSerif, name->font().styleHint());
     EXPECT_EQ(QColor(255, 0, 0), name->palette().color(QPalette::WindowText));
     EXPECT_EQ(QColor(128, 128, 128), shadow->palette().color(QPalette::WindowText));
     EXPECT_EQ(name->pos() + QPoint(3, 3), shadow->pos());
