@@ -150,15 +150,19 @@ TEST_F(WindowTest, FirstStartState) {
     ASSERT_EQ(kOptionCount, Options()->count());
     for (int i = 0; i < kOptionCount; ++i) {
         EXPECT_EQ(QString::fromUtf8(OptionCaptions[i]), Options()->item(i)->text());
-        EXPECT_EQ(i != OverwriteAlways && i != CopyBidirectional, Ticked(i)) << OptionCaptions[i];
+        // Nothing that moves, copies back into or marks the source before the operator asks.
+        const bool changesSource = i == MoveFiles || i == CopyBidirectional ||
+                                   i == OnlyFilesWithArchiveBit || i == ClearArchiveBit;
+        EXPECT_EQ(!changesSource, Ticked(i)) << OptionCaptions[i];
     }
-    const std::vector<int> disabled = {8, 9, 10, 11, 12, 14};
+    // "Overwrite Always" holds "Overwrite Older Files on Target" greyed.
+    const std::vector<int> disabled = {3, 8, 9, 10, 11, 12};
     for (int i = 0; i < kOptionCount; ++i) {
         const bool expectDisabled =
             std::find(disabled.begin(), disabled.end(), i) != disabled.end();
         EXPECT_EQ(!expectDisabled, Enabled(i)) << OptionCaptions[i];
     }
-    const std::vector<int> inForce = {0, 1, 2, 3, 5, 6, 13};
+    const std::vector<int> inForce = {0, 1, 2, 4, 5};
     for (int i = 0; i < kOptionCount; ++i) {
         const bool expectInForce = std::find(inForce.begin(), inForce.end(), i) != inForce.end();
         EXPECT_EQ(expectInForce, window_->Options().cbAllowed(static_cast<uint8_t>(i)))
@@ -167,8 +171,11 @@ TEST_F(WindowTest, FirstStartState) {
 
     // A keystroke runs the rules again and changes nothing of this.
     Type("ComboSource", "x");
-    EXPECT_TRUE(Enabled(OverwriteOlderFiles));
-    EXPECT_TRUE(window_->Options().cbAllowed(OverwriteOlderFiles));
+    for (int i = 0; i < kOptionCount; ++i) {
+        const bool expectInForce = std::find(inForce.begin(), inForce.end(), i) != inForce.end();
+        EXPECT_EQ(expectInForce, window_->Options().cbAllowed(static_cast<uint8_t>(i)))
+            << OptionCaptions[i];
+    }
 }
 
 TEST_F(WindowTest, UnusableNetWareDescriptionIsReportedAtStartAndTheWindowWorksWithoutIt) {
@@ -516,6 +523,8 @@ TEST_F(WindowTest, SettingsThatCannotBeWrittenAreReportedOnce) {
 }
 
 TEST_F(WindowTest, DisabledOptionsRefuseClicksAndSpace) {
+    // A settings file of an earlier start: the keys it lacks read as ticked.
+    WriteIni("[Default Options]\n");
     Open();
     ASSERT_FALSE(Enabled(ClearArchiveBit));  // "Move Files" is ticked
     ASSERT_TRUE(Ticked(ClearArchiveBit));
@@ -540,6 +549,8 @@ TEST_F(WindowTest, DisabledOptionsRefuseClicksAndSpace) {
 }
 
 TEST_F(WindowTest, OperatorTogglesApplyTheMoveAndBidirectionalRules) {
+    // A settings file of an earlier start: the keys it lacks read as ticked.
+    WriteIni("[Default Options]\n");
     Open();
     ASSERT_TRUE(Ticked(MoveFiles));
     ASSERT_FALSE(Ticked(CopyBidirectional));  // never ticked together with "Move Files"
