@@ -1,6 +1,7 @@
 // The per-file decision: copy, skip or overwrite one listed file, and the move deletion.
 #include <string>
 
+#include "engine/run_summary.h"
 #include "engine/transfer_engine.h"
 #include "support/format_size.h"
 
@@ -110,19 +111,32 @@ void TransferEngine::FinishFile(PendingFile& p) {
             run_.LastErrorCode = CopyResultCode(ShellCopyFile(p.file, p.counterpart));
         }
         copied = run_.LastErrorCode == 0;
-        if (!copied) {
-            run_.RunState = static_cast<int16_t>(
-                ShowErrorCode(dialogs_, DialogKind::Error, run_.LastErrorCode,
-                              "Could not copy " + p.counterpart, Btn::AbortIgnore));
+        std::string failure;
+        if (copied) {
+            ++run_.Counts.FilesCopied;
+            run_.Counts.BytesCopied += p.entry.size;
+        } else {
+            ++run_.Counts.FilesFailed;
+            const std::string text = "Could not copy " + p.counterpart;
+            run_.RunState = static_cast<int16_t>(ShowErrorCode(
+                dialogs_, DialogKind::Error, run_.LastErrorCode, text, Btn::AbortIgnore));
+            failure = FailureLine(run_.LastErrorCode, text);
         }
+        run_.Counts.BytesDone += p.entry.size;
         const std::string x = copied ? "" : "not ";
         sink_.StatusDisplay(2, "Status:   " + x + "copied");
         sink_.StatusInfo("   " + p.entry.name + " " + x + "copied");
+        // The reason stays in the list, below the line of the file it belongs to.
+        if (!copied) {
+            sink_.StatusInfo(failure);
+        }
         // The walked file's own archive bit, and only once its copy is safe.
         if (copied && options_.cbAllowed(ClearArchiveBit)) {
             files_.SetAttributes(p.file, p.entry.attr & ~Attr::Archive);
         }
     } else {
+        ++run_.Counts.FilesSkipped;
+        run_.Counts.BytesDone += p.entry.size;
         sink_.StatusDisplay(2, "Status:   skipped");
         sink_.StatusInfo("   " + p.entry.name + " skipped");
     }

@@ -8,7 +8,9 @@
 namespace ferrit {
 namespace {
 
+using ::testing::_;
 using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 class PerFileTest : public EngineFixture {};
 
@@ -225,6 +227,7 @@ struct CopyFailure {
     int code;        // what the file services return
     uint16_t shown;  // the code in LastErrorCode and the dialog
     const char* dialog;
+    const char* description;  // kept with the reason in the list, where the system has one
 };
 
 void PrintTo(const CopyFailure& row, std::ostream* os) {
@@ -246,17 +249,22 @@ TEST_P(FailedCopy, IsReportedAndCountsAsNotCopied) {
     EXPECT_EQ(run.LastErrorCode, GetParam().shown);
     EXPECT_EQ(run.RunState, Answer::Ignore);
     EXPECT_THAT(sink.LineTexts(2), ElementsAre("Status:   Copying", "Status:   not copied"));
-    EXPECT_THAT(List(), ElementsAre("   f.txt not copied"));
+    // The reason stays in the list below the file's line.
+    EXPECT_THAT(List(), ElementsAre("   f.txt not copied",
+                                    "      " + dialogs.Asked()[0].text + GetParam().description));
+    EXPECT_EQ(run.Counts.FilesFailed, 1);
+    EXPECT_EQ(run.Counts.FilesCopied, 0);
     EXPECT_FALSE(Exists("tgt/f.txt"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, FailedCopy,
-                         ::testing::Values(CopyFailure{5, 5, "Error 0005"},
-                                           CopyFailure{112, 112, "Error 0070"},
-                                           CopyFailure{0xFFFF, 0xFFFF, "Error FFFF"},
-                                           CopyFailure{0x10000, 0xFFFF, "Error FFFF"},
-                                           CopyFailure{0x12345, 0xFFFF, "Error FFFF"},
-                                           CopyFailure{-1, 0xFFFF, "Error FFFF"}));
+INSTANTIATE_TEST_SUITE_P(
+    Codes, FailedCopy,
+    ::testing::Values(CopyFailure{5, 5, "Error 0005", " \u2013 Permission denied"},
+                      CopyFailure{112, 112, "Error 0070", " \u2013 No space left on device"},
+                      CopyFailure{0xFFFF, 0xFFFF, "Error FFFF", ""},
+                      CopyFailure{0x10000, 0xFFFF, "Error FFFF", ""},
+                      CopyFailure{0x12345, 0xFFFF, "Error FFFF", ""},
+                      CopyFailure{-1, 0xFFFF, "Error FFFF", ""}));
 
 TEST_F(PerFileTest, AbortAnswerStopsAfterTheFailingFile) {
     Only({});
@@ -269,11 +277,11 @@ TEST_F(PerFileTest, AbortAnswerStopsAfterTheFailingFile) {
     EXPECT_EQ(run.RunState, kRunStateAbort);
     // Side by side, c was already on its way when b was reported: it finishes and is reported.
     if (engine.Jobs() == 1) {
-        EXPECT_THAT(List(), ElementsAre("   a.txt copied", "   b.txt not copied"));
+        EXPECT_THAT(List(), ElementsAre("   a.txt copied", "   b.txt not copied", _));
         EXPECT_FALSE(Exists("tgt/c.txt"));
     } else {
         EXPECT_THAT(List(),
-                    ElementsAre("   a.txt copied", "   b.txt not copied", "   c.txt copied"));
+                    ElementsAre("   a.txt copied", "   b.txt not copied", _, "   c.txt copied"));
     }
     EXPECT_EQ(sink.RunFinishedCount(), 1);
 }
@@ -285,7 +293,7 @@ TEST_F(PerFileTest, CopyThatThrowsIsAFailedCopy) {
     ASSERT_TRUE(Run());
     ASSERT_EQ(dialogs.Asked().size(), 1u);
     EXPECT_EQ(dialogs.Asked()[0].text, "Error FFFF: Could not copy " + tgt + "/f.txt");
-    EXPECT_THAT(List(), ElementsAre("   f.txt not copied"));
+    EXPECT_THAT(List(), ElementsAre("   f.txt not copied", "      " + dialogs.Asked()[0].text));
 }
 
 TEST_F(PerFileTest, CounterpartThatIsADirectoryFailsToCopy) {
@@ -295,7 +303,7 @@ TEST_F(PerFileTest, CounterpartThatIsADirectoryFailsToCopy) {
     ASSERT_TRUE(Run());
     ASSERT_EQ(dialogs.Asked().size(), 1u);
     EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0050);
-    EXPECT_THAT(List(), ElementsAre("   f.txt not copied"));
+    EXPECT_THAT(List(), ElementsAre("   f.txt not copied", StartsWith("      Error ")));
     EXPECT_NE(run.LastErrorCode, 0);
 }
 

@@ -97,8 +97,13 @@ class TransferEngine {
     // Whether the walked directory is the other tree's root of this pass.
     bool IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
                      const std::string& directory) const;
+    // A root that is missing: the run ends before its passes, with the reason kept.
+    void Refuse(int32_t code, const std::string& text);
     // A directory whose entries could not be read: the operator decides whether the run goes on.
     void ReportUnreadable(int code, const std::string& directory);
+    // A directory that could not be read, made or removed: counted, asked about (the answer
+    // goes to RunState) and kept with its reason in the status list.
+    void ReportDirectoryFailure(int32_t code, const std::string& text, DialogButtons buttons);
 
     RunData& run_;
     OptionSet& options_;

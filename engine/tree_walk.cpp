@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_summary.h"
 #include "engine/transfer_engine.h"
 #include "platform/error_codes.h"
 #include "support/strings.h"
@@ -36,6 +37,7 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
 
     AddTrailingSlash(directory);
     AddTrailingSlash(counterpart);
+    ++run_.Counts.Directories;
     sink_.ShowWalkDirectory(directory);
 
     // Files first.
@@ -86,9 +88,8 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
         pattern == "*.*") {
         run_.LastErrorCode = CopyResultCode(files_.RemoveDirectory(directory));
         if (run_.LastErrorCode != 0) {
-            run_.RunState = static_cast<int16_t>(
-                ShowErrorCode(dialogs_, DialogKind::Error, run_.LastErrorCode,
-                              "Could not Delete " + directory, Btn::AbortIgnore));
+            ReportDirectoryFailure(run_.LastErrorCode, "Could not Delete " + directory,
+                                   Btn::AbortIgnore);
         }
     }
 }
@@ -105,6 +106,12 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     const bool haveNames = files_.ListNames(counterpart, listed) == 0;
     if (haveNames) {
         names.insert(listed.begin(), listed.end());
+    }
+    for (const ListEntry& entry : files) {
+        if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) == 0) {
+            ++run_.Counts.FilesFound;
+            run_.Counts.BytesFound += entry.size;
+        }
     }
     CopyPool inlineCopies(1);
     CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
@@ -142,9 +149,15 @@ bool TransferEngine::IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
 }
 
 void TransferEngine::ReportUnreadable(int code, const std::string& directory) {
+    ReportDirectoryFailure(CopyResultCode(code), "Could not read " + directory, Btn::AbortIgnore);
+}
+
+void TransferEngine::ReportDirectoryFailure(int32_t code, const std::string& text,
+                                            DialogButtons buttons) {
+    ++run_.Counts.DirectoryFailures;
     run_.RunState =
-        static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, CopyResultCode(code),
-                                           "Could not read " + directory, Btn::AbortIgnore));
+        static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code, text, buttons));
+    sink_.StatusInfo(FailureLine(code, text));
 }
 
 int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::string& counterpart) {
@@ -169,16 +182,16 @@ int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::st
         }
         // "Create Directories on Target" is never disabled, so its ticked state is what counts.
         if (standing.kind != EntryKind::Link && !options_.Ticked(CreateDirectoriesOnTarget)) {
-            run_.RunState =
-                static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
-                                                   counterpart + " does not exist", Btn::Abort));
+            ReportDirectoryFailure(ErrTargetMissing, counterpart + " does not exist", Btn::Abort);
         } else {
             // The directory should have been there: the reason is shown, and the operator
-            // decides whether the rest of the run goes on without this subtree.
-            const uint16_t code = made != 0 ? CopyResultCode(made) : ErrTargetMissing;
-            run_.RunState = static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code,
-                                                               counterpart + " does not exist",
-                                                               Btn::AbortIgnore));
+            // decides whether the rest of the run goes on without this subtree. One that was
+            // tried and could not be made says so.
+            const bool notMade = made != 0 && standing.kind != EntryKind::Link;
+            ReportDirectoryFailure(
+                made != 0 ? CopyResultCode(made) : ErrTargetMissing,
+                notMade ? "Could not create " + counterpart : counterpart + " does not exist",
+                Btn::AbortIgnore);
         }
         return ErrTargetMissing;
     }
