@@ -40,8 +40,7 @@ bool IsRunLogName(const std::string& name) {
         name.compare(name.size() - suffix, suffix, kLogSuffix) != 0) {
         return false;
     }
-    if (!AllDigits(name, prefix, 8) || name[prefix + 8] != '-' ||
-        !AllDigits(name, prefix + 9, 6)) {
+    if (!AllDigits(name, prefix, 8) || name[prefix + 8] != '-' || !AllDigits(name, prefix + 9, 6)) {
         return false;
     }
     const size_t rest = prefix + 15;
@@ -132,7 +131,7 @@ std::string NewRunLogPath(const std::string& directory, int keep) {
     // The stamp sorts by time; within one second, by the counter after it.
     std::sort(logs.begin(), logs.end(), [](const std::string& a, const std::string& b) {
         return a.size() != b.size() && a.compare(0, 19, b, 0, 19) == 0 ? a.size() < b.size()
-                                                                          : a < b;
+                                                                       : a < b;
     });
     const size_t room = keep > 1 ? static_cast<size_t>(keep - 1) : 0;
     for (size_t i = 0; i + room < logs.size(); ++i) {

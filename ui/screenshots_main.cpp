@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
     }
     const QString config = work.filePath(QStringLiteral("config"));
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    qputenv("XDG_STATE_HOME", work.filePath(QStringLiteral("state")).toLocal8Bit());
     // A plain copy: nothing is moved or asked, and no second pass.
     WriteText(config + QStringLiteral("/Ferrit.Ini"),
               "[Default Options]\nMove Files=0\nCopy Bi-directional=0\nConfirm Overwrites=0\n"

@@ -14,10 +14,12 @@
 #include <QStyle>
 #include <QUrl>
 
+#include "engine/run_summary.h"
 #include "nwemu/client_factory.h"
 #include "options/option_reasons.h"
 #include "platform/launch.h"
 #include "platform/posix_file_services.h"
+#include "ui/elided_text.h"
 #include "ui/qt_dialogs.h"
 #include "ui/select_directory_dialog.h"
 #include "ui_tform_ferrit.h"
@@ -41,6 +43,8 @@ constexpr int kOuterHeight = 518;
 // lies over another (the layout's own minimum is kept where it asks for more).
 constexpr int kMinWidth = 400;
 constexpr int kMinHeight = 330;
+// The run logs kept in the state directory, the newest.
+constexpr int kRunLogsKept = 20;
 
 std::string TextOf(const QComboBox* field) {
     return field->currentText().toStdString();
@@ -81,7 +85,7 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
       client_(services.client ? *services.client : *clientChoice_.client),
       launch_(services.launch ? services.launch : LaunchCommand),
       netware_(client_, location_, files_, runDialogs_),
-      engine_(run_, options_, netware_, files_, runDialogs_, sink_) {
+      engine_(run_, options_, netware_, files_, runDialogs_, loggedSink_) {
     ui_->setupUi(this);
     // Resizable and minimisable, but no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -128,6 +132,8 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
     connect(ui_->BitBtnStart, &QAbstractButton::clicked, this, [this] { ButtonStartClick(); });
     connect(ui_->BitBtnExit, &QAbstractButton::clicked, this, [this] { ButtonStopClick(); });
     connect(ui_->BitBtnAbort, &QAbstractButton::clicked, this, [this] { BitBtnAbortClick(); });
+    connect(ui_->BitBtnOpenLog, &QAbstractButton::clicked, this, [this] { BitBtnOpenLogClick(); });
+    new ElidedListLines(ui_->ListBoxStatus);
     connect(ui_->clb, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { OptionItemChanged(item); });
 
@@ -204,6 +210,7 @@ void TFormFerrit::FormCreate() {
     // has not returned yet.
     sink_.SetRunFinishedHandler([this] { EvaluatePaths(); });
     sink_.SetAvailableSpace(ui_->LabelAvail, &location_.AvailText);
+    sink_.SetProgress(ui_->ProgressBarRun, ui_->LabelFigures, &run_, nullptr);
 
     // 5. Run data and location state start empty.
     run_.Clear();
@@ -399,8 +406,10 @@ void TFormFerrit::ButtonStartClick() {
 
     running_ = true;
     UpdateStartButton();
+    OpenRunLog(source, target, pattern);
     engine_.ButtonStartClick(RunRequest{source, target, pattern});
     sink_.RunReturned();  // a run that stopped at a missing root paints again too
+    FinishRunLog();
     running_ = false;
     if (pathEditDuringRun_) {
         EvaluatePaths();  // a run that stopped before its end left an edit unevaluated
@@ -440,7 +449,57 @@ void TFormFerrit::ButtonStopClick() {
 }
 
 void TFormFerrit::LaunchWebSite() {
-    launch_(ui_->LabelWeb->text().toStdString());
+    OpenDocument(ui_->LabelWeb->text().toStdString());
+}
+
+void TFormFerrit::BitBtnOpenLogClick() {
+    if (!lastLog_.empty()) {
+        OpenDocument(lastLog_);
+    }
+}
+
+void TFormFerrit::OpenDocument(const std::string& address) {
+    const int32_t result = launch_(address);
+    if (result <= 32) {
+        ui_->StatusBar1->showMessage(QString::fromStdString("Could not open " + address +
+                                                            ": no program to open it was found (" +
+                                                            std::to_string(result) + ")"));
+    }
+}
+
+void TFormFerrit::OpenRunLog(const std::string& source, const std::string& target,
+                             const std::string& pattern) {
+    logProblem_.clear();
+    if (!log_.Open(NewRunLogPath(RunLogDirectory(), kRunLogsKept), logProblem_)) {
+        return;
+    }
+    for (const std::string& line :
+         RunLogHeading(LocalTimeText(), source, target, pattern, options_)) {
+        log_.Line(line);
+    }
+    loggedSink_.SetLog(&log_);
+}
+
+void TFormFerrit::FinishRunLog() {
+    loggedSink_.SetLog(nullptr);
+    const std::string summary = RunSummary(run_);
+    if (log_.IsOpen()) {
+        log_.Line(summary);
+        if (log_.Close(logProblem_)) {
+            lastLog_ = log_.Path();
+        }
+    }
+    ui_->BitBtnOpenLog->setEnabled(!lastLog_.empty());
+    // A run that stopped at a missing root leaves the list as it was; its reason was asked.
+    if (run_.PassesRan) {
+        sink_.ShowSummary(summary);
+    } else {
+        ui_->StatusBar1->showMessage(QString::fromStdString(summary));
+    }
+    if (!logProblem_.empty()) {
+        ui_->StatusBar1->showMessage(QString::fromStdString(
+            summary + " (the run log could not be written: " + logProblem_ + ")"));
+    }
 }
 
 void TFormFerrit::WriteDefaults() {
@@ -454,10 +513,33 @@ void TFormFerrit::WriteDefaults() {
 
 void TFormFerrit::closeEvent(QCloseEvent* event) {
     if (running_) {
-        // The run goes on to its end (or to Abort); the window closes after it.
-        closeRequested_ = true;
-        closeNote_->show();
+        // The window closes when the run has returned; the operator says whether the run is
+        // aborted first or finishes. Asked once: a second request waits like the first.
         event->ignore();
+        if (closeRequested_ || askingToClose_) {
+            return;
+        }
+        askingToClose_ = true;
+        const DialogAnswer answer =
+            runDialogs_.Show(DialogKind::Confirmation,
+                             "A run is under way. Abort it and close the window?\n"
+                             "No lets the run finish first; Cancel keeps the window open.",
+                             Btn::Yes | Btn::No | Btn::Cancel);
+        askingToClose_ = false;
+        if (!running_) {
+            // The run ended while the question was open: nothing is left to wait for.
+            if (answer == Answer::Yes || answer == Answer::No) {
+                close();
+            }
+            return;
+        }
+        if (answer == Answer::Yes) {
+            BitBtnAbortClick();
+        }
+        if (answer == Answer::Yes || answer == Answer::No) {
+            closeRequested_ = true;
+            closeNote_->show();
+        }
         return;
     }
     event->accept();

@@ -2,9 +2,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <regex>
 
 #include <QGroupBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QStyle>
 
@@ -25,7 +27,7 @@ TEST_F(WindowTest, ControlsCarryTheirNamesAndTexts) {
     EXPECT_EQ(QStringLiteral("  Ferrit/Copy/Move  Directories and NetWare Info"), w.windowTitle());
     ASSERT_EQ(3, Pages()->count());
     EXPECT_EQ(QStringLiteral("&Info"), Pages()->tabText(0));
-    EXPECT_EQ(QStringLiteral("&Settings"), Pages()->tabText(1));
+    EXPECT_EQ(QStringLiteral("Se&ttings"), Pages()->tabText(1));
     EXPECT_EQ(QStringLiteral("&Progress"), Pages()->tabText(2));
     EXPECT_EQ(QStringLiteral("TabSheetInfo"), Pages()->widget(0)->objectName());
     EXPECT_EQ(QStringLiteral("TabSheetSettings"), Pages()->widget(1)->objectName());
@@ -34,12 +36,14 @@ TEST_F(WindowTest, ControlsCarryTheirNamesAndTexts) {
     EXPECT_EQ(QStringLiteral("From:"), LabelText("Label1"));
     EXPECT_EQ(QStringLiteral("To:"), LabelText("Label2"));
     EXPECT_EQ(QStringLiteral("File Pattern:"), LabelText("Label5"));
-    EXPECT_EQ(QStringLiteral("&Source / Target"), Get<QGroupBox>("GroupBox1")->title());
+    EXPECT_EQ(QStringLiteral("So&urce / Target"), Get<QGroupBox>("GroupBox1")->title());
     EXPECT_EQ(QStringLiteral("Copy &Options"), Get<QGroupBox>("GroupBox2")->title());
     EXPECT_EQ(QStringLiteral("&Control"), Get<QGroupBox>("GroupBoxStop")->title());
     EXPECT_EQ(QStringLiteral("&Start"), Button("BitBtnStart")->text());
     EXPECT_EQ(QStringLiteral("E&xit"), Button("BitBtnExit")->text());
     EXPECT_EQ(QStringLiteral("&Abort"), Button("BitBtnAbort")->text());
+    EXPECT_EQ(QStringLiteral("Open &log"), Button("BitBtnOpenLog")->text());
+    EXPECT_FALSE(Button("BitBtnOpenLog")->isEnabled());  // no run logged yet
     EXPECT_TRUE(Button("BitBtn1")->text().isEmpty());
     EXPECT_FALSE(Button("BitBtn1")->icon().isNull());
     EXPECT_FALSE(Button("BitBtn2")->icon().isNull());
@@ -308,14 +312,37 @@ TEST_F(WindowTest, WholeRunThroughTheWindow) {
     PressStart();
     ASSERT_TRUE(probe.Fired());
 
+    // The last line sums the run up, and the status bar keeps it.
+    const Lines lines = StatusLines();
+    ASSERT_EQ(5u, lines.size());
     EXPECT_EQ(
         (Lines{"   a.txt copied", "   b.txt copied", tree_.Path("src/sub"), "   c.txt copied"}),
-        StatusLines());
+        Lines(lines.begin(), lines.end() - 1));
+    EXPECT_THAT(lines.back(), ::testing::MatchesRegex("Finished: 3 copied, 0 skipped, 0 failed "
+                                                      "\\(2 directories\\) in [0-9.]+ s"));
     EXPECT_EQ(QStringLiteral("File:     c.txt (   3)"), LabelText("Label12"));
     EXPECT_EQ(QStringLiteral("Status:   copied"), LabelText("Label13"));
     EXPECT_EQ(QString::fromStdString("Total:    " + FormatSize(9)), LabelText("Label14"));
-    EXPECT_EQ(QString::fromStdString(tree_.Path("src/sub") + "/"),
+    EXPECT_EQ(QString::fromStdString(lines.back()),
               window_->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage());
+    EXPECT_EQ(1000, Get<QProgressBar>("ProgressBarRun")->value());
+    EXPECT_EQ(QStringLiteral("3 of 3 files"), LabelText("LabelFigures"));
+
+    // The log in the state directory holds the heading, every line and the summary; the
+    // Progress tab opens it.
+    const std::string log = window_->LastLog();
+    ASSERT_EQ(0u, log.rfind(config_->Path("state/ferrit/run-"), 0)) << log;
+    const std::string logText = ReadFile(log);
+    std::string listed;
+    for (const std::string& line : lines) {
+        listed += line + "\n";
+    }
+    EXPECT_EQ(0u, logText.rfind("Ferrit run of ", 0)) << logText;
+    EXPECT_NE(std::string::npos, logText.find("\nFile Pattern: *.txt\n"));
+    EXPECT_EQ(listed, logText.substr(logText.size() - listed.size())) << logText;
+    ASSERT_TRUE(Button("BitBtnOpenLog")->isEnabled());
+    QTest::mouseClick(Button("BitBtnOpenLog"), Qt::LeftButton);
+    EXPECT_EQ((Lines{log}), launched_);
     EXPECT_EQ("aaaa", ReadFile(tree_.Path("tgt/a.txt")));
     EXPECT_EQ("bb", ReadFile(tree_.Path("tgt/b.txt")));
     EXPECT_EQ("ccc", ReadFile(tree_.Path("tgt/sub/c.txt")));
@@ -421,11 +448,14 @@ TEST_F(WindowTest, AbortPressedDuringARunStopsItAfterTheCurrentFile) {
     for (int i = 0; i < kDefaultJobs; ++i) {
         expected.push_back("   f" + std::to_string(100 + i) + ".txt copied");
     }
-    EXPECT_EQ(expected, StatusLines());
+    // The second pass began at the target root (the second directory) and handled nothing.
+    expected.push_back("Aborted after T: " + std::to_string(kDefaultJobs) +
+                       " copied, 0 skipped, 0 failed (2 directories)");
+    Lines lines = StatusLines();
+    ASSERT_FALSE(lines.empty());
+    lines.back() = std::regex_replace(lines.back(), std::regex("[0-9]+\\.[0-9] s"), "T");
+    EXPECT_EQ(expected, lines);
     EXPECT_EQ(static_cast<size_t>(kDefaultJobs), testing::ListDir(tree_.Path("tgt")).size());
-    // The second pass began at the target root and handled nothing.
-    EXPECT_EQ(QString::fromStdString(tree_.Path("tgt") + "/"),
-              window_->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage());
     EXPECT_EQ(QColor(191, 205, 219), Status()->palette().color(QPalette::Base));
     EXPECT_TRUE(StartEnabled());
 }
@@ -439,6 +469,7 @@ TEST_F(WindowTest, ExitDuringARunLetsItFinishThenClosesAndSaves) {
     Open();
     Type("ComboSource", tree_.Path("src"));
     Type("ComboTarget", tree_.Path("tgt"));
+    dialogs_.Script(Answer::No);  // let the run finish, then close
     DuringRun exitPress(*window_, [&] {
         ShowTab(1);
         QTest::mouseClick(Button("BitBtnExit"), Qt::LeftButton);
@@ -446,7 +477,7 @@ TEST_F(WindowTest, ExitDuringARunLetsItFinishThenClosesAndSaves) {
     });
     PressStart();
     ASSERT_TRUE(exitPress.Fired());
-    EXPECT_EQ(5, Status()->count());
+    EXPECT_EQ(6, Status()->count());  // every file, and the summary
     EXPECT_FALSE(window_->isVisible());
     Destroy();
     SettingsFile saved(IniPath());
@@ -463,10 +494,11 @@ TEST_F(WindowTest, CloseBoxDuringARunClosesAfterTheRun) {
     Open();
     Type("ComboSource", tree_.Path("src"));
     Type("ComboTarget", tree_.Path("tgt"));
+    dialogs_.Script(Answer::No);
     DuringRun closeBox(*window_, [&] { window_->close(); });
     PressStart();
     ASSERT_TRUE(closeBox.Fired());
-    EXPECT_EQ(2, Status()->count());
+    EXPECT_EQ(3, Status()->count());
     EXPECT_FALSE(window_->isVisible());
 }
 
