@@ -67,8 +67,13 @@ bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
         }
         ShowFileLines(p);
         p.shown = true;
-        copy = dialogs_.Show(DialogKind::Confirmation, "Overwrite " + p.counterpart + "?",
-                             Btn::YesNo) == Answer::Yes;
+        OverwriteFacts facts;
+        facts.newSize = p.entry.size;
+        facts.newTime = p.entry.kind == EntryKind::Missing ? -1 : p.entry.mtimeSec;
+        facts.oldSize = counterpart.size;
+        facts.oldTime = counterpart.mtimeSec;
+        copy = dialogs_.AskOverwrite("Overwrite " + p.counterpart + "?", facts, Btn::YesNo) ==
+               Answer::Yes;
     }
     p.copy = copy;
     // Between two volumes of one NetWare connection the server copies the file itself. The

@@ -407,7 +407,15 @@ void TFormFerrit::ButtonStartClick() {
     running_ = true;
     UpdateStartButton();
     OpenRunLog(source, target, pattern);
+    runDialogs_.NewRun();
+    // The run's questions leave the window usable, so that its Abort answers them.
+    if (ownDialogs_) {
+        ownDialogs_->SetWindowStaysLive(true);
+    }
     engine_.ButtonStartClick(RunRequest{source, target, pattern});
+    if (ownDialogs_) {
+        ownDialogs_->SetWindowStaysLive(false);
+    }
     sink_.RunReturned();  // a run that stopped at a missing root paints again too
     FinishRunLog();
     running_ = false;
@@ -425,6 +433,10 @@ void TFormFerrit::ButtonStartClick() {
 
 void TFormFerrit::BitBtnAbortClick() {
     engine_.BitBtnAbortClick();
+    // A question of the run that waits is answered Abort.
+    if (ownDialogs_ && running_) {
+        ownDialogs_->AnswerOpenBoxes(Answer::Abort);
+    }
 }
 
 void TFormFerrit::ButtonSelectSourceClick() {

@@ -23,6 +23,7 @@
 #include "platform/file_services.h"
 #include "platform/run_log.h"
 #include "support/dialogs.h"
+#include "ui/qt_dialogs.h"
 #include "ui/window_status_sink.h"
 
 class QComboBox;
@@ -109,7 +110,7 @@ class TFormFerrit : public QMainWindow {
     QLabel* closeNote_ = nullptr;  // in the status bar, owned by it
 
     // Services the window owns when none were handed in; declared before their references.
-    std::unique_ptr<Dialogs> ownDialogs_;
+    std::unique_ptr<QtDialogs> ownDialogs_;
     std::unique_ptr<FileServices> ownFiles_;
     nwemu::NetWareClientChoice clientChoice_;  // the client in use when none was handed in
     Dialogs& dialogs_;

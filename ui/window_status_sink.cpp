@@ -230,4 +230,52 @@ void WindowStatusSink::RunFinished() {
     }
 }
 
+bool RunDialogs::Ignored(DialogButtons& buttons) const {
+    const bool offersIgnore = (buttons & Btn::Ignore) != 0 && (buttons & Btn::Abort) != 0;
+    if (offersIgnore) {
+        buttons |= Btn::IgnoreAll;
+    }
+    return offersIgnore && ignoreAll_;
+}
+
+DialogAnswer RunDialogs::Plain(DialogAnswer answer) {
+    if (answer == Answer::IgnoreAll) {
+        ignoreAll_ = true;
+        return Answer::Ignore;
+    }
+    return answer;
+}
+
+DialogAnswer RunDialogs::Show(DialogKind kind, const std::string& text, DialogButtons buttons) {
+    if (Ignored(buttons)) {
+        return Answer::Ignore;
+    }
+    sink_.ShowPending();
+    return Plain(inner_.Show(kind, text, buttons));
+}
+
+DialogAnswer RunDialogs::ShowError(DialogKind kind, int32_t code, const std::string& text,
+                                   DialogButtons buttons) {
+    if (Ignored(buttons)) {
+        return Answer::Ignore;
+    }
+    sink_.ShowPending();
+    return Plain(inner_.ShowError(kind, code, text, buttons));
+}
+
+DialogAnswer RunDialogs::AskOverwrite(const std::string& text, const OverwriteFacts& facts,
+                                      DialogButtons buttons) {
+    if (overwriteAll_ != Answer::None) {
+        return overwriteAll_;
+    }
+    sink_.ShowPending();
+    const DialogAnswer answer =
+        inner_.AskOverwrite(text, facts, buttons | Btn::YesToAll | Btn::NoToAll);
+    if (answer == Answer::YesToAll || answer == Answer::NoToAll) {
+        overwriteAll_ = answer == Answer::YesToAll ? Answer::Yes : Answer::No;
+        return overwriteAll_;
+    }
+    return answer;
+}
+
 }  // namespace ferrit

@@ -115,25 +115,36 @@ class WindowStatusSink : public StatusSink {
 };
 
 // The dialogs of a run: before any of them covers the window, what the run has written so far
-// is shown, so the operator answers with the latest lines in view.
+// is shown, so the operator answers with the latest lines in view. They also offer answers for
+// the rest of the run: "Ignore All" beside Abort and Ignore, "Yes to All" and "No to All" in
+// the overwrite question. The engine still receives the plain answers (Ignore, Yes, No).
 class RunDialogs : public Dialogs {
   public:
     RunDialogs(Dialogs& inner, WindowStatusSink& sink) : inner_(inner), sink_(sink) {}
-    DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override {
-        sink_.ShowPending();
-        return inner_.Show(kind, text, buttons);
+    // Forgets the answers given for the rest of the last run.
+    void NewRun() {
+        ignoreAll_ = false;
+        overwriteAll_ = Answer::None;
     }
+    DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override;
     DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
-                           DialogButtons buttons) override {
-        sink_.ShowPending();
-        return inner_.ShowError(kind, code, text, buttons);
-    }
+                           DialogButtons buttons) override;
+    DialogAnswer AskOverwrite(const std::string& text, const OverwriteFacts& facts,
+                              DialogButtons buttons) override;
     void HourglassOn() override { inner_.HourglassOn(); }
     void HourglassOff() override { inner_.HourglassOff(); }
 
   private:
+    // Whether Ignore is given for the dialog without asking; else adds "Ignore All" where the
+    // dialog offers Abort and Ignore.
+    bool Ignored(DialogButtons& buttons) const;
+    // The answer for the engine, remembering "Ignore All".
+    DialogAnswer Plain(DialogAnswer answer);
+
     Dialogs& inner_;
     WindowStatusSink& sink_;
+    bool ignoreAll_ = false;
+    DialogAnswer overwriteAll_ = Answer::None;  // Yes or No for every further question
 };
 
 }  // namespace ferrit
