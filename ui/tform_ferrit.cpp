@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QUrl>
 
@@ -22,6 +23,7 @@
 #include "ui/elided_text.h"
 #include "ui/qt_dialogs.h"
 #include "ui/select_directory_dialog.h"
+#include "ui/window_placement.h"
 #include "ui_tform_ferrit.h"
 
 #ifndef FERRIT_DOC_DIR
@@ -138,6 +140,8 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
             [this](QListWidgetItem* item) { OptionItemChanged(item); });
 
     FormCreate();
+    // The described place, moved onto the screen before the window first shows.
+    FitOnScreen();
 }
 
 TFormFerrit::~TFormFerrit() {
@@ -572,6 +576,24 @@ void TFormFerrit::showEvent(QShowEvent* event) {
     if (dw > 0 || dh > 0) {
         resize(kOuterWidth - dw, kOuterHeight - dh);
         move(kLeft, kTop);
+    }
+    FitOnScreen();  // now with the frame the window system gave it
+}
+
+void TFormFerrit::FitOnScreen() {
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const QSize margins(frame.width() - inner.width(), frame.height() - inner.height());
+    std::vector<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        areas.push_back(screen->availableGeometry());
+    }
+    const QRect placed = PlaceOnScreen(frame, areas, minimumSize() + margins);
+    if (placed.size() != frame.size()) {
+        resize(placed.size() - margins);
+    }
+    if (placed.topLeft() != frame.topLeft()) {
+        move(placed.topLeft());
     }
 }
 

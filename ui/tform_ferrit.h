@@ -76,6 +76,10 @@ class TFormFerrit : public QMainWindow {
     // The log file of the last run; empty before one was written.
     const std::string& LastLog() const { return lastLog_; }
 
+    // Moves the window (and shrinks it, where it is larger) onto the available area of the
+    // screen that holds most of it, frame included.
+    void FitOnScreen();
+
     // The address the Info tab shows and opens: this program's own documentation.
     static QString DocumentationAddress();
 

@@ -34,7 +34,7 @@ struct AnswerRow {
     const char* name;
     bool failing;  // the counterparts are directories: every copy fails
     DialogAnswer answer;
-    size_t asked;        // dialogs shown
+    size_t asked;           // dialogs shown
     DialogButtons buttons;  // offered by the first
     const char* outcome;    // each file's status line ends with it
 };
@@ -56,8 +56,9 @@ TEST_P(RunAnswers, HoldForTheRestOfTheRunOnly) {
             testing::SetModTime(tree_.Path(std::string("tgt/") + name), 1000000000);
         }
     }
-    WriteIni("[Default Options]\nMove Files=0\nCopy Bi-directional=0\nOverwrite Always=0\n"
-             "Only Files with Archive bit=0\nClear Archive Bit=0\n");
+    WriteIni(
+        "[Default Options]\nMove Files=0\nCopy Bi-directional=0\nOverwrite Always=0\n"
+        "Only Files with Archive bit=0\nClear Archive Bit=0\n");
     Open();
     Type("ComboSource", tree_.Path("src"));
     Type("ComboTarget", tree_.Path("tgt"));
@@ -88,15 +89,14 @@ TEST_P(RunAnswers, HoldForTheRestOfTheRunOnly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Window, RunAnswers,
-    ::testing::Values(
-        AnswerRow{"IgnoreAll", true, Answer::IgnoreAll, 1, Btn::AbortIgnore | Btn::IgnoreAll,
-                  " not copied"},
-        AnswerRow{"IgnoreEach", true, Answer::Ignore, 3, Btn::AbortIgnore | Btn::IgnoreAll,
-                  " not copied"},
-        AnswerRow{"YesToAll", false, Answer::YesToAll, 1,
-                  Btn::YesNo | Btn::YesToAll | Btn::NoToAll, " copied"},
-        AnswerRow{"NoToAll", false, Answer::NoToAll, 1, Btn::YesNo | Btn::YesToAll | Btn::NoToAll,
-                  " skipped"}),
+    ::testing::Values(AnswerRow{"IgnoreAll", true, Answer::IgnoreAll, 1,
+                                Btn::AbortIgnore | Btn::IgnoreAll, " not copied"},
+                      AnswerRow{"IgnoreEach", true, Answer::Ignore, 3,
+                                Btn::AbortIgnore | Btn::IgnoreAll, " not copied"},
+                      AnswerRow{"YesToAll", false, Answer::YesToAll, 1,
+                                Btn::YesNo | Btn::YesToAll | Btn::NoToAll, " copied"},
+                      AnswerRow{"NoToAll", false, Answer::NoToAll, 1,
+                                Btn::YesNo | Btn::YesToAll | Btn::NoToAll, " skipped"}),
     [](const ::testing::TestParamInfo<AnswerRow>& info) { return std::string(info.param.name); });
 
 // With the window's own dialogs: while the overwrite question waits, the Progress tab shows the
