@@ -29,8 +29,8 @@
 #ifndef FERRIT_DOC_DIR
 #define FERRIT_DOC_DIR "/usr/local/share/doc/Ferrit"
 #endif
-#ifndef FERRIT_SOURCE_DIR
-#define FERRIT_SOURCE_DIR ""
+#ifndef FERRIT_DATA_DIR
+#define FERRIT_DATA_DIR "/usr/local/share/ferrit"
 #endif
 
 namespace ferrit {
@@ -60,20 +60,21 @@ QString GreyedTip(const std::string& reason) {
 }  // namespace
 
 QString TFormFerrit::DocumentationAddress() {
-    // Started from the source tree (as `make run` does): the README beside the read-me text.
+    // The installed read-me first, then one beside the program, then the README of a source
+    // tree the program was started in (as `make run` does), then the read-me text.
     const QString here = QDir::current().absoluteFilePath(QStringLiteral("README.md"));
-    if (QFileInfo::exists(QStringLiteral("Ferrit.txt")) && QFileInfo(here).isFile()) {
-        return QUrl::fromLocalFile(here).toString();
+    const QString candidates[] = {
+        QStringLiteral(FERRIT_DOC_DIR "/README.md"),
+        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("README.md")),
+        QFileInfo::exists(QStringLiteral("Ferrit.txt")) ? here : QString(),
+        QStringLiteral(FERRIT_DATA_DIR "/Ferrit.txt"),
+    };
+    for (const QString& candidate : candidates) {
+        if (!candidate.isEmpty() && QFileInfo(candidate).isFile()) {
+            return QUrl::fromLocalFile(candidate).toString();
+        }
     }
-    const QString installed = QStringLiteral(FERRIT_DOC_DIR "/README.md");
-    if (QFileInfo(installed).isFile()) {
-        return QUrl::fromLocalFile(installed).toString();
-    }
-    const QString source = QStringLiteral(FERRIT_SOURCE_DIR "/README.md");
-    if (!QStringLiteral(FERRIT_SOURCE_DIR).isEmpty() && QFileInfo(source).isFile()) {
-        return QUrl::fromLocalFile(source).toString();
-    }
-    return QUrl::fromLocalFile(installed).toString();
+    return QUrl::fromLocalFile(candidates[0]).toString();
 }
 
 TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
@@ -476,11 +477,22 @@ void TFormFerrit::BitBtnOpenLogClick() {
 
 void TFormFerrit::OpenDocument(const std::string& address) {
     const int32_t result = launch_(address);
-    if (result <= 32) {
-        ui_->StatusBar1->showMessage(QString::fromStdString("Could not open " + address +
-                                                            ": no program to open it was found (" +
-                                                            std::to_string(result) + ")"));
+    if (result > 32) {
+        return;
     }
+    std::string why;
+    switch (result) {
+        case kLaunchNoAssociation:
+            why = "no program to open it is set up (xdg-open)";
+            break;
+        case kLaunchFileNotFound:
+            why = "it does not exist";
+            break;
+        default:
+            why = "error " + std::to_string(result);
+            break;
+    }
+    ui_->StatusBar1->showMessage(QString::fromStdString("Could not open " + address + ": " + why));
 }
 
 void TFormFerrit::OpenRunLog(const std::string& source, const std::string& target,

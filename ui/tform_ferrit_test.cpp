@@ -11,6 +11,7 @@
 #include <QStyle>
 
 #include "netware/absent_client.h"
+#include "platform/launch.h"
 #include "support/format_size.h"
 #include "tools/nwemu/admin.h"
 #include "ui/window_fixture_test.h"
@@ -642,6 +643,18 @@ TEST_F(WindowTest, InfoPageAndLabelsOpenTheDocumentation) {
     auto* memo = Get<QPlainTextEdit>("Memo1");
     QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(6u, launched_.size());
+    Destroy();
+
+    // Where nothing can open it, the status bar says so.
+    WindowServices services;
+    services.dialogs = &dialogs_;
+    services.launch = [](const std::string&) { return kLaunchNoAssociation; };
+    window_ = std::make_unique<TFormFerrit>(services);
+    window_->show();
+    window_->LaunchWebSite();
+    EXPECT_EQ(QString::fromStdString("Could not open " + address +
+                                     ": no program to open it is set up (xdg-open)"),
+              window_->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage());
 }
 
 }  // namespace

@@ -32,20 +32,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PlacementRow{"FitsAsDescribed", kDescribed, {QRect(0, 0, 1280, 1024)}, kDescribed},
         // 1366 x 768 with a panel of 32 at the bottom: the status bar comes up onto it.
-        PlacementRow{"LaptopWithPanel", kDescribed, {QRect(0, 0, 1366, 736)},
-                     QRect(380, 218, 540, 518)},
+        PlacementRow{
+            "LaptopWithPanel", kDescribed, {QRect(0, 0, 1366, 736)}, QRect(380, 218, 540, 518)},
         // 1280 x 1024 at a scale factor of 2: 640 x 512 device-independent pixels.
-        PlacementRow{"ScaledTwice", kDescribed, {QRect(0, 0, 640, 512)},
-                     QRect(100, 0, 540, 512)},
+        PlacementRow{"ScaledTwice", kDescribed, {QRect(0, 0, 640, 512)}, QRect(100, 0, 540, 512)},
         // Smaller than the window's smallest: its top-left stays on the screen.
         PlacementRow{"TinyScreen", kDescribed, {QRect(0, 0, 320, 240)}, QRect(0, 0, 400, 330)},
-        PlacementRow{"SecondScreenHoldsMost", QRect(1900, 100, 540, 518),
+        PlacementRow{"SecondScreenHoldsMost",
+                     QRect(1900, 100, 540, 518),
                      {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1024, 768)},
                      QRect(1920, 100, 540, 518)},
-        PlacementRow{"OnNoScreenGoesToTheFirst", QRect(5000, -900, 540, 518),
+        PlacementRow{"OnNoScreenGoesToTheFirst",
+                     QRect(5000, -900, 540, 518),
                      {QRect(0, 24, 1024, 744), QRect(1024, 0, 800, 600)},
                      QRect(484, 24, 540, 518)},
-        PlacementRow{"ScreenLeftOfTheOrigin", QRect(-2000, 300, 540, 518),
+        PlacementRow{"ScreenLeftOfTheOrigin",
+                     QRect(-2000, 300, 540, 518),
                      {QRect(-1600, 0, 1600, 900), QRect(0, 0, 1280, 1024)},
                      QRect(-1600, 300, 540, 518)}),
     [](const ::testing::TestParamInfo<PlacementRow>& info) {
@@ -58,8 +60,8 @@ TEST_F(WindowTest, WindowComesBackOntoTheScreen) {
     const QRect screen = w.screen()->availableGeometry();
     w.move(screen.right() - 100, screen.bottom() - 50);
     w.FitOnScreen();
-    EXPECT_TRUE(screen.contains(w.frameGeometry())) << w.frameGeometry().x() << ","
-                                                    << w.frameGeometry().y();
+    EXPECT_TRUE(screen.contains(w.frameGeometry()))
+        << w.frameGeometry().x() << "," << w.frameGeometry().y();
     EXPECT_EQ(QSize(540, 518), w.frameGeometry().size());
 }
 
