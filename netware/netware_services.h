@@ -78,6 +78,9 @@ class NetWareServices {
                              int64_t sourceSize = -1);
 
   private:
+    // The bytes the directory's space limits (its own and its ancestors') still allow; false
+    // where none limits it or they cannot be read.
+    bool SpaceLimitLeft(const TPathInfo& entry, int64_t& bytes);
     bool TargetLacksAccessControl() const;
     bool OpenSourceDirectory(const std::string& source, int16_t& runState);
 
