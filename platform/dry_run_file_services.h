@@ -5,6 +5,7 @@
 
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,10 @@ class DryRunFileServices : public FileServices {
     void ConfineBelow(const std::vector<std::string>& roots) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
-    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out,
+                  std::vector<std::string>* stale = nullptr) override;
+    // The leftover goes in what the preview remembers only; the real entry is never touched.
+    int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
@@ -72,7 +76,8 @@ class DryRunFileServices : public FileServices {
     std::map<std::string, Node> nodes_;
     std::vector<std::string> changes_;
     std::map<FileHandle, std::string> temporaries_;  // open stand-ins for server-copy files
-    EntryStat lastRead_;                             // the file last opened for reading
+    std::set<std::string> staleSeen_;  // leftovers of killed runs that the real listing named
+    EntryStat lastRead_;               // the file last opened for reading
     uint64_t nextInode_ = 1;
 };
 

@@ -39,7 +39,29 @@ EntryKind KindOf(mode_t mode) {
         return EntryKind::Link;
     if (S_ISDIR(mode))
         return EntryKind::Directory;
+    if (S_ISFIFO(mode))
+        return EntryKind::Fifo;
+    if (S_ISSOCK(mode))
+        return EntryKind::Socket;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return EntryKind::Device;
     return EntryKind::Other;
+}
+
+// The kind of a FIFO, socket or device as the directory read gives it; Missing for any other
+// type, which takes a look at the entry.
+EntryKind SpecialKindOf(unsigned char type) {
+    switch (type) {
+        case DT_FIFO:
+            return EntryKind::Fifo;
+        case DT_SOCK:
+            return EntryKind::Socket;
+        case DT_CHR:
+        case DT_BLK:
+            return EntryKind::Device;
+        default:
+            return EntryKind::Missing;
+    }
 }
 
 void FillStat(const struct stat& st, EntryStat& out) {
@@ -57,23 +79,20 @@ int LocateCode(int err) {
     return WinErrorFromErrno(err, err == ENOENT || err == ENOTDIR);
 }
 
-}  // namespace
-
-bool MatchPattern(const std::string& pattern, const std::string& name) {
-    if (pattern == "*.*")
-        return true;
+// The pattern matched as written: "*" any run, "?" one character, ASCII letters without case.
+bool MatchWritten(const std::string& pattern, size_t patternEnd, const std::string& name) {
     // Greedy match with a single backtrack point: the last star seen. Each star only ever moves
     // its restart point forwards, so the work is bounded by pattern length times name length.
     size_t p = 0, n = 0;
     size_t starP = std::string::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
+        if (p < patternEnd && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && pattern[p] == '?') {
+        } else if (p < patternEnd && pattern[p] == '?') {
             ++p;
             n += SequenceLength(name, n);
-        } else if (p < pattern.size() && LowerAscii(pattern[p]) == LowerAscii(name[n])) {
+        } else if (p < patternEnd && LowerAscii(pattern[p]) == LowerAscii(name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {
@@ -84,8 +103,22 @@ bool MatchPattern(const std::string& pattern, const std::string& name) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    while (p < patternEnd && pattern[p] == '*') ++p;
+    return p == patternEnd;
+}
+
+}  // namespace
+
+bool MatchPattern(const std::string& pattern, const std::string& name) {
+    if (pattern == "*.*" || MatchWritten(pattern, pattern.size(), name))
+        return true;
+    // A pattern that ends in a dot asks for an empty extension: it also matches the names
+    // without a dot that the rest of it matches ("*." every such name, "a?." "ab").
+    size_t rest = pattern.size();
+    while (rest > 0 && pattern[rest - 1] == '.') --rest;
+    if (rest == pattern.size() || name.find('.') != std::string::npos)
+        return false;
+    return (rest == 3 && pattern.compare(0, 3, "*.*") == 0) || MatchWritten(pattern, rest, name);
 }
 
 int32_t DosDateTimeFromUnix(int64_t seconds) {
@@ -134,7 +167,6 @@ int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
         close(readFd);
         return WinErrorFromErrno(err);
     }
-    const size_t prefixLen = std::strlen(kTempPrefix);
     for (;;) {
         errno = 0;
         struct dirent* e = readdir(d);
@@ -144,13 +176,6 @@ int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
         }
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
             continue;
-        if (std::strncmp(e->d_name, kTempPrefix, prefixLen) == 0) {
-            // A temporary file that a killed run left behind goes now; one still being written
-            // by a running program stays.
-            if (e->d_type != DT_DIR && IsStaleTemporaryName(e->d_name))
-                unlinkat(readFd, e->d_name, 0);
-            continue;
-        }
         take(readFd, e->d_type, e->d_name);
     }
     closedir(d);
@@ -158,24 +183,35 @@ int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
 }
 
 // One sorted listing of a directory: the entries the filter admits by their kind (a link is
-// never followed). The size is taken for files.
+// never followed), never the program's temporary files. The size is taken for files. A listing
+// of files holds the FIFOs, sockets and devices too, by their kind alone.
 template <typename Admit>
 int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit admit,
                                      std::vector<ListEntry>& out) {
     out.clear();
     const int rc = ReadDirectory(dir, [&](int readFd, unsigned char type, const char* name) {
-        if (!admit(type, name))
-            return;
-        struct stat st;
-        if (fstatat(readFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return;  // gone meanwhile
-        if (files ? !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) : !S_ISDIR(st.st_mode))
+        if (IsTemporaryName(name) || !admit(type, name))
             return;
         ListEntry entry;
-        FillStat(st, entry);
         entry.name = name;
-        entry.size = files ? static_cast<int64_t>(st.st_size) : 0;
-        entry.attr = DosAttributesOf(EntryAt{readFd, name}, st);
+        // A special entry is named with the kind its directory gives: no look at it is needed.
+        entry.kind = files ? SpecialKindOf(type) : EntryKind::Missing;
+        if (entry.kind == EntryKind::Missing) {
+            struct stat st;
+            if (fstatat(readFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                return;  // gone meanwhile
+            const EntryKind kind = KindOf(st.st_mode);
+            const bool wanted =
+                files ? kind == EntryKind::File || kind == EntryKind::Link || IsSpecialKind(kind)
+                      : kind == EntryKind::Directory;
+            if (!wanted)
+                return;
+            FillStat(st, entry);
+            entry.size = kind == EntryKind::File || kind == EntryKind::Link
+                             ? static_cast<int64_t>(st.st_size)
+                             : 0;
+            entry.attr = IsSpecialKind(kind) ? 0 : DosAttributesOf(EntryAt{readFd, name}, st);
+        }
         out.push_back(std::move(entry));
     });
     if (rc != 0) {
@@ -187,13 +223,38 @@ int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit a
     return 0;
 }
 
-int PosixFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
+int PosixFileServices::ListNames(const std::string& dir, std::vector<std::string>& out,
+                                 std::vector<std::string>* stale) {
     out.clear();
-    const int rc =
-        ReadDirectory(dir, [&](int, unsigned char, const char* name) { out.emplace_back(name); });
-    if (rc != 0)
+    if (stale != nullptr)
+        stale->clear();
+    const int rc = ReadDirectory(dir, [&](int readFd, unsigned char type, const char* name) {
+        out.emplace_back(name);
+        // Only the names of temporaries are looked at, and only where a leftover is asked for.
+        struct stat st;
+        if (stale != nullptr && (type == DT_REG || type == DT_UNKNOWN) && IsTemporaryName(name) &&
+            fstatat(readFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && IsStaleTemporary(name, st)) {
+            stale->emplace_back(name);
+        }
+    });
+    if (rc != 0) {
         out.clear();
+        if (stale != nullptr)
+            stale->clear();
+    }
     return rc;
+}
+
+int PosixFileServices::RemoveStaleTemporary(const std::string& path) {
+    PathAt at;
+    struct stat st;
+    if (const int rc = LocateAndStat(path, at, st))
+        return rc;
+    if (!IsStaleTemporary(at.name.c_str(), st))
+        return WinErr::AccessDenied;
+    if (unlinkat(at.Dir(), at.name.c_str(), 0) != 0)
+        return WinErrorFromErrno(errno);
+    return 0;
 }
 
 int PosixFileServices::ListFiles(const std::string& dir, const std::string& pattern,
@@ -201,8 +262,7 @@ int PosixFileServices::ListFiles(const std::string& dir, const std::string& patt
     return ListDirectory(
         dir, true,
         [&pattern](unsigned char type, const char* name) {
-            return (type == DT_REG || type == DT_LNK || type == DT_UNKNOWN) &&
-                   MatchPattern(pattern, name);
+            return type != DT_DIR && MatchPattern(pattern, name);
         },
         out);
 }
@@ -228,14 +288,20 @@ bool PosixFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
     return true;
 }
 
+int PosixFileServices::LocateAndStat(const std::string& path, PathAt& at, struct stat& st) {
+    if (const int rc = LocateOrCode(path, at))
+        return rc;
+    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return WinErrorFromErrno(errno);
+    return 0;
+}
+
 int PosixFileServices::StatEntry(const std::string& path, EntryStat& out) {
     out = EntryStat();
     PathAt at;
-    if (const int rc = LocateOrCode(path, at))
-        return rc;
     struct stat st;
-    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return WinErrorFromErrno(errno);
+    if (const int rc = LocateAndStat(path, at, st))
+        return rc;
     FillStat(st, out);
     return 0;
 }
@@ -247,10 +313,8 @@ int32_t PosixFileServices::FileAge(const std::string& path) {
 
 int32_t PosixFileServices::GetAttributes(const std::string& path) {
     PathAt at;
-    if (LocateOrCode(path, at) != 0)
-        return -1;
     struct stat st;
-    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (LocateAndStat(path, at, st) != 0)
         return -1;
     return static_cast<int32_t>(DosAttributesOf(EntryAt{at.Dir(), at.name.c_str()}, st));
 }
@@ -335,7 +399,7 @@ FileHandle PosixFileServices::CreateTemporary(const std::string& target, std::st
     if (LocateOrCode(target, at) != 0)
         return kInvalidFileHandle;
     std::string name;
-    const int fd = SafeCopier::CreateNamedTemporary(at.Dir(), name, O_RDWR, 0666);
+    const int fd = SafeCopier::CreateNamedTemporary(at.Dir(), name, O_RDWR, kUnfinishedMode);
     if (fd < 0)
         return kInvalidFileHandle;
     tempPath = at.dirText == "/" ? "/" + name : at.dirText + "/" + name;
@@ -397,6 +461,16 @@ int PosixFileServices::RenameOver(const std::string& from, const std::string& to
         return rc;
     if (const int rc = LocateOrCode(to, b))
         return rc;
+    // A finished temporary loses the mark of an unfinished copy: it gets the bits of a new
+    // file, read-only where its attributes made it so.
+    struct stat st;
+    if (IsTemporaryName(a.name.c_str()) &&
+        fstatat(a.Dir(), a.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        BearsUnfinishedMark(st)) {
+        const mode_t bits = copier_.NewFileMode((st.st_mode & S_IWUSR) != 0 ? 0666 : 0444);
+        if (fchmodat(a.Dir(), a.name.c_str(), bits, 0) != 0)
+            return WinErrorFromErrno(errno);
+    }
     if (renameat(a.Dir(), a.name.c_str(), b.Dir(), b.name.c_str()) != 0)
         return WinErrorFromErrno(errno);
     return 0;

@@ -28,7 +28,9 @@ class PosixFileServices : public FileServices {
     void ConfineBelow(const std::vector<std::string>& roots) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
-    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out,
+                  std::vector<std::string>* stale = nullptr) override;
+    int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
@@ -52,9 +54,8 @@ class PosixFileServices : public FileServices {
     std::string UniversalName(const std::string& path) override;
 
   private:
-    // Reads the directory's entries, handing each name and type that is not the program's own
-    // to `take` (leftovers of programs that no longer run are removed on the way). Returns 0
-    // or an error code; `readFd` is the directory's descriptor while `take` runs.
+    // Reads the directory's entries, handing each name and type but "." and ".." to `take`.
+    // Returns 0 or an error code; `readFd` is the directory's descriptor while `take` runs.
     template <typename Take>
     int ReadDirectory(const std::string& dir, Take take);
     // One sorted listing of a directory, the entries `admit` takes by kind and name.
@@ -62,13 +63,16 @@ class PosixFileServices : public FileServices {
     int ListDirectory(const std::string& dir, bool files, Admit admit, std::vector<ListEntry>& out);
     // Locates a path; a failure is returned as its Windows code (3 for a missing directory).
     int LocateOrCode(const std::string& path, PathAt& at);
+    // Locates a path and reads its own entry's facts (a link is not followed); 0 or a code.
+    int LocateAndStat(const std::string& path, PathAt& at, struct stat& st);
 
     ConfinedPaths paths_;
     SafeCopier copier_;
 };
 
 // Pattern matching of the listings: "*" any run, "?" one character, ASCII letters without
-// regard to case, and "*.*" matches every name, with or without a dot.
+// regard to case; "*.*" matches every name, with or without a dot, and a pattern ending in a
+// dot also the names without a dot that the rest matches ("*." every one of them).
 bool MatchPattern(const std::string& pattern, const std::string& name);
 
 // DOS date-time of a time_t in the process's local time zone, clamped to the DOS range.

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/un.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -119,8 +117,16 @@ TEST(MatchPattern, Table) {
         {"", "", true},
         {"", "a", false},
         {"*.*x", "a", false},  // only the exact pattern "*.*" matches names without a dot
+        // A final dot asks for an empty extension, as the Windows listing has it.
         {"*.", "abc.", true},
-        {"*.", "abc", false},
+        {"*.", "abc", true},
+        {"*.", "a.b", false},
+        {"*.", ".profile", false},
+        {"a?.", "aB", true},
+        {"a?.", "a", false},
+        {"a?.", "ab.c", false},
+        {"A*.", "Makefile", false},
+        {"M*..", "Makefile", true},
         // Only ASCII letters fold; other bytes must match exactly.
         {"\xc3\x84*", "\xc3\x84rger", true},
         {"\xc3\xa4*", "\xc3\x84rger", false},
@@ -250,25 +256,26 @@ TEST_F(FileServicesTest, PatternSelectsFilesOnly) {
     EXPECT_EQ(Names(out), (std::vector<std::string>{"B.TxT", "a.txt", "c.txt.bak", "d.doc"}));
 }
 
-TEST_F(FileServicesTest, SpecialFilesAreNeitherListedNorOpened) {
+TEST_F(FileServicesTest, SpecialFilesAreListedByKindAndNeverOpened) {
     std::string dir = tmp.Dir("special");
     ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);
-    // A socket node.
-    int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(sock, 0);
-    struct sockaddr_un addr = {};
-    addr.sun_family = AF_UNIX;
-    std::string sockPath = dir + "/sock";
-    bool haveSocket = sockPath.size() < sizeof addr.sun_path;
-    if (haveSocket) {
-        std::strcpy(addr.sun_path, sockPath.c_str());
-        haveSocket = bind(sock, reinterpret_cast<struct sockaddr*>(&addr), sizeof addr) == 0;
-    }
-    close(sock);
+    const bool haveSocket = testing::MakeSocketNode(dir + "/sock");
     tmp.File("special/plain", "x");
-    // A listing that opened the FIFO would block here forever.
+    // A listing that opened the FIFO would block here forever. The special entries are named,
+    // with their kind, so that a run can say it does not copy them.
     std::vector<ListEntry> out;
     ASSERT_EQ(fs.ListFiles(dir, "*.*", out), 0);
+    std::vector<std::string> want = {"fifo", "plain"};
+    if (haveSocket) {
+        want.push_back("sock");
+    }
+    EXPECT_EQ(Names(out), want);
+    EXPECT_EQ(Find(out, "fifo")->kind, EntryKind::Fifo);
+    EXPECT_EQ(Find(out, "plain")->kind, EntryKind::File);
+    if (haveSocket) {
+        EXPECT_EQ(Find(out, "sock")->kind, EntryKind::Socket);
+    }
+    ASSERT_EQ(fs.ListFiles(dir, "p*", out), 0);
     EXPECT_EQ(Names(out), std::vector<std::string>{"plain"});
     ASSERT_EQ(fs.ListSubdirs(dir, out), 0);
     EXPECT_TRUE(out.empty());
@@ -518,7 +525,7 @@ TEST_F(FileServicesTest, OpenFilesForTheServerCopyNeverReachThroughLinks) {
     EXPECT_EQ(fs.CloseFile(h), 0);
     std::vector<ListEntry> listed;
     ASSERT_EQ(fs.ListFiles(tmp.Path("ct"), "*.*", listed), 0);
-    EXPECT_EQ(listed.size(), 2u);  // link and victim; the temporary file is never listed
+    EXPECT_EQ(listed.size(), 3u);  // FIFO, link and victim; the temporary file is never listed
 
     EXPECT_EQ(fs.RenameOver(temp, tmp.Path("ct/link")), 0);
     EXPECT_EQ(ReadFile(victim), "precious");
