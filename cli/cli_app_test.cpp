@@ -101,7 +101,7 @@ TEST(RunCli, CopiesATreeIntoACreatedTarget) {
     EXPECT_EQ(
         ProgressAtEnd(o.err),
         (std::vector<std::string>{"File:     c.txt (   4)", "Status:   copied", "Total:       9"}));
-    EXPECT_THAT(LastLine(o.err), ::testing::MatchesRegex("Finished: 3 copied, 0 skipped, 0 failed "
+    EXPECT_THAT(LastLine(o.err), ::testing::MatchesRegex("Finished: 3 copied, 1 skipped, 0 failed "
                                                          "\\(2 directories\\) in [0-9.]+ s, "
                                                          "9 bytes copied"));
 }
