@@ -43,8 +43,8 @@ std::vector<Char> Chars(const std::string& s) {
         const unsigned char lead = static_cast<unsigned char>(s[i++]);
         if (lead >= 0x80) {
             const size_t more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-            for (size_t k = 0; k < more && i < s.size() &&
-                               (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
+            for (size_t k = 0;
+                 k < more && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
                  ++k) {
                 ++i;
             }
