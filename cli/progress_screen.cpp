@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "support/strings.h"
+
 namespace ferrit {
 
 namespace {
@@ -33,23 +35,14 @@ struct Char {
     int columns;
 };
 
-// The characters of a UTF-8 text. A byte beyond ASCII starts a character of two columns that
-// takes the continuation bytes its first byte announces; a stray byte is a character of its
-// own, as a terminal shows it.
+// The characters of a UTF-8 text. Every character beyond ASCII, a stray byte included, is given
+// two columns: no terminal shows one wider.
 std::vector<Char> Chars(const std::string& s) {
     std::vector<Char> chars;
-    size_t i = 0;
-    while (i < s.size()) {
-        const unsigned char lead = static_cast<unsigned char>(s[i++]);
-        if (lead >= 0x80) {
-            const size_t more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-            for (size_t k = 0;
-                 k < more && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
-                 ++k) {
-                ++i;
-            }
-        }
-        chars.push_back({i, lead < 0x80 ? 1 : 2});
+    for (size_t i = 0; i < s.size();) {
+        const bool ascii = static_cast<unsigned char>(s[i]) < 0x80;
+        i += Utf8SequenceLength(s, i);
+        chars.push_back({i, ascii ? 1 : 2});
     }
     return chars;
 }

@@ -68,8 +68,7 @@ class EchoedInput : public std::streambuf {
 
   protected:
     int_type underflow() override {
-        return next_ < typed_.size() ? traits_type::to_int_type(typed_[next_])
-                                     : traits_type::eof();
+        return next_ < typed_.size() ? traits_type::to_int_type(typed_[next_]) : traits_type::eof();
     }
     int_type uflow() override {
         const int_type c = underflow();
@@ -100,7 +99,7 @@ struct Ran {
 };
 
 Ran RunAt(const std::vector<std::string>& args, const Setting& setting,
-        const std::string& typed = "") {
+          const std::string& typed = "") {
     std::ostringstream out, err;
     std::ostream& outStream = setting.outTerminal ? err : out;
     EchoedInput echo(typed, err);
@@ -142,9 +141,9 @@ TEST(Progress, IsShownOnlyWhereItIsWatched) {
         const char* name;
         std::vector<std::string> flags;
         bool errTerminal;
-        bool live;          // the live line is drawn
-        bool changeLines;   // the old line per change of the progress
-        bool statusLines;   // stdout carries the status lines
+        bool live;         // the live line is drawn
+        bool changeLines;  // the old line per change of the progress
+        bool statusLines;  // stdout carries the status lines
     } rows[] = {
         {"a pipe", {}, false, false, false, true},
         {"a terminal", {}, true, true, false, true},
