@@ -54,7 +54,7 @@ std::vector<std::string> Drawings(const std::string& written) {
     std::vector<std::string> drawn;
     std::istringstream s(written);
     for (std::string piece; std::getline(s, piece, '\r');) {
-        if (piece.find(" files done, ") != std::string::npos) {
+        if (piece.find(" files, ") != std::string::npos) {
             drawn.push_back(piece.substr(0, piece.find('\n')));
         }
     }
@@ -325,7 +325,7 @@ TEST(Progress, TheProgramDrawsOnATerminalAndNotIntoAPipe) {
     EXPECT_EQ(testing::ReadFile(tree.tmp.Path("out1")), tree.StatusLines());
     const std::vector<std::string> drawn = Drawings(shown);
     ASSERT_FALSE(drawn.empty()) << shown;
-    EXPECT_EQ(drawn.front(), "0 files done, 0 byt");  // cut to the 20 columns, less one
+    EXPECT_EQ(drawn.front(), "0 files, 0 bytes co");  // cut to 20 columns, less one
     EXPECT_THAT(Screen(shown), ::testing::ElementsAre(::testing::StartsWith("Finished: 3 copied")));
 
     testing::RemoveTree(tree.tgt);

@@ -108,7 +108,7 @@ void TextSink::Tick() {
     drawnMs_ = now;
     const RunCounts& c = run_->Counts;
     std::string figures =
-        std::to_string(c.FilesDone()) + " files done, " + BytesText(c.BytesCopied) + " copied";
+        std::to_string(c.FilesDone()) + " files, " + BytesText(c.BytesCopied) + " copied";
     const std::string rate = RateText(c, 0, now - startMs_);
     if (!rate.empty()) {
         figures += ", " + rate;
