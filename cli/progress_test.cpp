@@ -1,9 +1,8 @@
 // The progress of ferrit-cli on its error stream: one live line where a person watches a
 // terminal, nothing where a program reads a pipe, and no trace of the line in what is left.
 #include <fcntl.h>
-#include <sys/ioctl.h>
+#include <pty.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -28,24 +27,21 @@ std::vector<std::string> Screen(const std::string& written) {
     std::vector<std::string> lines(1);
     size_t column = 0;
     for (char c : written) {
-        if (c == '\r') {
+        if (c == '\r' || c == '\n') {
             column = 0;
-        } else if (c == '\n') {
-            lines.emplace_back();
-            column = 0;
-        } else {
-            std::string& line = lines.back();
-            line.resize(std::max(line.size(), column + 1), ' ');
-            line[column++] = c;
+            if (c == '\n') {
+                lines.emplace_back();
+            }
+            continue;
         }
+        lines.back().resize(std::max(lines.back().size(), column + 1), ' ');
+        lines.back()[column++] = c;
     }
     for (std::string& line : lines) {
         line.erase(line.find_last_not_of(' ') + 1);
         line = std::regex_replace(line, std::regex(" in [0-9.]+ s,"), " in T,");
     }
-    if (lines.back().empty()) {
-        lines.pop_back();
-    }
+    lines.pop_back();  // what follows the last line end
     return lines;
 }
 
@@ -61,10 +57,10 @@ std::vector<std::string> Drawings(const std::string& written) {
     return drawn;
 }
 
-// Reply text read from a terminal: the terminal shows (echoes) each byte as it is read.
-class EchoedInput : public std::streambuf {
+// Replies typed at a terminal, which shows (echoes) each byte as it is read.
+class TypedInput : public std::streambuf {
   public:
-    EchoedInput(const std::string& typed, std::ostream& screen) : typed_(typed), screen_(screen) {}
+    TypedInput(const std::string& typed, std::ostream& screen) : typed_(typed), screen_(screen) {}
 
   protected:
     int_type underflow() override {
@@ -84,35 +80,28 @@ class EchoedInput : public std::streambuf {
     std::ostream& screen_;
 };
 
-// Where the three streams go, and the clock: every reading of it moves it on by stepMs.
-struct Setting {
-    bool errTerminal = false;
-    bool outTerminal = false;  // stdout shows on the same terminal: one stream for both
-    int columns = 40;
-    int64_t stepMs = 30;
-};
-
 struct Ran {
     int code = -1;
-    std::string out, err;  // with outTerminal, everything is in err
-    int64_t clockMs = 0;   // the clock at the end
+    std::string out, err;  // on one terminal, everything is in err
+    int64_t clockMs = 0;   // the clock at the end: every reading moves it on by the step
 };
 
-Ran RunAt(const std::vector<std::string>& args, const Setting& setting,
-          const std::string& typed = "") {
+// A run with stderr a terminal of 40 columns or not, and stdout and stdin on the same terminal
+// (one stream for stdout and stderr, as there) or not.
+Ran RunAt(const std::vector<std::string>& args, bool errTerminal, bool allOnTerminal = false,
+          int64_t stepMs = 30, const std::string& typed = "") {
     std::ostringstream out, err;
-    std::ostream& outStream = setting.outTerminal ? err : out;
-    EchoedInput echo(typed, err);
-    std::istringstream piped(typed);
-    std::istream echoed(&echo);
+    TypedInput typedIn(typed, err);
+    std::istream terminalIn(&typedIn);
+    std::istringstream pipedIn(typed);
     Ran ran;
     CliHooks hooks;
-    hooks.errorIsTerminal = setting.errTerminal;
-    hooks.outputIsTerminal = setting.outTerminal;
-    hooks.inputIsTerminal = setting.outTerminal;
-    hooks.terminalColumns = [&] { return setting.columns; };
-    hooks.nowMs = [&] { return ran.clockMs += setting.stepMs; };
-    ran.code = RunCli(args, outStream, err, setting.outTerminal ? echoed : piped, hooks);
+    hooks.errorIsTerminal = errTerminal;
+    hooks.outputIsTerminal = hooks.inputIsTerminal = allOnTerminal;
+    hooks.terminalColumns = [] { return 40; };
+    hooks.nowMs = [&] { return ran.clockMs += stepMs; };
+    ran.code =
+        RunCli(args, allOnTerminal ? err : out, err, allOnTerminal ? terminalIn : pipedIn, hooks);
     ran.out = out.str();
     ran.err = err.str();
     return ran;
@@ -130,39 +119,43 @@ struct Tree {
         tmp.File("src/b.txt", "bbb");
         tmp.File("src/sub/c\x1b[2J.txt", "cccc");
     }
+    std::vector<std::string> Args(const std::vector<std::string>& flags) const {
+        std::vector<std::string> args = flags;
+        args.insert(args.end(), {"--jobs=1", src, tgt});
+        return args;
+    }
     std::string StatusLines() const {
         return "   " + longName + " copied\n   b.txt copied\n" + src +
                "/sub\n   c\x1b[2J.txt copied\n";
     }
 };
 
+const char kSummary[] =
+    "Finished: 3 copied, 0 skipped, 0 failed (2 directories) in T, 9 bytes copied";
+
 TEST(Progress, IsShownOnlyWhereItIsWatched) {
     struct Row {
-        const char* name;
         std::vector<std::string> flags;
         bool errTerminal;
         bool live;         // the live line is drawn
         bool changeLines;  // the old line per change of the progress
         bool statusLines;  // stdout carries the status lines
     } rows[] = {
-        {"a pipe", {}, false, false, false, true},
-        {"a terminal", {}, true, true, false, true},
-        {"--no-progress on a terminal", {"--no-progress"}, true, false, false, true},
-        {"--progress into a pipe", {"--progress"}, false, true, false, true},
-        {"--quiet on a terminal", {"--quiet"}, true, false, false, false},
-        {"--quiet --progress", {"--quiet", "--progress"}, false, true, false, false},
-        {"--progress=lines", {"--progress=lines"}, true, false, true, true},
+        {{}, false, false, false, true},
+        {{}, true, true, false, true},
+        {{"--no-progress"}, true, false, false, true},
+        {{"--progress"}, false, true, false, true},
+        {{"--quiet"}, true, false, false, false},
+        {{"--quiet", "--progress"}, false, true, false, false},
+        {{"--progress=lines"}, true, false, true, true},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(::testing::PrintToString(row.flags) + (row.errTerminal ? " terminal" : ""));
         Tree tree;
-        std::vector<std::string> args = {"--subdirs", "--create-dirs", "--jobs=1"};
-        args.insert(args.end(), row.flags.begin(), row.flags.end());
-        args.insert(args.end(), {tree.src, tree.tgt});
-        Setting setting;
-        setting.errTerminal = row.errTerminal;
-        const Ran ran = RunAt(args, setting);
-        EXPECT_EQ(ran.code, 0) << ran.err;
+        std::vector<std::string> flags = {"--subdirs", "--create-dirs"};
+        flags.insert(flags.end(), row.flags.begin(), row.flags.end());
+        const Ran ran = RunAt(tree.Args(flags), row.errTerminal);
+        ASSERT_EQ(ran.code, 0) << ran.err;
         EXPECT_EQ(ran.out, row.statusLines ? tree.StatusLines() : "");
         const std::vector<std::string> drawn = Drawings(ran.err);
         EXPECT_EQ(!drawn.empty(), row.live) << ran.err;
@@ -171,13 +164,10 @@ TEST(Progress, IsShownOnlyWhereItIsWatched) {
             EXPECT_EQ(line.find('\x1b'), std::string::npos) << line;
         }
         EXPECT_EQ(ran.err.find("Status:   Copying\n") != std::string::npos, row.changeLines);
+        // Without the old lines, the summary alone is left: the live line left no trace.
         const std::vector<std::string> screen = Screen(ran.err);
-        ASSERT_FALSE(screen.empty());
-        EXPECT_EQ(screen.back(),
-                  "Finished: 3 copied, 0 skipped, 0 failed (2 directories) in T, 9 bytes copied");
-        if (!row.changeLines) {
-            EXPECT_EQ(screen.size(), 1u) << ran.err;  // the live line left no trace
-        }
+        EXPECT_EQ(screen.back(), kSummary);
+        EXPECT_EQ(screen.size() == 1, !row.changeLines) << ran.err;
     }
 }
 
@@ -185,41 +175,29 @@ TEST(Progress, IsShownOnlyWhereItIsWatched) {
 // shows exactly what a run without it shows: each status line, message and question whole.
 TEST(Progress, LeavesATerminalAsARunWithoutItWould) {
     struct Row {
-        const char* name;
         std::vector<std::string> flags;
         const char* typed;
-        bool failing;  // the target's a.txt and b.txt are directories: their copies fail
+        bool failing;  // the target's b.txt is a directory: its copy fails
     } rows[] = {
-        {"a tree", {"--subdirs", "--create-dirs"}, "", false},
-        {"failed copies", {"--subdirs"}, "", true},
-        {"an overwrite question", {"--always", "--confirm"}, "y\n", false},
-        {"replies that are no answer", {"--always", "--confirm"}, "maybe\nwhat\nn\n", false},
+        {{"--subdirs", "--create-dirs"}, "", false},
+        {{"--subdirs"}, "", true},
+        {{"--always", "--confirm"}, "y\n", false},
+        {{"--always", "--confirm"}, "maybe\nwhat\nn\n", false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        Setting setting;
-        setting.errTerminal = true;
-        setting.outTerminal = true;
-        setting.stepMs = 150;  // every chance to draw is taken
+        SCOPED_TRACE(::testing::PrintToString(row.flags) + row.typed);
         // The same work on a fresh pair of trees, with and without the line.
-        const auto run = [&](const std::vector<std::string>& more) {
+        const auto run = [&](const std::string& flag) {
             Tree tree;
-            tree.tmp.Dir("tgt");
-            if (row.failing) {
-                tree.tmp.Dir("tgt/b.txt");
-            } else if (row.typed[0] != '\0') {
-                tree.tmp.File("tgt/b.txt", "old");
-            }
-            std::vector<std::string> args = row.flags;
-            args.insert(args.end(), more.begin(), more.end());
-            args.insert(args.end(), {"--jobs=1", tree.src, tree.tgt});
-            Ran ran = RunAt(args, setting, row.typed);
-            // The trees' place written "TMP", the same for both runs.
+            row.failing ? tree.tmp.Dir("tgt/b.txt") : tree.tmp.File("tgt/b.txt", "old");
+            std::vector<std::string> flags = row.flags;
+            flags.push_back(flag);
+            Ran ran = RunAt(tree.Args(flags), true, true, 150, row.typed);
             ran.err = std::regex_replace(ran.err, std::regex(tree.tmp.path()), "TMP");
             return ran;
         };
-        const Ran without = run({"--no-progress"});
-        const Ran live = run({});
+        const Ran without = run("--no-progress");
+        const Ran live = run("--progress");
         EXPECT_EQ(live.code, without.code);
         EXPECT_FALSE(Drawings(live.err).empty()) << live.err;
         EXPECT_EQ(Screen(live.err), Screen(without.err)) << live.err;
@@ -228,19 +206,14 @@ TEST(Progress, LeavesATerminalAsARunWithoutItWould) {
 
 TEST(Progress, IsDrawnAtMostTenTimesASecond) {
     TempDir tmp;
-    const std::string src = tmp.Dir("src");
     for (int i = 0; i < 200; ++i) {
         tmp.File("src/f" + std::to_string(i), "x");
     }
-    Setting setting;
-    setting.errTerminal = true;
-    setting.stepMs = 7;
-    const Ran ran = RunAt({"--jobs=1", src, tmp.Dir("tgt")}, setting);
+    const Ran ran = RunAt({"--jobs=1", tmp.Path("src"), tmp.Dir("tgt")}, true, false, 7);
     const int64_t drawn = static_cast<int64_t>(Drawings(ran.err).size());
     // Often enough to follow the run, never more often than every 100 ms of the clock.
     EXPECT_LE(drawn, ran.clockMs / 100 + 1);
-    EXPECT_GE(drawn, ran.clockMs / 200);
-    EXPECT_GE(drawn, 5);
+    EXPECT_GE(drawn, std::max<int64_t>(5, ran.clockMs / 200));
 }
 
 TEST(Progress, TheLineFitsTheTerminal) {
@@ -250,15 +223,12 @@ TEST(Progress, TheLineFitsTheTerminal) {
         int columns;
         const char* line;
     } rows[] = {
-        {"3 files", "a.txt", 40, "3 files  a.txt"},
-        {"3 files", "", 40, "3 files"},
         {"3 files", "abcdefghijklmnopqrstuvwxyz.txt", 25, "3 files  abcdef...xyz.txt"},
         // Characters beyond ASCII are cut whole, and counted as two columns.
         {"1", "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4.txt", 16,
          "1  \xC3\xA4\xC3\xA4....txt"},
         {"1", "a\x1b[31mb\nc\x7f", 40, "1  a?[31mb?c?"},
-        {"123 files done", "name", 8, "123 file"},
-        {"123 files done", "name", 0, ""},
+        {"123 files", "name", 8, "123 file"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(FitProgressLine(row.figures, row.name, row.columns), row.line) << row.line;
@@ -267,18 +237,21 @@ TEST(Progress, TheLineFitsTheTerminal) {
 
 #ifdef FERRIT_CLI_PROGRAM
 
-// Runs the program with stdout into a file and stderr on `errFd` (closed here), and returns what
-// `readFd` delivers until the program has closed it.
-std::string RunProgram(const std::vector<std::string>& args, int errFd, int readFd,
-                       const std::string& outFile, int& status) {
-    const pid_t child = fork();
+// Runs the program with stdout into a file and stderr on a pseudo-terminal of 20 columns, or on
+// a pipe; returns what stderr received.
+std::string RunProgram(const Tree& tree, bool terminal, int& status) {
+    const std::vector<std::string> args = {"--subdirs", "--create-dirs", tree.src, tree.tgt};
+    int ends[2] = {-1, -1};
+    struct winsize size {};
+    size.ws_col = 20;
+    const pid_t child =
+        terminal ? forkpty(&ends[0], nullptr, nullptr, &size) : (pipe(ends) == 0 ? fork() : -1);
     if (child == 0) {
-        const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int in = open("/dev/null", O_RDONLY);
-        dup2(in, 0);
+        const int out = open(tree.tmp.Path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
-        dup2(errFd, 2);
-        close(readFd);
+        if (!terminal) {
+            dup2(ends[1], 2);
+        }
         std::vector<char*> argv = {const_cast<char*>(FERRIT_CLI_PROGRAM)};
         for (const std::string& a : args) {
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -287,55 +260,32 @@ std::string RunProgram(const std::vector<std::string>& args, int errFd, int read
         execv(argv[0], argv.data());
         _exit(127);
     }
-    close(errFd);
+    if (!terminal) {
+        close(ends[1]);
+    }
     std::string got;
     char buffer[4096];
-    ssize_t n = 0;
     // A pseudo-terminal whose other side is closed reports an error rather than the end.
-    while ((n = read(readFd, buffer, sizeof buffer)) > 0) {
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) {
         got.append(buffer, static_cast<size_t>(n));
     }
-    close(readFd);
+    close(ends[0]);
     waitpid(child, &status, 0);
-    return got;
+    return std::regex_replace(got, std::regex("\r\n"), "\n");  // the terminal's line ends
 }
 
 // The program itself finds out what its error stream is connected to, and how wide it is.
 TEST(Progress, TheProgramDrawsOnATerminalAndNotIntoAPipe) {
-    Tree tree;
-    const std::vector<std::string> args = {"--subdirs", "--create-dirs", tree.src, tree.tgt};
-
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
-    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-    ASSERT_GE(terminal, 0);
-    struct winsize size {};
-    size.ws_row = 24;
-    size.ws_col = 20;
-    ASSERT_EQ(ioctl(terminal, TIOCSWINSZ, &size), 0);
-    struct termios mode {};
-    ASSERT_EQ(tcgetattr(terminal, &mode), 0);
-    mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);  // the bytes as written, no "\r\n" for "\n"
-    ASSERT_EQ(tcsetattr(terminal, TCSANOW, &mode), 0);
-    int status = -1;
-    const std::string shown = RunProgram(args, terminal, master, tree.tmp.Path("out1"), status);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(testing::ReadFile(tree.tmp.Path("out1")), tree.StatusLines());
-    const std::vector<std::string> drawn = Drawings(shown);
-    ASSERT_FALSE(drawn.empty()) << shown;
-    EXPECT_EQ(drawn.front(), "0 files, 0 bytes co");  // cut to 20 columns, less one
-    EXPECT_THAT(Screen(shown), ::testing::ElementsAre(::testing::StartsWith("Finished: 3 copied")));
-
-    testing::RemoveTree(tree.tgt);
-    int pipeEnds[2];
-    ASSERT_EQ(pipe(pipeEnds), 0);
-    const std::string piped =
-        RunProgram(args, pipeEnds[1], pipeEnds[0], tree.tmp.Path("out2"), status);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(testing::ReadFile(tree.tmp.Path("out2")), tree.StatusLines());
-    EXPECT_THAT(piped, ::testing::MatchesRegex("Finished: 3 copied[^\r\n]*\n"));
+    for (const bool terminal : {true, false}) {
+        Tree tree;
+        int status = -1;
+        const std::string err = RunProgram(tree, terminal, status);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(testing::ReadFile(tree.tmp.Path("out")), tree.StatusLines());
+        const std::vector<std::string> drawn = Drawings(err);
+        EXPECT_EQ(Screen(err), std::vector<std::string>{kSummary}) << err;
+        EXPECT_EQ(drawn.empty() ? "" : drawn.front(), terminal ? "0 files, 0 bytes co" : "");
+    }
 }
 
 #endif
