@@ -113,8 +113,11 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
          }},
         {"--progress",
          [&](const std::string& v) {
+             if (v != "lines") {
+                 return false;
+             }
              request.progress = ProgressChoice::Lines;
-             return v == "lines";
+             return true;
          }},
         {"--overwrite",
          [&](const std::string& v) {
