@@ -411,6 +411,7 @@ void TFormFerrit::ButtonStartClick() {
 
     running_ = true;
     UpdateStartButton();
+    ui_->BitBtnOpenLog->setEnabled(false);  // until this run's log is complete
     OpenRunLog(source, target, pattern);
     runDialogs_.NewRun();
     // The run's questions leave the window usable, so that its Abort answers them.

@@ -94,6 +94,8 @@ void WindowStatusSink::AppendPendingLines() {
 
 void WindowStatusSink::ShowPending() {
     ShowNow();
+    // A dialog follows: the line it is about is in view.
+    ScrollToEnd(list_);
 }
 
 void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
@@ -158,8 +160,8 @@ void WindowStatusSink::UpdateProgress() {
             static_cast<int>(ProgressFraction(c, inFlight) * progressBar_->maximum() + 0.5));
     }
     if (figures_) {
-        std::string text =
-            std::to_string(c.FilesDone()) + " of " + std::to_string(c.FilesFound) + " files";
+        std::string text = std::to_string(c.FilesDone()) + " of " + std::to_string(c.FilesFound) +
+                           (c.FilesFound == 1 ? " file" : " files");
         if (coalescing_) {
             text += " found so far";
             const int64_t elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
