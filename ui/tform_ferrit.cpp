@@ -215,7 +215,8 @@ void TFormFerrit::FormCreate() {
     // has not returned yet.
     sink_.SetRunFinishedHandler([this] { EvaluatePaths(); });
     sink_.SetAvailableSpace(ui_->LabelAvail, &location_.AvailText);
-    sink_.SetProgress(ui_->ProgressBarRun, ui_->LabelFigures, &run_, nullptr);
+    sink_.SetProgress(ui_->ProgressBarRun, ui_->LabelFigures, &run_,
+                      [this] { return engine_.BytesInFlight(); });
 
     // 5. Run data and location state start empty.
     run_.Clear();
