@@ -1,7 +1,5 @@
 #include "cli/cli_app.h"
 
-#include <signal.h>
-
 #include <cstdlib>
 #include <memory>
 
@@ -20,8 +18,9 @@
 #include "options/option_reasons.h"
 #include "options/settings_file.h"
 #include "platform/dry_run_file_services.h"
-#include "platform/posix_file_services.h"
+#include "platform/interrupt.h"
 #include "platform/run_log.h"
+#include "platform/system_services.h"
 
 namespace ferrit {
 
@@ -30,22 +29,11 @@ namespace {
 // The only mutable global: written by the signal handler, read at the engine's pumps.
 volatile std::sig_atomic_t gInterrupted = 0;
 
-extern "C" void OnInterrupt(int) {
+void OnInterrupt() {
     if (gInterrupted != 0) {
         std::_Exit(kExitSecondInterrupt);
     }
     gInterrupted = 1;
-}
-
-// Interrupted system calls restart, so a Ctrl-C never cuts an output write short; only while
-// the overwrite prompt waits for a reply do they not, so that Ctrl-C ends the wait (the question
-// is then answered No).
-void SetInterruptHandler(bool restart) {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = restart ? SA_RESTART : 0;
-    sigaction(SIGINT, &action, nullptr);
 }
 
 // The application object: it owns every piece of state of one CLI run and wires the engine to
@@ -58,7 +46,7 @@ class CliApp {
           saved_(saved),
           out_(out),
           err_(err),
-          files_(request.dryRun ? static_cast<FileServices&>(preview_) : posix_),
+          files_(request.dryRun ? static_cast<FileServices&>(preview_) : *system_),
           dialogs_(
               err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
               [this] { FlushAll(); }, hooks.promptWaiting),
@@ -165,9 +153,9 @@ class CliApp {
     const SettingsFile* saved_;  // with --saved: the window's settings file, checked
     std::ostream& out_;
     std::ostream& err_;
-    PosixFileServices posix_;
+    std::unique_ptr<FileServices> system_ = MakeFileServices();
     // A preview (--dry-run) reads through these and changes nothing.
-    DryRunFileServices preview_{posix_};
+    DryRunFileServices preview_{*system_};
     FileServices& files_;
     LocationState locations_;
     RunData run_;
@@ -223,12 +211,14 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::ist
     CliHooks hooks;
     hooks.inputIsTerminal = inputIsTerminal;
     hooks.interrupted = &gInterrupted;
-    hooks.promptWaiting = [](bool waiting) { SetInterruptHandler(!waiting); };
+    // While the overwrite prompt waits for a reply, Ctrl-C ends the wait (the question is then
+    // answered No).
+    hooks.promptWaiting = [](bool waiting) { SetInterruptEndsWaits(waiting); };
     return RunCli(args, out, err, in, hooks);
 }
 
 void InstallInterruptHandler() {
-    std::signal(SIGINT, OnInterrupt);
+    CatchInterrupts(OnInterrupt);
 }
 
 }  // namespace ferrit

@@ -21,9 +21,7 @@ TEST(CopyProgressTest, ACopyCountsItsDataOnItsOwnThreadsCounter) {
     std::atomic<int64_t> other{0};
     {
         const CopyProgressScope scope(&mine);
-        std::thread elsewhere([&] {
-            const CopyProgressScope otherScope(&other);
-        });
+        std::thread elsewhere([&] { const CopyProgressScope otherScope(&other); });
         elsewhere.join();
         ASSERT_EQ(0, files.CopyFile(source, dir.Path("copy.bin")));
     }

@@ -7,6 +7,7 @@
 #include "platform/confined_paths.h"
 #include "platform/file_services.h"
 #include "platform/mount_info.h"
+#include "platform/name_pattern.h"
 #include "platform/safe_copy.h"
 
 namespace ferrit {
@@ -69,11 +70,6 @@ class PosixFileServices : public FileServices {
     ConfinedPaths paths_;
     SafeCopier copier_;
 };
-
-// Pattern matching of the listings: "*" any run, "?" one character, ASCII letters without
-// regard to case; "*.*" matches every name, with or without a dot, and a pattern ending in a
-// dot also the names without a dot that the rest matches ("*." every one of them).
-bool MatchPattern(const std::string& pattern, const std::string& name);
 
 // DOS date-time of a time_t in the process's local time zone, clamped to the DOS range.
 int32_t DosDateTimeFromUnix(int64_t seconds);

@@ -225,10 +225,6 @@ std::string NewTemporaryName() {
     return std::string(kTempPrefix) + pid + "." + std::to_string(n) + "." + HostTag();
 }
 
-bool IsTemporaryName(const char* name) {
-    return std::strncmp(name, kTempPrefix, std::strlen(kTempPrefix)) == 0;
-}
-
 bool IsStaleTemporary(const char* name, const struct stat& st) {
     if (!BearsUnfinishedMark(st) || !IsTemporaryName(name))
         return false;

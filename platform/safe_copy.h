@@ -13,15 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/temporary_names.h"
+
 namespace ferrit {
 
 struct PathAt;
-
-// Prefix of the program's temporary files; no file listing shows such names.
-constexpr const char* kTempPrefix = ".ferrit-tmp.";
-
-// Whether a name has the form of the program's temporary files (a user's file may have it too).
-bool IsTemporaryName(const char* name);
 
 // A fresh temporary name: the prefix, this process's id, a counter and this host's name, so
 // that a later run can tell a file left behind by a program that no longer runs.
