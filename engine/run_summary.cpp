@@ -94,13 +94,18 @@ double ProgressFraction(const RunCounts& c, int64_t inFlight) {
     return std::min(1.0, std::max(0.0, done / found));
 }
 
-std::string RateText(const RunCounts& c, int64_t inFlight, int64_t elapsedMs) {
+std::string ProgressFigures(const RunCounts& c, int64_t inFlight, int64_t elapsedMs, bool running) {
+    std::string text =
+        std::to_string(c.FilesDone()) + " of " + Counted(c.FilesFound, "file", "files");
+    if (!running) {
+        return text;
+    }
+    text += " found so far";
     const int64_t copied = c.BytesCopied + inFlight;
     if (elapsedMs < kRateAfterMs || copied < kRateAfterBytes) {
-        return std::string();
+        return text;
     }
-    const int64_t perSecond = copied * 1000 / elapsedMs;
-    std::string text = BytesText(perSecond) + "/s";
+    text += ", " + BytesText(copied * 1000 / elapsedMs) + "/s";
     const double f = ProgressFraction(c, inFlight);
     if (f > 0.0 && f < 1.0) {
         const double left = static_cast<double>(elapsedMs) * (1.0 - f) / f;
