@@ -71,7 +71,9 @@ class CliApp {
                 sink_.SetNoProgress();
                 break;
             case ProgressMode::Live:
-                sink_.SetLiveLine(*screen_, run_, hooks.nowMs ? hooks.nowMs : SteadyMs);
+                sink_.SetLiveLine(
+                    *screen_, run_, [this] { return engine_.BytesInFlight(); },
+                    hooks.nowMs ? hooks.nowMs : SteadyMs);
                 break;
             case ProgressMode::Lines:
                 break;

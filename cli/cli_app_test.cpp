@@ -316,7 +316,7 @@ struct FailingTree {
     }
     // The status line that keeps the reason a file was not copied.
     std::string Reason(const std::string& name) const {
-        return "      Error 0005: Could not copy " + tgt + "/" + name +
+        return "      Error 0005: Could not write " + tgt + "/" + name +
                " \u2013 Permission denied\n";
     }
 };
@@ -328,8 +328,8 @@ TEST(RunCli, ErrorsIgnoredByDefaultButTheExitStatusTellsOfThem) {
     EXPECT_EQ(o.out, "   a.txt not copied\n" + t.Reason("a.txt") + "   b.txt not copied\n" +
                          t.Reason("b.txt") + "   c.txt copied\n");
     // Each message ends in the system's description of the code, in parentheses.
-    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/a.txt (")) << o.err;
-    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/b.txt (")) << o.err;
+    EXPECT_TRUE(Contains(o.err, ": Could not write " + t.tgt + "/a.txt (")) << o.err;
+    EXPECT_TRUE(Contains(o.err, ": Could not write " + t.tgt + "/b.txt (")) << o.err;
     EXPECT_EQ(ReadFile(t.tgt + "/c.txt"), "c");
 }
 

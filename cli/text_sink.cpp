@@ -27,10 +27,11 @@ TextSink::TextSink(std::ostream& list, std::ostream& progress,
 }
 
 void TextSink::SetLiveLine(ProgressScreen& screen, const RunData& run,
-                           std::function<int64_t()> nowMs) {
+                           std::function<int64_t()> inFlight, std::function<int64_t()> nowMs) {
     mode_ = ProgressMode::Live;
     screen_ = &screen;
     run_ = &run;
+    inFlight_ = std::move(inFlight);
     nowMs_ = std::move(nowMs);
 }
 
@@ -107,9 +108,10 @@ void TextSink::Tick() {
     drawn_ = true;
     drawnMs_ = now;
     const RunCounts& c = run_->Counts;
-    std::string figures =
-        std::to_string(c.FilesDone()) + " files, " + BytesText(c.BytesCopied) + " copied";
-    const std::string rate = RateText(c, 0, now - startMs_);
+    const int64_t inFlight = inFlight_ ? inFlight_() : 0;
+    std::string figures = std::to_string(c.FilesDone()) + " files, " +
+                          BytesText(c.BytesCopied + inFlight) + " copied";
+    const std::string rate = RateText(c, inFlight, now - startMs_);
     if (!rate.empty()) {
         figures += ", " + rate;
     }

@@ -41,9 +41,10 @@ class TextSink : public StatusSink {
     }
     // No progress at all.
     void SetNoProgress() { mode_ = ProgressMode::Off; }
-    // The live line on `screen`, made from the run's counts; `nowMs` is a steady clock in
-    // milliseconds.
-    void SetLiveLine(ProgressScreen& screen, const RunData& run, std::function<int64_t()> nowMs);
+    // The live line on `screen`, made from the run's counts and the data already written by
+    // copies not yet reported (`inFlight`); `nowMs` is a steady clock in milliseconds.
+    void SetLiveLine(ProgressScreen& screen, const RunData& run, std::function<int64_t()> inFlight,
+                     std::function<int64_t()> nowMs);
     // Status-list lines are not written.
     void SetQuiet() { quiet_ = true; }
 
@@ -81,6 +82,7 @@ class TextSink : public StatusSink {
     // The live line.
     ProgressScreen* screen_ = nullptr;
     const RunData* run_ = nullptr;
+    std::function<int64_t()> inFlight_;
     std::function<int64_t()> nowMs_;
     int64_t startMs_ = 0;
     int64_t drawnMs_ = 0;

@@ -191,7 +191,7 @@ TEST_P(CounterpartShapes, TheSourceGoesOnlyWhenItsDataIsSafeOnTheOtherSide) {
     }
     if (failing) {
         ASSERT_EQ(dialogs.Asked().size(), 1u);
-        EXPECT_EQ(dialogs.Asked()[0].text.find("Could not copy "), 12u);  // after "Error XXXX: "
+        EXPECT_EQ(dialogs.Asked()[0].text.find("Could not "), 12u);  // after "Error XXXX: "
     }
     // No temporary file is left on either side.
     for (const std::string& dir : {src, tgt}) {

@@ -1,8 +1,11 @@
 // The per-file decision: copy, skip or overwrite one listed file, and the move deletion.
+#include <chrono>
 #include <string>
 
 #include "engine/run_summary.h"
 #include "engine/transfer_engine.h"
+#include "platform/copy_progress.h"
+#include "platform/error_codes.h"
 #include "support/format_size.h"
 
 namespace ferrit {
@@ -15,6 +18,9 @@ namespace {
 int64_t AgeOrder(int32_t age) {
     return age == -1 ? -1 : static_cast<int64_t>(static_cast<uint32_t>(age));
 }
+
+// How often the walk looks up from a copy it waits for.
+constexpr int kCopyPumpMs = 40;
 
 }  // namespace
 
@@ -91,8 +97,11 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     const std::string file = p.file;
     const std::string counterpart = p.counterpart;
     const bool absent = !p.counterpartSeen;
-    p.result = pool.Submit(
-        [this, file, counterpart, absent] { return ShellCopyFile(file, counterpart, absent); });
+    const std::shared_ptr<std::atomic<int64_t>> written = p.written;
+    p.result = pool.Submit([this, file, counterpart, absent, written] {
+        const CopyProgressScope progress(written.get());
+        return ShellCopyFile(file, counterpart, absent);
+    });
 }
 
 void TransferEngine::FinishFile(PendingFile& p) {
@@ -107,6 +116,11 @@ void TransferEngine::FinishFile(PendingFile& p) {
         } else if (p.result.valid()) {
             int32_t result = -1;
             try {
+                // A long copy lets the window follow it and the operator ask for the stop.
+                while (p.result.wait_for(std::chrono::milliseconds(kCopyPumpMs)) !=
+                       std::future_status::ready) {
+                    sink_.PumpMessages();
+                }
                 result = p.result.get();
             } catch (...) {
                 result = -1;  // a copy that failed in an unforeseen way is a failed copy
@@ -122,7 +136,7 @@ void TransferEngine::FinishFile(PendingFile& p) {
             run_.Counts.BytesCopied += p.entry.size;
         } else {
             ++run_.Counts.FilesFailed;
-            const std::string text = "Could not copy " + p.counterpart;
+            const std::string text = CopyFailureText(p, run_.LastErrorCode);
             run_.RunState = static_cast<int16_t>(ShowErrorCode(
                 dialogs_, DialogKind::Error, run_.LastErrorCode, text, Btn::AbortIgnore));
             failure = FailureLine(run_.LastErrorCode, text);
@@ -176,6 +190,46 @@ void TransferEngine::FinishAll(std::deque<PendingFile>& waiting) {
         FinishFile(waiting.front());
         waiting.pop_front();
     }
+}
+
+std::string TransferEngine::CopyFailureText(const PendingFile& p, int32_t result) {
+    if (p.serverCopy) {
+        return "Could not copy " + p.counterpart;
+    }
+    switch (result) {
+        case WinErr::DiskFull:
+        case WinErr::DiskQuotaExceeded:
+        case WinErr::WriteProtect:
+            return "Could not write " + p.counterpart;  // only the target's side gives these
+        case WinErr::AccessDenied:
+        case WinErr::FileNotFound:
+        case WinErr::PathNotFound:
+        case WinErr::FilenameTooLong:
+        case WinErr::CantResolveFilename:
+            break;  // either side: the source is looked at once more
+        default:
+            return "Could not copy " + p.counterpart;  // a read error, a changed source, ...
+    }
+    EntryStat source;
+    bool readable = files_.StatEntry(p.file, source) == 0 && source.kind == EntryKind::Link;
+    if (source.kind == EntryKind::File) {
+        const FileHandle in = files_.OpenRead(p.file);
+        readable = in != kInvalidFileHandle;
+        if (readable) {
+            files_.CloseFile(in);
+        }
+    }
+    return readable ? "Could not write " + p.counterpart : "Could not read the source " + p.file;
+}
+
+int64_t TransferEngine::BytesInFlight() const {
+    int64_t written = 0;
+    if (waiting_ != nullptr) {
+        for (const PendingFile& p : *waiting_) {
+            written += p.written->load(std::memory_order_relaxed);
+        }
+    }
+    return written;
 }
 
 bool TransferEngine::CounterpartHoldsFile(const std::string& file, const std::string& counterpart) {

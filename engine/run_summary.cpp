@@ -99,14 +99,24 @@ std::string RateText(const RunCounts& c, int64_t inFlight, int64_t elapsedMs) {
     if (elapsedMs < kRateAfterMs || copied < kRateAfterBytes) {
         return std::string();
     }
-    const int64_t perSecond = copied * 1000 / elapsedMs;
-    std::string text = BytesText(perSecond) + "/s";
+    std::string text = BytesText(copied * 1000 / elapsedMs) + "/s";
     const double f = ProgressFraction(c, inFlight);
     if (f > 0.0 && f < 1.0) {
         const double left = static_cast<double>(elapsedMs) * (1.0 - f) / f;
         text += ", about " + FormatDuration(static_cast<int64_t>(left)) + " left";
     }
     return text;
+}
+
+std::string ProgressFigures(const RunCounts& c, int64_t inFlight, int64_t elapsedMs, bool running) {
+    std::string text =
+        std::to_string(c.FilesDone()) + " of " + Counted(c.FilesFound, "file", "files");
+    if (!running) {
+        return text;
+    }
+    text += " found so far";
+    const std::string rate = RateText(c, inFlight, elapsedMs);
+    return rate.empty() ? text : text + ", " + rate;
 }
 
 }  // namespace ferrit

@@ -40,8 +40,14 @@ std::string FailureLine(int32_t code, const std::string& text);
 double ProgressFraction(const RunCounts& counts, int64_t inFlight);
 
 // The speed and the time left once they mean something (after two seconds and some data):
-// "12.3 MB/s, about 0:42 left"; empty before. The time left is reckoned against what the walk
+// "2.05 MB/s, about 1.1 s left"; empty before. The time left is reckoned against what the walk
 // has found so far.
 std::string RateText(const RunCounts& counts, int64_t inFlight, int64_t elapsedMs);
+
+// The figures under the progress bar: "98 of 129 files found so far, 2.05 MB/s, about 1.1 s
+// left" while the run goes on (with RateText once it says something), "129 of 129 files" once
+// it is over.
+std::string ProgressFigures(const RunCounts& counts, int64_t inFlight, int64_t elapsedMs,
+                            bool running);
 
 }  // namespace ferrit

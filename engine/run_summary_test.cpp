@@ -92,5 +92,34 @@ INSTANTIATE_TEST_SUITE_P(
         SummaryRow{"SourceMissing", [](RunSummaryTest& t) { t.src = t.At("gone"); }, 0, 0, 0, 0, 0,
                    "Not started: Error 8702: .*/gone does not exist"}));
 
+// The figures under the bar: the speed and the time left appear only once they mean
+// something, and the data on its way in a large file counts.
+struct FiguresRow {
+    int64_t found, done, bytesFound, bytesDone, inFlight, elapsedMs;
+    bool running;
+    const char* text;
+};
+
+TEST(ProgressFigures, SayWhatIsKnown) {
+    const FiguresRow rows[] = {
+        {1, 0, 0, 0, 0, 0, true, "0 of 1 file found so far"},
+        {10, 4, 40 << 20, 16 << 20, 0, 1500, true, "4 of 10 files found so far"},
+        {10, 4, 40 << 20, 16 << 20, 0, 4000, true,
+         "4 of 10 files found so far, 4.00 MB/s, about 6.0 s left"},
+        {1, 0, 100 << 20, 0, 25 << 20, 5000, true,
+         "0 of 1 file found so far, 5.00 MB/s, about 15 s left"},
+        {10, 0, 40 << 20, 0, 1000, 9000, true, "0 of 10 files found so far"},
+        {10, 10, 40 << 20, 40 << 20, 0, 9000, false, "10 of 10 files"},
+    };
+    for (const FiguresRow& row : rows) {
+        RunCounts c;
+        c.FilesFound = row.found;
+        c.FilesCopied = row.done;
+        c.BytesFound = row.bytesFound;
+        c.BytesDone = c.BytesCopied = row.bytesDone;
+        EXPECT_EQ(row.text, ProgressFigures(c, row.inFlight, row.elapsedMs, row.running));
+    }
+}
+
 }  // namespace
 }  // namespace ferrit

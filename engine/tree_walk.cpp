@@ -134,6 +134,10 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
     const size_t inFlight = static_cast<size_t>(pool_ != nullptr ? jobs_ : 1);
     std::deque<PendingFile> waiting;
+    struct WaitingShown {
+        const std::deque<PendingFile>*& shown;
+        ~WaitingShown() { shown = nullptr; }
+    } waitingShown{waiting_ = &waiting};
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {
             break;  // what is in flight is still finished and reported

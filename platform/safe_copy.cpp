@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/confined_paths.h"
+#include "platform/copy_progress.h"
 #include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
 #include "platform/posix_util.h"
@@ -54,8 +55,10 @@ int CopyRange(int in, int out, off_t offset, off_t length, bool& offload) {
     off_t inPos = offset;
     off_t outPos = offset;
     off_t left = length;
+    // Pieces small enough for a large file's progress to move where it is followed.
+    const off_t piece = CopyProgressFollowed() ? off_t(1) << 26 : off_t(1) << 30;
     while (left > 0 && offload) {
-        size_t chunk = static_cast<size_t>(std::min<off_t>(left, off_t(1) << 30));
+        size_t chunk = static_cast<size_t>(std::min<off_t>(left, piece));
         ssize_t n = copy_file_range(in, &inPos, out, &outPos, chunk, 0);
         if (n < 0) {
             if (errno == EINTR)
@@ -69,6 +72,7 @@ int CopyRange(int in, int out, off_t offset, off_t length, bool& offload) {
         if (n == 0)
             return WinErr::GenFailure;  // the source is shorter than it was
         left -= n;
+        AddCopiedBytes(n);
     }
     if (left == 0)
         return 0;
@@ -97,6 +101,7 @@ int CopyRange(int in, int out, off_t offset, off_t length, bool& offload) {
             done += static_cast<size_t>(w);
             outPos += w;
         }
+        AddCopiedBytes(n);
         left -= n;
     }
     return 0;

@@ -104,6 +104,7 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
         label->setTextFormat(Qt::PlainText);
     }
     ui_->LabelWeb->setText(DocumentationAddress());
+    ui_->BitBtnOpenLog->setToolTip(GreyedTip("no run has written a log yet"));
     // Shown beside the walked directory once the window has been asked to close during a run.
     closeNote_ = new QLabel(QStringLiteral("The window closes when the run has finished"));
     closeNote_->setObjectName(QStringLiteral("LabelClosing"));
@@ -215,7 +216,8 @@ void TFormFerrit::FormCreate() {
     // has not returned yet.
     sink_.SetRunFinishedHandler([this] { EvaluatePaths(); });
     sink_.SetAvailableSpace(ui_->LabelAvail, &location_.AvailText);
-    sink_.SetProgress(ui_->ProgressBarRun, ui_->LabelFigures, &run_, nullptr);
+    sink_.SetProgress(ui_->ProgressBarRun, ui_->LabelFigures, &run_,
+                      [this] { return engine_.BytesInFlight(); });
 
     // 5. Run data and location state start empty.
     run_.Clear();
@@ -411,6 +413,8 @@ void TFormFerrit::ButtonStartClick() {
 
     running_ = true;
     UpdateStartButton();
+    ui_->BitBtnOpenLog->setEnabled(false);  // until this run's log is complete
+    ui_->BitBtnOpenLog->setToolTip(GreyedTip("a run is under way"));
     OpenRunLog(source, target, pattern);
     runDialogs_.NewRun();
     // The run's questions leave the window usable, so that its Abort answers them.
@@ -518,6 +522,8 @@ void TFormFerrit::FinishRunLog() {
         }
     }
     ui_->BitBtnOpenLog->setEnabled(!lastLog_.empty());
+    ui_->BitBtnOpenLog->setToolTip(lastLog_.empty() ? GreyedTip("no run has written a log yet")
+                                                    : QString::fromStdString(lastLog_));
     // A run that stopped at a missing root leaves the list as it was; its reason was asked.
     if (run_.PassesRan) {
         sink_.ShowSummary(summary);

@@ -44,7 +44,9 @@ TEST_F(WindowTest, ControlsCarryTheirNamesAndTexts) {
     EXPECT_EQ(QStringLiteral("E&xit"), Button("BitBtnExit")->text());
     EXPECT_EQ(QStringLiteral("&Abort"), Button("BitBtnAbort")->text());
     EXPECT_EQ(QStringLiteral("Open &log"), Button("BitBtnOpenLog")->text());
-    EXPECT_FALSE(Button("BitBtnOpenLog")->isEnabled());  // no run logged yet
+    EXPECT_FALSE(Button("BitBtnOpenLog")->isEnabled());
+    EXPECT_EQ(QStringLiteral("Greyed because no run has written a log yet"),
+              Button("BitBtnOpenLog")->toolTip());
     EXPECT_TRUE(Button("BitBtn1")->text().isEmpty());
     EXPECT_FALSE(Button("BitBtn1")->icon().isNull());
     EXPECT_FALSE(Button("BitBtn2")->icon().isNull());

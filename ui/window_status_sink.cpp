@@ -94,6 +94,8 @@ void WindowStatusSink::AppendPendingLines() {
 
 void WindowStatusSink::ShowPending() {
     ShowNow();
+    // A dialog follows: the line it is about is in view.
+    ScrollToEnd(list_);
 }
 
 void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
@@ -158,18 +160,10 @@ void WindowStatusSink::UpdateProgress() {
             static_cast<int>(ProgressFraction(c, inFlight) * progressBar_->maximum() + 0.5));
     }
     if (figures_) {
-        std::string text =
-            std::to_string(c.FilesDone()) + " of " + std::to_string(c.FilesFound) + " files";
-        if (coalescing_) {
-            text += " found so far";
-            const int64_t elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now() - run_->PassesStarted)
-                                        .count();
-            const std::string rate = RateText(c, inFlight, elapsed);
-            if (!rate.empty()) {
-                text += ", " + rate;
-            }
-        }
+        const int64_t elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - run_->PassesStarted)
+                                    .count();
+        const std::string text = ProgressFigures(c, inFlight, elapsed, coalescing_);
         figures_->setText(QString::fromStdString(text));
     }
 }
