@@ -99,10 +99,11 @@ std::string FitProgressLine(const std::string& figures, const std::string& name,
     return f + "  " + Head(n, kept / 2) + kEllipsis + Tail(n, kept - kept / 2);
 }
 
-// The status lines for the terminal, kept until the live line is drawn again.
-class ProgressScreen::HeldBuf : public std::streambuf {
+// The two streams of the screen: the status lines, held until the live line is drawn again
+// (`held`), or other text, written at once once the line is out of the way.
+class ProgressScreen::TextBuf : public std::streambuf {
   public:
-    explicit HeldBuf(ProgressScreen& screen) : screen_(screen) {}
+    TextBuf(ProgressScreen& screen, bool held) : screen_(screen), held_(held) {}
 
   protected:
     int_type overflow(int_type c) override {
@@ -113,47 +114,17 @@ class ProgressScreen::HeldBuf : public std::streambuf {
         return traits_type::not_eof(c);
     }
     std::streamsize xsputn(const char* s, std::streamsize n) override {
-        screen_.held_.append(s, static_cast<size_t>(n));
-        if (screen_.held_.size() >= kHoldLimit) {
-            screen_.WriteHeld();
-        }
+        held_ ? screen_.Hold(s, n) : screen_.WriteText(s, n);
         return n;
     }
     int sync() override {
-        screen_.WriteHeld();
+        held_ ? screen_.WriteHeld() : static_cast<void>(screen_.err_.flush());
         return 0;
     }
 
   private:
     ProgressScreen& screen_;
-};
-
-// Other text for the terminal: the line goes first, then the text is written at once.
-class ProgressScreen::GuardBuf : public std::streambuf {
-  public:
-    explicit GuardBuf(ProgressScreen& screen) : screen_(screen) {}
-
-  protected:
-    int_type overflow(int_type c) override {
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            const char ch = traits_type::to_char_type(c);
-            xsputn(&ch, 1);
-        }
-        return traits_type::not_eof(c);
-    }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        screen_.BeforeText();
-        screen_.err_.write(s, n);
-        screen_.Wrote(s, n);
-        return n;
-    }
-    int sync() override {
-        screen_.err_.flush();
-        return 0;
-    }
-
-  private:
-    ProgressScreen& screen_;
+    bool held_;
 };
 
 ProgressScreen::ProgressScreen(std::ostream& out, bool outOnTerminal, std::ostream& err,
@@ -162,8 +133,8 @@ ProgressScreen::ProgressScreen(std::ostream& out, bool outOnTerminal, std::ostre
       outOnTerminal_(outOnTerminal),
       err_(err),
       columns_(std::move(columns)),
-      heldBuf_(std::make_unique<HeldBuf>(*this)),
-      guardBuf_(std::make_unique<GuardBuf>(*this)),
+      heldBuf_(std::make_unique<TextBuf>(*this, true)),
+      guardBuf_(std::make_unique<TextBuf>(*this, false)),
       heldOut_(heldBuf_.get()),
       guardedErr_(guardBuf_.get()) {}
 
@@ -198,9 +169,18 @@ void ProgressScreen::Erase() {
     shown_ = false;
 }
 
-void ProgressScreen::BeforeText() {
+void ProgressScreen::Hold(const char* data, std::streamsize n) {
+    held_.append(data, static_cast<size_t>(n));
+    if (held_.size() >= kHoldLimit) {
+        WriteHeld();
+    }
+}
+
+void ProgressScreen::WriteText(const char* data, std::streamsize n) {
     WriteHeld();
     Erase();
+    err_.write(data, n);
+    Wrote(data, n);
 }
 
 void ProgressScreen::Draw(const std::string& figures, const std::string& name) {

@@ -46,13 +46,15 @@ class ProgressScreen {
     void CursorAtLineStart() { atLineStart_ = true; }
 
   private:
-    class HeldBuf;
-    class GuardBuf;
+    class TextBuf;
 
+    // Keeps status lines for the next drawing (writes them at once past a bound).
+    void Hold(const char* data, std::streamsize n);
     void WriteHeld();
+    // Writes other text, the held lines first and the live line taken away.
+    void WriteText(const char* data, std::streamsize n);
     void Erase();
-    // Before other text goes to the terminal.
-    void BeforeText();
+    // Notes whether the text written last left the cursor at a line's start.
     void Wrote(const char* data, std::streamsize n);
 
     std::ostream& out_;
@@ -63,8 +65,8 @@ class ProgressScreen {
     bool shown_ = false;
     int shownColumns_ = 0;
     bool atLineStart_ = true;
-    std::unique_ptr<HeldBuf> heldBuf_;
-    std::unique_ptr<GuardBuf> guardBuf_;
+    std::unique_ptr<TextBuf> heldBuf_;
+    std::unique_ptr<TextBuf> guardBuf_;
     std::ostream heldOut_;
     std::ostream guardedErr_;
 };
