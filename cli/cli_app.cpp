@@ -59,7 +59,8 @@ class CliApp {
               err_, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
               [this] { FlushAll(); }, PromptWaiting(hooks)),
           choice_(nwemu::ChooseNetWareClient(request.netwareConfig)),
-          previewClient_(*choice_.client),
+          previewClient_(*choice_.client,
+                         [this](const std::string& path) { return preview_.MarkOf(path); }),
           client_(request.dryRun ? static_cast<NetWareClient&>(previewClient_) : *choice_.client),
           netware_(client_, locations_, files_, dialogs_),
           sink_(out_, err, hooks.interrupted),
@@ -156,7 +157,8 @@ class CliApp {
         if (sink_.AbortRequested()) {
             return kExitInterrupted;
         }
-        return dialogs_.ErrorCount() > 0 || !logWritten ? kExitError : kExitDone;
+        return dialogs_.ErrorCount() > 0 || run_.NetWareFailures > 0 || !logWritten ? kExitError
+                                                                                    : kExitDone;
     }
 
   private:

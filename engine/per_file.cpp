@@ -136,10 +136,16 @@ void TransferEngine::FinishFile(PendingFile& p) {
             run_.Counts.BytesCopied += p.entry.size;
         } else {
             ++run_.Counts.FilesFailed;
+            // A server's own code is described in the server's words, as the system's codes of
+            // a plain copy are by the front end.
             const std::string text = CopyFailureText(p, run_.LastErrorCode);
-            run_.RunState = static_cast<int16_t>(ShowErrorCode(
-                dialogs_, DialogKind::Error, run_.LastErrorCode, text, Btn::AbortIgnore));
-            failure = FailureLine(run_.LastErrorCode, text);
+            const std::string serverWords =
+                p.serverCopy && ErrorDescription(run_.LastErrorCode).empty()
+                    ? netware_.NetWareErrorDetail(run_.LastErrorCode)
+                    : std::string();
+            run_.RunState = static_cast<int16_t>(dialogs_.ShowDescribedError(
+                DialogKind::Error, run_.LastErrorCode, text, serverWords, Btn::AbortIgnore));
+            failure = FailureLine(run_.LastErrorCode, text, serverWords);
         }
         run_.Counts.BytesDone += p.entry.size;
         const std::string x = copied ? "" : "not ";
@@ -173,6 +179,7 @@ void TransferEngine::FinishFile(PendingFile& p) {
         if (options_.cbAllowed(KeepFileTrustees)) {
             netware_.CopyTrustees(source, target);
         }
+        ShowNetWareNotes();
     }
 
     // Move mode: the file goes only when its data is safe on the other side: this call copied

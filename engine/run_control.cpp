@@ -64,6 +64,9 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         run_.PassesRan = false;
         run_.RefusedBecause.clear();
         run_.ElapsedMs = 0;
+        run_.NetWareFailures = 0;
+        notesShown_.clear();
+        netware_.TakeNotes();  // nothing from before this run is shown in it
         run_.RunState = kRunStateRunning;
         sink_.RunStarted();
         run_.Recurse = options_.cbAllowed(CopySubdirectories);
@@ -76,6 +79,7 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
             return true;
         }
         int made = 0;
+        const bool targetWasThere = PathExists(run_.TargetText);
         if (options_.cbAllowed(CreateDirectoriesOnTarget)) {
             made = files_.CreateDirectories(run_.TargetText);  // the existence test below decides
         }
@@ -87,6 +91,11 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
                 Refuse(ErrTargetMissing, run_.TargetText + " does not exist");
             }
             return true;
+        }
+        // A target root this run has made is looked up now that it exists: until then its
+        // location was only that of its nearest existing parent.
+        if (!targetWasThere) {
+            netware_.GetNetWarePaths(run_.SourceText, run_.TargetText);
         }
 
         sink_.ShowProgressPage();

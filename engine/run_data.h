@@ -40,6 +40,7 @@ struct RunData {
     bool Recurse = false;    // "Copy Subdirectories", read once at Start
     std::string SourceRoot, TargetRoot;
     std::string SourceText, TargetText;
+    int NetWareFailures = 0;  // NetWare metadata steps that failed, each shown as a status line
 
     RunCounts Counts;
     // Whether the passes were reached (both roots were there), when, and how long they took.

@@ -31,7 +31,7 @@ std::string RunSummary(const RunData& run) {
     const RunCounts& c = run.Counts;
     const std::string counts = std::to_string(c.FilesCopied) + " copied, " +
                                std::to_string(c.FilesSkipped) + " skipped, " +
-                               std::to_string(c.Failures()) + " failed (" +
+                               std::to_string(c.Failures() + run.NetWareFailures) + " failed (" +
                                Counted(c.Directories, "directory", "directories") + ")";
     const std::string time = FormatDuration(run.ElapsedMs);
     if (run.RunState == kRunStateAbort) {
@@ -77,8 +77,8 @@ std::string FormatDuration(int64_t ms) {
     return text;
 }
 
-std::string FailureLine(int32_t code, const std::string& text) {
-    const std::string description = ErrorDescription(code);
+std::string FailureLine(int32_t code, const std::string& text, const std::string& given) {
+    const std::string description = given.empty() ? ErrorDescription(code) : given;
     return "      " + ErrorCodeText(code, text) +
            (description.empty() ? std::string() : " \u2013 " + description);
 }

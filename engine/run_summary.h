@@ -13,9 +13,9 @@
 namespace ferrit {
 
 // "Finished: N copied, M skipped, K failed (D directories) in T", or "Aborted after T: N copied,
-// ..." for a run that was stopped. K counts the files whose copy failed and the directories that
-// could not be read, made or removed. A run that never reached its passes gives "Not started: "
-// and the error that stopped it.
+// ..." for a run that was stopped. K counts the files whose copy failed, the directories that
+// could not be read, made or removed, and the NetWare metadata that could not be carried. A run
+// that never reached its passes gives "Not started: " and the error that stopped it.
 std::string RunSummary(const RunData& run);
 
 // The heading of a run's log: when, the two paths and the pattern as typed, and the options in
@@ -31,8 +31,10 @@ std::string BytesText(int64_t bytes);
 std::string FormatDuration(int64_t milliseconds);
 
 // The status line that keeps a failure's reason below the line of what failed: the dialog's
-// "Error %04X: %s" text, then the system's description of the code where one is known.
-std::string FailureLine(int32_t code, const std::string& text);
+// "Error %04X: %s" text, then the description of the code: the one given, else the system's
+// where one is known.
+std::string FailureLine(int32_t code, const std::string& text,
+                        const std::string& description = std::string());
 
 // How far a run has come, from 0 to 1, of what the walk has found so far; each file weighs as
 // much as a few kilobytes of data, so a tree of many small files moves as steadily as one large

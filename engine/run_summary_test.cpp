@@ -21,6 +21,7 @@ class RunSummaryTest : public EngineFixture {
     using EngineFixture::kT0;
     using EngineFixture::Put;
     using EngineFixture::src;
+    using EngineFixture::tgt;
 };
 
 struct SummaryRow {
@@ -90,7 +91,15 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    1, 0, 1, 1, 2, "Finished: 1 copied, 0 skipped, 1 failed \\(1 directory\\) in T"},
         SummaryRow{"SourceMissing", [](RunSummaryTest& t) { t.src = t.At("gone"); }, 0, 0, 0, 0, 0,
-                   "Not started: Error 8702: .*/gone does not exist"}));
+                   "Not started: Error 8702: .*/gone does not exist"},
+        // A target that was to be made and could not be says so, with the reason's code.
+        SummaryRow{"TargetNotMade",
+                   [](RunSummaryTest& t) {
+                       t.Put("blocker", "x", t.kT0);
+                       t.tgt = t.At("blocker/target");
+                   },
+                   0, 0, 0, 0, 0,
+                   "Not started: Error [0-9A-F]{4}: Could not create .*/blocker/target"}));
 
 // The figures under the bar: the speed and the time left appear only once they mean
 // something, and the data on its way in a large file counts.

@@ -88,6 +88,13 @@ DialogAnswer Dialogs::AskOverwrite(const std::string& text, const OverwriteFacts
     return Show(DialogKind::Confirmation, text, buttons);
 }
 
+DialogAnswer Dialogs::ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                         const std::string& description, DialogButtons buttons) {
+    if (description.empty())
+        return ShowError(kind, code, text, buttons);
+    return Show(kind, ErrorCodeText(code, text) + " (" + description + ")", buttons);
+}
+
 void ShowMessageBox(Dialogs& dialogs, DialogKind kind, const std::string& text) {
     dialogs.Show(kind, text, Btn::OK);
 }

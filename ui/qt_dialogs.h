@@ -49,6 +49,8 @@ class QtDialogs : public Dialogs {
     void SetWindowStaysLive(bool live) { live_ = live; }
     // Closes every box that waits with the window live, each giving this answer.
     void AnswerOpenBoxes(DialogAnswer answer);
+    DialogAnswer ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                    const std::string& description, DialogButtons buttons) override;
     void HourglassOn() override;
     // Back to the default cursor, whatever was showing before.
     void HourglassOff() override;

@@ -257,6 +257,15 @@ DialogAnswer RunDialogs::ShowError(DialogKind kind, int32_t code, const std::str
     return Plain(inner_.ShowError(kind, code, text, buttons));
 }
 
+DialogAnswer RunDialogs::ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                            const std::string& description, DialogButtons buttons) {
+    if (Ignored(buttons)) {
+        return Answer::Ignore;
+    }
+    sink_.ShowPending();
+    return Plain(inner_.ShowDescribedError(kind, code, text, description, buttons));
+}
+
 DialogAnswer RunDialogs::AskOverwrite(const std::string& text, const OverwriteFacts& facts,
                                       DialogButtons buttons) {
     if (overwriteAll_ != Answer::None) {

@@ -129,6 +129,8 @@ class RunDialogs : public Dialogs {
     DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override;
     DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
                            DialogButtons buttons) override;
+    DialogAnswer ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                    const std::string& description, DialogButtons buttons) override;
     DialogAnswer AskOverwrite(const std::string& text, const OverwriteFacts& facts,
                               DialogButtons buttons) override;
     void HourglassOn() override { inner_.HourglassOn(); }
