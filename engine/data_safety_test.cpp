@@ -22,6 +22,7 @@ namespace {
 using ::ferrit::testing::ListDir;
 using ::ferrit::testing::OneServerClient;
 using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 enum class Shape {
     Missing,
@@ -194,7 +195,7 @@ TEST_P(CounterpartShapes, TheSourceGoesOnlyWhenItsDataIsSafeOnTheOtherSide) {
     }
     if (failing) {
         ASSERT_EQ(dialogs.Asked().size(), 1u);
-        EXPECT_EQ(dialogs.Asked()[0].text.find("Could not copy "), 12u);  // after "Error XXXX: "
+        EXPECT_EQ(dialogs.Asked()[0].text.find("Could not "), 12u);  // after "Error XXXX: "
     }
     // No temporary file is left on either side.
     for (const std::string& dir : {src, tgt}) {
@@ -313,7 +314,7 @@ TEST_F(CounterpartShapesBase, SourceChangedWhileCopiedIsNeitherPublishedNorDelet
     EXPECT_THAT(DialogTexts(), ElementsAre("Error 0020: Could not copy " + tgt + "/grow.bin"));
     EXPECT_EQ(Contents("tgt/grow.bin"), "the old contents");
     EXPECT_TRUE(Exists("src/grow.bin"));
-    EXPECT_THAT(List(), ElementsAre("   grow.bin not copied"));
+    EXPECT_THAT(List(), ElementsAre("   grow.bin not copied", StartsWith("      Error 0020: ")));
     EXPECT_THAT(ListDir(tgt), ElementsAre("grow.bin"));
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/dry_run_file_services.h"
+#include "platform/file_handles.h"
 #include "testing/engine_fixture.h"
 #include "testing/system.h"
 
@@ -148,6 +149,36 @@ INSTANTIATE_TEST_SUITE_P(
                                   OverwriteOlderFiles, MoveFiles, CopyBidirectional}},
                       PreviewRow{"ClearArchive", {OverwriteOlderFiles, ClearArchiveBit}}),
     [](const ::testing::TestParamInfo<PreviewRow>& info) { return info.param.name; });
+
+// The server copy of a preview writes into a stand-in that keeps nothing (the system's null
+// device); the copy it would make is only remembered, the real counterpart left as it was.
+class PreviewServerCopy : public EngineFixture {};
+
+TEST_F(PreviewServerCopy, KeepsNothingAndRemembersTheCopy) {
+    const std::string from = Put("src/f.txt", "data", kT0);
+    Put("tgt/f.txt", "old", kT0 - 10);
+    DryRunFileServices preview{files};
+    const FileHandle in = preview.OpenRead(from);
+    ASSERT_NE(in, kInvalidFileHandle);
+    std::string temp;
+    const FileHandle out = preview.CreateTemporary(At("tgt/f.txt"), temp);
+    ASSERT_NE(out, kInvalidFileHandle);
+    char buffer[16];
+    ASSERT_EQ(ReadAt(in, buffer, sizeof buffer, 0), 4);
+    EXPECT_EQ(ReadAt(in, buffer, sizeof buffer, 4), 0);  // the end is no failure
+    EXPECT_EQ(WriteAt(out, buffer, 4, 0), 4);
+    EXPECT_EQ(ReadAt(out, buffer, sizeof buffer, 0), 0);  // nothing was kept
+    EntryStat st;
+    ASSERT_TRUE(preview.HandleStat(out, st));
+    EXPECT_EQ(st.size, 4);
+    EXPECT_EQ(preview.CloseFile(out), 0);
+    EXPECT_EQ(preview.CloseFile(in), 0);
+    EXPECT_EQ(preview.RenameOver(temp, At("tgt/f.txt")), 0);
+    ASSERT_EQ(preview.StatEntry(At("tgt/f.txt"), st), 0);
+    EXPECT_EQ(st.size, 4);
+    EXPECT_EQ(Contents("tgt/f.txt"), "old");
+    EXPECT_THAT(::ferrit::testing::ListDir(tgt), ::testing::ElementsAre("f.txt"));
+}
 
 }  // namespace
 }  // namespace ferrit

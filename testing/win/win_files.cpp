@@ -354,22 +354,25 @@ bool MarkAsUnfinishedCopy(const std::string&) {
 }
 
 std::string DeadProcessTemporaryName(unsigned n) {
-    // A child that ends at once: this program, asked for no test.
-    wchar_t self[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self, length) + L"\" --gtest_filter=-*";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;  // no handles: the child prints nowhere
-    PROCESS_INFORMATION child = {};
-    DWORD pid = 0;
-    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &child)) {
+    // One child serves every name (a process start costs a quarter second under Wine): this
+    // program, asked for no test, which ends at once.
+    static const DWORD pid = [] {
+        wchar_t self[MAX_PATH];
+        const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring command = L"\"" + std::wstring(self, length) + L"\" --gtest_filter=-*";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;  // no handles: the child prints nowhere
+        PROCESS_INFORMATION child = {};
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &child)) {
+            return DWORD(0);
+        }
         WaitForSingleObject(child.hProcess, INFINITE);
-        pid = child.dwProcessId;
         CloseHandle(child.hThread);
         CloseHandle(child.hProcess);
-    }
+        return child.dwProcessId;
+    }();
     // <prefix><pid>.<counter>.<host>: this host's part is taken from a fresh name.
     const std::string own = NewTemporaryName();
     const size_t pidEnd = own.find('.', std::strlen(kTempPrefix));
