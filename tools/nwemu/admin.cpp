@@ -434,8 +434,12 @@ const char kUsage[] =
     "  limit PATH KB|none        set or remove a directory's space limit\n"
     "  demo DIR [--force]        build a demonstration under DIR and write the configuration\n"
     "OBJECT is a name of the path's server, a directory-services name or a 0x identifier.\n"
-    "RIGHTS are letters of [SRWCEMFA], 'all' or 'none'. The configuration is FILE, else\n"
-    "ferrit-netware.ini in $XDG_CONFIG_HOME (or ~/.config).\n";
+    "RIGHTS are letters of [SRWCEMFA], 'all' or 'none'. The configuration is FILE, else\n";
+
+// The usage, ending with where this system keeps the configuration when no FILE is given.
+std::string Usage() {
+    return kUsage + DefaultNetWareConfigPath() + "\n";
+}
 
 }  // namespace
 
@@ -451,16 +455,16 @@ AdminResult RunNwEmu(const std::vector<std::string>& args) {
         } else if (a == "--help" || a == "-h" || a == "--version") {
             AdminResult r;
             r.out = a == "--version" ? std::string("ferrit-nwemu (Ferrit) ") + FERRIT_VERSION + "\n"
-                                     : std::string(kUsage);
+                                     : Usage();
             return r;
         } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-            return Fail(2, "unknown option " + a + "\n" + kUsage);
+            return Fail(2, "unknown option " + a + "\n" + Usage());
         } else {
             words.push_back(a);
         }
     }
     if (words.empty()) {
-        return Fail(2, kUsage);
+        return Fail(2, Usage());
     }
     if (configFile.empty()) {
         configFile = DefaultNetWareConfigPath();
@@ -476,12 +480,12 @@ AdminResult RunNwEmu(const std::vector<std::string>& args) {
         if (command == s.name) {
             known = true;
             if (words.size() != s.words) {
-                return Fail(2, "wrong number of arguments for " + command + "\n" + kUsage);
+                return Fail(2, "wrong number of arguments for " + command + "\n" + Usage());
             }
         }
     }
     if (!known) {
-        return Fail(2, "unknown command " + command + "\n" + kUsage);
+        return Fail(2, "unknown command " + command + "\n" + Usage());
     }
     if (command == "demo") {
         return BuildDemo(words[1], configFile, force);
