@@ -15,12 +15,7 @@ namespace nwemu {
 namespace {
 
 std::string Trim(const std::string& s) {
-    const size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos) {
-        return std::string();
-    }
-    const size_t e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
+    return TrimLeftChars(TrimRightChars(s, " \t\r"), " \t\r");
 }
 
 std::vector<std::string> SplitList(const std::string& s, char delimiter) {
