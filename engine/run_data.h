@@ -11,6 +11,8 @@ constexpr int16_t kRunStateAbort = 3;  // also the dialog answer Abort
 
 constexpr uint16_t ErrTargetMissing = 0x8701;
 constexpr uint16_t ErrSourceMissing = 0x8702;
+// A move that kept its source: the source or its counterpart was not what the move rested on.
+constexpr uint16_t ErrMoveRefused = 0x8703;
 
 struct RunData {
     int16_t RunState = 0;        // 1 at Start, 3 = stop; receives every error dialog's answer

@@ -29,7 +29,7 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
     // Other-root guard: never walk into the other tree of this pass, which may lie inside the
     // walked one and grow while it is walked.
     DirIdentity walkedId;
-    const bool walkedKnown = files_.DirectoryId(directory, walkedId);
+    const bool walkedKnown = files_->DirectoryId(directory, walkedId);
     if (IsOtherRoot(walkedKnown, walkedId, directory)) {
         return;
     }
@@ -40,7 +40,7 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
 
     // Files first.
     std::vector<ListEntry> files;
-    const int listed = files_.ListFiles(directory, pattern, files);
+    const int listed = files_->ListFiles(directory, pattern, files);
     if (listed != 0) {
         ReportUnreadable(listed, directory);
     }
@@ -53,7 +53,7 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
     // Then the subdirectories, depth-first in listing order. The listing holds real directories
     // only, never links, so the walk cannot run into a loop.
     std::vector<ListEntry> subdirs;
-    const int listedSubdirs = files_.ListSubdirs(directory, subdirs);
+    const int listedSubdirs = files_->ListSubdirs(directory, subdirs);
     if (listedSubdirs != 0 && listed == 0) {
         ReportUnreadable(listedSubdirs, directory);
     }
@@ -84,7 +84,7 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
         !IsRoot(walkedKnown, walkedId, sourceIdKnown_, sourceId_, directory, run_.SourceText) &&
         !IsRoot(walkedKnown, walkedId, targetIdKnown_, targetId_, directory, run_.TargetText) &&
         pattern == "*.*") {
-        run_.LastErrorCode = CopyResultCode(files_.RemoveDirectory(directory));
+        run_.LastErrorCode = CopyResultCode(files_->RemoveDirectory(directory));
         if (run_.LastErrorCode != 0) {
             run_.RunState = static_cast<int16_t>(
                 ShowErrorCode(dialogs_, DialogKind::Error, run_.LastErrorCode,
@@ -102,7 +102,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     // no look of its own. A directory that cannot be read is looked at name by name.
     NameSet names;
     std::vector<std::string> listed;
-    const bool haveNames = files_.ListNames(counterpart, listed) == 0;
+    const bool haveNames = files_->ListNames(counterpart, listed) == 0;
     if (haveNames) {
         names.insert(listed.begin(), listed.end());
     }
@@ -112,7 +112,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     std::deque<PendingFile> waiting;
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {
-            break;  // what is in flight is still finished and reported
+            break;  // what was decided ahead is discarded below
         }
         if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) != 0) {
             continue;
@@ -123,9 +123,9 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
         }
         StartCopy(p, pool);
         waiting.push_back(std::move(p));
-        // Reports go out in walk order; no more files are decided ahead of them than copies may
-        // run side by side, so what is in flight at any report is always the same.
-        while (waiting.size() >= inFlight) {
+        // Copies are put in place and reported in walk order; no more files are decided ahead
+        // of them than copies may be made side by side.
+        while (waiting.size() >= inFlight && run_.RunState != kRunStateAbort) {
             FinishFile(waiting.front());
             waiting.pop_front();
         }
@@ -156,12 +156,12 @@ int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::st
 
     int made = 0;
     if (options_.cbAllowed(CopySubdirectories)) {
-        made = files_.CreateDirectories(counterpart);  // the existence test below decides
+        made = files_->CreateDirectories(counterpart);  // the existence test below decides
     }
     if (!PathExists(counterpart)) {
         // Nothing is written below a counterpart that is a link: it could lead anywhere.
         EntryStat standing;
-        files_.StatEntry(counterpart, standing);
+        files_->StatEntry(counterpart, standing);
         if (standing.kind == EntryKind::Link) {
             made = WinErr::CantResolveFilename;
         } else if (made == 0 && standing.kind != EntryKind::Missing) {

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/confined_paths.h"
@@ -20,12 +26,17 @@ class PosixFileServices : public FileServices {
         // Whether a copy may be written as an unnamed file and linked into place (where the
         // file system can); off, every copy goes through a named temporary file.
         bool allowUnnamedCopies = true;
+        // Whether a listing puts back what a killed move left set aside (off for a preview,
+        // which changes nothing; such an entry is then listed under its set-aside name).
+        bool putBackLeftovers = true;
     };
 
     PosixFileServices() : PosixFileServices(Settings()) {}
-    explicit PosixFileServices(const Settings& settings) : copier_(settings.allowUnnamedCopies) {}
+    explicit PosixFileServices(const Settings& settings)
+        : settings_(settings), copier_(std::make_shared<SafeCopier>(settings.allowUnnamedCopies)) {}
 
-    void ConfineBelow(const std::vector<std::string>& roots) override;
+    std::unique_ptr<FileServices> ConfinedTo(const std::vector<std::string>& roots) override;
+    int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
     int ListNames(const std::string& dir, std::vector<std::string>& out) override;
@@ -39,8 +50,13 @@ class PosixFileServices : public FileServices {
     int DeleteFile(const std::string& path) override;
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
-    int CopyFile(const std::string& source, const std::string& target,
-                 bool targetAbsent = false) override;
+    int PrepareCopy(const std::string& source, const std::string& target, bool targetAbsent,
+                    std::unique_ptr<PreparedCopy>& out) override;
+    int PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) override;
+    int SetAside(const std::string& path, std::string& asidePath) override;
+    int PutBack(const std::string& asidePath, const std::string& path) override;
+    bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
+                       const EntryStat& bStat) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
@@ -63,9 +79,25 @@ class PosixFileServices : public FileServices {
     // Locates a path; a failure is returned as its Windows code (3 for a missing directory).
     int LocateOrCode(const std::string& path, PathAt& at);
 
+    // How far the files of a file system can be told apart by their identities alone.
+    enum class FsKind { Own, Overlay, View };
+    // The kind of the file system holding the entry at the path (whose device is `device`).
+    FsKind KindOf(const std::string& path, uint64_t device);
+    // Whether the overlay holding the entry at `onOverlay` may show files of the directory
+    // holding the entry at `other`.
+    bool OverlayMayShow(const std::string& onOverlay, const std::string& other);
+
+    Settings settings_;
     ConfinedPaths paths_;
-    SafeCopier copier_;
+    std::vector<std::string> roots_;  // the run's roots, for an object of one run
+    std::shared_ptr<SafeCopier> copier_;
+    std::mutex kindsMutex_;
+    std::map<uint64_t, FsKind> kinds_;  // by device
+    std::map<std::pair<uint64_t, std::pair<uint64_t, uint64_t>>, bool> overlayShows_;
 };
+
+// The facts of an lstat as an entry's facts.
+void FillEntryStat(const struct stat& st, EntryStat& out);
 
 // Pattern matching of the listings: "*" any run, "?" one character, ASCII letters without
 // regard to case, and "*.*" matches every name, with or without a dot.
