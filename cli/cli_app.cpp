@@ -119,6 +119,12 @@ class CliApp {
         return policy;
     }
 
+    static PosixFileServices::Settings PreviewAware(bool dryRun) {
+        PosixFileServices::Settings settings;
+        settings.putBackLeftovers = !dryRun;
+        return settings;
+    }
+
     void FlushAll() {
         out_.flush();
         err_.flush();
@@ -128,7 +134,8 @@ class CliApp {
     const SettingsFile* saved_;  // with --saved: the window's settings file, checked
     std::ostream& out_;
     std::ostream& err_;
-    PosixFileServices posix_;
+    // A preview (--dry-run) changes nothing, not even by putting back what a killed move left.
+    PosixFileServices posix_{PreviewAware(request_.dryRun)};
     // A preview (--dry-run) reads through these and changes nothing.
     DryRunFileServices preview_{posix_};
     FileServices& files_;

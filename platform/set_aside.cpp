@@ -61,7 +61,8 @@ AsideLeftover ClassifyAsideName(const char* name, std::string& original) {
     char* end = nullptr;
     errno = 0;
     const long pid = std::strtol(p, &end, 10);
-    if (end == p || *end != '.' || errno != 0 || pid <= 0 || !std::isdigit(static_cast<unsigned char>(*p))) {
+    if (end == p || *end != '.' || errno != 0 || pid <= 0 ||
+        !std::isdigit(static_cast<unsigned char>(*p))) {
         return AsideLeftover::NotAside;
     }
     const char* tag = end + 1;

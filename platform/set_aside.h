@@ -18,10 +18,10 @@ std::string AsideName(const std::string& name);
 
 // What a listing does with a set-aside name it meets.
 enum class AsideLeftover {
-    NotAside,   // not a set-aside name
-    InUse,      // set aside by a program that may still run (or by another host): not shown
-    PutBack,    // left by a program of this host that no longer runs: put back under `name`
-    KeepAsIs,   // left behind, but its own name is unknown: shown under the set-aside name
+    NotAside,  // not a set-aside name
+    InUse,     // set aside by a program that may still run (or by another host): not shown
+    PutBack,   // left by a program of this host that no longer runs: put back under `name`
+    KeepAsIs,  // left behind, but its own name is unknown: shown under the set-aside name
 };
 
 // Classifies a name; `original` receives the name to put it back under (for PutBack).
