@@ -1,7 +1,9 @@
 // Nothing is lost, whatever stands on the other side: every shape a counterpart can have,
 // against copy, move and a move whose copy fails, for the plain copy and the server copy; a
 // copy killed midway; a source that changes while it is copied; links planted in either tree.
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -447,6 +449,58 @@ INSTANTIATE_TEST_SUITE_P(All, MoveRaces,
                                     (std::get<1>(info.param) == Routine::Plain ? "_Plain"
                                                                                : "_Server");
                          });
+
+// --- A target that shows the source itself ---
+
+// An overlay whose lower layer is the source shows the source's files under another device.
+// Files it shows as up to date are the source itself and are never deleted for it; a file the
+// run copies into it lands in the upper layer and may go. The mount lives in a child's own
+// mount namespace, which ends with it.
+TEST_F(CounterpartShapesBase, MoveOntoAnOverlayOfTheSourceDeletesOnlyWhatItCopied) {
+    Put("src/a.txt", "a", kT0);
+    Put("src/b.txt", "b", kT0);
+    Put("src/g.txt", "new g", kT0 + 10);
+    Put("upper/g.txt", "old g", kT0);  // the overlay shows this older g.txt
+    const std::string mnt = tmp.Dir("ovl");
+    const std::string options =
+        "lowerdir=" + src + ",upperdir=" + tmp.Dir("upper") + ",workdir=" + tmp.Dir("work");
+    Only({OverwriteOlderFiles, MoveFiles});
+    const pid_t child = fork();
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("overlay", mnt.c_str(), "overlay", 0, options.c_str()) != 0) {
+            _exit(77);
+        }
+        Run(src, mnt, "*.*");
+        FILE* out = fopen(At("report").c_str(), "w");
+        for (const std::string& line : List()) {
+            fprintf(out, "%s\n", line.c_str());
+        }
+        for (const std::string& line : DialogTexts()) {
+            fprintf(out, "%s\n", line.c_str());
+        }
+        fclose(out);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "mounting an overlay is not permitted here";
+    }
+    const std::string reason = " may be this same file seen another way";
+    EXPECT_EQ(Contents("report"),
+              "   a.txt skipped\n   b.txt skipped\n   g.txt copied\n"
+              "Error 8703: Could not move " +
+                  src + "/a.txt: " + mnt + "/a.txt" + reason +
+                  "\n"
+                  "Error 8703: Could not move " +
+                  src + "/b.txt: " + mnt + "/b.txt" + reason + "\n");
+    EXPECT_THAT(ListDir(src), ElementsAre("a.txt", "b.txt"));
+    EXPECT_EQ(Contents("src/a.txt"), "a");
+    EXPECT_EQ(Contents("upper/g.txt"), "new g");
+}
 
 // --- Links in directories of either tree ---
 

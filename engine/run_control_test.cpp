@@ -298,6 +298,46 @@ TEST_F(RunControlTest, SparseFileOfFiveGiBCountsInSixtyFourBits) {
     EXPECT_EQ(sink.Label(3), "Total:    " + FormatSize(2 * size));
 }
 
+// Runs that would meet over the same trees do not run at once: a move holds both roots
+// exclusively, a copy shares them. The other run is stood for by a lock taken here.
+TEST_F(RunControlTest, ARunMeetingAnotherOverItsTreesIsRefusedWithoutTouchingThem) {
+    struct {
+        bool otherMoves;  // the other run holds its root exclusively
+        bool heldOnTarget;
+        bool moving;  // this run moves
+        bool refused;
+    } const rows[] = {
+        {false, false, false, false}, {false, true, false, false}, {false, false, true, true},
+        {false, true, true, true},    {true, false, false, true},  {true, true, false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.otherMoves << row.heldOnTarget << row.moving);
+        ::ferrit::testing::RemoveTree(tgt);
+        tmp.Dir("tgt");
+        Put("src/f.txt", "f", kT0);
+        std::unique_ptr<TreeLock> other;
+        const std::string held = row.heldOnTarget ? tgt : src;
+        ASSERT_EQ(posix.LockTree(held, row.otherMoves, other), 0);
+        Only(row.moving ? std::initializer_list<CopyOption>{MoveFiles}
+                        : std::initializer_list<CopyOption>{});
+        sink.Reset();
+        dialogs.ClearRecord();
+        ASSERT_TRUE(Run());
+        if (row.refused) {
+            EXPECT_THAT(DialogTexts(),
+                        ElementsAre("Error 0020: " + held +
+                                    " is in use by another run; start again when it has "
+                                    "finished"));
+            EXPECT_EQ(dialogs.Asked()[0].buttons, Btn::Abort);
+            EXPECT_TRUE(List().empty());
+            EXPECT_THAT(ListDir(tgt), IsEmpty());
+        } else {
+            EXPECT_THAT(List(), ElementsAre("   f.txt copied"));
+        }
+        EXPECT_EQ(Contents("src/f.txt"), "f");
+    }
+}
+
 // --- A stop leaves the same, however many copies are made side by side ---
 
 enum class Stop { AbortAnswered, AbortPressed };

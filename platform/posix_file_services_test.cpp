@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <ctime>
 
 #include "platform/error_codes.h"
+#include "platform/set_aside.h"
 #include "support/strings.h"
 #include "testing/temp_dir.h"
 
@@ -313,6 +315,51 @@ TEST_F(FileServicesTest, TemporaryFilesAreNeverListed) {
     EXPECT_TRUE(out.empty());
     ASSERT_EQ(fs.ListSubdirs(tmp.Path("t"), out), 0);
     EXPECT_TRUE(out.empty());
+}
+
+// What a killed move left set aside is the user's file: put back under its name (a preview
+// only lists it as it is), listed as it is where the name was taken meanwhile, and not listed
+// while the program that set it aside may still be checking it.
+TEST_F(FileServicesTest, WhatAKilledMoveSetAsideIsPutBackNeverSwept) {
+    const pid_t gone = fork();
+    if (gone == 0) {
+        _exit(0);
+    }
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    const std::string mine = std::string(kAsidePrefix) + std::to_string(getpid()) + ".";
+    std::string left = AsideName("f.txt");
+    left.replace(0, mine.size(), std::string(kAsidePrefix) + std::to_string(gone) + ".");
+    const std::string held = AsideName("f.txt");
+    struct {
+        std::string aside;
+        bool nameTaken, preview;
+        std::vector<std::string> listed, remaining;
+    } const rows[] = {
+        {left, false, false, {"f.txt"}, {"f.txt"}},
+        {left, true, false, {left, "f.txt"}, {left, "f.txt"}},
+        {left, false, true, {left}, {left}},
+        {held, false, false, {}, {held}},
+        {".ferrit-aside.notes", false, false, {".ferrit-aside.notes"}, {".ferrit-aside.notes"}},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.aside + (row.nameTaken ? " taken" : "") + (row.preview ? " preview" : ""));
+        const std::string dir = tmp.Dir("d" + std::to_string(++n));
+        tmp.File("d" + std::to_string(n) + "/" + row.aside, "mine");
+        if (row.nameTaken) {
+            tmp.File("d" + std::to_string(n) + "/f.txt", "new");
+        }
+        PosixFileServices::Settings settings;
+        settings.putBackLeftovers = !row.preview;
+        PosixFileServices files(settings);
+        std::vector<ListEntry> out;
+        ASSERT_EQ(files.ListFiles(dir, "*.*", out), 0);
+        EXPECT_EQ(Names(out), row.listed);
+        EXPECT_EQ(ListDir(dir), row.remaining);
+        EXPECT_EQ(ReadFile(dir + "/" +
+                           (row.listed == std::vector<std::string>{"f.txt"} ? "f.txt" : row.aside)),
+                  "mine");
+    }
 }
 
 TEST_F(FileServicesTest, AwkwardNamesAreListedExactly) {
