@@ -108,7 +108,9 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     }
     CopyPool inlineCopies(1);
     CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
-    const size_t inFlight = static_cast<size_t>(pool_ != nullptr ? jobs_ : 1);
+    // Side by side, the file being put in place holds no worker: one more is decided ahead, so
+    // that every worker makes a copy while the walk's thread publishes and reports.
+    const size_t inFlight = static_cast<size_t>(pool_ != nullptr && jobs_ > 1 ? jobs_ + 1 : 1);
     std::deque<PendingFile> waiting;
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {

@@ -248,7 +248,8 @@ int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
         // What a move set aside is the user's file: one a killed run left behind is put back
         // under its name and listed there; one a running program holds is not listed.
         std::string original;
-        switch (ClassifyAsideName(e->d_name, original)) {
+        switch (e->d_type == DT_DIR ? AsideLeftover::NotAside
+                                    : ClassifyAsideName(e->d_name, original)) {
             case AsideLeftover::NotAside:
             case AsideLeftover::KeepAsIs:
                 break;
