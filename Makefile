@@ -3,10 +3,12 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+WINDOWS_BUILD ?= build-windows
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build build-asan run test test-normal test-asan bench bench-local bench-deep \
-	bench-window bench-net install screenshots format format-check clean
+	bench-window bench-net install screenshots format format-check clean windows-deps windows \
+	test-windows check-ui-windows
 
 all: build
 
@@ -57,5 +59,25 @@ format:
 format-check: deps
 	@clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
+# 32-bit Windows: cross-built with mingw-w64, tested under 32-bit Wine (see the README).
+windows-deps:
+	@bash scripts/setup-windows-deps.sh $(WINDOWS_BUILD)/gtest
+
+$(WINDOWS_BUILD)/build.ninja:
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DFERRIT_BUILD_UI=OFF \
+		-DGTest_DIR=$(abspath $(WINDOWS_BUILD))/gtest/lib/cmake/GTest $(CMAKE_FLAGS)
+
+windows: windows-deps $(WINDOWS_BUILD)/build.ninja
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+test-windows: windows
+	@bash scripts/test-windows.sh $(WINDOWS_BUILD) $(JOBS)
+
+# The window's sources compiled for Windows against Debian's Qt headers, syntax only: no Qt for
+# Windows is at hand here to link them.
+check-ui-windows: windows-deps
+	@bash scripts/check-ui-windows.sh $(WINDOWS_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD)

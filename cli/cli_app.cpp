@@ -1,7 +1,5 @@
 #include "cli/cli_app.h"
 
-#include <signal.h>
-
 #include <cstdlib>
 #include <memory>
 
@@ -18,7 +16,8 @@
 #include "options/option_reasons.h"
 #include "options/settings_file.h"
 #include "platform/dry_run_file_services.h"
-#include "platform/posix_file_services.h"
+#include "platform/interrupt.h"
+#include "platform/system_services.h"
 
 namespace ferrit {
 
@@ -27,22 +26,11 @@ namespace {
 // The only mutable global: written by the signal handler, read at the engine's pumps.
 volatile std::sig_atomic_t gInterrupted = 0;
 
-extern "C" void OnInterrupt(int) {
+void OnInterrupt() {
     if (gInterrupted != 0) {
         std::_Exit(kExitSecondInterrupt);
     }
     gInterrupted = 1;
-}
-
-// Interrupted system calls restart, so a Ctrl-C never cuts an output write short; only while
-// the overwrite prompt waits for a reply do they not, so that Ctrl-C ends the wait (the question
-// is then answered No).
-void SetInterruptHandler(bool restart) {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = restart ? SA_RESTART : 0;
-    sigaction(SIGINT, &action, nullptr);
 }
 
 // The application object: it owns every piece of state of one CLI run and wires the engine to
@@ -55,7 +43,7 @@ class CliApp {
           saved_(saved),
           out_(out),
           err_(err),
-          files_(request.dryRun ? static_cast<FileServices&>(preview_) : posix_),
+          files_(request.dryRun ? static_cast<FileServices&>(preview_) : *system_),
           dialogs_(
               err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
               [this] { FlushAll(); }, hooks.promptWaiting),
@@ -119,12 +107,6 @@ class CliApp {
         return policy;
     }
 
-    static PosixFileServices::Settings PreviewAware(bool dryRun) {
-        PosixFileServices::Settings settings;
-        settings.putBackLeftovers = !dryRun;
-        return settings;
-    }
-
     void FlushAll() {
         out_.flush();
         err_.flush();
@@ -134,10 +116,9 @@ class CliApp {
     const SettingsFile* saved_;  // with --saved: the window's settings file, checked
     std::ostream& out_;
     std::ostream& err_;
-    // A preview (--dry-run) changes nothing, not even by putting back what a killed move left.
-    PosixFileServices posix_{PreviewAware(request_.dryRun)};
+    std::unique_ptr<FileServices> system_ = MakeFileServices();
     // A preview (--dry-run) reads through these and changes nothing.
-    DryRunFileServices preview_{posix_};
+    DryRunFileServices preview_{*system_};
     FileServices& files_;
     LocationState locations_;
     RunData run_;
@@ -191,12 +172,14 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::ist
     CliHooks hooks;
     hooks.inputIsTerminal = inputIsTerminal;
     hooks.interrupted = &gInterrupted;
-    hooks.promptWaiting = [](bool waiting) { SetInterruptHandler(!waiting); };
+    // While the overwrite prompt waits for a reply, Ctrl-C ends the wait (the question is then
+    // answered No).
+    hooks.promptWaiting = [](bool waiting) { SetInterruptEndsWaits(waiting); };
     return RunCli(args, out, err, in, hooks);
 }
 
 void InstallInterruptHandler() {
-    std::signal(SIGINT, OnInterrupt);
+    CatchInterrupts(OnInterrupt);
 }
 
 }  // namespace ferrit

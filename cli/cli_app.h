@@ -38,7 +38,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::istream& in,
            bool inputIsTerminal);
 
-// Installs the Ctrl-C handler: the first SIGINT sets the process's interrupt flag, the second
+// Installs the Ctrl-C handler: the first Ctrl-C sets the process's interrupt flag, the second
 // ends the program at once with status 130.
 void InstallInterruptHandler();
 

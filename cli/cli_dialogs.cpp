@@ -19,7 +19,37 @@ std::string TrimmedLower(const std::string& s) {
     return LowerAscii(s.substr(begin, end - begin));
 }
 
+// A reply longer than this is no answer; what follows it up to the line end (read no further
+// than kMaxSkipped bytes) is passed over.
+constexpr size_t kMaxReply = 256;
+constexpr size_t kMaxSkipped = 64 * 1024;
+// Replies that are neither yes nor no, after which the question counts as answered No.
+constexpr int kMaxTries = 3;
+
 }  // namespace
+
+CliDialogs::ReplyRead CliDialogs::ReadReply(std::string& reply) {
+    reply.clear();
+    char c = 0;
+    while (in_.get(c)) {
+        if (c == '\n') {
+            return ReplyRead::Line;
+        }
+        if (reply.size() == kMaxReply) {
+            // Far too long for a yes or a no: the rest of the line goes unread, and input that
+            // has no line end in sight is not read at all any more.
+            for (size_t skipped = 1; c != '\n'; ++skipped) {
+                if (skipped > kMaxSkipped || !in_.get(c)) {
+                    return ReplyRead::Spent;
+                }
+            }
+            return ReplyRead::TooLong;
+        }
+        reply += c;
+    }
+    // The end of the input: a last line without its line end still counts.
+    return reply.empty() ? ReplyRead::Spent : ReplyRead::Line;
+}
 
 CliDialogs::CliDialogs(std::ostream& err, std::istream& in, ErrorPolicy errors,
                        OverwritePolicy overwrite, std::function<void()> flush,
@@ -84,18 +114,25 @@ DialogAnswer CliDialogs::AskYesNo(const std::string& text) {
         flush_();
     }
     err_ << text << " [y/n] " << std::flush;
-    std::string reply;
-    DialogAnswer answer = 0;
     if (waiting_) {
         waiting_(true);
     }
-    while (answer == 0 && std::getline(in_, reply)) {
+    // Replies are read with a bound, so input that never ends a line (or never ends) cannot
+    // grow the program or hold the run; an unusable reply counts as No.
+    DialogAnswer answer = 0;
+    ReplyRead read = ReplyRead::Line;
+    std::string reply;
+    for (int tries = 0; answer == 0 && tries < kMaxTries; ++tries) {
+        read = ReadReply(reply);
+        if (read != ReplyRead::Line) {
+            break;
+        }
         const std::string word = TrimmedLower(reply);
         if (word == "y" || word == "yes") {
             answer = Answer::Yes;
         } else if (word == "n" || word == "no") {
             answer = Answer::No;
-        } else {
+        } else if (tries + 1 < kMaxTries) {
             err_ << "Please answer y or n: " << std::flush;
         }
     }
@@ -105,9 +142,11 @@ DialogAnswer CliDialogs::AskYesNo(const std::string& text) {
     if (answer != 0) {
         return answer;
     }
-    // No more input: every further question is answered No without waiting.
     err_ << "n\n";
-    overwrite_ = OverwritePolicy::No;
+    if (read == ReplyRead::Spent) {
+        // No more usable input: every further question is answered No without waiting.
+        overwrite_ = OverwritePolicy::No;
+    }
     return Answer::No;
 }
 

@@ -34,7 +34,13 @@ class CliDialogs : public Dialogs {
     int ErrorCount() const { return errorCount_; }
 
   private:
+    // How a reply was read: a whole line (the last one may lack its line end), a line too long
+    // to be an answer, or nothing, the input being at its end or unusable from here on.
+    enum class ReplyRead { Line, TooLong, Spent };
+
     DialogAnswer AskYesNo(const std::string& text);
+    // Reads one reply line into `reply`, never more than a bounded number of bytes.
+    ReplyRead ReadReply(std::string& reply);
 
     std::ostream& err_;
     std::istream& in_;

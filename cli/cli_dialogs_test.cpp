@@ -109,5 +109,38 @@ TEST(CliDialogs, AskAtEndOfInputAnswersNoFromThenOn) {
     EXPECT_EQ(err.str(), "Overwrite /t/x? [y/n] n\nOverwrite /t/y?\n");
 }
 
+// Replies are read with a bound: input without line ends (or without an end) neither grows the
+// program nor holds the run, and whatever cannot be an answer counts as No.
+TEST(CliDialogs, AskReadsRepliesWithABoundAndTakesUnusableOnesAsNo) {
+    struct Row {
+        const char* name;
+        std::string input;
+        DialogAnswer first, second;
+        size_t readAtMost;  // bytes of input the two questions may take
+    };
+    const std::string zeros(1 << 20, '\0');
+    const Row rows[] = {
+        {"last line without its end", "y", Answer::Yes, Answer::No, 1},
+        {"an over-long line, then a good one", std::string(300, 'y') + "\ny\n", Answer::No,
+         Answer::Yes, 303},
+        {"a megabyte of zeros", zeros, Answer::No, Answer::No, 80 * 1024},
+        {"three unusable replies", "maybe\nperhaps\nwhat\nyes\n", Answer::No, Answer::Yes, 24},
+        {"a zero inside the reply", std::string("y\0\nn\nn\n", 7), Answer::No, Answer::No, 7},
+    };
+    for (const Row& row : rows) {
+        std::ostringstream err;
+        std::istringstream in(row.input);
+        CliDialogs dialogs(err, in, ErrorPolicy::Ignore, OverwritePolicy::Ask, nullptr);
+        EXPECT_EQ(dialogs.Show(DialogKind::Confirmation, "Overwrite /t/x?", Btn::YesNo), row.first)
+            << row.name;
+        EXPECT_EQ(dialogs.Show(DialogKind::Confirmation, "Overwrite /t/y?", Btn::YesNo), row.second)
+            << row.name;
+        in.clear();
+        const auto taken = static_cast<size_t>(in.tellg());
+        EXPECT_LE(taken, row.readAtMost) << row.name;
+        EXPECT_LT(err.str().size(), 200u) << row.name;
+    }
+}
+
 }  // namespace
 }  // namespace ferrit

@@ -269,10 +269,14 @@ TEST_P(InterruptedCopy, KilledCopyLeavesTheOldCounterpartAndTheNextRunClearsTheL
     }
     ASSERT_TRUE(caught) << "no copy was caught midway";
     EXPECT_EQ(Contents("tgt/big.bin"), "the old contents");
-    // The killed writer's temporary file goes with the next run that walks that directory.
+    // The killed writer's temporary file bears the mark of an unfinished copy. A run that only
+    // reads that directory leaves it; the next run that copies into it sweeps it away.
     Only({OverwriteOlderFiles});
     ASSERT_TRUE(Run(tgt, src, "*.*"));
+    EXPECT_EQ(ListDir(tgt).size(), 2u);
+    ASSERT_TRUE(Run(src, tgt, "*.*"));
     EXPECT_THAT(ListDir(tgt), ElementsAre("big.bin"));
+    EXPECT_EQ(Contents("tgt/big.bin"), big);
 }
 
 // The server's copy runs in pieces; the source grows between two of them. (The plain copy's

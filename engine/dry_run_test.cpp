@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/dry_run_file_services.h"
+#include "platform/safe_copy.h"
 #include "testing/engine_fixture.h"
 
 namespace ferrit {
@@ -46,8 +47,10 @@ std::map<std::string, std::string> Snapshot(const std::string& root, const std::
         } else if (S_ISLNK(st.st_mode)) {
             char text[256] = {};
             out[r] = "link " + std::string(text, readlink((root + "/" + r).c_str(), text, 255));
-        } else {
+        } else if (S_ISREG(st.st_mode)) {
             out[r] = "file " + facts + " " + ReadFile(root + "/" + r);
+        } else {
+            out[r] = "special " + facts;  // never opened: a FIFO would wait for a writer
         }
     }
     return out;
@@ -75,7 +78,22 @@ class DryRun : public EngineFixture, public ::testing::WithParamInterface<Previe
         Put(top + "/tgt/newer.txt", "old", kT0);
         Put(top + "/tgt/only-here.txt", "back", kT0 + 40);
         Put(top + "/tgt/a/deep.txt", "other", kT0 + 40);
+        // Names of the program's temporaries, of a program that no longer runs: the user's own
+        // files on both sides, and one leftover of a killed copy that bears the mark.
+        Put(top + "/src/" + user_[0], "the user's", kT0);
+        Put(top + "/src/a/b/" + user_[1], "the user's", kT0);  // keeps its directory
+        Put(top + "/tgt/" + user_[2], "the user's", kT0);
+        chmod(Put(top + "/tgt/a/" + leftover_, "partial", kT0).c_str(), kUnfinishedMode);
+        mkfifo(At(top + "/src/pipe").c_str(), 0644);
+        // A file that a killed move had set aside: put back, then handled as any other.
+        Put(top + "/src/" + aside_, "set aside", kT0);
     }
+
+    const std::string user_[3] = {testing::DeadProcessTemporaryName(1),
+                                  testing::DeadProcessTemporaryName(2),
+                                  testing::DeadProcessTemporaryName(3)};
+    const std::string leftover_ = testing::DeadProcessTemporaryName(4);
+    const std::string aside_ = testing::DeadProcessAsideName("aside.txt");
 
     DryRunFileServices preview{files};
     TransferEngine previewEngine{run, options, netware, preview, dialogs, sink};
@@ -110,6 +128,21 @@ TEST_P(DryRun, ShowsTheLinesOfTheRealRunAndChangesNothing) {
     EXPECT_EQ(previewLines, realLines);
     EXPECT_EQ(DialogTexts().size(), 2 * previewDialogs);
     EXPECT_FALSE(preview.Changes().empty());
+    // The user's files named like temporaries are never listed, copied or deleted; the marked
+    // leftover goes where the real run copied into its directory.
+    EXPECT_EQ(Contents("r/src/" + user_[0]), "the user's");
+    EXPECT_EQ(Contents("r/src/a/b/" + user_[1]), "the user's");
+    EXPECT_EQ(Contents("r/tgt/" + user_[2]), "the user's");
+    EXPECT_FALSE(Exists("r/tgt/" + user_[0]));
+    const auto& ticked = GetParam().options;
+    const bool walkedA =
+        std::find(ticked.begin(), ticked.end(), CopySubdirectories) != ticked.end();
+    EXPECT_EQ(Exists("r/tgt/a/" + leftover_), !walkedA);
+    EXPECT_TRUE(Exists("r/src/pipe"));
+    EXPECT_THAT(realLines, ::testing::Contains("   aside.txt put back after an interrupted move"));
+    EXPECT_FALSE(Exists("r/src/" + aside_));
+    EXPECT_EQ(Contents(Exists("r/src/aside.txt") ? "r/src/aside.txt" : "r/tgt/aside.txt"),
+              "set aside");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,6 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
                       PreviewRow{"MoveOlderConfirmed",
                                  {CopySubdirectories, CreateDirectoriesOnTarget,
                                   OverwriteOlderFiles, ConfirmOverwrites, MoveFiles}},
+                      PreviewRow{"MoveOlderBothWays",
+                                 {CopySubdirectories, CreateDirectoriesOnTarget,
+                                  OverwriteOlderFiles, MoveFiles, CopyBidirectional}},
                       PreviewRow{"ClearArchive", {OverwriteOlderFiles, ClearArchiveBit}}),
     [](const ::testing::TestParamInfo<PreviewRow>& info) { return info.param.name; });
 

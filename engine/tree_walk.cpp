@@ -22,6 +22,18 @@ bool IsRoot(bool walkedKnown, const DirIdentity& walked, bool rootKnown, const D
     return directory == rootText;
 }
 
+// What a FIFO, socket or device is called in its status line.
+const char* SpecialKindText(EntryKind kind) {
+    switch (kind) {
+        case EntryKind::Fifo:
+            return "a FIFO";
+        case EntryKind::Socket:
+            return "a socket";
+        default:
+            return "a device";
+    }
+}
+
 }  // namespace
 
 void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string counterpart,
@@ -101,10 +113,15 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     // The names in the counterpart directory, read once: a file whose name is not there needs
     // no look of its own. A directory that cannot be read is looked at name by name.
     NameSet names;
-    std::vector<std::string> listed;
-    const bool haveNames = files_->ListNames(counterpart, listed) == 0;
+    std::vector<std::string> listed, stale;
+    const bool haveNames = files_->ListNames(counterpart, listed, &stale) == 0;
     if (haveNames) {
         names.insert(listed.begin(), listed.end());
+    }
+    // This pass writes into the counterpart directory: the temporary copies that a killed run
+    // left there go now. Only this one kind of directory is swept, never a walked one.
+    for (const std::string& name : stale) {
+        files_->RemoveStaleTemporary(counterpart + name);
     }
     CopyPool inlineCopies(1);
     CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
@@ -119,7 +136,33 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
         if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) != 0) {
             continue;
         }
-        PendingFile p(directory + entry.name, counterpart + entry.name, entry);
+        if (IsSpecialKind(entry.kind)) {
+            // Never opened, and said so in its place, so the operator knows the other tree is no
+            // full copy; a known limit, not a failure of the run.
+            FinishAll(waiting);
+            if (run_.RunState == kRunStateAbort) {
+                break;  // stopped while the files before it were finished
+            }
+            sink_.StatusInfo("   " + entry.name + " not copied: " + SpecialKindText(entry.kind) +
+                             " is not a file");
+            continue;
+        }
+        ListEntry listed = entry;
+        if (!entry.setAside.empty()) {
+            // A move cut short left the file set aside: it goes back under its name first, said
+            // so in its place; where it cannot, it is handled under the name it has.
+            FinishAll(waiting);
+            if (run_.RunState == kRunStateAbort) {
+                break;
+            }
+            listed.setAside.clear();
+            if (files_->PutBack(directory + entry.setAside, directory + entry.name) == 0) {
+                sink_.StatusInfo("   " + entry.name + " put back after an interrupted move");
+            } else {
+                listed.name = entry.setAside;
+            }
+        }
+        PendingFile p(directory + listed.name, counterpart + listed.name, listed);
         if (!DecideFile(p, haveNames ? &names : nullptr, &waiting)) {
             break;
         }

@@ -1,6 +1,7 @@
 // The tree walk on real trees: order, patterns, the other-root guard, the directory step, the
 // removal of emptied directories in move mode, and trees that try to trip the walk up.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -123,14 +124,27 @@ TEST_F(TreeWalkTest, SymbolicLinksAreNeverDescendedSoLoopsEnd) {
     EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
-TEST_F(TreeWalkTest, FifoInTheTreeIsLeftAlone) {
+// FIFOs, sockets and devices are never opened (a FIFO would hold the run forever); each one is
+// named in its place among the files, with why it is not copied, and left where it is.
+TEST_F(TreeWalkTest, SpecialEntriesAreReportedInTheirPlaceAndNeverOpened) {
     Only({CopySubdirectories, MoveFiles});
-    Put("src/f.txt", "f", kT0);
-    ASSERT_EQ(mkfifo(At("src/pipe").c_str(), 0644), 0);
-    ASSERT_TRUE(Run());  // would block forever if the FIFO were opened
-    EXPECT_THAT(List(), ElementsAre("   f.txt copied"));
-    EXPECT_FALSE(Exists("tgt/pipe"));
-    EXPECT_TRUE(Exists("src/pipe"));
+    Put("src/a.txt", "a", kT0);
+    Put("src/c.txt", "c", kT0);
+    ASSERT_EQ(mkfifo(At("src/b-pipe").c_str(), 0644), 0);
+    std::vector<std::string> want = {
+        "   a.txt copied", "   b-pipe not copied: a FIFO is not a file", "   c.txt copied"};
+    if (testing::MakeSocketNode(At("src/d-sock"))) {
+        want.push_back("   d-sock not copied: a socket is not a file");
+    }
+    // A device node needs the privilege to make one.
+    if (mknod(At("src/e-null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        want.push_back("   e-null not copied: a device is not a file");
+    }
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(List(), want);
+    EXPECT_TRUE(Exists("src/b-pipe"));
+    EXPECT_THAT(::ferrit::testing::ListDir(tgt), ElementsAre("a.txt", "c.txt"));
+    EXPECT_THAT(DialogTexts(), IsEmpty());
 }
 
 TEST_F(TreeWalkTest, DeepTreeIsWalkedToTheBottom) {

@@ -150,14 +150,43 @@ int DryRunFileServices::ListFiles(const std::string& dir, const std::string& pat
     return rc;
 }
 
-int DryRunFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
-    return Overlaid(
-        dir, out, [&](std::vector<std::string>& real) { return inner_.ListNames(dir, real); },
+int DryRunFileServices::ListNames(const std::string& dir, std::vector<std::string>& out,
+                                  std::vector<std::string>* stale) {
+    std::vector<std::string> realStale;
+    const int rc = Overlaid(
+        dir, out,
+        [&](std::vector<std::string>& real) {
+            return inner_.ListNames(dir, real, stale != nullptr ? &realStale : nullptr);
+        },
         [&](const std::string& name, const Node& node) {
             if (node.stat.kind != EntryKind::Missing) {
                 out.push_back(name);
             }
         });
+    if (stale != nullptr) {
+        // A leftover that the preview has already swept (or put something else in place of) is
+        // none any more; the others a real run would sweep, so the preview may remember it.
+        stale->clear();
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& name : realStale) {
+            if (Remembered(JoinPath(dir, name)) == nullptr) {
+                stale->push_back(name);
+                staleSeen_.insert(Key(JoinPath(dir, name)));
+            }
+        }
+    }
+    return rc;
+}
+
+int DryRunFileServices::RemoveStaleTemporary(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string key = Key(path);
+    if (Remembered(path) != nullptr || staleSeen_.count(key) == 0) {
+        return WinErr::AccessDenied;  // only what the real listing named a leftover
+    }
+    nodes_[key] = Node();
+    Record("delete " + path);
+    return 0;
 }
 
 int DryRunFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,10 @@ class DryRunFileServices : public FileServices {
     int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
-    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out,
+                  std::vector<std::string>* stale = nullptr) override;
+    // The leftover goes in what the preview remembers only; the real entry is never touched.
+    int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
@@ -83,7 +87,8 @@ class DryRunFileServices : public FileServices {
         std::map<std::string, Node> nodes;
         std::vector<std::string> changes;
         std::map<FileHandle, std::string> temporaries;  // open stand-ins for server-copy files
-        EntryStat lastRead;                             // the file last opened for reading
+        std::set<std::string> staleSeen;  // leftovers of killed runs that the real listing named
+        EntryStat lastRead;               // the file last opened for reading
         uint64_t nextInode = 1;
         std::map<std::string, std::string> asides;  // set-aside path -> the entry's own path
     };
@@ -99,6 +104,7 @@ class DryRunFileServices : public FileServices {
     std::map<std::string, Node>& nodes_ = state_->nodes;
     std::vector<std::string>& changes_ = state_->changes;
     std::map<FileHandle, std::string>& temporaries_ = state_->temporaries;
+    std::set<std::string>& staleSeen_ = state_->staleSeen;
     EntryStat& lastRead_ = state_->lastRead;
     uint64_t& nextInode_ = state_->nextInode;
     std::map<std::string, std::string>& asides_ = state_->asides;

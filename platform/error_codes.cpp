@@ -36,8 +36,10 @@ int WinErrorFromErrno(int err, bool pathMissing) {
             return WinErr::FilenameTooLong;
         case EIO:
             return WinErr::IoDevice;
+#ifdef EDQUOT  // not every C library has it
         case EDQUOT:
             return WinErr::DiskQuotaExceeded;
+#endif
         case ELOOP:
             return WinErr::CantResolveFilename;
         default:
@@ -102,9 +104,11 @@ std::string WinErrorText(int code) {
     return texts ? texts->windows : std::string();
 }
 
+#ifndef _WIN32  // Windows asks the system for its own wording (platform/win/)
 std::string ErrorDescription(int code) {
     const ErrorTexts* texts = FindTexts(code);
     return texts ? texts->description : std::string();
 }
+#endif
 
 }  // namespace ferrit

@@ -21,8 +21,14 @@ constexpr uint32_t Directory = 0x10;
 constexpr uint32_t Archive = 0x20;
 }  // namespace Attr
 
-// What stands at a path, the path's own entry (a link is never followed).
-enum class EntryKind : uint8_t { Missing, File, Link, Directory, Other };
+// What stands at a path, the path's own entry (a link is never followed). A FIFO, a socket and a
+// device node are never opened: they are no files the program could copy.
+enum class EntryKind : uint8_t { Missing, File, Link, Directory, Fifo, Socket, Device, Other };
+
+// Whether an entry is a FIFO, a socket or a device node.
+inline bool IsSpecialKind(EntryKind kind) {
+    return kind == EntryKind::Fifo || kind == EntryKind::Socket || kind == EntryKind::Device;
+}
 
 // The facts of one entry that the decisions rest on.
 struct EntryStat {
@@ -47,6 +53,10 @@ struct ListEntry : EntryStat {
     ListEntry(std::string n, uint32_t a, int64_t s) : name(std::move(n)), attr(a) { size = s; }
     std::string name;   // without a path
     uint32_t attr = 0;  // DOS attribute bits
+    // Not empty: the file lies set aside under this name in the directory, left by a move that
+    // was cut short; it is to be put back under `name` (PutBack) before anything else is done
+    // with it. The facts are those of the entry set aside.
+    std::string setAside;
 };
 
 // Identity of a directory (device and inode on POSIX), so that the same directory written
@@ -118,18 +128,29 @@ class FileServices {
                          std::unique_ptr<TreeLock>& lock) = 0;
 
     // Files of the directory whose names match the pattern ("*" any run, "?" one character, ASCII
-    // letters without case, "*.*" every name), sorted by name (byte order): regular files and
-    // symbolic links of any kind; never directories, FIFOs, sockets, devices or the program's own
-    // temporary files. Such a temporary file left behind by a program that no longer runs is
-    // removed on the way. The directory may or may not end in a separator. Returns 0, or an error
+    // letters without case, "*.*" every name, a final dot also names without a dot), sorted by
+    // name (byte order): regular files and symbolic links of any kind, and the FIFOs, sockets
+    // and devices, so that the caller can say they are not copied (their kind alone is given,
+    // from the directory read: they are never opened); never directories or the program's own
+    // temporary files. The directory may or may not end in a separator. Returns 0, or an error
     // code when the directory cannot be listed (out is then empty).
     virtual int ListFiles(const std::string& dir, const std::string& pattern,
                           std::vector<ListEntry>& out) = 0;
 
-    // Every name in the directory, whatever it names, unsorted; never ".", ".." or the program's
-    // temporary files (leftovers of programs that no longer run are removed, as above).
-    // Returns 0, or an error code when the directory cannot be listed (out is then empty).
-    virtual int ListNames(const std::string& dir, std::vector<std::string>& out) = 0;
+    // Every name in the directory, whatever it names, the program's temporary files included,
+    // unsorted; never "." or "..". `stale`, when given, receives those of the names that are
+    // temporary copies a killed run of this program on this host left behind: named as the
+    // temporary of a process that no longer runs, and still bearing the mark a copy carries
+    // until it is put in place. A user's file named like one lacks the mark and is never among
+    // them. Nothing is changed. Returns 0, or an error code when the directory cannot be listed
+    // (out is then empty).
+    virtual int ListNames(const std::string& dir, std::vector<std::string>& out,
+                          std::vector<std::string>* stale = nullptr) = 0;
+
+    // Removes the entry at the path if it is still a stale temporary copy as ListNames names
+    // them (checked again at this moment); 0, 2 when nothing stands there, 5 when it is no such
+    // copy (it is then left alone). Only a directory that a run writes into is swept.
+    virtual int RemoveStaleTemporary(const std::string& path) = 0;
 
     // Real subdirectories of the directory (never links), sorted by name, "." and ".." excluded.
     // Returns 0, or an error code when the directory cannot be listed (out is then empty).
@@ -189,11 +210,12 @@ class FileServices {
     int CopyFile(const std::string& source, const std::string& target, bool targetAbsent = false,
                  CopyFacts* facts = nullptr);
 
-    // Sets the entry at the path aside under a reserved name in its own directory, which no
-    // listing shows as itself: `asidePath` receives its path. The entry is never replaced or
-    // changed; the name is free afterwards. Returns 0 or an error code (2 when nothing stands
-    // there). What a killed program leaves set aside is the user's: a later listing of the
-    // directory puts it back under its name.
+    // Sets the entry at the path aside under a reserved name in its own directory: `asidePath`
+    // receives its path. The entry is never replaced or changed; the name is free afterwards.
+    // Returns 0 or an error code (2 when nothing stands there). Listings never show an entry
+    // set aside by a program that still runs; what a killed program left set aside is the
+    // user's, and the files listing names it under its own name (ListEntry::setAside), or, where
+    // that name is taken meanwhile, under the set-aside name as an ordinary file.
     virtual int SetAside(const std::string& path, std::string& asidePath) = 0;
     // Puts an entry set aside back under its name, never replacing anything that took the name
     // meanwhile (183). Returns 0 or an error code.
@@ -216,8 +238,8 @@ class FileServices {
     // can. Anything else (a link, a FIFO, a device, a directory) is refused without waiting.
     virtual FileHandle OpenRead(const std::string& path) = 0;
     // Creates a new, empty file for reading and writing beside `target`, under a reserved name
-    // that is never listed; `tempPath` receives its path. The caller renames it over the target
-    // when complete (RenameOver) or deletes it.
+    // that no file listing shows, bearing the mark of an unfinished copy; `tempPath` receives its
+    // path. The caller renames it over the target when complete (RenameOver) or deletes it.
     virtual FileHandle CreateTemporary(const std::string& target, std::string& tempPath) = 0;
     // The facts of an open file; false when they cannot be read.
     virtual bool HandleStat(FileHandle handle, EntryStat& out) = 0;
@@ -228,7 +250,9 @@ class FileServices {
     // Closes an open file; 0, or an error code when data written could not be stored.
     virtual int CloseFile(FileHandle handle) = 0;
     // Gives the entry `from` the name `to` in one step, replacing what stands there (a link is
-    // replaced, not followed; a directory makes it fail). Both lie in one directory.
+    // replaced, not followed; a directory makes it fail). Both lie in one directory. A file
+    // made by CreateTemporary loses the mark of an unfinished copy first: it gets the permission
+    // bits of a new file (without write permission where it was made read-only).
     virtual int RenameOver(const std::string& from, const std::string& to) = 0;
 
     // The universal form of a path for the path fields' hints: absolute, links resolved, and a

@@ -146,12 +146,4 @@ int32_t ShellOpen(const LaunchRequest& request) {
     return SpawnDetached({opener, request.file}, request.directory);
 }
 
-int32_t ExecuteCommand(const std::string& commandLine, int32_t showState) {
-    return ShellOpen(BuildLaunchRequest(commandLine, showState, LaunchFileExists, GetEnvVar));
-}
-
-int32_t LaunchCommand(const std::string& commandLine) {
-    return ExecuteCommand(commandLine, 1);
-}
-
 }  // namespace ferrit

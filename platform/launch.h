@@ -16,8 +16,9 @@ constexpr int32_t kLaunchAccessDenied = 5;
 constexpr int32_t kLaunchOutOfResources = 8;
 constexpr int32_t kLaunchNoAssociation = 31;
 
-// An executable regular file is started directly, as a detached process, with the request's
-// arguments and working directory; anything else (a document, an address) goes to xdg-open.
+// Linux: an executable regular file is started directly, as a detached process, with the
+// request's arguments and working directory; anything else (a document, an address) goes to
+// xdg-open. Windows: the shell's open operation (ShellExecuteW) takes the request as it is.
 int32_t ShellOpen(const LaunchRequest& request);
 
 // True for an existing file that is not a directory.

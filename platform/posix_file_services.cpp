@@ -27,17 +27,6 @@ namespace ferrit {
 
 namespace {
 
-// Length of the UTF-8 sequence that starts at `i` (1 for a stray byte), so that "?" takes one
-// character, not one byte.
-size_t SequenceLength(const std::string& s, size_t i) {
-    size_t n = 1;
-    while (i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80 &&
-           (static_cast<unsigned char>(s[i]) & 0xC0) == 0xC0 && n < 4) {
-        ++n;
-    }
-    return n;
-}
-
 EntryKind KindOf(mode_t mode) {
     if (S_ISREG(mode))
         return EntryKind::File;
@@ -45,7 +34,29 @@ EntryKind KindOf(mode_t mode) {
         return EntryKind::Link;
     if (S_ISDIR(mode))
         return EntryKind::Directory;
+    if (S_ISFIFO(mode))
+        return EntryKind::Fifo;
+    if (S_ISSOCK(mode))
+        return EntryKind::Socket;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return EntryKind::Device;
     return EntryKind::Other;
+}
+
+// The kind of a FIFO, socket or device as the directory read gives it; Missing for any other
+// type, which takes a look at the entry.
+EntryKind SpecialKindOf(unsigned char type) {
+    switch (type) {
+        case DT_FIFO:
+            return EntryKind::Fifo;
+        case DT_SOCK:
+            return EntryKind::Socket;
+        case DT_CHR:
+        case DT_BLK:
+            return EntryKind::Device;
+        default:
+            return EntryKind::Missing;
+    }
 }
 
 }  // namespace
@@ -138,35 +149,6 @@ constexpr uint32_t kOverlayMagic = 0x794C7630;
 
 }  // namespace
 
-bool MatchPattern(const std::string& pattern, const std::string& name) {
-    if (pattern == "*.*")
-        return true;
-    // Greedy match with a single backtrack point: the last star seen. Each star only ever moves
-    // its restart point forwards, so the work is bounded by pattern length times name length.
-    size_t p = 0, n = 0;
-    size_t starP = std::string::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size() && pattern[p] == '?') {
-            ++p;
-            n += SequenceLength(name, n);
-        } else if (p < pattern.size() && LowerAscii(pattern[p]) == LowerAscii(name[n])) {
-            ++p;
-            ++n;
-        } else if (starP != std::string::npos) {
-            p = starP + 1;
-            starN += SequenceLength(name, starN);
-            n = starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
-}
-
 int32_t DosDateTimeFromUnix(int64_t seconds) {
     constexpr int32_t kFirst = (1 << 5 | 1) << 16;  // 1980-01-01 00:00:00
     constexpr uint32_t kLast =
@@ -235,7 +217,6 @@ int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
         close(readFd);
         return WinErrorFromErrno(err);
     }
-    const size_t prefixLen = std::strlen(kTempPrefix);
     for (;;) {
         errno = 0;
         struct dirent* e = readdir(d);
@@ -245,31 +226,10 @@ int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
         }
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
             continue;
-        // What a move set aside is the user's file: one a killed run left behind is put back
-        // under its name and listed there; one a running program holds is not listed.
+        // An entry a running program holds set aside is out of every other program's way.
         std::string original;
-        switch (e->d_type == DT_DIR ? AsideLeftover::NotAside
-                                    : ClassifyAsideName(e->d_name, original)) {
-            case AsideLeftover::NotAside:
-            case AsideLeftover::KeepAsIs:
-                break;
-            case AsideLeftover::InUse:
-                continue;
-            case AsideLeftover::PutBack:
-                if (settings_.putBackLeftovers &&
-                    RenameKeeping(readFd, e->d_name, readFd, original.c_str()) == 0) {
-                    take(readFd, DT_UNKNOWN, original.c_str());
-                    continue;
-                }
-                break;  // its name is taken meanwhile: listed as it is
-        }
-        if (std::strncmp(e->d_name, kTempPrefix, prefixLen) == 0) {
-            // A temporary file that a killed run left behind goes now; one still being written
-            // by a running program stays.
-            if (e->d_type != DT_DIR && IsStaleTemporaryName(e->d_name))
-                unlinkat(readFd, e->d_name, 0);
+        if (e->d_type != DT_DIR && ClassifyAsideName(e->d_name, original) == AsideLeftover::InUse)
             continue;
-        }
         take(readFd, e->d_type, e->d_name);
     }
     closedir(d);
@@ -277,42 +237,101 @@ int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
 }
 
 // One sorted listing of a directory: the entries the filter admits by their kind (a link is
-// never followed). The size is taken for files.
+// never followed), never the program's temporary files. The size is taken for files. A listing
+// of files holds the FIFOs, sockets and devices too, by their kind alone.
 template <typename Admit>
 int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit admit,
                                      std::vector<ListEntry>& out) {
     out.clear();
+    bool leftovers = false;
     const int rc = ReadDirectory(dir, [&](int readFd, unsigned char type, const char* name) {
-        if (!admit(type, name))
-            return;
-        struct stat st;
-        if (fstatat(readFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return;  // gone meanwhile
-        if (files ? !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) : !S_ISDIR(st.st_mode))
+        // What a killed move left set aside is listed under its own name, to be put back.
+        std::string original;
+        const bool leftover =
+            files && type != DT_DIR && ClassifyAsideName(name, original) == AsideLeftover::PutBack;
+        const char* listed = leftover ? original.c_str() : name;
+        if (IsTemporaryName(name) || !admit(type, listed))
             return;
         ListEntry entry;
-        FillEntryStat(st, entry);
-        entry.name = name;
-        entry.size = files ? static_cast<int64_t>(st.st_size) : 0;
-        entry.attr = DosAttributesOf(EntryAt{readFd, name}, st);
+        entry.name = listed;
+        if (leftover) {
+            entry.setAside = name;
+            leftovers = true;
+        }
+        // A special entry is named with the kind its directory gives: no look at it is needed.
+        entry.kind = files ? SpecialKindOf(type) : EntryKind::Missing;
+        if (entry.kind == EntryKind::Missing) {
+            struct stat st;
+            if (fstatat(readFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                return;  // gone meanwhile
+            const EntryKind kind = KindOf(st.st_mode);
+            const bool wanted =
+                files ? kind == EntryKind::File || kind == EntryKind::Link || IsSpecialKind(kind)
+                      : kind == EntryKind::Directory;
+            if (!wanted)
+                return;
+            FillEntryStat(st, entry);
+            entry.size = kind == EntryKind::File || kind == EntryKind::Link
+                             ? static_cast<int64_t>(st.st_size)
+                             : 0;
+            entry.attr = IsSpecialKind(kind) ? 0 : DosAttributesOf(EntryAt{readFd, name}, st);
+        }
         out.push_back(std::move(entry));
     });
     if (rc != 0) {
         out.clear();
         return rc;
     }
-    std::sort(out.begin(), out.end(),
-              [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
+    const auto byName = [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; };
+    std::sort(out.begin(), out.end(), byName);
+    if (leftovers) {
+        // Where the name is taken meanwhile, the file set aside is listed as it is, an ordinary
+        // file of the user's.
+        for (size_t i = 0; i < out.size(); ++i) {
+            const bool taken = (i > 0 && out[i - 1].name == out[i].name) ||
+                               (i + 1 < out.size() && out[i + 1].name == out[i].name);
+            if (taken && !out[i].setAside.empty()) {
+                out[i].name = out[i].setAside;
+                out[i].setAside.clear();
+            }
+        }
+        std::sort(out.begin(), out.end(), byName);
+    }
     return 0;
 }
 
-int PosixFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
+int PosixFileServices::ListNames(const std::string& dir, std::vector<std::string>& out,
+                                 std::vector<std::string>* stale) {
     out.clear();
-    const int rc =
-        ReadDirectory(dir, [&](int, unsigned char, const char* name) { out.emplace_back(name); });
-    if (rc != 0)
+    if (stale != nullptr)
+        stale->clear();
+    const int rc = ReadDirectory(dir, [&](int readFd, unsigned char type, const char* name) {
+        out.emplace_back(name);
+        // Only the names of temporaries are looked at, and only where a leftover is asked for.
+        struct stat st;
+        if (stale != nullptr && (type == DT_REG || type == DT_UNKNOWN) && IsTemporaryName(name) &&
+            fstatat(readFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && IsStaleTemporary(name, st)) {
+            stale->emplace_back(name);
+        }
+    });
+    if (rc != 0) {
         out.clear();
+        if (stale != nullptr)
+            stale->clear();
+    }
     return rc;
+}
+
+int PosixFileServices::RemoveStaleTemporary(const std::string& path) {
+    PathAt at;
+    struct stat st;
+    if (const int rc = LocateAndStat(path, at, st))
+        return rc;
+    if (!IsStaleTemporary(at.name.c_str(), st))
+        return WinErr::AccessDenied;
+    if (unlinkat(at.Dir(), at.name.c_str(), 0) != 0)
+        return WinErrorFromErrno(errno);
+    return 0;
 }
 
 int PosixFileServices::ListFiles(const std::string& dir, const std::string& pattern,
@@ -320,8 +339,7 @@ int PosixFileServices::ListFiles(const std::string& dir, const std::string& patt
     return ListDirectory(
         dir, true,
         [&pattern](unsigned char type, const char* name) {
-            return (type == DT_REG || type == DT_LNK || type == DT_UNKNOWN) &&
-                   MatchPattern(pattern, name);
+            return type != DT_DIR && MatchPattern(pattern, name);
         },
         out);
 }
@@ -347,14 +365,20 @@ bool PosixFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
     return true;
 }
 
+int PosixFileServices::LocateAndStat(const std::string& path, PathAt& at, struct stat& st) {
+    if (const int rc = LocateOrCode(path, at))
+        return rc;
+    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return WinErrorFromErrno(errno);
+    return 0;
+}
+
 int PosixFileServices::StatEntry(const std::string& path, EntryStat& out) {
     out = EntryStat();
     PathAt at;
-    if (const int rc = LocateOrCode(path, at))
-        return rc;
     struct stat st;
-    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return WinErrorFromErrno(errno);
+    if (const int rc = LocateAndStat(path, at, st))
+        return rc;
     FillEntryStat(st, out);
     return 0;
 }
@@ -366,10 +390,8 @@ int32_t PosixFileServices::FileAge(const std::string& path) {
 
 int32_t PosixFileServices::GetAttributes(const std::string& path) {
     PathAt at;
-    if (LocateOrCode(path, at) != 0)
-        return -1;
     struct stat st;
-    if (fstatat(at.Dir(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (LocateAndStat(path, at, st) != 0)
         return -1;
     return static_cast<int32_t>(DosAttributesOf(EntryAt{at.Dir(), at.name.c_str()}, st));
 }
@@ -459,7 +481,7 @@ int PosixFileServices::PutBack(const std::string& asidePath, const std::string& 
     return 0;
 }
 
-PosixFileServices::FsKind PosixFileServices::KindOf(const std::string& path, uint64_t device) {
+PosixFileServices::FsKind PosixFileServices::FsKindOf(const std::string& path, uint64_t device) {
     {
         std::lock_guard<std::mutex> lock(kindsMutex_);
         const auto it = kinds_.find(device);
@@ -550,8 +572,8 @@ bool PosixFileServices::SeparateFiles(const std::string& a, const EntryStat& aSt
     if (aStat.kind == EntryKind::Missing || bStat.kind == EntryKind::Missing ||
         aStat.SameEntryAs(bStat))
         return false;
-    const FsKind ka = KindOf(a, aStat.device);
-    const FsKind kb = KindOf(b, bStat.device);
+    const FsKind ka = FsKindOf(a, aStat.device);
+    const FsKind kb = FsKindOf(b, bStat.device);
     if (ka == FsKind::View || kb == FsKind::View)
         return false;
     // One file system (or one overlay) shows each of its files under one identity.
@@ -598,7 +620,7 @@ FileHandle PosixFileServices::CreateTemporary(const std::string& target, std::st
     if (LocateOrCode(target, at) != 0)
         return kInvalidFileHandle;
     std::string name;
-    const int fd = SafeCopier::CreateNamedTemporary(at.Dir(), name, O_RDWR, 0666);
+    const int fd = SafeCopier::CreateNamedTemporary(at.Dir(), name, O_RDWR, kUnfinishedMode);
     if (fd < 0)
         return kInvalidFileHandle;
     tempPath = at.dirText == "/" ? "/" + name : at.dirText + "/" + name;
@@ -660,6 +682,16 @@ int PosixFileServices::RenameOver(const std::string& from, const std::string& to
         return rc;
     if (const int rc = LocateOrCode(to, b))
         return rc;
+    // A finished temporary loses the mark of an unfinished copy: it gets the bits of a new
+    // file, read-only where its attributes made it so.
+    struct stat st;
+    if (IsTemporaryName(a.name.c_str()) &&
+        fstatat(a.Dir(), a.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        BearsUnfinishedMark(st)) {
+        const mode_t bits = copier_->NewFileMode((st.st_mode & S_IWUSR) != 0 ? 0666 : 0444);
+        if (fchmodat(a.Dir(), a.name.c_str(), bits, 0) != 0)
+            return WinErrorFromErrno(errno);
+    }
     if (renameat(a.Dir(), a.name.c_str(), b.Dir(), b.name.c_str()) != 0)
         return WinErrorFromErrno(errno);
     return 0;

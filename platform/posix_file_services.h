@@ -13,6 +13,7 @@
 #include "platform/confined_paths.h"
 #include "platform/file_services.h"
 #include "platform/mount_info.h"
+#include "platform/name_pattern.h"
 #include "platform/safe_copy.h"
 
 namespace ferrit {
@@ -26,9 +27,6 @@ class PosixFileServices : public FileServices {
         // Whether a copy may be written as an unnamed file and linked into place (where the
         // file system can); off, every copy goes through a named temporary file.
         bool allowUnnamedCopies = true;
-        // Whether a listing puts back what a killed move left set aside (off for a preview,
-        // which changes nothing; such an entry is then listed under its set-aside name).
-        bool putBackLeftovers = true;
     };
 
     PosixFileServices() : PosixFileServices(Settings()) {}
@@ -39,7 +37,9 @@ class PosixFileServices : public FileServices {
     int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
-    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out,
+                  std::vector<std::string>* stale = nullptr) override;
+    int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;
@@ -68,9 +68,9 @@ class PosixFileServices : public FileServices {
     std::string UniversalName(const std::string& path) override;
 
   private:
-    // Reads the directory's entries, handing each name and type that is not the program's own
-    // to `take` (leftovers of programs that no longer run are removed on the way). Returns 0
-    // or an error code; `readFd` is the directory's descriptor while `take` runs.
+    // Reads the directory's entries, handing each name and type but "." and ".." to `take`,
+    // never an entry that a running program holds set aside. Returns 0 or an error code;
+    // `readFd` is the directory's descriptor while `take` runs.
     template <typename Take>
     int ReadDirectory(const std::string& dir, Take take);
     // One sorted listing of a directory, the entries `admit` takes by kind and name.
@@ -78,11 +78,13 @@ class PosixFileServices : public FileServices {
     int ListDirectory(const std::string& dir, bool files, Admit admit, std::vector<ListEntry>& out);
     // Locates a path; a failure is returned as its Windows code (3 for a missing directory).
     int LocateOrCode(const std::string& path, PathAt& at);
+    // Locates a path and reads its own entry's facts (a link is not followed); 0 or a code.
+    int LocateAndStat(const std::string& path, PathAt& at, struct stat& st);
 
     // How far the files of a file system can be told apart by their identities alone.
     enum class FsKind { Own, Overlay, View };
     // The kind of the file system holding the entry at the path (whose device is `device`).
-    FsKind KindOf(const std::string& path, uint64_t device);
+    FsKind FsKindOf(const std::string& path, uint64_t device);
     // Whether the overlay holding the entry at `onOverlay` may show files of the directory
     // holding the entry at `other`.
     bool OverlayMayShow(const std::string& onOverlay, const std::string& other);
@@ -98,10 +100,6 @@ class PosixFileServices : public FileServices {
 
 // The facts of an lstat as an entry's facts.
 void FillEntryStat(const struct stat& st, EntryStat& out);
-
-// Pattern matching of the listings: "*" any run, "?" one character, ASCII letters without
-// regard to case, and "*.*" matches every name, with or without a dot.
-bool MatchPattern(const std::string& pattern, const std::string& name);
 
 // DOS date-time of a time_t in the process's local time zone, clamped to the DOS range.
 int32_t DosDateTimeFromUnix(int64_t seconds);

@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -121,8 +118,16 @@ TEST(MatchPattern, Table) {
         {"", "", true},
         {"", "a", false},
         {"*.*x", "a", false},  // only the exact pattern "*.*" matches names without a dot
+        // A final dot asks for an empty extension, as the Windows listing has it.
         {"*.", "abc.", true},
-        {"*.", "abc", false},
+        {"*.", "abc", true},
+        {"*.", "a.b", false},
+        {"*.", ".profile", false},
+        {"a?.", "aB", true},
+        {"a?.", "a", false},
+        {"a?.", "ab.c", false},
+        {"A*.", "Makefile", false},
+        {"M*..", "Makefile", true},
         // Only ASCII letters fold; other bytes must match exactly.
         {"\xc3\x84*", "\xc3\x84rger", true},
         {"\xc3\xa4*", "\xc3\x84rger", false},
@@ -252,25 +257,26 @@ TEST_F(FileServicesTest, PatternSelectsFilesOnly) {
     EXPECT_EQ(Names(out), (std::vector<std::string>{"B.TxT", "a.txt", "c.txt.bak", "d.doc"}));
 }
 
-TEST_F(FileServicesTest, SpecialFilesAreNeitherListedNorOpened) {
+TEST_F(FileServicesTest, SpecialFilesAreListedByKindAndNeverOpened) {
     std::string dir = tmp.Dir("special");
     ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);
-    // A socket node.
-    int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(sock, 0);
-    struct sockaddr_un addr = {};
-    addr.sun_family = AF_UNIX;
-    std::string sockPath = dir + "/sock";
-    bool haveSocket = sockPath.size() < sizeof addr.sun_path;
-    if (haveSocket) {
-        std::strcpy(addr.sun_path, sockPath.c_str());
-        haveSocket = bind(sock, reinterpret_cast<struct sockaddr*>(&addr), sizeof addr) == 0;
-    }
-    close(sock);
+    const bool haveSocket = testing::MakeSocketNode(dir + "/sock");
     tmp.File("special/plain", "x");
-    // A listing that opened the FIFO would block here forever.
+    // A listing that opened the FIFO would block here forever. The special entries are named,
+    // with their kind, so that a run can say it does not copy them.
     std::vector<ListEntry> out;
     ASSERT_EQ(fs.ListFiles(dir, "*.*", out), 0);
+    std::vector<std::string> want = {"fifo", "plain"};
+    if (haveSocket) {
+        want.push_back("sock");
+    }
+    EXPECT_EQ(Names(out), want);
+    EXPECT_EQ(Find(out, "fifo")->kind, EntryKind::Fifo);
+    EXPECT_EQ(Find(out, "plain")->kind, EntryKind::File);
+    if (haveSocket) {
+        EXPECT_EQ(Find(out, "sock")->kind, EntryKind::Socket);
+    }
+    ASSERT_EQ(fs.ListFiles(dir, "p*", out), 0);
     EXPECT_EQ(Names(out), std::vector<std::string>{"plain"});
     ASSERT_EQ(fs.ListSubdirs(dir, out), 0);
     EXPECT_TRUE(out.empty());
@@ -317,48 +323,45 @@ TEST_F(FileServicesTest, TemporaryFilesAreNeverListed) {
     EXPECT_TRUE(out.empty());
 }
 
-// What a killed move left set aside is the user's file: put back under its name (a preview
-// only lists it as it is), listed as it is where the name was taken meanwhile, and not listed
-// while the program that set it aside may still be checking it.
-TEST_F(FileServicesTest, WhatAKilledMoveSetAsideIsPutBackNeverSwept) {
-    const pid_t gone = fork();
-    if (gone == 0) {
-        _exit(0);
-    }
-    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
-    const std::string mine = std::string(kAsidePrefix) + std::to_string(getpid()) + ".";
-    std::string left = AsideName("f.txt");
-    left.replace(0, mine.size(), std::string(kAsidePrefix) + std::to_string(gone) + ".");
+// What a killed move left set aside is the user's file: listed under its own name to be put
+// back (never replacing what took the name meanwhile, where it is listed as it is), and not
+// listed while the program that set it aside may still be checking it. A listing changes
+// nothing.
+TEST_F(FileServicesTest, WhatAKilledMoveSetAsideIsListedToBePutBackNeverSwept) {
+    const std::string left = testing::DeadProcessAsideName("f.txt");
     const std::string held = AsideName("f.txt");
     struct {
         std::string aside;
-        bool nameTaken, preview;
-        std::vector<std::string> listed, remaining;
+        bool nameTaken;
+        std::vector<std::string> listed;
+        int putBack;  // PutBack's result
     } const rows[] = {
-        {left, false, false, {"f.txt"}, {"f.txt"}},
-        {left, true, false, {left, "f.txt"}, {left, "f.txt"}},
-        {left, false, true, {left}, {left}},
-        {held, false, false, {}, {held}},
-        {".ferrit-aside.notes", false, false, {".ferrit-aside.notes"}, {".ferrit-aside.notes"}},
+        {left, false, {"f.txt"}, 0},
+        {left, true, {left, "f.txt"}, WinErr::AlreadyExists},
+        {held, false, {}, 0},
+        {".ferrit-aside.notes", false, {".ferrit-aside.notes"}, 0},
     };
     int n = 0;
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.aside + (row.nameTaken ? " taken" : "") + (row.preview ? " preview" : ""));
+        SCOPED_TRACE(row.aside + (row.nameTaken ? " taken" : ""));
         const std::string dir = tmp.Dir("d" + std::to_string(++n));
         tmp.File("d" + std::to_string(n) + "/" + row.aside, "mine");
         if (row.nameTaken) {
             tmp.File("d" + std::to_string(n) + "/f.txt", "new");
         }
-        PosixFileServices::Settings settings;
-        settings.putBackLeftovers = !row.preview;
-        PosixFileServices files(settings);
+        const std::vector<std::string> before = ListDir(dir);
         std::vector<ListEntry> out;
-        ASSERT_EQ(files.ListFiles(dir, "*.*", out), 0);
+        ASSERT_EQ(fs.ListFiles(dir, "*.*", out), 0);
         EXPECT_EQ(Names(out), row.listed);
-        EXPECT_EQ(ListDir(dir), row.remaining);
-        EXPECT_EQ(ReadFile(dir + "/" +
-                           (row.listed == std::vector<std::string>{"f.txt"} ? "f.txt" : row.aside)),
-                  "mine");
+        EXPECT_EQ(ListDir(dir), before);
+        const ListEntry* f = Find(out, "f.txt");
+        if (f == nullptr || row.aside[14] == 'n') {
+            continue;
+        }
+        EXPECT_EQ(f->setAside, row.nameTaken ? "" : row.aside);
+        EXPECT_EQ(f->size, row.nameTaken ? 3 : 4);
+        EXPECT_EQ(fs.PutBack(dir + "/" + row.aside, dir + "/f.txt"), row.putBack);
+        EXPECT_EQ(ReadFile(dir + "/f.txt"), row.nameTaken ? "new" : "mine");
     }
 }
 
@@ -565,7 +568,7 @@ TEST_F(FileServicesTest, OpenFilesForTheServerCopyNeverReachThroughLinks) {
     EXPECT_EQ(fs.CloseFile(h), 0);
     std::vector<ListEntry> listed;
     ASSERT_EQ(fs.ListFiles(tmp.Path("ct"), "*.*", listed), 0);
-    EXPECT_EQ(listed.size(), 2u);  // link and victim; the temporary file is never listed
+    EXPECT_EQ(listed.size(), 3u);  // FIFO, link and victim; the temporary file is never listed
 
     EXPECT_EQ(fs.RenameOver(temp, tmp.Path("ct/link")), 0);
     EXPECT_EQ(ReadFile(victim), "precious");

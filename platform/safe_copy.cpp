@@ -151,6 +151,9 @@ bool ChangedSince(int in, const struct stat& before) {
            now.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
 }
 
+// Copies of at least this size always bear the mark of an unfinished copy while they are made.
+constexpr off_t kMarkedFromBytes = off_t(1) << 20;
+
 // The permission bits a copy is created with: the source's, writable by the owner while the
 // copy is filled (user attributes need that).
 mode_t CreationMode(const struct stat& st) {
@@ -218,12 +221,11 @@ std::string NewTemporaryName() {
     return std::string(kTempPrefix) + pid + "." + std::to_string(n) + "." + HostTag();
 }
 
-bool IsStaleTemporaryName(const char* name) {
-    const size_t prefixLen = std::strlen(kTempPrefix);
-    if (std::strncmp(name, kTempPrefix, prefixLen) != 0)
+bool IsStaleTemporary(const char* name, const struct stat& st) {
+    if (!BearsUnfinishedMark(st) || !IsTemporaryName(name))
         return false;
-    // <pid>.<counter>[.<host>]
-    const char* p = name + prefixLen;
+    // <pid>.<counter>.<host>
+    const char* p = name + std::strlen(kTempPrefix);
     char* end = nullptr;
     errno = 0;
     const long pid = std::strtol(p, &end, 10);
@@ -231,14 +233,8 @@ bool IsStaleTemporaryName(const char* name) {
         return false;
     p = end + 1;
     std::strtoul(p, &end, 10);
-    if (end == p)
-        return false;
-    if (*end == '.') {
-        if (HostTag() != end + 1)
-            return false;  // another workstation's: it may still be writing it
-    } else if (*end != '\0') {
-        return false;
-    }
+    if (end == p || *end != '.' || HostTag() != end + 1)
+        return false;  // another workstation's may still be being written
     if (pid == static_cast<long>(getpid()))
         return false;
     return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
@@ -376,7 +372,7 @@ int SafeCopier::Prepared::NameByCopy() {
         unnamed_.Reset();
         return err;
     }
-    const int out = CreateNamedTemporary(dir_.Get(), tmpName_, O_WRONLY, 0600);
+    const int out = CreateNamedTemporary(dir_.Get(), tmpName_, O_WRONLY, kUnfinishedMode);
     if (out < 0) {
         const int err = WinErrorFromErrno(errno);
         unnamed_.Reset();
@@ -457,6 +453,10 @@ void SafeCopier::LearnRefusal(int dir, uint64_t knownDevice) {
 SafeCopier::SafeCopier(bool allowUnnamed)
     : unnamedUnusable_(!allowUnnamed), umask_(ProcessUmask()) {}
 
+mode_t SafeCopier::NewFileMode(mode_t bits) const {
+    return bits & ~static_cast<mode_t>(umask_ >= 0 ? umask_ : 022);
+}
+
 bool SafeCopier::CreatedFinal(const struct stat& st) const {
     return umask_ >= 0 && (CreationMode(st) & ~static_cast<mode_t>(umask_)) == (st.st_mode & 0777);
 }
@@ -513,12 +513,19 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
         LearnRefusal(dir, device);
     }
 
+    // The named copy bears the mark of an unfinished copy wherever that costs nothing: where
+    // its bits are set before it is put in place anyway, and where its data takes so long that
+    // one call more is lost in it. A small copy that its creation gives its final bits goes
+    // unmarked: on a network volume each call is a round trip. A leftover without the mark is
+    // never swept away (nor ever listed).
+    const bool mark = !CreatedFinal(st) || st.st_size >= kMarkedFromBytes;
     std::string tmpName;
-    const int fd = CreateNamedTemporary(dir, tmpName, O_WRONLY, CreationMode(st));
+    const int fd =
+        CreateNamedTemporary(dir, tmpName, O_WRONLY, mark ? kUnfinishedMode : CreationMode(st));
     if (fd < 0)
         return WinErrorFromErrno(errno);
     ready->tmpName_ = tmpName;  // from here on removed again unless published
-    int rc = FillCopy(in.Get(), fd, st, CreatedFinal(st));
+    int rc = FillCopy(in.Get(), fd, st, !mark);
     if (rc == 0)
         rc = ready->Learn(fd);
     if (close(fd) != 0 && rc == 0)

@@ -14,21 +14,31 @@
 #include <vector>
 
 #include "platform/file_services.h"
+#include "platform/temporary_names.h"
 
 namespace ferrit {
 
 struct PathAt;
 
-// Prefix of the program's temporary files; such names are never listed.
-constexpr const char* kTempPrefix = ".ferrit-tmp.";
-
 // A fresh temporary name: the prefix, this process's id, a counter and this host's name, so
 // that a later run can tell a file left behind by a program that no longer runs.
 std::string NewTemporaryName();
 
-// Whether a name is a temporary file of a program of this host that no longer runs (one that
-// a killed run left behind), which may therefore be removed.
-bool IsStaleTemporaryName(const char* name);
+// The mark of an unfinished copy: the permission bits of a named temporary file from its
+// creation until it is put in place. Only the owner's write: the owner can still fill it (data
+// and attributes), while nobody, the owner included, may read it, which no one's own file has by
+// accident. So a leftover is known for the program's by more than its name.
+constexpr mode_t kUnfinishedMode = S_IWUSR;
+
+// Whether an entry (its lstat result) is a regular file that bears the mark of an unfinished copy.
+inline bool BearsUnfinishedMark(const struct stat& st) {
+    return S_ISREG(st.st_mode) && (st.st_mode & 07777 & ~kUnfinishedMode) == 0;
+}
+
+// Whether an entry (its lstat result) is a temporary copy that a killed program of this host
+// left behind: a regular file named as a temporary of a program that no longer runs, still
+// bearing the mark of an unfinished copy. Only such an entry may be swept away.
+bool IsStaleTemporary(const char* name, const struct stat& st);
 
 class SafeCopier {
   public:
@@ -54,6 +64,9 @@ class SafeCopier {
     // Creates a new, empty named temporary file in the directory with the given open flags;
     // returns its descriptor (or -1 with errno set) and its name in `name`.
     static int CreateNamedTemporary(int dir, std::string& name, int flags, mode_t mode);
+
+    // The bits less the process's file-creation mask: those a new file gets.
+    mode_t NewFileMode(mode_t bits) const;
 
   private:
     // A finished copy waiting beside its target.

@@ -431,32 +431,58 @@ TEST_P(CopyFileTest, SourceChangingWhileCopiedIsNotPublished) {
     EXPECT_EQ(refused, 1);
 }
 
-// A temporary file left behind by a killed program of this host goes with the next listing of
-// its directory; one of a program that still runs, or of another host, stays.
-TEST_P(CopyFileTest, ListingRemovesOnlyTheLeftoversOfProgramsThatNoLongerRun) {
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(0);
-    ASSERT_GT(child, 0);
-    waitpid(child, nullptr, 0);
-    std::string own = NewTemporaryName();
-    std::string host = own.substr(own.find('.', own.find('.', std::strlen(kTempPrefix)) + 1) + 1);
-    const std::string dead = std::string(kTempPrefix) + std::to_string(child) + ".7." + host;
-    const std::string oldForm = std::string(kTempPrefix) + std::to_string(child) + ".8";
-    const std::string foreign = std::string(kTempPrefix) + std::to_string(child) + ".9.elsewhere";
-    for (const std::string& name : {dead, oldForm, own, foreign}) {
-        ASSERT_TRUE(testing::WriteFile(dst + "/" + name, "partial"));
-    }
+// A leftover is known for a killed copy's by its name (a program of this host that no longer
+// runs) and by the mark of an unfinished copy; a user's file named like one is never touched,
+// and no listing removes anything.
+TEST_P(CopyFileTest, OnlyMarkedLeftoversOfProgramsThatNoLongerRunAreSwept) {
+    const std::string dead = testing::DeadProcessTemporaryName(7);
+    const std::string host = dead.substr(dead.rfind('.'));
+    const std::string deadPrefix = dead.substr(0, dead.rfind('.', dead.rfind('.') - 1) + 1);
+    const std::string own = NewTemporaryName();
+    struct Row {
+        std::string name;
+        mode_t mode;  // 1: a link
+        bool swept;
+    };
+    const Row rows[] = {
+        {dead, 0200, true},
+        {deadPrefix + "9" + host, 0644, false},      // a user's file
+        {deadPrefix + "11.elsewhere", 0200, false},  // another host's may still be written
+        {own, 0200, false},                          // a program that runs
+        {deadPrefix + "13" + host, 1, false},
+    };
+    std::vector<std::string> all = {"kept.txt"};
     tmp.File("dst/kept.txt", "k");
+    for (const Row& row : rows) {
+        const std::string path = dst + "/" + row.name;
+        if (row.mode == 1) {
+            ASSERT_EQ(symlink("kept.txt", path.c_str()), 0);
+        } else {
+            ASSERT_TRUE(testing::WriteFile(path, "partial"));
+            ASSERT_EQ(chmod(path.c_str(), row.mode), 0);
+        }
+        all.push_back(row.name);
+    }
+    std::sort(all.begin(), all.end());
     std::vector<ListEntry> listed;
     ASSERT_EQ(fs.ListFiles(dst, "*.*", listed), 0);
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].name, "kept.txt");
-    std::vector<std::string> left = ListDir(dst);
-    std::sort(left.begin(), left.end());
-    std::vector<std::string> want = {own, foreign, "kept.txt"};
-    std::sort(want.begin(), want.end());
-    EXPECT_EQ(left, want);
+    std::vector<std::string> names, stale;
+    ASSERT_EQ(fs.ListNames(dst, names, &stale), 0);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, all);
+    EXPECT_EQ(ListDir(dst), all);  // listing changed nothing
+    for (const Row& row : rows) {
+        const bool named = std::find(stale.begin(), stale.end(), row.name) != stale.end();
+        EXPECT_EQ(named, row.swept) << row.name;
+        EXPECT_EQ(fs.RemoveStaleTemporary(dst + "/" + row.name),
+                  row.swept ? 0 : WinErr::AccessDenied)
+            << row.name;
+        struct stat st;
+        EXPECT_EQ(lstat((dst + "/" + row.name).c_str(), &st) != 0, row.swept) << row.name;
+    }
+    EXPECT_EQ(fs.RemoveStaleTemporary(dst + "/" + dead), WinErr::FileNotFound);
 }
 
 INSTANTIATE_TEST_SUITE_P(Publish, CopyFileTest, ::testing::Values(true, false),

@@ -1,8 +1,5 @@
 #include "platform/set_aside.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -24,13 +21,9 @@ std::atomic<unsigned> g_asideCounter{0};
 // on another host (sharing a network volume) may still be checking.
 const std::string& HostHash() {
     static const std::string hash = [] {
-        char host[256] = {};
-        if (gethostname(host, sizeof host - 1) != 0) {
-            std::strcpy(host, "localhost");
-        }
         uint32_t h = 2166136261u;
-        for (const char* p = host; *p != '\0'; ++p) {
-            h = (h ^ static_cast<unsigned char>(*p)) * 16777619u;
+        for (const char c : HostName()) {
+            h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
         }
         char text[9];
         std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(h));
@@ -43,7 +36,7 @@ const std::string& HostHash() {
 
 std::string AsideName(const std::string& name) {
     const std::string head =
-        std::string(kAsidePrefix) + std::to_string(getpid()) + "." + HostHash();
+        std::string(kAsidePrefix) + std::to_string(CurrentProcessId()) + "." + HostHash();
     if (head.size() + 1 + name.size() <= kNameMax) {
         return head + "." + name;
     }
@@ -80,8 +73,7 @@ AsideLeftover ClassifyAsideName(const char* name, std::string& original) {
         return AsideLeftover::InUse;
     }
     const char* rest = tag + hash.size();
-    if (pid == static_cast<long>(getpid()) ||
-        !(kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
+    if (pid == CurrentProcessId() || ProcessRuns(pid)) {
         return AsideLeftover::InUse;
     }
     if (rest[0] == '.' && rest[1] != '\0' && std::strcmp(rest + 1, ".") != 0 &&

@@ -27,4 +27,10 @@ enum class AsideLeftover {
 // Classifies a name; `original` receives the name to put it back under (for PutBack).
 AsideLeftover ClassifyAsideName(const char* name, std::string& original);
 
+// The system's part, one implementation per system: this process's id, this host's name, and
+// whether a process of this host with the id still runs (true where that cannot be told).
+long CurrentProcessId();
+std::string HostName();
+bool ProcessRuns(long pid);
+
 }  // namespace ferrit

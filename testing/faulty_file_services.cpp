@@ -101,13 +101,25 @@ int FaultyFileServices::ListFiles(const std::string& dir, const std::string& pat
     return inner_.ListFiles(dir, pattern, out);
 }
 
-int FaultyFileServices::ListNames(const std::string& dir, std::vector<std::string>& out) {
+int FaultyFileServices::ListNames(const std::string& dir, std::vector<std::string>& out,
+                                  std::vector<std::string>* stale) {
     int code = 0;
     if (Hit(FileOp::ListNames, &dir, code)) {
         out.clear();
+        if (stale != nullptr) {
+            stale->clear();
+        }
         return code;
     }
-    return inner_.ListNames(dir, out);
+    return inner_.ListNames(dir, out, stale);
+}
+
+int FaultyFileServices::RemoveStaleTemporary(const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::RemoveStaleTemporary, &path, code)) {
+        return code;
+    }
+    return inner_.RemoveStaleTemporary(path);
 }
 
 int FaultyFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {

@@ -22,6 +22,7 @@ enum class FileOp {
     LockTree,
     ListFiles,
     ListNames,
+    RemoveStaleTemporary,
     ListSubdirs,
     DirectoryExists,
     DirectoryId,
@@ -87,7 +88,9 @@ class FaultyFileServices : public FileServices {
     int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
-    int ListNames(const std::string& dir, std::vector<std::string>& out) override;
+    int ListNames(const std::string& dir, std::vector<std::string>& out,
+                  std::vector<std::string>* stale = nullptr) override;
+    int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;
     bool DirectoryId(const std::string& path, DirIdentity& id) override;

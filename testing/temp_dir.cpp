@@ -2,7 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -13,6 +16,8 @@
 #include <vector>
 
 #include "platform/fs_util.h"
+#include "platform/safe_copy.h"
+#include "platform/set_aside.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -172,6 +177,46 @@ std::vector<std::string> ListDir(const std::string& path) {
     closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+bool MakeSocketNode(const std::string& path) {
+    struct sockaddr_un addr = {};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path) {
+        return false;
+    }
+    std::strcpy(addr.sun_path, path.c_str());
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (sock < 0) {
+        return false;
+    }
+    const bool bound = bind(sock, reinterpret_cast<struct sockaddr*>(&addr), sizeof addr) == 0;
+    close(sock);
+    return bound;
+}
+
+std::string DeadProcessTemporaryName(unsigned n) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    waitpid(child, nullptr, 0);
+    // <prefix><pid>.<counter>.<host>: this host's part is taken from a fresh name.
+    const std::string own = NewTemporaryName();
+    const size_t pidEnd = own.find('.', std::strlen(kTempPrefix));
+    const std::string host = own.substr(own.find('.', pidEnd + 1) + 1);
+    return std::string(kTempPrefix) + std::to_string(child) + "." + std::to_string(n) + "." + host;
+}
+
+std::string DeadProcessAsideName(const std::string& name) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    waitpid(child, nullptr, 0);
+    const std::string mine = std::string(kAsidePrefix) + std::to_string(getpid()) + ".";
+    return std::string(kAsidePrefix) + std::to_string(child) + "." +
+           AsideName(name).substr(mine.size());
 }
 
 bool XattrsSupported(const std::string& dir) {

@@ -17,7 +17,7 @@
 #include "nwemu/client_factory.h"
 #include "options/option_reasons.h"
 #include "platform/launch.h"
-#include "platform/posix_file_services.h"
+#include "platform/system_services.h"
 #include "ui/qt_dialogs.h"
 #include "ui/select_directory_dialog.h"
 #include "ui_tform_ferrit.h"
@@ -74,7 +74,7 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
     : QMainWindow(parent),
       ui_(new Ui::TFormFerrit),
       ownDialogs_(services.dialogs ? nullptr : new QtDialogs(this)),
-      ownFiles_(services.files ? nullptr : new PosixFileServices),
+      ownFiles_(services.files ? nullptr : MakeFileServices()),
       clientChoice_(services.client ? nwemu::NetWareClientChoice() : nwemu::ChooseNetWareClient()),
       dialogs_(services.dialogs ? *services.dialogs : *ownDialogs_),
       files_(services.files ? *services.files : *ownFiles_),
