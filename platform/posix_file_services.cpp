@@ -243,7 +243,6 @@ template <typename Admit>
 int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit admit,
                                      std::vector<ListEntry>& out) {
     out.clear();
-    bool leftovers = false;
     const int rc = ReadDirectory(dir, [&](int readFd, unsigned char type, const char* name) {
         // What a killed move left set aside is listed under its own name, to be put back.
         std::string original;
@@ -256,7 +255,6 @@ int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit a
         entry.name = listed;
         if (leftover) {
             entry.setAside = name;
-            leftovers = true;
         }
         // A special entry is named with the kind its directory gives: no look at it is needed.
         entry.kind = files ? SpecialKindOf(type) : EntryKind::Missing;
@@ -282,21 +280,7 @@ int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit a
         out.clear();
         return rc;
     }
-    const auto byName = [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; };
-    std::sort(out.begin(), out.end(), byName);
-    if (leftovers) {
-        // Where the name is taken meanwhile, the file set aside is listed as it is, an ordinary
-        // file of the user's.
-        for (size_t i = 0; i < out.size(); ++i) {
-            const bool taken = (i > 0 && out[i - 1].name == out[i].name) ||
-                               (i + 1 < out.size() && out[i + 1].name == out[i].name);
-            if (taken && !out[i].setAside.empty()) {
-                out[i].name = out[i].setAside;
-                out[i].setAside.clear();
-            }
-        }
-        std::sort(out.begin(), out.end(), byName);
-    }
+    SettleSetAside(out);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/set_aside.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -82,6 +83,24 @@ AsideLeftover ClassifyAsideName(const char* name, std::string& original) {
         return AsideLeftover::PutBack;
     }
     return AsideLeftover::KeepAsIs;
+}
+
+void SettleSetAside(std::vector<ListEntry>& entries) {
+    const auto byName = [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; };
+    std::sort(entries.begin(), entries.end(), byName);
+    bool moved = false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const bool taken = (i > 0 && entries[i - 1].name == entries[i].name) ||
+                           (i + 1 < entries.size() && entries[i + 1].name == entries[i].name);
+        if (taken && !entries[i].setAside.empty()) {
+            entries[i].name = entries[i].setAside;
+            entries[i].setAside.clear();
+            moved = true;
+        }
+    }
+    if (moved) {
+        std::sort(entries.begin(), entries.end(), byName);
+    }
 }
 
 }  // namespace ferrit

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "platform/file_services.h"
 
 namespace ferrit {
 
@@ -26,6 +29,11 @@ enum class AsideLeftover {
 
 // Classifies a name; `original` receives the name to put it back under (for PutBack).
 AsideLeftover ClassifyAsideName(const char* name, std::string& original);
+
+// Sorts a files listing by name, in which what a killed move left set aside stands under its own
+// name (ListEntry::setAside set): where that name is taken meanwhile, the entry stands under its
+// set-aside name again, as an ordinary file of the user's.
+void SettleSetAside(std::vector<ListEntry>& entries);
 
 // The system's part, one implementation per system: this process's id, this host's name, and
 // whether a process of this host with the id still runs (true where that cannot be told).

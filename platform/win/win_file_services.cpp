@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 
 #include "platform/fs_util.h"
 #include "platform/name_pattern.h"
@@ -233,27 +232,18 @@ int WinFileServices::ListFiles(const std::string& dir, const std::string& patter
                    !IsTemporaryName(e.name.c_str());
         },
         out);
-    // What a killed move left set aside is listed under its own name, to be put back; where
-    // that name is taken meanwhile, as it is, an ordinary file of the user's.
-    std::set<std::string> names;
-    for (const ListEntry& e : out) {
-        names.insert(e.name);
-    }
-    std::vector<ListEntry> kept;
+    // What a killed move left set aside is listed under its own name, to be put back.
     for (ListEntry& e : out) {
         std::string original;
-        if (ClassifyAsideName(e.name.c_str(), original) == AsideLeftover::PutBack &&
-            names.count(original) == 0) {
+        if (ClassifyAsideName(e.name.c_str(), original) == AsideLeftover::PutBack) {
             e.setAside = e.name;
             e.name = original;
         }
-        if (MatchPattern(pattern, e.name)) {
-            kept.push_back(std::move(e));
-        }
     }
-    std::sort(kept.begin(), kept.end(),
-              [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
-    out = std::move(kept);
+    SettleSetAside(out);
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [&](const ListEntry& e) { return !MatchPattern(pattern, e.name); }),
+              out.end());
     return err;
 }
 
