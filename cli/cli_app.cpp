@@ -48,7 +48,8 @@ class CliApp {
               err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
               [this] { FlushAll(); }, hooks.promptWaiting),
           choice_(nwemu::ChooseNetWareClient(request.netwareConfig)),
-          previewClient_(*choice_.client),
+          previewClient_(*choice_.client,
+                         [this](const std::string& path) { return preview_.MarkOf(path); }),
           client_(request.dryRun ? static_cast<NetWareClient&>(previewClient_) : *choice_.client),
           netware_(client_, locations_, files_, dialogs_),
           sink_(out, err, hooks.interrupted),
@@ -96,7 +97,7 @@ class CliApp {
         if (sink_.AbortRequested()) {
             return kExitInterrupted;
         }
-        return dialogs_.ErrorCount() > 0 ? kExitError : kExitDone;
+        return dialogs_.ErrorCount() > 0 || run_.NetWareFailures > 0 ? kExitError : kExitDone;
     }
 
   private:

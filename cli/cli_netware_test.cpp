@@ -68,6 +68,8 @@ TEST_F(CliNetWareTest, CarriesEveryKindOfMetadataWithWarningsAsStatusLines) {
     uint16_t rwcf = 0;
     ASSERT_TRUE(nwemu::ParseRightsLetters("RWCF", rwcf));
     WriteTrustees(P("FS2/DATA/TGT/B"), {{Fs2Jsmith, rwcf}});
+    // Owners need Supervisor: JSMITH holds it on A's target.
+    WriteTrustees(scratch.Dir("FS2/DATA/TGT/A"), {{Fs2Jsmith, nwemu::kAllRights}});
 
     EXPECT_EQ(Run({"--netware-config=" + configFile, "--subdirs", "--create-dirs", "--keep-owner",
                    "--keep-dir-trustees", "--keep-file-trustees", "--keep-irm", "--keep-limits",
@@ -78,14 +80,68 @@ TEST_F(CliNetWareTest, CarriesEveryKindOfMetadataWithWarningsAsStatusLines) {
                        "\n  Insufficient rights to grant rights on target\n   B.TXT copied\n");
     std::vector<nwemu::Trustee> trustees;
     ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A"), trustees));
-    ASSERT_EQ(trustees.size(), 1u);
-    EXPECT_EQ(trustees[0].id, Fs2Mbrown);
+    ASSERT_EQ(trustees.size(), 2u);  // JSMITH's own, then the one carried
+    EXPECT_EQ(trustees[1].id, Fs2Mbrown);
     uint32_t value = 0;
     ASSERT_TRUE(ReadLimit(P("FS2/DATA/TGT/A"), value));
     EXPECT_EQ(value, 100u);
     ASSERT_TRUE(ReadOwner(P("FS2/DATA/TGT/A/A.TXT"), value));
     EXPECT_EQ(value, Fs2Mbrown);
     EXPECT_EQ(err.find("InitNetWare"), std::string::npos) << err;
+}
+
+// Metadata the target refuses fails the run; an object it does not know is only named.
+TEST_F(CliNetWareTest, RefusedMetadataEndsWithStatusOneAnUnknownObjectDoesNot) {
+    scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
+    const std::vector<std::string> flags = {"--netware-config=" + configFile, "--subdirs",
+                                            "--create-dirs", "--keep-dir-trustees"};
+    struct Row {
+        NWObjectID trustee;
+        std::string line;
+        int status;
+    } rows[] = {
+        {Fs1Admin,
+         "  Trustee CN=ADMIN.O=ACME [SRWCEMFA] not carried to FS2/DATA:T1\\A: 0x898C (No modify "
+         "privileges)",
+         kExitError},
+        {Fs1Temp, "  not carried: no object CN=TEMP.O=ACME on FS3", kExitDone},
+    };
+    WriteTrustees(P("FS3/DATA"), {{Fs3Jsmith, nwemu::kAllRights & ~Rights::Supervisor}});
+    int n = 0;
+    for (const Row& row : rows) {
+        WriteTrustees(P("FS1/DATA/SRC/A"), {{row.trustee, nwemu::kAllRights}});
+        const std::string server = n == 0 ? "FS2" : "FS3";
+        const std::string target = server + "/DATA/T" + std::to_string(++n);
+        scratch.Dir(target);
+        std::vector<std::string> args = flags;
+        args.insert(args.end(), {P("FS1/DATA/SRC"), P(target)});
+        EXPECT_EQ(Run(args), row.status) << err;
+        EXPECT_EQ(out, P("FS1/DATA/SRC/A") + "\n   A.TXT copied\n" + row.line + "\n");
+    }
+}
+
+// A target root the run makes keeps the NetWare options: before the run it lies where its
+// nearest existing parent lies, and once made it is looked up itself.
+TEST_F(CliNetWareTest, ATargetRootTheRunMakesKeepsTheNetWareOptions) {
+    const std::string a = scratch.File("FS1/DATA/SRC/A.TXT", "a");
+    WriteOwner(a, Fs1Mbrown);
+    WriteTrustees(a, {{Fs1Sales, 0x41}});
+    scratch.File("FS1/DATA/SRC/SUB/B.TXT", "b");
+    WriteTrustees(P("FS1/DATA/SRC/SUB"), {{Fs1Mbrown, 0x4B}});
+    WriteTrustees(P("FS2/DATA"), {{Fs2Jsmith, nwemu::kAllRights}});
+    EXPECT_EQ(Run({"--netware-config=" + configFile, "--subdirs", "--create-dirs", "--keep-owner",
+                   "--keep-dir-trustees", "--keep-file-trustees", P("FS1/DATA/SRC"),
+                   P("FS2/DATA/NEW/ROOT")}),
+              kExitDone)
+        << err;
+    EXPECT_EQ(err.find("not in force"), std::string::npos) << err;
+    uint32_t owner = 0;
+    EXPECT_TRUE(ReadOwner(P("FS2/DATA/NEW/ROOT/A.TXT"), owner) && owner == Fs2Mbrown);
+    std::vector<nwemu::Trustee> trustees;
+    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/NEW/ROOT/A.TXT"), trustees));
+    EXPECT_EQ(trustees[0].id, Fs2Sales);
+    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/NEW/ROOT/SUB"), trustees));
+    EXPECT_EQ(trustees[0].id, Fs2Mbrown);
 }
 
 TEST_F(CliNetWareTest, TheDefaultDescriptionIsUsedWhenItExists) {
@@ -99,6 +155,7 @@ TEST_F(CliNetWareTest, TheDefaultDescriptionIsUsedWhenItExists) {
 
     scratch.File("config/ferrit-netware.ini", nwemu::FormatConfig(config));
     WriteOwner(P("FS1/DATA/SRC/A.TXT"), Fs1Mbrown);
+    WriteTrustees(P("FS1/DATA"), {{Fs1Jsmith, nwemu::kAllRights}});  // owners need Supervisor
     EXPECT_EQ(Run({"--keep-owner", "--always", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone)
         << err;
     EXPECT_EQ(err.find("not in force"), std::string::npos) << err;

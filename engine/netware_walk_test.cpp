@@ -24,6 +24,20 @@ using Lines = std::vector<std::string>;
 
 constexpr uint16_t kAllButSupervisor = nwemu::kAllRights & ~Rights::Supervisor;
 
+uint16_t Letters(const char* text) {
+    uint16_t rights = 0;
+    EXPECT_TRUE(nwemu::ParseRightsLetters(text, rights)) << text;
+    return rights;
+}
+
+std::vector<uint32_t> TrusteeIds(const std::string& path) {
+    std::vector<nwemu::Trustee> trustees;
+    nwemu::ReadTrustees(path, trustees);
+    std::vector<uint32_t> ids;
+    for (const nwemu::Trustee& t : trustees) ids.push_back(t.id);
+    return ids;
+}
+
 class NetWareWalkTest : public ::testing::Test {
   protected:
     NetWareWalkTest() : emulated(Servers(scratch)), client(emulated) {
@@ -71,6 +85,8 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     const std::string a = scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
     scratch.File("FS1/DATA/SRC/B/B.TXT", "b");
     scratch.Dir("FS2/DATA/TGT");
+    // Owners need Supervisor: JSMITH holds it on A's target.
+    WriteTrustees(scratch.Dir("FS2/DATA/TGT/A"), {{Fs2Jsmith, nwemu::kAllRights}});
     // Rights shortfalls on B's target: only Read, Write, Create and File Scan there.
     scratch.Dir("FS2/DATA/TGT/B");
     uint16_t rwcf = 0;
@@ -93,8 +109,8 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     // A's directory metadata arrived, translated to FS2's identifiers; the roots' did not.
     std::vector<nwemu::Trustee> trustees;
     ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A"), trustees));
-    ASSERT_EQ(trustees.size(), 1u);
-    EXPECT_EQ(trustees[0].id, Fs2Mbrown);
+    ASSERT_EQ(trustees.size(), 2u);  // JSMITH's own, then the one carried
+    EXPECT_EQ(trustees[1].id, Fs2Mbrown);
     uint16_t mask = 0;
     ASSERT_TRUE(ReadMask(P("FS2/DATA/TGT/A"), mask));
     EXPECT_EQ(mask, kAllButSupervisor & ~Rights::Erase);
@@ -182,6 +198,167 @@ TEST_F(NetWareWalkTest, ServerCopyOnOneConnectionInBothPasses) {
             EXPECT_EQ(c.args.find("BACK.TXT"), std::string::npos) << c.args;
         }
     }
+}
+
+// What the operator may carry at the start is carried, whatever the masks being copied take
+// from the operator: each directory's mask lands after everything below it. What the target
+// server refuses (granting Supervisor without holding it) is a failed step with its own line; an
+// object the target does not know is named once per run and fails nothing.
+TEST_F(NetWareWalkTest, MetadataArrivesWhateverTheMasksAndEachLossIsReported) {
+    struct Row {
+        const char* target;  // server directory
+        bool supervisor;     // the login holds Supervisor at the target volume's root
+        const char* masks;   // of D1 and D2 on the source; without A they take Access Control
+    };
+    const Row rows[] = {
+        {"FS1", false, "RWCF"}, {"FS1", true, "RWCF"},   {"FS2", false, "RWCF"},
+        {"FS2", true, "RWCF"},  {"FS2", false, "RWCFA"}, {"FS3", false, "RWCF"},
+        {"FS3", true, "RWCF"},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        const std::string target = row.target;
+        SCOPED_TRACE(target + (row.supervisor ? " as Supervisor" : "") + " masks " + row.masks);
+        const std::string src = "FS1/DATA/S" + std::to_string(++n);
+        const std::string tgt = target + "/DATA/T" + std::to_string(n);
+        const uint32_t jsmith = target == "FS1"   ? Fs1Jsmith
+                                : target == "FS2" ? Fs2Jsmith
+                                                  : Fs3Jsmith;
+        const uint32_t mbrown = target == "FS1"   ? Fs1Mbrown
+                                : target == "FS2" ? Fs2Mbrown
+                                                  : Fs3Mbrown;
+        const uint32_t sales = target == "FS1" ? Fs1Sales : target == "FS2" ? Fs2Sales : Fs3Sales;
+        WriteTrustees(P(target + "/DATA"),
+                      {{jsmith, row.supervisor ? nwemu::kAllRights : kAllButSupervisor}});
+        const std::string f1 = scratch.File(src + "/D1/f1.txt", "1");
+        const std::string f2 = scratch.File(src + "/D1/D2/f2.txt", "2");
+        WriteTrustees(P(src + "/D1"), {{Fs1Jsmith, nwemu::kAllRights},
+                                       {Fs1Mbrown, Letters("RWF")},
+                                       {Fs1Sales, Letters("RF")},
+                                       {Fs1Temp, Letters("R")}});
+        WriteMask(P(src + "/D1"), Letters(row.masks));
+        WriteLimit(P(src + "/D1"), 300);
+        WriteTrustees(P(src + "/D1/D2"), {{Fs1Jsmith, nwemu::kAllRights}});
+        WriteMask(P(src + "/D1/D2"), Letters(row.masks) & Letters("RFA"));
+        for (const std::string& f : {f1, f2}) {
+            WriteOwner(f, Fs1Mbrown);
+            WriteTrustees(f, {{Fs1Sales, Letters("R")}});
+        }
+        scratch.Dir(tgt);
+        sink.Reset();
+        Run(src, tgt);
+
+        const std::string refused =
+            " [SRWCEMFA] not carried to " + target + "/DATA:T" + std::to_string(n) + "\\D1";
+        const std::string why = ": 0x898C (No modify privileges)";
+        // Without Supervisor no owner is handed over.
+        const std::string owner = row.supervisor ? "" : "  Owner CN=MBROWN.OU=SALES.O=ACME";
+        Lines expected{P(src + "/D1"), "   f1.txt copied"};
+        if (!row.supervisor)
+            expected.push_back(owner + refused.substr(11) + "\\f1.txt" + why);
+        expected.insert(expected.end(), {P(src + "/D1/D2"), "   f2.txt copied"});
+        if (!row.supervisor) {
+            expected.push_back(owner + refused.substr(11) + "\\D2\\f2.txt" + why);
+            expected.push_back("  Trustee CN=JSMITH.OU=SALES.O=ACME" + refused + "\\D2" + why);
+            expected.push_back("  Trustee CN=JSMITH.OU=SALES.O=ACME" + refused + why);
+        }
+        if (target == "FS3") {  // FS2 knows TEMP from the tree
+            expected.push_back("  not carried: no object CN=TEMP.O=ACME on FS3");
+        }
+        EXPECT_EQ(sink.List(), expected);
+        EXPECT_EQ(run.NetWareFailures, row.supervisor ? 0 : 4);
+
+        std::vector<uint32_t> d1{mbrown, sales};
+        const nwemu::Server& server = emulated.Servers().ServerAt(target[2] - '1');
+        if (const nwemu::Object* temp = server.FindObject("TEMP"))
+            d1.push_back(temp->id);
+        if (row.supervisor)
+            d1.insert(d1.begin(), jsmith);
+        EXPECT_EQ(TrusteeIds(P(tgt + "/D1")), d1);
+        EXPECT_EQ(TrusteeIds(P(tgt + "/D1/D2")),
+                  row.supervisor ? std::vector<uint32_t>{jsmith} : std::vector<uint32_t>{});
+        uint16_t mask = 0;
+        uint32_t value = 0;
+        EXPECT_TRUE(ReadMask(P(tgt + "/D1"), mask) && mask == Letters(row.masks));
+        EXPECT_TRUE(ReadMask(P(tgt + "/D1/D2"), mask) &&
+                    mask == (Letters(row.masks) & Letters("RFA")));
+        EXPECT_TRUE(ReadLimit(P(tgt + "/D1"), value) && value == 300u);
+        for (const char* f : {"/D1/f1.txt", "/D1/D2/f2.txt"}) {
+            const uint32_t owner = ReadOwner(P(tgt + f), value) ? value : jsmith;
+            EXPECT_EQ(owner, row.supervisor ? mbrown : jsmith) << f;
+            EXPECT_EQ(TrusteeIds(P(tgt + f)), std::vector<uint32_t>{sales}) << f;
+        }
+        // D1's mask is the run's last change.
+        const std::vector<std::string> ops = Ops();
+        const auto last = std::find_if(ops.rbegin(), ops.rend(), [](const std::string& op) {
+            return op == "AddTrustee" || op == "ModifyDosInfo" || op == "SetDirSpaceLimit" ||
+                   op == "ModifyDirEntry";
+        });
+        ASSERT_NE(last, ops.rend());
+        EXPECT_EQ(*last, "ModifyDirEntry");
+    }
+}
+
+// A path text that does not fit the client's 511 characters is never cut and used: cut, it names
+// the parent (on a separator) or a directory that is not there (inside a name). Its directory
+// gets nothing, its parent nothing of it, and the loss is reported.
+TEST_F(NetWareWalkTest, APathBeyondTheClientsBufferIsNeverCut) {
+    struct Row {
+        size_t length;     // of the deepest target directory's path text
+        const char* name;  // its name
+    };
+    const Row rows[] = {{510, "xy"}, {511, "xy"}, {512, "xy"}, {513, "xy"}, {513, "wxyz"}};
+    int n = 0;
+    for (const Row& row : rows) {
+        const std::string src = "FS1/DATA/S" + std::to_string(++n);
+        const std::string tgt = "FS2/DATA/T" + std::to_string(n);
+        // a(200)/b(200)/c...c/name below the target root, to the length asked for.
+        const size_t name = std::string(row.name).size();
+        const std::string fixed(row.length - P(tgt).size() - 4 - 400 - name, 'c');
+        const std::string parent =
+            std::string(200, 'a') + "/" + std::string(200, 'b') + "/" + fixed;
+        const std::string leaf = parent + "/" + row.name;
+        ASSERT_EQ(P(tgt + "/" + leaf).size(), row.length);
+        SCOPED_TRACE(std::to_string(row.length) + " " + row.name);
+        scratch.Dir(src + "/" + leaf);
+        WriteTrustees(P(src + "/" + leaf), {{Fs1Mbrown, Letters("RWCEMFA")}});
+        WriteMask(P(src + "/" + leaf), Letters("RFA"));
+        WriteLimit(P(src + "/" + leaf), 300);
+        scratch.Dir(tgt);
+        sink.Reset();
+        Run(src, tgt);
+
+        const bool fits = row.length <= 511;
+        std::vector<nwemu::Trustee> trustees;
+        uint16_t mask = 0;
+        uint32_t limit = 0;
+        EXPECT_EQ(ReadTrustees(P(tgt + "/" + leaf), trustees) && trustees.size() == 1, fits);
+        EXPECT_EQ(ReadMask(P(tgt + "/" + leaf), mask), fits);
+        EXPECT_EQ(ReadLimit(P(tgt + "/" + leaf), limit), fits);
+        for (const std::string& above : {parent, std::string(200, 'a')}) {
+            EXPECT_FALSE(ReadTrustees(P(tgt + "/" + above), trustees) ||
+                         ReadMask(P(tgt + "/" + above), mask) ||
+                         ReadLimit(P(tgt + "/" + above), limit));
+        }
+        const Lines list = sink.List();
+        ASSERT_FALSE(list.empty());
+        EXPECT_EQ(list.back(),
+                  fits ? P(src + "/" + leaf)
+                       : "  NetWare path too long: trustees, mask and limit not carried");
+        EXPECT_EQ(run.NetWareFailures, fits ? 0 : 1);
+        EXPECT_TRUE(dialogs.Asked().empty());
+    }
+}
+
+// A failed server copy is described in the server's words, as a failed plain copy is in the
+// system's.
+TEST_F(NetWareWalkTest, AFailedServerCopyIsDescribedInTheServersWords) {
+    scratch.File("FS1/DATA/SRC/A.TXT", "a");
+    scratch.Dir("FS1/DATA/TGT");
+    client.FailOperation(testing::NwOp::FileServerFileCopy, nwemu::Code::InsufficientSpace);
+    Run("FS1/DATA/SRC", "FS1/DATA/TGT");
+    EXPECT_EQ(dialogs.Texts(), (Lines{"Error 8901: Could not copy " + P("FS1/DATA/TGT/A.TXT") +
+                                      " (Insufficient space on the volume)"}));
 }
 
 TEST_F(NetWareWalkTest, SecondPassAndLocalTargetsDoNoNetWareWork) {

@@ -118,9 +118,15 @@ void TransferEngine::FinishFile(PendingFile& p) {
         }
         copied = run_.LastErrorCode == 0;
         if (!copied) {
-            run_.RunState = static_cast<int16_t>(
-                ShowErrorCode(dialogs_, DialogKind::Error, run_.LastErrorCode,
-                              "Could not copy " + p.counterpart, Btn::AbortIgnore));
+            // A server's own code is described in the server's words, as the system's codes of
+            // a plain copy are by the front end.
+            const std::string text = "Could not copy " + p.counterpart;
+            const std::string serverWords =
+                p.serverCopy && ErrorDescription(run_.LastErrorCode).empty()
+                    ? netware_.NetWareErrorDetail(run_.LastErrorCode)
+                    : std::string();
+            run_.RunState = static_cast<int16_t>(dialogs_.ShowDescribedError(
+                DialogKind::Error, run_.LastErrorCode, text, serverWords, Btn::AbortIgnore));
         }
         const std::string x = copied ? "" : "not ";
         sink_.StatusDisplay(2, "Status:   " + x + "copied");
@@ -147,6 +153,7 @@ void TransferEngine::FinishFile(PendingFile& p) {
         if (options_.cbAllowed(KeepFileTrustees)) {
             netware_.CopyTrustees(source, target);
         }
+        ShowNetWareNotes();
     }
 
     if (options_.cbAllowed(MoveFiles)) {

@@ -69,6 +69,9 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
     } filesReset{files_, sharedFiles_};
     try {
         run_.TotalBytes = 0;
+        run_.NetWareFailures = 0;
+        notesShown_.clear();
+        netware_.TakeNotes();  // nothing from before this run is shown in it
         run_.RunState = kRunStateRunning;
         sink_.RunStarted();
         run_.Recurse = options_.cbAllowed(CopySubdirectories);
@@ -82,6 +85,7 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
                               run_.SourceText + " does not exist", Btn::Abort));
             return true;
         }
+        const bool targetWasThere = PathExists(run_.TargetText);
         if (options_.cbAllowed(CreateDirectoriesOnTarget)) {
             files_->CreateDirectories(run_.TargetText);  // the existence test below decides
         }
@@ -90,6 +94,11 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
                 ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
                               run_.TargetText + " does not exist", Btn::Abort));
             return true;
+        }
+        // A target root this run has made is looked up now that it exists: until then its
+        // location was only that of its nearest existing parent.
+        if (!targetWasThere) {
+            netware_.GetNetWarePaths(run_.SourceText, run_.TargetText);
         }
 
         sourceIdKnown_ = files_->DirectoryId(run_.SourceText, sourceId_);

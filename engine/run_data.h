@@ -23,6 +23,7 @@ struct RunData {
     bool Recurse = false;    // "Copy Subdirectories", read once at Start
     std::string SourceRoot, TargetRoot;
     std::string SourceText, TargetText;
+    int NetWareFailures = 0;  // NetWare metadata steps that failed, each shown as a status line
 
     void Clear() { *this = RunData(); }
 };

@@ -5,6 +5,7 @@
 #include <deque>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -131,6 +132,22 @@ class TransferEngine {
     void HandleFiles(const std::string& directory, const std::string& counterpart,
                      const std::vector<ListEntry>& files);
 
+    // One pass over a directory and its subtree. `owed`: the directory's own NetWare metadata,
+    // carried (from these locations) once everything below it has been, before the directory is
+    // removed in move mode.
+    void WalkTree(std::string directory, std::string counterpart, const std::string& pattern,
+                  bool descend, const std::optional<LocationState>& owed);
+    // The directory step; `owed` receives the pair's locations when its metadata is to be
+    // carried after its subtree.
+    int32_t DirectoryStep(const std::string& directory, const std::string& counterpart,
+                          std::optional<LocationState>& owed);
+    // Trustees, space limit and inherited rights mask of a directory pair, the mask last: a mask
+    // that takes Access Control from the operator then blocks nothing that was still to come.
+    void CarryDirectoryMetadata(const LocationState& pair);
+    // The NetWare services' notes as status lines: failures counted, each object without a
+    // counterpart named once per run.
+    void ShowNetWareNotes();
+
     // Whether the walked directory is the other tree's root of this pass.
     bool IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
                      const std::string& directory) const;
@@ -157,6 +174,8 @@ class TransferEngine {
     // Whether both roots lay on NetWare at Start: then every directory pair is looked at for its
     // NetWare metadata, whatever an earlier pair gave.
     bool rootsBothNetWare_ = false;
+    // The notes about objects without a counterpart already shown in this run.
+    std::unordered_set<std::string> notesShown_;
     int jobs_ = kDefaultJobs;
     CopyPool* pool_ = nullptr;  // the workers of the run going on
 };

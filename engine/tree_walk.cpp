@@ -38,6 +38,12 @@ const char* SpecialKindText(EntryKind kind) {
 
 void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string counterpart,
                                           const std::string& pattern, bool descend) {
+    WalkTree(std::move(directory), std::move(counterpart), pattern, descend, std::nullopt);
+}
+
+void TransferEngine::WalkTree(std::string directory, std::string counterpart,
+                              const std::string& pattern, bool descend,
+                              const std::optional<LocationState>& owed) {
     // Other-root guard: never walk into the other tree of this pass, which may lie inside the
     // walked one and grow while it is walked.
     DirIdentity walkedId;
@@ -81,18 +87,30 @@ void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string cou
         if (IsOtherRoot(entry.kind == EntryKind::Directory, subId, directory + entry.name)) {
             continue;
         }
-        if (HandleOneDir(directory + entry.name, counterpart + entry.name) == 0) {
-            BrowseAllFilesInTree(directory + entry.name, counterpart + entry.name, pattern,
-                                 descend);
+        std::optional<LocationState> subOwed;
+        if (DirectoryStep(directory + entry.name, counterpart + entry.name, subOwed) == 0) {
+            WalkTree(directory + entry.name, counterpart + entry.name, pattern, descend, subOwed);
         }
     }
 
     directory.pop_back();
 
+    // The directory's own metadata, now that nothing below it is left to carry. After a stop it
+    // is not carried, and in move mode the directory then stays, so that the next run finds it
+    // and carries its metadata before it goes.
+    bool metadataLeft = false;
+    if (owed) {
+        if (run_.RunState != kRunStateAbort) {
+            CarryDirectoryMetadata(*owed);
+        } else {
+            metadataLeft = true;
+        }
+    }
+
     // Move mode: the emptied directory goes, after its whole subtree. Only a walk of every name
     // can have emptied it. Neither root is ever removed: the source root is the user's, and the
     // target root of a second pass is the tree the first pass has just filled.
-    if (options_.cbAllowed(MoveFiles) &&
+    if (options_.cbAllowed(MoveFiles) && !metadataLeft &&
         !IsRoot(walkedKnown, walkedId, sourceIdKnown_, sourceId_, directory, run_.SourceText) &&
         !IsRoot(walkedKnown, walkedId, targetIdKnown_, targetId_, directory, run_.TargetText) &&
         pattern == "*.*") {
@@ -193,6 +211,18 @@ void TransferEngine::ReportUnreadable(int code, const std::string& directory) {
 }
 
 int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::string& counterpart) {
+    // Called alone, the step carries the directory's metadata at once: it walks nothing below.
+    std::optional<LocationState> owed;
+    const int32_t result = DirectoryStep(directory, counterpart, owed);
+    if (owed) {
+        CarryDirectoryMetadata(*owed);
+    }
+    return result;
+}
+
+int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::string& counterpart,
+                                      std::optional<LocationState>& owed) {
+    owed.reset();
     sink_.PumpMessages();
     if (run_.RunState == kRunStateAbort) {
         return 0;
@@ -234,30 +264,57 @@ int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::st
     if (run_.SecondPass || !rootsBothNetWare_) {
         return 0;
     }
-    // The locations of this pair, the rights warnings, then the directory's trustees, space
-    // limit and inherited rights mask. The temporary handles of this step are always released
-    // before the next lookup.
+    // The locations of this pair and the rights warnings. The directory's own trustees, space
+    // limit and mask are carried once its subtree is complete: they could take from the operator
+    // the rights that the rest of the subtree needs.
     netware_.GetNetWarePaths(directory, counterpart);
+    const LocationState& locations = netware_.State();
+    if (locations.PathInfo[kSource].PathTooLong || locations.PathInfo[kTarget].PathTooLong) {
+        // No NetWare step is made on a path the client would take cut: that names another
+        // directory. The rights of this pair are not known, so no rights line either.
+        sink_.StatusInfo("  NetWare path too long: trustees, mask and limit not carried");
+        ++run_.NetWareFailures;
+        return 0;
+    }
     for (const std::string& line : netware_.CheckRights(options_)) {
         sink_.StatusInfo(line);
     }
-    const LocationState& locations = netware_.State();
     if (locations.BothNetWare) {
-        const std::string& source = locations.PathInfo[kSource].NetWarePath;
-        const std::string& target = locations.PathInfo[kTarget].NetWarePath;
-        if (options_.cbAllowed(KeepDirectoryTrustees)) {
-            netware_.CopyTrustees(source, target);
-        }
-        if (options_.cbAllowed(KeepSpaceLimitations)) {
-            netware_.CopySpaceLimits(source, target, run_.RunState);
-        }
-        if (options_.cbAllowed(KeepInheritedRightsMask)) {
-            netware_.CopyInheritedRightsMask(source, target, run_.RunState);
-        }
+        owed = locations;
     }
+    return 0;
+}
+
+void TransferEngine::CarryDirectoryMetadata(const LocationState& pair) {
+    // The pair as its step found it: the walk below has looked at other pairs since.
+    netware_.State() = pair;
+    const std::string& source = pair.PathInfo[kSource].NetWarePath;
+    const std::string& target = pair.PathInfo[kTarget].NetWarePath;
+    if (options_.cbAllowed(KeepDirectoryTrustees)) {
+        netware_.CopyTrustees(source, target);
+    }
+    if (options_.cbAllowed(KeepSpaceLimitations)) {
+        netware_.CopySpaceLimits(source, target, run_.RunState);
+    }
+    if (options_.cbAllowed(KeepInheritedRightsMask)) {
+        netware_.CopyInheritedRightsMask(source, target, run_.RunState);
+    }
+    // The temporary handles of this step are always released before the next lookup.
     netware_.FreeTempDirHandle(kSource);
     netware_.FreeTempDirHandle(kTarget);
-    return 0;
+    ShowNetWareNotes();
+}
+
+void TransferEngine::ShowNetWareNotes() {
+    for (const NetWareNote& note : netware_.TakeNotes()) {
+        if (!note.failure && !notesShown_.insert(note.line).second) {
+            continue;
+        }
+        sink_.StatusInfo(note.line);
+        if (note.failure) {
+            ++run_.NetWareFailures;
+        }
+    }
 }
 
 }  // namespace ferrit

@@ -1,15 +1,26 @@
-// The NetWare client of a preview: every question goes to the real client, every change is
-// answered as done without being made (trustees, owner, space limits, rights masks, the server
-// copy), so a preview run sees the servers as they are and leaves them so.
+// The NetWare client of a preview: questions go to the real client, and no change is ever
+// made. Each change (trustees, owner, space limits, rights masks) is answered as the server would
+// answer it, by the server's rules on the login's rights; an entry the preview would have made (a
+// directory, a copied file) is answered for as the server would after making it: it takes its
+// parent's rights, has no trustees, the full mask and the login as its owner. So a preview shows
+// the lines and ends with the status of the real run, and leaves the servers as they are.
 #pragma once
 
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+
 #include "netware/netware_client.h"
+#include "platform/dry_run_file_services.h"
 
 namespace ferrit {
 
 class DryRunClient : public NetWareClient {
   public:
-    explicit DryRunClient(NetWareClient& inner) : inner_(inner) {}
+    // `markOf`: what the same preview's file services did at a workstation path.
+    using MarkOf = std::function<PreviewMark(const std::string& path)>;
+    DryRunClient(NetWareClient& inner, MarkOf markOf) : inner_(inner), markOf_(std::move(markOf)) {}
 
     // Start-up, connections and names: asked of the real client.
     NWCCODE CallsInit() override { return inner_.CallsInit(); }
@@ -58,63 +69,43 @@ class DryRunClient : public NetWareClient {
                         NWObjectID& id) override {
         return inner_.GetObjectID(conn, name, type, id);
     }
-    NWCCODE ParsePath(const std::string& path, NWCONN_HANDLE& conn, NWDIR_HANDLE& dirHandle,
-                      std::string& volumePath) override {
-        return inner_.ParsePath(path, conn, dirHandle, volumePath);
-    }
-    NWCCODE GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                               uint16_t& rights) override {
-        return inner_.GetEffectiveRights(conn, dirHandle, path, rights);
-    }
-    NWCCODE AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                          const std::string& path, NWDIR_HANDLE& newHandle,
-                                          uint8_t& rightsMask) override {
-        return inner_.AllocTemporaryDirectoryHandle(conn, dirHandle, path, newHandle, rightsMask);
-    }
-    NWCCODE DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) override {
-        return inner_.DeallocateDirectoryHandle(conn, dirHandle);
-    }
-    NWCCODE ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                         uint32_t& iterHandle, TrusteeBatch& batch) override {
-        return inner_.ScanTrustees(conn, dirHandle, path, iterHandle, batch);
-    }
-    NWCCODE GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                               uint8_t& nameSpace) override {
-        return inner_.GetOwningNameSpace(conn, dirHandle, path, nameSpace);
-    }
-    NWCCODE ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
-                            uint8_t sourceNameSpace, uint8_t targetNameSpace,
-                            uint16_t searchAttributes, uint32_t infoMask,
-                            EntryInfo& info) override {
-        return inner_.ObtainEntryInfo(conn, dirHandle, path, sourceNameSpace, targetNameSpace,
-                                      searchAttributes, infoMask, info);
-    }
-    NWCCODE GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
-                                 std::vector<SpaceLimitEntry>& list) override {
-        return inner_.GetDirSpaceLimitList(conn, dirHandle, list);
-    }
-    NWCCODE ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uint16_t searchAttributes,
-                             uint32_t& iterHandle, DirEntryRecord& record) override {
-        return inner_.ScanDirEntryInfo(conn, dirHandle, searchAttributes, iterHandle, record);
-    }
     std::unique_ptr<NWErrorLibrary> LoadErrorLibrary() override {
         return inner_.LoadErrorLibrary();
     }
 
-    // Changes: answered as done, made nowhere.
-    NWCCODE AddTrustee(NWCONN_HANDLE, NWDIR_HANDLE, const std::string&, NWObjectID,
-                       uint16_t) override {
-        return 0;
-    }
-    NWCCODE ModifyDosInfo(NWCONN_HANDLE, NWDIR_HANDLE, const std::string&, uint8_t, uint16_t,
-                          uint32_t, const DosInfo&) override {
-        return 0;
-    }
-    NWCCODE SetDirSpaceLimit(NWCONN_HANDLE, NWDIR_HANDLE, uint32_t) override { return 0; }
-    NWCCODE ModifyDirEntry(NWCONN_HANDLE, NWDIR_HANDLE, uint16_t, uint32_t, uint32_t,
-                           const DirEntryRecord&) override {
-        return 0;
-    }
+    // Paths, rights and entries: asked of the real client, except for what the preview would
+    // have made or removed.
+    NWCCODE ParsePath(const std::string& path, NWCONN_HANDLE& conn, NWDIR_HANDLE& dirHandle,
+                      std::string& volumePath) override;
+    NWCCODE GetEffectiveRights(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                               uint16_t& rights) override;
+    NWCCODE AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                          const std::string& path, NWDIR_HANDLE& newHandle,
+                                          uint8_t& rightsMask) override;
+    NWCCODE DeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) override;
+    NWCCODE ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                         uint32_t& iterHandle, TrusteeBatch& batch) override;
+    NWCCODE GetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                               uint8_t& nameSpace) override;
+    NWCCODE ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                            uint8_t sourceNameSpace, uint8_t targetNameSpace,
+                            uint16_t searchAttributes, uint32_t infoMask, EntryInfo& info) override;
+    NWCCODE GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                 std::vector<SpaceLimitEntry>& list) override;
+    NWCCODE ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uint16_t searchAttributes,
+                             uint32_t& iterHandle, DirEntryRecord& record) override;
+
+    // Changes: answered as the server would, made nowhere. Objects are not looked up again: the
+    // program names only objects it has just found on the same server.
+    NWCCODE AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                       NWObjectID id, uint16_t rights) override;
+    NWCCODE ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
+                          uint8_t nameSpace, uint16_t searchAttributes, uint32_t modifyMask,
+                          const DosInfo& info) override;
+    NWCCODE SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uint32_t limit) override;
+    NWCCODE ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uint16_t searchAttributes,
+                           uint32_t iterHandle, uint32_t changeMask,
+                           const DirEntryRecord& record) override;
     // The server would copy the whole request; the preview's file services remember the copy.
     NWCCODE FileServerFileCopy(FileHandle, FileHandle, uint32_t, uint32_t, uint32_t count,
                                uint32_t& bytesCopied) override {
@@ -123,7 +114,28 @@ class DryRunClient : public NetWareClient {
     }
 
   private:
+    // What the real run would find at an entry named by a volume path (directory handle 0).
+    enum class Fate { Real, Made, Gone };
+    Fate FateOf(NWCONN_HANDLE conn, const std::string& volumePath) const;
+    // The login's effective rights at an entry as the real run would find them.
+    NWCCODE RightsAt(NWCONN_HANDLE conn, const std::string& volumePath, uint16_t& rights);
+    // The rights an object holds by its own assignment at an entry (0: none).
+    uint16_t HeldBy(NWCONN_HANDLE conn, const std::string& volumePath, NWObjectID id);
+
+    // A directory handle given out during the preview.
+    struct Held {
+        std::string volumePath;
+        bool made = false;              // the preview's own, for a directory it would have made
+        uint32_t scanned = 0xFFFFFFFF;  // the iteration handle its entry scan answered
+    };
+    Held* HeldAt(NWCONN_HANDLE conn, NWDIR_HANDLE handle);
+
+    using Key = std::pair<NWCONN_HANDLE, std::string>;
     NetWareClient& inner_;
+    MarkOf markOf_;
+    std::map<Key, std::string>
+        localOf_;  // volume path (in capitals) -> the path it was parsed from
+    std::map<std::pair<NWCONN_HANDLE, NWDIR_HANDLE>, Held> handles_;
 };
 
 }  // namespace ferrit

@@ -3,6 +3,7 @@
 #include "netware/location_state.h"
 #include "netware/netware_services.h"
 #include "support/format_size.h"
+#include "support/strings.h"
 
 namespace ferrit {
 
@@ -19,12 +20,24 @@ void NetWareServices::ResolveLocation(const std::string& path, int i) {
         return;
     }
     info.OemPath = oem;
+    // The client's buffers hold 511 characters. A longer text is never cut and parsed: the cut
+    // text names another directory (a parent, where a trustee would reach a whole subtree).
+    if (path.size() > kMaxNetWarePath) {
+        info.PathTooLong = true;
+        return;
+    }
     if (!info.DirExists) {
+        ResolveNewDirectory(path, info);
         return;
     }
     NWDIR_HANDLE dirHandle = 0;
     std::string volumePath;
     if (client_.ParsePath(oem, info.ConnHandle, dirHandle, volumePath) == 0) {
+        if (volumePath.size() > kMaxNetWarePath) {
+            info.ConnHandle = 0;
+            info.PathTooLong = true;
+            return;
+        }
         info.NetWarePath = volumePath;
     } else {
         volumePath.clear();
@@ -43,6 +56,56 @@ void NetWareServices::ResolveLocation(const std::string& path, int i) {
         }
         info.EffectiveRights = rights;
     }
+}
+
+// A directory that does not exist yet lies where its nearest existing parent lies, and gets that
+// parent's rights when it is made (it has no trustee and the full mask). So the NetWare options
+// apply to a target that the run itself will make. Nothing is shown when the parent's rights
+// cannot be read: the directory in question is not there to be asked about.
+void NetWareServices::ResolveNewDirectory(const std::string& path, TPathInfo& info) {
+    std::string parent = path;
+    std::vector<std::string> names;
+    for (;;) {
+        std::string name;
+        if (!SplitLastName(parent, parent, name)) {
+            return;
+        }
+        names.insert(names.begin(), name);
+        if (name == "." || name == "..") {
+            return;  // the names below the parent must be the directories to be made
+        }
+        if (files_.DirectoryExists(parent)) {
+            break;
+        }
+    }
+    NWCONN_HANDLE conn = 0;
+    NWDIR_HANDLE dirHandle = 0;
+    std::string volumePath;
+    if (client_.ParsePath(OemConvert(parent, true), conn, dirHandle, volumePath) != 0) {
+        return;
+    }
+    std::string server;
+    GetServerName(conn, server);
+    if (server.empty()) {
+        return;
+    }
+    uint16_t rights = 0;
+    if (client_.GetEffectiveRights(conn, dirHandle, volumePath, rights) != 0) {
+        rights = 0;
+    }
+    std::string newPath = volumePath;
+    for (const std::string& name : names) {
+        newPath += (newPath.empty() || newPath.back() == ':' ? "" : "\\") + name;
+    }
+    if (newPath.size() > kMaxNetWarePath) {
+        info.PathTooLong = true;
+        return;
+    }
+    info.ConnHandle = conn;
+    info.NetWarePath = newPath;
+    info.ServerName = server;
+    info.OnNetWare = true;
+    info.EffectiveRights = rights;
 }
 
 void NetWareServices::GetNetWarePaths(const std::string& source, const std::string& target) {

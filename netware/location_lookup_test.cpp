@@ -63,15 +63,31 @@ TEST_F(LocationsTest, EntriesAndFlagsFollowThePaths) {
     EXPECT_TRUE(dialogs.Asked().empty());
 }
 
-TEST_F(LocationsTest, MissingAndEmptyPathsAskNoClient) {
-    nw.GetNetWarePaths(tmp.Path("srv1/vol/none"), "");
+// A directory that does not exist yet lies where its nearest existing parent lies and has that
+// parent's rights, as it will once made; nothing is asked about an empty path.
+TEST_F(LocationsTest, AMissingPathLiesWhereItsParentLiesAnEmptyOneNowhere) {
+    nw.GetNetWarePaths("", "");
     EXPECT_TRUE(client.log.empty());
-    EXPECT_FALSE(Src().DirExists);
-    EXPECT_EQ(Src().OemPath, tmp.Path("srv1/vol/none"));
-    EXPECT_EQ(Src().ConnHandle, 0u);
     EXPECT_EQ(Tgt().OemPath, "");
-    EXPECT_FALSE(Tgt().DirExists);
     EXPECT_EQ(state.AvailText, "Available Space: n/a");
+
+    client.rights[1] = 0x0FB;
+    nw.GetNetWarePaths(tmp.Path("srv1/vol/none/deeper"), tmp.Path("local/none"));
+    EXPECT_FALSE(Src().DirExists);
+    EXPECT_EQ(Src().OemPath, tmp.Path("srv1/vol/none/deeper"));
+    EXPECT_EQ(Src().ConnHandle, 1u);
+    EXPECT_EQ(Src().NetWarePath, "VOL:vol\\none\\deeper");
+    EXPECT_EQ(Src().ServerName, "FS1");
+    EXPECT_EQ(Src().EffectiveRights, 0x0FBu);
+    EXPECT_FALSE(Tgt().OnNetWare);
+    EXPECT_EQ(Tgt().ConnHandle, 0u);
+    // The parent's rights that cannot be read are none, without a dialog: the directory asked
+    // about is not there.
+    client.rightsCode = 0x899C;
+    nw.GetNetWarePaths(tmp.Path("srv1/vol/none"), "");
+    EXPECT_TRUE(Src().OnNetWare);
+    EXPECT_EQ(Src().EffectiveRights, 0u);
+    EXPECT_TRUE(dialogs.Asked().empty());
 }
 
 TEST_F(LocationsTest, ANewLookupForgetsTheLastOne) {

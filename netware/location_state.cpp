@@ -14,7 +14,7 @@ LocationFacts FactsOf(const LocationState& state) {
 
 std::string OemConvert(const std::string& text, bool /*toOem*/) {
     // Linux has no OEM code page: the conversion is the identity, cut like the original buffer.
-    return text.size() > 511 ? text.substr(0, 511) : text;
+    return text.size() > kMaxNetWarePath ? text.substr(0, kMaxNetWarePath) : text;
 }
 
 }  // namespace ferrit

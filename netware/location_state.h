@@ -4,6 +4,7 @@
 // (location_lookup.cpp).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,7 +21,11 @@ struct TPathInfo {
     uint32_t EffectiveRights = 0;  // 16-bit rights word; 0 when not asked or failed
     bool OnNetWare = false;        // ServerName is not empty
     bool DirExists = false;        // the text, before conversion, names an existing directory
+    bool PathTooLong = false;  // the text (or its volume path) does not fit the client's buffers
 };
+
+// The longest path text, and volume path, the client's buffers take.
+constexpr size_t kMaxNetWarePath = 511;
 
 // The process-wide location state; PathInfo[1] is the source, PathInfo[2] the target
 // (PathInfo[0] is unused).

@@ -26,8 +26,9 @@ using NWObjectID = uint32_t;  // 0 means none
 
 // Connection-information kinds.
 namespace ConnInfo {
-constexpr uint32_t TreeName = 4;           // text, padded with '_' to 32 characters
-constexpr uint32_t ServerName = 7;         // text
+constexpr uint32_t TreeName = 4;    // text, padded with '_' to 32 characters
+constexpr uint32_t UserId = 6;      // 32-bit value: the object the connection is logged in as
+constexpr uint32_t ServerName = 7;  // text
 constexpr uint32_t DirectoryServices = 8;  // 32-bit value, nonzero when the server speaks NDS
 }  // namespace ConnInfo
 

@@ -15,17 +15,14 @@ const char kUnknownError[] = "Unknown error";
 
 }  // namespace
 
-std::string NetWareServices::NetWareErrorText(uint32_t code) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%.4X", static_cast<unsigned>(code));
-    const std::string text = hex;
-
+bool NetWareServices::ErrorDetail(uint32_t code, std::string& detail) {
     // Loaded for this one text and released when it goes out of scope: nothing is cached.
     std::unique_ptr<NWErrorLibrary> library = client_.LoadErrorLibrary();
+    detail.clear();
     if (!library) {
-        return text;
+        return false;
     }
-    std::string detail = kUnknownError;
+    detail = kUnknownError;
     if (library->HasNWstrerror()) {
         detail = library->NWstrerror(code);
     }
@@ -34,7 +31,23 @@ std::string NetWareServices::NetWareErrorText(uint32_t code) {
         detail = code <= 0x7FFFFFFFu ? WinErrorText(static_cast<int>(code)) : std::string();
         detail = TrimRightChars(detail, " \r\n.");
     }
-    return text + " (" + detail + ")";
+    return true;
+}
+
+std::string NetWareServices::NetWareErrorText(uint32_t code) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%.4X", static_cast<unsigned>(code));
+    std::string detail;
+    if (!ErrorDetail(code, detail)) {
+        return hex;
+    }
+    return std::string(hex) + " (" + detail + ")";
+}
+
+std::string NetWareServices::NetWareErrorDetail(uint32_t code) {
+    std::string detail;
+    ErrorDetail(code, detail);
+    return detail;
 }
 
 void NetWareServices::ReportNetWareError(uint32_t code, const std::string& operation) {

@@ -16,6 +16,14 @@
 
 namespace ferrit {
 
+// A status line about NetWare metadata that a step could not carry.
+struct NetWareNote {
+    std::string line;
+    // Whether the step failed; false for what the translation rule leaves behind by design (an
+    // object the other server does not know).
+    bool failure = true;
+};
+
 class NetWareServices {
   public:
     NetWareServices(NetWareClient& client, LocationState& state, FileServices& files,
@@ -27,7 +35,9 @@ class NetWareServices {
 
     // --- Locations, available space and rights ---
 
-    // Fills entry i (1 source, 2 target) from a path text.
+    // Fills entry i (1 source, 2 target) from a path text. A directory that does not exist yet
+    // is placed by its nearest existing parent; a text longer than the client takes is marked
+    // too long and not parsed.
     void ResolveLocation(const std::string& path, int i);
     // Resolves both entries, derives BothNetWare and SameConnection, and sets FreeSpace and the
     // available-space text.
@@ -39,6 +49,9 @@ class NetWareServices {
 
     // --- Error texts ---
     std::string NetWareErrorText(uint32_t code);
+    // The words alone for a code (what NetWareErrorText puts in parentheses); empty when there
+    // are none.
+    std::string NetWareErrorDetail(uint32_t code);
     void ReportNetWareError(uint32_t code, const std::string& operation);
 
     // --- Start-up and names ---
@@ -59,6 +72,11 @@ class NetWareServices {
     // REQUIRES: GetNetWarePaths for the directory pair (its connections are used).
     void CopyOwner(const std::string& source, const std::string& target);
     NWCCODE ReadEntryInfo(NWCONN_HANDLE conn, const std::string& path, EntryInfo& info);
+
+    // What the replication steps could not carry since the last call, in order: one line per
+    // trustee, owner, mask or limit (naming it, the target entry and the server's reason), and
+    // one per object without a counterpart. The caller shows them as status lines.
+    std::vector<NetWareNote> TakeNotes();
 
     // --- Inherited rights mask and space limits; runState receives dialog answers ---
     // REQUIRES: GetNetWarePaths (entry i's connection). Release with FreeTempDirHandle.
@@ -85,7 +103,20 @@ class NetWareServices {
                              const std::string& target, int64_t sourceSize, CopyFacts* facts);
 
   private:
+    // The words for a code; false when the error-text library cannot be loaded.
+    bool ErrorDetail(uint32_t code, std::string& detail);
     bool TargetLacksAccessControl() const;
+    // Fills an entry for a directory that does not exist yet from its nearest existing parent.
+    void ResolveNewDirectory(const std::string& path, TPathInfo& info);
+    // Notes what could not be carried to the target entry (a volume path), with the reason.
+    void NoteNotCarried(const std::string& what, const std::string& target, uint32_t code);
+    // Notes an object that has no counterpart on location i's server.
+    void NoteNoObject(const std::string& name, int i);
+    // An object's name on a connection, or its identifier in hexadecimal.
+    std::string ObjectName(NWCONN_HANDLE conn, NWObjectID id);
+    // The target's identifier for a source object (the same on one connection, else through the
+    // object's name, which `name` receives); false, noted, when it has no counterpart.
+    bool TranslateId(NWObjectID id, NWObjectID& targetId, std::string& name);
     bool OpenSourceDirectory(const std::string& source, int16_t& runState);
 
     NetWareClient& client_;
@@ -94,6 +125,7 @@ class NetWareServices {
     Dialogs& dialogs_;
     static constexpr uint32_t kNoStartupConn = 0xFFFF;
     uint32_t startupConn_ = kNoStartupConn;
+    std::vector<NetWareNote> notes_;
 };
 
 // Number of backslashes in a volume path, however many there are (a space-limit entry's level

@@ -1,11 +1,13 @@
 // Carrying trustees, the owner, the inherited rights mask and space limits from a source
-// location to a target location. Nothing here reports a failure except the two handle and
-// space-limit dialogs; every other failed client call only drops its step.
+// location to a target location. Whatever cannot be carried is noted as a status line (see
+// TakeNotes); the two handle and space-limit dialogs stay as they are.
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "netware/netware_services.h"
+#include "netware/server_rules.h"
 
 namespace ferrit {
 
@@ -17,7 +19,60 @@ constexpr uint8_t kFallbackNameSpace = 4;
 constexpr uint8_t kDosNameSpace = 0;
 constexpr NWCCODE kNoDirSpaceRestriction = 0x89FF;  // the limit write's "success" answer
 
+std::string HexId(NWObjectID id) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(id));
+    return text;
+}
+
 }  // namespace
+
+std::vector<NetWareNote> NetWareServices::TakeNotes() {
+    std::vector<NetWareNote> notes;
+    notes.swap(notes_);
+    return notes;
+}
+
+void NetWareServices::NoteNotCarried(const std::string& what, const std::string& target,
+                                     uint32_t code) {
+    const TPathInfo& tgt = state_.PathInfo[kTarget];
+    notes_.push_back({"  " + what + " not carried to " + tgt.ServerName + "/" + target + ": " +
+                          NetWareErrorText(code),
+                      true});
+}
+
+void NetWareServices::NoteNoObject(const std::string& name, int i) {
+    notes_.push_back(
+        {"  not carried: no object " + name + " on " + state_.PathInfo[i].ServerName, false});
+}
+
+std::string NetWareServices::ObjectName(NWCONN_HANDLE conn, NWObjectID id) {
+    std::string name;
+    return IdToName(conn, id, name) == 0 && !name.empty() ? name : HexId(id);
+}
+
+bool NetWareServices::TranslateId(NWObjectID id, NWObjectID& targetId, std::string& name) {
+    const NWCONN_HANDLE sourceConn = state_.PathInfo[kSource].ConnHandle;
+    targetId = 0;
+    name.clear();
+    if (state_.SameConnection) {
+        targetId = id;
+        return true;
+    }
+    // An object without a name on the source, or whose name the target does not know, has no
+    // counterpart there: by the translation rule it is not carried.
+    if (IdToName(sourceConn, id, name) != 0 || name.empty()) {
+        NoteNoObject(HexId(id), kSource);
+        name = HexId(id);
+        return false;
+    }
+    if (NameToId(state_.PathInfo[kTarget].ConnHandle, name, targetId) != 0 || targetId == 0) {
+        NoteNoObject(name, kTarget);
+        targetId = 0;
+        return false;
+    }
+    return true;
+}
 
 // Both routines need Access Control on the target: without it they make no client call at all.
 bool NetWareServices::TargetLacksAccessControl() const {
@@ -43,27 +98,25 @@ uint32_t NetWareServices::CopyTrustees(const std::string& source, const std::str
             return lastFailure;  // a batch without entries cannot lead any further
         }
         // Every entry is handled: one that cannot be carried (no name on the source, no
-        // counterpart on the target, the add refused) is skipped, never the rest with it.
+        // counterpart on the target, the add refused) is noted and skipped, never the rest
+        // with it.
         for (const TrusteeEntry& entry : batch) {
             if (entry.objectId == 0) {
                 break;
             }
-            uint32_t code = 0;
             NWObjectID targetId = 0;
-            if (state_.SameConnection) {
-                targetId = entry.objectId;
-            } else {
-                std::string name;
-                code = IdToName(sourceConn, entry.objectId, name);
-                if (code == 0) {
-                    code = NameToId(targetConn, name, targetId);
-                }
+            std::string name;
+            if (!TranslateId(entry.objectId, targetId, name)) {
+                lastFailure = NWErr::NoSuchObject;
+                continue;
             }
-            if (code == 0 && targetId != 0) {
-                code = client_.AddTrustee(targetConn, 0, target, targetId, entry.rights);
-            }
+            const uint32_t code = client_.AddTrustee(targetConn, 0, target, targetId, entry.rights);
             if (code != 0) {
                 lastFailure = code;
+                NoteNotCarried("Trustee " +
+                                   (name.empty() ? ObjectName(sourceConn, entry.objectId) : name) +
+                                   " " + RightsLetters(entry.rights),
+                               target, code);
             }
         }
     }
@@ -99,29 +152,27 @@ void NetWareServices::CopyOwner(const std::string& source, const std::string& ta
     const NWCONN_HANDLE sourceConn = state_.PathInfo[kSource].ConnHandle;
     const NWCONN_HANDLE targetConn = state_.PathInfo[kTarget].ConnHandle;
     EntryInfo record;
-    if (ReadEntryInfo(sourceConn, source, record) != 0) {
+    if (const NWCCODE code = ReadEntryInfo(sourceConn, source, record)) {
+        NoteNotCarried("Owner", target, code);
         return;
     }
-    const NWObjectID owner = record.ownerId;
     NWObjectID targetOwner = 0;
-    if (state_.SameConnection) {
-        targetOwner = owner;
-    } else {
-        std::string name;
-        if (IdToName(sourceConn, owner, name) == 0 && !name.empty()) {
-            NameToId(targetConn, name, targetOwner);
-        }
+    std::string name;
+    if (!TranslateId(record.ownerId, targetOwner, name)) {
+        return;  // an owner without a counterpart leaves the target's owner as it is
     }
     // The same record: when the target cannot be read it still holds the source's owner.
     ReadEntryInfo(targetConn, target, record);
-    // An owner without a counterpart on the target leaves the target's owner as it is.
-    if (targetOwner == 0 || record.ownerId == targetOwner) {
+    if (record.ownerId == targetOwner) {
         return;
     }
     DosInfo dos;
     dos.ownerId = targetOwner;
-    client_.ModifyDosInfo(targetConn, 0, target, kDosNameSpace, kSearchAttributes, kModifyOwner,
-                          dos);
+    if (const NWCCODE code = client_.ModifyDosInfo(targetConn, 0, target, kDosNameSpace,
+                                                   kSearchAttributes, kModifyOwner, dos)) {
+        NoteNotCarried("Owner " + (name.empty() ? ObjectName(sourceConn, targetOwner) : name),
+                       target, code);
+    }
 }
 
 NWCCODE NetWareServices::AllocTempDirHandle(int i, const std::string& path) {
@@ -170,28 +221,36 @@ void NetWareServices::CopyInheritedRightsMask(const std::string& source, const s
     }
     const TPathInfo& src = state_.PathInfo[kSource];
     const TPathInfo& tgt = state_.PathInfo[kTarget];
+    const std::string what = "Inherited rights mask";
     uint32_t iterHandle = 0xFFFFFFFF;
     DirEntryRecord sourceRecord;
-    if (client_.ScanDirEntryInfo(src.ConnHandle, src.TempDirHandle, kSearchAttributes, iterHandle,
-                                 sourceRecord) != 0) {
+    if (const NWCCODE code = client_.ScanDirEntryInfo(
+            src.ConnHandle, src.TempDirHandle, kSearchAttributes, iterHandle, sourceRecord)) {
+        NoteNotCarried(what, target, code);
         return;
     }
     const uint16_t mask = sourceRecord.inheritedRightsMask;
-    if (AllocTempDirHandle(kTarget, target) != 0) {
+    const std::string carried = what + " " + RightsLetters(mask);
+    if (const NWCCODE code = AllocTempDirHandle(kTarget, target)) {
+        NoteNotCarried(carried, target, code);
         return;
     }
     iterHandle = 0xFFFFFFFF;
     DirEntryRecord targetRecord;
-    if (client_.ScanDirEntryInfo(tgt.ConnHandle, tgt.TempDirHandle, kSearchAttributes, iterHandle,
-                                 targetRecord) != 0) {
+    if (const NWCCODE code = client_.ScanDirEntryInfo(
+            tgt.ConnHandle, tgt.TempDirHandle, kSearchAttributes, iterHandle, targetRecord)) {
+        NoteNotCarried(carried, target, code);
         return;
     }
     if (targetRecord.inheritedRightsMask == mask) {
         return;
     }
     targetRecord.inheritedRightsMask = mask;
-    client_.ModifyDirEntry(tgt.ConnHandle, tgt.TempDirHandle, kSearchAttributes, iterHandle,
-                           kModifyInheritedRightsMask, targetRecord);
+    if (const NWCCODE code =
+            client_.ModifyDirEntry(tgt.ConnHandle, tgt.TempDirHandle, kSearchAttributes, iterHandle,
+                                   kModifyInheritedRightsMask, targetRecord)) {
+        NoteNotCarried(carried, target, code);
+    }
 }
 
 void NetWareServices::CopySpaceLimits(const std::string& source, const std::string& target,
@@ -203,7 +262,9 @@ void NetWareServices::CopySpaceLimits(const std::string& source, const std::stri
     const TPathInfo& tgt = state_.PathInfo[kTarget];
     // The whole list, however long: the client's fixed buffer does not limit it here.
     std::vector<SpaceLimitEntry> list;
-    if (client_.GetDirSpaceLimitList(src.ConnHandle, src.TempDirHandle, list) != 0) {
+    if (const NWCCODE code =
+            client_.GetDirSpaceLimitList(src.ConnHandle, src.TempDirHandle, list)) {
+        NoteNotCarried("Space limit", target, code);
         return;
     }
     // Counted whole: a directory deeper than any 8-bit level matches no entry.
@@ -221,6 +282,10 @@ void NetWareServices::CopySpaceLimits(const std::string& source, const std::stri
             }
         }
         if (code != 0) {
+            NoteNotCarried(
+                "Space limit " + (limit == 0 ? std::string("none")
+                                             : std::to_string(uint64_t{limit} * 4) + " KB"),
+                target, code);
             // Whatever the answer, the remaining entries are still handled; an Abort takes
             // effect at the run's next test.
             runState = static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code,

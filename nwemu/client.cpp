@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/copy_range.h"
+#include "platform/error_codes.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -215,7 +217,7 @@ uint16_t Client::MayChange(const Location& loc) const {
     if (!loc.Exists()) {
         return Code::InvalidPath;
     }
-    return HoldsControl(network_.LoginRights(loc)) ? 0 : Code::NoModifyPrivileges;
+    return MayChangeEntry(network_.LoginRights(loc));
 }
 
 uint16_t Client::StoreResult(int error) const {
@@ -280,6 +282,10 @@ NWCCODE Client::GetConnInfoValue(NWCONN_HANDLE conn, uint32_t kind, uint32_t& va
     const int s = ServerOf(conn);
     if (s < 0) {
         return Code::InvalidConnection;
+    }
+    if (kind == ConnInfo::UserId) {
+        value = network_.LoginId(s);
+        return 0;
     }
     if (kind != ConnInfo::DirectoryServices) {
         return Code::InvalidParameter;
@@ -378,8 +384,10 @@ NWCCODE Client::GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& na
     if (s < 0) {
         return Code::InvalidConnection;
     }
-    const Object* o = network_.ServerAt(s).FindObject(id);
-    if (o == nullptr) {
+    // A server of a tree answers bindery calls for the objects of its bindery contexts only.
+    const Server& server = network_.ServerAt(s);
+    const Object* o = server.FindObject(id);
+    if (o == nullptr || !server.InBindery(*o)) {
         return Code::NoSuchObject;
     }
     name = o->name;
@@ -394,8 +402,9 @@ NWCCODE Client::GetObjectID(NWCONN_HANDLE conn, const std::string& name, uint16_
         return Code::InvalidConnection;
     }
     // The bindery keeps its names in capitals.
-    const Object* o = network_.ServerAt(s).FindObject(name);
-    if (o == nullptr || (type != 0xFFFF && o->type != type)) {
+    const Server& server = network_.ServerAt(s);
+    const Object* o = server.FindObject(name);
+    if (o == nullptr || !server.InBindery(*o) || (type != 0xFFFF && o->type != type)) {
         return Code::NoSuchObject;
     }
     id = o->id;
@@ -519,14 +528,12 @@ NWCCODE Client::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std
     if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
         return Code::MetadataNotStored;
     }
-    // Access Control grants every right but Supervisor. Supervisor is granted, or taken from
-    // an assignment that holds it, only by a login that holds Supervisor there itself.
-    bool supervisorAtStake = (rights & Rights::Supervisor) != 0;
+    uint16_t held = 0;
     for (const Trustee& t : trustees) {
-        supervisorAtStake = supervisorAtStake || (t.id == id && (t.rights & Rights::Supervisor));
+        held = t.id == id ? t.rights : held;
     }
-    if (supervisorAtStake && (network_.LoginRights(loc) & Rights::Supervisor) == 0) {
-        return Code::NoModifyPrivileges;
+    if (const uint16_t code = MayAssignTrustee(network_.LoginRights(loc), rights, held)) {
+        return code;
     }
     AssignTrustee(trustees, id, rights);
     return StoreResult(WriteTrustees(loc.local, trustees));
@@ -585,6 +592,9 @@ NWCCODE Client::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const 
     }
     if ((modifyMask & kModifyOwner) == 0) {
         return 0;  // only the owner is kept by these servers
+    }
+    if (const uint16_t code = MayChangeOwner(network_.LoginRights(loc))) {
+        return code;
     }
     if (network_.ServerAt(loc.server).FindObject(info.ownerId) == nullptr) {
         return Code::NoSuchObject;
@@ -732,70 +742,17 @@ NWCCODE Client::FileServerFileCopy(FileHandle source, FileHandle target, uint32_
     if (from != to) {
         return Code::NotSameServer;
     }
-    const int in = static_cast<int>(source);
-    const int out = static_cast<int>(target);
-    loff_t inOff = sourceOffset;
-    loff_t outOff = targetOffset;
-    uint64_t left = count;
-    uint64_t total = 0;
+    // The data stays in the kernel (and on file systems that can, on the storage side); where
+    // the kernel refuses, the copy goes through a buffer. A request past the end of the source
+    // copies what there is.
+    off_t inOff = sourceOffset;
+    off_t outOff = targetOffset;
+    off_t copied = 0;
     bool offload = true;
-    int error = 0;
-    // The data stays in the kernel (and on file systems that can, on the storage side);
-    // where the kernel refuses, the copy goes through a buffer.
-    while (left > 0 && offload) {
-        const ssize_t n = ::copy_file_range(
-            in, &inOff, out, &outOff, static_cast<size_t>(std::min<uint64_t>(left, 1u << 30)), 0);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
-                offload = false;
-                break;
-            }
-            error = errno;
-            break;
-        }
-        if (n == 0) {
-            left = 0;
-            break;
-        }
-        total += static_cast<uint64_t>(n);
-        left -= static_cast<uint64_t>(n);
-    }
-    if (!offload) {
-        char buf[65536];
-        while (left > 0 && error == 0) {
-            const ssize_t r =
-                ::pread(in, buf, static_cast<size_t>(std::min<uint64_t>(left, sizeof buf)), inOff);
-            if (r < 0) {
-                if (errno != EINTR) {
-                    error = errno;
-                }
-                continue;
-            }
-            if (r == 0) {
-                break;
-            }
-            ssize_t done = 0;
-            while (done < r && error == 0) {
-                const ssize_t w = ::pwrite(out, buf + done, static_cast<size_t>(r - done), outOff);
-                if (w < 0) {
-                    if (errno != EINTR) {
-                        error = errno;
-                    }
-                    continue;
-                }
-                done += w;
-                outOff += w;
-            }
-            inOff += r;
-            total += static_cast<uint64_t>(r);
-            left -= static_cast<uint64_t>(r);
-        }
-    }
-    bytesCopied = static_cast<uint32_t>(total);
-    if (error == ENOSPC || error == EDQUOT) {
+    const int error = CopyFileRange(static_cast<int>(source), inOff, static_cast<int>(target),
+                                    outOff, count, offload, copied);
+    bytesCopied = static_cast<uint32_t>(copied);
+    if (error == WinErr::DiskFull || error == WinErr::DiskQuotaExceeded) {
         return Code::InsufficientSpace;
     }
     return error == 0 ? 0u : static_cast<uint32_t>(Code::IoError);

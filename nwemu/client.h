@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "netware/netware_client.h"
+#include "netware/server_rules.h"
 #include "nwemu/config.h"
 #include "nwemu/network.h"
 
@@ -24,15 +25,15 @@ constexpr uint16_t InvalidParameter = 0x8836;
 constexpr uint16_t NotSameServer = 0x8866;
 constexpr uint16_t InsufficientSpace = 0x8901;
 constexpr uint16_t IoError = 0x8983;
-constexpr uint16_t NoModifyPrivileges = 0x898C;
+constexpr uint16_t NoModifyPrivileges = NWErr::NoModifyPrivileges;
 constexpr uint16_t InvalidFileHandle = 0x8988;
-constexpr uint16_t BadDirectoryHandle = 0x899B;
-constexpr uint16_t InvalidPath = 0x899C;  // also: no more trustees
+constexpr uint16_t BadDirectoryHandle = NWErr::BadDirectoryHandle;
+constexpr uint16_t InvalidPath = NWErr::InvalidPath;  // also: no more trustees
 constexpr uint16_t NoMoreDirHandles = 0x899D;
 constexpr uint16_t MetadataNotStored = 0x89A1;
 constexpr uint16_t InvalidNameSpace = 0x89BF;
-constexpr uint16_t NoSuchObject = 0x89FC;
-constexpr uint16_t Failure = 0x89FF;            // also: no more entries, no limit to remove
+constexpr uint16_t NoSuchObject = NWErr::NoSuchObject;
+constexpr uint16_t Failure = NWErr::Failure;    // also: no more entries, no limit to remove
 constexpr uint32_t DSBadContext = 0xFFFFFED1;   // -303
 constexpr uint32_t DSBadKey = 0xFFFFFEB3;       // -333
 constexpr uint32_t DSNoSuchEntry = 0xFFFFFDA7;  // -601

@@ -384,6 +384,10 @@ TEST_F(EmulatedClientTest, OwnerDefaultsToTheLoginAndCanBeChanged) {
     EXPECT_EQ(Fs1Jsmith, info.ownerId);
     DosInfo dos;
     dos.ownerId = Fs1Mbrown;
+    // Access Control passes rights on; only Supervisor hands an entry to someone else.
+    EXPECT_EQ(Code::NoModifyPrivileges,
+              client.ModifyDosInfo(fs1, 0, "DATA:Docs\\a.txt", 0, 0x16, kModifyOwner, dos));
+    Grant(scratch.Path("FS1/DATA"), Fs1Jsmith, "SRWCEMFA");
     ASSERT_EQ(0, client.ModifyDosInfo(fs1, 0, "DATA:Docs\\a.txt", 0, 0x16, kModifyOwner, dos));
     ASSERT_EQ(0, client.ObtainEntryInfo(fs1, 0, "DATA:Docs\\a.txt", 4, 4, 0x16, 0x0FFF, info));
     EXPECT_EQ(Fs1Mbrown, info.ownerId);

@@ -156,6 +156,43 @@ Server& Server::HandleLimit(int limit) {
     return *this;
 }
 
+Server& Server::BinderyContext(const std::string& context) {
+    binderyContexts.push_back(context);
+    return *this;
+}
+
+namespace {
+
+// The container of a directory-services name, as a key: the name without its first part.
+std::string ContainerKey(const std::string& dsName) {
+    const std::string key = DsKey(dsName);
+    const size_t dot = key.find('.');
+    return dot == std::string::npos ? std::string() : key.substr(dot + 1);
+}
+
+}  // namespace
+
+bool Server::InBindery(const Object& object) const {
+    if (tree.empty() || object.dsName.empty()) {
+        return true;
+    }
+    const std::string container = ContainerKey(object.dsName);
+    if (!binderyContexts.empty()) {
+        for (const std::string& context : binderyContexts) {
+            if (DsKey(context) == container) {
+                return true;
+            }
+        }
+        return false;
+    }
+    for (const Object& own : objects) {
+        if (!own.fromTree && !own.dsName.empty() && ContainerKey(own.dsName) == container) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Server& Server::User(const std::string& userName, uint32_t id, const std::string& ds) {
     objects.push_back(MakeObject(userName, id, kUser, ds));
     return *this;
@@ -240,6 +277,12 @@ std::string Config::Validate(int* line) const {
             if (servers[j].name == s.name) {
                 return fail(s.line, "server " + s.name + " is described twice");
             }
+        }
+        if (s.tree.empty() && !s.binderyContexts.empty()) {
+            return fail(s.binderyContextLine != 0 ? s.binderyContextLine : s.line,
+                        where +
+                            " has no tree, so its bindery holds its own objects: a bindery "
+                            "context belongs to a server of a tree");
         }
         if (!s.tree.empty() && !IsGoodName(s.tree, 32)) {
             return fail(s.line, where + ": bad tree name '" + s.tree +
@@ -515,13 +558,28 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
         if (wantsArg && arg.empty()) {
             return fail(lineNo, "'" + word + "' needs a name before '=' (" + word + " NAME = ...)");
         }
-        if (!wantsArg && !arg.empty()) {
+        if (!wantsArg && !arg.empty() && !(word == "bindery" && arg == "context")) {
             return fail(lineNo, "unknown key '" + key + "'");
         }
         if (wantsArg && !IsGoodName(arg, 47)) {
             return fail(lineNo, "bad name '" + arg + "'");
         }
-        if (word == "tree") {
+        if (word == "bindery" && arg == "context") {
+            const std::vector<std::string> contexts = SplitList(value, ';');
+            if (contexts.empty()) {
+                return fail(lineNo,
+                            "bindery context needs one or more containers "
+                            "('bindery context = OU=SALES.O=ACME; O=ACME')");
+            }
+            for (const std::string& context : contexts) {
+                if (context.empty() || context.find('=') == std::string::npos) {
+                    return fail(lineNo, "bad bindery context '" + context +
+                                            "' (a container such as OU=SALES.O=ACME)");
+                }
+                server->BinderyContext(context);
+            }
+            server->binderyContextLine = lineNo;
+        } else if (word == "tree") {
             if (!IsGoodName(value, 32)) {
                 return fail(lineNo, "bad tree name '" + value +
                                         "' (at most 32 letters, digits, '_' or '-')");
@@ -632,6 +690,10 @@ std::string FormatConfig(const Config& config) {
         out << "login = " << s.login << "\n";
         if (s.handleLimit != 255) {
             out << "handles = " << s.handleLimit << "\n";
+        }
+        for (size_t i = 0; i < s.binderyContexts.size(); ++i) {
+            out << (i == 0 ? "bindery context = " : "; ") << s.binderyContexts[i]
+                << (i + 1 == s.binderyContexts.size() ? "\n" : "");
         }
         for (const Object& o : s.objects) {
             if (o.fromTree) {

@@ -12,6 +12,10 @@
 //                                      ; directories are taken from the file's own directory)
 //     login = JSMITH                   ; the user the workstation is logged in as on this server
 //     handles = 255                    ; optional: temporary directory handles per connection
+//     bindery context = OU=SALES.O=ACME; O=ACME
+//                                      ; optional, tree servers only: the containers whose
+//                                      ; objects the server's bindery answers for; without it,
+//                                      ; the containers of the objects the server describes
 //     user JSMITH = 0x01000011, CN=JSMITH.OU=SALES.O=ACME
 //                                      ; a user: this server's object identifier and, on a
 //                                      ; tree server, its directory-services name
@@ -60,14 +64,19 @@ struct Server {
     std::vector<Volume> volumes;
     std::string login;  // name of the logged-in user
     int handleLimit = 255;
+    // Tree servers: the containers whose objects bindery calls find (directory-services keys);
+    // empty: the containers of the objects the server describes itself.
+    std::vector<std::string> binderyContexts;
     std::vector<Object> objects;
     int line = 0;  // the section heading
     int loginLine = 0;
+    int binderyContextLine = 0;
 
     Server& Tree(const std::string& t);
     Server& AddVolume(const std::string& volumeName, const std::string& dir);
     Server& Login(const std::string& user);
     Server& HandleLimit(int limit);
+    Server& BinderyContext(const std::string& context);
     Server& User(const std::string& userName, uint32_t id, const std::string& ds = "");
     Server& Group(const std::string& groupName, uint32_t id, const std::string& ds = "");
     // Adds users to a group (the group must have been added).
@@ -78,6 +87,9 @@ struct Server {
     // The object of a directory-services name, compared by DsKey; nullptr when none.
     const Object* FindDsObject(const std::string& dsName) const;
     const Object* LoggedIn() const { return FindObject(login); }
+    // Whether bindery calls to this server find the object: on a bindery-only server every one,
+    // on a tree server those of its bindery contexts.
+    bool InBindery(const Object& object) const;
 };
 
 struct Config {

@@ -35,6 +35,7 @@ std::string GoodText(EmuScratch& scratch) {
            "volume SYS = v2\n"  // relative to the file's own directory
            "login = jsmith\n"
            "handles = 12\n"
+           "bindery context = OU=SALES.O=ACME ; o=acme\n"
            "user JSMITH = 0x01000011, CN=JSMITH.OU=SALES.O=ACME\n"
            "group SALES = 33554465 , CN=SALES.O=ACME\n"
            "member sales = jsmith\n"
@@ -61,6 +62,7 @@ TEST(EmulatedConfigTest, ReadsEveryKindOfSetting) {
     EXPECT_EQ(scratch.Path("v2"), fs1.volumes[1].dir);
     EXPECT_EQ("JSMITH", fs1.login);
     EXPECT_EQ(12, fs1.handleLimit);
+    EXPECT_EQ((std::vector<std::string>{"OU=SALES.O=ACME", "o=acme"}), fs1.binderyContexts);
     const Object* sales = fs1.FindObject("sales");
     ASSERT_NE(nullptr, sales);
     EXPECT_EQ(0x02000021u, sales->id);
@@ -77,6 +79,7 @@ TEST(EmulatedConfigTest, ReadsEveryKindOfSetting) {
     ASSERT_TRUE(ParseConfig(FormatConfig(config), "again.ini", again, error)) << error;
     EXPECT_EQ(FormatConfig(config), FormatConfig(again));
     EXPECT_EQ(12, again.servers[0].handleLimit);
+    EXPECT_EQ(fs1.binderyContexts, again.servers[0].binderyContexts);
 }
 
 TEST(EmulatedConfigTest, MalformedFilesNameTheLineAndTheFault) {
@@ -118,6 +121,9 @@ TEST(EmulatedConfigTest, MalformedFilesNameTheLineAndTheFault) {
         {head + user + "[server fs1]\nvolume DATA = " + scratch.Dir("v2") + "\nlogin = JSMITH\n" +
              user,
          "5: server FS1 is described twice"},
+        {head + user + "bindery context = O=ACME\n",
+         "5: server FS1 has no tree, so its bindery holds its own objects"},
+        {head + user + "tree = ACME\nbindery context = SALES\n", "6: bad bindery context 'SALES'"},
         {"", "no server is described"},
     };
     scratch.Dir("vol/sub");
@@ -270,6 +276,49 @@ class FactoryTest : public ::testing::Test {
 
 // The description sits beside the settings file even where HOME is unset or empty (it used to
 // be looked for in /.config then, while the settings went to the user's home).
+// A server of a tree answers bindery calls for the objects of its bindery contexts alone (by
+// default the containers of the objects it describes); directory-services calls find every
+// object of the tree.
+TEST(TreeObjectsTest, BinderyCallsFindTheObjectsOfTheBinderyContexts) {
+    EmuScratch scratch;
+    struct Row {
+        const char* context;  // FS1's setting; empty: none
+        const char* name;
+        bool found;
+    } rows[] = {
+        {"", "JSMITH", true},
+        {"", "ADMIN", true},
+        {"", "KLEE", false},
+        {"OU=HR.O=ACME", "KLEE", true},
+        {"OU=HR.O=ACME", "JSMITH", false},
+        {"ou=hr.o=acme; O=ACME", "ADMIN", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.context) + " " + row.name);
+        const std::string text =
+            "[server FS1]\ntree = ACME\nvolume DATA = " + scratch.Dir("b1") + "\nlogin = JSMITH\n" +
+            (row.context[0] != '\0' ? "bindery context = " + std::string(row.context) + "\n" : "") +
+            "user JSMITH = 0x11, CN=JSMITH.OU=SALES.O=ACME\nuser ADMIN = 0x12, CN=ADMIN.O=ACME\n"
+            "[server FS2]\ntree = ACME\nvolume DATA = " +
+            scratch.Dir("b2") + "\nlogin = KLEE\nuser KLEE = 0x513, CN=KLEE.OU=HR.O=ACME\n";
+        Config config;
+        std::string error;
+        ASSERT_TRUE(ParseConfig(text, "ctx.ini", config, error)) << error;
+        Client client(config);
+        const NWCONN_HANDLE fs1 = client.ConnectionOf("FS1");
+        NWObjectID id = 0;
+        EXPECT_EQ(client.GetObjectID(fs1, row.name, ObjType::User, id) == 0, row.found);
+        std::string name;
+        uint16_t type = 0;
+        const NWObjectID known = client.Servers().ServerAt(0).FindObject(row.name)->id;
+        EXPECT_EQ(client.GetObjectName(fs1, known, name, type) == 0, row.found);
+        NWDSContextHandle context = 0;
+        ASSERT_EQ(0u, client.DSCreateContext(context));
+        EXPECT_EQ(0u, client.DSMapIDToName(context, fs1, known, name));
+        client.DSFreeContext(context);
+    }
+}
+
 TEST(DefaultNetWareConfigPath, LiesInTheSettingsFilesDirectory) {
     const passwd* pw = getpwuid(getuid());
     ASSERT_NE(nullptr, pw);

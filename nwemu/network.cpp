@@ -24,14 +24,6 @@ constexpr const char* kOwnerAttr = "user.netware.owner";
 constexpr const char* kMaskAttr = "user.netware.irm";
 constexpr const char* kLimitAttr = "user.netware.limit";
 
-// Rights in the order of their letters.
-const struct {
-    char letter;
-    uint16_t bit;
-} kLetters[] = {{'S', Rights::Supervisor}, {'R', Rights::Read},         {'W', Rights::Write},
-                {'C', Rights::Create},     {'E', Rights::Erase},        {'M', Rights::Modify},
-                {'F', Rights::FileScan},   {'A', Rights::AccessControl}};
-
 // Reads an attribute whole, whatever its size (a long trustee list must never read as none).
 bool GetAttr(const std::string& path, const char* name, std::string& value) {
     return ReadWholeXattr(
@@ -158,45 +150,6 @@ uint64_t UsedBlocks(const std::string& dir, int depth) {
 }
 
 }  // namespace
-
-std::string RightsLetters(uint16_t rights) {
-    std::string text = "[";
-    for (const auto& l : kLetters) {
-        text += (rights & l.bit) != 0 ? l.letter : ' ';
-    }
-    return text + "]";
-}
-
-bool ParseRightsLetters(const std::string& text, uint16_t& rights) {
-    const std::string upper = UpperAscii(text);
-    if (upper == "ALL") {
-        rights = kAllRights;
-        return true;
-    }
-    if (upper == "NONE" || upper == "-") {
-        rights = 0;
-        return true;
-    }
-    uint16_t r = 0;
-    for (size_t i = 0; i < upper.size(); ++i) {
-        const char c = upper[i];
-        if (c == ' ' || (c == '[' && i == 0) || (c == ']' && i == upper.size() - 1)) {
-            continue;
-        }
-        bool known = false;
-        for (const auto& l : kLetters) {
-            if (l.letter == c) {
-                r |= l.bit;
-                known = true;
-            }
-        }
-        if (!known) {
-            return false;
-        }
-    }
-    rights = r;
-    return true;
-}
 
 bool ReadTrustees(const std::string& local, std::vector<Trustee>& trustees, int* error) {
     trustees.clear();

@@ -15,26 +15,20 @@
 #include <string>
 #include <vector>
 
+#include "netware/server_rules.h"
 #include "nwemu/config.h"
 #include "options/copy_options.h"
 
 namespace ferrit {
 namespace nwemu {
 
-// Every trustee right (the bits themselves are `Rights`): what an entry without a mask of its
-// own passes on and what Supervisor gives.
-constexpr uint16_t kAllRights = Rights::Supervisor | Rights::Read | Rights::Write | Rights::Create |
-                                Rights::Erase | Rights::Modify | Rights::FileScan |
-                                Rights::AccessControl;
-static_assert(kAllRights == 0x1FB, "the eight NetWare trustee rights");
+// Every trustee right: what an entry without a mask of its own passes on and what Supervisor
+// gives.
+constexpr uint16_t kAllRights = kAllTrusteeRights;
 
-// Rights in NetWare's letters, always ten characters: "[SRWCEMFA]" with a blank for each
-// missing right, so "[ RWCE F ]" reads Read, Write, Create, Erase and File Scan.
-std::string RightsLetters(uint16_t rights);
-// Reads rights written as letters of SRWCEMFA in any order and case, with or without the
-// brackets and blanks; "ALL" gives every right, "none", "-" and "[]" none. False for any other
-// character.
-bool ParseRightsLetters(const std::string& text, uint16_t& rights);
+// Rights in NetWare's letters, as the administration tool reads and writes them.
+using ::ferrit::ParseRightsLetters;
+using ::ferrit::RightsLetters;
 
 // Space limits are kept in the client's unit, blocks of 4 KB.
 constexpr uint32_t kSpaceBlockBytes = 4096;

@@ -273,6 +273,7 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     const std::string a = scratch.File("FS1/DATA/SRC/A.TXT", "a");
     const std::string b = scratch.File("FS2/DATA/TGT/A.TXT", "a");
     ASSERT_EQ(WriteOwner(a, Fs1Mbrown), 0);
+    WriteTrustees(P("FS2/DATA"), {{Fs2Jsmith, kAllRights}});  // owners need Supervisor
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     uint32_t owner = 0;

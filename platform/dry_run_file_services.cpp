@@ -73,6 +73,19 @@ std::map<std::string, const DryRunFileServices::Node*> DryRunFileServices::Remem
     return children;
 }
 
+PreviewMark DryRunFileServices::MarkOf(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Node* node = Remembered(path);
+    if (node == nullptr) {
+        return PreviewMark::Untouched;
+    }
+    if (node->stat.kind == EntryKind::Missing) {
+        return PreviewMark::Removed;
+    }
+    // A real entry whose attributes alone were changed keeps its identity.
+    return node->stat.device == kPreviewDevice ? PreviewMark::Made : PreviewMark::Untouched;
+}
+
 void DryRunFileServices::Record(const std::string& change) {
     changes_.push_back(change);
 }

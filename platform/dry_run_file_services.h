@@ -14,6 +14,10 @@
 
 namespace ferrit {
 
+// What a preview did at a path: nothing (what the file system holds there stands), made a new
+// entry there (a copy or a directory, in place of whatever stood), or removed it.
+enum class PreviewMark { Untouched, Made, Removed };
+
 class DryRunFileServices : public FileServices {
   public:
     explicit DryRunFileServices(FileServices& inner)
@@ -55,6 +59,9 @@ class DryRunFileServices : public FileServices {
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
     std::string UniversalName(const std::string& path) override;
+
+    // What the preview did at a path.
+    PreviewMark MarkOf(const std::string& path) const;
 
     // What the run would have done, one line per change, in order ("copy SOURCE -> TARGET",
     // "delete PATH", "mkdir PATH", "rmdir PATH", "attributes PATH 0xNN").

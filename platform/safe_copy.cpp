@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/confined_paths.h"
+#include "platform/copy_range.h"
 #include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
 #include "platform/posix_file_services.h"
@@ -44,63 +45,16 @@ const std::string& HostTag() {
     return tag;
 }
 
-// Where the kernel refuses copy offload between these two files, the data is copied by hand.
-bool OffloadRefused(int err) {
-    return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == ENOTSUP;
-}
-
 // Copies `length` bytes at `offset` of `in` to the same offset of `out`. Returns 0, the mapped
 // errno, or 31 when the source ends early.
 int CopyRange(int in, int out, off_t offset, off_t length, bool& offload) {
     off_t inPos = offset;
     off_t outPos = offset;
-    off_t left = length;
-    while (left > 0 && offload) {
-        size_t chunk = static_cast<size_t>(std::min<off_t>(left, off_t(1) << 30));
-        ssize_t n = copy_file_range(in, &inPos, out, &outPos, chunk, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (OffloadRefused(errno)) {
-                offload = false;
-                break;
-            }
-            return WinErrorFromErrno(errno);
-        }
-        if (n == 0)
-            return WinErr::GenFailure;  // the source is shorter than it was
-        left -= n;
-    }
-    if (left == 0)
-        return 0;
-    std::vector<char> buf(static_cast<size_t>(std::min<off_t>(left, 1 << 20)));
-    while (left > 0) {
-        size_t want = static_cast<size_t>(std::min<off_t>(left, static_cast<off_t>(buf.size())));
-        ssize_t n = pread(in, buf.data(), want, inPos);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return WinErrorFromErrno(errno);
-        }
-        if (n == 0)
-            return WinErr::GenFailure;
-        inPos += n;
-        size_t done = 0;
-        while (done < static_cast<size_t>(n)) {
-            ssize_t w = pwrite(out, buf.data() + done, static_cast<size_t>(n) - done, outPos);
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                return WinErrorFromErrno(errno);
-            }
-            if (w == 0)
-                return WinErr::GenFailure;
-            done += static_cast<size_t>(w);
-            outPos += w;
-        }
-        left -= n;
-    }
-    return 0;
+    off_t copied = 0;
+    const int rc = CopyFileRange(in, inPos, out, outPos, length, offload, copied);
+    if (rc != 0)
+        return rc;
+    return copied < length ? WinErr::GenFailure : 0;  // the source is shorter than it was
 }
 
 // Copies the data of a file of `size` bytes. A file with fewer blocks than its size may have

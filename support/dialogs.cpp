@@ -82,6 +82,13 @@ DialogAnswer Dialogs::ShowError(DialogKind kind, int32_t code, const std::string
     return Show(kind, ErrorCodeText(code, text), buttons);
 }
 
+DialogAnswer Dialogs::ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                         const std::string& description, DialogButtons buttons) {
+    if (description.empty())
+        return ShowError(kind, code, text, buttons);
+    return Show(kind, ErrorCodeText(code, text) + " (" + description + ")", buttons);
+}
+
 void ShowMessageBox(Dialogs& dialogs, DialogKind kind, const std::string& text) {
     dialogs.Show(kind, text, Btn::OK);
 }

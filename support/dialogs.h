@@ -62,6 +62,11 @@ class Dialogs {
     // code in the system's words adds the description; by default only the message is shown.
     virtual DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
                                    DialogButtons buttons);
+    // The same dialog for a code whose description only the caller knows (a NetWare server's
+    // code, in the server's words). By default the description follows the message in
+    // parentheses, as the front ends show the system's descriptions.
+    virtual DialogAnswer ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                            const std::string& description, DialogButtons buttons);
     // The busy cursor over every window of the program, and back to the default cursor.
     virtual void HourglassOn() = 0;
     virtual void HourglassOff() = 0;

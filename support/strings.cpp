@@ -43,6 +43,17 @@ std::string DirOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+bool SplitLastName(const std::string& path, std::string& dir, std::string& name) {
+    std::string p = path;
+    while (p.size() > 1 && (p.back() == '/' || p.back() == kPathSeparator)) p.pop_back();
+    const std::string::size_type slash = p.find_last_of(std::string("/") + kPathSeparator);
+    if (slash == std::string::npos || slash + 1 >= p.size())
+        return false;
+    dir = slash == 0 ? p.substr(0, 1) : p.substr(0, slash);
+    name = p.substr(slash + 1);
+    return true;
+}
+
 std::string TrimRightChars(const std::string& s, const std::string& chars) {
     std::string::size_type end = s.size();
     while (end > 0 && chars.find(s[end - 1]) != std::string::npos) --end;

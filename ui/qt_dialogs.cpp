@@ -56,6 +56,11 @@ DialogAnswer QtDialogs::ShowError(DialogKind kind, int32_t code, const std::stri
     return Ask(kind, ErrorCodeText(code, text), ErrorDescription(code), buttons);
 }
 
+DialogAnswer QtDialogs::ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                           const std::string& description, DialogButtons buttons) {
+    return Ask(kind, ErrorCodeText(code, text), description, buttons);
+}
+
 DialogAnswer QtDialogs::Ask(DialogKind kind, const std::string& text,
                             const std::string& description, DialogButtons buttons) {
     QMessageBox box(IconOf(kind), QString::fromUtf8(DialogCaption(kind)),

@@ -38,6 +38,8 @@ class QtDialogs : public Dialogs {
     // text where one is known.
     DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
                            DialogButtons buttons) override;
+    DialogAnswer ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                    const std::string& description, DialogButtons buttons) override;
     void HourglassOn() override;
     // Back to the default cursor, whatever was showing before.
     void HourglassOff() override;

@@ -107,6 +107,12 @@ class RunDialogs : public Dialogs {
         sink_.ShowPending();
         return inner_.ShowError(kind, code, text, buttons);
     }
+    DialogAnswer ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                    const std::string& description,
+                                    DialogButtons buttons) override {
+        sink_.ShowPending();
+        return inner_.ShowDescribedError(kind, code, text, description, buttons);
+    }
     void HourglassOn() override { inner_.HourglassOn(); }
     void HourglassOff() override { inner_.HourglassOff(); }
 
