@@ -20,7 +20,7 @@ cmake --build "$BUILD" --target ferrit-bench-window >"$WORK/build.log" 2>&1 || {
     exit "$BENCH_FAILED"
 }
 # The window saves its settings when it closes: into a configuration directory of its own.
-export XDG_CONFIG_HOME=$WORK/config XDG_RUNTIME_DIR=$WORK/runtime
+export XDG_CONFIG_HOME=$WORK/config XDG_STATE_HOME=$WORK/state XDG_RUNTIME_DIR=$WORK/runtime
 mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 SRC=$WORK/src

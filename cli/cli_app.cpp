@@ -6,7 +6,9 @@
 #include "cli/cli_dialogs.h"
 #include "cli/cli_options.h"
 #include "cli/text_sink.h"
+#include "engine/logged_sink.h"
 #include "engine/run_data.h"
+#include "engine/run_summary.h"
 #include "engine/transfer_engine.h"
 #include "netware/dry_run_client.h"
 #include "netware/location_state.h"
@@ -17,6 +19,7 @@
 #include "options/settings_file.h"
 #include "platform/dry_run_file_services.h"
 #include "platform/interrupt.h"
+#include "platform/run_log.h"
 #include "platform/system_services.h"
 
 namespace ferrit {
@@ -53,7 +56,8 @@ class CliApp {
           client_(request.dryRun ? static_cast<NetWareClient&>(previewClient_) : *choice_.client),
           netware_(client_, locations_, files_, dialogs_),
           sink_(out, err, hooks.interrupted),
-          engine_(run_, options_, netware_, files_, dialogs_, sink_) {
+          loggedSink_(sink_),
+          engine_(run_, options_, netware_, files_, dialogs_, loggedSink_) {
         sink_.SetAbortHandler([this] { engine_.BitBtnAbortClick(); });
         if (request.jobs > 0) {
             engine_.SetJobs(request.jobs);
@@ -87,17 +91,51 @@ class CliApp {
             return kExitError;
         }
 
+        // The log is opened before anything is done, so that a log that cannot be written
+        // stops nothing half-way.
+        if (!request_.logFile.empty()) {
+            std::string problem;
+            if (!log_.Open(request_.logFile, problem)) {
+                err_ << "ferrit-cli: cannot write the log " << problem << '\n';
+                FlushAll();
+                return kExitUsage;
+            }
+            for (const std::string& line :
+                 RunLogHeading(LocalTimeText(), request_.source, request_.target, request_.pattern,
+                               options_)) {
+                log_.Line(line);
+            }
+            loggedSink_.SetLog(&log_);
+        }
+
         engine_.ButtonStartClick(RunRequest{request_.source, request_.target, request_.pattern});
+        loggedSink_.SetLog(nullptr);
         sink_.WriteProgressLines();
         if (request_.dryRun) {
             err_ << "ferrit-cli: dry run: nothing was changed\n";
         }
+        // The summary, with the bytes copied, is the last line; the log keeps it too.
+        std::string summary = RunSummary(run_);
+        if (run_.PassesRan) {
+            summary += ", " + BytesText(run_.Counts.BytesCopied) + " copied";
+        }
+        bool logWritten = true;
+        if (log_.IsOpen()) {
+            log_.Line(summary);
+            std::string problem;
+            logWritten = log_.Close(problem);
+            if (!logWritten) {
+                err_ << "ferrit-cli: the log could not be written: " << problem << '\n';
+            }
+        }
+        err_ << summary << '\n';
         FlushAll();
 
         if (sink_.AbortRequested()) {
             return kExitInterrupted;
         }
-        return dialogs_.ErrorCount() > 0 || run_.NetWareFailures > 0 ? kExitError : kExitDone;
+        return dialogs_.ErrorCount() > 0 || run_.NetWareFailures > 0 || !logWritten ? kExitError
+                                                                                    : kExitDone;
     }
 
   private:
@@ -132,6 +170,8 @@ class CliApp {
     NetWareClient& client_;
     NetWareServices netware_;
     TextSink sink_;
+    RunLogFile log_;
+    LoggedSink loggedSink_;
     TransferEngine engine_;
 };
 

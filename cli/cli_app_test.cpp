@@ -1,9 +1,11 @@
 #include "cli/cli_app.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <regex>
 #include <sstream>
 
 #include "testing/odd_files.h"
@@ -47,12 +49,18 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::vector<std::string> LastThree(const std::string& text) {
+// The three progress lines as last set, written just before the summary line that ends stderr.
+std::vector<std::string> ProgressAtEnd(const std::string& text) {
     std::vector<std::string> lines = Lines(text);
-    if (lines.size() < 3) {
+    if (lines.size() < 4) {
         return lines;
     }
-    return std::vector<std::string>(lines.end() - 3, lines.end());
+    return std::vector<std::string>(lines.end() - 4, lines.end() - 1);
+}
+
+std::string LastLine(const std::string& text) {
+    const std::vector<std::string> lines = Lines(text);
+    return lines.empty() ? std::string() : lines.back();
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -91,8 +99,12 @@ TEST(RunCli, CopiesATreeIntoACreatedTarget) {
     EXPECT_EQ(ReadFile(tgt + "/a.txt"), "aa");
     EXPECT_EQ(ReadFile(tgt + "/sub/c.txt"), "cccc");
     EXPECT_TRUE(Contains(o.err, "Status:   Copying\n"));
-    EXPECT_EQ(LastThree(o.err), (std::vector<std::string>{"File:     c.txt (   4)",
-                                                          "Status:   copied", "Total:       9"}));
+    EXPECT_EQ(
+        ProgressAtEnd(o.err),
+        (std::vector<std::string>{"File:     c.txt (   4)", "Status:   copied", "Total:       9"}));
+    EXPECT_THAT(LastLine(o.err), ::testing::MatchesRegex("Finished: 3 copied, 1 skipped, 0 failed "
+                                                         "\\(2 directories\\) in [0-9.]+ s, "
+                                                         "9 bytes copied"));
 }
 
 // A preview prints what the run would print, for every number of side-by-side copies, and
@@ -245,8 +257,9 @@ TEST(RunCli, MissingRootsAreReportedWithTheirErrorCodes) {
     EXPECT_TRUE(Contains(o.err, "Error 8702: " + src + " does not exist\n")) << o.err;
     // The source is tested first, so the target is not created.
     EXPECT_TRUE(testing::ListDir(tmp.path()).empty());
-    EXPECT_EQ(LastThree(o.err),
+    EXPECT_EQ(ProgressAtEnd(o.err),
               (std::vector<std::string>{"[        ]", "[        ]", "[        ]"}));
+    EXPECT_EQ(LastLine(o.err), "Not started: Error 8702: " + src + " does not exist");
 
     const std::string realSrc = tmp.Dir("src");
     tmp.File("src/a.txt", "a");
@@ -254,6 +267,40 @@ TEST(RunCli, MissingRootsAreReportedWithTheirErrorCodes) {
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_TRUE(Contains(o.err, "Error 8701: " + tgt + " does not exist\n")) << o.err;
+}
+
+// --log keeps what stdout and the summary say, run after run; a log that cannot be opened stops
+// the run before anything is done.
+TEST(RunCli, LogKeepsTheStatusLinesAndTheSummaryOfEveryRun) {
+    TempDir tmp;
+    const std::string src = tmp.Dir("src");
+    tmp.File("src/a.txt", "aa");
+    const std::string tgt = tmp.Dir("tgt");
+    const std::string log = tmp.Path("logs/ferrit.log");
+    Outcome first = RunWith({"--log=" + log, src, tgt});
+    EXPECT_EQ(first.code, 0) << first.err;
+    Outcome second = RunWith({"--log=" + log, src, tgt});
+    const std::vector<std::string> lines = Lines(ReadFile(log));
+    ASSERT_EQ(lines.size(), 14u) << ReadFile(log);
+    for (size_t run = 0; run < 2; ++run) {
+        const Outcome& o = run == 0 ? first : second;
+        EXPECT_EQ(lines[run * 7].rfind("Ferrit run of ", 0), 0u);
+        EXPECT_EQ(lines[run * 7 + 1], "From:         " + src);
+        EXPECT_EQ(lines[run * 7 + 2], "To:           " + tgt);
+        EXPECT_EQ(lines[run * 7 + 4], "Options:      none");
+        EXPECT_EQ(lines[run * 7 + 5] + "\n", o.out);
+        EXPECT_EQ(lines[run * 7 + 6], LastLine(o.err));
+    }
+    EXPECT_EQ(lines[5], "   a.txt copied");
+    EXPECT_EQ(lines[12], "   a.txt skipped");
+
+    tmp.File("blocker", "x");
+    const Outcome refused = RunWith({"--move", "--log=" + tmp.Path("blocker/x.log"), src, tgt});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(Contains(refused.err, "cannot write the log " + tmp.Path("blocker/x.log")))
+        << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(ReadFile(src + "/a.txt"), "aa");
 }
 
 // A target tree whose a.txt and b.txt are directories: copying onto them fails.
@@ -268,16 +315,22 @@ struct FailingTree {
         tmp.Dir("tgt/a.txt");
         tmp.Dir("tgt/b.txt");
     }
+    // The status line that keeps the reason a file was not copied.
+    std::string Reason(const std::string& name) const {
+        return "      Error 0005: Could not write " + tgt + "/" + name +
+               " \u2013 Permission denied\n";
+    }
 };
 
 TEST(RunCli, ErrorsIgnoredByDefaultButTheExitStatusTellsOfThem) {
     FailingTree t;
     const Outcome o = RunWith({t.src, t.tgt});
     EXPECT_EQ(o.code, 1);
-    EXPECT_EQ(o.out, "   a.txt not copied\n   b.txt not copied\n   c.txt copied\n");
+    EXPECT_EQ(o.out, "   a.txt not copied\n" + t.Reason("a.txt") + "   b.txt not copied\n" +
+                         t.Reason("b.txt") + "   c.txt copied\n");
     // Each message ends in the system's description of the code, in parentheses.
-    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/a.txt (")) << o.err;
-    EXPECT_TRUE(Contains(o.err, ": Could not copy " + t.tgt + "/b.txt (")) << o.err;
+    EXPECT_TRUE(Contains(o.err, ": Could not write " + t.tgt + "/a.txt (")) << o.err;
+    EXPECT_TRUE(Contains(o.err, ": Could not write " + t.tgt + "/b.txt (")) << o.err;
     EXPECT_EQ(ReadFile(t.tgt + "/c.txt"), "c");
 }
 
@@ -285,19 +338,24 @@ TEST(RunCli, ErrorsAbortStopsAtTheFirstFailure) {
     FailingTree t;
     const Outcome o = RunWith({"--errors=abort", "--jobs=1", t.src, t.tgt});
     EXPECT_EQ(o.code, 1);
-    EXPECT_EQ(o.out, "   a.txt not copied\n");
+    EXPECT_EQ(o.out, "   a.txt not copied\n" + t.Reason("a.txt"));
     EXPECT_FALSE(Contains(o.err, "b.txt"));
-    EXPECT_EQ(LastThree(o.err),
+    EXPECT_EQ(ProgressAtEnd(o.err),
               (std::vector<std::string>{"File:     a.txt (   1)", "Status:   not copied",
                                         "Total:       1"}));
     // Side by side, the copies made ahead are dropped: the same output, the same tree.
     FailingTree side;
     const Outcome o4 = RunWith({"--errors=abort", "--jobs=4", side.src, side.tgt});
     EXPECT_EQ(o4.code, 1);
-    EXPECT_EQ(o4.out, o.out);
-    std::string err = o.err;
-    err.replace(err.find(t.tgt), t.tgt.size(), side.tgt);
-    EXPECT_EQ(o4.err, err);
+    // The two trees' paths and the run's time aside, both runs say the same.
+    const auto same = [](std::string text, const FailingTree& tree) {
+        for (size_t at; (at = text.find(tree.tmp.path())) != std::string::npos;) {
+            text.replace(at, tree.tmp.path().size(), "<tmp>");
+        }
+        return std::regex_replace(text, std::regex("after [0-9.]+ s"), "after T");
+    };
+    EXPECT_EQ(same(o4.out, side), same(o.out, t));
+    EXPECT_EQ(same(o4.err, side), same(o.err, t));
     EXPECT_EQ(testing::ListDir(side.tgt), testing::ListDir(t.tgt));
 }
 

@@ -97,6 +97,11 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
              request.netwareConfig = v;
              return !v.empty();
          }},
+        {"--log",
+         [&](const std::string& v) {
+             request.logFile = v;
+             return !v.empty();
+         }},
         {"--jobs",
          [&](const std::string& v) {
              if (v.empty() || v.size() > 3 ||
@@ -216,11 +221,12 @@ std::string UsageText() {
     text += row("--jobs=N", "copies made side by side, 1 to 64 (default " +
                                 std::to_string(kDefaultJobs) + "; 1: one after another)");
     text += row("--dry-run", "decide and show the status lines as a run would, change nothing");
+    text += row("--log=FILE", "append the run's status lines and its summary to FILE");
     text += row("--help", "show this text");
     text +=
         "\n"
         "Flags and --set/--clear apply in command-line order. The status lines go to stdout;\n"
-        "dialog messages, warnings and progress lines go to stderr.\n"
+        "dialog messages, warnings and progress lines go to stderr, and last the run's summary.\n"
         "Exit status: 0 done, 1 an error was reported or the run was refused, 2 usage error\n"
         "(also --saved without a settings file holding [Default Options]), 3 interrupted.\n";
     return text;

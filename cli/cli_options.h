@@ -43,6 +43,8 @@ struct CliRequest {
     int jobs = 0;
     // --dry-run: decide and report as a run would, change nothing.
     bool dryRun = false;
+    // --log=FILE: the run's log is appended to this file; empty: no log.
+    std::string logFile;
 };
 
 // Parses the arguments (without the program name). Returns false with a one-line reason in error

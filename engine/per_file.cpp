@@ -1,7 +1,10 @@
 // The per-file decision: copy, skip or overwrite one listed file, and the move deletion.
+#include <chrono>
 #include <string>
 
+#include "engine/run_summary.h"
 #include "engine/transfer_engine.h"
+#include "platform/copy_progress.h"
 #include "platform/error_codes.h"
 #include "support/format_size.h"
 
@@ -15,6 +18,9 @@ namespace {
 int64_t AgeOrder(int32_t age) {
     return age == -1 ? -1 : static_cast<int64_t>(static_cast<uint32_t>(age));
 }
+
+// How often the walk looks up from a copy it waits for.
+constexpr int kCopyPumpMs = 40;
 
 }  // namespace
 
@@ -77,8 +83,13 @@ bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
         }
         ShowFileLines(p);
         p.shown = true;
-        copy = dialogs_.Show(DialogKind::Confirmation, "Overwrite " + p.counterpart + "?",
-                             Btn::YesNo) == Answer::Yes;
+        OverwriteFacts facts;
+        facts.newSize = p.entry.size;
+        facts.newTime = p.entry.kind == EntryKind::Missing ? -1 : p.entry.mtimeSec;
+        facts.oldSize = counterpart.size;
+        facts.oldTime = counterpart.mtimeSec;
+        copy = dialogs_.AskOverwrite("Overwrite " + p.counterpart + "?", facts, Btn::YesNo) ==
+               Answer::Yes;
     }
     p.copy = copy;
     // Between two volumes of one NetWare connection the server copies the file itself. The
@@ -98,7 +109,9 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     const std::string file = p.file;
     const std::string counterpart = p.counterpart;
     const bool absent = !p.counterpartSeen;
-    p.prepared = pool.Submit([files, file, counterpart, absent] {
+    const std::shared_ptr<std::atomic<int64_t>> written = p.written;
+    p.prepared = pool.Submit([files, file, counterpart, absent, written] {
+        const CopyProgressScope progress(written.get());
         return PrepareShellCopy(*files, file, counterpart, absent);
     });
 }
@@ -117,25 +130,38 @@ void TransferEngine::FinishFile(PendingFile& p) {
             run_.LastErrorCode = CopyResultCode(PublishShellCopy(p));
         }
         copied = run_.LastErrorCode == 0;
-        if (!copied) {
+        std::string failure;
+        if (copied) {
+            ++run_.Counts.FilesCopied;
+            run_.Counts.BytesCopied += p.entry.size;
+        } else {
+            ++run_.Counts.FilesFailed;
             // A server's own code is described in the server's words, as the system's codes of
             // a plain copy are by the front end.
-            const std::string text = "Could not copy " + p.counterpart;
+            const std::string text = CopyFailureText(p, run_.LastErrorCode);
             const std::string serverWords =
                 p.serverCopy && ErrorDescription(run_.LastErrorCode).empty()
                     ? netware_.NetWareErrorDetail(run_.LastErrorCode)
                     : std::string();
             run_.RunState = static_cast<int16_t>(dialogs_.ShowDescribedError(
                 DialogKind::Error, run_.LastErrorCode, text, serverWords, Btn::AbortIgnore));
+            failure = FailureLine(run_.LastErrorCode, text, serverWords);
         }
+        run_.Counts.BytesDone += p.entry.size;
         const std::string x = copied ? "" : "not ";
         sink_.StatusDisplay(2, "Status:   " + x + "copied");
         sink_.StatusInfo("   " + p.entry.name + " " + x + "copied");
+        // The reason stays in the list, below the line of the file it belongs to.
+        if (!copied) {
+            sink_.StatusInfo(failure);
+        }
         // The walked file's own archive bit, and only once its copy is safe.
         if (copied && options_.cbAllowed(ClearArchiveBit)) {
             files_->SetAttributes(p.file, p.entry.attr & ~Attr::Archive);
         }
     } else {
+        ++run_.Counts.FilesSkipped;
+        run_.Counts.BytesDone += p.entry.size;
         sink_.StatusDisplay(2, "Status:   skipped");
         sink_.StatusInfo("   " + p.entry.name + " skipped");
     }
@@ -165,6 +191,11 @@ int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
     PreparedResult made;
     if (p.prepared.valid()) {
         try {
+            // A long copy lets the window follow it and the operator ask for the stop.
+            while (p.prepared.wait_for(std::chrono::milliseconds(kCopyPumpMs)) !=
+                   std::future_status::ready) {
+                sink_.PumpMessages();
+            }
             made = p.prepared.get();
         } catch (...) {
             made = PreparedResult();  // a copy that failed in an unforeseen way is a failed copy
@@ -192,6 +223,46 @@ void TransferEngine::FinishAll(std::deque<PendingFile>& waiting) {
         FinishFile(waiting.front());
         waiting.pop_front();
     }
+}
+
+std::string TransferEngine::CopyFailureText(const PendingFile& p, int32_t result) {
+    if (p.serverCopy) {
+        return "Could not copy " + p.counterpart;
+    }
+    switch (result) {
+        case WinErr::DiskFull:
+        case WinErr::DiskQuotaExceeded:
+        case WinErr::WriteProtect:
+            return "Could not write " + p.counterpart;  // only the target's side gives these
+        case WinErr::AccessDenied:
+        case WinErr::FileNotFound:
+        case WinErr::PathNotFound:
+        case WinErr::FilenameTooLong:
+        case WinErr::CantResolveFilename:
+            break;  // either side: the source is looked at once more
+        default:
+            return "Could not copy " + p.counterpart;  // a read error, a changed source, ...
+    }
+    EntryStat source;
+    bool readable = files_->StatEntry(p.file, source) == 0 && source.kind == EntryKind::Link;
+    if (source.kind == EntryKind::File) {
+        const FileHandle in = files_->OpenRead(p.file);
+        readable = in != kInvalidFileHandle;
+        if (readable) {
+            files_->CloseFile(in);
+        }
+    }
+    return readable ? "Could not write " + p.counterpart : "Could not read the source " + p.file;
+}
+
+int64_t TransferEngine::BytesInFlight() const {
+    int64_t written = 0;
+    if (waiting_ != nullptr) {
+        for (const PendingFile& p : *waiting_) {
+            written += p.written->load(std::memory_order_relaxed);
+        }
+    }
+    return written;
 }
 
 void TransferEngine::DiscardAll(std::deque<PendingFile>& waiting) {
@@ -261,9 +332,12 @@ void TransferEngine::MoveSource(PendingFile& p, bool copied) {
 }
 
 void TransferEngine::ReportFailedMove(const std::string& file, const std::string& reason) {
-    run_.RunState = static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, ErrMoveRefused,
-                                                       "Could not move " + file + ": " + reason,
-                                                       Btn::AbortIgnore));
+    ++run_.Counts.MovesFailed;
+    const std::string text = "Could not move " + file + ": " + reason;
+    run_.RunState = static_cast<int16_t>(
+        ShowErrorCode(dialogs_, DialogKind::Error, ErrMoveRefused, text, Btn::AbortIgnore));
+    // The reason stays in the list, below the line of the file it belongs to.
+    sink_.StatusInfo(FailureLine(ErrMoveRefused, text));
 }
 
 void TransferEngine::DeleteOneFile(const std::string& file, const MoveBasis& basis) {

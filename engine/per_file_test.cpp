@@ -9,7 +9,9 @@ namespace ferrit {
 namespace {
 
 using ::ferrit::testing::ListDir;
+using ::testing::_;
 using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 class PerFileTest : public EngineFixture {};
 
@@ -223,41 +225,61 @@ TEST_F(PerFileTest, ArchiveIsReadLiveSoAnIncrementalRunPicksUpEdits) {
 // --- Failed copies ---
 
 struct CopyFailure {
-    int code;        // what the file services return
-    uint16_t shown;  // the code in LastErrorCode and the dialog
-    const char* dialog;
+    int code;                 // what the file services return
+    bool sourceUnreadable;    // the source cannot be opened for reading either
+    uint16_t shown;           // the code in LastErrorCode and the dialog
+    const char* dialog;       // "Error %04X", then the side that failed
+    const char* description;  // kept with the reason in the list, where the system has one
 };
 
 void PrintTo(const CopyFailure& row, std::ostream* os) {
-    *os << "code " << row.code;
+    *os << "code " << row.code << (row.sourceUnreadable ? " unreadable" : "");
 }
 
 class FailedCopy : public PerFileTest, public ::testing::WithParamInterface<CopyFailure> {};
 
-TEST_P(FailedCopy, IsReportedAndCountsAsNotCopied) {
+TEST_P(FailedCopy, IsReportedWithItsSideAndCountsAsNotCopied) {
     Only({});
     Put("src/f.txt", "x", kT0);
     files.Fail(FileOp::CopyFile, GetParam().code);
+    if (GetParam().sourceUnreadable) {
+        files.Fail(FileOp::OpenRead, 5, 0, "src/f.txt");
+    }
     ASSERT_TRUE(Run());
     ASSERT_EQ(dialogs.Asked().size(), 1u);
     EXPECT_EQ(dialogs.Asked()[0].kind, DialogKind::Error);
-    EXPECT_EQ(dialogs.Asked()[0].text,
-              std::string(GetParam().dialog) + ": Could not copy " + tgt + "/f.txt");
+    // The side that failed is named where it can be told: the source's read, the target's
+    // write; otherwise the copy.
+    std::string text = GetParam().dialog;
+    const size_t at = text.find('@');
+    text.replace(at, 1, text.find("source") != std::string::npos ? src : tgt);
+    EXPECT_EQ(dialogs.Asked()[0].text, text);
     EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0050);
     EXPECT_EQ(run.LastErrorCode, GetParam().shown);
     EXPECT_EQ(run.RunState, Answer::Ignore);
     EXPECT_THAT(sink.LineTexts(2), ElementsAre("Status:   Copying", "Status:   not copied"));
-    EXPECT_THAT(List(), ElementsAre("   f.txt not copied"));
+    // The reason stays in the list below the file's line.
+    EXPECT_THAT(List(), ElementsAre("   f.txt not copied",
+                                    "      " + dialogs.Asked()[0].text + GetParam().description));
     EXPECT_FALSE(Exists("tgt/f.txt"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, FailedCopy,
-                         ::testing::Values(CopyFailure{5, 5, "Error 0005"},
-                                           CopyFailure{112, 112, "Error 0070"},
-                                           CopyFailure{0xFFFF, 0xFFFF, "Error FFFF"},
-                                           CopyFailure{0x10000, 0xFFFF, "Error FFFF"},
-                                           CopyFailure{0x12345, 0xFFFF, "Error FFFF"},
-                                           CopyFailure{-1, 0xFFFF, "Error FFFF"}));
+INSTANTIATE_TEST_SUITE_P(
+    Codes, FailedCopy,
+    ::testing::Values(CopyFailure{5, false, 5, "Error 0005: Could not write @/f.txt",
+                                  " \u2013 Permission denied"},
+                      CopyFailure{5, true, 5, "Error 0005: Could not read the source @/f.txt",
+                                  " \u2013 Permission denied"},
+                      CopyFailure{2, true, 2, "Error 0002: Could not read the source @/f.txt",
+                                  " \u2013 No such file or directory"},
+                      CopyFailure{112, true, 112, "Error 0070: Could not write @/f.txt",
+                                  " \u2013 No space left on device"},
+                      CopyFailure{32, false, 32, "Error 0020: Could not copy @/f.txt",
+                                  " \u2013 Device or resource busy"},
+                      CopyFailure{0xFFFF, false, 0xFFFF, "Error FFFF: Could not copy @/f.txt", ""},
+                      CopyFailure{0x10000, false, 0xFFFF, "Error FFFF: Could not copy @/f.txt", ""},
+                      CopyFailure{0x12345, false, 0xFFFF, "Error FFFF: Could not copy @/f.txt", ""},
+                      CopyFailure{-1, false, 0xFFFF, "Error FFFF: Could not copy @/f.txt", ""}));
 
 TEST_F(PerFileTest, AbortAnswerStopsAfterTheFailingFile) {
     Only({});
@@ -269,7 +291,7 @@ TEST_F(PerFileTest, AbortAnswerStopsAfterTheFailingFile) {
     ASSERT_TRUE(Run());
     EXPECT_EQ(run.RunState, kRunStateAbort);
     // Side by side, c was made ahead; it is dropped unpublished.
-    EXPECT_THAT(List(), ElementsAre("   a.txt copied", "   b.txt not copied"));
+    EXPECT_THAT(List(), ElementsAre("   a.txt copied", "   b.txt not copied", _));
     EXPECT_THAT(ListDir(tgt), ElementsAre("a.txt"));
     EXPECT_EQ(run.TotalBytes, 2);
     EXPECT_EQ(sink.RunFinishedCount(), 1);
@@ -282,7 +304,7 @@ TEST_F(PerFileTest, CopyThatThrowsIsAFailedCopy) {
     ASSERT_TRUE(Run());
     ASSERT_EQ(dialogs.Asked().size(), 1u);
     EXPECT_EQ(dialogs.Asked()[0].text, "Error FFFF: Could not copy " + tgt + "/f.txt");
-    EXPECT_THAT(List(), ElementsAre("   f.txt not copied"));
+    EXPECT_THAT(List(), ElementsAre("   f.txt not copied", "      " + dialogs.Asked()[0].text));
 }
 
 TEST_F(PerFileTest, CounterpartThatIsADirectoryFailsToCopy) {
@@ -292,7 +314,7 @@ TEST_F(PerFileTest, CounterpartThatIsADirectoryFailsToCopy) {
     ASSERT_TRUE(Run());
     ASSERT_EQ(dialogs.Asked().size(), 1u);
     EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0050);
-    EXPECT_THAT(List(), ElementsAre("   f.txt not copied"));
+    EXPECT_THAT(List(), ElementsAre("   f.txt not copied", StartsWith("      Error ")));
     EXPECT_NE(run.LastErrorCode, 0);
 }
 

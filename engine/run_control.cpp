@@ -1,4 +1,5 @@
 // Run control: one whole transfer run, its abort, and the existence test of the roots.
+#include <chrono>
 #include <exception>
 #include <string>
 
@@ -69,6 +70,10 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
     } filesReset{files_, sharedFiles_};
     try {
         run_.TotalBytes = 0;
+        run_.Counts = RunCounts();
+        run_.PassesRan = false;
+        run_.RefusedBecause.clear();
+        run_.ElapsedMs = 0;
         run_.NetWareFailures = 0;
         notesShown_.clear();
         netware_.TakeNotes();  // nothing from before this run is shown in it
@@ -80,19 +85,21 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
 
         // The source is tested first, so a missing source never gets a target created for it.
         if (!PathExists(run_.SourceText)) {
-            run_.RunState = static_cast<int16_t>(
-                ShowErrorCode(dialogs_, DialogKind::Error, ErrSourceMissing,
-                              run_.SourceText + " does not exist", Btn::Abort));
+            Refuse(ErrSourceMissing, run_.SourceText + " does not exist");
             return true;
         }
+        int made = 0;
         const bool targetWasThere = PathExists(run_.TargetText);
         if (options_.cbAllowed(CreateDirectoriesOnTarget)) {
-            files_->CreateDirectories(run_.TargetText);  // the existence test below decides
+            made = files_->CreateDirectories(run_.TargetText);  // the existence test below decides
         }
         if (!PathExists(run_.TargetText)) {
-            run_.RunState = static_cast<int16_t>(
-                ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
-                              run_.TargetText + " does not exist", Btn::Abort));
+            // A target that was to be made and could not be says so, with the reason.
+            if (made != 0) {
+                Refuse(CopyResultCode(made), "Could not create " + run_.TargetText);
+            } else {
+                Refuse(ErrTargetMissing, run_.TargetText + " does not exist");
+            }
             return true;
         }
         // A target root this run has made is looked up now that it exists: until then its
@@ -112,6 +119,8 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         dialogs_.HourglassOn();
         hourglass = true;
         finish = true;
+        run_.PassesRan = true;
+        run_.PassesStarted = std::chrono::steady_clock::now();
 
         run_.SecondPass = false;
         run_.RunPattern = UpperAscii(request.pattern);
@@ -149,6 +158,11 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         ReportFault(dialogs_, "unknown fault");
     }
 
+    if (run_.PassesRan) {
+        run_.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - run_.PassesStarted)
+                             .count();
+    }
     // The window gets its idle look back whatever happened inside the passes.
     if (finish) {
         try {
@@ -168,6 +182,12 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
     return true;
 }
 
+void TransferEngine::Refuse(int32_t code, const std::string& text) {
+    run_.RefusedBecause = ErrorCodeText(code, text);
+    run_.RunState =
+        static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code, text, Btn::Abort));
+}
+
 void TransferEngine::BitBtnAbortClick() {
     run_.RunState = kRunStateAbort;
 }
@@ -182,9 +202,8 @@ bool TransferEngine::LockRoots(std::unique_ptr<TreeLock>& source,
         // A file system that cannot lock is run over without a lock.
         if (files_->LockTree(root, exclusive, side == 0 ? source : target) ==
             WinErr::SharingViolation) {
-            run_.RunState = static_cast<int16_t>(ShowErrorCode(
-                dialogs_, DialogKind::Error, WinErr::SharingViolation,
-                root + " is in use by another run; start again when it has finished", Btn::Abort));
+            Refuse(WinErr::SharingViolation,
+                   root + " is in use by another run; start again when it has finished");
             return false;
         }
     }

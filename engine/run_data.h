@@ -1,6 +1,7 @@
 // The data one transfer run shares between its steps.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,25 @@ constexpr uint16_t ErrSourceMissing = 0x8702;
 // A move that kept its source: the source or its counterpart was not what the move rested on.
 constexpr uint16_t ErrMoveRefused = 0x8703;
 
+// What a run has done so far, over both passes, counted where the outcome of each file and
+// directory is decided. Every front end reads its progress and its summary from here, so the
+// window and ferrit-cli always tell the same.
+struct RunCounts {
+    int64_t FilesFound = 0;  // files the walk listed for the per-file step
+    int64_t BytesFound = 0;
+    int64_t FilesCopied = 0;
+    int64_t FilesSkipped = 0;
+    int64_t FilesFailed = 0;        // a copy was tried and failed
+    int64_t BytesCopied = 0;        // sizes of the files copied
+    int64_t BytesDone = 0;          // sizes of the files whose outcome is reported
+    int64_t Directories = 0;        // directories walked, the roots included
+    int64_t DirectoryFailures = 0;  // directories that could not be read, made or removed
+    int64_t MovesFailed = 0;        // sources a move kept, as they were not what it rested on
+
+    int64_t FilesDone() const { return FilesCopied + FilesSkipped + FilesFailed; }
+    int64_t Failures() const { return FilesFailed + DirectoryFailures + MovesFailed; }
+};
+
 struct RunData {
     int16_t RunState = 0;        // 1 at Start, 3 = stop; receives every error dialog's answer
     uint16_t LastErrorCode = 0;  // last copy or directory removal result
@@ -24,6 +44,13 @@ struct RunData {
     std::string SourceRoot, TargetRoot;
     std::string SourceText, TargetText;
     int NetWareFailures = 0;  // NetWare metadata steps that failed, each shown as a status line
+
+    RunCounts Counts;
+    // Whether the passes were reached (both roots were there), when, and how long they took.
+    bool PassesRan = false;
+    std::string RefusedBecause;  // where the passes were not reached: the error shown
+    std::chrono::steady_clock::time_point PassesStarted{};
+    int64_t ElapsedMs = 0;
 
     void Clear() { *this = RunData(); }
 };

@@ -1,6 +1,7 @@
 // The transfer engine: the run, the tree walk, the per-file decision and the file copy.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <future>
@@ -82,6 +83,9 @@ class TransferEngine {
     // through the given file services, not yet in its place.
     static PreparedResult PrepareShellCopy(FileServices& files, const std::string& source,
                                            const std::string& target, bool targetAbsent);
+    // The data already written by the copies of files not reported yet (for the progress of a
+    // large file). Read on the walk's thread, as the front end's pumps are.
+    int64_t BytesInFlight() const;
 
   private:
     // One listed file between its decision and its report. Decisions are made in walk order;
@@ -103,6 +107,8 @@ class TransferEngine {
         EntryStat counterpartStat;     // the counterpart when decided
         CopyFacts facts;               // the copy once made and put in place
         std::future<PreparedResult> prepared;  // the copy made on a worker
+        // The data the worker's copy has written so far.
+        std::shared_ptr<std::atomic<int64_t>> written = std::make_shared<std::atomic<int64_t>>(0);
     };
     using NameSet = std::unordered_set<std::string>;
 
@@ -128,6 +134,9 @@ class TransferEngine {
     // the dialog, when another run holds one of them.
     bool LockRoots(std::unique_ptr<TreeLock>& source, std::unique_ptr<TreeLock>& target);
     void ShowFileLines(const PendingFile& p);
+    // The text of the dialog of a failed copy: the side that failed where that can be told
+    // ("Could not read the source ...", "Could not write ..."), else "Could not copy ...".
+    std::string CopyFailureText(const PendingFile& p, int32_t result);
     // The files of one directory, decided in order, copied side by side.
     void HandleFiles(const std::string& directory, const std::string& counterpart,
                      const std::vector<ListEntry>& files);
@@ -151,8 +160,13 @@ class TransferEngine {
     // Whether the walked directory is the other tree's root of this pass.
     bool IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
                      const std::string& directory) const;
+    // A root that is missing: the run ends before its passes, with the reason kept.
+    void Refuse(int32_t code, const std::string& text);
     // A directory whose entries could not be read: the operator decides whether the run goes on.
     void ReportUnreadable(int code, const std::string& directory);
+    // A directory that could not be read, made or removed: counted, asked about (the answer
+    // goes to RunState) and kept with its reason in the status list.
+    void ReportDirectoryFailure(int32_t code, const std::string& text, DialogButtons buttons);
 
     RunData& run_;
     OptionSet& options_;
@@ -178,6 +192,8 @@ class TransferEngine {
     std::unordered_set<std::string> notesShown_;
     int jobs_ = kDefaultJobs;
     CopyPool* pool_ = nullptr;  // the workers of the run going on
+    // The files of the directory being handled that are decided but not reported yet.
+    const std::deque<PendingFile>* waiting_ = nullptr;
 };
 
 // A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_summary.h"
 #include "engine/transfer_engine.h"
 #include "platform/error_codes.h"
 #include "support/strings.h"
@@ -54,6 +55,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
 
     AddTrailingSlash(directory);
     AddTrailingSlash(counterpart);
+    ++run_.Counts.Directories;
     sink_.ShowWalkDirectory(directory);
 
     // Files first.
@@ -116,9 +118,8 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         pattern == "*.*") {
         run_.LastErrorCode = CopyResultCode(files_->RemoveDirectory(directory));
         if (run_.LastErrorCode != 0) {
-            run_.RunState = static_cast<int16_t>(
-                ShowErrorCode(dialogs_, DialogKind::Error, run_.LastErrorCode,
-                              "Could not Delete " + directory, Btn::AbortIgnore));
+            ReportDirectoryFailure(run_.LastErrorCode, "Could not Delete " + directory,
+                                   Btn::AbortIgnore);
         }
     }
 }
@@ -136,6 +137,12 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     if (haveNames) {
         names.insert(listed.begin(), listed.end());
     }
+    for (const ListEntry& entry : files) {
+        if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) == 0) {
+            ++run_.Counts.FilesFound;
+            run_.Counts.BytesFound += entry.size;
+        }
+    }
     // This pass writes into the counterpart directory: the temporary copies that a killed run
     // left there go now. Only this one kind of directory is swept, never a walked one.
     for (const std::string& name : stale) {
@@ -147,6 +154,10 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     // that every worker makes a copy while the walk's thread publishes and reports.
     const size_t inFlight = static_cast<size_t>(pool_ != nullptr && jobs_ > 1 ? jobs_ + 1 : 1);
     std::deque<PendingFile> waiting;
+    struct WaitingShown {
+        const std::deque<PendingFile>*& shown;
+        ~WaitingShown() { shown = nullptr; }
+    } waitingShown{waiting_ = &waiting};
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {
             break;  // what was decided ahead is discarded below
@@ -161,6 +172,8 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
             if (run_.RunState == kRunStateAbort) {
                 break;  // stopped while the files before it were finished
             }
+            ++run_.Counts.FilesSkipped;
+            run_.Counts.BytesDone += entry.size;
             sink_.StatusInfo("   " + entry.name + " not copied: " + SpecialKindText(entry.kind) +
                              " is not a file");
             continue;
@@ -205,9 +218,15 @@ bool TransferEngine::IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
 }
 
 void TransferEngine::ReportUnreadable(int code, const std::string& directory) {
+    ReportDirectoryFailure(CopyResultCode(code), "Could not read " + directory, Btn::AbortIgnore);
+}
+
+void TransferEngine::ReportDirectoryFailure(int32_t code, const std::string& text,
+                                            DialogButtons buttons) {
+    ++run_.Counts.DirectoryFailures;
     run_.RunState =
-        static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, CopyResultCode(code),
-                                           "Could not read " + directory, Btn::AbortIgnore));
+        static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code, text, buttons));
+    sink_.StatusInfo(FailureLine(code, text));
 }
 
 int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::string& counterpart) {
@@ -244,16 +263,16 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
         }
         // "Create Directories on Target" is never disabled, so its ticked state is what counts.
         if (standing.kind != EntryKind::Link && !options_.Ticked(CreateDirectoriesOnTarget)) {
-            run_.RunState =
-                static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, ErrTargetMissing,
-                                                   counterpart + " does not exist", Btn::Abort));
+            ReportDirectoryFailure(ErrTargetMissing, counterpart + " does not exist", Btn::Abort);
         } else {
             // The directory should have been there: the reason is shown, and the operator
-            // decides whether the rest of the run goes on without this subtree.
-            const uint16_t code = made != 0 ? CopyResultCode(made) : ErrTargetMissing;
-            run_.RunState = static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code,
-                                                               counterpart + " does not exist",
-                                                               Btn::AbortIgnore));
+            // decides whether the rest of the run goes on without this subtree. One that was
+            // tried and could not be made says so.
+            const bool notMade = made != 0 && standing.kind != EntryKind::Link;
+            ReportDirectoryFailure(
+                made != 0 ? CopyResultCode(made) : ErrTargetMissing,
+                notMade ? "Could not create " + counterpart : counterpart + " does not exist",
+                Btn::AbortIgnore);
         }
         return ErrTargetMissing;
     }

@@ -1,11 +1,18 @@
 // Looking the two locations up through the NetWare client: the entries of the location state,
 // the available-space text and the rights warnings.
+#include <algorithm>
+
 #include "netware/location_state.h"
 #include "netware/netware_services.h"
 #include "support/format_size.h"
 #include "support/strings.h"
 
 namespace ferrit {
+
+namespace {
+// NetWare keeps directory space limits in blocks of 4 KB.
+constexpr int64_t kSpaceLimitBlockBytes = 4096;
+}  // namespace
 
 NetWareServices::NetWareServices(NetWareClient& client, LocationState& state, FileServices& files,
                                  Dialogs& dialogs)
@@ -122,6 +129,11 @@ void NetWareServices::GetNetWarePaths(const std::string& source, const std::stri
     int64_t bytes = 0;
     for (std::string dir = tgt.OemPath; !dir.empty() && dir[0] == '/';) {
         if (files_.FreeSpace(dir, bytes)) {
+            // On NetWare the directory's space limit may leave less than the volume has.
+            int64_t limitLeft = 0;
+            if (tgt.OnNetWare && SpaceLimitLeft(tgt, limitLeft) && limitLeft < bytes) {
+                bytes = limitLeft;
+            }
             state_.FreeSpace = bytes;
             state_.AvailText = "Available Space: " + FormatSize(bytes);
             break;
@@ -135,6 +147,32 @@ void NetWareServices::GetNetWarePaths(const std::string& source, const std::stri
         const size_t slash = dir.find_last_of('/');
         dir.erase(slash == 0 ? 1 : slash);
     }
+}
+
+bool NetWareServices::SpaceLimitLeft(const TPathInfo& entry, int64_t& bytes) {
+    NWDIR_HANDLE handle = 0;
+    uint8_t rights = 0;
+    if (entry.NetWarePath.empty() ||
+        client_.AllocTemporaryDirectoryHandle(entry.ConnHandle, 0, entry.NetWarePath, handle,
+                                              rights) != 0) {
+        return false;
+    }
+    std::vector<SpaceLimitEntry> list;
+    const bool listed = client_.GetDirSpaceLimitList(entry.ConnHandle, handle, list) == 0;
+    client_.DeallocateDirectoryHandle(entry.ConnHandle, handle);
+    // The directory's own limit and each of its ancestors' count: the tightest decides.
+    bool limited = false;
+    for (const SpaceLimitEntry& limit : list) {
+        if (!listed || limit.maximum == kNoSpaceLimit) {
+            continue;
+        }
+        const int64_t left =
+            std::max<int64_t>(0, static_cast<int64_t>(limit.maximum) - limit.current) *
+            kSpaceLimitBlockBytes;
+        bytes = limited ? std::min(bytes, left) : left;
+        limited = true;
+    }
+    return limited;
 }
 
 std::vector<std::string> NetWareServices::CheckRights(const OptionSet& options) const {

@@ -2,6 +2,7 @@
 
 #include "netware/netware_services.h"
 #include "platform/posix_file_services.h"
+#include "support/format_size.h"
 #include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
 #include "testing/temp_dir.h"
@@ -129,6 +130,37 @@ TEST_F(LocationsTest, AvailableSpaceOfTheTarget) {
         EXPECT_EQ(state.AvailText.rfind("Available Space: ", 0), 0u) << missing;
         EXPECT_NE(state.AvailText, "Available Space: n/a") << missing;
     }
+}
+
+// On NetWare the tightest space limit of the target directory and its ancestors counts where
+// it leaves less than the volume's free space.
+TEST_F(LocationsTest, AvailableSpaceOnNetWareHonoursTheSpaceLimits) {
+    constexpr int64_t kVolume = -1;  // the volume's free space, which other programs change
+    const struct {
+        std::vector<SpaceLimitEntry> limits;
+        int64_t shown;
+    } rows[] = {
+        {{}, kVolume},
+        {{SpaceLimitEntry{2, kNoSpaceLimit, 0}}, kVolume},
+        {{SpaceLimitEntry{2, 10, 4}}, 6 * 4096},
+        {{SpaceLimitEntry{2, 100, 4}, SpaceLimitEntry{1, 20, 15}}, 5 * 4096},
+        {{SpaceLimitEntry{2, 10, 12}}, 0},  // already over its limit
+        {{SpaceLimitEntry{2, 0x7FFFFFF0, 0}}, kVolume},
+    };
+    for (const auto& row : rows) {
+        client.limitList = row.limits;
+        nw.GetNetWarePaths(a1, b1);
+        if (row.shown == kVolume) {
+            EXPECT_GT(state.FreeSpace, 1 << 20) << row.limits.size();
+        } else {
+            EXPECT_EQ(row.shown, state.FreeSpace) << row.limits.size();
+        }
+        EXPECT_EQ("Available Space: " + FormatSize(state.FreeSpace), state.AvailText);
+    }
+    // A local target asks no NetWare client about limits.
+    client.limitList = {SpaceLimitEntry{2, 10, 4}};
+    nw.GetNetWarePaths(a1, local);
+    EXPECT_GT(state.FreeSpace, 6 * 4096);
 }
 
 TEST_F(LocationsTest, RightsWarningsInTheirOrder) {

@@ -103,6 +103,9 @@ class NetWareServices {
                              const std::string& target, int64_t sourceSize, CopyFacts* facts);
 
   private:
+    // The bytes the directory's space limits (its own and its ancestors') still allow; false
+    // where none limits it or they cannot be read.
+    bool SpaceLimitLeft(const TPathInfo& entry, int64_t& bytes);
     // The words for a code; false when the error-text library cannot be loaded.
     bool ErrorDetail(uint32_t code, std::string& detail);
     bool TargetLacksAccessControl() const;

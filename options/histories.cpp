@@ -32,10 +32,19 @@ void ComboSaveHistory(SettingsFile& file, const std::string& section,
     }
 }
 
+bool ChangesSourceData(uint8_t index) {
+    return index == MoveFiles || index == CopyBidirectional || index == OnlyFilesWithArchiveBit ||
+           index == ClearArchiveBit;
+}
+
 void LoadTickedStates(const SettingsFile& file, OptionSet& options) {
-    for (int i = 0; i < kOptionCount; ++i) {
-        options.SetTicked(static_cast<uint8_t>(i),
-                          file.ReadBool(kDefaultOptionsSection, OptionCaptions[i], true));
+    // A first start (nothing could be read) must not move, copy back into or mark the user's
+    // source before the operator has chosen so. A file that was read keeps its old meaning:
+    // a key it lacks reads as ticked, as the files written so far rely on.
+    const bool firstStart = file.Status() != ConfigFileStatus::Read;
+    for (uint8_t i = 0; i < kOptionCount; ++i) {
+        const bool byDefault = !(firstStart && ChangesSourceData(i));
+        options.SetTicked(i, file.ReadBool(kDefaultOptionsSection, OptionCaptions[i], byDefault));
     }
     // Moving and a pass back never run together: the second pass would move every file back
     // and empty the target. "Move Files" wins, as after a click, and the pass back that was

@@ -48,8 +48,14 @@ void ComboReadHistory(const SettingsFile& file, const std::string& section,
 void ComboSaveHistory(SettingsFile& file, const std::string& section,
                       const std::vector<std::string>& items);
 
-// The ticked state of every option from "Default Options", keyed by caption, ticked by default;
-// where both "Move Files" and "Copy Bi-directional" are ticked, the pass back is unticked.
+// Whether the option moves, copies back into or marks the source tree: "Move Files", "Copy
+// Bi-directional", "Only Files with Archive bit" and "Clear Archive Bit".
+bool ChangesSourceData(uint8_t index);
+
+// The ticked state of every option from "Default Options", keyed by caption. A key the file
+// lacks reads as ticked; where no file could be read at all, the options that change source
+// data start unticked. Where both "Move Files" and "Copy Bi-directional" are ticked, the pass
+// back is unticked.
 void LoadTickedStates(const SettingsFile& file, OptionSet& options);
 
 // The three texts ("Source Dir", "Target Dir", "Pattern" with "*.*" by default), then the three

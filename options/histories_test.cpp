@@ -102,13 +102,17 @@ TEST(DefaultsTest, FirstStartWithoutAFile) {
         options.SetTicked(static_cast<uint8_t>(i), false);
     }
     LoadTickedStates(file, options);
-    // Everything is ticked but the pass back, which never runs with "Move Files", and
-    // "Overwrite Always", which the pass back had kept off.
-    for (int i = 0; i < kOptionCount; ++i) {
-        EXPECT_EQ(i != CopyBidirectional && i != OverwriteAlways,
-                  options.Ticked(static_cast<uint8_t>(i)))
-            << OptionCaptions[i];
+    // Nothing that moves, copies back into or marks the source is ticked before the operator
+    // says so; everything else is.
+    for (uint8_t i = 0; i < kOptionCount; ++i) {
+        const bool changesSource = i == MoveFiles || i == CopyBidirectional ||
+                                   i == OnlyFilesWithArchiveBit || i == ClearArchiveBit;
+        EXPECT_EQ(!changesSource, options.Ticked(i)) << OptionCaptions[i];
     }
+    // A file that cannot be read counts as none.
+    OptionSet refused;
+    LoadTickedStates(SettingsFile(dir.Dir("Refused.Ini")), refused);
+    EXPECT_FALSE(refused.Ticked(MoveFiles));
     SettingsFields fields;
     ReadDefaults(file, fields);
     EXPECT_EQ("", fields.source.text);
@@ -128,6 +132,8 @@ TEST(DefaultsTest, OptionStatesAreReadByCaption) {
     LoadTickedStates(file, options);
     EXPECT_FALSE(options.Ticked(MoveFiles));
     EXPECT_FALSE(options.Ticked(CopyBidirectional));
+    // Keys the file lacks read as ticked, source-changing ones included.
+    EXPECT_TRUE(options.Ticked(OnlyFilesWithArchiveBit));
     EXPECT_FALSE(options.Ticked(OverwriteAlways));
     EXPECT_TRUE(options.Ticked(KeepOwner));
     EXPECT_TRUE(options.Ticked(ClearArchiveBit));

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/copy_progress.h"
 #include "platform/error_codes.h"
 
 namespace ferrit {
@@ -23,8 +24,10 @@ int CopyFileRange(int in, off_t& inPos, int out, off_t& outPos, off_t length, bo
                   off_t& copied) {
     copied = 0;
     off_t left = length;
+    // Pieces small enough for a large file's progress to move where it is followed.
+    const off_t piece = CopyProgressFollowed() ? off_t(1) << 26 : off_t(1) << 30;
     while (left > 0 && offload) {
-        const size_t chunk = static_cast<size_t>(std::min<off_t>(left, off_t(1) << 30));
+        const size_t chunk = static_cast<size_t>(std::min<off_t>(left, piece));
         const ssize_t n = copy_file_range(in, &inPos, out, &outPos, chunk, 0);
         if (n < 0) {
             if (errno == EINTR)
@@ -39,6 +42,7 @@ int CopyFileRange(int in, off_t& inPos, int out, off_t& outPos, off_t length, bo
             return 0;  // the end of the source
         copied += n;
         left -= n;
+        AddCopiedBytes(n);
     }
     if (left == 0)
         return 0;
@@ -69,6 +73,7 @@ int CopyFileRange(int in, off_t& inPos, int out, off_t& outPos, off_t length, bo
             outPos += w;
             copied += w;
         }
+        AddCopiedBytes(n);
         left -= n;
     }
     return 0;

@@ -192,8 +192,11 @@ std::string ResolvePath(const std::string& path) {
     return abs;
 }
 
-std::string ConfigDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+namespace {
+
+// $NAME when it is an absolute path, else the home directory joined with `fallback`.
+std::string XdgDirectory(const char* name, const char* fallback) {
+    const char* xdg = std::getenv(name);
     if (xdg && xdg[0] == '/') {
         return xdg;
     }
@@ -205,7 +208,17 @@ std::string ConfigDirectory() {
         const passwd* pw = getpwuid(getuid());
         home = pw && pw->pw_dir ? pw->pw_dir : "/";
     }
-    return home + "/.config";
+    return home + fallback;
+}
+
+}  // namespace
+
+std::string ConfigDirectory() {
+    return XdgDirectory("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string StateDirectory() {
+    return XdgDirectory("XDG_STATE_HOME", "/.local/state");
 }
 
 }  // namespace ferrit

@@ -45,6 +45,10 @@ std::string ResolvePath(const std::string& path);
 // password database ("/" if even that is unknown).
 std::string ConfigDirectory();
 
+// The user's directory for what programs keep between runs (logs, history): $XDG_STATE_HOME
+// when it is an absolute path, else ~/.local/state, home found as for ConfigDirectory.
+std::string StateDirectory();
+
 // Reads an extended attribute whole through `get`, a getxattr(2)-like call reduced to its buffer
 // and size (size 0 asks for the length). False when the attribute is absent or unsupported, with
 // errno as the call left it (ENODATA: absent), or longer than `maxBytes` (E2BIG). A value that

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pictures: builds the screenshot maker, then starts it under a virtual X
 # display from the repository root (where the Info tab finds Ferrit.txt). It fills the window
-# with a real run over a small generated tree and saves docs/screenshots/{info,settings,progress,progress-long-name}.png.
+# with real runs over small generated trees and saves docs/screenshots/*.png.
 set -euo pipefail
 build=${1:-build}
 cd "$(dirname "$0")/.."

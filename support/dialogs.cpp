@@ -25,6 +25,7 @@ constexpr ButtonInfo kButtons[] = {
     {Btn::NoToAll, "N&o to All", Answer::NoToAll},
     {Btn::YesToAll, "Yes to &All", Answer::YesToAll},
     {Btn::Help, "&Help", Answer::None},
+    {Btn::IgnoreAll, "Ignore A&ll", Answer::IgnoreAll},
 };
 
 const ButtonInfo* FindButton(DialogButtons bit) {
@@ -80,6 +81,11 @@ DialogAnswer ShowErrorCode(Dialogs& dialogs, DialogKind kind, int32_t code, cons
 DialogAnswer Dialogs::ShowError(DialogKind kind, int32_t code, const std::string& text,
                                 DialogButtons buttons) {
     return Show(kind, ErrorCodeText(code, text), buttons);
+}
+
+DialogAnswer Dialogs::AskOverwrite(const std::string& text, const OverwriteFacts& /*facts*/,
+                                   DialogButtons buttons) {
+    return Show(DialogKind::Confirmation, text, buttons);
 }
 
 DialogAnswer Dialogs::ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,

@@ -26,6 +26,8 @@ constexpr DialogButtons All = 0x0080;
 constexpr DialogButtons NoToAll = 0x0100;
 constexpr DialogButtons YesToAll = 0x0200;
 constexpr DialogButtons Help = 0x0400;
+// The window's answer for the rest of a run: every later error that offers Ignore is ignored.
+constexpr DialogButtons IgnoreAll = 0x0800;
 constexpr DialogButtons AbortIgnore = Abort | Ignore;  // 0x0050
 constexpr DialogButtons YesNo = Yes | No;              // 0x0003
 }  // namespace Btn
@@ -43,12 +45,22 @@ constexpr DialogAnswer No = 7;
 constexpr DialogAnswer All = 8;
 constexpr DialogAnswer NoToAll = 9;
 constexpr DialogAnswer YesToAll = 10;
+constexpr DialogAnswer IgnoreAll = 11;
 constexpr DialogAnswer NotShown = 0xFFFF;
 }  // namespace Answer
 
 // Caption of the button with the given single bit ("&Yes", "&Abort", ...), and the answer it gives.
 const char* ButtonCaption(DialogButtons bit);
 DialogAnswer ButtonAnswer(DialogButtons bit);
+
+// What the overwrite question shows of the two files besides its text: sizes in bytes and
+// modification times in seconds since the epoch; -1 where not known.
+struct OverwriteFacts {
+    int64_t newSize = -1;  // the file that would be copied
+    int64_t newTime = -1;
+    int64_t oldSize = -1;  // the file it would replace
+    int64_t oldTime = -1;
+};
 
 // The seam to whatever shows dialogs: Qt message boxes in the window, flag answers in the CLI,
 // a script of answers in tests.
@@ -62,6 +74,10 @@ class Dialogs {
     // code in the system's words adds the description; by default only the message is shown.
     virtual DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
                                    DialogButtons buttons);
+    // The overwrite question ("Overwrite X?"), of the confirmation kind. A front end that can
+    // shows the two files' facts; by default only the text is shown.
+    virtual DialogAnswer AskOverwrite(const std::string& text, const OverwriteFacts& facts,
+                                      DialogButtons buttons);
     // The same dialog for a code whose description only the caller knows (a NetWare server's
     // code, in the server's words). By default the description follows the message in
     // parentheses, as the front ends show the system's descriptions.

@@ -27,14 +27,14 @@ TEST(DialogTexts, ButtonsInBitOrderWithCaptionAndAnswer) {
         {0x0001, "&Yes", 6},         {0x0002, "&No", 7},    {0x0004, "OK", 1},
         {0x0008, "Cancel", 2},       {0x0010, "&Abort", 3}, {0x0020, "&Retry", 4},
         {0x0040, "&Ignore", 5},      {0x0080, "&All", 8},   {0x0100, "N&o to All", 9},
-        {0x0200, "Yes to &All", 10}, {0x0400, "&Help", 0},
+        {0x0200, "Yes to &All", 10}, {0x0400, "&Help", 0},  {0x0800, "Ignore A&ll", 11},
     };
     for (const Case& c : cases) {
         EXPECT_STREQ(ButtonCaption(c.bit), c.caption) << "bit " << c.bit;
         EXPECT_EQ(ButtonAnswer(c.bit), c.answer) << "bit " << c.bit;
     }
     // Not a single known button: no caption, no answer.
-    for (DialogButtons notOne : {DialogButtons{0}, Btn::AbortIgnore, DialogButtons{0x0800}}) {
+    for (DialogButtons notOne : {DialogButtons{0}, Btn::AbortIgnore, DialogButtons{0x1000}}) {
         EXPECT_STREQ(ButtonCaption(notOne), "") << notOne;
         EXPECT_EQ(ButtonAnswer(notOne), Answer::None) << notOne;
     }

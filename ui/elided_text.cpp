@@ -2,11 +2,16 @@
 
 #include <algorithm>
 
+#include <QAbstractItemView>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QSizeGrip>
 #include <QStyle>
 #include <QStyleOption>
+#include <QToolTip>
 
 namespace ferrit {
 
@@ -21,10 +26,31 @@ QString Elided(const QWidget* widget, const QString& text, int width) {
 // Sets the whole text as the tooltip just before one is shown, and only when the painted text
 // is shortened; a text that fits needs no tooltip.
 void PrepareToolTip(QWidget* widget, const QString& whole, const QString& shown) {
-    widget->setToolTip(shown == whole ? QString() : whole);
+    widget->setToolTip(shown == whole ? QString() : ToolTipLines(whole, widget));
 }
 
 }  // namespace
+
+QString ToolTipLines(const QString& text, const QWidget* near) {
+    const QScreen* screen = near ? near->screen() : QGuiApplication::primaryScreen();
+    const int width = screen ? screen->availableGeometry().width() * 3 / 4 : 600;
+    const QFontMetrics metrics(QToolTip::font());
+    QString lines;
+    QString line;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            lines += line + c;
+            line.clear();
+            continue;
+        }
+        if (!line.isEmpty() && metrics.horizontalAdvance(line + c) > width) {
+            lines += line + QLatin1Char('\n');
+            line.clear();
+        }
+        line += c;
+    }
+    return lines + line;
+}
 
 ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent) {
     setTextFormat(Qt::PlainText);
@@ -112,6 +138,35 @@ bool ElidedStatusBar::event(QEvent* event) {
         PrepareToolTip(this, currentMessage(), ShownMessage());
     }
     return QStatusBar::event(event);
+}
+
+ElidedListLines::ElidedListLines(QListWidget* list) : QStyledItemDelegate(list) {
+    list->setItemDelegate(this);
+    list->setTextElideMode(Qt::ElideMiddle);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setWordWrap(false);
+}
+
+QSize ElidedListLines::sizeHint(const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
+    // As narrow as can be: the list then gives every line its own width, and nothing scrolls
+    // sideways. The height is the line's own.
+    return QSize(1, QStyledItemDelegate::sizeHint(option, index).height());
+}
+
+bool ElidedListLines::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                const QStyleOptionViewItem& option, const QModelIndex& index) {
+    if (event->type() != QEvent::ToolTip || !index.isValid()) {
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int room = option.rect.width() - 8;  // the item's margins
+    if (view->fontMetrics().horizontalAdvance(text) <= room) {
+        QToolTip::hideText();
+        return true;
+    }
+    QToolTip::showText(event->globalPos(), ToolTipLines(text, view), view, option.rect);
+    return true;
 }
 
 }  // namespace ferrit

@@ -5,9 +5,15 @@
 #pragma once
 
 #include <QLabel>
+#include <QListWidget>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 
 namespace ferrit {
+
+// A tooltip text that stays on the screen near the widget: a line wider than the screen is
+// broken into lines that fit (a long path has no blanks to break at).
+QString ToolTipLines(const QString& text, const QWidget* near);
 
 class ElidedLabel : public QLabel {
     Q_OBJECT
@@ -42,6 +48,19 @@ class ElidedStatusBar : public QStatusBar {
 
   private:
     QRect MessageRect() const;
+};
+
+// The status list's lines: each as wide as the list, never wider (no horizontal scroll bar), a
+// line too long for it shortened in the middle, the whole line as its tooltip.
+class ElidedListLines : public QStyledItemDelegate {
+    Q_OBJECT
+  public:
+    // Installs itself on the list and sets the list up for it.
+    explicit ElidedListLines(QListWidget* list);
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 };
 
 }  // namespace ferrit

@@ -1,11 +1,15 @@
 #include "ui/qt_dialogs.h"
 
+#include <algorithm>
 #include <map>
 
 #include <QApplication>
+#include <QDateTime>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "engine/run_summary.h"
 #include "platform/error_codes.h"
 
 namespace ferrit {
@@ -24,6 +28,30 @@ QMessageBox::Icon IconOf(DialogKind kind) {
             return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
+}
+
+// "The file being copied: 1.91 MB, modified 2024-01-31 14:25:03", and the same of the file
+// it would replace, with which of the two is newer.
+std::string OverwriteDescription(const OverwriteFacts& f) {
+    const auto line = [](const char* which, int64_t size, int64_t time, const char* newer) {
+        std::string text = which;
+        if (size >= 0) {
+            text += " " + BytesText(size);
+        }
+        if (time >= 0) {
+            text += (size >= 0 ? ", modified " : " modified ") +
+                    QDateTime::fromSecsSinceEpoch(time)
+                        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                        .toStdString();
+        }
+        return text + newer;
+    };
+    const bool known = f.newTime >= 0 && f.oldTime >= 0;
+    return line("The file being copied:", f.newSize, f.newTime,
+                known && f.newTime > f.oldTime ? " (newer)" : "") +
+           "\n" +
+           line("The file it replaces:", f.oldSize, f.oldTime,
+                known && f.oldTime > f.newTime ? " (newer)" : "");
 }
 
 }  // namespace
@@ -54,6 +82,22 @@ DialogAnswer QtDialogs::Show(DialogKind kind, const std::string& text, DialogBut
 DialogAnswer QtDialogs::ShowError(DialogKind kind, int32_t code, const std::string& text,
                                   DialogButtons buttons) {
     return Ask(kind, ErrorCodeText(code, text), ErrorDescription(code), buttons);
+}
+
+DialogAnswer QtDialogs::AskOverwrite(const std::string& text, const OverwriteFacts& facts,
+                                     DialogButtons buttons) {
+    return Ask(DialogKind::Confirmation, text, OverwriteDescription(facts), buttons);
+}
+
+void QtDialogs::AnswerOpenBoxes(DialogAnswer answer) {
+    for (OpenBox* open : std::vector<OpenBox*>(open_)) {
+        if (open->box && open->answer == Answer::None) {
+            open->answer = answer;
+            if (auto* dialog = qobject_cast<QDialog*>(open->box.data())) {
+                dialog->done(0);
+            }
+        }
+    }
 }
 
 DialogAnswer QtDialogs::ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
@@ -107,7 +151,26 @@ DialogAnswer QtDialogs::Ask(DialogKind kind, const std::string& text,
     }
     UseFontOf(parent_, &box);
     const NormalCursorWhileOpen normalCursor;
-    box.exec();
+    if (live_) {
+        // Not modal: the window behind stays usable, and its Abort answers the box.
+        OpenBox open{&box, Answer::None};
+        open_.push_back(&open);
+        QEventLoop wait;
+        QObject::connect(&box, &QDialog::finished, &wait, &QEventLoop::quit);
+        box.setWindowModality(Qt::NonModal);
+        box.show();
+        box.raise();
+        box.activateWindow();
+        if (box.isVisible()) {
+            wait.exec();
+        }
+        open_.erase(std::find(open_.begin(), open_.end(), &open));
+        if (open.answer != Answer::None) {
+            return open.answer;
+        }
+    } else {
+        box.exec();
+    }
     const auto it = answers.find(box.clickedButton());
     if (it != answers.end()) {
         return it->second;

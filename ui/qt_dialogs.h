@@ -2,6 +2,8 @@
 // the busy cursor as an application-wide override cursor.
 #pragma once
 
+#include <vector>
+
 #include <QPointer>
 #include <QWidget>
 
@@ -38,6 +40,15 @@ class QtDialogs : public Dialogs {
     // text where one is known.
     DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
                            DialogButtons buttons) override;
+    // The question with both files' sizes and modification times as its secondary text.
+    DialogAnswer AskOverwrite(const std::string& text, const OverwriteFacts& facts,
+                              DialogButtons buttons) override;
+
+    // While set, a box leaves the window behind it usable (its Abort button above all): the
+    // box waits for its answer without blocking the window, or for AnswerOpenBoxes.
+    void SetWindowStaysLive(bool live) { live_ = live; }
+    // Closes every box that waits with the window live, each giving this answer.
+    void AnswerOpenBoxes(DialogAnswer answer);
     DialogAnswer ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
                                     const std::string& description, DialogButtons buttons) override;
     void HourglassOn() override;
@@ -49,6 +60,13 @@ class QtDialogs : public Dialogs {
                      DialogButtons buttons);
 
     QPointer<QWidget> parent_;
+    bool live_ = false;
+    // The boxes waiting with the window live, innermost last, and the answers given to them.
+    struct OpenBox {
+        QPointer<QWidget> box;
+        DialogAnswer answer = Answer::None;
+    };
+    std::vector<OpenBox*> open_;
 };
 
 }  // namespace ferrit

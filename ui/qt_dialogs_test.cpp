@@ -136,6 +136,10 @@ TEST(QtDialogsTest, HelpDoesNotCloseAndEscapeGivesTheSafeAnswer) {
         {Btn::YesNo, Answer::No},
         {Btn::AbortIgnore, Answer::Abort},
         {Btn::OK | Btn::Cancel, Answer::Cancel},
+        // Escape never lets a run go on: the answers for the rest of a run are no way out.
+        {Btn::AbortIgnore | Btn::IgnoreAll, Answer::Abort},
+        {Btn::YesNo | Btn::YesToAll | Btn::NoToAll, Answer::No},
+        {Btn::Yes | Btn::No | Btn::Cancel, Answer::Cancel},
     };
     for (const auto& e : escapes) {
         const DialogAnswer a =

@@ -1,18 +1,24 @@
-// Makes the README's pictures: the window with a fresh configuration, filled with a real run
-// over a small generated tree, one PNG per tab, and the Progress tab after a run over a file
-// with a 240-character name. Usage: ferrit-screenshots OUTPUT_DIRECTORY
-// (run from the source tree, so that the Info tab finds Ferrit.txt).
+// Makes the README's pictures from real runs over small generated trees: the first start, a run
+// in progress with its bar, the end of a run with its summary, an error dialog over the
+// progress it interrupts, the Info tab, and a run over a file with a 240-character name.
+// Usage: ferrit-screenshots OUTPUT_DIRECTORY (run from the source tree, so that the Info tab
+// finds Ferrit.txt, under an X server: the dialog is taken from the screen).
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include "netware/absent_client.h"
 #include "ui/tform_ferrit.h"
@@ -32,6 +38,47 @@ void Settle() {
     }
 }
 
+int failures = 0;
+
+// The message box shown at the moment, if any.
+QMessageBox* OpenBox() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(top);
+        if (box && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+void Save(const QPixmap& picture, const QString& out, const char* name) {
+    if (!picture.save(out + "/" + name)) {
+        std::fprintf(stderr, "cannot write %s/%s\n", qPrintable(out), name);
+        ++failures;
+    }
+}
+
+// Runs `act` once, from the run's own pumps, as soon as `ready` holds.
+class WhenReady {
+  public:
+    WhenReady(std::function<bool()> ready, std::function<void()> act)
+        : ready_(std::move(ready)), act_(std::move(act)) {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (ready_()) {
+                timer_.stop();
+                act_();
+            }
+        });
+        timer_.start();
+    }
+
+  private:
+    QTimer timer_;
+    std::function<bool()> ready_;
+    std::function<void()> act_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,24 +94,19 @@ int main(int argc, char** argv) {
     if (!work.isValid()) {
         return 1;
     }
-    const QString config = work.filePath(QStringLiteral("config"));
-    qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
-    // A plain copy: nothing is moved or asked, and no second pass.
-    WriteText(config + QStringLiteral("/Ferrit.Ini"),
-              "[Default Options]\nMove Files=0\nCopy Bi-directional=0\nConfirm Overwrites=0\n"
-              "Overwrite Always=0\n\n[PatternHistory]\n0=*.txt\n1=*.*\n");
+    // A first start: no settings file, so nothing that changes the source is ticked.
+    qputenv("XDG_CONFIG_HOME", work.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_STATE_HOME", work.filePath(QStringLiteral("state")).toLocal8Bit());
 
     const QString source = work.filePath(QStringLiteral("Projects"));
     const QString target = work.filePath(QStringLiteral("Backup/Projects"));
-    const char* names[] = {"README.txt",        "budget-2007.xls",    "letters/offer.doc",
-                           "letters/reply.doc", "photos/site-01.jpg", "photos/site-02.jpg",
-                           "photos/old/a.jpg",  "photos/old/b.jpg",   "tools/setup.exe",
-                           "tools/notes.txt"};
-    int n = 1;
-    for (const char* name : names) {
-        WriteText(source + "/" + name, QByteArray(n * 1500, 'x'));
-        n += 3;
+    const char* folders[] = {"letters", "photos", "photos/old", "reports", "tools"};
+    for (int i = 0; i < 160; ++i) {
+        const QString name =
+            QStringLiteral("%1/item-%2.dat").arg(folders[i % 5]).arg(i, 3, 10, QLatin1Char('0'));
+        WriteText(source + "/" + name, QByteArray(20000 + 700 * i, 'x'));
     }
+    WriteText(source + "/README.txt", QByteArray(1500, 'x'));
     QDir().mkpath(target);
 
     // A client that starts, so no start-up message stands in front of the window.
@@ -85,26 +127,71 @@ int main(int argc, char** argv) {
     Settle();
     auto* from = window.findChild<QComboBox*>(QStringLiteral("ComboSource"));
     auto* to = window.findChild<QComboBox*>(QStringLiteral("ComboTarget"));
+    auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     from->setEditText(source);
     to->setEditText(target);
     window.EditPathChange();
-    window.ButtonStartClick();
+    Settle();
+    Save(window.grab(), out, "settings.png");
+
+    // The runs are slowed at their pumps, as on a slow network volume, so that the pictures
+    // catch them half-way.
+    QTimer slow;
+    slow.setInterval(0);
+    QObject::connect(&slow, &QTimer::timeout, [] { QThread::msleep(25); });
+    slow.start();
+
+    {
+        WhenReady halfWay(
+            [&] {
+                return window.RunActive() && window.Run().Counts.FilesDone() >= 100 &&
+                       window.Run().Counts.Directories >= 5;
+            },
+            [&] {
+                QCoreApplication::processEvents();
+                Save(window.grab(), out, "progress-running.png");
+            });
+        window.ButtonStartClick();
+    }
+    Settle();
+    Save(window.grab(), out, "progress.png");
+
+    // A second run onto a target where some names are taken by directories: the error dialog
+    // stands over the progress of the file it is about, and "Ignore All" answers the rest.
+    const QString second = work.filePath(QStringLiteral("Second/Projects"));
+    for (int i = 63; i < 160; i += 10) {
+        QDir().mkpath(
+            QStringLiteral("%1/reports/item-%2.dat").arg(second).arg(i, 3, 10, QLatin1Char('0')));
+    }
+    to->setEditText(second);
+    window.EditPathChange();
+    pages->setCurrentIndex(1);
+    {
+        WhenReady dialog([] { return OpenBox() != nullptr; },
+                         [&] {
+                             QMessageBox* box = OpenBox();
+                             Settle();
+                             const QRect area = window.frameGeometry().united(box->frameGeometry());
+                             Save(window.screen()->grabWindow(0, area.x(), area.y(), area.width(),
+                                                              area.height()),
+                                  out, "progress-error.png");
+                             for (QAbstractButton* button : box->buttons()) {
+                                 if (button->text() == QStringLiteral("Ignore A&ll")) {
+                                     button->click();
+                                 }
+                             }
+                         });
+        window.ButtonStartClick();
+    }
+    slow.stop();
     Settle();
 
-    auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
-    const char* files[] = {"info.png", "settings.png", "progress.png"};
-    int failures = 0;
-    for (int i = 0; i < 3; ++i) {
-        pages->setCurrentIndex(i);
-        Settle();
-        if (!window.grab().save(out + "/" + files[i])) {
-            std::fprintf(stderr, "cannot write %s/%s\n", qPrintable(out), files[i]);
-            ++failures;
-        }
-    }
+    pages->setCurrentIndex(0);
+    Settle();
+    Save(window.grab(), out, "info.png");
 
-    // A second run over a file with a 240-character name: the progress line and the status bar
-    // shorten it in the middle, and the window keeps its size.
+    // A run over a file with a 240-character name: the progress line and the list shorten it
+    // in the middle, and the window keeps its size.
     const QString longSource = work.filePath(QStringLiteral("Reports"));
     QString longName;
     while (longName.size() < 236) {
@@ -114,15 +201,13 @@ int main(int argc, char** argv) {
     longName += QStringLiteral(".txt");
     WriteText(longSource + "/" + longName, QByteArray(4096, 'x'));
     from->setEditText(longSource);
+    to->setEditText(target);
     window.EditPathChange();
     window.ButtonStartClick();
     Settle();
     pages->setCurrentIndex(2);
     Settle();
-    if (!window.grab().save(out + QStringLiteral("/progress-long-name.png"))) {
-        std::fprintf(stderr, "cannot write %s/progress-long-name.png\n", qPrintable(out));
-        ++failures;
-    }
+    Save(window.grab(), out, "progress-long-name.png");
     window.close();
     return failures ? 1 : 0;
 }

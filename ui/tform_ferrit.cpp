@@ -11,22 +11,26 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QUrl>
 
+#include "engine/run_summary.h"
 #include "nwemu/client_factory.h"
 #include "options/option_reasons.h"
 #include "platform/launch.h"
 #include "platform/system_services.h"
+#include "ui/elided_text.h"
 #include "ui/qt_dialogs.h"
 #include "ui/select_directory_dialog.h"
+#include "ui/window_placement.h"
 #include "ui_tform_ferrit.h"
 
 #ifndef FERRIT_DOC_DIR
 #define FERRIT_DOC_DIR "/usr/local/share/doc/Ferrit"
 #endif
-#ifndef FERRIT_SOURCE_DIR
-#define FERRIT_SOURCE_DIR ""
+#ifndef FERRIT_DATA_DIR
+#define FERRIT_DATA_DIR "/usr/local/share/ferrit"
 #endif
 
 namespace ferrit {
@@ -41,6 +45,8 @@ constexpr int kOuterHeight = 518;
 // lies over another (the layout's own minimum is kept where it asks for more).
 constexpr int kMinWidth = 400;
 constexpr int kMinHeight = 330;
+// The run logs kept in the state directory, the newest.
+constexpr int kRunLogsKept = 20;
 
 std::string TextOf(const QComboBox* field) {
     return field->currentText().toStdString();
@@ -54,20 +60,21 @@ QString GreyedTip(const std::string& reason) {
 }  // namespace
 
 QString TFormFerrit::DocumentationAddress() {
-    // Started from the source tree (as `make run` does): the README beside the read-me text.
+    // The installed read-me first, then one beside the program, then the README of a source
+    // tree the program was started in (as `make run` does), then the read-me text.
     const QString here = QDir::current().absoluteFilePath(QStringLiteral("README.md"));
-    if (QFileInfo::exists(QStringLiteral("Ferrit.txt")) && QFileInfo(here).isFile()) {
-        return QUrl::fromLocalFile(here).toString();
+    const QString candidates[] = {
+        QStringLiteral(FERRIT_DOC_DIR "/README.md"),
+        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("README.md")),
+        QFileInfo::exists(QStringLiteral("Ferrit.txt")) ? here : QString(),
+        QStringLiteral(FERRIT_DATA_DIR "/Ferrit.txt"),
+    };
+    for (const QString& candidate : candidates) {
+        if (!candidate.isEmpty() && QFileInfo(candidate).isFile()) {
+            return QUrl::fromLocalFile(candidate).toString();
+        }
     }
-    const QString installed = QStringLiteral(FERRIT_DOC_DIR "/README.md");
-    if (QFileInfo(installed).isFile()) {
-        return QUrl::fromLocalFile(installed).toString();
-    }
-    const QString source = QStringLiteral(FERRIT_SOURCE_DIR "/README.md");
-    if (!QStringLiteral(FERRIT_SOURCE_DIR).isEmpty() && QFileInfo(source).isFile()) {
-        return QUrl::fromLocalFile(source).toString();
-    }
-    return QUrl::fromLocalFile(installed).toString();
+    return QUrl::fromLocalFile(candidates[0]).toString();
 }
 
 TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
@@ -81,7 +88,7 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
       client_(services.client ? *services.client : *clientChoice_.client),
       launch_(services.launch ? services.launch : LaunchCommand),
       netware_(client_, location_, files_, runDialogs_),
-      engine_(run_, options_, netware_, files_, runDialogs_, sink_) {
+      engine_(run_, options_, netware_, files_, runDialogs_, loggedSink_) {
     ui_->setupUi(this);
     // Resizable and minimisable, but no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -97,6 +104,7 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
         label->setTextFormat(Qt::PlainText);
     }
     ui_->LabelWeb->setText(DocumentationAddress());
+    ui_->BitBtnOpenLog->setToolTip(GreyedTip("no run has written a log yet"));
     // Shown beside the walked directory once the window has been asked to close during a run.
     closeNote_ = new QLabel(QStringLiteral("The window closes when the run has finished"));
     closeNote_->setObjectName(QStringLiteral("LabelClosing"));
@@ -128,10 +136,14 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
     connect(ui_->BitBtnStart, &QAbstractButton::clicked, this, [this] { ButtonStartClick(); });
     connect(ui_->BitBtnExit, &QAbstractButton::clicked, this, [this] { ButtonStopClick(); });
     connect(ui_->BitBtnAbort, &QAbstractButton::clicked, this, [this] { BitBtnAbortClick(); });
+    connect(ui_->BitBtnOpenLog, &QAbstractButton::clicked, this, [this] { BitBtnOpenLogClick(); });
+    new ElidedListLines(ui_->ListBoxStatus);
     connect(ui_->clb, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { OptionItemChanged(item); });
 
     FormCreate();
+    // The described place, moved onto the screen before the window first shows.
+    FitOnScreen();
 }
 
 TFormFerrit::~TFormFerrit() {
@@ -145,6 +157,7 @@ void TFormFerrit::ApplyFonts() {
 
     QFont mono(QStringLiteral("Courier New"));
     mono.setStyleHint(QFont::TypeWriter);
+    mono.setFixedPitch(true);
     mono.setPixelSize(14);
     for (QLabel* label : {ui_->Label12, ui_->Label13, ui_->Label14}) {
         label->setFont(mono);
@@ -203,6 +216,8 @@ void TFormFerrit::FormCreate() {
     // has not returned yet.
     sink_.SetRunFinishedHandler([this] { EvaluatePaths(); });
     sink_.SetAvailableSpace(ui_->LabelAvail, &location_.AvailText);
+    sink_.SetProgress(ui_->ProgressBarRun, ui_->LabelFigures, &run_,
+                      [this] { return engine_.BytesInFlight(); });
 
     // 5. Run data and location state start empty.
     run_.Clear();
@@ -398,8 +413,20 @@ void TFormFerrit::ButtonStartClick() {
 
     running_ = true;
     UpdateStartButton();
+    ui_->BitBtnOpenLog->setEnabled(false);  // until this run's log is complete
+    ui_->BitBtnOpenLog->setToolTip(GreyedTip("a run is under way"));
+    OpenRunLog(source, target, pattern);
+    runDialogs_.NewRun();
+    // The run's questions leave the window usable, so that its Abort answers them.
+    if (ownDialogs_) {
+        ownDialogs_->SetWindowStaysLive(true);
+    }
     engine_.ButtonStartClick(RunRequest{source, target, pattern});
+    if (ownDialogs_) {
+        ownDialogs_->SetWindowStaysLive(false);
+    }
     sink_.RunReturned();  // a run that stopped at a missing root paints again too
+    FinishRunLog();
     running_ = false;
     if (pathEditDuringRun_) {
         EvaluatePaths();  // a run that stopped before its end left an edit unevaluated
@@ -415,6 +442,10 @@ void TFormFerrit::ButtonStartClick() {
 
 void TFormFerrit::BitBtnAbortClick() {
     engine_.BitBtnAbortClick();
+    // A question of the run that waits is answered Abort.
+    if (ownDialogs_ && running_) {
+        ownDialogs_->AnswerOpenBoxes(Answer::Abort);
+    }
 }
 
 void TFormFerrit::ButtonSelectSourceClick() {
@@ -439,7 +470,70 @@ void TFormFerrit::ButtonStopClick() {
 }
 
 void TFormFerrit::LaunchWebSite() {
-    launch_(ui_->LabelWeb->text().toStdString());
+    OpenDocument(ui_->LabelWeb->text().toStdString());
+}
+
+void TFormFerrit::BitBtnOpenLogClick() {
+    if (!lastLog_.empty()) {
+        OpenDocument(lastLog_);
+    }
+}
+
+void TFormFerrit::OpenDocument(const std::string& address) {
+    const int32_t result = launch_(address);
+    if (result > 32) {
+        return;
+    }
+    std::string why;
+    switch (result) {
+        case kLaunchNoAssociation:
+            why = "no program to open it is set up (xdg-open)";
+            break;
+        case kLaunchFileNotFound:
+            why = "it does not exist";
+            break;
+        default:
+            why = "error " + std::to_string(result);
+            break;
+    }
+    ui_->StatusBar1->showMessage(QString::fromStdString("Could not open " + address + ": " + why));
+}
+
+void TFormFerrit::OpenRunLog(const std::string& source, const std::string& target,
+                             const std::string& pattern) {
+    logProblem_.clear();
+    if (!log_.Open(NewRunLogPath(RunLogDirectory(), kRunLogsKept), logProblem_)) {
+        return;
+    }
+    for (const std::string& line :
+         RunLogHeading(LocalTimeText(), source, target, pattern, options_)) {
+        log_.Line(line);
+    }
+    loggedSink_.SetLog(&log_);
+}
+
+void TFormFerrit::FinishRunLog() {
+    loggedSink_.SetLog(nullptr);
+    const std::string summary = RunSummary(run_);
+    if (log_.IsOpen()) {
+        log_.Line(summary);
+        if (log_.Close(logProblem_)) {
+            lastLog_ = log_.Path();
+        }
+    }
+    ui_->BitBtnOpenLog->setEnabled(!lastLog_.empty());
+    ui_->BitBtnOpenLog->setToolTip(lastLog_.empty() ? GreyedTip("no run has written a log yet")
+                                                    : QString::fromStdString(lastLog_));
+    // A run that stopped at a missing root leaves the list as it was; its reason was asked.
+    if (run_.PassesRan) {
+        sink_.ShowSummary(summary);
+    } else {
+        ui_->StatusBar1->showMessage(QString::fromStdString(summary));
+    }
+    if (!logProblem_.empty()) {
+        ui_->StatusBar1->showMessage(QString::fromStdString(
+            summary + " (the run log could not be written: " + logProblem_ + ")"));
+    }
 }
 
 void TFormFerrit::WriteDefaults() {
@@ -453,10 +547,33 @@ void TFormFerrit::WriteDefaults() {
 
 void TFormFerrit::closeEvent(QCloseEvent* event) {
     if (running_) {
-        // The run goes on to its end (or to Abort); the window closes after it.
-        closeRequested_ = true;
-        closeNote_->show();
+        // The window closes when the run has returned; the operator says whether the run is
+        // aborted first or finishes. Asked once: a second request waits like the first.
         event->ignore();
+        if (closeRequested_ || askingToClose_) {
+            return;
+        }
+        askingToClose_ = true;
+        const DialogAnswer answer =
+            runDialogs_.Show(DialogKind::Confirmation,
+                             "A run is under way. Abort it and close the window?\n"
+                             "No lets the run finish first; Cancel keeps the window open.",
+                             Btn::Yes | Btn::No | Btn::Cancel);
+        askingToClose_ = false;
+        if (!running_) {
+            // The run ended while the question was open: nothing is left to wait for.
+            if (answer == Answer::Yes || answer == Answer::No) {
+                close();
+            }
+            return;
+        }
+        if (answer == Answer::Yes) {
+            BitBtnAbortClick();
+        }
+        if (answer == Answer::Yes || answer == Answer::No) {
+            closeRequested_ = true;
+            closeNote_->show();
+        }
         return;
     }
     event->accept();
@@ -477,6 +594,24 @@ void TFormFerrit::showEvent(QShowEvent* event) {
     if (dw > 0 || dh > 0) {
         resize(kOuterWidth - dw, kOuterHeight - dh);
         move(kLeft, kTop);
+    }
+    FitOnScreen();  // now with the frame the window system gave it
+}
+
+void TFormFerrit::FitOnScreen() {
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const QSize margins(frame.width() - inner.width(), frame.height() - inner.height());
+    std::vector<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        areas.push_back(screen->availableGeometry());
+    }
+    const QRect placed = PlaceOnScreen(frame, areas, minimumSize() + margins);
+    if (placed.size() != frame.size()) {
+        resize(placed.size() - margins);
+    }
+    if (placed.topLeft() != frame.topLeft()) {
+        move(placed.topLeft());
     }
 }
 

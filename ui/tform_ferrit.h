@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 
+#include "engine/logged_sink.h"
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
 #include "netware/location_state.h"
@@ -20,7 +21,9 @@
 #include "options/histories.h"
 #include "options/settings_file.h"
 #include "platform/file_services.h"
+#include "platform/run_log.h"
 #include "support/dialogs.h"
+#include "ui/qt_dialogs.h"
 #include "ui/window_status_sink.h"
 
 class QComboBox;
@@ -59,6 +62,8 @@ class TFormFerrit : public QMainWindow {
     void ButtonSelectTargetClick();
     void ButtonStopClick();
     void LaunchWebSite();
+    // Opens the log of the last run.
+    void BitBtnOpenLogClick();
     void clbClickCheck();
     // Saves option states, texts and histories; the second and later calls do nothing.
     void WriteDefaults();
@@ -68,6 +73,12 @@ class TFormFerrit : public QMainWindow {
     const LocationState& Location() const { return location_; }
     bool RunActive() const { return running_; }
     const WindowStatusSink& Sink() const { return sink_; }
+    // The log file of the last run; empty before one was written.
+    const std::string& LastLog() const { return lastLog_; }
+
+    // Moves the window (and shrinks it, where it is larger) onto the available area of the
+    // screen that holds most of it, frame included.
+    void FitOnScreen();
 
     // The address the Info tab shows and opens: this program's own documentation.
     static QString DocumentationAddress();
@@ -91,12 +102,19 @@ class TFormFerrit : public QMainWindow {
     void UpdateStartButton();
     // Locations, Start, the fields' hints and the option rules from the two path texts.
     void EvaluatePaths();
+    // Opens a new run log with its heading; the run goes on without one where none can be made.
+    void OpenRunLog(const std::string& source, const std::string& target,
+                    const std::string& pattern);
+    // Ends the run's log with the summary and shows the summary; the log's failure is told.
+    void FinishRunLog();
+    // Opens a document through the launcher; says so in the status bar where nothing can.
+    void OpenDocument(const std::string& address);
 
     std::unique_ptr<Ui::TFormFerrit> ui_;
     QLabel* closeNote_ = nullptr;  // in the status bar, owned by it
 
     // Services the window owns when none were handed in; declared before their references.
-    std::unique_ptr<Dialogs> ownDialogs_;
+    std::unique_ptr<QtDialogs> ownDialogs_;
     std::unique_ptr<FileServices> ownFiles_;
     nwemu::NetWareClientChoice clientChoice_;  // the client in use when none was handed in
     Dialogs& dialogs_;
@@ -110,6 +128,10 @@ class TFormFerrit : public QMainWindow {
     OptionSet options_;
 
     WindowStatusSink sink_;
+    LoggedSink loggedSink_{sink_};  // the engine's outlet: the window, and the run's log
+    RunLogFile log_;
+    std::string logProblem_;  // why the run's log could not be made or written
+    std::string lastLog_;
     RunDialogs runDialogs_{dialogs_, sink_};  // what the engine and the NetWare steps ask
     NetWareServices netware_;
     TransferEngine engine_;
@@ -121,6 +143,7 @@ class TFormFerrit : public QMainWindow {
 
     bool running_ = false;            // inside ButtonStartClick
     bool closeRequested_ = false;     // Exit or the close box during a run
+    bool askingToClose_ = false;      // the question whether to abort for closing is open
     bool pathEditDuringRun_ = false;  // a path changed during the run, not yet evaluated
     bool startPermitted_ = false;     // what the last path evaluation allows
     std::string startReason_;         // why it does not, for the button's tooltip

@@ -2,14 +2,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <regex>
 
-#include <QFontInfo>
 #include <QGroupBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QStyle>
 
 #include "netware/absent_client.h"
+#include "platform/launch.h"
 #include "support/format_size.h"
 #include "tools/nwemu/admin.h"
 #include "ui/window_fixture_test.h"
@@ -26,7 +28,7 @@ TEST_F(WindowTest, ControlsCarryTheirNamesAndTexts) {
     EXPECT_EQ(QStringLiteral("  Ferrit/Copy/Move  Directories and NetWare Info"), w.windowTitle());
     ASSERT_EQ(3, Pages()->count());
     EXPECT_EQ(QStringLiteral("&Info"), Pages()->tabText(0));
-    EXPECT_EQ(QStringLiteral("&Settings"), Pages()->tabText(1));
+    EXPECT_EQ(QStringLiteral("Se&ttings"), Pages()->tabText(1));
     EXPECT_EQ(QStringLiteral("&Progress"), Pages()->tabText(2));
     EXPECT_EQ(QStringLiteral("TabSheetInfo"), Pages()->widget(0)->objectName());
     EXPECT_EQ(QStringLiteral("TabSheetSettings"), Pages()->widget(1)->objectName());
@@ -35,12 +37,16 @@ TEST_F(WindowTest, ControlsCarryTheirNamesAndTexts) {
     EXPECT_EQ(QStringLiteral("From:"), LabelText("Label1"));
     EXPECT_EQ(QStringLiteral("To:"), LabelText("Label2"));
     EXPECT_EQ(QStringLiteral("File Pattern:"), LabelText("Label5"));
-    EXPECT_EQ(QStringLiteral("&Source / Target"), Get<QGroupBox>("GroupBox1")->title());
+    EXPECT_EQ(QStringLiteral("So&urce / Target"), Get<QGroupBox>("GroupBox1")->title());
     EXPECT_EQ(QStringLiteral("Copy &Options"), Get<QGroupBox>("GroupBox2")->title());
     EXPECT_EQ(QStringLiteral("&Control"), Get<QGroupBox>("GroupBoxStop")->title());
     EXPECT_EQ(QStringLiteral("&Start"), Button("BitBtnStart")->text());
     EXPECT_EQ(QStringLiteral("E&xit"), Button("BitBtnExit")->text());
     EXPECT_EQ(QStringLiteral("&Abort"), Button("BitBtnAbort")->text());
+    EXPECT_EQ(QStringLiteral("Open &log"), Button("BitBtnOpenLog")->text());
+    EXPECT_FALSE(Button("BitBtnOpenLog")->isEnabled());
+    EXPECT_EQ(QStringLiteral("Greyed because no run has written a log yet"),
+              Button("BitBtnOpenLog")->toolTip());
     EXPECT_TRUE(Button("BitBtn1")->text().isEmpty());
     EXPECT_FALSE(Button("BitBtn1")->icon().isNull());
     EXPECT_FALSE(Button("BitBtn2")->icon().isNull());
@@ -89,13 +95,18 @@ TEST_F(WindowTest, FontsColoursAndCursors) {
     EXPECT_EQ(14, window_->font().pixelSize());
     for (const char* line : {"Label12", "Label13", "Label14"}) {
         QLabel* label = Get<QLabel>(line);
+        // What the window asks for; which family answers depends on the fonts installed.
         EXPECT_EQ(14, label->font().pixelSize()) << line;
-        EXPECT_TRUE(QFontInfo(label->font()).fixedPitch()) << line;
+        EXPECT_EQ(QStringLiteral("Courier New"), label->font().family()) << line;
+        EXPECT_EQ(QFont::TypeWriter, label->font().styleHint()) << line;
+        EXPECT_TRUE(label->font().fixedPitch()) << line;
     }
     QLabel* name = Get<QLabel>("Label3");
     QLabel* shadow = Get<QLabel>("Label6");
     EXPECT_EQ(45, name->font().pixelSize());
     EXPECT_TRUE(name->font().bold());
+    EXPECT_EQ(QStringLiteral("Arial"), name->font().family());
+    EXPECT_EQ(QFont::SansSerif, name->font().styleHint());
     EXPECT_EQ(QColor(255, 0, 0), name->palette().color(QPalette::WindowText));
     EXPECT_EQ(QColor(128, 128, 128), shadow->palette().color(QPalette::WindowText));
     EXPECT_EQ(name->pos() + QPoint(3, 3), shadow->pos());
@@ -146,15 +157,19 @@ TEST_F(WindowTest, FirstStartState) {
     ASSERT_EQ(kOptionCount, Options()->count());
     for (int i = 0; i < kOptionCount; ++i) {
         EXPECT_EQ(QString::fromUtf8(OptionCaptions[i]), Options()->item(i)->text());
-        EXPECT_EQ(i != OverwriteAlways && i != CopyBidirectional, Ticked(i)) << OptionCaptions[i];
+        // Nothing that moves, copies back into or marks the source before the operator asks.
+        const bool changesSource = i == MoveFiles || i == CopyBidirectional ||
+                                   i == OnlyFilesWithArchiveBit || i == ClearArchiveBit;
+        EXPECT_EQ(!changesSource, Ticked(i)) << OptionCaptions[i];
     }
-    const std::vector<int> disabled = {8, 9, 10, 11, 12, 14};
+    // "Overwrite Always" holds "Overwrite Older Files on Target" greyed.
+    const std::vector<int> disabled = {3, 8, 9, 10, 11, 12};
     for (int i = 0; i < kOptionCount; ++i) {
         const bool expectDisabled =
             std::find(disabled.begin(), disabled.end(), i) != disabled.end();
         EXPECT_EQ(!expectDisabled, Enabled(i)) << OptionCaptions[i];
     }
-    const std::vector<int> inForce = {0, 1, 2, 3, 5, 6, 13};
+    const std::vector<int> inForce = {0, 1, 2, 4, 5};
     for (int i = 0; i < kOptionCount; ++i) {
         const bool expectInForce = std::find(inForce.begin(), inForce.end(), i) != inForce.end();
         EXPECT_EQ(expectInForce, window_->Options().cbAllowed(static_cast<uint8_t>(i)))
@@ -163,8 +178,11 @@ TEST_F(WindowTest, FirstStartState) {
 
     // A keystroke runs the rules again and changes nothing of this.
     Type("ComboSource", "x");
-    EXPECT_TRUE(Enabled(OverwriteOlderFiles));
-    EXPECT_TRUE(window_->Options().cbAllowed(OverwriteOlderFiles));
+    for (int i = 0; i < kOptionCount; ++i) {
+        const bool expectInForce = std::find(inForce.begin(), inForce.end(), i) != inForce.end();
+        EXPECT_EQ(expectInForce, window_->Options().cbAllowed(static_cast<uint8_t>(i)))
+            << OptionCaptions[i];
+    }
 }
 
 TEST_F(WindowTest, UnusableNetWareDescriptionIsReportedAtStartAndTheWindowWorksWithoutIt) {
@@ -297,21 +315,40 @@ TEST_F(WindowTest, WholeRunThroughTheWindow) {
     PressStart();
     ASSERT_TRUE(probe.Fired());
 
+    // The last line sums the run up, and the status bar keeps it.
+    const Lines lines = StatusLines();
+    ASSERT_EQ(5u, lines.size());
     EXPECT_EQ(
         (Lines{"   a.txt copied", "   b.txt copied", tree_.Path("src/sub"), "   c.txt copied"}),
-        StatusLines());
+        Lines(lines.begin(), lines.end() - 1));
+    EXPECT_THAT(lines.back(), ::testing::MatchesRegex("Finished: 3 copied, 0 skipped, 0 failed "
+                                                      "\\(2 directories\\) in [0-9.]+ s"));
     EXPECT_EQ(QStringLiteral("File:     c.txt (   3)"), LabelText("Label12"));
     EXPECT_EQ(QStringLiteral("Status:   copied"), LabelText("Label13"));
     EXPECT_EQ(QString::fromStdString("Total:    " + FormatSize(9)), LabelText("Label14"));
-    EXPECT_EQ(QString::fromStdString(tree_.Path("src/sub") + "/"),
+    EXPECT_EQ(QString::fromStdString(lines.back()),
               window_->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage());
+    EXPECT_EQ(1000, Get<QProgressBar>("ProgressBarRun")->value());
+    EXPECT_EQ(QStringLiteral("3 of 3 files"), LabelText("LabelFigures"));
+
+    // The log in the state directory holds the heading, every line and the summary; the
+    // Progress tab opens it.
+    const std::string log = window_->LastLog();
+    ASSERT_EQ(0u, log.rfind(config_->Path("state/ferrit/run-"), 0)) << log;
+    const std::string logText = ReadFile(log);
+    EXPECT_EQ(0u, logText.rfind("Ferrit run of ", 0)) << logText;
+    EXPECT_EQ(lines.back() + "\n", logText.substr(logText.size() - lines.back().size() - 1));
+    ASSERT_TRUE(Button("BitBtnOpenLog")->isEnabled());
+    QTest::mouseClick(Button("BitBtnOpenLog"), Qt::LeftButton);
+    EXPECT_EQ((Lines{log}), launched_);
     EXPECT_EQ("aaaa", ReadFile(tree_.Path("tgt/a.txt")));
     EXPECT_EQ("bb", ReadFile(tree_.Path("tgt/b.txt")));
     EXPECT_EQ("ccc", ReadFile(tree_.Path("tgt/sub/c.txt")));
 
     ASSERT_EQ(1u, dialogs_.Asked().size());
     EXPECT_EQ(DialogKind::Confirmation, dialogs_.Asked()[0].kind);
-    EXPECT_EQ(Btn::YesNo, dialogs_.Asked()[0].buttons);
+    // With the answers for the rest of the run beside Yes and No.
+    EXPECT_EQ(Btn::YesNo | Btn::NoToAll | Btn::YesToAll, dialogs_.Asked()[0].buttons);
     EXPECT_EQ(1, dialogs_.HourglassOnCount());
     EXPECT_EQ(1, dialogs_.HourglassOffCount());
 
@@ -405,12 +442,15 @@ TEST_F(WindowTest, AbortPressedDuringARunStopsItAfterTheCurrentFile) {
     ASSERT_TRUE(abort.Fired());
     EXPECT_EQ(kRunStateAbort, window_->Run().RunState);
     // Copies made side by side ahead of the first file were never reached: they are dropped,
-    // so the run stops after the current file exactly as with one copy at a time.
-    EXPECT_EQ(Lines{"   f100.txt copied"}, StatusLines());
+    // so the run stops after the current file exactly as with one copy at a time. The second
+    // pass began at the target root (the second directory) and handled nothing.
+    Lines expected{"   f100.txt copied",
+                   "Aborted after T: 1 copied, 0 skipped, 0 failed (2 directories)"};
+    Lines lines = StatusLines();
+    ASSERT_FALSE(lines.empty());
+    lines.back() = std::regex_replace(lines.back(), std::regex("[0-9]+\\.[0-9] s"), "T");
+    EXPECT_EQ(expected, lines);
     EXPECT_EQ(std::vector<std::string>{"f100.txt"}, testing::ListDir(tree_.Path("tgt")));
-    // The second pass began at the target root and handled nothing.
-    EXPECT_EQ(QString::fromStdString(tree_.Path("tgt") + "/"),
-              window_->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage());
     EXPECT_EQ(QColor(191, 205, 219), Status()->palette().color(QPalette::Base));
     EXPECT_TRUE(StartEnabled());
 }
@@ -424,6 +464,7 @@ TEST_F(WindowTest, ExitDuringARunLetsItFinishThenClosesAndSaves) {
     Open();
     Type("ComboSource", tree_.Path("src"));
     Type("ComboTarget", tree_.Path("tgt"));
+    dialogs_.Script(Answer::No);  // let the run finish, then close
     DuringRun exitPress(*window_, [&] {
         ShowTab(1);
         QTest::mouseClick(Button("BitBtnExit"), Qt::LeftButton);
@@ -431,7 +472,7 @@ TEST_F(WindowTest, ExitDuringARunLetsItFinishThenClosesAndSaves) {
     });
     PressStart();
     ASSERT_TRUE(exitPress.Fired());
-    EXPECT_EQ(5, Status()->count());
+    EXPECT_EQ(6, Status()->count());  // every file, and the summary
     EXPECT_FALSE(window_->isVisible());
     Destroy();
     SettingsFile saved(IniPath());
@@ -448,10 +489,11 @@ TEST_F(WindowTest, CloseBoxDuringARunClosesAfterTheRun) {
     Open();
     Type("ComboSource", tree_.Path("src"));
     Type("ComboTarget", tree_.Path("tgt"));
+    dialogs_.Script(Answer::No);
     DuringRun closeBox(*window_, [&] { window_->close(); });
     PressStart();
     ASSERT_TRUE(closeBox.Fired());
-    EXPECT_EQ(2, Status()->count());
+    EXPECT_EQ(3, Status()->count());
     EXPECT_FALSE(window_->isVisible());
 }
 
@@ -508,6 +550,8 @@ TEST_F(WindowTest, SettingsThatCannotBeWrittenAreReportedOnce) {
 }
 
 TEST_F(WindowTest, DisabledOptionsRefuseClicksAndSpace) {
+    // A settings file of an earlier start: the keys it lacks read as ticked.
+    WriteIni("[Default Options]\n");
     Open();
     ASSERT_FALSE(Enabled(ClearArchiveBit));  // "Move Files" is ticked
     ASSERT_TRUE(Ticked(ClearArchiveBit));
@@ -532,6 +576,8 @@ TEST_F(WindowTest, DisabledOptionsRefuseClicksAndSpace) {
 }
 
 TEST_F(WindowTest, OperatorTogglesApplyTheMoveAndBidirectionalRules) {
+    // A settings file of an earlier start: the keys it lacks read as ticked.
+    WriteIni("[Default Options]\n");
     Open();
     ASSERT_TRUE(Ticked(MoveFiles));
     ASSERT_FALSE(Ticked(CopyBidirectional));  // never ticked together with "Move Files"
@@ -590,6 +636,18 @@ TEST_F(WindowTest, InfoPageAndLabelsOpenTheDocumentation) {
     auto* memo = Get<QPlainTextEdit>("Memo1");
     QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(6u, launched_.size());
+    Destroy();
+
+    // Where nothing can open it, the status bar says so.
+    WindowServices services;
+    services.dialogs = &dialogs_;
+    services.launch = [](const std::string&) { return kLaunchNoAssociation; };
+    window_ = std::make_unique<TFormFerrit>(services);
+    window_->show();
+    window_->LaunchWebSite();
+    EXPECT_EQ(QString::fromStdString("Could not open " + address +
+                                     ": no program to open it is set up (xdg-open)"),
+              window_->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage());
 }
 
 }  // namespace

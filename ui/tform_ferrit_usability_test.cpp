@@ -4,6 +4,8 @@
 #include <QHelpEvent>
 #include <QLayout>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolTip>
 
@@ -27,6 +29,23 @@ QString ToolTipOf(QWidget* widget) {
     QHelpEvent help(QEvent::ToolTip, at, widget->mapToGlobal(at));
     QCoreApplication::sendEvent(widget, &help);
     return widget->toolTip();
+}
+
+// A tooltip's text as one line, once each of its lines was found to fit on the window's screen.
+QString WholeToolTip(const QString& tip, const QWidget& window) {
+    const QFontMetrics metrics(QToolTip::font());
+    for (const QString& part : tip.split(QLatin1Char('\n'))) {
+        EXPECT_LE(metrics.horizontalAdvance(part), window.screen()->availableGeometry().width());
+    }
+    return QString(tip).remove(QLatin1Char('\n'));
+}
+
+// The tooltip the option list shows when the pointer rests on an item.
+QString ShownItemToolTip(QListWidget* list, int row) {
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 // A plain copy from src to tgt below the test's tree, ready to start.
@@ -67,16 +86,27 @@ TEST_F(ReadyWindowTest, LongNamesNeverWidenTheWindow) {
     EXPECT_TRUE(line->ShownText().startsWith(QStringLiteral("File:     fff")));
     EXPECT_TRUE(line->ShownText().endsWith(QStringLiteral("f.txt (   1)")));
     EXPECT_TRUE(line->ShownText().contains(QChar(0x2026)));
-    EXPECT_EQ(whole, ToolTipOf(line));
+    EXPECT_EQ(whole, WholeToolTip(ToolTipOf(line), w));
 
     // The status bar likewise.
     auto* bar = w.findChild<ElidedStatusBar*>(QStringLiteral("StatusBar1"));
     ASSERT_NE(nullptr, bar);
     const QString path = QString::fromStdString(tree_.Path("src/" + dir) + "/");
-    EXPECT_EQ(path, bar->currentMessage());
+    bar->showMessage(path);
     EXPECT_TRUE(bar->ShownMessage().endsWith(QStringLiteral("dd/")));
     EXPECT_LT(bar->ShownMessage().size(), path.size());
-    EXPECT_EQ(path, ToolTipOf(bar));
+    EXPECT_EQ(path, WholeToolTip(ToolTipOf(bar), w));
+
+    // The list's heading of that directory is as wide as the list, shortened in the middle,
+    // whole in its tooltip; nothing scrolls sideways, and the last line shows whole.
+    QListWidget* list = Status();
+    const QString heading = QString::fromStdString(tree_.Path("src/" + dir));
+    ASSERT_EQ(heading, list->item(0)->text());
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(list->viewport()->width(), list->visualItemRect(list->item(0)).width());
+    EXPECT_EQ(heading, WholeToolTip(ShownItemToolTip(list, 0), w));
+    const QRect last = list->visualItemRect(list->item(list->count() - 1));
+    EXPECT_TRUE(list->viewport()->rect().contains(last));
 
     // A text that fits is shown whole and needs no tooltip.
     auto* total = Get<ElidedLabel>("Label14");
@@ -84,19 +114,13 @@ TEST_F(ReadyWindowTest, LongNamesNeverWidenTheWindow) {
     EXPECT_EQ(QString(), ToolTipOf(total));
 }
 
-// The tooltip the option list shows when the pointer rests on an item.
-QString ShownItemToolTip(QListWidget* list, int row) {
-    const QPoint at = list->visualItemRect(list->item(row)).center();
-    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
-    QCoreApplication::sendEvent(list->viewport(), &help);
-    return QToolTip::isVisible() ? QToolTip::text() : QString();
-}
-
 TEST_F(WindowTest, GreyedControlsSayWhy) {
     tree_.File("src/a.txt", "a");
     tree_.Dir("tgt");
+    // A settings file of an earlier start: the keys it lacks read as ticked.
+    WriteIni("[Default Options]\n");
     Open();
-    // The first start: no paths, "Move Files" ticked, no NetWare.
+    // No paths, "Move Files" ticked, no NetWare.
     EXPECT_EQ(QStringLiteral("Greyed because no source directory is given; no target directory is "
                              "given"),
               Button("BitBtnStart")->toolTip());
@@ -149,6 +173,7 @@ TEST_F(ReadyWindowTest, ExitDuringARunSaysTheWindowClosesAfterIt) {
     tree_.File("src/b.txt", "b");
     tree_.Dir("tgt");
     OpenReady();
+    dialogs_.Script(Answer::No);  // let the run finish, then close
     auto* bar = window_->findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
     QLabel* note = nullptr;
     bool shownBefore = true;
@@ -166,7 +191,7 @@ TEST_F(ReadyWindowTest, ExitDuringARunSaysTheWindowClosesAfterIt) {
     EXPECT_FALSE(shownBefore);
     EXPECT_TRUE(shownAfter);
     EXPECT_EQ(QStringLiteral("The window closes when the run has finished"), note->text());
-    EXPECT_EQ(2, Status()->count());
+    EXPECT_EQ(3, Status()->count());
     EXPECT_FALSE(window_->isVisible());
 }
 

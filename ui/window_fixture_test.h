@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "testing/scripted_dialogs.h"
@@ -31,6 +32,7 @@ class WindowTest : public ::testing::Test {
     void SetUp() override {
         config_ = std::make_unique<testing::TempDir>();
         setenv("XDG_CONFIG_HOME", config_->path().c_str(), 1);
+        setenv("XDG_STATE_HOME", config_->Path("state").c_str(), 1);
     }
     void TearDown() override {
         window_.reset();

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <chrono>
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -11,21 +12,17 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
+#include "engine/run_summary.h"
+
 namespace ferrit {
 
 void ScrollToEnd(QListWidget* list) {
     if (!list || list->hasFocus() || list->count() == 0) {
         return;
     }
-    const int rowHeight = list->sizeHintForRow(0);
-    if (rowHeight <= 0) {
-        return;
-    }
-    // Whole rows that fit into the visible area (inside the frame), so the last one is never
-    // cut off at the bottom.
-    const int visible = list->viewport()->height() / rowHeight;
-    const int top = std::max(0, list->count() - visible);
-    list->scrollToItem(list->item(top), QAbstractItemView::PositionAtTop);
+    // The last line at the bottom, whole, whatever the height of the rows; a list whose lines
+    // all fit stays at its first line.
+    list->scrollToBottom();
 }
 
 void WindowStatusSink::SetLabels(QLabel* line1, QLabel* line2, QLabel* line3, QWidget* panel) {
@@ -44,7 +41,7 @@ void WindowStatusSink::StatusDisplay(uint8_t line, const std::string& text) {
     // again, which would cost more than the copy of a small file.
     pending_[line] = QString::fromStdString(text);
     hasPending_[line] = true;
-    if (!holding_) {
+    if (!coalescing_) {
         ApplyPendingTexts();
     }
     // Shown at once where a paint is due: a long copy may follow, without a pump before it.
@@ -61,7 +58,7 @@ void WindowStatusSink::StatusInfo(const std::string& text) {
         if (pendingLines_.size() > static_cast<size_t>(kMaxLines)) {
             pendingLines_.pop_front();  // would leave the list's top anyway
         }
-        if (!holding_) {
+        if (!coalescing_) {
             AppendPendingLines();
         }
     }
@@ -96,10 +93,9 @@ void WindowStatusSink::AppendPendingLines() {
 }
 
 void WindowStatusSink::ShowPending() {
-    if (holding_) {
-        HoldPaints(false);
-        HoldPaints(true);
-    }
+    ShowNow();
+    // A dialog follows: the line it is about is in view.
+    ScrollToEnd(list_);
 }
 
 void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
@@ -129,29 +125,12 @@ void WindowStatusSink::ApplyPendingTexts() {
     }
 }
 
-void WindowStatusSink::HoldPaints(bool hold) {
-    if (!hold) {
-        ApplyPendingTexts();
-        AppendPendingLines();
-    }
-    holding_ = hold;
-    for (QWidget* w : {static_cast<QWidget*>(labels_[1]), static_cast<QWidget*>(labels_[2]),
-                       static_cast<QWidget*>(labels_[3]), static_cast<QWidget*>(list_),
-                       static_cast<QWidget*>(bar_)}) {
-        if (w != nullptr) {
-            w->setUpdatesEnabled(!hold);
-        }
-    }
+void WindowStatusSink::ShowNow() {
+    ApplyPendingTexts();
+    AppendPendingLines();
+    UpdateProgress();
     sincePaint_.start();
-}
-
-void WindowStatusSink::PaintIfDue() {
-    if (!holding_ || sincePaint_.elapsed() < kPaintIntervalMs) {
-        return;
-    }
-    // Letting the widgets paint again gives them their texts and asks for their paint; it is
-    // made now, then they wait.
-    HoldPaints(false);
+    // Painted now: a long copy may follow without a pump, and a dialog may cover the rest.
     if (panel_) {
         panel_->repaint();
     }
@@ -161,7 +140,32 @@ void WindowStatusSink::PaintIfDue() {
     if (bar_) {
         bar_->repaint();
     }
-    HoldPaints(true);
+}
+
+void WindowStatusSink::PaintIfDue() {
+    if (!coalescing_ || sincePaint_.elapsed() < kPaintIntervalMs) {
+        return;
+    }
+    ShowNow();
+}
+
+void WindowStatusSink::UpdateProgress() {
+    if (!run_ || !run_->PassesRan) {
+        return;
+    }
+    const RunCounts& c = run_->Counts;
+    const int64_t inFlight = coalescing_ && inFlight_ ? inFlight_() : 0;
+    if (progressBar_) {
+        progressBar_->setValue(
+            static_cast<int>(ProgressFraction(c, inFlight) * progressBar_->maximum() + 0.5));
+    }
+    if (figures_) {
+        const int64_t elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - run_->PassesStarted)
+                                    .count();
+        const std::string text = ProgressFigures(c, inFlight, elapsed, coalescing_);
+        figures_->setText(QString::fromStdString(text));
+    }
 }
 
 void WindowStatusSink::SetListColour(const QColor& colour) {
@@ -178,7 +182,15 @@ void WindowStatusSink::RunStarted() {
         SetListColour(QApplication::palette(list_.data()).color(QPalette::Base));
         list_->clear();
     }
-    HoldPaints(true);
+    pendingLines_.clear();
+    if (progressBar_) {
+        progressBar_->setValue(0);
+    }
+    if (figures_) {
+        figures_->clear();
+    }
+    coalescing_ = true;
+    sincePaint_.start();
 }
 
 void WindowStatusSink::ShowProgressPage() {
@@ -187,8 +199,22 @@ void WindowStatusSink::ShowProgressPage() {
     }
 }
 
+void WindowStatusSink::RunReturned() {
+    coalescing_ = false;
+    ShowNow();
+}
+
+void WindowStatusSink::ShowSummary(const std::string& text) {
+    StatusInfo(text);
+    if (bar_) {
+        bar_->showMessage(QString::fromStdString(text));
+    }
+    ScrollToEnd(list_);
+}
+
 void WindowStatusSink::RunFinished() {
-    HoldPaints(false);
+    coalescing_ = false;
+    ShowNow();
     SetListColour(AfterRunColour());
     // Where the run stopped stays in view, whatever the line count; a list the operator has
     // clicked into keeps its position.
@@ -196,6 +222,63 @@ void WindowStatusSink::RunFinished() {
     if (onFinished_) {
         onFinished_();
     }
+}
+
+bool RunDialogs::Ignored(DialogButtons& buttons) const {
+    const bool offersIgnore = (buttons & Btn::Ignore) != 0 && (buttons & Btn::Abort) != 0;
+    if (offersIgnore) {
+        buttons |= Btn::IgnoreAll;
+    }
+    return offersIgnore && ignoreAll_;
+}
+
+DialogAnswer RunDialogs::Plain(DialogAnswer answer) {
+    if (answer == Answer::IgnoreAll) {
+        ignoreAll_ = true;
+        return Answer::Ignore;
+    }
+    return answer;
+}
+
+DialogAnswer RunDialogs::Show(DialogKind kind, const std::string& text, DialogButtons buttons) {
+    if (Ignored(buttons)) {
+        return Answer::Ignore;
+    }
+    sink_.ShowPending();
+    return Plain(inner_.Show(kind, text, buttons));
+}
+
+DialogAnswer RunDialogs::ShowError(DialogKind kind, int32_t code, const std::string& text,
+                                   DialogButtons buttons) {
+    if (Ignored(buttons)) {
+        return Answer::Ignore;
+    }
+    sink_.ShowPending();
+    return Plain(inner_.ShowError(kind, code, text, buttons));
+}
+
+DialogAnswer RunDialogs::ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
+                                            const std::string& description, DialogButtons buttons) {
+    if (Ignored(buttons)) {
+        return Answer::Ignore;
+    }
+    sink_.ShowPending();
+    return Plain(inner_.ShowDescribedError(kind, code, text, description, buttons));
+}
+
+DialogAnswer RunDialogs::AskOverwrite(const std::string& text, const OverwriteFacts& facts,
+                                      DialogButtons buttons) {
+    if (overwriteAll_ != Answer::None) {
+        return overwriteAll_;
+    }
+    sink_.ShowPending();
+    const DialogAnswer answer =
+        inner_.AskOverwrite(text, facts, buttons | Btn::YesToAll | Btn::NoToAll);
+    if (answer == Answer::YesToAll || answer == Answer::NoToAll) {
+        overwriteAll_ = answer == Answer::YesToAll ? Answer::Yes : Answer::No;
+        return overwriteAll_;
+    }
+    return answer;
 }
 
 }  // namespace ferrit

@@ -2,6 +2,7 @@
 // with its 1000-line cap, the status bar, the run colours of the list and the event pump.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 
@@ -10,17 +11,19 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QWidget>
 
+#include "engine/run_data.h"
 #include "engine/status_sink.h"
 #include "support/dialogs.h"
 
 namespace ferrit {
 
-// Keeps the newest line of the list in view: unless the list has the input focus, the top line
-// becomes the line count minus the whole lines that fit into the list's visible area.
+// Keeps the newest line of the list in view: unless the list has the input focus, the last line
+// is shown whole at the bottom (the first line stays on top while every line fits).
 void ScrollToEnd(QListWidget* list);
 
 class WindowStatusSink : public StatusSink {
@@ -45,6 +48,15 @@ class WindowStatusSink : public StatusSink {
     }
     // What RunFinished has the window do after the colour: evaluate the paths again.
     void SetRunFinishedHandler(std::function<void()> handler) { onFinished_ = std::move(handler); }
+    // The run's bar and the line of figures under it, fed from the run's counts and the data
+    // already written by copies not yet reported.
+    void SetProgress(QProgressBar* bar, QLabel* figures, const RunData* run,
+                     std::function<int64_t()> inFlight) {
+        progressBar_ = bar;
+        figures_ = figures;
+        run_ = run;
+        inFlight_ = std::move(inFlight);
+    }
 
     void StatusDisplay(uint8_t line, const std::string& text) override;
     void StatusInfo(const std::string& text) override;
@@ -54,23 +66,28 @@ class WindowStatusSink : public StatusSink {
     void ShowProgressPage() override;
     void RunFinished() override;
     // The run's handler has returned, whether or not the run got as far as RunFinished.
-    void RunReturned() { HoldPaints(false); }
+    void RunReturned();
     // Shows at once what waits for the next paint (before a dialog covers the window).
     void ShowPending();
+    // The last line of a run: appended to the list, kept in the status bar, and in view.
+    void ShowSummary(const std::string& text);
     // Status-list lines written since the window opened, shown or not yet.
     int LinesWritten() const { return linesWritten_; }
 
-    // Paints are made at most this often during a run: the texts change at once, the screen
-    // follows at a rate a person can read, and a run over many small files is not held up by
-    // painting after each one.
+    // During a run the widgets are given their new texts at most this often: the texts are
+    // kept at once, the screen follows at a rate a person can read, and a run over many small
+    // files is not held up by laying the page out after each one. A widget always paints the
+    // last text it was given, never an empty one.
     static constexpr int kPaintIntervalMs = 40;
 
   private:
     void SetListColour(const QColor& colour);
-    // The widgets the run writes to, painted only when PaintIfDue lets them.
-    void HoldPaints(bool hold);
-    // Paints what changed since the last paint, when the interval has passed.
+    // Gives the widgets what was written since they were last given it, and paints them now.
+    void ShowNow();
+    // ShowNow, when the interval has passed since the last time.
     void PaintIfDue();
+    // The bar and the figures from the run's counts.
+    void UpdateProgress();
     // Gives the progress labels the texts set since they were last shown.
     void ApplyPendingTexts();
     // Appends the lines written since the list was last shown, keeping it at its maximum.
@@ -89,36 +106,47 @@ class WindowStatusSink : public StatusSink {
     int linesWritten_ = 0;
     QString pending_[4];  // the progress lines' texts not shown yet, 1 to 3 used
     bool hasPending_[4] = {false, false, false, false};
-    bool holding_ = false;
+    bool coalescing_ = false;  // during a run: texts wait for the paint interval
     QElapsedTimer sincePaint_;
+    QPointer<QProgressBar> progressBar_;
+    QPointer<QLabel> figures_;
+    const RunData* run_ = nullptr;
+    std::function<int64_t()> inFlight_;
 };
 
 // The dialogs of a run: before any of them covers the window, what the run has written so far
-// is shown, so the operator answers with the latest lines in view.
+// is shown, so the operator answers with the latest lines in view. They also offer answers for
+// the rest of the run: "Ignore All" beside Abort and Ignore, "Yes to All" and "No to All" in
+// the overwrite question. The engine still receives the plain answers (Ignore, Yes, No).
 class RunDialogs : public Dialogs {
   public:
     RunDialogs(Dialogs& inner, WindowStatusSink& sink) : inner_(inner), sink_(sink) {}
-    DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override {
-        sink_.ShowPending();
-        return inner_.Show(kind, text, buttons);
+    // Forgets the answers given for the rest of the last run.
+    void NewRun() {
+        ignoreAll_ = false;
+        overwriteAll_ = Answer::None;
     }
+    DialogAnswer Show(DialogKind kind, const std::string& text, DialogButtons buttons) override;
     DialogAnswer ShowError(DialogKind kind, int32_t code, const std::string& text,
-                           DialogButtons buttons) override {
-        sink_.ShowPending();
-        return inner_.ShowError(kind, code, text, buttons);
-    }
+                           DialogButtons buttons) override;
     DialogAnswer ShowDescribedError(DialogKind kind, int32_t code, const std::string& text,
-                                    const std::string& description,
-                                    DialogButtons buttons) override {
-        sink_.ShowPending();
-        return inner_.ShowDescribedError(kind, code, text, description, buttons);
-    }
+                                    const std::string& description, DialogButtons buttons) override;
+    DialogAnswer AskOverwrite(const std::string& text, const OverwriteFacts& facts,
+                              DialogButtons buttons) override;
     void HourglassOn() override { inner_.HourglassOn(); }
     void HourglassOff() override { inner_.HourglassOff(); }
 
   private:
+    // Whether Ignore is given for the dialog without asking; else adds "Ignore All" where the
+    // dialog offers Abort and Ignore.
+    bool Ignored(DialogButtons& buttons) const;
+    // The answer for the engine, remembering "Ignore All".
+    DialogAnswer Plain(DialogAnswer answer);
+
     Dialogs& inner_;
     WindowStatusSink& sink_;
+    bool ignoreAll_ = false;
+    DialogAnswer overwriteAll_ = Answer::None;  // Yes or No for every further question
 };
 
 }  // namespace ferrit

@@ -194,10 +194,12 @@ TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     QLabel avail;
     std::string availText = "Available Space: n/a";
     page.sink.SetAvailableSpace(&avail, &availText);
+    page.lines[0]->setText(QStringLiteral("File:     a (1)"));
     page.sink.RunStarted();
-    EXPECT_FALSE(page.list->updatesEnabled());
-    EXPECT_FALSE(page.lines[0]->updatesEnabled());
     page.sink.StatusDisplay(1, "File:     b (2)");
+    // Waiting for the interval, the label keeps painting the text it was given last.
+    EXPECT_TRUE(page.lines[0]->updatesEnabled());
+    EXPECT_EQ(QStringLiteral("File:     a (1)"), page.lines[0]->text());
     availText = "Available Space:   1.00 GB";
     for (int i = 0; i < 1005; ++i) {
         page.sink.StatusInfo("line " + std::to_string(i));
@@ -208,7 +210,6 @@ TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     EXPECT_EQ(QStringLiteral("File:     b (2)"), page.lines[0]->text());
     ASSERT_EQ(1000, page.list->count());
     EXPECT_EQ(QStringLiteral("line 5"), page.list->item(0)->text());
-    EXPECT_FALSE(page.list->updatesEnabled());  // still within the run
 
     page.sink.StatusInfo("last");
     page.sink.StatusDisplay(2, "Status:   copied");
@@ -217,7 +218,6 @@ TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     ASSERT_EQ(1000, page.list->count());
     EXPECT_EQ(QStringLiteral("last"), page.list->item(999)->text());
     EXPECT_TRUE(page.list->updatesEnabled());
-    EXPECT_TRUE(page.lines[0]->updatesEnabled());
     EXPECT_TRUE(page.bar->updatesEnabled());
 }
 
