@@ -345,7 +345,8 @@ TEST(RunCli, ErrorsAbortStopsAtTheFirstFailure) {
                                         "Total:       1"}));
     // Side by side, the copies made ahead are dropped: the same output, the same tree.
     FailingTree side;
-    const Outcome o4 = RunWith({"--errors=abort", "--jobs=4", side.src, side.tgt});
+    const Outcome o4 =
+        RunWith({"--errors=abort", "--jobs=4", "--progress=lines", side.src, side.tgt});
     EXPECT_EQ(o4.code, 1);
     // The two trees' paths and the run's time aside, both runs say the same.
     const auto same = [](std::string text, const FailingTree& tree) {
