@@ -444,18 +444,7 @@ int WinFileServices::SetAside(const std::string& path, std::string& asidePath) {
 }
 
 int WinFileServices::PutBack(const std::string& asidePath, const std::string& path) {
-    WinPathAt from, to;
-    if (const int err = paths_->Locate(asidePath, from)) {
-        return err;
-    }
-    if (const int err = paths_->Locate(path, to)) {
-        return err;
-    }
-    UniqueHandle h;
-    if (const int err = OpenEntry(from, DELETE | FILE_READ_ATTRIBUTES, h)) {
-        return err;
-    }
-    const int err = win::RenameInto(h.Get(), to, false);
+    const int err = RenameEntry(asidePath, path, false);
     return err == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : err;
 }
 
@@ -560,6 +549,10 @@ int WinFileServices::CloseFile(FileHandle handle) {
 }
 
 int WinFileServices::RenameOver(const std::string& from, const std::string& to) {
+    return RenameEntry(from, to, true);
+}
+
+int WinFileServices::RenameEntry(const std::string& from, const std::string& to, bool replace) {
     WinPathAt a, b;
     if (const int err = paths_->Locate(from, a)) {
         return err;
@@ -571,7 +564,7 @@ int WinFileServices::RenameOver(const std::string& from, const std::string& to) 
     if (const int err = OpenEntry(a, DELETE | FILE_READ_ATTRIBUTES, h)) {
         return err;
     }
-    return win::RenameInto(h.Get(), b, true);
+    return win::RenameInto(h.Get(), b, replace);
 }
 
 std::string WinFileServices::UniversalName(const std::string& path) {

@@ -68,6 +68,9 @@ class WinFileServices : public FileServices {
     // name when `sorted`.
     template <typename Admit>
     int List(const std::string& dir, bool sorted, Admit admit, std::vector<ListEntry>& out);
+    // Gives the entry `from` the name `to` in one step; what stands at `to` is replaced only
+    // when `replace` (a link is replaced, never followed).
+    int RenameEntry(const std::string& from, const std::string& to, bool replace);
 
     std::unique_ptr<win::WinConfinedPaths> paths_;
 };
