@@ -253,6 +253,30 @@ TEST(WinFileServices, DirectoriesAndDeletionsGiveTheSystemsCodes) {
          [](FileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none")); }, 2, "", ""},
         {"delete in a missing directory",
          [](FileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none/x")); }, 3, "", ""},
+        // A file set aside goes back under its name, never over what took the name meanwhile.
+        {"set aside and put back",
+         [](FileServices& f, const Tree& t) {
+             std::string aside;
+             const int rc = f.SetAside(t.Path("file.txt"), aside);
+             return rc != 0 ? rc : f.PutBack(aside, t.Path("file.txt"));
+         },
+         0, "", "file.txt"},
+        {"put back onto a taken name",
+         [](FileServices& f, const Tree& t) {
+             std::string aside;
+             const int rc = f.SetAside(t.Path("file.txt"), aside);
+             if (rc != 0 || f.CopyFile(t.Path("full/in.txt"), t.Path("file.txt")) != 0) {
+                 return -1;
+             }
+             return f.PutBack(aside, t.Path("file.txt"));
+         },
+         183, "", "file.txt"},
+        {"set aside a missing file",
+         [](FileServices& f, const Tree& t) {
+             std::string aside;
+             return f.SetAside(t.Path("none"), aside);
+         },
+         2, "", ""},
     };
     for (bool confined : {false, true}) {
         for (const Case& c : cases) {
