@@ -367,6 +367,7 @@ void TransferEngine::DeleteOneFile(const std::string& file, const MoveBasis& bas
     }
     if (setAside != 0) {
         sink_.StatusDisplay(2, "Status:   Can't delete source");
+        NoteSourceKept(file, setAside);
         return;
     }
     EntryStat now, held;
@@ -380,7 +381,8 @@ void TransferEngine::DeleteOneFile(const std::string& file, const MoveBasis& bas
     if (doubt.empty() && readOnly) {
         files_->SetAttributes(aside, 0);
     }
-    if (doubt.empty() && files_->DeleteFile(aside) == 0) {
+    const int deleted = doubt.empty() ? files_->DeleteFile(aside) : 0;
+    if (doubt.empty() && deleted == 0) {
         sink_.StatusDisplay(2, "Status:   Moved");
         return;
     }
@@ -394,7 +396,16 @@ void TransferEngine::DeleteOneFile(const std::string& file, const MoveBasis& bas
     }
     if (!doubt.empty()) {
         ReportFailedMove(file, doubt);
+    } else {
+        NoteSourceKept(file, deleted);
     }
+}
+
+void TransferEngine::NoteSourceKept(const std::string& file, int code) {
+    // A source the system would not let go is still whole where it was, so no question is
+    // asked; but the move is not done, and the summary and the exit status must say so.
+    ++run_.Counts.MovesFailed;
+    sink_.StatusInfo(FailureLine(code, "Could not delete the moved source " + file));
 }
 
 }  // namespace ferrit

@@ -130,6 +130,9 @@ class TransferEngine {
     void MoveSource(PendingFile& p, bool copied);
     // A move that did not happen: the error dialog with the reason; the answer goes to RunState.
     void ReportFailedMove(const std::string& file, const std::string& reason);
+    // A move's source that could not be set aside or deleted: kept, counted and given a reason
+    // line, without a question.
+    void NoteSourceKept(const std::string& file, int code);
     // Locks the two roots for the run (shared for a copy, exclusive for a move); false, after
     // the dialog, when another run holds one of them.
     bool LockRoots(std::unique_ptr<TreeLock>& source, std::unique_ptr<TreeLock>& target);
