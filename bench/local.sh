@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Local figures: ferrit-cli against cp -a and rsync -a on the same work on one file system, with
-# the targets each figure has to meet. Usage: bench/local.sh BUILD_DIR
+# the targets each figure has to meet, and what its progress costs where no one watches it. Usage: bench/local.sh BUILD_DIR
 # The trees go to a fresh ext4 file system on a loop device (as root), else under /tmp; set
 # TMPDIR to run on another file system (TMPDIR=/dev/shm measures the programs without the disk).
 # Page caches cannot be dropped here, so every command runs once to warm up and the best of the
@@ -111,5 +111,28 @@ printf '    100,000 files: %s MiB  (target <= 20 MiB)  %s\n' "$(mib "$m100k")" "
 verdict "$growth" 2
 printf '    growth:        %s MiB  (target <= 2 MiB, flat)  %s\n' "$growth" "$VERDICT"
 printf '    100,000 files, all up to date: %s MiB\n' "$(mib "$m100k_skip")"
+
+# (e) What the progress costs where no one watches it: ferrit-cli over the 100,000 files with
+# stderr a pipe, as it chooses by itself and with --no-progress, and the per-change lines of
+# earlier versions (--progress=lines) for reference. The target is the copy (d) made, so every
+# file is compared and skipped: no file is created, whose time would drown the difference.
+T=$OUT/d-100k
+e_default() { "$CLI" --subdirs --older "$SRC100K" "$T" 2>&1 >/dev/null | cat >/dev/null; }
+e_none() { "$CLI" --subdirs --older --no-progress "$SRC100K" "$T" 2>&1 >/dev/null | cat >/dev/null; }
+e_lines() {
+    "$CLI" --subdirs --older --progress=lines "$SRC100K" "$T" 2>&1 >/dev/null | cat >/dev/null
+}
+for ((round = 0; round <= RUNS; round++)); do
+    for variant in default none lines; do
+        time_run "e_$variant" "$round" "e_$variant"
+    done
+done
+echo
+echo "(e) the progress with stderr a pipe: 100,000 files, all up to date"
+printf '    wall:      default %.3f s, --no-progress %.3f s, --progress=lines %.3f s\n' \
+    "$(best e_default)" "$(best e_none)" "$(best e_lines)"
+printf '    processor: default %.3f s, --no-progress %.3f s, --progress=lines %.3f s\n' \
+    "$(cpu_best e_default)" "$(cpu_best e_none)" "$(cpu_best e_lines)"
+ratio_line "default / --no-progress" "$(best e_default)" "$(best e_none)" 1.05
 
 finish

@@ -1,10 +1,12 @@
 #include "cli/cli_app.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
 #include "cli/cli_dialogs.h"
 #include "cli/cli_options.h"
+#include "cli/progress_screen.h"
 #include "cli/text_sink.h"
 #include "engine/logged_sink.h"
 #include "engine/run_data.h"
@@ -21,6 +23,7 @@
 #include "platform/interrupt.h"
 #include "platform/run_log.h"
 #include "platform/system_services.h"
+#include "platform/terminal.h"
 
 namespace ferrit {
 
@@ -44,21 +47,41 @@ class CliApp {
            std::ostream& err, std::istream& in, const CliHooks& hooks)
         : request_(request),
           saved_(saved),
-          out_(out),
-          err_(err),
+          progress_(ProgressModeOf(request, hooks)),
+          screen_(progress_ == ProgressMode::Live
+                      ? std::make_unique<ProgressScreen>(out, hooks.outputIsTerminal, err,
+                                                         hooks.terminalColumns)
+                      : nullptr),
+          out_(screen_ ? screen_->Out() : out),
+          err_(screen_ ? screen_->Err() : err),
           files_(request.dryRun ? static_cast<FileServices&>(preview_) : *system_),
           dialogs_(
-              err, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
-              [this] { FlushAll(); }, hooks.promptWaiting),
+              err_, in, request.errors, ResolveOverwrite(request.overwrite, hooks),
+              [this] { FlushAll(); }, PromptWaiting(hooks)),
           choice_(nwemu::ChooseNetWareClient(request.netwareConfig)),
           previewClient_(*choice_.client,
                          [this](const std::string& path) { return preview_.MarkOf(path); }),
           client_(request.dryRun ? static_cast<NetWareClient&>(previewClient_) : *choice_.client),
           netware_(client_, locations_, files_, dialogs_),
-          sink_(out, err, hooks.interrupted),
+          sink_(out_, err, hooks.interrupted),
           loggedSink_(sink_),
           engine_(run_, options_, netware_, files_, dialogs_, loggedSink_) {
         sink_.SetAbortHandler([this] { engine_.BitBtnAbortClick(); });
+        switch (progress_) {
+            case ProgressMode::Off:
+                sink_.SetNoProgress();
+                break;
+            case ProgressMode::Live:
+                sink_.SetLiveLine(
+                    *screen_, run_, [this] { return engine_.BytesInFlight(); },
+                    hooks.nowMs ? hooks.nowMs : SteadyMs);
+                break;
+            case ProgressMode::Lines:
+                break;
+        }
+        if (request.quiet) {
+            sink_.SetQuiet();
+        }
         if (request.jobs > 0) {
             engine_.SetJobs(request.jobs);
         }
@@ -139,6 +162,40 @@ class CliApp {
     }
 
   private:
+    static ProgressMode ProgressModeOf(const CliRequest& request, const CliHooks& hooks) {
+        switch (request.progress) {
+            case ProgressChoice::Live:
+                return ProgressMode::Live;
+            case ProgressChoice::Off:
+                return ProgressMode::Off;
+            case ProgressChoice::Lines:
+                return ProgressMode::Lines;
+            case ProgressChoice::Auto:
+                break;
+        }
+        // Where no one watches, progress is only noise; --quiet asks for silence.
+        return hooks.errorIsTerminal && !request.quiet ? ProgressMode::Live : ProgressMode::Off;
+    }
+
+    static int64_t SteadyMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
+    // The caller's prompt hook, and: a reply typed at a terminal ends with the operator's Enter,
+    // which the terminal shows, so the live line may be drawn on the line below at once.
+    std::function<void(bool)> PromptWaiting(const CliHooks& hooks) {
+        return [this, hooks](bool waiting) {
+            if (hooks.promptWaiting) {
+                hooks.promptWaiting(waiting);
+            }
+            if (!waiting && screen_ && hooks.inputIsTerminal) {
+                screen_->CursorAtLineStart();
+            }
+        };
+    }
+
     static OverwritePolicy ResolveOverwrite(OverwritePolicy policy, const CliHooks& hooks) {
         if (policy == OverwritePolicy::Default) {
             return hooks.inputIsTerminal ? OverwritePolicy::Ask : OverwritePolicy::No;
@@ -153,8 +210,11 @@ class CliApp {
 
     const CliRequest& request_;
     const SettingsFile* saved_;  // with --saved: the window's settings file, checked
-    std::ostream& out_;
-    std::ostream& err_;
+    const ProgressMode progress_;
+    // With the live line: the terminal it is drawn on, through which all text is written.
+    std::unique_ptr<ProgressScreen> screen_;
+    std::ostream& out_;  // the status lines
+    std::ostream& err_;  // every other text
     std::unique_ptr<FileServices> system_ = MakeFileServices();
     // A preview (--dry-run) reads through these and changes nothing.
     DryRunFileServices preview_{*system_};
@@ -185,8 +245,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "ferrit-cli: " << error << "\n" << UsageText() << std::flush;
         return kExitUsage;
     }
-    if (request.help) {
-        out << UsageText() << std::flush;
+    if (request.help || request.version) {
+        out << (request.help ? UsageText() : VersionText()) << std::flush;
         return kExitDone;
     }
     // --saved needs a settings file the window wrote: without one every option would read as
@@ -204,14 +264,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return app.Run();
 }
 
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::istream& in,
-           bool inputIsTerminal) {
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::istream& in) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.emplace_back(argv[i]);
     }
     CliHooks hooks;
-    hooks.inputIsTerminal = inputIsTerminal;
+    hooks.inputIsTerminal = IsTerminal(StdStream::Input);
+    hooks.outputIsTerminal = IsTerminal(StdStream::Output);
+    hooks.errorIsTerminal = IsTerminal(StdStream::Error);
+    hooks.terminalColumns = [] { return TerminalColumns(StdStream::Error); };
     hooks.interrupted = &gInterrupted;
     // While the overwrite prompt waits for a reply, Ctrl-C ends the wait (the question is then
     // answered No).

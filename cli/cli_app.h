@@ -3,6 +3,7 @@
 #pragma once
 
 #include <csignal>
+#include <cstdint>
 #include <functional>
 #include <istream>
 #include <ostream>
@@ -26,17 +27,25 @@ struct CliHooks {
     const volatile std::sig_atomic_t* interrupted = nullptr;
     // Told when the overwrite prompt starts (true) and stops (false) waiting for a reply.
     std::function<void(bool)> promptWaiting;
+    // Whether the error stream and the output stream are terminals: the live progress line is
+    // then drawn on the error stream, and the status lines are written around it.
+    bool errorIsTerminal = false;
+    bool outputIsTerminal = false;
+    // The width of the error stream's terminal now, 0 when not known; 80 columns when not given.
+    std::function<int()> terminalColumns;
+    // A steady clock in milliseconds for the live line; the system's when not given.
+    std::function<int64_t()> nowMs;
 };
 
 // Runs ferrit-cli with the arguments (without the program name). Status-list lines go to out;
-// dialog messages, warnings and progress lines to err; the overwrite question reads from in.
+// dialog messages, warnings, the progress and the summary to err; the overwrite question reads
+// from in.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            std::istream& in, const CliHooks& hooks);
 
-// The same with argv as main receives it, the process's interrupt flag and the given terminal
-// state.
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::istream& in,
-           bool inputIsTerminal);
+// The same with argv as main receives it, the process's interrupt flag and terminals, for the
+// process's standard streams.
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::istream& in);
 
 // Installs the Ctrl-C handler: the first Ctrl-C sets the process's interrupt flag, the second
 // ends the program at once with status 130.

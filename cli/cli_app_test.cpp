@@ -90,7 +90,7 @@ TEST(RunCli, CopiesATreeIntoACreatedTarget) {
     ASSERT_TRUE(testing::MakeOddFile(src + "/pipe", testing::OddFile::Fifo));
     const std::string tgt = tmp.Path("out/deep/target");
 
-    const Outcome o = RunWith({"--subdirs", "--create-dirs", src, tgt});
+    const Outcome o = RunWith({"--subdirs", "--create-dirs", "--progress=lines", src, tgt});
     EXPECT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out,
               "   a.txt copied\n   b.txt copied\n   pipe not copied: a FIFO is not a file\n" + src +
@@ -118,7 +118,7 @@ TEST(RunCli, DryRunPrintsTheRunsLinesAndChangesNothing) {
     const std::vector<std::string> flags = {"--subdirs", "--create-dirs", "--always", "--move"};
     for (const char* jobs : {"--jobs=1", "--jobs=8"}) {
         std::vector<std::string> args = flags;
-        args.insert(args.end(), {"--dry-run", jobs, src, tgt});
+        args.insert(args.end(), {"--dry-run", "--progress=lines", jobs, src, tgt});
         const Outcome o = RunWith(args);
         EXPECT_EQ(o.code, 0) << o.err;
         EXPECT_EQ(o.out, "   a.txt copied\n" + src + "/sub\n   c.txt copied\n");
@@ -250,7 +250,7 @@ TEST(RunCli, MissingRootsAreReportedWithTheirErrorCodes) {
     const std::string src = tmp.Path("nothing-here");
     const std::string tgt = tmp.Path("tgt");
 
-    Outcome o = RunWith({"--create-dirs", src, tgt});
+    Outcome o = RunWith({"--create-dirs", "--progress=lines", src, tgt});
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_TRUE(Contains(o.err, "Error 8702: " + src + " does not exist\n")) << o.err;
@@ -335,7 +335,7 @@ TEST(RunCli, ErrorsIgnoredByDefaultButTheExitStatusTellsOfThem) {
 
 TEST(RunCli, ErrorsAbortStopsAtTheFirstFailure) {
     FailingTree t;
-    const Outcome o = RunWith({"--errors=abort", "--jobs=1", t.src, t.tgt});
+    const Outcome o = RunWith({"--errors=abort", "--jobs=1", "--progress=lines", t.src, t.tgt});
     EXPECT_EQ(o.code, 1);
     EXPECT_EQ(o.out, "   a.txt not copied\n" + t.Reason("a.txt"));
     EXPECT_FALSE(Contains(o.err, "b.txt"));

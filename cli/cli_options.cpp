@@ -111,6 +111,14 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
              request.jobs = std::stoi(v);
              return request.jobs >= 1 && request.jobs <= 64;
          }},
+        {"--progress",
+         [&](const std::string& v) {
+             if (v != "lines") {
+                 return false;
+             }
+             request.progress = ProgressChoice::Lines;
+             return true;
+         }},
         {"--overwrite",
          [&](const std::string& v) {
              if (v == "ask") {
@@ -141,8 +149,20 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
             request.help = true;
             return true;
         }
+        if (arg == "--version") {
+            request.version = true;
+            return true;
+        }
         if (arg == "--dry-run") {
             request.dryRun = true;
+            continue;
+        }
+        if (arg == "--quiet" || arg == "-q") {
+            request.quiet = true;
+            continue;
+        }
+        if (arg == "--progress" || arg == "--no-progress") {
+            request.progress = arg == "--progress" ? ProgressChoice::Live : ProgressChoice::Off;
             continue;
         }
         if (arg == "--saved") {
@@ -222,14 +242,24 @@ std::string UsageText() {
                                 std::to_string(kDefaultJobs) + "; 1: one after another)");
     text += row("--dry-run", "decide and show the status lines as a run would, change nothing");
     text += row("--log=FILE", "append the run's status lines and its summary to FILE");
+    text += row("--progress", "show the live progress line even where stderr is no terminal");
+    text += row("--progress=lines", "write every change of the progress as a line of its own");
+    text += row("--no-progress", "show no progress");
+    text += row("-q, --quiet", "write no status lines to stdout (and no progress unless asked)");
+    text += row("--version", "show the program's name and version");
     text += row("--help", "show this text");
     text +=
         "\n"
         "Flags and --set/--clear apply in command-line order. The status lines go to stdout;\n"
-        "dialog messages, warnings and progress lines go to stderr, and last the run's summary.\n"
+        "dialog messages and warnings go to stderr, and last the run's summary. Where stderr is\n"
+        "a terminal, one progress line is shown there and rewritten in place.\n"
         "Exit status: 0 done, 1 an error was reported or the run was refused, 2 usage error\n"
         "(also --saved without a settings file holding [Default Options]), 3 interrupted.\n";
     return text;
+}
+
+std::string VersionText() {
+    return std::string("ferrit-cli (Ferrit) ") + FERRIT_VERSION + "\n";
 }
 
 std::string SavedSettingsProblem(const SettingsFile& file) {

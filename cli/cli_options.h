@@ -17,6 +17,10 @@ enum class ErrorPolicy { Ignore, Abort };
 // The answer to "Overwrite ...?"; Default means "ask on a terminal, else no".
 enum class OverwritePolicy { Default, Ask, Yes, No };
 
+// Where the progress goes: Auto is one live line when the error stream is a terminal (and the
+// run is not --quiet), else none.
+enum class ProgressChoice { Auto, Live, Off, Lines };
+
 // One tick or untick of an option, in command-line order.
 struct OptionChange {
     uint8_t index = 0;
@@ -35,7 +39,8 @@ struct CliRequest {
     std::vector<OptionChange> changes;
     ErrorPolicy errors = ErrorPolicy::Ignore;
     OverwritePolicy overwrite = OverwritePolicy::Default;
-    bool help = false;  // --help: print the usage and do nothing else
+    bool help = false;     // --help: print the usage and do nothing else
+    bool version = false;  // --version: print the name and version and do nothing else
     // --netware-config=FILE: the emulated servers' description; empty: the default file when it
     // exists, else no NetWare client.
     std::string netwareConfig;
@@ -45,6 +50,10 @@ struct CliRequest {
     bool dryRun = false;
     // --log=FILE: the run's log is appended to this file; empty: no log.
     std::string logFile;
+    // --progress, --progress=lines, --no-progress.
+    ProgressChoice progress = ProgressChoice::Auto;
+    // --quiet: no status lines on stdout.
+    bool quiet = false;
 };
 
 // Parses the arguments (without the program name). Returns false with a one-line reason in error
@@ -53,6 +62,9 @@ bool ParseCliArgs(const std::vector<std::string>& args, CliRequest& request, std
 
 // The usage text, ending in a line end.
 std::string UsageText();
+
+// The --version text: the program's name and version, ending in a line end.
+std::string VersionText();
 
 // Which options the request asks for: the ticked states the flags leave, before any rule runs.
 using OptionMask = std::array<bool, kOptionCount>;

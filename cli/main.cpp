@@ -1,6 +1,4 @@
 // ferrit-cli: copies or moves a directory tree by the Ferrit engine, without a window.
-#include <unistd.h>
-
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -17,6 +15,5 @@ int main(int argc, char** argv) {
     // An untied error stream: writing a progress line must not flush the status lines.
     std::cerr.tie(nullptr);
     ferrit::InstallInterruptHandler();
-    const bool inputIsTerminal = isatty(STDIN_FILENO) != 0;
-    return ferrit::RunCli(argc, argv, std::cout, std::cerr, std::cin, inputIsTerminal);
+    return ferrit::RunCli(argc, argv, std::cout, std::cerr, std::cin);
 }

@@ -94,6 +94,20 @@ double ProgressFraction(const RunCounts& c, int64_t inFlight) {
     return std::min(1.0, std::max(0.0, done / found));
 }
 
+std::string RateText(const RunCounts& c, int64_t inFlight, int64_t elapsedMs) {
+    const int64_t copied = c.BytesCopied + inFlight;
+    if (elapsedMs < kRateAfterMs || copied < kRateAfterBytes) {
+        return std::string();
+    }
+    std::string text = BytesText(copied * 1000 / elapsedMs) + "/s";
+    const double f = ProgressFraction(c, inFlight);
+    if (f > 0.0 && f < 1.0) {
+        const double left = static_cast<double>(elapsedMs) * (1.0 - f) / f;
+        text += ", about " + FormatDuration(static_cast<int64_t>(left)) + " left";
+    }
+    return text;
+}
+
 std::string ProgressFigures(const RunCounts& c, int64_t inFlight, int64_t elapsedMs, bool running) {
     std::string text =
         std::to_string(c.FilesDone()) + " of " + Counted(c.FilesFound, "file", "files");
@@ -101,17 +115,8 @@ std::string ProgressFigures(const RunCounts& c, int64_t inFlight, int64_t elapse
         return text;
     }
     text += " found so far";
-    const int64_t copied = c.BytesCopied + inFlight;
-    if (elapsedMs < kRateAfterMs || copied < kRateAfterBytes) {
-        return text;
-    }
-    text += ", " + BytesText(copied * 1000 / elapsedMs) + "/s";
-    const double f = ProgressFraction(c, inFlight);
-    if (f > 0.0 && f < 1.0) {
-        const double left = static_cast<double>(elapsedMs) * (1.0 - f) / f;
-        text += ", about " + FormatDuration(static_cast<int64_t>(left)) + " left";
-    }
-    return text;
+    const std::string rate = RateText(c, inFlight, elapsedMs);
+    return rate.empty() ? text : text + ", " + rate;
 }
 
 }  // namespace ferrit

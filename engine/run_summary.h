@@ -41,10 +41,14 @@ std::string FailureLine(int32_t code, const std::string& text,
 // file. `inFlight` is the data already written by copies not yet reported.
 double ProgressFraction(const RunCounts& counts, int64_t inFlight);
 
+// The speed and the time left once they mean something (after two seconds and some data):
+// "2.05 MB/s, about 1.1 s left"; empty before. The time left is reckoned against what the walk
+// has found so far.
+std::string RateText(const RunCounts& counts, int64_t inFlight, int64_t elapsedMs);
+
 // The figures under the progress bar: "98 of 129 files found so far, 2.05 MB/s, about 1.1 s
-// left" while the run goes on (the speed and the time left only once they mean something:
-// after two seconds and some data; the time left reckoned against what the walk has found so
-// far), "129 of 129 files" once it is over.
+// left" while the run goes on (with RateText once it says something), "129 of 129 files" once
+// it is over.
 std::string ProgressFigures(const RunCounts& counts, int64_t inFlight, int64_t elapsedMs,
                             bool running);
 

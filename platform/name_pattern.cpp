@@ -8,17 +8,6 @@ namespace ferrit {
 
 namespace {
 
-// Length of the UTF-8 sequence that starts at `i` (1 for a stray byte), so that "?" takes one
-// character, not one byte.
-size_t SequenceLength(const std::string& s, size_t i) {
-    size_t n = 1;
-    while (i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80 &&
-           (static_cast<unsigned char>(s[i]) & 0xC0) == 0xC0 && n < 4) {
-        ++n;
-    }
-    return n;
-}
-
 // The pattern matched as written: "*" any run, "?" one character, ASCII letters without case.
 bool MatchWritten(const std::string& pattern, size_t patternEnd, const std::string& name) {
     // Greedy match with a single backtrack point: the last star seen. Each star only ever moves
@@ -31,13 +20,13 @@ bool MatchWritten(const std::string& pattern, size_t patternEnd, const std::stri
             starN = n;
         } else if (p < patternEnd && pattern[p] == '?') {
             ++p;
-            n += SequenceLength(name, n);
+            n += Utf8SequenceLength(name, n);
         } else if (p < patternEnd && LowerAscii(pattern[p]) == LowerAscii(name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {
             p = starP + 1;
-            starN += SequenceLength(name, starN);
+            starN += Utf8SequenceLength(name, starN);
             n = starN;
         } else {
             return false;

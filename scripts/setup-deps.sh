@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth attr rsync time imagemagick
-      clang-format locales)
+      clang-format locales man-db)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

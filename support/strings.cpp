@@ -152,4 +152,13 @@ bool IsInStrList(const std::string& s, const std::vector<std::string>& list, boo
     return IndexOfStr(s, list, caseSensitive) >= 0;
 }
 
+size_t Utf8SequenceLength(const std::string& s, size_t i) {
+    size_t n = 1;
+    while (i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80 &&
+           (static_cast<unsigned char>(s[i]) & 0xC0) == 0xC0 && n < 4) {
+        ++n;
+    }
+    return n;
+}
+
 }  // namespace ferrit

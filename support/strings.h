@@ -59,4 +59,8 @@ std::string UpperAscii(const std::string& s);
 std::string LowerAscii(const std::string& s);
 bool EqualNoCase(const std::string& a, const std::string& b);
 
+// Length of the UTF-8 sequence that starts at byte `i` of `s`: a lead byte with the continuation
+// bytes that follow it (at most three), or 1 for a stray byte.
+size_t Utf8SequenceLength(const std::string& s, size_t i);
+
 }  // namespace ferrit

@@ -447,9 +447,10 @@ AdminResult RunNwEmu(const std::vector<std::string>& args) {
             configFile = a.substr(9);
         } else if (a == "--force") {
             force = true;
-        } else if (a == "--help" || a == "-h") {
+        } else if (a == "--help" || a == "-h" || a == "--version") {
             AdminResult r;
-            r.out = kUsage;
+            r.out = a == "--version" ? std::string("ferrit-nwemu (Ferrit) ") + FERRIT_VERSION + "\n"
+                                     : std::string(kUsage);
             return r;
         } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
             return Fail(2, "unknown option " + a + "\n" + kUsage);
