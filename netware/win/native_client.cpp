@@ -193,6 +193,15 @@ constexpr bool OneSlotEach() {
 template <typename R, typename... A>
 using Api = R(NWAPI*)(A...);
 
+// The width of a completion code belongs to the library: 16 bits for the calls and connection
+// libraries, 32 for the directory-services one. A 16-bit code comes back in the low half of the
+// result register and the callee may leave anything in the upper half; a pointer declared with a
+// 16-bit result reads only the low half.
+template <typename... A>
+using CallsApi = Api<NWCCODE, A...>;
+template <typename... A>
+using DsApi = Api<NWDSCCODE, A...>;
+
 using Text = const char*;
 using Buffer = char*;
 using Handle = void*;  // a file handle of the system
@@ -204,41 +213,40 @@ struct Operations {
     // 83 and 84 temporary directory handles, 169 and 249 trustees, 277 owning name space,
     // 273 entry information, 395 DOS information, 330 and 292 space limits, 380 and 291
     // directory entries, 107 server-side copy.
-    Api<NWCCODE, void*, void*> callsInit;
-    Api<NWCCODE, uint32_t, uint32_t, Buffer, uint16_t*> objectName;
-    Api<NWCCODE, uint32_t, Text, uint16_t, uint32_t*> objectId;
-    Api<NWCCODE, Text, uint32_t*, uint8_t*, Buffer> parsePath;
-    Api<NWCCODE, uint32_t, uint8_t, Text, uint16_t*> effectiveRights;
-    Api<NWCCODE, uint32_t, uint8_t, Text, uint8_t*, uint8_t*> allocDirHandle;
-    Api<NWCCODE, uint32_t, uint8_t> releaseDirHandle;
-    Api<NWCCODE, uint32_t, uint8_t, Text, uint32_t*, Buffer, uint32_t*, uint32_t*, RawTrustee*>
+    CallsApi<void*, void*> callsInit;
+    CallsApi<uint32_t, uint32_t, Buffer, uint16_t*> objectName;
+    CallsApi<uint32_t, Text, uint16_t, uint32_t*> objectId;
+    CallsApi<Text, uint32_t*, uint8_t*, Buffer> parsePath;
+    CallsApi<uint32_t, uint8_t, Text, uint16_t*> effectiveRights;
+    CallsApi<uint32_t, uint8_t, Text, uint8_t*, uint8_t*> allocDirHandle;
+    CallsApi<uint32_t, uint8_t> releaseDirHandle;
+    CallsApi<uint32_t, uint8_t, Text, uint32_t*, Buffer, uint32_t*, uint32_t*, RawTrustee*>
         scanTrustees;
-    Api<NWCCODE, uint32_t, uint8_t, Text, uint32_t, uint16_t> addTrustee;
-    Api<NWCCODE, uint32_t, uint8_t, Text, uint8_t*> owningNameSpace;
-    Api<NWCCODE, uint32_t, uint8_t, Text, uint8_t, uint8_t, uint16_t, uint32_t, RawEntryInfo*>
+    CallsApi<uint32_t, uint8_t, Text, uint32_t, uint16_t> addTrustee;
+    CallsApi<uint32_t, uint8_t, Text, uint8_t*> owningNameSpace;
+    CallsApi<uint32_t, uint8_t, Text, uint8_t, uint8_t, uint16_t, uint32_t, RawEntryInfo*>
         entryInfo;
-    Api<NWCCODE, uint32_t, uint8_t, Text, uint8_t, uint16_t, uint32_t, const RawDosInfo*>
-        setDosInfo;
-    Api<NWCCODE, uint32_t, uint8_t, RawSpaceLimitList*> spaceLimits;
-    Api<NWCCODE, uint32_t, uint8_t, uint32_t> setSpaceLimit;
-    Api<NWCCODE, uint32_t, uint8_t, uint16_t, uint32_t*, Text, RawDirEntry*, uint32_t> scanDirEntry;
-    Api<NWCCODE, uint32_t, uint8_t, uint16_t, uint32_t, uint32_t, const RawDirEntry*> setDirEntry;
-    Api<NWCCODE, Handle, Handle, uint32_t, uint32_t, uint32_t, uint32_t*> serverCopy;
+    CallsApi<uint32_t, uint8_t, Text, uint8_t, uint16_t, uint32_t, const RawDosInfo*> setDosInfo;
+    CallsApi<uint32_t, uint8_t, RawSpaceLimitList*> spaceLimits;
+    CallsApi<uint32_t, uint8_t, uint32_t> setSpaceLimit;
+    CallsApi<uint32_t, uint8_t, uint16_t, uint32_t*, Text, RawDirEntry*, uint32_t> scanDirEntry;
+    CallsApi<uint32_t, uint8_t, uint16_t, uint32_t, uint32_t, const RawDirEntry*> setDirEntry;
+    CallsApi<Handle, Handle, uint32_t, uint32_t, uint32_t, uint32_t*> serverCopy;
 
     // clxwin32: 113 start, 111 primary connection, 102 open by reference, 114 information.
-    Api<NWCCODE, const uint32_t*, uint32_t*> connLayerInit;
-    Api<NWCCODE, uint32_t*> primaryConnRef;
-    Api<NWCCODE, uint32_t, uint32_t, uint32_t, uint32_t*> openConnByRef;
-    Api<NWCCODE, uint32_t, uint32_t, uint32_t, void*> connInfo;
+    CallsApi<const uint32_t*, uint32_t*> connLayerInit;
+    CallsApi<uint32_t*> primaryConnRef;
+    CallsApi<uint32_t, uint32_t, uint32_t, uint32_t*> openConnByRef;
+    CallsApi<uint32_t, uint32_t, uint32_t, void*> connInfo;
 
     // netwin32: 1160 and 1002 create and free a context, 1003 and 1004 read and set a key,
-    // 1048 and 1050 object ID to name and back. Their codes are 32-bit.
-    Api<NWDSCCODE, uint32_t*> createContext;
-    Api<NWDSCCODE, uint32_t> freeContext;
-    Api<NWDSCCODE, uint32_t, uint32_t, Buffer> getContext;
-    Api<NWDSCCODE, uint32_t, uint32_t, const void*> setContext;
-    Api<NWDSCCODE, uint32_t, uint32_t, uint32_t, Buffer> mapIdToName;
-    Api<NWDSCCODE, uint32_t, uint32_t, Text, uint32_t*> mapNameToId;
+    // 1048 and 1050 object ID to name and back.
+    DsApi<uint32_t*> createContext;
+    DsApi<uint32_t> freeContext;
+    DsApi<uint32_t, uint32_t, Buffer> getContext;
+    DsApi<uint32_t, uint32_t, const void*> setContext;
+    DsApi<uint32_t, uint32_t, uint32_t, Buffer> mapIdToName;
+    DsApi<uint32_t, uint32_t, Text, uint32_t*> mapNameToId;
 };
 
 using ErrorTextApi = Api<const char*, uint32_t>;

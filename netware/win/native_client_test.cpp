@@ -234,10 +234,10 @@ TEST_F(NativeClientTest, EveryOperationReachesItsOrdinalWithItsArgumentsAndRecor
              NWDIR_HANDLE dh = 0;
              uint8_t rights = 0;
              const NWCCODE code =
-                 c.AllocTemporaryDirectoryHandle(2, 0, "DATA:PROJECTS\\ALPHA", dh, rights);
+                 c.AllocTemporaryDirectoryHandle(2, 0x0A, "DATA:PROJECTS\\ALPHA", dh, rights);
              return Code(code) + " " + Hex(dh, 2) + " " + Hex(rights, 2);
          },
-         "calwin32 83 conn=00000002 dh=00 path=DATA:PROJECTS\\ALPHA\n", "0000 C8 FF"},
+         "calwin32 83 conn=00000002 dh=0A path=DATA:PROJECTS\\ALPHA\n", "0000 C8 FF"},
         {"release it", 0x899B,
          [](NetWareClient& c) { return Code(c.DeallocateDirectoryHandle(2, 0xC8)); },
          "calwin32 84 conn=00000002 dh=C8\n", "899B"},
@@ -245,43 +245,51 @@ TEST_F(NativeClientTest, EveryOperationReachesItsOrdinalWithItsArgumentsAndRecor
          [](NetWareClient& c) {
              uint32_t iter = 0;
              TrusteeBatch batch;
-             const NWCCODE code = c.ScanTrustees(2, 0, "DATA:X", iter, batch);
+             const NWCCODE code = c.ScanTrustees(2, 0x0B, "DATA:X", iter, batch);
              std::string out = Code(code) + " " + Hex(iter);
              for (int i = 0; i < 4; ++i) {
                  out += " " + Hex(batch[i].objectId) + ":" + Hex(batch[i].rights, 4);
              }
              return out;
          },
-         "calwin32 169 conn=00000002 dh=00 path=DATA:X iter=00000000\n",
+         "calwin32 169 conn=00000002 dh=0B path=DATA:X iter=00000000\n",
          "0000 00010001 01000011:0100 01000012:0101 01000013:0102 00000000:0103"},
+        {"the next batch starts where the client left the scan", 0,
+         [](NetWareClient& c) {
+             uint32_t iter = 0x00010001;
+             TrusteeBatch batch;
+             const NWCCODE code = c.ScanTrustees(2, 0, "DATA:X", iter, batch);
+             return Code(code) + " " + Hex(iter);
+         },
+         "calwin32 169 conn=00000002 dh=00 path=DATA:X iter=00010001\n", "0000 00020002"},
         {"add trustee", 0,
          [](NetWareClient& c) {
-             return Code(c.AddTrustee(0x89ABCDEF, 0, "DATA:Y", 0x01000011, 0x01FB));
+             return Code(c.AddTrustee(0x89ABCDEF, 0x0C, "DATA:Y", 0x01000011, 0x01FB));
          },
-         "calwin32 249 conn=89ABCDEF dh=00 path=DATA:Y id=01000011 rights=01FB\n", "0000"},
+         "calwin32 249 conn=89ABCDEF dh=0C path=DATA:Y id=01000011 rights=01FB\n", "0000"},
         {"owning name space", 0,
          [](NetWareClient& c) {
              uint8_t ns = 0;
-             const NWCCODE code = c.GetOwningNameSpace(2, 0, "DATA:X\\a.txt", ns);
+             const NWCCODE code = c.GetOwningNameSpace(2, 0x0D, "DATA:X\\a.txt", ns);
              return Code(code) + " " + Hex(ns, 2);
          },
-         "calwin32 277 conn=00000002 dh=00 path=DATA:X\\a.txt\n", "0000 04"},
+         "calwin32 277 conn=00000002 dh=0D path=DATA:X\\a.txt\n", "0000 04"},
         {"entry information", 0,
          [](NetWareClient& c) {
              EntryInfo info;
              const NWCCODE code =
-                 c.ObtainEntryInfo(2, 0, "DATA:X\\a.txt", 4, 0, 0x16, 0x0FFF, info);
+                 c.ObtainEntryInfo(2, 0x0E, "DATA:X\\a.txt", 4, 0, 0x16, 0x0FFF, info);
              return Code(code) + " " + Hex(info.ownerId);
          },
-         "calwin32 273 conn=00000002 dh=00 path=DATA:X\\a.txt ns=04>00 attr=0016 mask=00000FFF\n",
+         "calwin32 273 conn=00000002 dh=0E path=DATA:X\\a.txt ns=04>00 attr=0016 mask=00000FFF\n",
          "0000 01000012"},
         {"set DOS information", 0,
          [](NetWareClient& c) {
              DosInfo info;
              info.ownerId = 0x0B000105;
-             return Code(c.ModifyDosInfo(2, 0, "DATA:Y\\a.txt", 0, 0x16, 0x10, info));
+             return Code(c.ModifyDosInfo(2, 0x0F, "DATA:Y\\a.txt", 0, 0x16, 0x10, info));
          },
-         "calwin32 395 conn=00000002 dh=00 path=DATA:Y\\a.txt ns=00 attr=0016 mask=00000010 "
+         "calwin32 395 conn=00000002 dh=0F path=DATA:Y\\a.txt ns=00 attr=0016 mask=00000010 "
          "owner@8=0501000B rest=00\n",
          "0000"},
         {"space-limit list", 0,

@@ -153,7 +153,7 @@ uint32_t NWAPI Calls169(uint32_t conn, uint8_t dirHandle, const char* path, uint
         Put32(entry, k == 3 ? 0 : 0x01000011 + k);
         Put16(entry + 4, static_cast<uint16_t>(0x0100 | k));
     }
-    *iterHandle = 0x00010001;
+    *iterHandle += 0x00010001;  // the next batch: the scan so far, one step on
     return Code16();
 }
 
