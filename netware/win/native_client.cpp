@@ -645,17 +645,21 @@ class NativeClient : public NetWareClient {
 
 }  // namespace
 
-std::unique_ptr<NetWareClient> LoadNativeClient(const std::string& directory,
-                                                std::string& problem) {
-    problem.clear();
+NativeClientLoad LoadNativeClient(const std::string& directory) {
+    NativeClientLoad load;
     Module modules[3];
     for (int i = 0; i < 3; ++i) {
-        if (const int error = LoadModule(directory, kNetWareClientLibraries[i], modules[i])) {
-            problem = std::string(kNetWareClientLibraries[i]) + " could not be loaded (" +
-                      SystemErrorText(error) + ")";
-            return nullptr;
+        const int error = LoadModule(directory, kNetWareClientLibraries[i], modules[i]);
+        if (error != 0) {
+            // A calls library that is nowhere to be found means no client; any later failure
+            // is one of an installed client.
+            load.installed = i > 0 || error != ERROR_MOD_NOT_FOUND;
+            load.problem = std::string(kNetWareClientLibraries[i]) + " could not be loaded (" +
+                           SystemErrorText(error) + ")";
+            return load;
         }
     }
+    load.installed = true;
     Operations ops = {};
     struct Missing {
         int library = -1;
@@ -695,12 +699,16 @@ std::unique_ptr<NetWareClient> LoadNativeClient(const std::string& directory,
     bind(Directory, 1048, ops.mapIdToName);
     bind(Directory, 1050, ops.mapNameToId);
     if (missing.library >= 0) {
-        problem = std::string(kNetWareClientLibraries[missing.library]) +
-                  " has no operation with ordinal " + std::to_string(missing.ordinal) + " (" +
-                  SystemErrorText(ERROR_PROC_NOT_FOUND) + ")";
-        return nullptr;
+        load.problem = std::string(kNetWareClientLibraries[missing.library]) +
+                       " has no operation with ordinal " + std::to_string(missing.ordinal) + " (" +
+                       SystemErrorText(ERROR_PROC_NOT_FOUND) + ")";
+        return load;
     }
-    return std::make_unique<NativeClient>(directory, modules, ops);
+    std::wstring path(32768, L'\0');  // the longest path the system knows
+    path.resize(GetModuleFileNameW(modules[Calls].Get(), &path[0], 32768));
+    load.location = win::Narrow(path);
+    load.client = std::make_unique<NativeClient>(directory, modules, ops);
+    return load;
 }
 
 }  // namespace ferrit

@@ -20,12 +20,22 @@ namespace ferrit {
 constexpr const char* kNetWareClientLibraries[] = {"calwin32.dll", "clxwin32.dll", "netwin32.dll"};
 constexpr const char* kNetWareErrorLibrary = "NWERR32.DLL";
 
+// What loading the client gave.
+struct NativeClientLoad {
+    std::unique_ptr<NetWareClient> client;  // null when the client cannot be used
+    // The calls library was found: a workstation with a client installed. A failure then is a
+    // damaged or foreign installation; without it the workstation simply has no client.
+    bool installed = false;
+    // Why the client cannot be used: the library, the ordinal and the system's error.
+    std::string problem;
+    std::string location;  // the full path of the calls library, once loaded
+};
+
 // Loads the three client libraries and binds every operation. From `directory` when one is
 // given; otherwise from the program's own directory and the system directories (never from the
-// current directory, where a planted library would run as the program). Null when a library
-// cannot be loaded or lacks an operation: `problem` then names the library, the ordinal and the
-// system's error, and nothing stays loaded. The error-text library is looked for where the
-// client libraries were found.
-std::unique_ptr<NetWareClient> LoadNativeClient(const std::string& directory, std::string& problem);
+// current directory, where a planted library would run as the program). When a library cannot
+// be loaded or lacks an operation, nothing stays loaded. The error-text library is looked for
+// where the client libraries were found.
+NativeClientLoad LoadNativeClient(const std::string& directory = std::string());
 
 }  // namespace ferrit

@@ -37,8 +37,9 @@ std::string Code(NWCCODE code) {
 class NativeClientTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        client_ = LoadNativeClient(StandIns("recording"), problem_);
-        ASSERT_TRUE(client_) << problem_;
+        NativeClientLoad load = LoadNativeClient(StandIns("recording"));
+        ASSERT_TRUE(load.client) << load.problem;
+        client_ = std::move(load.client);
         const HMODULE calls = GetModuleHandleA("calwin32.dll");
         ASSERT_NE(calls, nullptr);
         setCode_ = reinterpret_cast<SetCode>(
@@ -59,7 +60,6 @@ class NativeClientTest : public ::testing::Test {
     using SetCode = void(__stdcall*)(uint32_t);
     using TakeLog = uint32_t(__stdcall*)(char*, uint32_t);
     std::unique_ptr<NetWareClient> client_;
-    std::string problem_;
     SetCode setCode_ = nullptr;
     TakeLog takeLog_ = nullptr;
 };
@@ -382,15 +382,19 @@ TEST(NativeClientLoadTest, MissingLibraryOrOperationLoadsNothing) {
         const char* what;
         std::string directory;
         std::string workingDirectory;  // empty: unchanged
+        bool installed;                // a client is there, if a faulty one
         const char* problem;           // how the problem begins
     };
     const Case cases[] = {
-        {"no libraries", StandIns("none"), "", "calwin32.dll could not be loaded (error 126"},
-        {"an operation missing", StandIns("incomplete"), "",
+        {"no libraries", StandIns("none"), "", false,
+         "calwin32.dll could not be loaded (error 126"},
+        {"the calls library alone", StandIns("calls_only"), "", true,
+         "clxwin32.dll could not be loaded (error 126"},
+        {"an operation missing", StandIns("incomplete"), "", true,
          "netwin32.dll has no operation with ordinal 1160 (error 127"},
         // Not beside the program nor in the system directories; a set in the working directory
         // is not taken.
-        {"only in the working directory", "", StandIns("recording"),
+        {"only in the working directory", "", StandIns("recording"), false,
          "calwin32.dll could not be loaded (error 126"},
     };
     for (const Case& c : cases) {
@@ -402,14 +406,23 @@ TEST(NativeClientLoadTest, MissingLibraryOrOperationLoadsNothing) {
             ASSERT_TRUE(win::Widen(c.workingDirectory, working));
             ASSERT_TRUE(SetCurrentDirectoryW(working.c_str()));
         }
-        std::string problem;
-        const std::unique_ptr<NetWareClient> client = LoadNativeClient(c.directory, problem);
+        const NativeClientLoad load = LoadNativeClient(c.directory);
         SetCurrentDirectoryW(saved);
-        EXPECT_EQ(client, nullptr);
-        EXPECT_EQ(problem.rfind(c.problem, 0), 0u) << problem;
+        EXPECT_EQ(load.client, nullptr);
+        EXPECT_EQ(load.installed, c.installed);
+        EXPECT_EQ(load.problem.rfind(c.problem, 0), 0u) << load.problem;
+        EXPECT_EQ(load.location, "");
         EXPECT_EQ(GetModuleHandleA("calwin32.dll"), nullptr);
         EXPECT_EQ(GetModuleHandleA("clxwin32.dll"), nullptr);
     }
+}
+
+TEST(NativeClientLoadTest, LoadedClientNamesWhereItWasFound) {
+    const NativeClientLoad load = LoadNativeClient(StandIns("recording"));
+    ASSERT_TRUE(load.client) << load.problem;
+    EXPECT_TRUE(load.installed);
+    EXPECT_EQ(load.problem, "");
+    EXPECT_EQ(load.location, StandIns("recording") + "\\calwin32.dll");
 }
 
 }  // namespace
