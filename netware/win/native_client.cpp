@@ -133,6 +133,16 @@ std::string FromOem(const char* buffer, size_t size) {
     return win::Narrow(wide);
 }
 
+// A call's code, with its one output handed on to the caller only when the call succeeded: a
+// failing client may have written part of an answer.
+template <typename Code, typename Out, typename To>
+Code Kept(Code code, const Out& out, To& to) {
+    if (code == 0) {
+        to = out;
+    }
+    return code;
+}
+
 // --- The libraries ---
 
 // A loaded library, released when destroyed.
@@ -295,30 +305,18 @@ class NativeClient : public NetWareClient {
     NWCCODE ConnLayerInit(uint32_t& reference) override {
         const uint32_t zero = 0;
         uint32_t out = 0;
-        const NWCCODE code = ops_.connLayerInit(&zero, &out);
-        if (code == 0) {
-            reference = out;
-        }
-        return code;
+        return Kept(ops_.connLayerInit(&zero, &out), out, reference);
     }
 
     NWCCODE GetPrimaryConnRef(uint32_t& reference) override {
         uint32_t out = 0;
-        const NWCCODE code = ops_.primaryConnRef(&out);
-        if (code == 0) {
-            reference = out;
-        }
-        return code;
+        return Kept(ops_.primaryConnRef(&out), out, reference);
     }
 
     NWCCODE OpenConnByReference(uint32_t reference, uint32_t accessMode, uint32_t flags,
                                 NWCONN_HANDLE& conn) override {
         uint32_t out = 0;
-        const NWCCODE code = ops_.openConnByRef(reference, accessMode, flags, &out);
-        if (code == 0) {
-            conn = out;
-        }
-        return code;
+        return Kept(ops_.openConnByRef(reference, accessMode, flags, &out), out, conn);
     }
 
     NWCCODE GetConnInfoText(NWCONN_HANDLE conn, uint32_t kind, uint32_t bufferLength,
@@ -334,20 +332,12 @@ class NativeClient : public NetWareClient {
 
     NWCCODE GetConnInfoValue(NWCONN_HANDLE conn, uint32_t kind, uint32_t& value) override {
         uint32_t out = 0;
-        const NWCCODE code = ops_.connInfo(conn, kind, sizeof out, &out);
-        if (code == 0) {
-            value = out;
-        }
-        return code;
+        return Kept(ops_.connInfo(conn, kind, sizeof out, &out), out, value);
     }
 
     NWDSCCODE DSCreateContext(NWDSContextHandle& context) override {
         uint32_t out = 0;
-        const NWDSCCODE code = ops_.createContext(&out);
-        if (code == 0) {
-            context = out;
-        }
-        return code;
+        return Kept(ops_.createContext(&out), out, context);
     }
 
     NWDSCCODE DSFreeContext(NWDSContextHandle context) override {
@@ -390,11 +380,7 @@ class NativeClient : public NetWareClient {
             return kDsNameNotHeld;
         }
         uint32_t out = 0;
-        const NWDSCCODE code = ops_.mapNameToId(context, conn, oem.c_str(), &out);
-        if (code == 0) {
-            id = out;
-        }
-        return code;
+        return Kept(ops_.mapNameToId(context, conn, oem.c_str(), &out), out, id);
     }
 
     NWCCODE GetObjectName(NWCONN_HANDLE conn, NWObjectID id, std::string& name,
@@ -416,11 +402,7 @@ class NativeClient : public NetWareClient {
             return kNameNotHeld;
         }
         uint32_t out = 0;
-        const NWCCODE code = ops_.objectId(conn, oem.c_str(), type, &out);
-        if (code == 0) {
-            id = out;
-        }
-        return code;
+        return Kept(ops_.objectId(conn, oem.c_str(), type, &out), out, id);
     }
 
     NWCCODE ParsePath(const std::string& path, NWCONN_HANDLE& conn, NWDIR_HANDLE& dirHandle,
@@ -450,11 +432,7 @@ class NativeClient : public NetWareClient {
             return kPathNotHeld;
         }
         uint16_t out = 0;
-        const NWCCODE code = ops_.effectiveRights(conn, dirHandle, oem.c_str(), &out);
-        if (code == 0) {
-            rights = out;
-        }
-        return code;
+        return Kept(ops_.effectiveRights(conn, dirHandle, oem.c_str(), &out), out, rights);
     }
 
     NWCCODE AllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
@@ -518,11 +496,7 @@ class NativeClient : public NetWareClient {
             return kPathNotHeld;
         }
         uint8_t out = 0;
-        const NWCCODE code = ops_.owningNameSpace(conn, dirHandle, oem.c_str(), &out);
-        if (code == 0) {
-            nameSpace = out;
-        }
-        return code;
+        return Kept(ops_.owningNameSpace(conn, dirHandle, oem.c_str(), &out), out, nameSpace);
     }
 
     NWCCODE ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std::string& path,
