@@ -6,6 +6,7 @@
 #include "nwemu/client.h"
 #include "nwemu/config.h"
 #include "platform/fs_util.h"
+
 #ifdef _WIN32
 #include "netware/win/native_client.h"
 #endif
