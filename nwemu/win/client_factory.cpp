@@ -1,6 +1,7 @@
 // The client factory of the Windows build while the emulated NetWare network is not built there:
 // a workstation without NetWare runs with the absent client, as everywhere; a description given
-// or found cannot be served, and the caller says so and runs without NetWare.
+// or found cannot be served, and the caller says so and runs without NetWare. The installed
+// client (netware/win/) is chosen by the full factory, which comes with the emulated network.
 #include "nwemu/client_factory.h"
 
 #include "netware/absent_client.h"
