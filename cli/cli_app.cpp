@@ -88,12 +88,13 @@ class CliApp {
     }
 
     int Run() {
-        // The NetWare client starts once, before anything else; without a configured client
-        // there is nothing to start and nothing to report.
+        // The NetWare client starts once, before anything else. A workstation without any
+        // client (no description, and on Windows no client libraries) has nothing to start and
+        // nothing to report: a plain copy there is not a failed run.
         if (!choice_.error.empty()) {
             err_ << "ferrit-cli: " << choice_.error << " (running without NetWare)\n";
         }
-        if (choice_.emulated) {
+        if ((choice_.emulated || choice_.installed) && choice_.error.empty()) {
             netware_.InitNetWare();
         }
         run_.Clear();

@@ -75,12 +75,15 @@ class DryRun : public EngineFixture, public ::testing::WithParamInterface<Previe
         Put(top + "/tgt/" + user_[2], "the user's", kT0);
         marked_ = testing::MarkAsUnfinishedCopy(Put(top + "/tgt/a/" + leftover_, "partial", kT0));
         fifo_ = testing::MakeFifo(At(top + "/src/pipe"));
+        // A file that a killed move had set aside: put back, then handled as any other.
+        Put(top + "/src/" + aside_, "set aside", kT0);
     }
 
     const std::string user_[3] = {testing::DeadProcessTemporaryName(1),
                                   testing::DeadProcessTemporaryName(2),
                                   testing::DeadProcessTemporaryName(3)};
     const std::string leftover_ = testing::DeadProcessTemporaryName(4);
+    const std::string aside_ = testing::DeadProcessAsideName("aside.txt");
     // Linux only: Windows has no FIFOs, and no copy there bears the mark of an unfinished one.
     bool marked_ = false;
     bool fifo_ = false;
@@ -130,6 +133,10 @@ TEST_P(DryRun, ShowsTheLinesOfTheRealRunAndChangesNothing) {
     EXPECT_EQ(Exists("r/tgt/a/" + leftover_), !(walkedA && marked_));
     EXPECT_EQ(Exists("r/src/pipe"), fifo_);
     EXPECT_EQ(marked_ && fifo_, !testing::kOnWindows);
+    EXPECT_THAT(realLines, ::testing::Contains("   aside.txt put back after an interrupted move"));
+    EXPECT_FALSE(Exists("r/src/" + aside_));
+    EXPECT_EQ(Contents(Exists("r/src/aside.txt") ? "r/src/aside.txt" : "r/tgt/aside.txt"),
+              "set aside");
 }
 
 INSTANTIATE_TEST_SUITE_P(

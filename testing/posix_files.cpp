@@ -268,6 +268,10 @@ bool MakeSymlink(const std::string& target, const std::string& path) {
     return symlink(target.c_str(), path.c_str()) == 0;
 }
 
+bool RenameOver(const std::string& from, const std::string& to) {
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool MakeHardLink(const std::string& existing, const std::string& path) {
     return link(existing.c_str(), path.c_str()) == 0;
 }
@@ -309,17 +313,13 @@ bool MarkAsUnfinishedCopy(const std::string& path) {
     return SetMode(path, kUnfinishedMode);
 }
 
-std::string DeadProcessTemporaryName(unsigned n) {
+long DeadProcessId() {
     const pid_t child = fork();
     if (child == 0) {
         _exit(0);
     }
     waitpid(child, nullptr, 0);
-    // <prefix><pid>.<counter>.<host>: this host's part is taken from a fresh name.
-    const std::string own = NewTemporaryName();
-    const size_t pidEnd = own.find('.', std::strlen(kTempPrefix));
-    const std::string host = own.substr(own.find('.', pidEnd + 1) + 1);
-    return std::string(kTempPrefix) + std::to_string(child) + "." + std::to_string(n) + "." + host;
+    return static_cast<long>(child);
 }
 
 bool XattrsSupported(const std::string& dir) {

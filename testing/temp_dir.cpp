@@ -2,6 +2,10 @@
 // posix_files.cpp and win/win_files.cpp.
 #include "testing/temp_dir.h"
 
+#include <cstring>
+
+#include "platform/set_aside.h"
+#include "platform/temporary_names.h"
 #include "testing/system.h"
 
 namespace ferrit {
@@ -43,6 +47,21 @@ std::string WithSlashes(std::string text) {
         }
     }
     return text;
+}
+
+std::string DeadProcessTemporaryName(unsigned n) {
+    // <prefix><pid>.<counter>.<host>: this host's part is taken from a fresh name.
+    const std::string own = NewTemporaryName();
+    const size_t pidEnd = own.find('.', std::strlen(kTempPrefix));
+    const std::string host = own.substr(own.find('.', pidEnd + 1) + 1);
+    return std::string(kTempPrefix) + std::to_string(DeadProcessId()) + "." + std::to_string(n) +
+           "." + host;
+}
+
+std::string DeadProcessAsideName(const std::string& name) {
+    const std::string mine = std::string(kAsidePrefix) + std::to_string(CurrentProcessId()) + ".";
+    return std::string(kAsidePrefix) + std::to_string(DeadProcessId()) + "." +
+           AsideName(name).substr(mine.size());
 }
 
 }  // namespace testing

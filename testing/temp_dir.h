@@ -51,6 +51,8 @@ std::string ReadFile(const std::string& path);
 bool ReadFile(const std::string& path, std::string& contents);
 // Names in a directory, sorted by byte order, "." and ".." excluded; empty when unreadable.
 std::vector<std::string> ListDir(const std::string& path);
+// Renames the file over the path in one step, replacing what stands there, as an editor saves.
+bool RenameOver(const std::string& from, const std::string& to);
 // Removes a path with everything below it, making read-only directories writable first.
 // Never descends into another file system or through a link. True when the path is gone.
 bool RemoveTree(const std::string& path);
@@ -96,6 +98,10 @@ bool MarkAsUnfinishedCopy(const std::string& path);
 // A name as the program gives its temporary copies, with the counter `n`, of a process of this
 // host that no longer runs (a child made and reaped for it).
 std::string DeadProcessTemporaryName(unsigned n);
+// The name under which a process of this host that no longer runs would have set `name` aside.
+std::string DeadProcessAsideName(const std::string& name);
+// The id of a process of this host that no longer runs (a child made and ended for it).
+long DeadProcessId();
 // Whether the file system of the directory keeps user extended attributes (never on Windows).
 bool XattrsSupported(const std::string& dir);
 

@@ -325,6 +325,10 @@ bool MakeSymlink(const std::string&, const std::string&) {
     return false;
 }
 
+bool RenameOver(const std::string& from, const std::string& to) {
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 bool MakeHardLink(const std::string& existing, const std::string& path) {
     return CreateHardLinkW(Wide(path).c_str(), Wide(existing).c_str(), nullptr) != 0;
 }
@@ -353,9 +357,10 @@ bool MarkAsUnfinishedCopy(const std::string&) {
     return false;
 }
 
-std::string DeadProcessTemporaryName(unsigned n) {
+long DeadProcessId() {
     // One child serves every name (a process start costs a quarter second under Wine): this
-    // program, asked for no test, which ends at once.
+    // program, asked for no test, which ends at once. Its handle stays open, so the system
+    // gives its id to no other process while the tests run.
     static const DWORD pid = [] {
         wchar_t self[MAX_PATH];
         const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -370,14 +375,9 @@ std::string DeadProcessTemporaryName(unsigned n) {
         }
         WaitForSingleObject(child.hProcess, INFINITE);
         CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
         return child.dwProcessId;
     }();
-    // <prefix><pid>.<counter>.<host>: this host's part is taken from a fresh name.
-    const std::string own = NewTemporaryName();
-    const size_t pidEnd = own.find('.', std::strlen(kTempPrefix));
-    const std::string host = own.substr(own.find('.', pidEnd + 1) + 1);
-    return std::string(kTempPrefix) + std::to_string(pid) + "." + std::to_string(n) + "." + host;
+    return static_cast<long>(pid);
 }
 
 bool XattrsSupported(const std::string&) {
