@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/fs_util.h"
+#include "platform/posix_file_services.h"
 #include "platform/safe_copy.h"
 #include "support/strings.h"
 #include "testing/system.h"
@@ -83,24 +84,11 @@ bool ReadAll(int fd, std::string& contents) {
     return true;
 }
 
-EntryKind KindOf(mode_t mode) {
-    switch (mode & S_IFMT) {
-        case S_IFREG:
-            return EntryKind::File;
-        case S_IFLNK:
-            return EntryKind::Link;
-        case S_IFDIR:
-            return EntryKind::Directory;
-        case S_IFIFO:
-            return EntryKind::Fifo;
-        case S_IFSOCK:
-            return EntryKind::Socket;
-        case S_IFCHR:
-        case S_IFBLK:
-            return EntryKind::Device;
-        default:
-            return EntryKind::Other;
-    }
+// The kind of the entry as the file services tell it from the same facts.
+EntryKind KindOf(const struct stat& st) {
+    EntryStat entry;
+    FillEntryStat(st, entry);
+    return entry.kind;
 }
 
 }  // namespace
@@ -245,15 +233,15 @@ bool ReadFileDeep(const std::string& root, const std::vector<std::string>& names
 
 EntryKind KindAt(const std::string& path) {
     struct stat st;
-    return lstat(path.c_str(), &st) != 0 ? EntryKind::Missing : KindOf(st.st_mode);
+    return lstat(path.c_str(), &st) != 0 ? EntryKind::Missing : KindOf(st);
 }
 
 std::string FactsOf(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         return "missing";
-    return std::to_string(static_cast<int>(KindOf(st.st_mode))) + " " + std::to_string(st.st_dev) +
-           ":" + std::to_string(st.st_ino) + " " + std::to_string(st.st_size) + " " +
+    return std::to_string(static_cast<int>(KindOf(st))) + " " + std::to_string(st.st_dev) + ":" +
+           std::to_string(st.st_ino) + " " + std::to_string(st.st_size) + " " +
            std::to_string(st.st_mode) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
            std::to_string(st.st_mtim.tv_nsec);
 }
