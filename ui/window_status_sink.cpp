@@ -25,6 +25,33 @@ void ScrollToEnd(QListWidget* list) {
     list->scrollToBottom();
 }
 
+bool LayoutRequestHold::eventFilter(QObject* watched, QEvent* event) {
+    if (holding_ && event->type() == QEvent::LayoutRequest) {
+        held_ = watched;
+        return true;
+    }
+    return false;
+}
+
+void LayoutRequestHold::Release() {
+    holding_ = false;
+    if (held_) {
+        QCoreApplication::postEvent(held_, new QEvent(QEvent::LayoutRequest));
+        held_ = nullptr;
+    }
+}
+
+void WindowStatusSink::SetPages(QTabWidget* pages, QWidget* progressPage) {
+    if (pages_) {
+        pages_->removeEventFilter(&pagesLayout_);
+    }
+    pages_ = pages;
+    progressPage_ = progressPage;
+    if (pages_) {
+        pages_->installEventFilter(&pagesLayout_);
+    }
+}
+
 void WindowStatusSink::SetLabels(QLabel* line1, QLabel* line2, QLabel* line3, QWidget* panel) {
     labels_[1] = line1;
     labels_[2] = line2;
@@ -100,7 +127,13 @@ void WindowStatusSink::ShowPending() {
 
 void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
     if (bar_) {
-        bar_->showMessage(QString::fromStdString(path));
+        // The bar paints itself at once when its message changes: during a run the path waits
+        // for the next paint with the other texts.
+        pendingBar_ = QString::fromStdString(path);
+        hasPendingBar_ = true;
+        if (!coalescing_) {
+            ApplyPendingTexts();
+        }
     }
     PumpMessages();
 }
@@ -123,6 +156,10 @@ void WindowStatusSink::ApplyPendingTexts() {
         }
         hasPending_[line] = false;
     }
+    if (hasPendingBar_ && bar_) {
+        bar_->showMessage(pendingBar_);
+    }
+    hasPendingBar_ = false;
 }
 
 void WindowStatusSink::ShowNow() {
@@ -131,14 +168,10 @@ void WindowStatusSink::ShowNow() {
     UpdateProgress();
     sincePaint_.start();
     // Painted now: a long copy may follow without a pump, and a dialog may cover the rest.
-    if (panel_) {
-        panel_->repaint();
-    }
-    if (list_) {
-        list_->viewport()->repaint();
-    }
-    if (bar_) {
-        bar_->repaint();
+    // What changed is painted in one go, as the event loop would at its next turn.
+    QWidget* window = panel_ ? panel_->window() : list_ ? list_->window() : nullptr;
+    if (window) {
+        QCoreApplication::sendPostedEvents(window, QEvent::UpdateRequest);
     }
 }
 
@@ -190,6 +223,7 @@ void WindowStatusSink::RunStarted() {
         figures_->clear();
     }
     coalescing_ = true;
+    pagesLayout_.Hold();
     sincePaint_.start();
 }
 
@@ -201,6 +235,7 @@ void WindowStatusSink::ShowProgressPage() {
 
 void WindowStatusSink::RunReturned() {
     coalescing_ = false;
+    pagesLayout_.Release();
     ShowNow();
 }
 
@@ -214,6 +249,7 @@ void WindowStatusSink::ShowSummary(const std::string& text) {
 
 void WindowStatusSink::RunFinished() {
     coalescing_ = false;
+    pagesLayout_.Release();
     ShowNow();
     SetListColour(AfterRunColour());
     // Where the run stopped stays in view, whatever the line count; a list the operator has

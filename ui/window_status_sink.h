@@ -26,6 +26,21 @@ namespace ferrit {
 // is shown whole at the bottom (the first line stays on top while every line fits).
 void ScrollToEnd(QListWidget* list);
 
+// Keeps a widget's layout requests back while held, and hands on one at the release when any
+// came meanwhile.
+class LayoutRequestHold : public QObject {
+  public:
+    void Hold() { holding_ = true; }
+    void Release();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QPointer<QObject> held_;  // the widget whose request waits
+    bool holding_ = false;
+};
+
 class WindowStatusSink : public StatusSink {
   public:
     static constexpr int kMaxLines = 1000;
@@ -36,10 +51,7 @@ class WindowStatusSink : public StatusSink {
     void SetLabels(QLabel* line1, QLabel* line2, QLabel* line3, QWidget* panel);
     void SetList(QListWidget* list) { list_ = list; }
     void SetStatusBar(QStatusBar* bar) { bar_ = bar; }
-    void SetPages(QTabWidget* pages, QWidget* progressPage) {
-        pages_ = pages;
-        progressPage_ = progressPage;
-    }
+    void SetPages(QTabWidget* pages, QWidget* progressPage);
     // The available-space label and the text the location state keeps for it: the label
     // follows the text at every pump, so the directory steps' evaluations show during a run.
     void SetAvailableSpace(QLabel* label, const std::string* text) {
@@ -98,6 +110,9 @@ class WindowStatusSink : public StatusSink {
     QPointer<QListWidget> list_;
     QPointer<QStatusBar> bar_;
     QPointer<QTabWidget> pages_;
+    // During a run the tab control's layout requests wait: it answers each by painting itself
+    // whole, and every new text of a progress label asks for one.
+    LayoutRequestHold pagesLayout_;
     QPointer<QWidget> progressPage_;
     std::function<void()> onFinished_;
     QPointer<QLabel> availLabel_;
@@ -106,6 +121,8 @@ class WindowStatusSink : public StatusSink {
     int linesWritten_ = 0;
     QString pending_[4];  // the progress lines' texts not shown yet, 1 to 3 used
     bool hasPending_[4] = {false, false, false, false};
+    QString pendingBar_;  // the status bar's text not shown yet
+    bool hasPendingBar_ = false;
     bool coalescing_ = false;  // during a run: texts wait for the paint interval
     QElapsedTimer sincePaint_;
     QPointer<QProgressBar> progressBar_;
