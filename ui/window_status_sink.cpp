@@ -189,8 +189,11 @@ void WindowStatusSink::UpdateProgress() {
     const RunCounts& c = run_->Counts;
     const int64_t inFlight = coalescing_ && inFlight_ ? inFlight_() : 0;
     if (progressBar_) {
+        // The bar paints itself at once whenever its value moves; it is painted with the rest.
+        progressBar_->setUpdatesEnabled(false);
         progressBar_->setValue(
             static_cast<int>(ProgressFraction(c, inFlight) * progressBar_->maximum() + 0.5));
+        progressBar_->setUpdatesEnabled(true);
     }
     if (figures_) {
         const int64_t elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
