@@ -1,11 +1,14 @@
 #include "ui/window_status_sink.h"
 
+#include <set>
 #include <string>
 
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -16,13 +19,15 @@
 namespace ferrit {
 namespace {
 
-// A small stand-in for the Progress tab: three labels, the list and a status bar.
+// A small stand-in for the Progress tab: three labels, a progress bar, the list and a status
+// bar.
 struct ProgressPage {
     QWidget window;
     QTabWidget* pages = new QTabWidget(&window);
     QWidget* settings = new QWidget;
     QWidget* progress = new QWidget;
     QLabel* lines[3] = {new QLabel(progress), new QLabel(progress), new QLabel(progress)};
+    QProgressBar* progressBar = new QProgressBar(progress);
     QListWidget* list = new QListWidget(progress);
     QStatusBar* bar = new QStatusBar(&window);
     WindowStatusSink sink;
@@ -36,6 +41,7 @@ struct ProgressPage {
         for (QLabel* l : lines) {
             inner->addWidget(l);
         }
+        inner->addWidget(progressBar);
         inner->addWidget(list);
         pages->addTab(settings, QStringLiteral("&Settings"));
         pages->addTab(progress, QStringLiteral("&Progress"));
@@ -44,7 +50,7 @@ struct ProgressPage {
         sink.SetStatusBar(bar);
         sink.SetPages(pages, progress);
         sink.SetRunFinishedHandler([this] { ++finished; });
-        window.resize(400, 300);
+        window.resize(400, 340);
         window.show();
         pages->setCurrentWidget(progress);
         QCoreApplication::processEvents();
@@ -219,6 +225,76 @@ TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     EXPECT_EQ(QStringLiteral("last"), page.list->item(999)->text());
     EXPECT_TRUE(page.list->updatesEnabled());
     EXPECT_TRUE(page.bar->updatesEnabled());
+}
+
+// Which widgets are painted, and how many paints of the whole window (update requests) there
+// were before each.
+class PaintRecord : public QObject {
+  public:
+    explicit PaintRecord(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest && watched == window_) {
+            ++updates;
+        } else if (event->type() == QEvent::Paint) {
+            painted.insert(watched);
+            if (updates == 0) {
+                ++paintedAlone;  // painted at once, outside a paint of the window
+            }
+        }
+        return false;
+    }
+    int updates = 0;
+    int paintedAlone = 0;
+    std::set<QObject*> painted;
+
+  private:
+    QWidget* window_;
+};
+
+// During a run, what changed since the last paint is painted in one go when the interval has
+// passed (here: before a dialog), the progress bar and the status bar included; the tab
+// control is not painted again, and a change of its own waits for the run's end.
+TEST(WindowStatusSinkTest, ARunPaintsWhatChangedInOneGo) {
+    ProgressPage page;
+    QProgressBar* progress = page.progressBar;
+    progress->setMaximum(1000);
+    RunData run;
+    run.PassesRan = true;
+    run.Counts.BytesFound = 100;
+    page.sink.SetProgress(progress, nullptr, &run, nullptr);
+    QTabBar* tabs = page.pages->findChild<QTabBar*>();
+    ASSERT_NE(nullptr, tabs);
+    const int tabsWidth = tabs->width();
+    page.sink.RunStarted();
+    QCoreApplication::processEvents();
+
+    PaintRecord record(&page.window);
+    page.sink.StatusDisplay(1, "File:     b (2)");
+    page.sink.StatusDisplay(3, "Total:    2");
+    page.sink.ShowWalkDirectory("/data/dir/");
+    run.Counts.BytesDone = 50;
+    for (int i = 0; i < 12; ++i) {
+        page.sink.StatusInfo("line " + std::to_string(i));
+    }
+    EXPECT_TRUE(record.painted.empty());
+    page.sink.ShowPending();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(0, record.paintedAlone);
+    EXPECT_EQ(1, record.updates);
+    for (QObject* changed : std::initializer_list<QObject*>{
+             page.lines[0], page.lines[2], page.list->viewport(), page.bar, progress}) {
+        EXPECT_EQ(1u, record.painted.count(changed)) << changed->metaObject()->className();
+    }
+    EXPECT_EQ(QStringLiteral("/data/dir/"), page.bar->currentMessage());
+    EXPECT_EQ(500, progress->value());
+    EXPECT_EQ(0u, record.painted.count(tabs));
+
+    tabs->setTabText(0, QStringLiteral("&Settings with a much longer caption"));
+    page.sink.StatusInfo("pumped");
+    EXPECT_EQ(tabsWidth, tabs->width());
+    page.sink.RunReturned();
+    QCoreApplication::processEvents();
+    EXPECT_GT(tabs->width(), tabsWidth);
 }
 
 TEST(WindowStatusSinkTest, PumpHandlesWaitingEvents) {
