@@ -89,11 +89,12 @@ class CliApp {
 
     int Run() {
         // The NetWare client starts once, before anything else; without a configured client
-        // there is nothing to start and nothing to report.
+        // there is nothing to start and nothing to report. On Windows the installed client is
+        // always asked for, and its start-up says when there is none.
         if (!choice_.error.empty()) {
             err_ << "ferrit-cli: " << choice_.error << " (running without NetWare)\n";
         }
-        if (choice_.emulated) {
+        if (choice_.configured && choice_.error.empty()) {
             netware_.InitNetWare();
         }
         run_.Clear();

@@ -1,7 +1,9 @@
 // Nothing is lost, whatever stands on the other side: every shape a counterpart can have,
 // against copy, move and a move whose copy fails, for the plain copy and the server copy; a
 // copy killed midway; a source that changes while it is copied; links planted in either tree.
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "platform/error_codes.h"
+#include "platform/set_aside.h"
 #include "testing/engine_fixture.h"
 #include "testing/one_server_client.h"
 
@@ -310,6 +313,201 @@ INSTANTIATE_TEST_SUITE_P(Routines, InterruptedCopy,
                          [](const ::testing::TestParamInfo<Routine>& info) {
                              return info.param == Routine::Plain ? "Plain" : "Server";
                          });
+
+// --- Races between the copy and the deletion of a move ---
+
+// What lands in the middle of a move, just before the named call.
+enum class Race {
+    SourceSavedOver,           // an editor's save: a new file renamed over the source
+    SourceSavedOverLookAlike,  // the same, with the old size and modification time
+    SourceRemoved,
+    CounterpartSavedOver,
+    CounterpartRemoved,
+    OtherRunPublishesOverSource,  // a run the other way puts its copy in the source's place
+    SavedOverWhileSetAside,       // the counterpart changes and a save takes the free name
+};
+
+struct RaceRow {
+    const char* name;
+    Race race;
+    bool copied;         // the file is copied (no counterpart), else skipped (a newer one)
+    FileOp before;       // the race lands just before this call for f.txt
+    int nth;             // ... the nth such call (0: each)
+    const char* source;  // what src/f.txt holds afterwards ("" missing)
+    const char* target;  // what tgt/f.txt holds afterwards
+    const char* reason;  // the failed move's reason; "@" stands for the counterpart's path
+};
+
+const RaceRow kRaces[] = {
+    {"SourceSavedOver", Race::SourceSavedOver, true, FileOp::SetAside, 0, "edited", "mine",
+     "it was changed or replaced after it was copied"},
+    {"SourceSavedOverLookAlike", Race::SourceSavedOverLookAlike, true, FileOp::SetAside, 0, "MINE",
+     "mine", "it was changed or replaced after it was copied"},
+    {"SourceRemoved", Race::SourceRemoved, true, FileOp::SetAside, 0, "", "mine",
+     "it is no longer there"},
+    {"CounterpartSavedOver", Race::CounterpartSavedOver, true, FileOp::SetAside, 0, "mine", "other",
+     "@ was changed, replaced or removed meanwhile"},
+    {"CounterpartRemoved", Race::CounterpartRemoved, false, FileOp::SetAside, 0, "mine", "",
+     "@ was changed, replaced or removed meanwhile"},
+    {"OtherRunPublishesOverSource", Race::OtherRunPublishesOverSource, false, FileOp::SetAside, 0,
+     "theirs", "theirs", "it was changed or replaced after it was compared"},
+    {"SavedOverWhileSetAside", Race::SavedOverWhileSetAside, false, FileOp::StatEntry, 2, "edited",
+     "other", "@ was changed, replaced or removed meanwhile; it is kept as "},
+};
+
+void PrintTo(const RaceRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+// Writes the contents to a new file beside the path and renames it over the path, as an
+// editor saves.
+void SaveOver(const std::string& path, const std::string& contents, int64_t mtime) {
+    const std::string temp = path + ".new";
+    FILE* f = fopen(temp.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs(contents.c_str(), f);
+    fclose(f);
+    ASSERT_TRUE(::ferrit::testing::SetModTime(temp, mtime));
+    ASSERT_EQ(rename(temp.c_str(), path.c_str()), 0);
+}
+
+class MoveRaces : public CounterpartShapesBase,
+                  public ::testing::WithParamInterface<std::tuple<RaceRow, Routine>> {};
+
+TEST_P(MoveRaces, WhatChangedMeanwhileIsKeptAndTheMoveReportedAsFailed) {
+    const RaceRow& row = std::get<0>(GetParam());
+    const std::string file = Put("src/f.txt", "mine", kT0);
+    const std::string counterpart = tgt + "/f.txt";
+    if (!row.copied) {
+        Put("tgt/f.txt", "theirs", kT0 + 10);
+    }
+    files.Before(
+        row.before,
+        [&](const std::string&) {
+            switch (row.race) {
+                case Race::SourceSavedOver:
+                    SaveOver(file, "edited", kT0 + 4);
+                    break;
+                case Race::SourceSavedOverLookAlike:
+                    SaveOver(file, "MINE", kT0);
+                    break;
+                case Race::SourceRemoved:
+                    unlink(file.c_str());
+                    break;
+                case Race::CounterpartSavedOver:
+                    SaveOver(counterpart, "other", kT0 + 20);
+                    break;
+                case Race::CounterpartRemoved:
+                    unlink(counterpart.c_str());
+                    break;
+                case Race::OtherRunPublishesOverSource:
+                    EXPECT_EQ(posix.CopyFile(counterpart, file), 0);
+                    break;
+                case Race::SavedOverWhileSetAside:
+                    SaveOver(counterpart, "other", kT0 + 20);
+                    SaveOver(file, "edited", kT0 + 30);
+                    break;
+            }
+        },
+        row.nth, "f.txt");
+    Only({OverwriteOlderFiles, MoveFiles});
+    const bool server = std::get<1>(GetParam()) == Routine::Server;
+    locations.SameConnection = server;
+    serverEngine.SetJobs(engine.Jobs());
+    ASSERT_TRUE((server ? serverEngine : engine).ButtonStartClick(RunRequest{src, tgt, "*.*"}));
+
+    EXPECT_EQ(Exists("src/f.txt") ? Contents("src/f.txt") : "", row.source);
+    EXPECT_EQ(Exists("tgt/f.txt") ? Contents("tgt/f.txt") : "", row.target);
+    std::string reason = row.reason;
+    if (reason[0] == '@') {
+        reason.replace(0, 1, counterpart);
+    }
+    const bool keptAside = row.race == Race::SavedOverWhileSetAside;
+    if (keptAside) {
+        reason += src + "/" + AsideName("f.txt");
+    }
+    const std::string failure = "Error 8703: Could not move " + file + ": " + reason;
+    EXPECT_THAT(DialogTexts(), ElementsAre(failure));
+    // The reason stays in the list below the file's line.
+    EXPECT_THAT(List(), ElementsAre(row.copied ? "   f.txt copied" : "   f.txt skipped",
+                                    "      " + failure));
+    EXPECT_EQ(sink.Label(2), "Status:   Can't delete source");
+    // Nothing else is left on either side: the source set aside stays only where its name was
+    // taken meanwhile, and then holds its data.
+    std::vector<std::string> sourceNames, targetNames;
+    if (keptAside) {
+        sourceNames.push_back(AsideName("f.txt"));
+        EXPECT_EQ(Contents("src/" + AsideName("f.txt")), "mine");
+    }
+    if (*row.source != '\0') {
+        sourceNames.push_back("f.txt");
+    }
+    if (*row.target != '\0') {
+        targetNames.push_back("f.txt");
+    }
+    EXPECT_EQ(ListDir(src), sourceNames);
+    EXPECT_EQ(ListDir(tgt), targetNames);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, MoveRaces,
+                         ::testing::Combine(::testing::ValuesIn(kRaces),
+                                            ::testing::Values(Routine::Plain, Routine::Server)),
+                         [](const ::testing::TestParamInfo<std::tuple<RaceRow, Routine>>& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) == Routine::Plain ? "_Plain"
+                                                                               : "_Server");
+                         });
+
+// --- A target that shows the source itself ---
+
+// An overlay whose lower layer is the source shows the source's files under another device.
+// Files it shows as up to date are the source itself and are never deleted for it; a file the
+// run copies into it lands in the upper layer and may go. The mount lives in a child's own
+// mount namespace, which ends with it.
+TEST_F(CounterpartShapesBase, MoveOntoAnOverlayOfTheSourceDeletesOnlyWhatItCopied) {
+    Put("src/a.txt", "a", kT0);
+    Put("src/b.txt", "b", kT0);
+    Put("src/g.txt", "new g", kT0 + 10);
+    Put("upper/g.txt", "old g", kT0);  // the overlay shows this older g.txt
+    const std::string mnt = tmp.Dir("ovl");
+    const std::string options =
+        "lowerdir=" + src + ",upperdir=" + tmp.Dir("upper") + ",workdir=" + tmp.Dir("work");
+    Only({OverwriteOlderFiles, MoveFiles});
+    const pid_t child = fork();
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("overlay", mnt.c_str(), "overlay", 0, options.c_str()) != 0) {
+            _exit(77);
+        }
+        Run(src, mnt, "*.*");
+        FILE* out = fopen(At("report").c_str(), "w");
+        for (const std::string& line : List()) {
+            fprintf(out, "%s\n", line.c_str());
+        }
+        for (const std::string& line : DialogTexts()) {
+            fprintf(out, "%s\n", line.c_str());
+        }
+        fclose(out);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "mounting an overlay is not permitted here";
+    }
+    const std::string reason = " may be this same file seen another way";
+    const std::string a =
+        "Error 8703: Could not move " + src + "/a.txt: " + mnt + "/a.txt" + reason;
+    const std::string b =
+        "Error 8703: Could not move " + src + "/b.txt: " + mnt + "/b.txt" + reason;
+    EXPECT_EQ(Contents("report"), "   a.txt skipped\n      " + a + "\n   b.txt skipped\n      " +
+                                      b + "\n   g.txt copied\n" + a + "\n" + b + "\n");
+    EXPECT_THAT(ListDir(src), ElementsAre("a.txt", "b.txt"));
+    EXPECT_EQ(Contents("src/a.txt"), "a");
+    EXPECT_EQ(Contents("upper/g.txt"), "new g");
+}
 
 // --- Links in directories of either tree ---
 

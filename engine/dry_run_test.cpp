@@ -85,12 +85,15 @@ class DryRun : public EngineFixture, public ::testing::WithParamInterface<Previe
         Put(top + "/tgt/" + user_[2], "the user's", kT0);
         chmod(Put(top + "/tgt/a/" + leftover_, "partial", kT0).c_str(), kUnfinishedMode);
         mkfifo(At(top + "/src/pipe").c_str(), 0644);
+        // A file that a killed move had set aside: put back, then handled as any other.
+        Put(top + "/src/" + aside_, "set aside", kT0);
     }
 
     const std::string user_[3] = {testing::DeadProcessTemporaryName(1),
                                   testing::DeadProcessTemporaryName(2),
                                   testing::DeadProcessTemporaryName(3)};
     const std::string leftover_ = testing::DeadProcessTemporaryName(4);
+    const std::string aside_ = testing::DeadProcessAsideName("aside.txt");
 
     DryRunFileServices preview{files};
     TransferEngine previewEngine{run, options, netware, preview, dialogs, sink};
@@ -136,6 +139,10 @@ TEST_P(DryRun, ShowsTheLinesOfTheRealRunAndChangesNothing) {
         std::find(ticked.begin(), ticked.end(), CopySubdirectories) != ticked.end();
     EXPECT_EQ(Exists("r/tgt/a/" + leftover_), !walkedA);
     EXPECT_TRUE(Exists("r/src/pipe"));
+    EXPECT_THAT(realLines, ::testing::Contains("   aside.txt put back after an interrupted move"));
+    EXPECT_FALSE(Exists("r/src/" + aside_));
+    EXPECT_EQ(Contents(Exists("r/src/aside.txt") ? "r/src/aside.txt" : "r/tgt/aside.txt"),
+              "set aside");
 }
 
 INSTANTIATE_TEST_SUITE_P(

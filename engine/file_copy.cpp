@@ -24,11 +24,26 @@ int32_t TransferEngine::ShellFileOperation(const std::string& source, const std:
     // The copy replaces an existing target without asking and carries the source's last-write
     // time, which the age rules of the second pass rely on.
     try {
-        result = files_.CopyFile(source, target, targetAbsent);
+        result = files_->CopyFile(source, target, targetAbsent);
     } catch (...) {
         result = -1;
     }
     return result;
+}
+
+PreparedResult TransferEngine::PrepareShellCopy(FileServices& files, const std::string& source,
+                                                const std::string& target, bool targetAbsent) {
+    PreparedResult made;
+    try {
+        made.code = files.PrepareCopy(source, target, targetAbsent, made.copy);
+    } catch (...) {
+        made.code = -1;
+        made.copy.reset();
+    }
+    if (made.code == 0 && !made.copy) {
+        made.code = -1;
+    }
+    return made;
 }
 
 uint16_t CopyResultCode(int32_t result) {

@@ -28,6 +28,8 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
                                    const ListEntry& entry) {
     PendingFile pending{file, counterpart, entry};
     if (DecideFile(pending, nullptr, nullptr)) {
+        CopyPool inlineCopy(1);
+        StartCopy(pending, inlineCopy);
         FinishFile(pending);
     }
 }
@@ -47,29 +49,37 @@ bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
 
     // The decision; every option is read at the moment it is needed. The counterpart is looked
     // at once, and not at all where the listing of its directory does not hold its name: each
-    // look is a file-system call, a round trip on a network volume.
-    EntryStat counterpart;
+    // look is a file-system call, a round trip on a network volume. What both sides were when
+    // decided is kept: a move later deletes only what it decided on.
     if (counterparts == nullptr || counterparts->count(p.entry.name) != 0) {
-        files_.StatEntry(p.counterpart, counterpart);
+        files_->StatEntry(p.counterpart, p.counterpartStat);
     }
+    // The walk's listing already holds the file's facts; an entry from elsewhere is read.
+    p.walked = p.entry;
+    if (p.entry.kind == EntryKind::Missing) {
+        files_->StatEntry(p.file, p.walked);
+    }
+    const EntryStat& counterpart = p.counterpartStat;
     const bool exists = counterpart.age != -1;
     p.counterpartSeen = counterpart.kind != EntryKind::Missing;
     bool copy = !exists || options_.cbAllowed(OverwriteAlways);
     if (!copy && options_.cbAllowed(OverwriteOlderFiles)) {
         // Strictly newer only: equal ages (two-second resolution) leave the counterpart alone.
-        // The walk's listing already holds the file's age; an entry from elsewhere is read.
-        const int32_t age =
-            p.entry.kind == EntryKind::Missing ? files_.FileAge(p.file) : p.entry.age;
-        copy = AgeOrder(age) > AgeOrder(counterpart.age);
+        copy = AgeOrder(p.walked.age) > AgeOrder(counterpart.age);
     }
     if (copy && options_.cbAllowed(OnlyFilesWithArchiveBit)) {
         copy = (p.entry.attr & Attr::Archive) != 0;
     }
     if (copy && exists && options_.cbAllowed(ConfirmOverwrites)) {
         // The question comes after everything before this file has been reported, with this
-        // file's lines showing, exactly as one file after another would have it.
+        // file's lines showing, exactly as one file after another would have it; a stop answered
+        // meanwhile means this file is never reached.
         if (waiting != nullptr) {
             FinishAll(*waiting);
+            if (run_.RunState == kRunStateAbort) {
+                run_.TotalBytes -= p.entry.size;
+                return false;
+            }
         }
         ShowFileLines(p);
         p.shown = true;
@@ -94,13 +104,15 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     if (!p.copy || p.serverCopy) {
         return;
     }
+    // Only the copy's making runs on the worker; it is put in place when the file is reported.
+    FileServices* files = files_;
     const std::string file = p.file;
     const std::string counterpart = p.counterpart;
     const bool absent = !p.counterpartSeen;
     const std::shared_ptr<std::atomic<int64_t>> written = p.written;
-    p.result = pool.Submit([this, file, counterpart, absent, written] {
+    p.prepared = pool.Submit([files, file, counterpart, absent, written] {
         const CopyProgressScope progress(written.get());
-        return ShellCopyFile(file, counterpart, absent);
+        return PrepareShellCopy(*files, file, counterpart, absent);
     });
 }
 
@@ -112,22 +124,10 @@ void TransferEngine::FinishFile(PendingFile& p) {
     if (p.copy) {
         sink_.StatusDisplay(2, "Status:   Copying");
         if (p.serverCopy) {
-            run_.LastErrorCode = netware_.NetWareCopyFile(p.file, p.counterpart, p.entry.size);
-        } else if (p.result.valid()) {
-            int32_t result = -1;
-            try {
-                // A long copy lets the window follow it and the operator ask for the stop.
-                while (p.result.wait_for(std::chrono::milliseconds(kCopyPumpMs)) !=
-                       std::future_status::ready) {
-                    sink_.PumpMessages();
-                }
-                result = p.result.get();
-            } catch (...) {
-                result = -1;  // a copy that failed in an unforeseen way is a failed copy
-            }
-            run_.LastErrorCode = CopyResultCode(result);
+            run_.LastErrorCode =
+                netware_.NetWareCopyFile(*files_, p.file, p.counterpart, p.entry.size, &p.facts);
         } else {
-            run_.LastErrorCode = CopyResultCode(ShellCopyFile(p.file, p.counterpart));
+            run_.LastErrorCode = CopyResultCode(PublishShellCopy(p));
         }
         copied = run_.LastErrorCode == 0;
         std::string failure;
@@ -157,7 +157,7 @@ void TransferEngine::FinishFile(PendingFile& p) {
         }
         // The walked file's own archive bit, and only once its copy is safe.
         if (copied && options_.cbAllowed(ClearArchiveBit)) {
-            files_.SetAttributes(p.file, p.entry.attr & ~Attr::Archive);
+            files_->SetAttributes(p.file, p.entry.attr & ~Attr::Archive);
         }
     } else {
         ++run_.Counts.FilesSkipped;
@@ -182,18 +182,44 @@ void TransferEngine::FinishFile(PendingFile& p) {
         ShowNetWareNotes();
     }
 
-    // Move mode: the file goes only when its data is safe on the other side: this call copied
-    // it, or, where no copy was tried, the other tree holds a copy at least as new. A copy that
-    // was tried and failed never lets the file go, whatever stands on the other side.
     if (options_.cbAllowed(MoveFiles)) {
-        if (p.copy ? copied : CounterpartHoldsFile(p.file, p.counterpart)) {
-            DeleteOneFile(p.file);
+        MoveSource(p, copied);
+    }
+}
+
+int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
+    PreparedResult made;
+    if (p.prepared.valid()) {
+        try {
+            // A long copy lets the window follow it and the operator ask for the stop.
+            while (p.prepared.wait_for(std::chrono::milliseconds(kCopyPumpMs)) !=
+                   std::future_status::ready) {
+                sink_.PumpMessages();
+            }
+            made = p.prepared.get();
+        } catch (...) {
+            made = PreparedResult();  // a copy that failed in an unforeseen way is a failed copy
         }
+    } else {
+        made = PrepareShellCopy(*files_, p.file, p.counterpart, !p.counterpartSeen);
+    }
+    if (made.code != 0) {
+        return made.code;
+    }
+    p.facts.source = made.copy->source;
+    try {
+        return files_->PublishCopy(std::move(made.copy), p.facts.copy);
+    } catch (...) {
+        return -1;
     }
 }
 
 void TransferEngine::FinishAll(std::deque<PendingFile>& waiting) {
     while (!waiting.empty()) {
+        if (run_.RunState == kRunStateAbort) {
+            DiscardAll(waiting);
+            return;
+        }
         FinishFile(waiting.front());
         waiting.pop_front();
     }
@@ -218,12 +244,12 @@ std::string TransferEngine::CopyFailureText(const PendingFile& p, int32_t result
             return "Could not copy " + p.counterpart;  // a read error, a changed source, ...
     }
     EntryStat source;
-    bool readable = files_.StatEntry(p.file, source) == 0 && source.kind == EntryKind::Link;
+    bool readable = files_->StatEntry(p.file, source) == 0 && source.kind == EntryKind::Link;
     if (source.kind == EntryKind::File) {
-        const FileHandle in = files_.OpenRead(p.file);
+        const FileHandle in = files_->OpenRead(p.file);
         readable = in != kInvalidFileHandle;
         if (readable) {
-            files_.CloseFile(in);
+            files_->CloseFile(in);
         }
     }
     return readable ? "Could not write " + p.counterpart : "Could not read the source " + p.file;
@@ -239,11 +265,26 @@ int64_t TransferEngine::BytesInFlight() const {
     return written;
 }
 
-bool TransferEngine::CounterpartHoldsFile(const std::string& file, const std::string& counterpart) {
-    EntryStat held, walked;
-    if (files_.StatEntry(counterpart, held) != 0 || files_.StatEntry(file, walked) != 0) {
-        return false;
+void TransferEngine::DiscardAll(std::deque<PendingFile>& waiting) {
+    if (waiting.empty()) {
+        return;
     }
+    // After a stop the files decided ahead were never reached: their copies are dropped
+    // unpublished (which removes them) and their sizes leave the total again, so that what is
+    // shown and left behind is what one copy at a time would have left.
+    run_.TotalBytes = waiting.front().total - waiting.front().entry.size;
+    for (PendingFile& p : waiting) {
+        if (p.prepared.valid()) {
+            try {
+                p.prepared.get();
+            } catch (...) {
+            }
+        }
+    }
+    waiting.clear();
+}
+
+bool TransferEngine::CounterpartHoldsFile(const EntryStat& walked, const EntryStat& held) {
     // Only an entry of the same kind can stand for the file: a link's own time says nothing
     // about a file's data, nor a FIFO's or a device's. The file itself, reached through another
     // name or mount, is no copy of it at all.
@@ -259,25 +300,112 @@ bool TransferEngine::CounterpartHoldsFile(const std::string& file, const std::st
     return held.age != walked.age || held.size == walked.size;
 }
 
-void TransferEngine::DeleteOneFile(const std::string& file) {
+void TransferEngine::MoveSource(PendingFile& p, bool copied) {
+    // The file goes only when its data is safe on the other side: this call copied it, or,
+    // where no copy was tried, the other tree holds a copy at least as new. A copy that was
+    // tried and failed never lets the file go, whatever stands on the other side.
+    MoveBasis basis;
+    basis.counterpart = p.counterpart;
+    basis.copied = p.copy;
+    if (p.copy) {
+        if (!copied) {
+            return;
+        }
+        basis.source = p.facts.source;
+        basis.held = p.facts.copy;
+    } else {
+        if (!CounterpartHoldsFile(p.walked, p.counterpartStat)) {
+            return;
+        }
+        // A counterpart that may be this very file seen another way (an overlay over the
+        // source, a network mount of it, a user-space view) holds nothing of its own: only a
+        // copy this run made and put in place lets the source go.
+        if (!files_->SeparateFiles(p.file, p.walked, p.counterpart, p.counterpartStat)) {
+            sink_.StatusDisplay(2, "Status:   Can't delete source");
+            ReportFailedMove(p.file, p.counterpart + " may be this same file seen another way");
+            return;
+        }
+        basis.source = p.walked;
+        basis.held = p.counterpartStat;
+    }
+    DeleteOneFile(p.file, basis);
+}
+
+void TransferEngine::ReportFailedMove(const std::string& file, const std::string& reason) {
+    ++run_.Counts.MovesFailed;
+    const std::string text = "Could not move " + file + ": " + reason;
+    run_.RunState = static_cast<int16_t>(
+        ShowErrorCode(dialogs_, DialogKind::Error, ErrMoveRefused, text, Btn::AbortIgnore));
+    // The reason stays in the list, below the line of the file it belongs to.
+    sink_.StatusInfo(FailureLine(ErrMoveRefused, text));
+}
+
+void TransferEngine::DeleteOneFile(const std::string& file, const MoveBasis& basis) {
     bool mayDelete = true;
-    const int32_t attributes = files_.GetAttributes(file);
+    const int32_t attributes = files_->GetAttributes(file);
     // Attributes that cannot be read count as all bits set, so such a file is treated as
     // read-only.
     const uint32_t bits = attributes == -1 ? 0xFFFFFFFFu : static_cast<uint32_t>(attributes);
-    if ((bits & Attr::ReadOnly) != 0) {
+    const bool readOnly = (bits & Attr::ReadOnly) != 0;
+    if (readOnly) {
         mayDelete = options_.cbAllowed(OverwriteReadOnly);
-        if (mayDelete) {
-            files_.SetAttributes(file, 0);
-        }
     }
-    if (mayDelete) {
-        if (files_.DeleteFile(file) == 0) {
-            sink_.StatusDisplay(2, "Status:   Moved");
-        } else {
-            sink_.StatusDisplay(2, "Status:   Can't delete source");
-        }
+    if (!mayDelete) {
+        return;
     }
+
+    // The deletion goes by identity, not by name. The entry is first set aside under a reserved
+    // name, out of every other program's way (an editor saving under the name, another run);
+    // then both sides are confirmed: the entry is still the one copied or compared, and the
+    // counterpart relied on still stands. Any doubt puts the entry back and reports the file.
+    std::string aside;
+    const int setAside = files_->SetAside(file, aside);
+    if (setAside == WinErr::FileNotFound || setAside == WinErr::PathNotFound) {
+        sink_.StatusDisplay(2, "Status:   Can't delete source");
+        ReportFailedMove(file, "it is no longer there");
+        return;
+    }
+    if (setAside != 0) {
+        sink_.StatusDisplay(2, "Status:   Can't delete source");
+        NoteSourceKept(file, setAside);
+        return;
+    }
+    EntryStat now, held;
+    std::string doubt;
+    if (files_->StatEntry(aside, now) != 0 || !SameFacts(now, basis.source)) {
+        doubt = basis.copied ? "it was changed or replaced after it was copied"
+                             : "it was changed or replaced after it was compared";
+    } else if (files_->StatEntry(basis.counterpart, held) != 0 || !SameFacts(held, basis.held)) {
+        doubt = basis.counterpart + " was changed, replaced or removed meanwhile";
+    }
+    if (doubt.empty() && readOnly) {
+        files_->SetAttributes(aside, 0);
+    }
+    const int deleted = doubt.empty() ? files_->DeleteFile(aside) : 0;
+    if (doubt.empty() && deleted == 0) {
+        sink_.StatusDisplay(2, "Status:   Moved");
+        return;
+    }
+    sink_.StatusDisplay(2, "Status:   Can't delete source");
+    if (files_->PutBack(aside, file) != 0) {
+        // Something took the name meanwhile: the file stays under its set-aside name, which
+        // the next run that lists this directory puts back.
+        ReportFailedMove(
+            file, (doubt.empty() ? "it could not be deleted" : doubt) + "; it is kept as " + aside);
+        return;
+    }
+    if (!doubt.empty()) {
+        ReportFailedMove(file, doubt);
+    } else {
+        NoteSourceKept(file, deleted);
+    }
+}
+
+void TransferEngine::NoteSourceKept(const std::string& file, int code) {
+    // A source the system would not let go is still whole where it was, so no question is
+    // asked; but the move is not done, and the summary and the exit status must say so.
+    ++run_.Counts.MovesFailed;
+    sink_.StatusInfo(FailureLine(code, "Could not delete the moved source " + file));
 }
 
 }  // namespace ferrit

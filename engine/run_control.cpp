@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/transfer_engine.h"
+#include "platform/error_codes.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -40,7 +41,8 @@ TransferEngine::TransferEngine(RunData& run, OptionSet& options, NetWareServices
     : run_(run),
       options_(options),
       netware_(netware),
-      files_(files),
+      sharedFiles_(files),
+      files_(&files),
       dialogs_(dialogs),
       sink_(sink) {}
 
@@ -57,7 +59,15 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
 
     bool hourglass = false;  // the busy cursor is on and must go off again
     bool finish = false;     // the finishing steps are owed
-    bool confined = false;   // the file services confine paths to the roots
+    // The run's own file services, confined to its roots, and the locks on the roots; the
+    // program's file services are in use again when the run ends, however it ends.
+    std::unique_ptr<FileServices> runFiles;
+    std::unique_ptr<TreeLock> sourceLock, targetLock;
+    struct FilesReset {
+        FileServices*& files;
+        FileServices& shared;
+        ~FilesReset() { files = &shared; }
+    } filesReset{files_, sharedFiles_};
     try {
         run_.TotalBytes = 0;
         run_.Counts = RunCounts();
@@ -81,7 +91,7 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         int made = 0;
         const bool targetWasThere = PathExists(run_.TargetText);
         if (options_.cbAllowed(CreateDirectoriesOnTarget)) {
-            made = files_.CreateDirectories(run_.TargetText);  // the existence test below decides
+            made = files_->CreateDirectories(run_.TargetText);  // the existence test below decides
         }
         if (!PathExists(run_.TargetText)) {
             // A target that was to be made and could not be says so, with the reason.
@@ -98,6 +108,13 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
             netware_.GetNetWarePaths(run_.SourceText, run_.TargetText);
         }
 
+        sourceIdKnown_ = files_->DirectoryId(run_.SourceText, sourceId_);
+        targetIdKnown_ = files_->DirectoryId(run_.TargetText, targetId_);
+        // Runs that would meet over these trees do not run at once.
+        if (!LockRoots(sourceLock, targetLock)) {
+            return true;
+        }
+
         sink_.ShowProgressPage();
         dialogs_.HourglassOn();
         hourglass = true;
@@ -108,17 +125,15 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         run_.SecondPass = false;
         run_.RunPattern = UpperAscii(request.pattern);
         const LocationState& locations = netware_.State();
-        run_.SourceRoot = RootOf(files_, locations.PathInfo[kSource].OemPath, run_.SourceText);
-        run_.TargetRoot = RootOf(files_, locations.PathInfo[kTarget].OemPath, run_.TargetText);
+        run_.SourceRoot = RootOf(*files_, locations.PathInfo[kSource].OemPath, run_.SourceText);
+        run_.TargetRoot = RootOf(*files_, locations.PathInfo[kTarget].OemPath, run_.TargetText);
         rootsSameConnection_ = locations.SameConnection;
         rootsBothNetWare_ = locations.BothNetWare;
-        sourceIdKnown_ = files_.DirectoryId(run_.SourceText, sourceId_);
-        targetIdKnown_ = files_.DirectoryId(run_.TargetText, targetId_);
 
         // Below the two roots nothing is reached through a link in a directory: a link planted
         // in either tree can never lead a write or a deletion elsewhere.
-        files_.ConfineBelow({run_.SourceRoot, run_.TargetRoot});
-        confined = true;
+        runFiles = sharedFiles_.ConfinedTo({run_.SourceRoot, run_.TargetRoot});
+        files_ = runFiles.get();
         // The workers of this run; every copy handed to them has finished when it ends.
         CopyPool pool(jobs_);
         pool_ = &pool;
@@ -143,12 +158,6 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         ReportFault(dialogs_, "unknown fault");
     }
 
-    if (confined) {
-        try {
-            files_.ConfineBelow({});
-        } catch (...) {
-        }
-    }
     if (run_.PassesRan) {
         run_.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::steady_clock::now() - run_.PassesStarted)
@@ -183,8 +192,26 @@ void TransferEngine::BitBtnAbortClick() {
     run_.RunState = kRunStateAbort;
 }
 
+bool TransferEngine::LockRoots(std::unique_ptr<TreeLock>& source,
+                               std::unique_ptr<TreeLock>& target) {
+    // A move deletes: no other run may copy from or into its trees meanwhile. Copies share.
+    const bool exclusive = options_.cbAllowed(MoveFiles);
+    const bool oneRoot = sourceIdKnown_ && targetIdKnown_ && sourceId_ == targetId_;
+    for (int side = 0; side < (oneRoot ? 1 : 2); ++side) {
+        const std::string& root = side == 0 ? run_.SourceText : run_.TargetText;
+        // A file system that cannot lock is run over without a lock.
+        if (files_->LockTree(root, exclusive, side == 0 ? source : target) ==
+            WinErr::SharingViolation) {
+            Refuse(WinErr::SharingViolation,
+                   root + " is in use by another run; start again when it has finished");
+            return false;
+        }
+    }
+    return true;
+}
+
 bool TransferEngine::PathExists(const std::string& path) {
-    return files_.DirectoryExists(path);
+    return files_->DirectoryExists(path);
 }
 
 }  // namespace ferrit

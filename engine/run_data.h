@@ -12,6 +12,8 @@ constexpr int16_t kRunStateAbort = 3;  // also the dialog answer Abort
 
 constexpr uint16_t ErrTargetMissing = 0x8701;
 constexpr uint16_t ErrSourceMissing = 0x8702;
+// A move that kept its source: the source or its counterpart was not what the move rested on.
+constexpr uint16_t ErrMoveRefused = 0x8703;
 
 // What a run has done so far, over both passes, counted where the outcome of each file and
 // directory is decided. Every front end reads its progress and its summary from here, so the
@@ -26,9 +28,10 @@ struct RunCounts {
     int64_t BytesDone = 0;          // sizes of the files whose outcome is reported
     int64_t Directories = 0;        // directories walked, the roots included
     int64_t DirectoryFailures = 0;  // directories that could not be read, made or removed
+    int64_t MovesFailed = 0;        // sources a move kept, as they were not what it rested on
 
     int64_t FilesDone() const { return FilesCopied + FilesSkipped + FilesFailed; }
-    int64_t Failures() const { return FilesFailed + DirectoryFailures; }
+    int64_t Failures() const { return FilesFailed + DirectoryFailures + MovesFailed; }
 };
 
 struct RunData {

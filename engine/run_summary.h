@@ -13,8 +13,9 @@
 namespace ferrit {
 
 // "Finished: N copied, M skipped, K failed (D directories) in T", or "Aborted after T: N copied,
-// ..." for a run that was stopped. K counts the files whose copy failed, the directories that
-// could not be read, made or removed, and the NetWare metadata that could not be carried. A run
+// ..." for a run that was stopped. K counts the files whose copy failed, the sources a move had
+// to keep, the directories that could not be read, made or removed, and the NetWare metadata
+// that could not be carried. A run
 // that never reached its passes gives "Not started: " and the error that stopped it.
 std::string RunSummary(const RunData& run);
 

@@ -22,6 +22,21 @@
 
 namespace ferrit {
 
+// What a move deletion rests on: the source as it was copied or compared, and the counterpart
+// that holds its data (this run's published copy, or the counterpart it was compared with).
+struct MoveBasis {
+    EntryStat source;
+    std::string counterpart;
+    EntryStat held;
+    bool copied = false;  // the counterpart is this run's copy
+};
+
+// A copy made whole on a worker, waiting to be put in place (or its failure).
+struct PreparedResult {
+    int32_t code = -1;
+    std::unique_ptr<PreparedCopy> copy;
+};
+
 // What the Start button takes from the window: the three field texts.
 struct RunRequest {
     std::string source;
@@ -52,26 +67,32 @@ class TransferEngine {
     int32_t HandleOneDir(const std::string& directory, const std::string& counterpart);
     void HandleOneFile(const std::string& file, const std::string& counterpart,
                        const ListEntry& entry);
-    void DeleteOneFile(const std::string& file);
+    // Deletes the source of a move, honouring "OverWrite Read-Only", only while it is still the
+    // entry the basis names and the counterpart still holds what the basis says.
+    void DeleteOneFile(const std::string& file, const MoveBasis& basis);
     // Whether the counterpart stands for the file in move mode: an entry of the same kind, not
     // the file itself, at least as new, and of the same size where the ages are equal.
-    bool CounterpartHoldsFile(const std::string& file, const std::string& counterpart);
+    static bool CounterpartHoldsFile(const EntryStat& walked, const EntryStat& held);
     // `targetAbsent`: nothing stood at the target when the file was decided (the copy then
     // needs no look at it first).
     int32_t ShellCopyFile(const std::string& source, const std::string& target,
                           bool targetAbsent = false);
     int32_t ShellFileOperation(const std::string& source, const std::string& target,
                                uint32_t operation, bool targetAbsent = false);
+    // The first half of the shell copy, safe on a worker: the copy made whole beside its target
+    // through the given file services, not yet in its place.
+    static PreparedResult PrepareShellCopy(FileServices& files, const std::string& source,
+                                           const std::string& target, bool targetAbsent);
     // The data already written by the copies of files not reported yet (for the progress of a
     // large file). Read on the walk's thread, as the front end's pumps are.
     int64_t BytesInFlight() const;
 
   private:
     // One listed file between its decision and its report. Decisions are made in walk order;
-    // the copy may run on a worker meanwhile; the report, the archive bit, the NetWare steps and
-    // the move deletion follow in walk order once the copy is done. At most as many files as
-    // copies may run side by side are decided ahead of the report: after a stop, those finish
-    // and are reported, and no further one is taken.
+    // the copy may be made on a worker meanwhile; it is put in place, reported, and followed by
+    // the archive bit, the NetWare steps and the move deletion in walk order, on the walk's
+    // thread, after every file before it. At most as many files as copies may be made side by
+    // side are decided ahead of the report; after a stop, those are discarded unpublished.
     struct PendingFile {
         PendingFile(std::string f, std::string c, ListEntry e)
             : file(std::move(f)), counterpart(std::move(c)), entry(std::move(e)) {}
@@ -82,7 +103,10 @@ class TransferEngine {
         bool serverCopy = false;       // copied on the NetWare server, when reported
         bool shown = false;            // progress lines 1 and 3 already written (before a question)
         bool counterpartSeen = false;  // something stood at the counterpart when decided
-        std::future<int> result;       // the copy made on a worker
+        EntryStat walked;              // the file when decided
+        EntryStat counterpartStat;     // the counterpart when decided
+        CopyFacts facts;               // the copy once made and put in place
+        std::future<PreparedResult> prepared;  // the copy made on a worker
         // The data the worker's copy has written so far.
         std::shared_ptr<std::atomic<int64_t>> written = std::make_shared<std::atomic<int64_t>>(0);
     };
@@ -95,7 +119,23 @@ class TransferEngine {
     void StartCopy(PendingFile& p, CopyPool& pool);
     // The report and what follows it, once the copy (if any) is done.
     void FinishFile(PendingFile& p);
+    // Puts the file's copy in place: the publishing step, on the walk's thread in walk order.
+    int32_t PublishShellCopy(PendingFile& p);
+    // Finishes the files waiting in order; once the run is being stopped, discards the rest.
     void FinishAll(std::deque<PendingFile>& waiting);
+    // Drops files decided ahead but never reached: their copies unpublished, their sizes out of
+    // the total.
+    void DiscardAll(std::deque<PendingFile>& waiting);
+    // The move deletion after the file's report: on what it rests, then DeleteOneFile.
+    void MoveSource(PendingFile& p, bool copied);
+    // A move that did not happen: the error dialog with the reason; the answer goes to RunState.
+    void ReportFailedMove(const std::string& file, const std::string& reason);
+    // A move's source that could not be set aside or deleted: kept, counted and given a reason
+    // line, without a question.
+    void NoteSourceKept(const std::string& file, int code);
+    // Locks the two roots for the run (shared for a copy, exclusive for a move); false, after
+    // the dialog, when another run holds one of them.
+    bool LockRoots(std::unique_ptr<TreeLock>& source, std::unique_ptr<TreeLock>& target);
     void ShowFileLines(const PendingFile& p);
     // The text of the dialog of a failed copy: the side that failed where that can be told
     // ("Could not read the source ...", "Could not write ..."), else "Could not copy ...".
@@ -134,7 +174,10 @@ class TransferEngine {
     RunData& run_;
     OptionSet& options_;
     NetWareServices& netware_;
-    FileServices& files_;
+    FileServices& sharedFiles_;  // the program's file services
+    // The file services in use: during a run its own object, confined to its roots; else the
+    // program's.
+    FileServices* files_;
     Dialogs& dialogs_;
     StatusSink& sink_;
     bool running_ = false;

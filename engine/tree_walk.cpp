@@ -48,7 +48,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
     // Other-root guard: never walk into the other tree of this pass, which may lie inside the
     // walked one and grow while it is walked.
     DirIdentity walkedId;
-    const bool walkedKnown = files_.DirectoryId(directory, walkedId);
+    const bool walkedKnown = files_->DirectoryId(directory, walkedId);
     if (IsOtherRoot(walkedKnown, walkedId, directory)) {
         return;
     }
@@ -60,7 +60,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
 
     // Files first.
     std::vector<ListEntry> files;
-    const int listed = files_.ListFiles(directory, pattern, files);
+    const int listed = files_->ListFiles(directory, pattern, files);
     if (listed != 0) {
         ReportUnreadable(listed, directory);
     }
@@ -73,7 +73,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
     // Then the subdirectories, depth-first in listing order. The listing holds real directories
     // only, never links, so the walk cannot run into a loop.
     std::vector<ListEntry> subdirs;
-    const int listedSubdirs = files_.ListSubdirs(directory, subdirs);
+    const int listedSubdirs = files_->ListSubdirs(directory, subdirs);
     if (listedSubdirs != 0 && listed == 0) {
         ReportUnreadable(listedSubdirs, directory);
     }
@@ -116,7 +116,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         !IsRoot(walkedKnown, walkedId, sourceIdKnown_, sourceId_, directory, run_.SourceText) &&
         !IsRoot(walkedKnown, walkedId, targetIdKnown_, targetId_, directory, run_.TargetText) &&
         pattern == "*.*") {
-        run_.LastErrorCode = CopyResultCode(files_.RemoveDirectory(directory));
+        run_.LastErrorCode = CopyResultCode(files_->RemoveDirectory(directory));
         if (run_.LastErrorCode != 0) {
             ReportDirectoryFailure(run_.LastErrorCode, "Could not Delete " + directory,
                                    Btn::AbortIgnore);
@@ -133,7 +133,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     // no look of its own. A directory that cannot be read is looked at name by name.
     NameSet names;
     std::vector<std::string> listed, stale;
-    const bool haveNames = files_.ListNames(counterpart, listed, &stale) == 0;
+    const bool haveNames = files_->ListNames(counterpart, listed, &stale) == 0;
     if (haveNames) {
         names.insert(listed.begin(), listed.end());
     }
@@ -146,11 +146,13 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     // This pass writes into the counterpart directory: the temporary copies that a killed run
     // left there go now. Only this one kind of directory is swept, never a walked one.
     for (const std::string& name : stale) {
-        files_.RemoveStaleTemporary(counterpart + name);
+        files_->RemoveStaleTemporary(counterpart + name);
     }
     CopyPool inlineCopies(1);
     CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
-    const size_t inFlight = static_cast<size_t>(pool_ != nullptr ? jobs_ : 1);
+    // Side by side, the file being put in place holds no worker: one more is decided ahead, so
+    // that every worker makes a copy while the walk's thread publishes and reports.
+    const size_t inFlight = static_cast<size_t>(pool_ != nullptr && jobs_ > 1 ? jobs_ + 1 : 1);
     std::deque<PendingFile> waiting;
     struct WaitingShown {
         const std::deque<PendingFile>*& shown;
@@ -158,7 +160,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     } waitingShown{waiting_ = &waiting};
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {
-            break;  // what is in flight is still finished and reported
+            break;  // what was decided ahead is discarded below
         }
         if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) != 0) {
             continue;
@@ -167,21 +169,39 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
             // Never opened, and said so in its place, so the operator knows the other tree is no
             // full copy; a known limit, not a failure of the run.
             FinishAll(waiting);
+            if (run_.RunState == kRunStateAbort) {
+                break;  // stopped while the files before it were finished
+            }
             ++run_.Counts.FilesSkipped;
             run_.Counts.BytesDone += entry.size;
             sink_.StatusInfo("   " + entry.name + " not copied: " + SpecialKindText(entry.kind) +
                              " is not a file");
             continue;
         }
-        PendingFile p(directory + entry.name, counterpart + entry.name, entry);
+        ListEntry listed = entry;
+        if (!entry.setAside.empty()) {
+            // A move cut short left the file set aside: it goes back under its name first, said
+            // so in its place; where it cannot, it is handled under the name it has.
+            FinishAll(waiting);
+            if (run_.RunState == kRunStateAbort) {
+                break;
+            }
+            listed.setAside.clear();
+            if (files_->PutBack(directory + entry.setAside, directory + entry.name) == 0) {
+                sink_.StatusInfo("   " + entry.name + " put back after an interrupted move");
+            } else {
+                listed.name = entry.setAside;
+            }
+        }
+        PendingFile p(directory + listed.name, counterpart + listed.name, listed);
         if (!DecideFile(p, haveNames ? &names : nullptr, &waiting)) {
             break;
         }
         StartCopy(p, pool);
         waiting.push_back(std::move(p));
-        // Reports go out in walk order; no more files are decided ahead of them than copies may
-        // run side by side, so what is in flight at any report is always the same.
-        while (waiting.size() >= inFlight) {
+        // Copies are put in place and reported in walk order; no more files are decided ahead
+        // of them than copies may be made side by side.
+        while (waiting.size() >= inFlight && run_.RunState != kRunStateAbort) {
             FinishFile(waiting.front());
             waiting.pop_front();
         }
@@ -230,12 +250,12 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
 
     int made = 0;
     if (options_.cbAllowed(CopySubdirectories)) {
-        made = files_.CreateDirectories(counterpart);  // the existence test below decides
+        made = files_->CreateDirectories(counterpart);  // the existence test below decides
     }
     if (!PathExists(counterpart)) {
         // Nothing is written below a counterpart that is a link: it could lead anywhere.
         EntryStat standing;
-        files_.StatEntry(counterpart, standing);
+        files_->StatEntry(counterpart, standing);
         if (standing.kind == EntryKind::Link) {
             made = WinErr::CantResolveFilename;
         } else if (made == 0 && standing.kind != EntryKind::Missing) {

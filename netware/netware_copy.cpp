@@ -46,8 +46,9 @@ uint16_t CopyResult(int result) {
 
 }  // namespace
 
-uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::string& target,
-                                          int64_t sourceSize) {
+uint16_t NetWareServices::NetWareCopyFile(FileServices& files, const std::string& source,
+                                          const std::string& target, int64_t sourceSize,
+                                          CopyFacts* facts) {
     NWCONN_HANDLE sourceConn = 0;
     NWCONN_HANDLE targetConn = 0;
     NWDIR_HANDLE dirHandle = 0;
@@ -66,36 +67,36 @@ uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::
     // The server copies regular files only; a link goes through the plain copy, which copies
     // it as a link. Anything else (a FIFO, a device) is never opened.
     EntryStat sourceStat;
-    if (files_.StatEntry(source, sourceStat) == 0 && sourceStat.kind == EntryKind::Link) {
-        return CopyResult(files_.CopyFile(source, target));
+    if (files.StatEntry(source, sourceStat) == 0 && sourceStat.kind == EntryKind::Link) {
+        return CopyResult(files.CopyFile(source, target, false, facts));
     }
     uint64_t size = sourceSize >= 0 ? static_cast<uint64_t>(sourceSize) : 0;
-    const bool sizeKnown = sourceSize >= 0 || ListedSize(files_, source, size);
+    const bool sizeKnown = sourceSize >= 0 || ListedSize(files, source, size);
 
-    const FileHandle in = files_.OpenRead(source);
+    const FileHandle in = files.OpenRead(source);
     if (in == kInvalidFileHandle) {
         return kCopyNotStarted;
     }
     EntryStat opened;
     EntryStat counterpart;
-    const bool haveOpened = files_.HandleStat(in, opened);
-    const bool counterpartStands = files_.StatEntry(target, counterpart) == 0;
+    const bool haveOpened = files.HandleStat(in, opened);
+    const bool counterpartStands = files.StatEntry(target, counterpart) == 0;
     // A read-only target cannot be replaced, whatever rights the workstation's own account has;
     // nor can the source itself (reached by another name), which the copy would destroy.
-    const int32_t targetAttributes = counterpartStands ? files_.GetAttributes(target) : -1;
+    const int32_t targetAttributes = counterpartStands ? files.GetAttributes(target) : -1;
     const bool targetReadOnly =
         targetAttributes != -1 && (static_cast<uint32_t>(targetAttributes) & Attr::ReadOnly);
     if (!haveOpened || targetReadOnly || (counterpartStands && counterpart.SameEntryAs(opened))) {
-        files_.CloseFile(in);
+        files.CloseFile(in);
         return kCopyNotStarted;
     }
     // The copy goes to a new entry beside the target that replaces it only when complete: a
     // failure or a killed program leaves the old target as it was, and a hard link at the
     // target is replaced rather than written through.
     std::string tempPath;
-    const FileHandle out = files_.CreateTemporary(target, tempPath);
+    const FileHandle out = files.CreateTemporary(target, tempPath);
     if (out == kInvalidFileHandle) {
-        files_.CloseFile(in);
+        files.CloseFile(in);
         return kCopyNotStarted;
     }
 
@@ -128,32 +129,40 @@ uint16_t NetWareServices::NetWareCopyFile(const std::string& source, const std::
     }
     // A source written to while it was copied may have given a torn copy (old and new parts).
     EntryStat after;
-    if (code == 0 && (!files_.HandleStat(in, after) || after.size != opened.size ||
+    if (code == 0 && (!files.HandleStat(in, after) || after.size != opened.size ||
                       after.mtimeSec != opened.mtimeSec || after.mtimeNsec != opened.mtimeNsec)) {
         code = WinErr::SharingViolation;
     }
 
+    CopyFacts made;
     if (code == 0) {
         // A DOS date-time: two-second resolution, an odd second becomes the even one below.
-        const int32_t age = files_.GetHandleAge(in);
+        const int32_t age = files.GetHandleAge(in);
         if (age != -1) {
-            files_.SetHandleAge(out, age);
+            files.SetHandleAge(out, age);
+        }
+        // The copy as it will stand at the target: a move deletes the source only while it does.
+        made.source = opened;
+        if (!files.HandleStat(out, made.copy)) {
+            code = WinErr::GenFailure;
         }
     }
-    const int closed = files_.CloseFile(out);
-    files_.CloseFile(in);
+    const int closed = files.CloseFile(out);
+    files.CloseFile(in);
     if (code == 0 && closed != 0) {
         code = CopyResult(closed);
     }
     if (code == 0) {
-        const int32_t attributes = files_.GetAttributes(source);
+        const int32_t attributes = files.GetAttributes(source);
         if (attributes != -1) {
-            files_.SetAttributes(tempPath, static_cast<uint32_t>(attributes));
+            files.SetAttributes(tempPath, static_cast<uint32_t>(attributes));
         }
-        code = CopyResult(files_.RenameOver(tempPath, target));
+        code = CopyResult(files.RenameOver(tempPath, target));
     }
     if (code != 0) {
-        files_.DeleteFile(tempPath);
+        files.DeleteFile(tempPath);
+    } else if (facts != nullptr) {
+        *facts = made;
     }
     return code;
 }

@@ -93,7 +93,14 @@ class NetWareServices {
     // that falls short of the source's size never counts as done; the size is the caller's
     // (from its listing) or, when not given, read from the source's directory listing.
     uint16_t NetWareCopyFile(const std::string& source, const std::string& target,
-                             int64_t sourceSize = -1);
+                             int64_t sourceSize = -1) {
+        return NetWareCopyFile(files_, source, target, sourceSize, nullptr);
+    }
+    // The same through the given file services (a run's, confined to its roots); `facts`, when
+    // given, receives what a copy that was made rests on: the source as read, the copy as put
+    // in place.
+    uint16_t NetWareCopyFile(FileServices& files, const std::string& source,
+                             const std::string& target, int64_t sourceSize, CopyFacts* facts);
 
   private:
     // The bytes the directory's space limits (its own and its ancestors') still allow; false

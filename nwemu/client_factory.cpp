@@ -7,8 +7,36 @@
 #include "nwemu/config.h"
 #include "platform/fs_util.h"
 
+#ifdef _WIN32
+#include "netware/win/native_client.h"
+#endif
+
 namespace ferrit {
 namespace nwemu {
+
+#ifdef _WIN32
+namespace {
+
+// A Windows workstation's own client: the installed libraries when they load; otherwise the
+// absent client, whose start-up then reports that the client could not be initialised. A
+// client that is there but cannot be bound is told apart by its own error.
+void InstalledClient(NetWareClientChoice& choice) {
+    NativeClientLoad load = LoadNativeClient();
+    choice.configured = true;
+    if (load.client) {
+        choice.client = std::move(load.client);
+        choice.installed = true;
+        choice.clientText = "NetWare: the installed client (" + load.location + ")";
+    } else {
+        choice.client = std::make_unique<AbsentClient>();
+        if (load.installed) {
+            choice.error = "The installed NetWare client cannot be used: " + load.problem;
+        }
+    }
+}
+
+}  // namespace
+#endif
 
 std::string DefaultNetWareConfigPath() {
     return ConfigDirectory() + "/ferrit-netware.ini";
@@ -21,7 +49,11 @@ NetWareClientChoice ChooseNetWareClient(const std::string& explicitConfig) {
     struct stat st;
     choice.configured = !explicitConfig.empty() || ::lstat(choice.configFile.c_str(), &st) == 0;
     if (!choice.configured) {
+#ifdef _WIN32
+        InstalledClient(choice);
+#else
         choice.client = std::make_unique<AbsentClient>();
+#endif
         return choice;
     }
     Config config;

@@ -1,5 +1,6 @@
 // Chooses the NetWare client of a program run: the emulated client when its configuration file
-// exists, the absent client (a workstation without a client) otherwise.
+// exists; otherwise, on Windows, the installed client when its libraries load; otherwise the
+// absent client (a workstation without a client).
 #pragma once
 
 #include <memory>
@@ -17,11 +18,15 @@ std::string DefaultNetWareConfigPath();
 struct NetWareClientChoice {
     std::unique_ptr<NetWareClient> client;  // never null
     // A client was asked for: a file given, or the default file present (even when it cannot
-    // be used). False means this workstation has no NetWare at all.
+    // be used); on Windows always, where the installed client is looked for and its start-up
+    // reports when there is none. False means this workstation has no NetWare at all.
     bool configured = false;
     bool emulated = false;
+    bool installed = false;  // the installed client's libraries, bound
+    std::string clientText;  // names the installed client for the status bar; else empty
     std::string configFile;  // the file that was read or looked for
-    std::string error;       // why the configuration was not used; empty when all is well
+    std::string error;  // why the configuration or the installed client was not used; empty when
+                        // all is well and when Windows simply has no client installed
 };
 
 // With an explicit file (the command line's --netware-config=FILE) that file must exist and be

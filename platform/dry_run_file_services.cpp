@@ -95,8 +95,13 @@ std::vector<std::string> DryRunFileServices::Changes() const {
     return changes_;
 }
 
-void DryRunFileServices::ConfineBelow(const std::vector<std::string>& roots) {
-    inner_.ConfineBelow(roots);
+std::unique_ptr<FileServices> DryRunFileServices::ConfinedTo(
+    const std::vector<std::string>& roots) {
+    return std::unique_ptr<FileServices>(new DryRunFileServices(state_, inner_.ConfinedTo(roots)));
+}
+
+int DryRunFileServices::LockTree(const std::string& root, bool, std::unique_ptr<TreeLock>& lock) {
+    return inner_.LockTree(root, false, lock);
 }
 
 namespace {
@@ -297,7 +302,9 @@ int DryRunFileServices::DeleteFile(const std::string& path) {
         return WinErr::AccessDenied;
     }
     nodes_[Key(path)] = Node();
-    Record("delete " + path);
+    // An entry set aside is reported under its own name.
+    const auto aside = asides_.find(Key(path));
+    Record("delete " + (aside != asides_.end() ? aside->second : path));
     return 0;
 }
 
@@ -404,15 +411,80 @@ int DryRunFileServices::CheckCopy(const std::string& source, const std::string& 
     return 0;
 }
 
-int DryRunFileServices::CopyFile(const std::string& source, const std::string& target, bool) {
+// A copy the preview would make: what it would leave at the target.
+class DryRunFileServices::PreviewCopy : public PreparedCopy {
+  public:
+    std::string from;
+    Node node;
+};
+
+int DryRunFileServices::PrepareCopy(const std::string& source, const std::string& target, bool,
+                                    std::unique_ptr<PreparedCopy>& out) {
+    out.reset();
     std::lock_guard<std::mutex> lock(mutex_);
-    Node copy;
-    if (const int rc = CheckCopy(source, target, copy)) {
+    auto copy = std::make_unique<PreviewCopy>();
+    if (const int rc = CheckCopy(source, target, copy->node)) {
         return rc;
     }
-    nodes_[Key(target)] = copy;
-    Record("copy " + source + " -> " + target);
+    StatLocked(source, copy->source, nullptr);
+    copy->from = source;
+    copy->target = target;
+    out = std::move(copy);
     return 0;
+}
+
+int DryRunFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
+    published = EntryStat();
+    auto* made = dynamic_cast<PreviewCopy*>(copy.get());
+    if (made == nullptr) {
+        return WinErr::GenFailure;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    nodes_[Key(made->target)] = made->node;
+    Record("copy " + made->from + " -> " + made->target);
+    published = made->node.stat;
+    return 0;
+}
+
+int DryRunFileServices::SetAside(const std::string& path, std::string& asidePath) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    asidePath.clear();
+    Node node;
+    if (const int rc = StatLocked(path, node.stat, &node.attr)) {
+        return rc;
+    }
+    const std::string aside =
+        JoinPath(DirOf(Key(path)), ".ferrit-aside.preview." + std::to_string(nextInode_++));
+    nodes_[Key(aside)] = node;
+    nodes_[Key(path)] = Node();
+    asides_[Key(aside)] = path;
+    asidePath = aside;
+    return 0;
+}
+
+int DryRunFileServices::PutBack(const std::string& asidePath, const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Node node;
+    EntryStat standing;
+    if (const int rc = StatLocked(asidePath, node.stat, &node.attr)) {
+        return rc;
+    }
+    if (StatLocked(path, standing, nullptr) == 0) {
+        return WinErr::AlreadyExists;
+    }
+    nodes_[Key(path)] = node;
+    nodes_[Key(asidePath)] = Node();
+    return 0;
+}
+
+bool DryRunFileServices::SeparateFiles(const std::string& a, const EntryStat& aStat,
+                                       const std::string& b, const EntryStat& bStat) {
+    // An entry only the preview made is a file of its own, as the real copy would be.
+    if (aStat.device == kPreviewDevice || bStat.device == kPreviewDevice) {
+        return aStat.kind != EntryKind::Missing && bStat.kind != EntryKind::Missing &&
+               !aStat.SameEntryAs(bStat);
+    }
+    return inner_.SeparateFiles(a, aStat, b, bStat);
 }
 
 bool DryRunFileServices::FreeSpace(const std::string& path, int64_t& bytes) {

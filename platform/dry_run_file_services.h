@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -19,9 +20,13 @@ enum class PreviewMark { Untouched, Made, Removed };
 
 class DryRunFileServices : public FileServices {
   public:
-    explicit DryRunFileServices(FileServices& inner) : inner_(inner) {}
+    explicit DryRunFileServices(FileServices& inner)
+        : inner_(inner), state_(std::make_shared<State>()) {}
 
-    void ConfineBelow(const std::vector<std::string>& roots) override;
+    // The run's object remembers into the same state as this one.
+    std::unique_ptr<FileServices> ConfinedTo(const std::vector<std::string>& roots) override;
+    // A preview reads only: it takes the shared lock, whatever the run would take.
+    int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
     int ListNames(const std::string& dir, std::vector<std::string>& out,
@@ -38,8 +43,13 @@ class DryRunFileServices : public FileServices {
     int DeleteFile(const std::string& path) override;
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
-    int CopyFile(const std::string& source, const std::string& target,
-                 bool targetAbsent = false) override;
+    int PrepareCopy(const std::string& source, const std::string& target, bool targetAbsent,
+                    std::unique_ptr<PreparedCopy>& out) override;
+    int PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) override;
+    int SetAside(const std::string& path, std::string& asidePath) override;
+    int PutBack(const std::string& asidePath, const std::string& path) override;
+    bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
+                       const EntryStat& bStat) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
@@ -78,14 +88,33 @@ class DryRunFileServices : public FileServices {
     int CheckCopy(const std::string& source, const std::string& target, Node& copy);
     void Record(const std::string& change);
 
+    // What the preview remembers, shared by the objects of its runs.
+    struct State {
+        std::mutex mutex;  // copies may be prepared on several threads at once
+        std::map<std::string, Node> nodes;
+        std::vector<std::string> changes;
+        std::map<FileHandle, std::string> temporaries;  // open stand-ins for server-copy files
+        std::set<std::string> staleSeen;  // leftovers of killed runs that the real listing named
+        EntryStat lastRead;               // the file last opened for reading
+        uint64_t nextInode = 1;
+        std::map<std::string, std::string> asides;  // set-aside path -> the entry's own path
+    };
+    class PreviewCopy;
+
+    DryRunFileServices(std::shared_ptr<State> state, std::unique_ptr<FileServices> inner)
+        : owned_(std::move(inner)), inner_(*owned_), state_(std::move(state)) {}
+
+    std::unique_ptr<FileServices> owned_;  // the run's inner object
     FileServices& inner_;
-    mutable std::mutex mutex_;  // copies may be prepared on several threads at once
-    std::map<std::string, Node> nodes_;
-    std::vector<std::string> changes_;
-    std::map<FileHandle, std::string> temporaries_;  // open stand-ins for server-copy files
-    std::set<std::string> staleSeen_;  // leftovers of killed runs that the real listing named
-    EntryStat lastRead_;               // the file last opened for reading
-    uint64_t nextInode_ = 1;
+    std::shared_ptr<State> state_;
+    std::mutex& mutex_ = state_->mutex;
+    std::map<std::string, Node>& nodes_ = state_->nodes;
+    std::vector<std::string>& changes_ = state_->changes;
+    std::map<FileHandle, std::string>& temporaries_ = state_->temporaries;
+    std::set<std::string>& staleSeen_ = state_->staleSeen;
+    EntryStat& lastRead_ = state_->lastRead;
+    uint64_t& nextInode_ = state_->nextInode;
+    std::map<std::string, std::string>& asides_ = state_->asides;
 };
 
 }  // namespace ferrit

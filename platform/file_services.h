@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,10 @@ struct ListEntry : EntryStat {
     ListEntry(std::string n, uint32_t a, int64_t s) : name(std::move(n)), attr(a) { size = s; }
     std::string name;   // without a path
     uint32_t attr = 0;  // DOS attribute bits
+    // Not empty: the file lies set aside under this name in the directory, left by a move that
+    // was cut short; it is to be put back under `name` (PutBack) before anything else is done
+    // with it. The facts are those of the entry set aside.
+    std::string setAside;
 };
 
 // Identity of a directory (device and inode on POSIX), so that the same directory written
@@ -68,16 +73,59 @@ struct DirIdentity {
 using FileHandle = intptr_t;
 constexpr FileHandle kInvalidFileHandle = -1;
 
+// A complete copy of one file waiting beside its target (PrepareCopy). It takes the target's
+// place only through PublishCopy; destroyed unpublished, it is removed and leaves nothing behind.
+class PreparedCopy {
+  public:
+    virtual ~PreparedCopy() = default;
+    // The source as it was read: identity, size and modification time of what was copied.
+    EntryStat source;
+    // The target path the copy is to take.
+    std::string target;
+};
+
+// What a copy rests on, for a move that deletes its source afterwards: the source as it was
+// copied, and the copy as it was put in the target's place.
+struct CopyFacts {
+    EntryStat source;
+    EntryStat copy;
+};
+
+// A held advisory lock on a directory tree's root (LockTree); released when destroyed.
+class TreeLock {
+  public:
+    virtual ~TreeLock() = default;
+};
+
+// Whether two entries' facts still agree: the same entry (device and inode), of the same kind,
+// size and modification time.
+inline bool SameFacts(const EntryStat& a, const EntryStat& b) {
+    return a.kind != EntryKind::Missing && a.kind == b.kind && a.device == b.device &&
+           a.inode == b.inode && a.size == b.size && a.mtimeSec == b.mtimeSec &&
+           a.mtimeNsec == b.mtimeNsec;
+}
+
+// Thread rule. A run has one walk's thread and may have copy workers. On a worker only
+// PrepareCopy may be called (and a PreparedCopy destroyed), any number at a time; every other
+// method belongs to the walk's thread, which may call them while workers prepare copies.
+// PublishCopy is safe on any one thread at a time; its caller keeps the walk order.
 class FileServices {
   public:
     virtual ~FileServices() = default;
 
-    // From now on, a path below one of these directories is resolved without following a link
-    // in any of its directories below that root, so nothing is written, deleted or listed
-    // through such a link: an operation that would pass one fails (1921). The roots themselves
-    // are taken as typed (a link there is followed). Where roots nest, the innermost counts. An
-    // empty list lifts the rule.
-    virtual void ConfineBelow(const std::vector<std::string>& roots) = 0;
+    // The file services of one run: a path below one of these directories is resolved without
+    // following a link in any of its directories below that root, so nothing is written,
+    // deleted or listed through such a link; an operation that would pass one fails (1921). The
+    // roots themselves are taken as typed (a link there is followed). Where roots nest, the
+    // innermost counts. This object is left as it was; the run's object must not outlive it.
+    virtual std::unique_ptr<FileServices> ConfinedTo(const std::vector<std::string>& roots) = 0;
+
+    // Takes an advisory lock on the directory `root` for a run over its tree: shared (a copy)
+    // or exclusive (a move). Nothing is written into the tree for it, and it is released with
+    // `lock`. Returns 0, 32 when another run holds a lock that conflicts (nothing is waited
+    // for), or another code where the file system cannot lock (the run may go on without).
+    virtual int LockTree(const std::string& root, bool exclusive,
+                         std::unique_ptr<TreeLock>& lock) = 0;
 
     // Files of the directory whose names match the pattern ("*" any run, "?" one character, ASCII
     // letters without case, "*.*" every name, a final dot also names without a dot), sorted by
@@ -139,17 +187,46 @@ class FileServices {
     // Removes an empty directory; returns 0 or an error code (145 when not empty).
     virtual int RemoveDirectory(const std::string& path) = 0;
 
-    // Copies one file (or link) over its counterpart without asking. The data goes to a
-    // temporary (possibly unnamed) file beside the target that takes the target's name only
-    // when complete, so a failure or a killed program leaves the old target intact (a power
-    // loss may not: nothing is flushed to the disk). A link at the target is replaced, never
-    // written through. The target gets the source's permission bits, DOS attributes and
-    // modification time. A source that changes while it is read, or that is the target itself,
-    // is not published (32). Returns 0 or an error code; on failure no temporary file remains.
-    // `targetAbsent`: the caller has just seen that nothing stands at the target; the copy then
-    // takes its place without a look of its own (one round trip less on a network volume).
-    virtual int CopyFile(const std::string& source, const std::string& target,
-                         bool targetAbsent = false) = 0;
+    // Makes a complete copy of one file (or link) beside its target, to take the target's place
+    // later (PublishCopy): a temporary (possibly unnamed) file that is never listed, with the
+    // source's permission bits, DOS attributes and modification time. A source that changes
+    // while it is read is not copied (32), nor anything but a regular file or a link. Returns 0
+    // with `out` set, or an error code with nothing left behind. May run on a worker.
+    // `targetAbsent`: the caller has just seen that nothing stands at the target; publishing
+    // then takes its place without a look of its own (one round trip less on a network volume).
+    virtual int PrepareCopy(const std::string& source, const std::string& target, bool targetAbsent,
+                            std::unique_ptr<PreparedCopy>& out) = 0;
+
+    // Puts a prepared copy in its target's place in one step, replacing what stands there
+    // without asking (a link is replaced, never written through; a directory makes it fail), so
+    // a failure or a killed program leaves the old target intact (a power loss may not: nothing
+    // is flushed to the disk). The source itself standing at the target is never replaced (32).
+    // `published` receives the copy's facts as it now stands at the target. Returns 0 or an
+    // error code; either way the prepared copy is used up and no temporary file remains.
+    virtual int PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) = 0;
+
+    // Copies one file over its counterpart at once: PrepareCopy, then PublishCopy. `facts`,
+    // when given, receives what the copy rests on.
+    int CopyFile(const std::string& source, const std::string& target, bool targetAbsent = false,
+                 CopyFacts* facts = nullptr);
+
+    // Sets the entry at the path aside under a reserved name in its own directory: `asidePath`
+    // receives its path. The entry is never replaced or changed; the name is free afterwards.
+    // Returns 0 or an error code (2 when nothing stands there). Listings never show an entry
+    // set aside by a program that still runs; what a killed program left set aside is the
+    // user's, and the files listing names it under its own name (ListEntry::setAside), or, where
+    // that name is taken meanwhile, under the set-aside name as an ordinary file.
+    virtual int SetAside(const std::string& path, std::string& asidePath) = 0;
+    // Puts an entry set aside back under its name, never replacing anything that took the name
+    // meanwhile (183). Returns 0 or an error code.
+    virtual int PutBack(const std::string& asidePath, const std::string& path) = 0;
+
+    // Whether the two entries (at the two paths) are proven to be different files: on one file
+    // system by their identities; on two only where neither can show the other's files (an
+    // overlay over the other tree, a network mount of a local path or a view through a
+    // user-space file system may). False for the same entry.
+    virtual bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
+                               const EntryStat& bStat) = 0;
 
     // Bytes available to the user on the file system of an absolute, existing directory;
     // false ("n/a") otherwise.

@@ -98,6 +98,64 @@ std::string NetworkNameFromMountInfo(const std::string& resolved, const std::str
     return JoinPath(bestSource, rest);
 }
 
+std::vector<std::string> OverlayLayersFromMountInfo(const std::string& mountinfo, unsigned major,
+                                                    unsigned minor) {
+    const std::string device = std::to_string(major) + ":" + std::to_string(minor);
+    std::istringstream lines(mountinfo);
+    std::string line;
+    std::vector<std::string> layers;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        std::string w;
+        while (fields >> w) f.push_back(w);
+        size_t dash = 6;
+        while (dash < f.size() && f[dash] != "-") ++dash;
+        if (f.size() < 7 || f[2] != device || dash + 3 >= f.size() || f[dash + 1] != "overlay")
+            continue;
+        layers.clear();
+        // Super options are separated by commas (a comma in a path is escaped as \054); the
+        // lower layers by colons, a colon in a path written as "\:".
+        std::istringstream options(f[dash + 3]);
+        std::string option;
+        while (std::getline(options, option, ',')) {
+            const size_t eq = option.find('=');
+            if (eq == std::string::npos)
+                continue;
+            const std::string key = option.substr(0, eq);
+            const std::string value = option.substr(eq + 1);
+            if (key == "upperdir" || key == "lowerdir+" || key == "datadir+") {
+                layers.push_back(Unescape(value));
+            } else if (key == "lowerdir") {
+                std::string layer;
+                for (size_t i = 0; i <= value.size(); ++i) {
+                    if (i < value.size() && value[i] == '\\' && i + 1 < value.size() &&
+                        value[i + 1] == ':') {
+                        layer += ':';
+                        ++i;
+                    } else if (i == value.size() || value[i] == ':') {
+                        if (!layer.empty())
+                            layers.push_back(Unescape(layer));
+                        layer.clear();
+                    } else {
+                        layer += value[i];
+                    }
+                }
+            }
+        }
+    }
+    return layers;
+}
+
+std::vector<std::string> OverlayLayersOf(unsigned major, unsigned minor) {
+    std::ifstream in("/proc/self/mountinfo");
+    if (!in)
+        return {};
+    std::stringstream text;
+    text << in.rdbuf();
+    return OverlayLayersFromMountInfo(text.str(), major, minor);
+}
+
 std::string UniversalNameOf(const std::string& path) {
     if (path.empty())
         return std::string();

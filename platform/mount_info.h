@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ferrit {
 
@@ -14,5 +15,13 @@ std::string UniversalNameOf(const std::string& path);
 // the path lies on a network file system, its mount point is replaced by the mount's source;
 // otherwise the path is returned unchanged.
 std::string NetworkNameFromMountInfo(const std::string& resolved, const std::string& mountinfo);
+
+// The layer directories (lower ones and the upper one) of the overlay mounted as device
+// major:minor, from the text of /proc/self/mountinfo; empty when no such overlay is mounted.
+std::vector<std::string> OverlayLayersFromMountInfo(const std::string& mountinfo, unsigned major,
+                                                    unsigned minor);
+
+// The same from this process's mount table.
+std::vector<std::string> OverlayLayersOf(unsigned major, unsigned minor);
 
 }  // namespace ferrit

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/mount_info.h"
 #include "platform/posix_file_services.h"
@@ -72,6 +73,29 @@ TEST(NetworkNameFromMountInfo, ReplacesNetworkMountPoints) {
     }
     EXPECT_EQ(NetworkNameFromMountInfo("/a/b", ""), "/a/b");
     EXPECT_EQ(NetworkNameFromMountInfo("/a/b", "1 0 0:1 / / rw - nfs srv:/ rw\n"), "srv:/a/b");
+}
+
+// The layers of an overlay, found by the overlay's device: every lower one (a colon in a path
+// written "\:", other characters as octal escapes) and the upper one.
+TEST(OverlayLayers, AreReadFromTheMountTable) {
+    const std::string table =
+        "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
+        "47 27 0:40 / /m rw,relatime - overlay overlay "
+        "rw,lowerdir=/l1:/odd\\:name:/sp\\040ace,upperdir=/u,workdir=/w,uuid=on\n"
+        "48 27 0:41 / /n rw - overlay overlay rw,lowerdir+=/a,lowerdir+=/b,datadir+=/c\n"
+        "49 27 0:42 / /o rw - tmpfs tmpfs rw,lowerdir=/nope\n";
+    struct {
+        unsigned minor;
+        std::vector<std::string> layers;
+    } const rows[] = {
+        {40, {"/l1", "/odd:name", "/sp ace", "/u"}},
+        {41, {"/a", "/b", "/c"}},
+        {42, {}},  // not an overlay
+        {43, {}},  // not mounted
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(OverlayLayersFromMountInfo(table, 0, row.minor), row.layers) << row.minor;
+    }
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -15,6 +18,9 @@
 
 #include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
+#include "platform/mount_info.h"
+#include "platform/posix_util.h"
+#include "platform/set_aside.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -53,7 +59,9 @@ EntryKind SpecialKindOf(unsigned char type) {
     }
 }
 
-void FillStat(const struct stat& st, EntryStat& out) {
+}  // namespace
+
+void FillEntryStat(const struct stat& st, EntryStat& out) {
     out.kind = KindOf(st.st_mode);
     out.device = static_cast<uint64_t>(st.st_dev);
     out.inode = static_cast<uint64_t>(st.st_ino);
@@ -63,10 +71,81 @@ void FillStat(const struct stat& st, EntryStat& out) {
     out.age = S_ISDIR(st.st_mode) ? -1 : DosDateTimeFromUnix(st.st_mtim.tv_sec);
 }
 
+namespace {
+
 // A failure to reach a path's directory: a missing directory reads as "path not found".
 int LocateCode(int err) {
     return WinErrorFromErrno(err, err == ENOENT || err == ENOTDIR);
 }
+
+// Renames an entry within or between directories without ever replacing what stands at the new
+// name (EEXIST). Where the file system cannot refuse by itself, a hard link does it (a link
+// never replaces); where it has neither, nothing is renamed (EOPNOTSUPP).
+int RenameKeeping(int fromDir, const char* from, int toDir, const char* to) {
+    if (renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return -1;
+    if (linkat(fromDir, from, toDir, to, 0) != 0) {
+        if (errno != EEXIST && errno != ENOENT)
+            errno = EOPNOTSUPP;
+        return -1;
+    }
+    // The old name is one the program reserved: nobody else has put anything there.
+    if (unlinkat(fromDir, from, 0) != 0) {
+        const int err = errno;
+        unlinkat(toDir, to, 0);
+        errno = err;
+        return -1;
+    }
+    return 0;
+}
+
+// The path of a name made beside the entry at `path`.
+std::string Beside(const std::string& path, const std::string& name) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
+}
+
+// A held flock on a directory.
+class FlockLock : public TreeLock {
+  public:
+    explicit FlockLock(UniqueFd fd) : fd_(std::move(fd)) {}
+
+  private:
+    UniqueFd fd_;
+};
+
+// File systems (by their statfs magic) that show only files of their own: two entries on them
+// whose identities differ are two files.
+bool ShowsOwnFilesOnly(uint32_t type) {
+    static const uint32_t kTypes[] = {
+        0xEF53,      // ext2, ext3, ext4
+        0x58465342,  // xfs
+        0x9123683E,  // btrfs
+        0x01021994,  // tmpfs
+        0x858458F6,  // ramfs
+        0xF2F52010,  // f2fs
+        0x4D44,      // vfat, msdos
+        0x2011BAB0,  // exfat
+        0x5346544E,  // ntfs, ntfs3
+        0x3153464A,  // jfs
+        0x52654973,  // reiserfs
+        0x482B,      // hfsplus
+        0x2FC12FC1,  // zfs
+        0xCA451A4E,  // bcachefs
+        0x3434,      // nilfs2
+        0x15013346,  // udf
+        0x9660,      // iso9660
+        0x73717368,  // squashfs
+    };
+    for (uint32_t t : kTypes) {
+        if (t == type)
+            return true;
+    }
+    return false;
+}
+constexpr uint32_t kOverlayMagic = 0x794C7630;
 
 }  // namespace
 
@@ -90,8 +169,30 @@ int32_t DosDateTimeFromUnix(int64_t seconds) {
     return static_cast<int32_t>(date << 16 | time);
 }
 
-void PosixFileServices::ConfineBelow(const std::vector<std::string>& roots) {
-    paths_.SetRoots(roots);
+std::unique_ptr<FileServices> PosixFileServices::ConfinedTo(const std::vector<std::string>& roots) {
+    auto run = std::make_unique<PosixFileServices>(settings_);
+    run->copier_ = copier_;  // what was learned about unnamed copies holds for every run
+    run->paths_.SetRoots(roots);
+    run->roots_ = roots;
+    return run;
+}
+
+int PosixFileServices::LockTree(const std::string& root, bool exclusive,
+                                std::unique_ptr<TreeLock>& lock) {
+    lock.reset();
+    UniqueFd at;
+    if (const int err = paths_.OpenDirectory(root, at))
+        return LocateCode(err);
+    UniqueFd fd(openat(at.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.Valid())
+        return WinErrorFromErrno(errno);
+    while (flock(fd.Get(), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        return errno == EWOULDBLOCK ? WinErr::SharingViolation : WinErrorFromErrno(errno);
+    }
+    lock = std::make_unique<FlockLock>(std::move(fd));
+    return 0;
 }
 
 int PosixFileServices::LocateOrCode(const std::string& path, PathAt& at) {
@@ -125,6 +226,10 @@ int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
         }
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
             continue;
+        // An entry a running program holds set aside is out of every other program's way.
+        std::string original;
+        if (e->d_type != DT_DIR && ClassifyAsideName(e->d_name, original) == AsideLeftover::InUse)
+            continue;
         take(readFd, e->d_type, e->d_name);
     }
     closedir(d);
@@ -139,10 +244,18 @@ int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit a
                                      std::vector<ListEntry>& out) {
     out.clear();
     const int rc = ReadDirectory(dir, [&](int readFd, unsigned char type, const char* name) {
-        if (IsTemporaryName(name) || !admit(type, name))
+        // What a killed move left set aside is listed under its own name, to be put back.
+        std::string original;
+        const bool leftover =
+            files && type != DT_DIR && ClassifyAsideName(name, original) == AsideLeftover::PutBack;
+        const char* listed = leftover ? original.c_str() : name;
+        if (IsTemporaryName(name) || !admit(type, listed))
             return;
         ListEntry entry;
-        entry.name = name;
+        entry.name = listed;
+        if (leftover) {
+            entry.setAside = name;
+        }
         // A special entry is named with the kind its directory gives: no look at it is needed.
         entry.kind = files ? SpecialKindOf(type) : EntryKind::Missing;
         if (entry.kind == EntryKind::Missing) {
@@ -155,7 +268,7 @@ int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit a
                       : kind == EntryKind::Directory;
             if (!wanted)
                 return;
-            FillStat(st, entry);
+            FillEntryStat(st, entry);
             entry.size = kind == EntryKind::File || kind == EntryKind::Link
                              ? static_cast<int64_t>(st.st_size)
                              : 0;
@@ -167,8 +280,7 @@ int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit a
         out.clear();
         return rc;
     }
-    std::sort(out.begin(), out.end(),
-              [](const ListEntry& a, const ListEntry& b) { return a.name < b.name; });
+    SettleSetAside(out);
     return 0;
 }
 
@@ -251,7 +363,7 @@ int PosixFileServices::StatEntry(const std::string& path, EntryStat& out) {
     struct stat st;
     if (const int rc = LocateAndStat(path, at, st))
         return rc;
-    FillStat(st, out);
+    FillEntryStat(st, out);
     return 0;
 }
 
@@ -304,14 +416,158 @@ int PosixFileServices::RemoveDirectory(const std::string& path) {
     return 0;
 }
 
-int PosixFileServices::CopyFile(const std::string& source, const std::string& target,
-                                bool targetAbsent) {
+int PosixFileServices::PrepareCopy(const std::string& source, const std::string& target,
+                                   bool targetAbsent, std::unique_ptr<PreparedCopy>& out) {
+    out.reset();
     PathAt from, to;
     if (const int rc = LocateOrCode(source, from))
         return rc;
     if (const int rc = LocateOrCode(target, to))
         return rc;
-    return copier_.Copy(from, std::move(to), targetAbsent);
+    const int rc = copier_->Prepare(from, std::move(to), targetAbsent, out);
+    if (out)
+        out->target = target;
+    return rc;
+}
+
+int PosixFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
+    return SafeCopier::Publish(std::move(copy), published);
+}
+
+int PosixFileServices::SetAside(const std::string& path, std::string& asidePath) {
+    asidePath.clear();
+    PathAt at;
+    if (const int rc = LocateOrCode(path, at))
+        return rc;
+    const std::string aside = AsideName(at.name);
+    if (renameat2(at.Dir(), at.name.c_str(), at.Dir(), aside.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return WinErrorFromErrno(errno);
+        // Only the reserved name, which nobody else makes, could be replaced here.
+        struct stat st;
+        if (fstatat(at.Dir(), aside.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            return WinErr::AlreadyExists;
+        if (renameat(at.Dir(), at.name.c_str(), at.Dir(), aside.c_str()) != 0)
+            return WinErrorFromErrno(errno);
+    }
+    asidePath = Beside(path, aside);
+    return 0;
+}
+
+int PosixFileServices::PutBack(const std::string& asidePath, const std::string& path) {
+    PathAt from, to;
+    if (const int rc = LocateOrCode(asidePath, from))
+        return rc;
+    if (const int rc = LocateOrCode(path, to))
+        return rc;
+    if (RenameKeeping(from.Dir(), from.name.c_str(), to.Dir(), to.name.c_str()) != 0)
+        return WinErrorFromErrno(errno);
+    return 0;
+}
+
+PosixFileServices::FsKind PosixFileServices::FsKindOf(const std::string& path, uint64_t device) {
+    {
+        std::lock_guard<std::mutex> lock(kindsMutex_);
+        const auto it = kinds_.find(device);
+        if (it != kinds_.end())
+            return it->second;
+    }
+    FsKind kind = FsKind::View;
+    PathAt at;
+    struct statfs fs;
+    if (LocateOrCode(path, at) == 0) {
+        UniqueFd entry(openat(at.Dir(), at.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (entry.Valid() && fstatfs(entry.Get(), &fs) == 0) {
+            const uint32_t type = static_cast<uint32_t>(fs.f_type);
+            kind = ShowsOwnFilesOnly(type) ? FsKind::Own
+                   : type == kOverlayMagic ? FsKind::Overlay
+                                           : FsKind::View;
+            std::lock_guard<std::mutex> lock(kindsMutex_);
+            kinds_[device] = kind;
+        }
+    }
+    return kind;
+}
+
+bool PosixFileServices::OverlayMayShow(const std::string& onOverlay, const std::string& other) {
+    PathAt ov, ot;
+    struct stat ovDir, otDir;
+    if (LocateOrCode(onOverlay, ov) != 0 || LocateOrCode(other, ot) != 0 ||
+        fstat(ov.Dir(), &ovDir) != 0 || fstat(ot.Dir(), &otDir) != 0)
+        return true;
+    // An overlay's directories carry the overlay's own device, which names its mount.
+    const auto key = std::make_pair(
+        static_cast<uint64_t>(ovDir.st_dev),
+        std::make_pair(static_cast<uint64_t>(otDir.st_dev), static_cast<uint64_t>(otDir.st_ino)));
+    if (otDir.st_dev == ovDir.st_dev)
+        return false;  // both in the one overlay, which shows each file once
+    {
+        std::lock_guard<std::mutex> lock(kindsMutex_);
+        const auto it = overlayShows_.find(key);
+        if (it != overlayShows_.end())
+            return it->second;
+    }
+    bool shows = true;
+    const std::vector<std::string> layers =
+        OverlayLayersOf(major(ovDir.st_dev), minor(ovDir.st_dev));
+    std::vector<DirIdentity> ids;
+    for (const std::string& layer : layers) {
+        struct stat st;
+        if (stat(layer.c_str(), &st) != 0) {
+            ids.clear();
+            break;
+        }
+        ids.push_back(
+            DirIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+    }
+    if (!ids.empty()) {
+        // The other entry's directory and every directory above it: one of them a layer, and
+        // the overlay may show the entry.
+        shows = false;
+        UniqueFd dir(openat(ot.Dir(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        DirIdentity here{static_cast<uint64_t>(otDir.st_dev), static_cast<uint64_t>(otDir.st_ino)};
+        for (int level = 0; level < 4096; ++level) {
+            if (std::find(ids.begin(), ids.end(), here) != ids.end()) {
+                shows = true;
+                break;
+            }
+            UniqueFd up(dir.Valid() ? openat(dir.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC)
+                                    : -1);
+            struct stat st;
+            if (!up.Valid() || fstat(up.Get(), &st) != 0) {
+                shows = true;  // the way up is not known: no proof
+                break;
+            }
+            const DirIdentity parent{static_cast<uint64_t>(st.st_dev),
+                                     static_cast<uint64_t>(st.st_ino)};
+            if (parent == here)
+                break;  // the root
+            here = parent;
+            dir = std::move(up);
+        }
+    }
+    std::lock_guard<std::mutex> lock(kindsMutex_);
+    overlayShows_[key] = shows;
+    return shows;
+}
+
+bool PosixFileServices::SeparateFiles(const std::string& a, const EntryStat& aStat,
+                                      const std::string& b, const EntryStat& bStat) {
+    if (aStat.kind == EntryKind::Missing || bStat.kind == EntryKind::Missing ||
+        aStat.SameEntryAs(bStat))
+        return false;
+    const FsKind ka = FsKindOf(a, aStat.device);
+    const FsKind kb = FsKindOf(b, bStat.device);
+    if (ka == FsKind::View || kb == FsKind::View)
+        return false;
+    // One file system (or one overlay) shows each of its files under one identity.
+    if (aStat.device == bStat.device)
+        return true;
+    if (ka == FsKind::Overlay && OverlayMayShow(a, b))
+        return false;
+    if (kb == FsKind::Overlay && OverlayMayShow(b, a))
+        return false;
+    return true;
 }
 
 bool PosixFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
@@ -359,7 +615,7 @@ bool PosixFileServices::HandleStat(FileHandle handle, EntryStat& out) {
     struct stat st;
     if (handle < 0 || fstat(static_cast<int>(handle), &st) != 0)
         return false;
-    FillStat(st, out);
+    FillEntryStat(st, out);
     return true;
 }
 
@@ -416,7 +672,7 @@ int PosixFileServices::RenameOver(const std::string& from, const std::string& to
     if (IsTemporaryName(a.name.c_str()) &&
         fstatat(a.Dir(), a.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
         BearsUnfinishedMark(st)) {
-        const mode_t bits = copier_.NewFileMode((st.st_mode & S_IWUSR) != 0 ? 0666 : 0444);
+        const mode_t bits = copier_->NewFileMode((st.st_mode & S_IWUSR) != 0 ? 0666 : 0444);
         if (fchmodat(a.Dir(), a.name.c_str(), bits, 0) != 0)
             return WinErrorFromErrno(errno);
     }

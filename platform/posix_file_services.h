@@ -1,7 +1,13 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/confined_paths.h"
@@ -24,9 +30,11 @@ class PosixFileServices : public FileServices {
     };
 
     PosixFileServices() : PosixFileServices(Settings()) {}
-    explicit PosixFileServices(const Settings& settings) : copier_(settings.allowUnnamedCopies) {}
+    explicit PosixFileServices(const Settings& settings)
+        : settings_(settings), copier_(std::make_shared<SafeCopier>(settings.allowUnnamedCopies)) {}
 
-    void ConfineBelow(const std::vector<std::string>& roots) override;
+    std::unique_ptr<FileServices> ConfinedTo(const std::vector<std::string>& roots) override;
+    int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
     int ListNames(const std::string& dir, std::vector<std::string>& out,
@@ -42,8 +50,13 @@ class PosixFileServices : public FileServices {
     int DeleteFile(const std::string& path) override;
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
-    int CopyFile(const std::string& source, const std::string& target,
-                 bool targetAbsent = false) override;
+    int PrepareCopy(const std::string& source, const std::string& target, bool targetAbsent,
+                    std::unique_ptr<PreparedCopy>& out) override;
+    int PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) override;
+    int SetAside(const std::string& path, std::string& asidePath) override;
+    int PutBack(const std::string& asidePath, const std::string& path) override;
+    bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
+                       const EntryStat& bStat) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
@@ -55,8 +68,9 @@ class PosixFileServices : public FileServices {
     std::string UniversalName(const std::string& path) override;
 
   private:
-    // Reads the directory's entries, handing each name and type but "." and ".." to `take`.
-    // Returns 0 or an error code; `readFd` is the directory's descriptor while `take` runs.
+    // Reads the directory's entries, handing each name and type but "." and ".." to `take`,
+    // never an entry that a running program holds set aside. Returns 0 or an error code;
+    // `readFd` is the directory's descriptor while `take` runs.
     template <typename Take>
     int ReadDirectory(const std::string& dir, Take take);
     // One sorted listing of a directory, the entries `admit` takes by kind and name.
@@ -67,9 +81,25 @@ class PosixFileServices : public FileServices {
     // Locates a path and reads its own entry's facts (a link is not followed); 0 or a code.
     int LocateAndStat(const std::string& path, PathAt& at, struct stat& st);
 
+    // How far the files of a file system can be told apart by their identities alone.
+    enum class FsKind { Own, Overlay, View };
+    // The kind of the file system holding the entry at the path (whose device is `device`).
+    FsKind FsKindOf(const std::string& path, uint64_t device);
+    // Whether the overlay holding the entry at `onOverlay` may show files of the directory
+    // holding the entry at `other`.
+    bool OverlayMayShow(const std::string& onOverlay, const std::string& other);
+
+    Settings settings_;
     ConfinedPaths paths_;
-    SafeCopier copier_;
+    std::vector<std::string> roots_;  // the run's roots, for an object of one run
+    std::shared_ptr<SafeCopier> copier_;
+    std::mutex kindsMutex_;
+    std::map<uint64_t, FsKind> kinds_;  // by device
+    std::map<std::pair<uint64_t, std::pair<uint64_t, uint64_t>>, bool> overlayShows_;
 };
+
+// The facts of an lstat as an entry's facts.
+void FillEntryStat(const struct stat& st, EntryStat& out);
 
 // DOS date-time of a time_t in the process's local time zone, clamped to the DOS range.
 int32_t DosDateTimeFromUnix(int64_t seconds);

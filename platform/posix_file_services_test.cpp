@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "platform/error_codes.h"
+#include "platform/set_aside.h"
 #include "support/strings.h"
 #include "testing/temp_dir.h"
 
@@ -320,6 +321,48 @@ TEST_F(FileServicesTest, TemporaryFilesAreNeverListed) {
     EXPECT_TRUE(out.empty());
     ASSERT_EQ(fs.ListSubdirs(tmp.Path("t"), out), 0);
     EXPECT_TRUE(out.empty());
+}
+
+// What a killed move left set aside is the user's file: listed under its own name to be put
+// back (never replacing what took the name meanwhile, where it is listed as it is), and not
+// listed while the program that set it aside may still be checking it. A listing changes
+// nothing.
+TEST_F(FileServicesTest, WhatAKilledMoveSetAsideIsListedToBePutBackNeverSwept) {
+    const std::string left = testing::DeadProcessAsideName("f.txt");
+    const std::string held = AsideName("f.txt");
+    struct {
+        std::string aside;
+        bool nameTaken;
+        std::vector<std::string> listed;
+        int putBack;  // PutBack's result
+    } const rows[] = {
+        {left, false, {"f.txt"}, 0},
+        {left, true, {left, "f.txt"}, WinErr::AlreadyExists},
+        {held, false, {}, 0},
+        {".ferrit-aside.notes", false, {".ferrit-aside.notes"}, 0},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.aside + (row.nameTaken ? " taken" : ""));
+        const std::string dir = tmp.Dir("d" + std::to_string(++n));
+        tmp.File("d" + std::to_string(n) + "/" + row.aside, "mine");
+        if (row.nameTaken) {
+            tmp.File("d" + std::to_string(n) + "/f.txt", "new");
+        }
+        const std::vector<std::string> before = ListDir(dir);
+        std::vector<ListEntry> out;
+        ASSERT_EQ(fs.ListFiles(dir, "*.*", out), 0);
+        EXPECT_EQ(Names(out), row.listed);
+        EXPECT_EQ(ListDir(dir), before);
+        const ListEntry* f = Find(out, "f.txt");
+        if (f == nullptr || row.aside[14] == 'n') {
+            continue;
+        }
+        EXPECT_EQ(f->setAside, row.nameTaken ? "" : row.aside);
+        EXPECT_EQ(f->size, row.nameTaken ? 3 : 4);
+        EXPECT_EQ(fs.PutBack(dir + "/" + row.aside, dir + "/f.txt"), row.putBack);
+        EXPECT_EQ(ReadFile(dir + "/f.txt"), row.nameTaken ? "new" : "mine");
+    }
 }
 
 TEST_F(FileServicesTest, AwkwardNamesAreListedExactly) {

@@ -16,6 +16,7 @@
 #include "platform/copy_range.h"
 #include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
+#include "platform/posix_file_services.h"
 #include "platform/posix_util.h"
 
 namespace ferrit {
@@ -221,14 +222,16 @@ int SafeCopier::LinkUnnamed(int fd, int dir, const std::string& name) {
 
 // A finished copy waiting beside its target: an unnamed file (still open) or a named
 // temporary file or link. Destroyed unpublished, it is removed.
-class SafeCopier::Prepared {
+class SafeCopier::Prepared : public PreparedCopy {
   public:
     Prepared(SafeCopier& copier, UniqueFd dir, std::string targetName, const struct stat& source)
         : copier_(copier),
           dir_(std::move(dir)),
           targetName_(std::move(targetName)),
-          source_(source) {}
-    ~Prepared() {
+          source_(source) {
+        FillEntryStat(source, this->source);
+    }
+    ~Prepared() override {
         if (unnamed_.Valid())
             unnamed_.Reset();  // an unnamed copy goes with its last descriptor
         else if (!tmpName_.empty())
@@ -238,10 +241,19 @@ class SafeCopier::Prepared {
     // target is as it was.
     int Publish();
     int Dir() const { return dir_.Get(); }
+    // Takes the facts of the finished copy, as they will stand at the target.
+    int Learn(int fd) {
+        struct stat st;
+        if (fstat(fd, &st) != 0)
+            return WinErrorFromErrno(errno);
+        FillEntryStat(st, copy);
+        return 0;
+    }
 
     UniqueFd unnamed_;
     std::string tmpName_;
     bool targetAbsent_ = false;  // nothing stood at the target when the copy was decided
+    EntryStat copy;              // the finished copy
 
   private:
     int PublishUnnamed();
@@ -322,6 +334,8 @@ int SafeCopier::Prepared::NameByCopy() {
         return err;
     }
     int rc = FillCopy(unnamed_.Get(), out, st, false);
+    if (rc == 0)
+        rc = Learn(out);
     if (close(out) != 0 && rc == 0)
         rc = WinErrorFromErrno(errno);
     unnamed_.Reset();
@@ -333,8 +347,7 @@ int SafeCopier::Prepared::NameByCopy() {
     return Rename();
 }
 
-int SafeCopier::PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& ready,
-                            const struct stat& st) {
+int SafeCopier::PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st) {
     std::vector<char> text(static_cast<size_t>(st.st_size > 0 ? st.st_size : 64) + 1);
     ssize_t len;
     for (;;) {
@@ -346,7 +359,7 @@ int SafeCopier::PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& rea
         text.resize(text.size() * 2);  // the link grew since it was examined
     }
     text[static_cast<size_t>(len)] = '\0';
-    const int dir = ready->Dir();
+    const int dir = ready.Dir();
     std::string tmpName;
     int rc = -1;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -357,10 +370,13 @@ int SafeCopier::PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& rea
     }
     if (rc != 0)
         return WinErrorFromErrno(errno);
-    ready->tmpName_ = tmpName;
+    ready.tmpName_ = tmpName;
     struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (utimensat(dir, tmpName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+    struct stat made;
+    if (utimensat(dir, tmpName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 ||
+        fstatat(dir, tmpName.c_str(), &made, AT_SYMLINK_NOFOLLOW) != 0)
         return WinErrorFromErrno(errno);  // the link goes with `ready`
+    FillEntryStat(made, ready.copy);
     return 0;
 }
 
@@ -400,7 +416,7 @@ bool SafeCopier::CreatedFinal(const struct stat& st) const {
 }
 
 int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent,
-                        std::unique_ptr<Prepared>& out) {
+                        std::unique_ptr<PreparedCopy>& out) {
     out.reset();
     // Opened without a look first: a link fails with ELOOP and is copied as a link; a FIFO or
     // device opens without waiting (O_NONBLOCK) and is refused unread.
@@ -422,9 +438,10 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     const uint64_t device = target.device;
     auto ready = std::make_unique<Prepared>(*this, std::move(target.held), name, st);
     ready->targetAbsent_ = targetAbsent;
+    ready->target = target.dirText == "/" ? "/" + name : JoinPath(target.dirText, name);
     const int dir = ready->Dir();
     if (link) {
-        const int rc = PrepareLink(source, ready, st);
+        const int rc = PrepareLink(source, *ready, st);
         if (rc == 0)
             out = std::move(ready);
         return rc;
@@ -436,7 +453,9 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     if (!unnamedUnusable_.load(std::memory_order_relaxed) && !RefusesUnnamed(dir, device)) {
         UniqueFd unnamed(openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, CreationMode(st)));
         if (unnamed.Valid()) {
-            const int rc = FillCopy(in.Get(), unnamed.Get(), st, CreatedFinal(st));
+            int rc = FillCopy(in.Get(), unnamed.Get(), st, CreatedFinal(st));
+            if (rc == 0)
+                rc = ready->Learn(unnamed.Get());
             if (rc != 0)
                 return rc;  // the unnamed copy goes with its descriptor
             ready->unnamed_ = std::move(unnamed);
@@ -461,6 +480,8 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
         return WinErrorFromErrno(errno);
     ready->tmpName_ = tmpName;  // from here on removed again unless published
     int rc = FillCopy(in.Get(), fd, st, !mark);
+    if (rc == 0)
+        rc = ready->Learn(fd);
     if (close(fd) != 0 && rc == 0)
         rc = WinErrorFromErrno(errno);
     if (rc == 0)
@@ -468,10 +489,15 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     return rc;
 }
 
-int SafeCopier::Copy(const PathAt& source, PathAt&& target, bool targetAbsent) {
-    std::unique_ptr<Prepared> ready;
-    const int rc = Prepare(source, std::move(target), targetAbsent, ready);
-    return rc != 0 ? rc : ready->Publish();
+int SafeCopier::Publish(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
+    published = EntryStat();
+    auto* ready = dynamic_cast<Prepared*>(copy.get());
+    if (ready == nullptr)
+        return WinErr::GenFailure;  // not a copy of these file services
+    const int rc = ready->Publish();
+    if (rc == 0)
+        published = ready->copy;
+    return rc;
 }
 
 }  // namespace ferrit

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_services.h"
 #include "platform/temporary_names.h"
 
 namespace ferrit {
@@ -46,13 +47,19 @@ class SafeCopier {
     // cannot make unnamed files.
     explicit SafeCopier(bool allowUnnamed);
 
-    // Copies the source entry (a regular file, or a link as a link) over the target entry, whose
-    // directory it takes over: a complete copy is made beside the target and then takes its
-    // place. Returns 0, or a Windows error code with the target as it was and nothing left
-    // behind.
-    // `targetAbsent`: nothing was seen at the target just before; the copy then takes its
+    // Makes a complete copy of the source entry (a regular file, or a link as a link) beside the
+    // target entry, whose directory it takes over, to take the target's place later (Publish).
+    // Returns 0 with `out` set, or a Windows error code with nothing left behind. Safe on any
+    // number of threads at once.
+    // `targetAbsent`: nothing was seen at the target just before; publishing then takes its
     // place without a look at it first.
-    int Copy(const PathAt& source, PathAt&& target, bool targetAbsent = false);
+    int Prepare(const PathAt& source, PathAt&& target, bool targetAbsent,
+                std::unique_ptr<PreparedCopy>& out);
+
+    // Puts a copy made by Prepare in its target's place in one step; `published` receives the
+    // copy's facts there. Returns 0, or a Windows error code with the target as it was. Either
+    // way nothing of the copy is left behind.
+    static int Publish(std::unique_ptr<PreparedCopy> copy, EntryStat& published);
 
     // Creates a new, empty named temporary file in the directory with the given open flags;
     // returns its descriptor (or -1 with errno set) and its name in `name`.
@@ -64,12 +71,10 @@ class SafeCopier {
   private:
     // A finished copy waiting beside its target.
     class Prepared;
-    int Prepare(const PathAt& source, PathAt&& target, bool targetAbsent,
-                std::unique_ptr<Prepared>& ready);
     // Whether a copy created with the source's bits (owner-writable) has them all already, the
     // file-creation mask taking none away.
     bool CreatedFinal(const struct stat& st) const;
-    int PrepareLink(const PathAt& source, std::unique_ptr<Prepared>& ready, const struct stat& st);
+    int PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st);
     int LinkUnnamed(int fd, int dir, const std::string& name);
     // A file system that refused an unnamed file once is not asked again: on a network volume
     // every refused attempt costs a round trip.

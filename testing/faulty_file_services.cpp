@@ -4,15 +4,22 @@ namespace ferrit {
 
 void FaultyFileServices::Fail(FileOp op, int code, int nthCall, const std::string& pathContains) {
     std::lock_guard<std::mutex> lock(mutex_);
-    faults_.push_back(Fault{op, code, nthCall, pathContains, false});
+    faults_.push_back(Fault{op, code, nthCall, pathContains, false, 0, {}});
 }
 
 void FaultyFileServices::Throw(FileOp op, int nthCall, const std::string& pathContains) {
     std::lock_guard<std::mutex> lock(mutex_);
-    faults_.push_back(Fault{op, 0, nthCall, pathContains, true});
+    faults_.push_back(Fault{op, 0, nthCall, pathContains, true, 0, {}});
+}
+
+void FaultyFileServices::Before(FileOp op, std::function<void(const std::string&)> action,
+                                int nthCall, const std::string& pathContains) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faults_.push_back(Fault{op, 0, nthCall, pathContains, false, 0, std::move(action)});
 }
 
 void FaultyFileServices::ResetCounts() {
+    std::lock_guard<std::mutex> lock(mutex_);
     calls_.fill(0);
     for (auto& p : paths_) {
         p.clear();
@@ -22,35 +29,66 @@ void FaultyFileServices::ResetCounts() {
 
 bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
                              const std::string* second) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++calls_[Index(op)];
-    if (path != nullptr) {
-        paths_[Index(op)].push_back(*path);
-    }
-    for (Fault& f : faults_) {
-        if (f.op != op) {
-            continue;
+    std::vector<std::function<void(const std::string&)>> actions;
+    bool fail = false;
+    bool throws = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++calls_[Index(op)];
+        if (path != nullptr) {
+            paths_[Index(op)].push_back(*path);
         }
-        if (!f.pathContains.empty()) {
-            const bool first = path != nullptr && path->find(f.pathContains) != std::string::npos;
-            const bool other =
-                second != nullptr && second->find(f.pathContains) != std::string::npos;
-            if (!first && !other) {
+        for (Fault& f : faults_) {
+            if (f.op != op || (!f.before && (fail || throws))) {
                 continue;
             }
+            if (!f.pathContains.empty()) {
+                const bool first =
+                    path != nullptr && path->find(f.pathContains) != std::string::npos;
+                const bool other =
+                    second != nullptr && second->find(f.pathContains) != std::string::npos;
+                if (!first && !other) {
+                    continue;
+                }
+            }
+            ++f.matched;
+            if (f.nthCall != 0 && f.matched != f.nthCall) {
+                continue;
+            }
+            if (f.before) {
+                actions.push_back(f.before);
+                continue;
+            }
+            ++injected_;
+            throws = f.throws;
+            fail = !f.throws;
+            code = f.code;
         }
-        ++f.matched;
-        if (f.nthCall != 0 && f.matched != f.nthCall) {
-            continue;
-        }
-        ++injected_;
-        if (f.throws) {
-            throw InjectedFault("injected fault" + (path ? " at " + *path : std::string()));
-        }
-        code = f.code;
-        return true;
     }
-    return false;
+    for (const auto& action : actions) {
+        action(path != nullptr ? *path : std::string());
+    }
+    if (throws) {
+        throw InjectedFault("injected fault" + (path ? " at " + *path : std::string()));
+    }
+    return fail;
+}
+
+std::unique_ptr<FileServices> FaultyFileServices::ConfinedTo(
+    const std::vector<std::string>& roots) {
+    int code = 0;
+    Hit(FileOp::ConfinedTo, nullptr, code);  // the rule itself is never skipped
+    return std::unique_ptr<FileServices>(new FaultyFileServices(state_, inner_.ConfinedTo(roots)));
+}
+
+int FaultyFileServices::LockTree(const std::string& root, bool exclusive,
+                                 std::unique_ptr<TreeLock>& lock) {
+    int code = 0;
+    if (Hit(FileOp::LockTree, &root, code)) {
+        lock.reset();
+        return code;
+    }
+    return inner_.LockTree(root, exclusive, lock);
 }
 
 int FaultyFileServices::ListFiles(const std::string& dir, const std::string& pattern,
@@ -107,12 +145,6 @@ bool FaultyFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
         return false;
     }
     return inner_.DirectoryId(path, id);
-}
-
-void FaultyFileServices::ConfineBelow(const std::vector<std::string>& roots) {
-    int code = 0;
-    Hit(FileOp::ConfineBelow, nullptr, code);
-    inner_.ConfineBelow(roots);  // the rule itself is never skipped
 }
 
 int FaultyFileServices::StatEntry(const std::string& path, EntryStat& out) {
@@ -172,13 +204,50 @@ int FaultyFileServices::RemoveDirectory(const std::string& path) {
     return inner_.RemoveDirectory(path);
 }
 
-int FaultyFileServices::CopyFile(const std::string& source, const std::string& target,
-                                 bool targetAbsent) {
+int FaultyFileServices::PrepareCopy(const std::string& source, const std::string& target,
+                                    bool targetAbsent, std::unique_ptr<PreparedCopy>& out) {
     int code = 0;
     if (Hit(FileOp::CopyFile, &source, code, &target)) {
+        out.reset();
         return code;
     }
-    return inner_.CopyFile(source, target, targetAbsent);
+    return inner_.PrepareCopy(source, target, targetAbsent, out);
+}
+
+int FaultyFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
+    int code = 0;
+    const std::string target = copy ? copy->target : std::string();
+    if (Hit(FileOp::PublishCopy, &target, code)) {
+        published = EntryStat();
+        return code;  // the copy is dropped, and removed with it
+    }
+    return inner_.PublishCopy(std::move(copy), published);
+}
+
+int FaultyFileServices::SetAside(const std::string& path, std::string& asidePath) {
+    int code = 0;
+    if (Hit(FileOp::SetAside, &path, code)) {
+        asidePath.clear();
+        return code;
+    }
+    return inner_.SetAside(path, asidePath);
+}
+
+int FaultyFileServices::PutBack(const std::string& asidePath, const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::PutBack, &path, code, &asidePath)) {
+        return code;
+    }
+    return inner_.PutBack(asidePath, path);
+}
+
+bool FaultyFileServices::SeparateFiles(const std::string& a, const EntryStat& aStat,
+                                       const std::string& b, const EntryStat& bStat) {
+    int code = 0;
+    if (Hit(FileOp::SeparateFiles, &a, code, &b)) {
+        return false;
+    }
+    return inner_.SeparateFiles(a, aStat, b, bStat);
 }
 
 bool FaultyFileServices::FreeSpace(const std::string& path, int64_t& bytes) {

@@ -1,10 +1,13 @@
 // A FileServices double that wraps real file services, fails chosen operations with chosen codes
 // (always, or on the Nth matching call, optionally only for paths containing a text), can throw
-// instead, and counts the calls of every operation.
+// instead, can run an action just before a chosen call (to stage a race at that very moment),
+// and counts the calls of every operation. The object of a run (ConfinedTo) shares all of it.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -15,7 +18,8 @@
 namespace ferrit {
 
 enum class FileOp {
-    ConfineBelow,
+    ConfinedTo,
+    LockTree,
     ListFiles,
     ListNames,
     RemoveStaleTemporary,
@@ -29,7 +33,11 @@ enum class FileOp {
     DeleteFile,
     CreateDirectories,
     RemoveDirectory,
-    CopyFile,
+    CopyFile,  // making the copy (PrepareCopy)
+    PublishCopy,
+    SetAside,
+    PutBack,
+    SeparateFiles,
     FreeSpace,
     OpenRead,
     CreateTemporary,
@@ -49,7 +57,8 @@ struct InjectedFault : std::runtime_error {
 
 class FaultyFileServices : public FileServices {
   public:
-    explicit FaultyFileServices(FileServices& inner) : inner_(inner) {}
+    explicit FaultyFileServices(FileServices& inner)
+        : inner_(inner), state_(std::make_shared<State>()) {}
 
     // Makes the operation fail without touching the inner services. The code is what an
     // int-returning operation returns (ListFiles/ListSubdirs return it with an empty listing,
@@ -61,6 +70,11 @@ class FaultyFileServices : public FileServices {
     void Fail(FileOp op, int code, int nthCall = 0, const std::string& pathContains = "");
     // Like Fail, but the matching call throws InjectedFault.
     void Throw(FileOp op, int nthCall = 0, const std::string& pathContains = "");
+    // Runs the action (with the call's path) just before the matching call reaches the inner
+    // services; nthCall and pathContains as for Fail. The action may use the file system, but not
+    // this object.
+    void Before(FileOp op, std::function<void(const std::string& path)> action, int nthCall = 0,
+                const std::string& pathContains = "");
     void ClearFaults() { faults_.clear(); }
 
     int Calls(FileOp op) const { return calls_[Index(op)]; }
@@ -70,7 +84,8 @@ class FaultyFileServices : public FileServices {
     int Injected() const { return injected_; }
     void ResetCounts();
 
-    void ConfineBelow(const std::vector<std::string>& roots) override;
+    std::unique_ptr<FileServices> ConfinedTo(const std::vector<std::string>& roots) override;
+    int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
     int ListNames(const std::string& dir, std::vector<std::string>& out,
@@ -86,8 +101,13 @@ class FaultyFileServices : public FileServices {
     int DeleteFile(const std::string& path) override;
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
-    int CopyFile(const std::string& source, const std::string& target,
-                 bool targetAbsent = false) override;
+    int PrepareCopy(const std::string& source, const std::string& target, bool targetAbsent,
+                    std::unique_ptr<PreparedCopy>& out) override;
+    int PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) override;
+    int SetAside(const std::string& path, std::string& asidePath) override;
+    int PutBack(const std::string& asidePath, const std::string& path) override;
+    bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
+                       const EntryStat& bStat) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
@@ -106,18 +126,32 @@ class FaultyFileServices : public FileServices {
         std::string pathContains;
         bool throws;
         int matched = 0;
+        std::function<void(const std::string&)> before;  // set: an action, not a fault
     };
+    static constexpr std::size_t kOps = static_cast<std::size_t>(FileOp::Count);
+    struct State {
+        std::mutex mutex;  // copies may run on several threads at once
+        std::vector<Fault> faults;
+        std::array<int, kOps> calls{};
+        std::array<std::vector<std::string>, kOps> paths;
+        int injected = 0;
+    };
+    FaultyFileServices(std::shared_ptr<State> state, std::unique_ptr<FileServices> inner)
+        : owned_(std::move(inner)), inner_(*owned_), state_(std::move(state)) {}
+
     static std::size_t Index(FileOp op) { return static_cast<std::size_t>(op); }
-    // Counts the call; true (with the code) when a fault applies to it. Throws for a throwing
-    // fault.
+    // Counts the call and runs the actions staged before it; true (with the code) when a fault
+    // applies to it. Throws for a throwing fault.
     bool Hit(FileOp op, const std::string* path, int& code, const std::string* second = nullptr);
 
+    std::unique_ptr<FileServices> owned_;  // the run's inner object
     FileServices& inner_;
-    std::mutex mutex_;  // copies may run on several threads at once
-    std::vector<Fault> faults_;
-    std::array<int, static_cast<std::size_t>(FileOp::Count)> calls_{};
-    std::array<std::vector<std::string>, static_cast<std::size_t>(FileOp::Count)> paths_;
-    int injected_ = 0;
+    std::shared_ptr<State> state_;
+    std::mutex& mutex_ = state_->mutex;
+    std::vector<Fault>& faults_ = state_->faults;
+    std::array<int, kOps>& calls_ = state_->calls;
+    std::array<std::vector<std::string>, kOps>& paths_ = state_->paths;
+    int& injected_ = state_->injected;
 };
 
 }  // namespace ferrit

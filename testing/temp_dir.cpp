@@ -17,6 +17,7 @@
 
 #include "platform/fs_util.h"
 #include "platform/safe_copy.h"
+#include "platform/set_aside.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -205,6 +206,17 @@ std::string DeadProcessTemporaryName(unsigned n) {
     const size_t pidEnd = own.find('.', std::strlen(kTempPrefix));
     const std::string host = own.substr(own.find('.', pidEnd + 1) + 1);
     return std::string(kTempPrefix) + std::to_string(child) + "." + std::to_string(n) + "." + host;
+}
+
+std::string DeadProcessAsideName(const std::string& name) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    waitpid(child, nullptr, 0);
+    const std::string mine = std::string(kAsidePrefix) + std::to_string(getpid()) + ".";
+    return std::string(kAsidePrefix) + std::to_string(child) + "." +
+           AsideName(name).substr(mine.size());
 }
 
 bool XattrsSupported(const std::string& dir) {

@@ -50,6 +50,8 @@ bool MakeSocketNode(const std::string& path);
 // A name as the program gives its temporary copies, with the counter `n`, of a process of this
 // host that no longer runs (a child made and reaped for it).
 std::string DeadProcessTemporaryName(unsigned n);
+// The name under which a process of this host that no longer runs would have set `name` aside.
+std::string DeadProcessAsideName(const std::string& name);
 // Whether the file system of the directory keeps user extended attributes.
 bool XattrsSupported(const std::string& dir);
 // Removes a path with everything below it, making read-only directories writable first.

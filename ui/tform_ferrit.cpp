@@ -193,7 +193,8 @@ void TFormFerrit::FormCreate() {
     }
 
     // 3. NetWare client start-up. The client is the emulated one when its description file
-    //    exists; a description that cannot be used is reported here and the window works
+    //    exists, on Windows else the installed one (named in the status bar); a description
+    //    or an installed client that cannot be used is reported here and the window works
     //    without NetWare. InitNetWare reports its own failure; its result is not examined.
     //    Where no client is configured at all there is nothing to start: the status bar says
     //    so instead of a message box at every start.
@@ -205,6 +206,9 @@ void TFormFerrit::FormCreate() {
             QStringLiteral("NetWare: no client configured; the NetWare options are unavailable"));
     } else {
         netware_.InitNetWare();
+        if (!clientChoice_.clientText.empty()) {
+            ui_->StatusBar1->showMessage(QString::fromStdString(clientChoice_.clientText));
+        }
     }
 
     // 4. The status outlet gets the progress labels and the other Progress-tab controls.

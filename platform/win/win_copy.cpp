@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/temporary_names.h"
@@ -290,7 +291,29 @@ int DisposeOf(HANDLE h) {
     return without == 0 ? 0 : err;
 }
 
-int CopyEntry(const WinPathAt& from, const WinPathAt& to, bool targetAbsent) {
+namespace {
+
+// A finished copy in its temporary entry, waiting to take the target's place; removed when
+// dropped unpublished.
+class WinPreparedCopy : public PreparedCopy {
+  public:
+    ~WinPreparedCopy() override {
+        if (out.Valid()) {
+            DisposeOf(out.Get());
+        }
+    }
+    UniqueHandle out;
+    WinPathAt to;
+    BY_HANDLE_FILE_INFORMATION before = {};
+    bool targetAbsent = false;
+    EntryStat copy;  // the finished copy, as it will stand at the target
+};
+
+}  // namespace
+
+int PrepareEntryCopy(const WinPathAt& from, const WinPathAt& to, bool targetAbsent,
+                     std::unique_ptr<PreparedCopy>& made) {
+    made.reset();
     // Others may read the source meanwhile, never write, rename or delete it.
     OpenRequest request;
     request.access = FILE_GENERIC_READ;
@@ -315,35 +338,58 @@ int CopyEntry(const WinPathAt& from, const WinPathAt& to, bool targetAbsent) {
             return err;
         }
     }
-    BY_HANDLE_FILE_INFORMATION before;
-    if (!GetFileInformationByHandle(in.Get(), &before)) {
+    auto ready = std::make_unique<WinPreparedCopy>();
+    BY_HANDLE_FILE_INFORMATION& before = ready->before;
+    EntryFacts sourceFacts;
+    if (!GetFileInformationByHandle(in.Get(), &before) || FactsOf(in.Get(), sourceFacts) != 0) {
         return LastError();
     }
+    FillStat(sourceFacts, JoinName(from.dirText, from.name), ready->source);
     const bool directory = (before.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (directory && !link) {
         return ERROR_ACCESS_DENIED;
     }
-    UniqueHandle out;
     std::wstring tempName;
-    err = CreateTemporaryIn(to.Dir(), link && directory, out, tempName);
+    err = CreateTemporaryIn(to.Dir(), link && directory, ready->out, tempName);
     if (err != 0) {
         return err;
     }
+    const HANDLE out = ready->out.Get();
     const int64_t size = static_cast<int64_t>(before.nFileSizeHigh) << 32 | before.nFileSizeLow;
-    err = link ? CopyLinkData(in.Get(), out.Get()) : CopyData(in.Get(), out.Get(), size);
+    err = link ? CopyLinkData(in.Get(), out) : CopyData(in.Get(), out, size);
     if (err == 0 && !link && ChangedSince(in.Get(), before)) {
         err = ERROR_SHARING_VIOLATION;
     }
     if (err == 0) {
-        err = SetCopyFacts(out.Get(), before, link && directory);
+        err = SetCopyFacts(out, before, link && directory);
     }
+    EntryFacts copyFacts;
     if (err == 0) {
-        err = Publish(out.Get(), to, before, targetAbsent);
+        err = FactsOf(out, copyFacts);
     }
     if (err != 0) {
-        DisposeOf(out.Get());
+        return err;  // the temporary entry goes with `ready`
     }
-    return err;
+    FillStat(copyFacts, JoinName(to.dirText, to.name), ready->copy);
+    ready->to = to;
+    ready->targetAbsent = targetAbsent;
+    made = std::move(ready);
+    return 0;
+}
+
+int PublishEntryCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
+    published = EntryStat();
+    auto* ready = dynamic_cast<WinPreparedCopy*>(copy.get());
+    if (ready == nullptr) {
+        return ERROR_GEN_FAILURE;  // not a copy of these file services
+    }
+    const int err = Publish(ready->out.Get(), ready->to, ready->before, ready->targetAbsent);
+    if (err != 0) {
+        return err;  // the temporary entry goes with the copy
+    }
+    ready->out.Reset();  // published: the handle closes, the entry stays
+    published = ready->copy;
+    return 0;
 }
 
 }  // namespace win

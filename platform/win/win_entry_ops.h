@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/file_services.h"
@@ -48,14 +49,19 @@ int RenameInto(HANDLE h, const WinPathAt& to, bool replace);
 // Deletes the open entry (opened with DELETE and attribute access), a read-only one too.
 int DisposeOf(HANDLE h);
 
-// Copies the entry `from` over the entry `to` without asking: a regular file's data, or a link
-// as a link, goes to a temporary entry in the target's directory that takes the target's name
-// only when complete, with the source's DOS attributes and last-write time. A source that
-// changes while it is read, or that is the target itself, is not published (32). On failure
-// nothing is left behind and the target is as it was. `targetAbsent`: nothing stood at the
-// target a moment ago; something that appeared meanwhile is still looked at before it is
-// replaced.
-int CopyEntry(const WinPathAt& from, const WinPathAt& to, bool targetAbsent);
+// Makes a copy of the entry `from` to take the place of the entry `to`: a regular file's data,
+// or a link as a link, goes to a temporary entry in the target's directory, with the source's
+// DOS attributes and last-write time. A source that changes while it is read is not copied (32).
+// 0 with `made` set, or a Windows error number with nothing left behind. `targetAbsent`: nothing
+// stood at the target a moment ago; something that appears meanwhile is still looked at before
+// it is replaced.
+int PrepareEntryCopy(const WinPathAt& from, const WinPathAt& to, bool targetAbsent,
+                     std::unique_ptr<PreparedCopy>& made);
+
+// Puts a copy made by PrepareEntryCopy in the target's place in one step, without asking; the
+// source itself standing there is never replaced (32). On failure nothing is left behind and the
+// target is as it was. `published` receives the copy's facts there.
+int PublishEntryCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published);
 
 }  // namespace win
 }  // namespace ferrit

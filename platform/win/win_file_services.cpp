@@ -5,6 +5,7 @@
 
 #include "platform/fs_util.h"
 #include "platform/name_pattern.h"
+#include "platform/set_aside.h"
 #include "platform/temporary_names.h"
 #include "platform/win/win_api.h"
 #include "platform/win/win_confined_paths.h"
@@ -119,14 +120,34 @@ int StatAt(const WinPathAt& at, EntryStat& out, EntryFacts* factsOut = nullptr) 
     return 0;
 }
 
+// Whether the path lies on a disk of this computer (not a network share).
+bool LocalDisk(const std::string& path) {
+    std::wstring absolute;
+    wchar_t volume[MAX_PATH + 1] = {};
+    if (win::AbsolutePath(path, absolute) != 0 ||
+        !GetVolumePathNameW(absolute.c_str(), volume, MAX_PATH)) {
+        return false;
+    }
+    const UINT type = GetDriveTypeW(volume);
+    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK;
+}
+
 }  // namespace
 
 WinFileServices::WinFileServices() : paths_(new win::WinConfinedPaths) {}
 
 WinFileServices::~WinFileServices() = default;
 
-void WinFileServices::ConfineBelow(const std::vector<std::string>& roots) {
-    paths_->SetRoots(roots);
+std::unique_ptr<FileServices> WinFileServices::ConfinedTo(const std::vector<std::string>& roots) {
+    auto run = std::make_unique<WinFileServices>();
+    run->paths_->SetRoots(roots);
+    return run;
+}
+
+int WinFileServices::LockTree(const std::string&, bool, std::unique_ptr<TreeLock>& lock) {
+    // Windows has no advisory lock on a directory; the identity rule of a move still holds.
+    lock.reset();
+    return ERROR_NOT_SUPPORTED;
 }
 
 template <typename Admit>
@@ -162,7 +183,12 @@ int WinFileServices::List(const std::string& dir, bool sorted, Admit admit,
         for (;;) {
             const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(p);
             const std::wstring wide(info->FileName, info->FileNameLength / sizeof(wchar_t));
-            if (wide != L"." && wide != L"..") {
+            std::string original;
+            const bool held =
+                (info->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                ClassifyAsideName(win::Narrow(wide).c_str(), original) == AsideLeftover::InUse;
+            // An entry a running program holds set aside is out of every other program's way.
+            if (wide != L"." && wide != L".." && !held) {
                 ListEntry entry;
                 entry.name = win::Narrow(wide);
                 EntryFacts facts;
@@ -199,13 +225,26 @@ int WinFileServices::List(const std::string& dir, bool sorted, Admit admit,
 
 int WinFileServices::ListFiles(const std::string& dir, const std::string& pattern,
                                std::vector<ListEntry>& out) {
-    return List(
+    const int err = List(
         dir, true,
-        [&pattern](const ListEntry& e) {
+        [](const ListEntry& e) {
             return (e.kind == EntryKind::File || e.kind == EntryKind::Link) &&
-                   !IsTemporaryName(e.name.c_str()) && MatchPattern(pattern, e.name);
+                   !IsTemporaryName(e.name.c_str());
         },
         out);
+    // What a killed move left set aside is listed under its own name, to be put back.
+    for (ListEntry& e : out) {
+        std::string original;
+        if (ClassifyAsideName(e.name.c_str(), original) == AsideLeftover::PutBack) {
+            e.setAside = e.name;
+            e.name = original;
+        }
+    }
+    SettleSetAside(out);
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [&](const ListEntry& e) { return !MatchPattern(pattern, e.name); }),
+              out.end());
+    return err;
 }
 
 int WinFileServices::ListNames(const std::string& dir, std::vector<std::string>& out,
@@ -360,8 +399,9 @@ int WinFileServices::RemoveDirectory(const std::string& path) {
     return win::DisposeOf(h.Get());
 }
 
-int WinFileServices::CopyFile(const std::string& source, const std::string& target,
-                              bool targetAbsent) {
+int WinFileServices::PrepareCopy(const std::string& source, const std::string& target,
+                                 bool targetAbsent, std::unique_ptr<PreparedCopy>& out) {
+    out.reset();
     WinPathAt from, to;
     if (const int err = paths_->Locate(source, from)) {
         return err;
@@ -369,9 +409,55 @@ int WinFileServices::CopyFile(const std::string& source, const std::string& targ
     if (const int err = paths_->Locate(target, to)) {
         return err;
     }
-    return win::CopyEntry(from, to, targetAbsent);
+    const int err = win::PrepareEntryCopy(from, to, targetAbsent, out);
+    if (out) {
+        out->target = target;
+    }
+    return err;
 }
 
+int WinFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
+    return win::PublishEntryCopy(std::move(copy), published);
+}
+
+int WinFileServices::SetAside(const std::string& path, std::string& asidePath) {
+    asidePath.clear();
+    WinPathAt at;
+    if (const int err = paths_->Locate(path, at)) {
+        return err;
+    }
+    UniqueHandle h;
+    if (const int err = OpenEntry(at, DELETE | FILE_READ_ATTRIBUTES, h)) {
+        return err;
+    }
+    const std::string aside = AsideName(win::Narrow(at.name));
+    WinPathAt to{at.dir, std::wstring(), at.dirText};
+    if (!win::Widen(aside, to.name)) {
+        return ERROR_INVALID_NAME;
+    }
+    if (const int err = win::RenameInto(h.Get(), to, false)) {
+        return err;
+    }
+    const size_t slash = path.find_last_of("\\/");
+    asidePath = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + aside;
+    return 0;
+}
+
+int WinFileServices::PutBack(const std::string& asidePath, const std::string& path) {
+    const int err = RenameEntry(asidePath, path, false);
+    return err == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : err;
+}
+
+bool WinFileServices::SeparateFiles(const std::string& a, const EntryStat& aStat,
+                                    const std::string& b, const EntryStat& bStat) {
+    if (aStat.kind == EntryKind::Missing || bStat.kind == EntryKind::Missing ||
+        aStat.SameEntryAs(bStat)) {
+        return false;
+    }
+    // One volume shows each of its files under one identity. Across volumes, only local disks
+    // are proven to hold files of their own: a network share may be a local folder seen again.
+    return aStat.device == bStat.device || (LocalDisk(a) && LocalDisk(b));
+}
 bool WinFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
     std::wstring wide;
     if (!win::Widen(path, wide)) {
@@ -463,6 +549,10 @@ int WinFileServices::CloseFile(FileHandle handle) {
 }
 
 int WinFileServices::RenameOver(const std::string& from, const std::string& to) {
+    return RenameEntry(from, to, true);
+}
+
+int WinFileServices::RenameEntry(const std::string& from, const std::string& to, bool replace) {
     WinPathAt a, b;
     if (const int err = paths_->Locate(from, a)) {
         return err;
@@ -474,7 +564,7 @@ int WinFileServices::RenameOver(const std::string& from, const std::string& to) 
     if (const int err = OpenEntry(a, DELETE | FILE_READ_ATTRIBUTES, h)) {
         return err;
     }
-    return win::RenameInto(h.Get(), b, true);
+    return win::RenameInto(h.Get(), b, replace);
 }
 
 std::string WinFileServices::UniversalName(const std::string& path) {

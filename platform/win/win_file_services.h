@@ -20,13 +20,15 @@ class WinConfinedPaths;
 // parents' handles, refusing reparse points (links, junctions), so nothing is written, deleted
 // or listed through a link. Listings come whole from the directory's handle, with each entry's
 // file id, so an entry's identity (volume serial and file id) costs no open of its own.
-// Thread rule: CopyFile may run on several copy workers at once, beside the walk's calls.
+// Thread rule: PrepareCopy may run on several copy workers at once, beside the walk's calls.
 class WinFileServices : public FileServices {
   public:
     WinFileServices();
     ~WinFileServices() override;
 
-    void ConfineBelow(const std::vector<std::string>& roots) override;
+    std::unique_ptr<FileServices> ConfinedTo(const std::vector<std::string>& roots) override;
+    // Not here: Windows has no advisory lock on a directory (50).
+    int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
     // No copy of this program on Windows is ever named stale yet: the mark that tells an
@@ -44,8 +46,13 @@ class WinFileServices : public FileServices {
     int DeleteFile(const std::string& path) override;
     int CreateDirectories(const std::string& path) override;
     int RemoveDirectory(const std::string& path) override;
-    int CopyFile(const std::string& source, const std::string& target,
-                 bool targetAbsent = false) override;
+    int PrepareCopy(const std::string& source, const std::string& target, bool targetAbsent,
+                    std::unique_ptr<PreparedCopy>& out) override;
+    int PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) override;
+    int SetAside(const std::string& path, std::string& asidePath) override;
+    int PutBack(const std::string& asidePath, const std::string& path) override;
+    bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
+                       const EntryStat& bStat) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
@@ -61,6 +68,9 @@ class WinFileServices : public FileServices {
     // name when `sorted`.
     template <typename Admit>
     int List(const std::string& dir, bool sorted, Admit admit, std::vector<ListEntry>& out);
+    // Gives the entry `from` the name `to` in one step; what stands at `to` is replaced only
+    // when `replace` (a link is replaced, never followed).
+    int RenameEntry(const std::string& from, const std::string& to, bool replace);
 
     std::unique_ptr<win::WinConfinedPaths> paths_;
 };

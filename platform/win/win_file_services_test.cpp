@@ -159,10 +159,10 @@ TEST(WinFileServices, CopyPublishesWholeCopiesOnly) {
             }
             SCOPED_TRACE(std::string(c.name) + (confined ? ", confined" : ""));
             Tree t;
-            WinFileServices files;
-            if (confined) {
-                files.ConfineBelow({t.root()});
-            }
+            WinFileServices shared;
+            const std::unique_ptr<FileServices> run =
+                confined ? shared.ConfinedTo({t.root()}) : nullptr;
+            FileServices& files = run ? *run : shared;
             t.Dir("from");
             t.Dir("to");
             const std::string source =
@@ -213,49 +213,70 @@ TEST(WinFileServices, CopyOfASourceWrittenByAnotherProgramIsRefused) {
 TEST(WinFileServices, DirectoriesAndDeletionsGiveTheSystemsCodes) {
     struct Case {
         const char* what;
-        int (*step)(WinFileServices&, const Tree&);
+        int (*step)(FileServices&, const Tree&);
         int rc;
         const char* gone;   // what must be gone afterwards ("" for nothing)
         const char* stays;  // what must still be there ("" for nothing)
     };
     const std::vector<Case> cases = {
         {"make nested",
-         [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("n/e/w")); }, 0,
-         "", "n/e/w"},
+         [](FileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("n/e/w")); }, 0, "",
+         "n/e/w"},
         {"make existing",
-         [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("full")); }, 0,
-         "", "full"},
+         [](FileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("full")); }, 0, "",
+         "full"},
         {"make over a file",
-         [](WinFileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("file.txt")); },
+         [](FileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("file.txt")); },
          183, "", "file.txt"},
         {"make below a file",
-         [](WinFileServices& f, const Tree& t) {
-             return f.CreateDirectories(t.Path("file.txt/x"));
-         },
+         [](FileServices& f, const Tree& t) { return f.CreateDirectories(t.Path("file.txt/x")); },
          3, "", "file.txt"},
         {"remove empty",
-         [](WinFileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("empty")); }, 0,
+         [](FileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("empty")); }, 0,
          "empty", ""},
         {"remove not empty",
-         [](WinFileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("full")); }, 145,
-         "", "full/in.txt"},
+         [](FileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("full")); }, 145, "",
+         "full/in.txt"},
         {"remove missing",
-         [](WinFileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("none")); }, 2, "",
+         [](FileServices& f, const Tree& t) { return f.RemoveDirectory(t.Path("none")); }, 2, "",
          ""},
         {"delete file",
-         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("file.txt")); }, 0,
+         [](FileServices& f, const Tree& t) { return f.DeleteFile(t.Path("file.txt")); }, 0,
          "file.txt", ""},
         {"delete read-only",
-         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("ro.txt")); }, 0,
-         "ro.txt", ""},
+         [](FileServices& f, const Tree& t) { return f.DeleteFile(t.Path("ro.txt")); }, 0, "ro.txt",
+         ""},
         {"delete a directory",
-         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("empty")); }, 5, "",
+         [](FileServices& f, const Tree& t) { return f.DeleteFile(t.Path("empty")); }, 5, "",
          "empty"},
         {"delete missing",
-         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none")); }, 2, "", ""},
+         [](FileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none")); }, 2, "", ""},
         {"delete in a missing directory",
-         [](WinFileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none/x")); }, 3, "",
-         ""},
+         [](FileServices& f, const Tree& t) { return f.DeleteFile(t.Path("none/x")); }, 3, "", ""},
+        // A file set aside goes back under its name, never over what took the name meanwhile.
+        {"set aside and put back",
+         [](FileServices& f, const Tree& t) {
+             std::string aside;
+             const int rc = f.SetAside(t.Path("file.txt"), aside);
+             return rc != 0 ? rc : f.PutBack(aside, t.Path("file.txt"));
+         },
+         0, "", "file.txt"},
+        {"put back onto a taken name",
+         [](FileServices& f, const Tree& t) {
+             std::string aside;
+             const int rc = f.SetAside(t.Path("file.txt"), aside);
+             if (rc != 0 || f.CopyFile(t.Path("full/in.txt"), t.Path("file.txt")) != 0) {
+                 return -1;
+             }
+             return f.PutBack(aside, t.Path("file.txt"));
+         },
+         183, "", "file.txt"},
+        {"set aside a missing file",
+         [](FileServices& f, const Tree& t) {
+             std::string aside;
+             return f.SetAside(t.Path("none"), aside);
+         },
+         2, "", ""},
     };
     for (bool confined : {false, true}) {
         for (const Case& c : cases) {
@@ -266,10 +287,10 @@ TEST(WinFileServices, DirectoriesAndDeletionsGiveTheSystemsCodes) {
             t.File("full/in.txt", "x");
             t.File("file.txt", "x");
             t.File("ro.txt", "x", FILE_ATTRIBUTE_READONLY);
-            WinFileServices files;
-            if (confined) {
-                files.ConfineBelow({t.root()});
-            }
+            WinFileServices shared;
+            const std::unique_ptr<FileServices> run =
+                confined ? shared.ConfinedTo({t.root()}) : nullptr;
+            FileServices& files = run ? *run : shared;
             // The directory is looked at first, as the walk does, so that a handle on it is kept.
             files.DirectoryExists(t.Path("empty"));
             EXPECT_EQ(c.step(files, t), c.rc);
@@ -390,8 +411,9 @@ TEST(WinFileServices, ConfinedPathsRefuseLinks) {
         ASSERT_TRUE(DeviceIoControl(h.Get(), FSCTL_SET_REPARSE_POINT, data.data(),
                                     static_cast<DWORD>(data.size()), nullptr, 0, &n, nullptr));
     }
-    WinFileServices files;
-    files.ConfineBelow({t.Path("root")});
+    WinFileServices shared;
+    const std::unique_ptr<FileServices> run = shared.ConfinedTo({t.Path("root")});
+    FileServices& files = *run;
     EntryStat st;
     std::vector<ListEntry> out;
     EXPECT_EQ(files.StatEntry(t.Path("root/link/keep.txt"), st), WinErr::CantResolveFilename);
