@@ -157,13 +157,13 @@ void WindowStatusSink::ShowStatusText(const std::string& text) {
 }
 
 void WindowStatusSink::PumpMessages() {
-    PaintIfDue();
     if (availLabel_ && availText_ != nullptr) {
         const QString text = QString::fromStdString(*availText_);
         if (availLabel_->text() != text) {
             availLabel_->setText(text);
         }
     }
+    PaintIfDue();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

@@ -83,8 +83,8 @@ class WindowStatusSink : public StatusSink {
     void RunReturned();
     // Shows at once what waits for the next paint (before a dialog covers the window).
     void ShowPending();
-    // The last line of a run: appended to the list, kept in the status bar, and in view (before
-    // RunReturned: from then on).
+    // The last line of a run: appended to the list, kept in the status bar, and in view. Given
+    // before RunReturned, it is shown with RunReturned's paint.
     void ShowSummary(const std::string& text);
     // The status bar's text, shown with the other texts.
     void ShowStatusText(const std::string& text);
