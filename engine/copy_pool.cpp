@@ -52,4 +52,37 @@ void CopyPool::Work() {
     }
 }
 
+bool PublishOrder::WaitTurn(uint64_t k) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    turn_.wait(lock, [&] { return stopped_ || next_ >= k; });
+    return !stopped_;
+}
+
+void PublishOrder::Settle(uint64_t k) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (k < next_) {
+            return;
+        }
+        const size_t at = static_cast<size_t>(k - next_);
+        if (ahead_.size() <= at) {
+            ahead_.resize(at + 1, false);
+        }
+        ahead_[at] = true;
+        while (!ahead_.empty() && ahead_.front()) {
+            ahead_.pop_front();
+            ++next_;
+        }
+    }
+    turn_.notify_all();
+}
+
+void PublishOrder::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+    }
+    turn_.notify_all();
+}
+
 }  // namespace ferrit

@@ -1,8 +1,10 @@
-// A small pool of worker threads for the copies of separate files. Only copies run there:
-// everything the operator sees, and every decision, stays on the thread that runs the walk.
+// A small pool of worker threads for the copies of separate files, and the order in which they
+// put their copies in place. A worker makes a copy and publishes it; everything the operator
+// sees, and every decision, stays on the thread that runs the walk.
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <future>
@@ -42,6 +44,29 @@ class CopyPool {
     std::deque<std::function<void()>> tasks_;
     bool stopping_ = false;
     std::vector<std::thread> threads_;
+};
+
+// The walk order of publication. Every file of a batch gets a number in walk order; its outcome
+// is settled once it can no longer stop the run (a copy published where nothing that follows
+// can ask the operator, a skip, or the report of anything else). A worker may put file k in
+// place only once every file before k is settled, and not at all once the run is stopped: so a
+// failure whose answer stops the run leaves behind exactly what one copy at a time would.
+class PublishOrder {
+  public:
+    // Waits until every file before `k` is settled; false when the run was stopped meanwhile
+    // (the copy is then not to be published).
+    bool WaitTurn(uint64_t k);
+    // The outcome of file `k` is settled; settling twice is harmless.
+    void Settle(uint64_t k);
+    // No file not yet published may be published any more.
+    void Stop();
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    uint64_t next_ = 0;       // every file before it is settled
+    std::deque<bool> ahead_;  // settled files from next_ on
+    bool stopped_ = false;
 };
 
 // The number of copies run side by side when nothing else is asked for.

@@ -27,10 +27,11 @@ constexpr int kCopyPumpMs = 40;
 void TransferEngine::HandleOneFile(const std::string& file, const std::string& counterpart,
                                    const ListEntry& entry) {
     PendingFile pending{file, counterpart, entry};
+    pending.order = std::make_shared<PublishOrder>();
     if (DecideFile(pending, nullptr, nullptr)) {
         CopyPool inlineCopy(1);
         StartCopy(pending, inlineCopy);
-        FinishFile(pending);
+        FinishInOrder(pending);
     }
 }
 
@@ -95,6 +96,16 @@ bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
     // Between two volumes of one NetWare connection the server copies the file itself. The
     // second pass refreshes no locations, so there the two roots' connection decides.
     p.serverCopy = run_.SecondPass ? rootsSameConnection_ : netware_.State().SameConnection;
+    // A file whose report can ask nothing of the operator cannot stop the run: the files after
+    // it need not wait for its report to be put in place. The move deletion and the NetWare
+    // steps can ask, and so can a server copy or a failed copy.
+    const bool netwareSteps =
+        !run_.SecondPass && netware_.State().BothNetWare &&
+        (options_.cbAllowed(KeepOwner) || options_.cbAllowed(KeepFileTrustees));
+    p.settlesEarly = !options_.cbAllowed(MoveFiles) && !netwareSteps && !p.serverCopy;
+    if (!p.copy && p.settlesEarly && run_.RunState != kRunStateAbort && p.order) {
+        p.order->Settle(p.k);
+    }
     return true;
 }
 
@@ -104,19 +115,49 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     if (!p.copy || p.serverCopy) {
         return;
     }
-    // Only the copy's making runs on the worker; it is put in place when the file is reported.
+    // The whole copy runs on the worker, its publication in walk order; the walk's thread
+    // only reports it.
     FileServices* files = files_;
     const std::string file = p.file;
     const std::string counterpart = p.counterpart;
     const bool absent = !p.counterpartSeen;
     const std::shared_ptr<std::atomic<int64_t>> written = p.written;
-    p.prepared = pool.Submit([files, file, counterpart, absent, written] {
+    const std::shared_ptr<PublishOrder> order = p.order;
+    const uint64_t k = p.k;
+    const bool settles = p.settlesEarly;
+    p.outcome = pool.Submit([files, file, counterpart, absent, written, order, k, settles] {
         const CopyProgressScope progress(written.get());
-        return PrepareShellCopy(*files, file, counterpart, absent);
+        return MakeAndPublish(*files, file, counterpart, absent, *order, k, settles);
     });
 }
 
-void TransferEngine::FinishFile(PendingFile& p) {
+CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::string& source,
+                                           const std::string& target, bool targetAbsent,
+                                           PublishOrder& order, uint64_t k, bool settles) {
+    CopyOutcome outcome;
+    PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent);
+    outcome.code = made.code;
+    if (made.code != 0) {
+        return outcome;  // reported, and settled, by the walk's thread
+    }
+    if (!order.WaitTurn(k)) {
+        outcome.code = -1;  // the run stopped first: the copy goes unpublished
+        return outcome;
+    }
+    outcome.facts.source = made.copy->source;
+    try {
+        outcome.code = files.PublishCopy(std::move(made.copy), outcome.facts.copy);
+    } catch (...) {
+        outcome.code = -1;
+    }
+    outcome.published = outcome.code == 0;
+    if (outcome.published && settles) {
+        order.Settle(k);
+    }
+    return outcome;
+}
+
+void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
     if (!p.shown) {
         ShowFileLines(p);
     }
@@ -182,36 +223,51 @@ void TransferEngine::FinishFile(PendingFile& p) {
         ShowNetWareNotes();
     }
 
-    if (options_.cbAllowed(MoveFiles)) {
+    if (moveSource && options_.cbAllowed(MoveFiles)) {
         MoveSource(p, copied);
     }
 }
 
-int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
-    PreparedResult made;
-    if (p.prepared.valid()) {
-        try {
-            // A long copy lets the window follow it and the operator ask for the stop.
-            while (p.prepared.wait_for(std::chrono::milliseconds(kCopyPumpMs)) !=
-                   std::future_status::ready) {
-                sink_.PumpMessages();
-            }
-            made = p.prepared.get();
-        } catch (...) {
-            made = PreparedResult();  // a copy that failed in an unforeseen way is a failed copy
+void TransferEngine::FinishInOrder(PendingFile& p) {
+    FinishFile(p);
+    if (p.order) {
+        // A stop answered in this report reaches the workers before the files after it are
+        // let through.
+        if (run_.RunState == kRunStateAbort) {
+            p.order->Stop();
         }
-    } else {
-        made = PrepareShellCopy(*files_, p.file, p.counterpart, !p.counterpartSeen);
+        p.order->Settle(p.k);
     }
-    if (made.code != 0) {
-        return made.code;
+}
+
+void TransferEngine::TakeOutcome(PendingFile& p, bool pump) {
+    if (p.outcomeTaken || !p.outcome.valid()) {
+        return;
     }
-    p.facts.source = made.copy->source;
     try {
-        return files_->PublishCopy(std::move(made.copy), p.facts.copy);
+        // A long copy lets the window follow it and the operator ask for the stop.
+        while (pump && p.outcome.wait_for(std::chrono::milliseconds(kCopyPumpMs)) !=
+                           std::future_status::ready) {
+            sink_.PumpMessages();
+        }
+        p.taken = p.outcome.get();
     } catch (...) {
-        return -1;
+        p.taken = CopyOutcome();  // a copy that failed in an unforeseen way is a failed copy
     }
+    p.outcomeTaken = true;
+}
+
+int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
+    TakeOutcome(p, true);
+    if (!p.outcomeTaken) {
+        // No worker had the file: made and put in place here, where its turn has come.
+        PublishOrder alone;
+        p.taken =
+            MakeAndPublish(*files_, p.file, p.counterpart, !p.counterpartSeen, alone, 0, false);
+        p.outcomeTaken = true;
+    }
+    p.facts = p.taken.facts;
+    return p.taken.code;
 }
 
 void TransferEngine::FinishAll(std::deque<PendingFile>& waiting) {
@@ -220,7 +276,7 @@ void TransferEngine::FinishAll(std::deque<PendingFile>& waiting) {
             DiscardAll(waiting);
             return;
         }
-        FinishFile(waiting.front());
+        FinishInOrder(waiting.front());
         waiting.pop_front();
     }
 }
@@ -269,17 +325,24 @@ void TransferEngine::DiscardAll(std::deque<PendingFile>& waiting) {
     if (waiting.empty()) {
         return;
     }
-    // After a stop the files decided ahead were never reached: their copies are dropped
-    // unpublished (which removes them) and their sizes leave the total again, so that what is
-    // shown and left behind is what one copy at a time would have left.
-    run_.TotalBytes = waiting.front().total - waiting.front().entry.size;
-    for (PendingFile& p : waiting) {
-        if (p.prepared.valid()) {
-            try {
-                p.prepared.get();
-            } catch (...) {
-            }
+    // After a stop the files decided ahead were never reached: copies not yet in place are
+    // dropped unpublished (which removes them) and their sizes leave the total again, so that
+    // what is shown and left behind is what one copy at a time would have left. A copy a
+    // worker put in place before the stop reached it is the target's now, and is reported
+    // (its source stays, in a move), with the files before it.
+    waiting.front().order->Stop();
+    size_t reported = 0;
+    for (size_t i = 0; i < waiting.size(); ++i) {
+        TakeOutcome(waiting[i], false);
+        if (waiting[i].outcomeTaken && waiting[i].taken.published) {
+            reported = i + 1;
         }
+    }
+    for (size_t i = 0; i < reported; ++i) {
+        FinishFile(waiting[i], false);
+    }
+    if (reported < waiting.size()) {
+        run_.TotalBytes = waiting[reported].total - waiting[reported].entry.size;
     }
     waiting.clear();
 }

@@ -190,6 +190,11 @@ void TransferEngine::Refuse(int32_t code, const std::string& text) {
 
 void TransferEngine::BitBtnAbortClick() {
     run_.RunState = kRunStateAbort;
+    // The workers put no more copies in place from now on; those already in place are
+    // reported when the walk comes to them.
+    if (order_ != nullptr) {
+        order_->Stop();
+    }
 }
 
 bool TransferEngine::LockRoots(std::unique_ptr<TreeLock>& source,

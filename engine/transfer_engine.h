@@ -37,6 +37,13 @@ struct PreparedResult {
     std::unique_ptr<PreparedCopy> copy;
 };
 
+// What a worker did with one file: its copy made and, in walk order, put in place (or why not).
+struct CopyOutcome {
+    int32_t code = -1;
+    bool published = false;  // the copy stands at the target
+    CopyFacts facts;         // what the copy rests on, once published
+};
+
 // What the Start button takes from the window: the three field texts.
 struct RunRequest {
     std::string source;
@@ -83,16 +90,23 @@ class TransferEngine {
     // through the given file services, not yet in its place.
     static PreparedResult PrepareShellCopy(FileServices& files, const std::string& source,
                                            const std::string& target, bool targetAbsent);
+    // The whole shell copy on a worker: the copy made, then put in place once file `k` of
+    // `order` has its turn (never after a stop: the copy is then dropped); its outcome settled
+    // at once when `settles` (nothing that follows the publication can stop the run).
+    static CopyOutcome MakeAndPublish(FileServices& files, const std::string& source,
+                                      const std::string& target, bool targetAbsent,
+                                      PublishOrder& order, uint64_t k, bool settles);
     // The data already written by the copies of files not reported yet (for the progress of a
     // large file). Read on the walk's thread, as the front end's pumps are.
     int64_t BytesInFlight() const;
 
   private:
     // One listed file between its decision and its report. Decisions are made in walk order;
-    // the copy may be made on a worker meanwhile; it is put in place, reported, and followed by
-    // the archive bit, the NetWare steps and the move deletion in walk order, on the walk's
-    // thread, after every file before it. At most as many files as copies may be made side by
-    // side are decided ahead of the report; after a stop, those are discarded unpublished.
+    // the copy is made and put in place on a worker meanwhile, in walk order (PublishOrder);
+    // it is reported, and followed by the archive bit, the NetWare steps and the move deletion
+    // in walk order, on the walk's thread, after every file before it. At most as many files
+    // as copies may be made side by side are decided ahead of the report; after a stop, those
+    // not yet put in place are discarded unpublished, those already in place reported.
     struct PendingFile {
         PendingFile(std::string f, std::string c, ListEntry e)
             : file(std::move(f)), counterpart(std::move(c)), entry(std::move(e)) {}
@@ -106,7 +120,14 @@ class TransferEngine {
         EntryStat walked;              // the file when decided
         EntryStat counterpartStat;     // the counterpart when decided
         CopyFacts facts;               // the copy once made and put in place
-        std::future<PreparedResult> prepared;  // the copy made on a worker
+        // Its place in the walk order of publication, and whether its outcome is settled as soon
+        // as it is known (nothing after the copy can stop the run: no move, no NetWare steps).
+        std::shared_ptr<PublishOrder> order;
+        uint64_t k = 0;
+        bool settlesEarly = false;
+        std::future<CopyOutcome> outcome;  // the copy made and put in place on a worker
+        bool outcomeTaken = false;         // `taken` holds what the worker did
+        CopyOutcome taken;
         // The data the worker's copy has written so far.
         std::shared_ptr<std::atomic<int64_t>> written = std::make_shared<std::atomic<int64_t>>(0);
     };
@@ -117,10 +138,17 @@ class TransferEngine {
     // up); `waiting` the files decided before, reported first where a question is asked.
     bool DecideFile(PendingFile& p, const NameSet* counterparts, std::deque<PendingFile>* waiting);
     void StartCopy(PendingFile& p, CopyPool& pool);
-    // The report and what follows it, once the copy (if any) is done.
-    void FinishFile(PendingFile& p);
-    // Puts the file's copy in place: the publishing step, on the walk's thread in walk order.
+    // The report and what follows it, once the copy (if any) is done; `moveSource` false: the
+    // run was stopped before the file was reached, its source stays.
+    void FinishFile(PendingFile& p, bool moveSource = true);
+    // FinishFile, then the file's outcome settled for the files after it (after a stop, they
+    // are not put in place any more).
+    void FinishInOrder(PendingFile& p);
+    // What became of the file's copy: waits for its worker (or makes it here) and returns its
+    // result code, the facts in `p.facts`.
     int32_t PublishShellCopy(PendingFile& p);
+    // Waits for the file's worker and keeps what it did in `p.taken`.
+    void TakeOutcome(PendingFile& p, bool pump);
     // Finishes the files waiting in order; once the run is being stopped, discards the rest.
     void FinishAll(std::deque<PendingFile>& waiting);
     // Drops files decided ahead but never reached: their copies unpublished, their sizes out of
@@ -195,8 +223,10 @@ class TransferEngine {
     std::unordered_set<std::string> notesShown_;
     int jobs_ = kDefaultJobs;
     CopyPool* pool_ = nullptr;  // the workers of the run going on
-    // The files of the directory being handled that are decided but not reported yet.
+    // The files of the directory being handled that are decided but not reported yet, and the
+    // order in which their copies are put in place.
     const std::deque<PendingFile>* waiting_ = nullptr;
+    PublishOrder* order_ = nullptr;
 };
 
 // A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.

@@ -154,10 +154,19 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     // that every worker makes a copy while the walk's thread publishes and reports.
     const size_t inFlight = static_cast<size_t>(pool_ != nullptr && jobs_ > 1 ? jobs_ + 1 : 1);
     std::deque<PendingFile> waiting;
+    // The walk order in which the workers put this directory's copies in place. However the
+    // batch ends, no worker is left waiting for a turn.
+    const auto order = std::make_shared<PublishOrder>();
+    uint64_t next = 0;
     struct WaitingShown {
         const std::deque<PendingFile>*& shown;
-        ~WaitingShown() { shown = nullptr; }
-    } waitingShown{waiting_ = &waiting};
+        PublishOrder*& active;
+        ~WaitingShown() {
+            shown = nullptr;
+            active->Stop();
+            active = nullptr;
+        }
+    } waitingShown{waiting_ = &waiting, order_ = order.get()};
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {
             break;  // what was decided ahead is discarded below
@@ -194,6 +203,8 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
             }
         }
         PendingFile p(directory + listed.name, counterpart + listed.name, listed);
+        p.order = order;
+        p.k = next++;
         if (!DecideFile(p, haveNames ? &names : nullptr, &waiting)) {
             break;
         }
@@ -202,7 +213,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
         // Copies are put in place and reported in walk order; no more files are decided ahead
         // of them than copies may be made side by side.
         while (waiting.size() >= inFlight && run_.RunState != kRunStateAbort) {
-            FinishFile(waiting.front());
+            FinishInOrder(waiting.front());
             waiting.pop_front();
         }
     }

@@ -136,8 +136,7 @@ ConfinedPaths::Root* ConfinedPaths::Below(const std::string& path, std::vector<s
 
 void ConfinedPaths::Truncate(Root& root, size_t levels) {
     while (root.chain.size() > levels) {
-        if (root.chain.back().fd >= 0) {
-            close(root.chain.back().fd);
+        if (root.chain.back().fd.Valid()) {
             --root.open;
         }
         root.chain.pop_back();
@@ -151,16 +150,15 @@ void ConfinedPaths::KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo)
     const size_t shallowEnd = root.chain.size() - kKeepDeepest;
     for (size_t i = 0; i < shallowEnd && root.open > kOpenBudget - kKeepDeepest / 2; ++i) {
         const bool kept = i >= keepFrom && i < keepTo;
-        if (root.chain[i].fd >= 0 && i % kCheckpointEvery != kCheckpointEvery - 1 && !kept) {
-            close(root.chain[i].fd);
-            root.chain[i].fd = -1;
+        if (root.chain[i].fd.Valid() && i % kCheckpointEvery != kCheckpointEvery - 1 && !kept) {
+            root.chain[i].fd.Reset();
             --root.open;
         }
     }
 }
 
 int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
-                           int& fd, uint64_t* device) {
+                           SharedFd& fd, uint64_t* device) {
     size_t common = 0;
     while (common < root.chain.size() && common < n && root.chain[common].name == parts[common]) {
         ++common;
@@ -170,10 +168,10 @@ int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, si
     }
     // The deepest level still open to resolve from.
     size_t from = std::min(common, n);
-    while (from > 0 && root.chain[from - 1].fd < 0) {
+    while (from > 0 && !root.chain[from - 1].fd.Valid()) {
         --from;
     }
-    int current = from == 0 ? root.fd.Get() : root.chain[from - 1].fd;
+    int current = from == 0 ? root.fd.Get() : root.chain[from - 1].fd.Get();
     for (size_t i = from; i < n; ++i) {
         const int next = OpenLevel(current, parts[i], create);
         if (next < 0) {
@@ -186,16 +184,16 @@ int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, si
         struct stat st;
         const uint64_t dev = fstat(next, &st) == 0 ? static_cast<uint64_t>(st.st_dev) : 0;
         if (i < root.chain.size()) {
-            root.chain[i].fd = next;  // a level closed for the budget, open again
+            root.chain[i].fd.Reset(next);  // a level closed for the budget, open again
             root.chain[i].device = dev;
         } else {
-            root.chain.push_back(Level{parts[i], next, dev});
+            root.chain.push_back(Level{parts[i], SharedFd(next), dev});
         }
         ++root.open;
         current = next;
         KeepWithinBudget(root, i, n);  // never the level walked from, nor the one wanted
     }
-    fd = n == 0 ? root.fd.Get() : root.chain[n - 1].fd;
+    fd = n == 0 ? root.fd : root.chain[n - 1].fd;
     if (device != nullptr) {
         *device = n == 0 ? root.device : root.chain[n - 1].device;
     }
@@ -219,13 +217,9 @@ int ConfinedPaths::Locate(const std::string& path, PathAt& at) {
         at.held.Reset(open(at.dirText.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         return at.held.Valid() ? 0 : errno;
     }
-    int fd = -1;
-    if (const int rc = Resolve(*root, parts, parts.size() - 1, false, fd, &at.device)) {
+    // The directory's descriptor is shared with the cache: no call to duplicate or close it.
+    if (const int rc = Resolve(*root, parts, parts.size() - 1, false, at.held, &at.device)) {
         return rc;
-    }
-    at.held.Reset(fcntl(fd, F_DUPFD_CLOEXEC, 0));
-    if (!at.held.Valid()) {
-        return errno;
     }
     at.name = parts.back();
     at.confined = true;
@@ -233,7 +227,7 @@ int ConfinedPaths::Locate(const std::string& path, PathAt& at) {
     return 0;
 }
 
-int ConfinedPaths::OpenDirectory(const std::string& path, UniqueFd& out) {
+int ConfinedPaths::OpenDirectory(const std::string& path, SharedFd& out) {
     out.Reset();
     std::vector<std::string> parts;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -246,12 +240,7 @@ int ConfinedPaths::OpenDirectory(const std::string& path, UniqueFd& out) {
         out.Reset(open(path.empty() ? "." : path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         return out.Valid() ? 0 : errno;
     }
-    int fd = -1;
-    if (const int rc = Resolve(*root, parts, parts.size(), false, fd)) {
-        return rc;
-    }
-    out.Reset(fcntl(fd, F_DUPFD_CLOEXEC, 0));
-    return out.Valid() ? 0 : errno;
+    return Resolve(*root, parts, parts.size(), false, out);
 }
 
 int ConfinedPaths::MakeDirectories(const std::string& path) {
@@ -266,7 +255,7 @@ int ConfinedPaths::MakeDirectories(const std::string& path) {
         lock.unlock();
         return MakeDirectoriesPlain(path);
     }
-    int fd = -1;
+    SharedFd fd;
     return Resolve(*root, parts, parts.size(), true, fd);
 }
 

@@ -106,9 +106,10 @@ inline bool SameFacts(const EntryStat& a, const EntryStat& b) {
 }
 
 // Thread rule. A run has one walk's thread and may have copy workers. On a worker only
-// PrepareCopy may be called (and a PreparedCopy destroyed), any number at a time; every other
-// method belongs to the walk's thread, which may call them while workers prepare copies.
-// PublishCopy is safe on any one thread at a time; its caller keeps the walk order.
+// PrepareCopy and PublishCopy may be called (and a PreparedCopy destroyed): PrepareCopy any
+// number at a time, PublishCopy on one thread at a time, its callers keeping the walk order
+// between them. Every other method belongs to the walk's thread, which may call them while
+// workers make and publish copies.
 class FileServices {
   public:
     virtual ~FileServices() = default;

@@ -180,7 +180,7 @@ std::unique_ptr<FileServices> PosixFileServices::ConfinedTo(const std::vector<st
 int PosixFileServices::LockTree(const std::string& root, bool exclusive,
                                 std::unique_ptr<TreeLock>& lock) {
     lock.reset();
-    UniqueFd at;
+    SharedFd at;
     if (const int err = paths_.OpenDirectory(root, at))
         return LocateCode(err);
     UniqueFd fd(openat(at.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -204,7 +204,7 @@ int PosixFileServices::LocateOrCode(const std::string& path, PathAt& at) {
 
 template <typename Take>
 int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
-    UniqueFd at;
+    SharedFd at;
     int err = paths_.OpenDirectory(dir.empty() ? std::string(".") : dir, at);
     if (err != 0)
         return LocateCode(err);
@@ -335,12 +335,12 @@ int PosixFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry
 }
 
 bool PosixFileServices::DirectoryExists(const std::string& path) {
-    UniqueFd fd;
+    SharedFd fd;
     return !path.empty() && paths_.OpenDirectory(path, fd) == 0;
 }
 
 bool PosixFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
-    UniqueFd fd;
+    SharedFd fd;
     struct stat st;
     if (path.empty() || paths_.OpenDirectory(path, fd) != 0 || fstat(fd.Get(), &st) != 0)
         return false;

@@ -224,7 +224,7 @@ int SafeCopier::LinkUnnamed(int fd, int dir, const std::string& name) {
 // temporary file or link. Destroyed unpublished, it is removed.
 class SafeCopier::Prepared : public PreparedCopy {
   public:
-    Prepared(SafeCopier& copier, UniqueFd dir, std::string targetName, const struct stat& source)
+    Prepared(SafeCopier& copier, SharedFd dir, std::string targetName, const struct stat& source)
         : copier_(copier),
           dir_(std::move(dir)),
           targetName_(std::move(targetName)),
@@ -263,7 +263,7 @@ class SafeCopier::Prepared : public PreparedCopy {
     int Rename();
 
     SafeCopier& copier_;
-    UniqueFd dir_;
+    SharedFd dir_;
     std::string targetName_;
     struct stat source_;  // what was copied: the target must not turn out to be it
 };
