@@ -58,6 +58,11 @@ bool PublishOrder::WaitTurn(uint64_t k) {
     return !stopped_;
 }
 
+bool PublishOrder::IsTurn(uint64_t k) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopped_ || next_ >= k;
+}
+
 void PublishOrder::Settle(uint64_t k) {
     {
         std::lock_guard<std::mutex> lock(mutex_);

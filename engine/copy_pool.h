@@ -35,6 +35,9 @@ class CopyPool {
         return result;
     }
 
+    // Whether tasks run at once on the caller's thread (no workers).
+    bool Inline() const { return threads_.empty(); }
+
   private:
     void Enqueue(std::function<void()> job);
     void Work();
@@ -56,6 +59,8 @@ class PublishOrder {
     // Waits until every file before `k` is settled; false when the run was stopped meanwhile
     // (the copy is then not to be published).
     bool WaitTurn(uint64_t k);
+    // Whether file `k` may be put in place now, or the run is stopped: WaitTurn would not wait.
+    bool IsTurn(uint64_t k);
     // The outcome of file `k` is settled; settling twice is harmless.
     void Settle(uint64_t k);
     // No file not yet published may be published any more.
@@ -69,7 +74,12 @@ class PublishOrder {
     bool stopped_ = false;
 };
 
-// The number of copies run side by side when nothing else is asked for.
+// How many consecutive copies one worker takes at a time: each hand-over between threads costs
+// more than a small file's copy, so a worker makes a run of them and the walk's thread finds
+// most outcomes ready.
+constexpr size_t kCopiesPerTask = 16;
+
+// The number of copies run side by side on a local disk when nothing else is asked for.
 constexpr int kDefaultJobs = 4;
 
 }  // namespace ferrit

@@ -10,9 +10,13 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <cctype>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/run_summary.h"
 #include "platform/error_codes.h"
 #include "platform/set_aside.h"
 #include "testing/engine_fixture.h"
@@ -589,6 +593,111 @@ TEST_F(LinkedDirectories, TreeDeeperThanThePathLimitIsCopiedWhole) {
     ASSERT_TRUE(::ferrit::testing::ReadFileDeep(tgt, file, copied));
     EXPECT_EQ(copied, "deep");
 }
+
+}  // namespace
+}  // namespace ferrit
+
+namespace ferrit {
+namespace {
+
+// Copies made and put in place by several workers: what is reported, and what stands in the
+// target, is what one worker leaves, whatever the count; a failed publication answered Abort
+// stops the run at that file; a copy a killed run left half made is swept by the next run.
+struct SideBySideRow {
+    const char* what;
+    int jobs;
+    const char* failing;  // the file whose publication fails (nullptr: none)
+    DialogAnswer answer;  // the answer to that failure
+    bool killedBefore;    // a run was killed while it made a copy into the target
+};
+
+class SideBySide : public EngineFixture, public ::testing::WithParamInterface<SideBySideRow> {
+  protected:
+    static constexpr int kFiles = 40;  // more than one worker's run of copies
+    static std::string Name(int i) {
+        return "f" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".txt";
+    }
+
+    // A copy into the target made by a run that is killed before it puts the copy in place.
+    void CopyKilledMidway() {
+#ifndef _WIN32
+        const pid_t child = fork();
+        if (child == 0) {
+            NativeFileServices own;
+            std::unique_ptr<PreparedCopy> made;
+            own.PrepareCopy(src + "/" + Name(3), tgt + "/" + Name(3), true, made);
+            _exit(made ? 0 : 1);  // never published, never removed: as a killed run leaves it
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
+    }
+};
+
+TEST_P(SideBySide, ReportsAndPublicationFollowTheWalkOrder) {
+    const SideBySideRow& row = GetParam();
+    Only({});
+    for (int i = 0; i < kFiles; ++i) {
+        Put("src/" + Name(i), std::string(static_cast<size_t>(100 + i), 'a' + i % 26), kT0);
+    }
+    if (row.killedBefore) {
+        CopyKilledMidway();
+    }
+    engine.SetJobs(row.jobs);
+    if (row.failing != nullptr) {
+        files.Fail(FileOp::PublishCopy, WinErr::DiskFull, 0, row.failing);
+        dialogs.Script(row.answer);
+    }
+    ASSERT_TRUE(Run());
+
+    // Walk order: every file up to the failing one, that one with its reason, and the rest
+    // only where the failure was ignored.
+    std::vector<std::string> expected, inTarget;
+    for (int i = 0; i < kFiles; ++i) {
+        if (row.failing != nullptr && Name(i) == row.failing) {
+            expected.push_back("   " + Name(i) + " not copied");
+            expected.push_back(
+                FailureLine(WinErr::DiskFull, "Could not write " + tgt + "/" + Name(i)));
+            if (row.answer == Answer::Abort) {
+                break;
+            }
+            continue;
+        }
+        expected.push_back("   " + Name(i) + " copied");
+        inTarget.push_back(Name(i));
+    }
+    EXPECT_EQ(List(), expected);
+    // Nothing beyond the stop was put in place, and no temporary copy is left.
+    std::vector<std::string> standing = ListDir(tgt);
+    std::sort(standing.begin(), standing.end());
+    EXPECT_EQ(standing, inTarget);
+    for (const std::string& name : inTarget) {
+        EXPECT_EQ(Contents("tgt/" + name), Contents("src/" + name)) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SideBySide,
+    ::testing::Values(
+        SideBySideRow{"one worker", 1, nullptr, Answer::Abort, false},
+        SideBySideRow{"four workers", 4, nullptr, Answer::Abort, false},
+        SideBySideRow{"sixteen workers", 16, nullptr, Answer::Abort, false},
+        SideBySideRow{"one worker, a failure answered Abort", 1, "f21.txt", Answer::Abort, false},
+        SideBySideRow{"four workers, a failure answered Abort", 4, "f21.txt", Answer::Abort, false},
+        SideBySideRow{"two workers, the first file fails, Abort", 2, "f00.txt", Answer::Abort,
+                      false},
+        SideBySideRow{"four workers, a failure answered Ignore", 4, "f21.txt", Answer::Ignore,
+                      false},
+        SideBySideRow{"four workers after a killed run", 4, nullptr, Answer::Abort, true},
+        SideBySideRow{"one worker after a killed run", 1, nullptr, Answer::Abort, true}),
+    [](const ::testing::TestParamInfo<SideBySideRow>& info) {
+        std::string name;
+        for (const char* c = info.param.what; *c != '\0'; ++c) {
+            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        }
+        return name;
+    });
 
 }  // namespace
 }  // namespace ferrit

@@ -115,33 +115,88 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     if (!p.copy || p.serverCopy) {
         return;
     }
-    // The whole copy runs on the worker, its publication in walk order; the walk's thread
-    // only reports it.
+    // The whole copy runs on a worker, its publication in walk order; the walk's thread only
+    // reports it.
+    if (jobsPool_ != &pool || jobsOrder_ != p.order) {
+        SubmitJobs();
+        jobsPool_ = &pool;
+        jobsOrder_ = p.order;
+    }
+    CopyJob job;
+    job.source = p.file;
+    job.target = p.counterpart;
+    job.targetAbsent = !p.counterpartSeen;
+    job.k = p.k;
+    job.settles = p.settlesEarly;
+    job.written = p.written;
+    p.outcome = job.done.get_future();
+    gathered_.push_back(std::move(job));
+    if (pool.Inline() || gathered_.size() >= jobsPerTask_) {
+        SubmitJobs();
+    }
+}
+
+void TransferEngine::SubmitJobs() {
+    if (gathered_.empty()) {
+        return;
+    }
+    auto jobs = std::make_shared<std::vector<CopyJob>>(std::move(gathered_));
+    gathered_.clear();
     FileServices* files = files_;
-    const std::string file = p.file;
-    const std::string counterpart = p.counterpart;
-    const bool absent = !p.counterpartSeen;
-    const std::shared_ptr<std::atomic<int64_t>> written = p.written;
-    const std::shared_ptr<PublishOrder> order = p.order;
-    const uint64_t k = p.k;
-    const bool settles = p.settlesEarly;
-    p.outcome = pool.Submit([files, file, counterpart, absent, written, order, k, settles] {
-        const CopyProgressScope progress(written.get());
-        return MakeAndPublish(*files, file, counterpart, absent, *order, k, settles);
-    });
+    const std::shared_ptr<PublishOrder> order = jobsOrder_;
+    jobsPool_->Submit([files, jobs, order] { RunCopyJobs(*files, *jobs, *order); });
+}
+
+void TransferEngine::RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs,
+                                 PublishOrder& order) {
+    std::vector<PreparedResult> made(jobs.size());
+    std::deque<size_t> ready;  // made, waiting for their turn, in walk order
+    const auto publish = [&](size_t i) {
+        CopyOutcome outcome;
+        if (!order.WaitTurn(jobs[i].k)) {
+            made[i].copy.reset();  // the run stopped first: the copy goes unpublished
+        } else {
+            outcome.facts.source = made[i].copy->source;
+            try {
+                outcome.code = files.PublishCopy(std::move(made[i].copy), outcome.facts.copy);
+            } catch (...) {
+                outcome.code = -1;
+            }
+            outcome.published = outcome.code == 0;
+            if (outcome.published && jobs[i].settles) {
+                order.Settle(jobs[i].k);
+            }
+        }
+        jobs[i].done.set_value(outcome);
+    };
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        {
+            const CopyProgressScope progress(jobs[i].written.get());
+            made[i] = PrepareShellCopy(files, jobs[i].source, jobs[i].target, jobs[i].targetAbsent);
+        }
+        if (made[i].code != 0) {
+            CopyOutcome failed;
+            failed.code = made[i].code;
+            jobs[i].done.set_value(failed);  // reported, and settled, by the walk's thread
+        } else {
+            ready.push_back(i);
+        }
+        while (!ready.empty() && order.IsTurn(jobs[ready.front()].k)) {
+            publish(ready.front());
+            ready.pop_front();
+        }
+    }
+    for (const size_t i : ready) {
+        publish(i);
+    }
 }
 
 CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::string& source,
-                                           const std::string& target, bool targetAbsent,
-                                           PublishOrder& order, uint64_t k, bool settles) {
+                                           const std::string& target, bool targetAbsent) {
     CopyOutcome outcome;
     PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent);
     outcome.code = made.code;
     if (made.code != 0) {
-        return outcome;  // reported, and settled, by the walk's thread
-    }
-    if (!order.WaitTurn(k)) {
-        outcome.code = -1;  // the run stopped first: the copy goes unpublished
         return outcome;
     }
     outcome.facts.source = made.copy->source;
@@ -151,9 +206,6 @@ CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::strin
         outcome.code = -1;
     }
     outcome.published = outcome.code == 0;
-    if (outcome.published && settles) {
-        order.Settle(k);
-    }
     return outcome;
 }
 
@@ -244,6 +296,7 @@ void TransferEngine::TakeOutcome(PendingFile& p, bool pump) {
     if (p.outcomeTaken || !p.outcome.valid()) {
         return;
     }
+    SubmitJobs();  // the file's job may still be gathered
     try {
         // A long copy lets the window follow it and the operator ask for the stop.
         while (pump && p.outcome.wait_for(std::chrono::milliseconds(kCopyPumpMs)) !=
@@ -261,9 +314,7 @@ int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
     TakeOutcome(p, true);
     if (!p.outcomeTaken) {
         // No worker had the file: made and put in place here, where its turn has come.
-        PublishOrder alone;
-        p.taken =
-            MakeAndPublish(*files_, p.file, p.counterpart, !p.counterpartSeen, alone, 0, false);
+        p.taken = MakeAndPublish(*files_, p.file, p.counterpart, !p.counterpartSeen);
         p.outcomeTaken = true;
     }
     p.facts = p.taken.facts;
@@ -331,6 +382,7 @@ void TransferEngine::DiscardAll(std::deque<PendingFile>& waiting) {
     // worker put in place before the stop reached it is the target's now, and is reported
     // (its source stays, in a move), with the files before it.
     waiting.front().order->Stop();
+    SubmitJobs();  // dropped by their worker, the run being stopped
     size_t reported = 0;
     for (size_t i = 0; i < waiting.size(); ++i) {
         TakeOutcome(waiting[i], false);

@@ -135,7 +135,8 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         runFiles = sharedFiles_.ConfinedTo({run_.SourceRoot, run_.TargetRoot});
         files_ = runFiles.get();
         // The workers of this run; every copy handed to them has finished when it ends.
-        CopyPool pool(jobs_);
+        runJobs_ = jobs_ > 0 ? jobs_ : AutomaticJobs(run_.TargetRoot);
+        CopyPool pool(runJobs_);
         pool_ = &pool;
         struct PoolReset {
             CopyPool*& pool;
@@ -186,6 +187,11 @@ void TransferEngine::Refuse(int32_t code, const std::string& text) {
     run_.RefusedBecause = ErrorCodeText(code, text);
     run_.RunState =
         static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code, text, Btn::Abort));
+}
+
+int TransferEngine::AutomaticJobs(const std::string& target) {
+    const int roundTrips = files_->CopiesSideBySide(target);
+    return roundTrips > 0 ? roundTrips : kDefaultJobs;
 }
 
 void TransferEngine::BitBtnAbortClick() {

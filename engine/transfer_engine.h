@@ -62,10 +62,12 @@ class TransferEngine {
     // Requests the stop; it takes effect at the run's next test.
     void BitBtnAbortClick();
     bool Running() const { return running_; }
-    // How many copies of separate files may run side by side (1: one after another). What the
-    // operator sees is the same either way.
-    void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
+    // How many copies of separate files may run side by side (1: one after another; 0: chosen
+    // by the target's file system at Start). What the operator sees is the same either way.
+    void SetJobs(int jobs) { jobs_ = jobs < 0 ? 1 : jobs; }
     int Jobs() const { return jobs_; }
+    // The count a run into the directory gets when none was asked for.
+    int AutomaticJobs(const std::string& target);
 
     // The steps, callable one by one for tests.
     bool PathExists(const std::string& path);
@@ -90,12 +92,24 @@ class TransferEngine {
     // through the given file services, not yet in its place.
     static PreparedResult PrepareShellCopy(FileServices& files, const std::string& source,
                                            const std::string& target, bool targetAbsent);
-    // The whole shell copy on a worker: the copy made, then put in place once file `k` of
-    // `order` has its turn (never after a stop: the copy is then dropped); its outcome settled
-    // at once when `settles` (nothing that follows the publication can stop the run).
+    // One file's whole shell copy for a worker: made, then put in place once file `k` of the
+    // walk order has its turn (never after a stop: the copy is then dropped), its outcome
+    // settled at once when `settles` (nothing that follows the publication can stop the run).
+    struct CopyJob {
+        std::string source, target;
+        bool targetAbsent = false;
+        uint64_t k = 0;
+        bool settles = false;
+        std::shared_ptr<std::atomic<int64_t>> written;  // the data written so far
+        std::promise<CopyOutcome> done;
+    };
+    // Runs consecutive copy jobs on one worker: each copy is made, and put in place as soon as
+    // its turn has come; each job's outcome is delivered as soon as it is known, so that a
+    // failure is reported (and settled) while the later copies wait for their turn.
+    static void RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs, PublishOrder& order);
+    // One copy made and put in place at once, its turn already come.
     static CopyOutcome MakeAndPublish(FileServices& files, const std::string& source,
-                                      const std::string& target, bool targetAbsent,
-                                      PublishOrder& order, uint64_t k, bool settles);
+                                      const std::string& target, bool targetAbsent);
     // The data already written by the copies of files not reported yet (for the progress of a
     // large file). Read on the walk's thread, as the front end's pumps are.
     int64_t BytesInFlight() const;
@@ -138,6 +152,8 @@ class TransferEngine {
     // up); `waiting` the files decided before, reported first where a question is asked.
     bool DecideFile(PendingFile& p, const NameSet* counterparts, std::deque<PendingFile>* waiting);
     void StartCopy(PendingFile& p, CopyPool& pool);
+    // Hands the copy jobs gathered so far to a worker.
+    void SubmitJobs();
     // The report and what follows it, once the copy (if any) is done; `moveSource` false: the
     // run was stopped before the file was reached, its source stays.
     void FinishFile(PendingFile& p, bool moveSource = true);
@@ -222,11 +238,17 @@ class TransferEngine {
     // The notes about objects without a counterpart already shown in this run.
     std::unordered_set<std::string> notesShown_;
     int jobs_ = kDefaultJobs;
-    CopyPool* pool_ = nullptr;  // the workers of the run going on
+    int runJobs_ = kDefaultJobs;  // the count in force for the run going on
+    CopyPool* pool_ = nullptr;    // the workers of the run going on
     // The files of the directory being handled that are decided but not reported yet, and the
     // order in which their copies are put in place.
     const std::deque<PendingFile>* waiting_ = nullptr;
     PublishOrder* order_ = nullptr;
+    // Copy jobs gathered for the next worker task, and the pool and order they go to.
+    std::vector<CopyJob> gathered_;
+    CopyPool* jobsPool_ = nullptr;
+    std::shared_ptr<PublishOrder> jobsOrder_;
+    size_t jobsPerTask_ = 1;
 };
 
 // A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.

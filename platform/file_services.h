@@ -256,6 +256,14 @@ class FileServices {
     // bits of a new file (without write permission where it was made read-only).
     virtual int RenameOver(const std::string& from, const std::string& to) = 0;
 
+    // How many copies into the directory are best made side by side: 0 where the file system
+    // answers at once (a local disk: the caller's own count applies), more where every call
+    // waits for a round trip (a network or user-space file system). A hint, never a failure.
+    virtual int CopiesSideBySide(const std::string& dir) {
+        (void)dir;
+        return 0;
+    }
+
     // The universal form of a path for the path fields' hints: absolute, links resolved, and a
     // network mount's mount point replaced by its source. Empty for an empty path.
     virtual std::string UniversalName(const std::string& path) = 0;
