@@ -7,13 +7,13 @@
 //
 // The description file (the format of ferrit-netware.ini) is named by the environment variable
 // FERRIT_STAND_IN_NETWARE and read at the first call (again when the variable names another
-// file); the program's own client choice never looks at that name, so the program takes these libraries for an
-// installed client. Without a usable description, start-up answers 0xFFFF ("could not
-// initialize") and the reason goes to the error output once.
+// file); the program's own client choice never looks at that name, so the program takes these
+// libraries for an installed client. Without a usable description, start-up answers 0xFFFF ("could
+// not initialize") and the reason goes to the error output once.
 //
 // Like the recording set, it shares none of the binding's records: they are read and written at
-// their offsets here, so a fault in the binding's layouts shows as a wrong answer. Codes of the calls and connection libraries are 16-bit; garbage is left
-// above them, as a client may.
+// their offsets here, so a fault in the binding's layouts shows as a wrong answer. Codes of the
+// calls and connection libraries are 16-bit; garbage is left above them, as a client may.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -118,11 +118,11 @@ uint32_t Get32(const uint8_t* at) {
 
 // Every operation takes the lock and the served client; without one it answers as a
 // workstation whose client cannot start.
-#define SERVED(failure)                            \
-    std::lock_guard<std::mutex> lock(gLock);       \
-    Client* const client = Served();               \
-    if (client == nullptr) {                       \
-        return failure;                            \
+#define SERVED(failure)                      \
+    std::lock_guard<std::mutex> lock(gLock); \
+    Client* const client = Served();         \
+    if (client == nullptr) {                 \
+        return failure;                      \
     }
 
 extern "C" {
