@@ -11,6 +11,9 @@
 # Arguments: ferrit-nwemu, ferrit-cli, the folder of the served stand-ins. RUN_WITH names the
 # program that runs Windows programs (wine).
 set -u
+# Wine reads the arguments and picks the code pages by the locale: UTF-8 arguments, a western
+# OEM code page.
+export LC_ALL=C.UTF-8
 tool=$(realpath "$1")
 cli=$(realpath "$2")
 standins=$(realpath "$3")
@@ -36,6 +39,10 @@ walk() {
   name=$1
   shift
   run "$tool" --config="$dir/$name.ini" demo "$dir/$name" >/dev/null 2>&1 || fail "$name: demo"
+  # A name beyond ASCII, with a trustee of its own: it crosses into the libraries as OEM text.
+  printf 'Grüße' >"$dir/$name/FS1/DATA/PROJECTS/ALPHA/Grüße.txt" &&
+    run "$tool" --config="$dir/$name.ini" grant "$dir/$name/FS1/DATA/PROJECTS/ALPHA/Grüße.txt" \
+      MBROWN rf >/dev/null || fail "$name: no trustee on Grüße.txt"
   for target in $targets; do
     echo "== $target"
     # shellcheck disable=SC2086
@@ -63,7 +70,7 @@ done
 # Supervisor); the locked directory took the files alone.
 [ "$(grep -c 'not carried to FS2/DATA:TARGET' "$dir/native.out")" -eq 4 ] ||
   fail "the run to FS2: $(cat "$dir/native.out")"
-grep -qx 'Finished: 5 copied, 0 skipped, 4 failed (4 directories) in -, 145 bytes copied' \
+grep -qx 'Finished: 6 copied, 0 skipped, 4 failed (4 directories) in -, 152 bytes copied' \
   "$dir/native.out" || fail "no closing line: $(cat "$dir/native.out")"
 show() {
   run "$tool" --config="$dir/native.ini" show "$dir/native/FS2/DATA/TARGET/$1" | tr -d '\r' |
@@ -77,10 +84,12 @@ trustees: 2
 trustee: JSMITH 0x0B000105 [ RWCEMFA]
 trustee: MBROWN 0x0B000106 [ RWCEMF ]
 irm: [ RWCE F ]
-limit: 2048 KB, used 8 KB
+limit: 2048 KB, used 12 KB
 login: JSMITH 0x0B000105
 effective: [ RWCEMFA]" ] || fail "ALPHA on FS2: $(show ALPHA)"
 show BETA/NOTES | grep -qx 'irm: \[ R    F \]' || fail "NOTES' mask on FS2"
+show ALPHA/Grüße.txt | grep -qx 'trustee: MBROWN 0x0B000106 \[ R    F \]' ||
+  fail "Grüße.txt's trustee on FS2: $(show ALPHA/Grüße.txt)"
 [ -f "$dir/native/FS1/DATA/COPY/ALPHA/plan.txt" ] && [ -f "$dir/native/FS2/DATA/LOCKED/readme.txt" ] ||
   fail "files not copied"
 
