@@ -67,6 +67,8 @@ class EmulatedServicesTest : public ::testing::TestWithParam<Served> {
             }
             ADD_FAILURE() << "the stand-ins cannot be bound: " << standIns->Problem();
         }
+#else
+        static_cast<void>(servers), static_cast<void>(standIns), static_cast<void>(file);
 #endif
         return direct;
     }
