@@ -51,6 +51,7 @@ class TextSink : public StatusSink {
     void StatusDisplay(uint8_t line, const std::string& text) override;
     void StatusInfo(const std::string& text) override;
     void ShowWalkDirectory(const std::string& path) override;
+    void ShowAvailableSpace(const std::string& /*text*/) override {}
     void PumpMessages() override;
     void RunStarted() override;
     void ShowProgressPage() override {}

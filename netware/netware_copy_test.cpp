@@ -90,10 +90,10 @@ class NetWareCopyTest : public ::testing::Test {
     std::string src, tgt, other;
     ScriptedClient client;
     SizeOnlyClient sizeOnly;
-    LocationState state;
+    DirectoryPair state;
     CountingFiles files;
     ScriptedDialogs dialogs;
-    NetWareServices nw{client, state, files, dialogs};
+    NetWareServices nw{client, files, dialogs};
 };
 
 TEST_F(NetWareCopyTest, SameServerCopiesContentsTimeAndAttributes) {
@@ -209,7 +209,7 @@ TEST_F(NetWareCopyTest, ServerStoppingShortIsNeverSuccess) {
 }
 
 TEST_F(NetWareCopyTest, SourcesOfTwoGibibytesAndMoreAreCopiedWholeOrFail) {
-    NetWareServices services(sizeOnly, state, files, dialogs);
+    NetWareServices services(sizeOnly, files, dialogs);
     struct Case {
         uint64_t size;
         uint16_t result;

@@ -105,11 +105,16 @@ void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
     PumpMessages();
 }
 
+void WindowStatusSink::ShowAvailableSpace(const std::string& text) {
+    availText_ = QString::fromStdString(text);
+    availPending_ = true;
+}
+
 void WindowStatusSink::PumpMessages() {
-    if (availLabel_ && availText_ != nullptr) {
-        const QString text = QString::fromStdString(*availText_);
-        if (availLabel_->text() != text) {
-            availLabel_->setText(text);
+    if (availPending_ && availLabel_) {
+        availPending_ = false;
+        if (availLabel_->text() != availText_) {
+            availLabel_->setText(availText_);
         }
     }
     PaintIfDue();

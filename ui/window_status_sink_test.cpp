@@ -192,15 +192,15 @@ TEST(WindowStatusSinkTest, LabelsStatusBarPagesAndColours) {
 TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     ProgressPage page;
     QLabel avail;
-    std::string availText = "Available Space: n/a";
-    page.sink.SetAvailableSpace(&avail, &availText);
+    page.sink.SetAvailableSpace(&avail);
+    page.sink.ShowAvailableSpace("Available Space: n/a");
     page.lines[0]->setText(QStringLiteral("File:     a (1)"));
     page.sink.RunStarted();
     page.sink.StatusDisplay(1, "File:     b (2)");
     // Waiting for the interval, the label keeps painting the text it was given last.
     EXPECT_TRUE(page.lines[0]->updatesEnabled());
     EXPECT_EQ(QStringLiteral("File:     a (1)"), page.lines[0]->text());
-    availText = "Available Space:   1.00 GB";
+    page.sink.ShowAvailableSpace("Available Space:   1.00 GB");
     for (int i = 0; i < 1005; ++i) {
         page.sink.StatusInfo("line " + std::to_string(i));
     }
