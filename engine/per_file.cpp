@@ -123,11 +123,13 @@ void TransferEngine::FinishFile(PendingFile& p) {
     bool copied = false;
     if (p.copy) {
         sink_.StatusDisplay(2, "Status:   Copying");
+        ServerCopyResult server;
         if (p.serverCopy) {
-            run_.LastErrorCode =
+            server =
                 netware_.NetWareCopyFile(*files_, p.file, p.counterpart, p.entry.size, &p.facts);
+            run_.LastErrorCode = server.code;
         } else {
-            run_.LastErrorCode = CopyResultCode(PublishShellCopy(p));
+            run_.LastErrorCode = ShownCode(PublishShellCopy(p));
         }
         copied = run_.LastErrorCode == 0;
         std::string failure;
@@ -136,13 +138,11 @@ void TransferEngine::FinishFile(PendingFile& p) {
             run_.Counts.BytesCopied += p.entry.size;
         } else {
             ++run_.Counts.FilesFailed;
-            // A server's own code is described in the server's words, as the system's codes of
-            // a plain copy are by the front end.
+            // A server copy's code is described from its own table (the client's words for the
+            // server's codes); the system's codes of a plain copy are described by the front end.
             const std::string text = CopyFailureText(p, run_.LastErrorCode);
             const std::string serverWords =
-                p.serverCopy && ErrorDescription(run_.LastErrorCode).empty()
-                    ? netware_.NetWareErrorDetail(run_.LastErrorCode)
-                    : std::string();
+                p.serverCopy ? netware_.ServerCopyErrorDetail(server) : std::string();
             run_.RunState = static_cast<int16_t>(dialogs_.ShowDescribedError(
                 DialogKind::Error, run_.LastErrorCode, text, serverWords, Btn::AbortIgnore));
             failure = FailureLine(run_.LastErrorCode, text, serverWords);

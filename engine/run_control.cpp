@@ -95,7 +95,7 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         if (!PathExists(run_.TargetText)) {
             // A target that was to be made and could not be says so, with the reason.
             if (made != 0) {
-                Refuse(CopyResultCode(made), "Could not create " + run_.TargetText);
+                Refuse(ShownCode(made), "Could not create " + run_.TargetText);
             } else {
                 Refuse(ErrTargetMissing, run_.TargetText + " does not exist");
             }

@@ -195,7 +195,4 @@ class TransferEngine {
     const std::deque<PendingFile>* waiting_ = nullptr;
 };
 
-// A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.
-uint16_t CopyResultCode(int32_t result);
-
 }  // namespace ferrit

@@ -114,7 +114,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         !IsRoot(walkedKnown, walkedId, sourceIdKnown_, sourceId_, directory, run_.SourceText) &&
         !IsRoot(walkedKnown, walkedId, targetIdKnown_, targetId_, directory, run_.TargetText) &&
         pattern == "*.*") {
-        run_.LastErrorCode = CopyResultCode(files_->RemoveDirectory(directory));
+        run_.LastErrorCode = ShownCode(files_->RemoveDirectory(directory));
         if (run_.LastErrorCode != 0) {
             ReportDirectoryFailure(run_.LastErrorCode, "Could not Delete " + directory,
                                    Btn::AbortIgnore);
@@ -216,7 +216,7 @@ bool TransferEngine::IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
 }
 
 void TransferEngine::ReportUnreadable(int code, const std::string& directory) {
-    ReportDirectoryFailure(CopyResultCode(code), "Could not read " + directory, Btn::AbortIgnore);
+    ReportDirectoryFailure(ShownCode(code), "Could not read " + directory, Btn::AbortIgnore);
 }
 
 void TransferEngine::ReportDirectoryFailure(int32_t code, const std::string& text,
@@ -258,7 +258,7 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
             // tried and could not be made says so.
             const bool notMade = made != 0 && standing.kind != EntryKind::Link;
             ReportDirectoryFailure(
-                made != 0 ? CopyResultCode(made) : ErrTargetMissing,
+                made != 0 ? ShownCode(made) : ErrTargetMissing,
                 notMade ? "Could not create " + counterpart : counterpart + " does not exist",
                 Btn::AbortIgnore);
         }

@@ -25,6 +25,15 @@ struct NetWareNote {
     bool failure = true;
 };
 
+// A server copy's outcome: 0, or the code of the step that failed, which is read only against
+// its own table.
+struct ServerCopyResult {
+    uint16_t code = 0;
+    // The code is the NetWare client's completion code (0xFFFF: the copy did not start); else
+    // it is a Windows number from the file services.
+    bool clientCode = false;
+};
+
 class NetWareServices {
   public:
     NetWareServices(NetWareClient& client, FileServices& files, Dialogs& dialogs);
@@ -90,13 +99,18 @@ class NetWareServices {
     // (from its listing) or, when not given, read from the source's directory listing.
     uint16_t NetWareCopyFile(const std::string& source, const std::string& target,
                              int64_t sourceSize = -1) {
-        return NetWareCopyFile(files_, source, target, sourceSize, nullptr);
+        return NetWareCopyFile(files_, source, target, sourceSize, nullptr).code;
     }
-    // The same through the given file services (a run's, confined to its roots); `facts`, when
-    // given, receives what a copy that was made rests on: the source as read, the copy as put
-    // in place.
-    uint16_t NetWareCopyFile(FileServices& files, const std::string& source,
-                             const std::string& target, int64_t sourceSize, CopyFacts* facts);
+    // The same through the given file services (a run's, confined to its roots), with the table
+    // the code belongs to; `facts`, when given, receives what a copy that was made rests on: the
+    // source as read, the copy as put in place.
+    ServerCopyResult NetWareCopyFile(FileServices& files, const std::string& source,
+                                     const std::string& target, int64_t sourceSize,
+                                     CopyFacts* facts);
+    // The words for a failed server copy's code, from the code's own table: the client's
+    // error-text library for its codes; for a Windows number the system's message text where
+    // the front end has no description of its own (else empty: the front end describes it).
+    std::string ServerCopyErrorDetail(const ServerCopyResult& result);
 
   private:
     // The bytes the directory's space limits (its own and its ancestors') still allow; false
