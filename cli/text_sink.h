@@ -59,9 +59,6 @@ class TextSink : public StatusSink {
     // the progress lines are written once the run has returned (WriteProgressLines).
     void RunFinished() override {}
 
-    // The three progress lines as last set ("[        ]" before any was set); kept in the
-    // Lines mode only.
-    const std::array<std::string, 3>& ProgressLines() const { return lines_; }
     // In the Lines mode, writes the three progress lines to the progress stream; in the Live
     // mode, takes the line off the screen.
     void WriteProgressLines();
