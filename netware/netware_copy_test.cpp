@@ -90,7 +90,6 @@ class NetWareCopyTest : public ::testing::Test {
     std::string src, tgt, other;
     ScriptedClient client;
     SizeOnlyClient sizeOnly;
-    DirectoryPair state;
     CountingFiles files;
     ScriptedDialogs dialogs;
     NetWareServices nw{client, files, dialogs};
@@ -151,6 +150,27 @@ TEST_F(NetWareCopyTest, UnparsablePathGivesTheClientsCode) {
     EXPECT_EQ(nw.NetWareCopyFile(file, tgt + "/a.txt"), 0x8998);
     EXPECT_EQ(nw.NetWareCopyFile(tmp.File("srv1/vol/data/b.txt"), tmp.Path("local/b.txt")), 0x8998);
     EXPECT_EQ(files.opened + files.created, 0);
+}
+
+// A failed server copy's code is described from its own table: a client code by the client's
+// error-text library, even where a Windows number of the same value has a description; a Windows
+// number by the front end, or by the system's message where the front end has none.
+TEST_F(NetWareCopyTest, FailureWordsComeFromTheCodesOwnTable) {
+    client.library = ScriptedClient::Library::Present;
+    client.errorTexts[5] = "Refused by the server";
+    EXPECT_TRUE(nw.NetWareCopyFile(files, tmp.File("local/a.txt", "x"), tgt + "/a.txt", -1, nullptr)
+                    .clientCode);
+    struct {
+        ServerCopyResult result;
+        std::string words;
+    } const rows[] = {
+        {{5, true}, "Refused by the server"},
+        {{5, false}, ""},
+        {{31, false}, "A device attached to the system is not functioning"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(nw.ServerCopyErrorDetail(row.result), row.words) << row.result.code;
+    }
 }
 
 // A failed server copy leaves the target as it was (absent, or the old file) and nothing else.
