@@ -29,14 +29,14 @@ namespace ferrit {
 
 namespace {
 
-// The only mutable global: written by the signal handler, read at the engine's pumps.
-volatile std::sig_atomic_t gInterrupted = 0;
+// The only mutable global: written by the interrupt handler, read at the engine's pumps.
+InterruptFlag gInterrupted{0};
 
 void OnInterrupt() {
-    if (gInterrupted != 0) {
+    // One step, so two Ctrl-C on two console threads cannot both count as the first.
+    if (gInterrupted.exchange(1) != 0) {
         std::_Exit(kExitSecondInterrupt);
     }
-    gInterrupted = 1;
 }
 
 // The application object: it owns every piece of state of one CLI run and wires the engine to

@@ -2,13 +2,14 @@
 // window would, runs the engine once, and reports through its streams and its exit status.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "platform/interrupt.h"
 
 namespace ferrit {
 
@@ -24,7 +25,7 @@ struct CliHooks {
     // Whether the input stream is a terminal: the overwrite question is then asked by default.
     bool inputIsTerminal = false;
     // Set (to nonzero) when the operator asks for the abort; polled at every pump.
-    const volatile std::sig_atomic_t* interrupted = nullptr;
+    const InterruptFlag* interrupted = nullptr;
     // Told when the overwrite prompt starts (true) and stops (false) waiting for a reply.
     std::function<void(bool)> promptWaiting;
     // Whether the error stream and the output stream are terminals: the live progress line is

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -177,11 +178,9 @@ TEST(ApplyOptionChanges, StartsAllUntickedAndAppliesInOrder) {
 
 TEST(ApplyOptionChanges, SavedStartsFromTheWindowsSettingsFile) {
     testing::TempDir config;
-    testing::WriteFile(config.Path("Ferrit.Ini"),
+    testing::ScopedEnv env;
+    testing::WriteFile(env.UseConfigDirectoryBelow(config.path()) + "/Ferrit.Ini",
                        "[Default Options]\nMove Files=0\nCopy Subdirectories=0\nKeep Owner=$1\n");
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
 
     CliRequest r;
     std::string error;
@@ -198,12 +197,6 @@ TEST(ApplyOptionChanges, SavedStartsFromTheWindowsSettingsFile) {
         EXPECT_EQ(want, options.Ticked(i)) << OptionCaptions[i];
         // Only what the command line ticked counts as asked for.
         EXPECT_EQ(i == CopySubdirectories, asked[i]) << OptionCaptions[i];
-    }
-
-    if (old) {
-        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
     }
 }
 

@@ -20,8 +20,7 @@ std::string NameInFileLine(const std::string& text) {
 
 }  // namespace
 
-TextSink::TextSink(std::ostream& list, std::ostream& progress,
-                   const volatile std::sig_atomic_t* interrupted)
+TextSink::TextSink(std::ostream& list, std::ostream& progress, const InterruptFlag* interrupted)
     : list_(list), progress_(progress), interrupted_(interrupted) {
     lines_.fill("[        ]");
 }

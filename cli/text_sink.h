@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -12,6 +11,7 @@
 
 #include "engine/run_data.h"
 #include "engine/status_sink.h"
+#include "platform/interrupt.h"
 
 namespace ferrit {
 
@@ -33,7 +33,7 @@ class TextSink : public StatusSink {
     // Lines mode, until another is chosen). interrupted, when given, is polled at every pump;
     // while it is set, requestAbort is called.
     TextSink(std::ostream& list, std::ostream& progress,
-             const volatile std::sig_atomic_t* interrupted = nullptr);
+             const InterruptFlag* interrupted = nullptr);
 
     // Called at a pump that sees the interrupt flag set (the engine's Abort button).
     void SetAbortHandler(std::function<void()> requestAbort) {
@@ -71,7 +71,7 @@ class TextSink : public StatusSink {
 
     std::ostream& list_;
     std::ostream& progress_;
-    const volatile std::sig_atomic_t* interrupted_;
+    const InterruptFlag* interrupted_;
     std::function<void()> requestAbort_;
     ProgressMode mode_ = ProgressMode::Lines;
     bool quiet_ = false;

@@ -1,14 +1,14 @@
 // Nothing is lost, whatever stands on the other side: every shape a counterpart can have,
 // against copy, move and a move whose copy fails, for the plain copy and the server copy; a
 // copy killed midway; a source that changes while it is copied; links planted in either tree.
+#ifndef _WIN32
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <fcntl.h>
+#endif
 
 #include <string>
 #include <vector>
@@ -17,6 +17,7 @@
 #include "platform/set_aside.h"
 #include "testing/engine_fixture.h"
 #include "testing/one_server_client.h"
+#include "testing/system.h"
 
 namespace ferrit {
 namespace {
@@ -93,18 +94,16 @@ class CounterpartShapes : public CounterpartShapesBase,
     }
     // What stands at the counterpart path, as a comparable text.
     std::string Standing(const std::string& path) const {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0) {
-            return "missing";
+        switch (::ferrit::testing::KindAt(path)) {
+            case EntryKind::Missing:
+                return "missing";
+            case EntryKind::Link:
+                return "link:" + ::ferrit::testing::LinkText(path);
+            case EntryKind::Fifo:
+                return "fifo";
+            default:
+                return "file:" + ::ferrit::testing::ReadFile(path);
         }
-        if (S_ISLNK(st.st_mode)) {
-            char text[256] = {};
-            return "link:" + std::string(text, readlink(path.c_str(), text, sizeof text - 1));
-        }
-        if (S_ISFIFO(st.st_mode)) {
-            return "fifo";
-        }
-        return "file:" + ::ferrit::testing::ReadFile(path);
     }
 };
 
@@ -112,6 +111,11 @@ TEST_P(CounterpartShapes, TheSourceGoesOnlyWhenItsDataIsSafeOnTheOtherSide) {
     const ShapeRow& row = std::get<0>(GetParam());
     const Mode mode = std::get<1>(GetParam());
     const Routine routine = std::get<2>(GetParam());
+    if (testing::kOnWindows &&
+        (row.shape == Shape::LinkToFile || row.shape == Shape::DanglingLink ||
+         row.shape == Shape::Fifo || row.shape == Shape::SourceItself)) {
+        GTEST_SKIP() << "not on Windows: the row needs a symbolic link or a FIFO";
+    }
     const int64_t t = kT0;
     const std::string file = Put("src/f.txt", "new data", t);
     const std::string outside = Put("outside/victim.txt", "victim!", t - 100);
@@ -132,24 +136,24 @@ TEST_P(CounterpartShapes, TheSourceGoesOnlyWhenItsDataIsSafeOnTheOtherSide) {
             Put("tgt/f.txt", "old", t + 10);
             break;
         case Shape::LinkToFile:
-            ASSERT_EQ(symlink(outside.c_str(), counterpart.c_str()), 0);
+            ASSERT_TRUE(::ferrit::testing::MakeSymlink(outside, counterpart));
             ASSERT_TRUE(::ferrit::testing::SetModTime(counterpart, t + 10));
             break;
         case Shape::DanglingLink:
-            ASSERT_EQ(symlink("nowhere", counterpart.c_str()), 0);
+            ASSERT_TRUE(::ferrit::testing::MakeSymlink("nowhere", counterpart));
             ASSERT_TRUE(::ferrit::testing::SetModTime(counterpart, t + 10));
             break;
         case Shape::Fifo:
-            ASSERT_EQ(mkfifo(counterpart.c_str(), 0644), 0);
+            ASSERT_TRUE(::ferrit::testing::MakeFifo(counterpart));
             ASSERT_TRUE(::ferrit::testing::SetModTime(counterpart, t + 10));
             break;
         case Shape::SourceItself:
             // The target directory reached through a link into the source tree.
-            ASSERT_EQ(symlink(src.c_str(), At("alias").c_str()), 0);
+            ASSERT_TRUE(::ferrit::testing::MakeSymlink(src, At("alias")));
             counterpart = At("alias/f.txt");
             break;
         case Shape::HardLinkElsewhere:
-            ASSERT_EQ(link(outside.c_str(), counterpart.c_str()), 0);
+            ASSERT_TRUE(::ferrit::testing::MakeHardLink(outside, counterpart));
             break;
     }
     const std::string before = Standing(counterpart);
@@ -218,18 +222,22 @@ class InterruptedCopy : public EngineFixture, public ::testing::WithParamInterfa
     // Copies in a child process that is killed as soon as its temporary file has grown; returns
     // whether the kill came while the copy was still going on.
     bool CopyAndKill(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+        (void)from;
+        (void)to;
+        return false;
+#else
         const pid_t child = fork();
         if (child == 0) {
             int rc;
             if (GetParam() == Routine::Plain) {
-                PosixFileServices named{PosixFileServices::Settings{false}};
+                NativeFileServices named{NativeFileServices::Settings{false}};
                 rc = named.CopyFile(from, to);
             } else {
                 OneServerClient slow;
                 slow.pieceBytes = 64 * 1024;
                 slow.pauseMicroseconds = 2000;
-                DirectoryPair state;
-                NetWareServices services{slow, posix, dialogs};
+                NetWareServices services{slow, native, dialogs};
                 rc = services.NetWareCopyFile(from, to);
             }
             _exit(rc == 0 ? 0 : 1);
@@ -251,10 +259,12 @@ class InterruptedCopy : public EngineFixture, public ::testing::WithParamInterfa
         int status = 0;
         waitpid(child, &status, 0);
         return midway && WIFSIGNALED(status);
+#endif
     }
 };
 
 TEST_P(InterruptedCopy, KilledCopyLeavesTheOldCounterpartAndTheNextRunClearsTheLeftover) {
+    SKIP_ON_WINDOWS("a copy in a forked child, and the mark of an unfinished copy");
     const std::string big(32 << 20, 'N');
     const std::string from = Put("src/big.bin", big, kT0 + 10);
     const std::string to = Put("tgt/big.bin", "the old contents", kT0);
@@ -283,6 +293,7 @@ TEST_P(InterruptedCopy, KilledCopyLeavesTheOldCounterpartAndTheNextRunClearsTheL
 // The server's copy runs in pieces; the source grows between two of them. (The plain copy's
 // own check is exercised where the copy is.)
 TEST_F(CounterpartShapesBase, SourceChangedWhileCopiedIsNeitherPublishedNorDeleted) {
+    SKIP_ON_WINDOWS("a source that can change while it is copied (the copy denies writers)");
     const std::string from = Put("src/grow.bin", std::string(2 << 20, 'N'), kT0 + 10);
     Put("tgt/grow.bin", "the old contents", kT0);
     server.pieceBytes = 256 * 1024;
@@ -290,6 +301,7 @@ TEST_F(CounterpartShapesBase, SourceChangedWhileCopiedIsNeitherPublishedNorDelet
     server.betweenPieces = [&] {
         if (++pieces == 2) {
             FILE* f = fopen(from.c_str(), "a");
+            ASSERT_NE(f, nullptr);
             fputs("tail", f);
             fclose(f);
         }
@@ -363,12 +375,9 @@ void PrintTo(const RaceRow& row, std::ostream* os) {
 // editor saves.
 void SaveOver(const std::string& path, const std::string& contents, int64_t mtime) {
     const std::string temp = path + ".new";
-    FILE* f = fopen(temp.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fputs(contents.c_str(), f);
-    fclose(f);
+    ASSERT_TRUE(::ferrit::testing::WriteFile(temp, contents));
     ASSERT_TRUE(::ferrit::testing::SetModTime(temp, mtime));
-    ASSERT_EQ(rename(temp.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(::ferrit::testing::RenameOver(temp, path));
 }
 
 class MoveRaces : public CounterpartShapesBase,
@@ -392,16 +401,16 @@ TEST_P(MoveRaces, WhatChangedMeanwhileIsKeptAndTheMoveReportedAsFailed) {
                     SaveOver(file, "MINE", kT0);
                     break;
                 case Race::SourceRemoved:
-                    unlink(file.c_str());
+                    ::ferrit::testing::RemoveTree(file);
                     break;
                 case Race::CounterpartSavedOver:
                     SaveOver(counterpart, "other", kT0 + 20);
                     break;
                 case Race::CounterpartRemoved:
-                    unlink(counterpart.c_str());
+                    ::ferrit::testing::RemoveTree(counterpart);
                     break;
                 case Race::OtherRunPublishesOverSource:
-                    EXPECT_EQ(posix.CopyFile(counterpart, file), 0);
+                    EXPECT_EQ(native.CopyFile(counterpart, file), 0);
                     break;
                 case Race::SavedOverWhileSetAside:
                     SaveOver(counterpart, "other", kT0 + 20);
@@ -465,6 +474,8 @@ INSTANTIATE_TEST_SUITE_P(All, MoveRaces,
 // run copies into it lands in the upper layer and may go. The mount lives in a child's own
 // mount namespace, which ends with it.
 TEST_F(CounterpartShapesBase, MoveOntoAnOverlayOfTheSourceDeletesOnlyWhatItCopied) {
+    SKIP_ON_WINDOWS("an overlay mount in a forked child's mount namespace");
+#ifndef _WIN32
     Put("src/a.txt", "a", kT0);
     Put("src/b.txt", "b", kT0);
     Put("src/g.txt", "new g", kT0 + 10);
@@ -507,6 +518,7 @@ TEST_F(CounterpartShapesBase, MoveOntoAnOverlayOfTheSourceDeletesOnlyWhatItCopie
     EXPECT_THAT(ListDir(src), ElementsAre("a.txt", "b.txt"));
     EXPECT_EQ(Contents("src/a.txt"), "a");
     EXPECT_EQ(Contents("upper/g.txt"), "new g");
+#endif
 }
 
 // --- Links in directories of either tree ---
@@ -514,11 +526,12 @@ TEST_F(CounterpartShapesBase, MoveOntoAnOverlayOfTheSourceDeletesOnlyWhatItCopie
 class LinkedDirectories : public EngineFixture {};
 
 TEST_F(LinkedDirectories, CounterpartDirectoryThatIsALinkIsReportedAndNotWrittenThrough) {
+    SKIP_ON_WINDOWS("symbolic links");
     Only({CopySubdirectories, CreateDirectoriesOnTarget, OverwriteAlways, MoveFiles});
     Put("src/sub/victim.txt", "new", kT0 + 10);
     Put("src/sub/deeper/x.txt", "x", kT0);
     Put("outside/victim.txt", "precious", kT0);
-    ASSERT_EQ(symlink(At("outside").c_str(), At("tgt/sub").c_str()), 0);
+    ASSERT_TRUE(::ferrit::testing::MakeSymlink(At("outside"), At("tgt/sub")));
     dialogs.Script(Answer::Ignore);
     ASSERT_TRUE(Run());
     EXPECT_THAT(DialogTexts(), ElementsAre("Error 0781: " + tgt + "/sub does not exist"));
@@ -531,6 +544,7 @@ TEST_F(LinkedDirectories, CounterpartDirectoryThatIsALinkIsReportedAndNotWritten
 }
 
 TEST_F(LinkedDirectories, SourceDirectorySwappedForALinkDuringAMoveDeletesNothingOutside) {
+    SKIP_ON_WINDOWS("symbolic links");
     Only({CopySubdirectories, CreateDirectoriesOnTarget, MoveFiles});
     Put("src/sub/a.txt", "a", kT0);
     Put("src/sub/b.txt", "b", kT0);
@@ -543,7 +557,7 @@ TEST_F(LinkedDirectories, SourceDirectorySwappedForALinkDuringAMoveDeletesNothin
         if (!swapped && !sink.Events().empty() && sink.Events().back().text == "   a.txt copied") {
             swapped = true;
             ASSERT_EQ(rename(At("src/sub").c_str(), At("moved").c_str()), 0);
-            ASSERT_EQ(symlink(At("outside").c_str(), At("src/sub").c_str()), 0);
+            ASSERT_TRUE(::ferrit::testing::MakeSymlink(At("outside"), At("src/sub")));
         }
     });
     dialogs.Script(Answer::Ignore);
@@ -560,37 +574,19 @@ TEST_F(LinkedDirectories, SourceDirectorySwappedForALinkDuringAMoveDeletesNothin
 // Directories deeper than a path text may be long are carried whole.
 TEST_F(LinkedDirectories, TreeDeeperThanThePathLimitIsCopiedWhole) {
     Only({CopySubdirectories, CreateDirectoriesOnTarget});
-    const std::string name(200, 'd');
-    std::string relative = "src";
-    int dir = open(src.c_str(), O_PATH | O_DIRECTORY);
-    ASSERT_GE(dir, 0);
-    for (int level = 0; level < 25; ++level) {  // about 5,000 characters
-        ASSERT_EQ(mkdirat(dir, name.c_str(), 0755), 0);
-        const int next = openat(dir, name.c_str(), O_PATH | O_DIRECTORY);
-        close(dir);
-        dir = next;
-        relative += "/" + name;
-    }
-    const int fd = openat(dir, "bottom.txt", O_CREAT | O_WRONLY, 0644);
-    ASSERT_EQ(write(fd, "deep", 4), 4);
-    close(fd);
-    close(dir);
+    // About 5,000 characters; under Wine 3,000, far beyond Windows' 260 but short of the 4,096
+    // bytes of a Linux path, which Wine cannot list beyond.
+    std::vector<std::string> file(testing::UnderWine() ? 15 : 25, std::string(200, 'd'));
+    file.push_back("bottom.txt");
+    ASSERT_TRUE(::ferrit::testing::WriteFileDeep(src, file, "deep"));
     ASSERT_TRUE(Run());
-    EXPECT_TRUE(dialogs.Asked().empty());
+    EXPECT_THAT(DialogTexts(), ElementsAre());
     ASSERT_FALSE(List().empty());
     EXPECT_EQ(List().back(), "   bottom.txt copied");
     // The copy is there at the bottom of the target tree.
-    int at = open(tgt.c_str(), O_PATH | O_DIRECTORY);
-    for (int level = 0; level < 25 && at >= 0; ++level) {
-        const int next = openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW);
-        close(at);
-        at = next;
-    }
-    ASSERT_GE(at, 0);
-    struct stat st;
-    EXPECT_EQ(fstatat(at, "bottom.txt", &st, 0), 0);
-    EXPECT_EQ(st.st_size, 4);
-    close(at);
+    std::string copied;
+    ASSERT_TRUE(::ferrit::testing::ReadFileDeep(tgt, file, copied));
+    EXPECT_EQ(copied, "deep");
 }
 
 }  // namespace

@@ -1,56 +1,46 @@
 // A preview run through the remembering file services: the same lines as the real run of the
 // same tree, and not one change to the tree.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/dry_run_file_services.h"
-#include "platform/safe_copy.h"
+#include "platform/file_handles.h"
 #include "testing/engine_fixture.h"
+#include "testing/system.h"
 
 namespace ferrit {
 namespace {
 
+using ::ferrit::testing::FactsOf;
+using ::ferrit::testing::KindAt;
 using ::ferrit::testing::ReadFile;
 
-// Everything a run could change below a directory, by relative path: kind, mode, time and
-// contents (or link text).
+// Everything a run could change below a directory, by relative path: the entry's facts (kind,
+// identity, size, mode or attributes, time) and its contents (or link text).
 std::map<std::string, std::string> Snapshot(const std::string& root, const std::string& rel = "") {
     std::map<std::string, std::string> out;
     const std::string dir = rel.empty() ? root : root + "/" + rel;
-    DIR* d = opendir(dir.c_str());
-    if (d == nullptr) {
-        return out;
-    }
-    std::vector<std::string> names;
-    while (dirent* e = readdir(d)) {
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") {
-            names.push_back(e->d_name);
-        }
-    }
-    closedir(d);
-    for (const std::string& name : names) {
+    for (const std::string& name : ::ferrit::testing::ListDir(dir)) {
         const std::string r = rel.empty() ? name : rel + "/" + name;
-        struct stat st;
-        lstat((root + "/" + r).c_str(), &st);
-        std::string facts = std::to_string(st.st_mode) + " " + std::to_string(st.st_mtim.tv_sec) +
-                            "." + std::to_string(st.st_mtim.tv_nsec);
-        if (S_ISDIR(st.st_mode)) {
-            out[r] = "dir " + facts;
-            const auto below = Snapshot(root, r);
-            out.insert(below.begin(), below.end());
-        } else if (S_ISLNK(st.st_mode)) {
-            char text[256] = {};
-            out[r] = "link " + std::string(text, readlink((root + "/" + r).c_str(), text, 255));
-        } else if (S_ISREG(st.st_mode)) {
-            out[r] = "file " + facts + " " + ReadFile(root + "/" + r);
-        } else {
-            out[r] = "special " + facts;  // never opened: a FIFO would wait for a writer
+        const std::string path = root + "/" + r;
+        switch (KindAt(path)) {
+            case EntryKind::Directory: {
+                out[r] = "dir " + FactsOf(path);
+                const auto below = Snapshot(root, r);
+                out.insert(below.begin(), below.end());
+                break;
+            }
+            case EntryKind::Link:
+                out[r] = "link " + ::ferrit::testing::LinkText(path);
+                break;
+            case EntryKind::File:
+                out[r] = "file " + FactsOf(path) + " " + ReadFile(path);
+                break;
+            default:
+                out[r] =
+                    "special " + FactsOf(path);  // never opened: a FIFO would wait for a writer
         }
     }
     return out;
@@ -83,8 +73,8 @@ class DryRun : public EngineFixture, public ::testing::WithParamInterface<Previe
         Put(top + "/src/" + user_[0], "the user's", kT0);
         Put(top + "/src/a/b/" + user_[1], "the user's", kT0);  // keeps its directory
         Put(top + "/tgt/" + user_[2], "the user's", kT0);
-        chmod(Put(top + "/tgt/a/" + leftover_, "partial", kT0).c_str(), kUnfinishedMode);
-        mkfifo(At(top + "/src/pipe").c_str(), 0644);
+        marked_ = testing::MarkAsUnfinishedCopy(Put(top + "/tgt/a/" + leftover_, "partial", kT0));
+        fifo_ = testing::MakeFifo(At(top + "/src/pipe"));
         // A file that a killed move had set aside: put back, then handled as any other.
         Put(top + "/src/" + aside_, "set aside", kT0);
     }
@@ -94,6 +84,9 @@ class DryRun : public EngineFixture, public ::testing::WithParamInterface<Previe
                                   testing::DeadProcessTemporaryName(3)};
     const std::string leftover_ = testing::DeadProcessTemporaryName(4);
     const std::string aside_ = testing::DeadProcessAsideName("aside.txt");
+    // Linux only: Windows has no FIFOs, and no copy there bears the mark of an unfinished one.
+    bool marked_ = false;
+    bool fifo_ = false;
 
     DryRunFileServices preview{files};
     TransferEngine previewEngine{run, options, netware, preview, dialogs, sink};
@@ -137,8 +130,9 @@ TEST_P(DryRun, ShowsTheLinesOfTheRealRunAndChangesNothing) {
     const auto& ticked = GetParam().options;
     const bool walkedA =
         std::find(ticked.begin(), ticked.end(), CopySubdirectories) != ticked.end();
-    EXPECT_EQ(Exists("r/tgt/a/" + leftover_), !walkedA);
-    EXPECT_TRUE(Exists("r/src/pipe"));
+    EXPECT_EQ(Exists("r/tgt/a/" + leftover_), !(walkedA && marked_));
+    EXPECT_EQ(Exists("r/src/pipe"), fifo_);
+    EXPECT_EQ(marked_ && fifo_, !testing::kOnWindows);
     EXPECT_THAT(realLines, ::testing::Contains("   aside.txt put back after an interrupted move"));
     EXPECT_FALSE(Exists("r/src/" + aside_));
     EXPECT_EQ(Contents(Exists("r/src/aside.txt") ? "r/src/aside.txt" : "r/tgt/aside.txt"),
@@ -162,6 +156,36 @@ INSTANTIATE_TEST_SUITE_P(
                                   OverwriteOlderFiles, MoveFiles, CopyBidirectional}},
                       PreviewRow{"ClearArchive", {OverwriteOlderFiles, ClearArchiveBit}}),
     [](const ::testing::TestParamInfo<PreviewRow>& info) { return info.param.name; });
+
+// The server copy of a preview writes into a stand-in that keeps nothing (the system's null
+// device); the copy it would make is only remembered, the real counterpart left as it was.
+class PreviewServerCopy : public EngineFixture {};
+
+TEST_F(PreviewServerCopy, KeepsNothingAndRemembersTheCopy) {
+    const std::string from = Put("src/f.txt", "data", kT0);
+    Put("tgt/f.txt", "old", kT0 - 10);
+    DryRunFileServices preview{files};
+    const FileHandle in = preview.OpenRead(from);
+    ASSERT_NE(in, kInvalidFileHandle);
+    std::string temp;
+    const FileHandle out = preview.CreateTemporary(At("tgt/f.txt"), temp);
+    ASSERT_NE(out, kInvalidFileHandle);
+    char buffer[16];
+    ASSERT_EQ(ReadAt(in, buffer, sizeof buffer, 0), 4);
+    EXPECT_EQ(ReadAt(in, buffer, sizeof buffer, 4), 0);  // the end is no failure
+    EXPECT_EQ(WriteAt(out, buffer, 4, 0), 4);
+    EXPECT_EQ(ReadAt(out, buffer, sizeof buffer, 0), 0);  // nothing was kept
+    EntryStat st;
+    ASSERT_TRUE(preview.HandleStat(out, st));
+    EXPECT_EQ(st.size, 4);
+    EXPECT_EQ(preview.CloseFile(out), 0);
+    EXPECT_EQ(preview.CloseFile(in), 0);
+    EXPECT_EQ(preview.RenameOver(temp, At("tgt/f.txt")), 0);
+    ASSERT_EQ(preview.StatEntry(At("tgt/f.txt"), st), 0);
+    EXPECT_EQ(st.size, 4);
+    EXPECT_EQ(Contents("tgt/f.txt"), "old");
+    EXPECT_THAT(::ferrit::testing::ListDir(tgt), ::testing::ElementsAre("f.txt"));
+}
 
 }  // namespace
 }  // namespace ferrit

@@ -1,8 +1,6 @@
 // Whole runs: the checks before the walk, the two passes, stopping, the finishing steps, and a
 // run's guarantees when something unexpected happens inside it.
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -10,6 +8,7 @@
 #include "platform/error_codes.h"
 #include "support/format_size.h"
 #include "testing/engine_fixture.h"
+#include "testing/system.h"
 
 namespace ferrit {
 namespace {
@@ -270,29 +269,32 @@ TEST_F(RunControlTest, RootsAreTheCheckedDirectoriesEvenWhenLocationsAreStale) {
 
 TEST_F(RunControlTest, PathExistsMeansADirectory) {
     Put("file.txt", "x", kT0);
-    ASSERT_EQ(symlink(src.c_str(), At("dirlink").c_str()), 0);
-    ASSERT_EQ(symlink(At("file.txt").c_str(), At("filelink").c_str()), 0);
     EXPECT_TRUE(engine.PathExists(src));
     EXPECT_TRUE(engine.PathExists(src + "/"));
-    EXPECT_TRUE(engine.PathExists(At("dirlink")));
     EXPECT_FALSE(engine.PathExists(At("file.txt")));
-    EXPECT_FALSE(engine.PathExists(At("filelink")));
     EXPECT_FALSE(engine.PathExists(At("missing")));
     EXPECT_FALSE(engine.PathExists(""));
+    if (!testing::kOnWindows) {  // no links there (testing/temp_dir.h)
+        ASSERT_TRUE(testing::MakeSymlink(src, At("dirlink")));
+        ASSERT_TRUE(testing::MakeSymlink(At("file.txt"), At("filelink")));
+        EXPECT_TRUE(engine.PathExists(At("dirlink")));
+        EXPECT_FALSE(engine.PathExists(At("filelink")));
+    }
 }
 
 TEST_F(RunControlTest, SparseFileOfFiveGiBCountsInSixtyFourBits) {
+    SKIP_ON_WINDOWS("a copy that keeps a sparse file's holes (its copy would write 5 GiB)");
     const int64_t size = int64_t(5) << 30;
     const std::string big = Put("src/big", "", kT0);
-    if (truncate(big.c_str(), size) != 0) {
+    if (!::ferrit::testing::SetFileSize(big, size)) {
         GTEST_SKIP() << "the file system cannot hold a sparse file of 5 GiB";
     }
     ASSERT_TRUE(::ferrit::testing::SetModTime(big, kT0));
     Only({CopyBidirectional, OverwriteOlderFiles});
     ASSERT_TRUE(Run());
-    struct stat st;
-    ASSERT_EQ(stat(At("tgt/big").c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, size);
+    EntryStat st;
+    ASSERT_EQ(native.StatEntry(At("tgt/big"), st), 0);
+    EXPECT_EQ(st.size, size);
     EXPECT_THAT(List(), ElementsAre("   big copied", "   big skipped"));
     EXPECT_EQ(run.TotalBytes, 2 * size);  // both passes
     EXPECT_EQ(sink.Label(1), "File:     big (" + FormatSize(size) + ")");
@@ -302,6 +304,7 @@ TEST_F(RunControlTest, SparseFileOfFiveGiBCountsInSixtyFourBits) {
 // Runs that would meet over the same trees do not run at once: a move holds both roots
 // exclusively, a copy shares them. The other run is stood for by a lock taken here.
 TEST_F(RunControlTest, ARunMeetingAnotherOverItsTreesIsRefusedWithoutTouchingThem) {
+    SKIP_ON_WINDOWS("an advisory lock on a directory tree (Windows has none)");
     struct {
         bool otherMoves;  // the other run holds its root exclusively
         bool heldOnTarget;
@@ -318,7 +321,7 @@ TEST_F(RunControlTest, ARunMeetingAnotherOverItsTreesIsRefusedWithoutTouchingThe
         Put("src/f.txt", "f", kT0);
         std::unique_ptr<TreeLock> other;
         const std::string held = row.heldOnTarget ? tgt : src;
-        ASSERT_EQ(posix.LockTree(held, row.otherMoves, other), 0);
+        ASSERT_EQ(native.LockTree(held, row.otherMoves, other), 0);
         Only(row.moving ? std::initializer_list<CopyOption>{MoveFiles}
                         : std::initializer_list<CopyOption>{});
         sink.Reset();
@@ -380,7 +383,10 @@ class StopsAlike : public RunControlTest, public ::testing::WithParamInterface<S
         EXPECT_TRUE(Run(tree + "/src", tree + "/tgt", "*.*"));
         sink.OnPump(nullptr);
 
+        // The pumps are left out: how often the walk pumps while it waits for a copy depends on
+        // how fast the copies are made (slow under Wine, or on a loaded machine).
         std::vector<std::string> out = Trace();
+        out.erase(std::remove(out.begin(), out.end(), "Pump"), out.end());
         for (const std::string& text : DialogTexts()) {
             out.push_back("Dialog " + text);
         }

@@ -3,14 +3,13 @@
 #include "engine/run_summary.h"
 
 #include <functional>
+#include <regex>
 #include <string>
 
 #include "testing/engine_fixture.h"
 
 namespace ferrit {
 namespace {
-
-using ::testing::MatchesRegex;
 
 // The rows prepare the run through these.
 class RunSummaryTest : public EngineFixture {
@@ -61,7 +60,8 @@ TEST_P(SummaryTable, CountsEveryOutcomeOnce) {
     if (t != std::string::npos) {
         pattern.replace(t, 1, "[0-9]+\\.[0-9] s");
     }
-    EXPECT_THAT(RunSummary(run), MatchesRegex(pattern));
+    // (std::regex: googletest's own on Windows knows no brackets.)
+    EXPECT_TRUE(std::regex_match(RunSummary(run), std::regex(pattern))) << RunSummary(run);
 }
 
 INSTANTIATE_TEST_SUITE_P(

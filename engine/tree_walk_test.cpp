@@ -1,14 +1,13 @@
 // The tree walk on real trees: order, patterns, the other-root guard, the directory step, the
 // removal of emptied directories in move mode, and trees that try to trip the walk up.
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/error_codes.h"
 #include "testing/engine_fixture.h"
+#include "testing/system.h"
 
 namespace ferrit {
 namespace {
@@ -67,9 +66,9 @@ TEST_F(TreeWalkTest, HiddenAndSystemFilesAndDirectoriesAreHandledLikeAnyOther) {
     const std::string s = Put("src/system.txt", "s", kT0);
     const std::string d = tmp.Dir("src/hiddendir");
     Put("src/hiddendir/in.txt", "i", kT0);
-    ASSERT_EQ(posix.SetAttributes(h, Attr::Hidden | Attr::Archive), 0);
-    ASSERT_EQ(posix.SetAttributes(s, Attr::System | Attr::Archive), 0);
-    posix.SetAttributes(d, Attr::Hidden);
+    ASSERT_EQ(native.SetAttributes(h, Attr::Hidden | Attr::Archive), 0);
+    ASSERT_EQ(native.SetAttributes(s, Attr::System | Attr::Archive), 0);
+    native.SetAttributes(d, Attr::Hidden);
     ASSERT_TRUE(Run());
     EXPECT_EQ(Attributes("tgt/hidden.txt") & Attr::Hidden, Attr::Hidden);
     EXPECT_EQ(Attributes("tgt/system.txt") & Attr::System, Attr::System);
@@ -88,6 +87,7 @@ TEST_F(TreeWalkTest, DotDirectoriesAreNeitherWalkedNorCreatedNorRemoved) {
 }
 
 TEST_F(TreeWalkTest, HostileNamesAreCarriedByteForByte) {
+    SKIP_ON_WINDOWS("names that Windows forbids (a line feed, '*', '?', '\\', bytes beyond UTF-8)");
     Only({CopySubdirectories});
     const std::vector<std::string> names = {
         " leading and trailing blanks ", "new\nline",      "bytes \xff\xfe\x80 not UTF-8",
@@ -110,36 +110,34 @@ TEST_F(TreeWalkTest, HostileNamesAreCarriedByteForByte) {
 }
 
 TEST_F(TreeWalkTest, SymbolicLinksAreNeverDescendedSoLoopsEnd) {
+    SKIP_ON_WINDOWS("symbolic links");
     Only({CopySubdirectories});
     Put("src/a/f.txt", "f", kT0);
-    ASSERT_EQ(symlink("..", At("src/a/up").c_str()), 0);           // back to src
-    ASSERT_EQ(symlink(src.c_str(), At("src/a/root").c_str()), 0);  // absolute loop
-    ASSERT_EQ(symlink("self", At("src/self").c_str()), 0);         // a link to itself
+    ASSERT_TRUE(testing::MakeSymlink("..", At("src/a/up")));    // back to src
+    ASSERT_TRUE(testing::MakeSymlink(src, At("src/a/root")));   // absolute loop
+    ASSERT_TRUE(testing::MakeSymlink("self", At("src/self")));  // a link to itself
     ASSERT_TRUE(Run());
     // Each link is carried as a link and nothing below it is visited.
     EXPECT_THAT(sink.WalkedDirectories(), ElementsAre(src + "/", src + "/a/"));
-    char buf[64] = {};
-    ASSERT_GT(readlink(At("tgt/a/up").c_str(), buf, sizeof buf - 1), 0);
-    EXPECT_STREQ(buf, "..");
-    struct stat st;
-    ASSERT_EQ(lstat(At("tgt/self").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(testing::LinkText(At("tgt/a/up")), "..");
+    EXPECT_EQ(testing::KindAt(At("tgt/self")), EntryKind::Link);
 }
 
 // FIFOs, sockets and devices are never opened (a FIFO would hold the run forever); each one is
 // named in its place among the files, with why it is not copied, and left where it is.
 TEST_F(TreeWalkTest, SpecialEntriesAreReportedInTheirPlaceAndNeverOpened) {
+    SKIP_ON_WINDOWS("FIFOs, sockets and device nodes");
     Only({CopySubdirectories, MoveFiles});
     Put("src/a.txt", "a", kT0);
     Put("src/c.txt", "c", kT0);
-    ASSERT_EQ(mkfifo(At("src/b-pipe").c_str(), 0644), 0);
+    ASSERT_TRUE(testing::MakeFifo(At("src/b-pipe")));
     std::vector<std::string> want = {
         "   a.txt copied", "   b-pipe not copied: a FIFO is not a file", "   c.txt copied"};
     if (testing::MakeSocketNode(At("src/d-sock"))) {
         want.push_back("   d-sock not copied: a socket is not a file");
     }
     // A device node needs the privilege to make one.
-    if (mknod(At("src/e-null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    if (testing::MakeDeviceNode(At("src/e-null"))) {
         want.push_back("   e-null not copied: a device is not a file");
     }
     ASSERT_TRUE(Run());
@@ -168,13 +166,14 @@ TEST_F(TreeWalkTest, TargetInsideTheSourceIsNotEnteredHoweverItIsWritten) {
     Put("src/f.txt", "f", kT0);
     Put("src/sub/g.txt", "g", kT0);
     tmp.Dir("src/backup");
-    ASSERT_EQ(symlink(At("src/backup").c_str(), At("link").c_str()), 0);
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(chdir(tmp.path().c_str()), 0);
-    const std::vector<std::string> spellings = {src + "/backup",        src + "/backup/",
-                                                src + "//backup",       "src/backup",
-                                                src + "/sub/../backup", At("link")};
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(tmp.path());
+    std::vector<std::string> spellings = {src + "/backup", src + "/backup/", src + "//backup",
+                                          "src/backup", src + "/sub/../backup"};
+    if (!testing::kOnWindows) {  // no links there (testing/temp_dir.h)
+        ASSERT_TRUE(testing::MakeSymlink(At("src/backup"), At("link")));
+        spellings.push_back(At("link"));
+    }
     for (const std::string& target : spellings) {
         SCOPED_TRACE(target);
         Only({CopySubdirectories});
@@ -190,10 +189,11 @@ TEST_F(TreeWalkTest, TargetInsideTheSourceIsNotEnteredHoweverItIsWritten) {
         ::ferrit::testing::RemoveTree(At("src/backup"));
         tmp.Dir("src/backup");
     }
-    ASSERT_EQ(chdir(cwd), 0);
+    std::filesystem::current_path(cwd);
 }
 
 TEST_F(TreeWalkTest, SiblingDifferingOnlyInCaseIsStillWalked) {
+    SKIP_ON_WINDOWS("names that differ only in case (its file systems take them for one)");
     Only({CopySubdirectories});
     Put("src/backup/x.txt", "x", kT0);
     const std::string target = tmp.Dir("src/Backup");
@@ -244,8 +244,8 @@ TEST_F(TreeWalkTest, CounterpartThatCannotBeCreatedIsReportedWithItsCode) {
     EXPECT_EQ(dialogs.Asked()[0].text, "Error 0005: Could not create " + tgt + "/a");
     EXPECT_EQ(dialogs.Asked()[0].buttons, 0x0050);
     EXPECT_THAT(List(), ElementsAre(src + "/a",
-                                    "      Error 0005: Could not create " + tgt +
-                                        "/a \u2013 Permission denied",
+                                    "      Error 0005: Could not create " + tgt + "/a \u2013 " +
+                                        ErrorDescription(5),
                                     src + "/b", "   y.txt copied"));
     EXPECT_FALSE(Exists("tgt/a"));
 }

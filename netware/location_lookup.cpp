@@ -128,7 +128,8 @@ DirectoryPair NetWareServices::GetNetWarePaths(const std::string& source,
     // test of a Windows path). A target that does not exist yet will be made on the file system
     // of its nearest existing parent: that one's space is shown.
     int64_t bytes = 0;
-    for (std::string dir = tgt.OemPath; !dir.empty() && dir[0] == '/';) {
+    std::string name;
+    for (std::string dir = tgt.OemPath; IsAbsolutePath(dir);) {
         if (files_.FreeSpace(dir, bytes)) {
             // On NetWare the directory's space limit may leave less than the volume has.
             int64_t limitLeft = 0;
@@ -139,14 +140,9 @@ DirectoryPair NetWareServices::GetNetWarePaths(const std::string& source,
             pair.AvailText = "Available Space: " + FormatSize(bytes);
             break;
         }
-        while (dir.size() > 1 && dir.back() == '/') {
-            dir.pop_back();
-        }
-        if (dir == "/") {
+        if (!SplitLastName(dir, dir, name)) {
             break;
         }
-        const size_t slash = dir.find_last_of('/');
-        dir.erase(slash == 0 ? 1 : slash);
     }
     return pair;
 }

@@ -18,11 +18,8 @@ constexpr uint64_t kLastOffset = 0xFFFFFFFF;    // requests address bytes by 32-
 
 // The size of a file as its directory lists it; false when the listing does not show it.
 bool ListedSize(FileServices& files, const std::string& path, uint64_t& size) {
-    const size_t slash = path.find_last_of(kPathSeparator);
-    const std::string dir =
-        slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty()) {
+    std::string dir, name;
+    if (!SplitLastName(path, dir, name)) {
         return false;
     }
     // The name as its own pattern matches at least itself; the exact entry is picked out.

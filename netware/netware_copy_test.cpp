@@ -1,13 +1,11 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "netware/netware_services.h"
 #include "platform/error_codes.h"
-#include "platform/posix_file_services.h"
+#include "testing/native_file_services.h"
 #include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
+#include "testing/system.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -16,20 +14,20 @@ namespace {
 using testing::ScriptedClient;
 using testing::TempDir;
 
-// The Linux file services, counting the files opened and closed.
-class CountingFiles : public PosixFileServices {
+// The system's file services, counting the files opened and closed.
+class CountingFiles : public NativeFileServices {
   public:
     FileHandle OpenRead(const std::string& path) override {
         ++opened;
-        return Keep(PosixFileServices::OpenRead(path));
+        return Keep(NativeFileServices::OpenRead(path));
     }
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override {
         ++created;
-        return Keep(PosixFileServices::CreateTemporary(target, tempPath));
+        return Keep(NativeFileServices::CreateTemporary(target, tempPath));
     }
     int CloseFile(FileHandle handle) override {
         closedInOrder.push_back(handle);
-        return PosixFileServices::CloseFile(handle);
+        return NativeFileServices::CloseFile(handle);
     }
     FileHandle Keep(FileHandle handle) {
         if (handle != kInvalidFileHandle)
@@ -46,13 +44,16 @@ class SizeOnlyClient : public ScriptedClient {
     NWCCODE FileServerFileCopy(FileHandle source, FileHandle, uint32_t sourceOffset,
                                uint32_t targetOffset, uint32_t count, uint32_t& copied) override {
         copyRequests.emplace_back(sourceOffset, targetOffset, count);
-        struct stat st;
-        fstat(static_cast<int>(source), &st);
-        const uint64_t left =
-            static_cast<uint64_t>(st.st_size) > sourceOffset ? st.st_size - sourceOffset : 0;
+        EntryStat st;
+        if (!files.HandleStat(source, st)) {
+            return 0x8801;
+        }
+        const uint64_t size = static_cast<uint64_t>(st.size);
+        const uint64_t left = size > sourceOffset ? size - sourceOffset : 0;
         copied = static_cast<uint32_t>(std::min<uint64_t>(left, count));
         return 0;
     }
+    NativeFileServices files;  // to read the size of the open source
 };
 
 class NetWareCopyTest : public ::testing::Test {
@@ -195,7 +196,7 @@ TEST_F(NetWareCopyTest, FailedServerCopyLeavesTheOldTargetAndNoTrace) {
 TEST_F(NetWareCopyTest, HardLinkAtTheTargetIsReplacedNotWrittenThrough) {
     const std::string file = tmp.File("srv1/vol/data/a.txt", "new");
     const std::string outside = tmp.File("srv1/vol/outside.txt", "outside");
-    ASSERT_EQ(link(outside.c_str(), (tgt + "/a.txt").c_str()), 0);
+    ASSERT_TRUE(testing::MakeHardLink(outside, tgt + "/a.txt"));
     EXPECT_EQ(nw.NetWareCopyFile(file, tgt + "/a.txt"), 0);
     EXPECT_EQ(testing::ReadFile(tgt + "/a.txt"), "new");
     EXPECT_EQ(testing::ReadFile(outside), "outside");
@@ -203,14 +204,13 @@ TEST_F(NetWareCopyTest, HardLinkAtTheTargetIsReplacedNotWrittenThrough) {
 
 // A link in the source is copied as a link (by the plain copy); a FIFO is never opened.
 TEST_F(NetWareCopyTest, LinksGoThroughThePlainCopyAndFifosAreNeverOpened) {
-    ASSERT_EQ(symlink("elsewhere", (src + "/link").c_str()), 0);
+    SKIP_ON_WINDOWS("symbolic links and FIFOs");
+    ASSERT_TRUE(testing::MakeSymlink("elsewhere", src + "/link"));
     EXPECT_EQ(nw.NetWareCopyFile(src + "/link", tgt + "/link"), 0);
-    char text[32] = {};
-    EXPECT_EQ(readlink((tgt + "/link").c_str(), text, sizeof text - 1), 9);
-    EXPECT_STREQ(text, "elsewhere");
+    EXPECT_EQ(testing::LinkText(tgt + "/link"), "elsewhere");
     EXPECT_TRUE(client.copyRequests.empty());
 
-    ASSERT_EQ(mkfifo((src + "/fifo").c_str(), 0644), 0);
+    ASSERT_TRUE(testing::MakeFifo(src + "/fifo"));
     EXPECT_EQ(nw.NetWareCopyFile(src + "/fifo", tgt + "/fifo"), 0xFFFF);
     EXPECT_EQ(testing::ListDir(tgt), std::vector<std::string>{"link"});
 }
@@ -248,14 +248,12 @@ TEST_F(NetWareCopyTest, SourcesOfTwoGibibytesAndMoreAreCopiedWholeOrFail) {
     };
     for (const Case& c : cases) {
         const std::string file = tmp.Path("srv1/vol/data/big");
-        const int fd = open(file.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(ftruncate(fd, static_cast<off_t>(c.size)), 0);  // sparse
-        close(fd);
+        ASSERT_TRUE(testing::WriteFile(file, ""));
+        ASSERT_TRUE(testing::SetFileSize(file, c.size));  // sparse
         sizeOnly.copyRequests.clear();
         EXPECT_EQ(services.NetWareCopyFile(file, tgt + "/big"), c.result) << c.size;
         EXPECT_EQ(sizeOnly.copyRequests, c.requests) << c.size;
-        unlink(file.c_str());
+        ASSERT_TRUE(testing::RemoveTree(file));
     }
 }
 

@@ -24,7 +24,11 @@ std::string OneLine(const std::string& value) {
 }  // namespace
 
 SettingsFile::SettingsFile(const std::string& name) {
-    path_ = name.find('/') == std::string::npos ? ConfigDirectory() + "/" + name : name;
+    // On Windows a name with '\' or a drive ("C:x") names its own place too.
+    const char* places = kPathSeparator == '\\' ? "/\\:" : "/";
+    path_ = name.find_first_of(places) == std::string::npos
+                ? WithTrailingSlash(ConfigDirectory()) + name
+                : name;
     Load();
 }
 

@@ -17,7 +17,8 @@ class SettingsFile {
     // The longest value a read returns; longer values are cut.
     static constexpr size_t kMaxValue = 2047;
 
-    // A bare name (no '/') lives in the configuration directory; any other name is used as given.
+    // A bare name (no '/', on Windows neither '\' nor ':') lives in the configuration directory;
+    // any other name is used as given.
     // The file is read at once; a missing file reads as empty, and so does one that is refused
     // (not a regular file, larger than 1 MiB, unreadable: see LoadProblem).
     explicit SettingsFile(const std::string& name);

@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <string>
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include "testing/odd_files.h"
+#include "testing/scoped_env.h"
+#include "testing/system.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -18,29 +18,37 @@ using testing::TempDir;
 using testing::WriteFile;
 
 TEST(SettingsFileTest, BareNameLivesInXdgConfigHomeElseDotConfig) {
+    SKIP_ON_WINDOWS("the configuration directory of Linux (Windows's is tested with its services)");
     TempDir dir;
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string savedXdg = oldXdg ? oldXdg : "";
-    const char* oldHome = std::getenv("HOME");
-    const std::string savedHome = oldHome ? oldHome : "";
-
-    setenv("XDG_CONFIG_HOME", dir.Path("cfg").c_str(), 1);
+    testing::ScopedEnv env;
+    env.Set("XDG_CONFIG_HOME", dir.Path("cfg").c_str());
     EXPECT_EQ(dir.Path("cfg") + "/Ferrit.Ini", SettingsFile("Ferrit.Ini").FileName());
 
     // Unset, or not absolute: ~/.config.
-    setenv("HOME", dir.path().c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
+    env.Set("HOME", dir.path().c_str());
+    env.Set("XDG_CONFIG_HOME", nullptr);
     EXPECT_EQ(dir.path() + "/.config/Ferrit.Ini", SettingsFile("Ferrit.Ini").FileName());
-    setenv("XDG_CONFIG_HOME", "relative/dir", 1);
+    env.Set("XDG_CONFIG_HOME", "relative/dir");
     EXPECT_EQ(dir.path() + "/.config/Ferrit.Ini", SettingsFile("Ferrit.Ini").FileName());
+}
 
-    if (oldXdg) {
-        setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
-    }
-    if (oldHome) {
-        setenv("HOME", savedHome.c_str(), 1);
+TEST(SettingsFileTest, NameWithAPlaceOfItsOwnIsUsedAsGiven) {
+    TempDir dir;
+    testing::ScopedEnv env;
+    const std::string config = env.UseConfigDirectoryBelow(dir.Path("cfg"));
+    struct Case {
+        std::string name;
+        std::string file;
+    } cases[] = {
+        {"Ferrit.Ini", config + (testing::kOnWindows ? "\\" : "/") + "Ferrit.Ini"},
+        {dir.Path("elsewhere/Ferrit.Ini"), dir.Path("elsewhere/Ferrit.Ini")},
+        {"relative/Ferrit.Ini", "relative/Ferrit.Ini"},
+        // On Windows a '\\' or a drive names a place too; on Linux they are parts of a name.
+        {"sub\\Ferrit.Ini", testing::kOnWindows ? "sub\\Ferrit.Ini" : config + "/sub\\Ferrit.Ini"},
+        {"C:Ferrit.Ini", testing::kOnWindows ? "C:Ferrit.Ini" : config + "/C:Ferrit.Ini"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SettingsFile(c.name).FileName(), c.file) << c.name;
     }
 }
 
@@ -153,34 +161,35 @@ TEST(SettingsFileTest, ValueWithLineBreakCannotStartANewLine) {
 TEST(SettingsFileTest, SaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     TempDir dir;
     const std::string path = dir.File("Ferrit.Ini", "[S]\nK=old\n");
-    chmod(path.c_str(), 0640);
+    const bool modes = testing::SetMode(path, 0640);  // Linux only
     SettingsFile file(path);
     file.WriteString("S", "K", "new");
     ASSERT_TRUE(file.Flush());
     EXPECT_EQ("[S]\nK=new\n", ReadFile(path));
     EXPECT_EQ(std::vector<std::string>{"Ferrit.Ini"}, testing::ListDir(dir.path()));
-    struct stat st;
-    ASSERT_EQ(0, stat(path.c_str(), &st));
-    EXPECT_EQ(0640u, st.st_mode & 0777);
+    EXPECT_EQ(modes, !testing::kOnWindows);
+    if (modes) {
+        EXPECT_EQ(0640, testing::ModeOf(path));
+    }
 }
 
 TEST(SettingsFileTest, SaveThroughALinkKeepsTheLink) {
+    SKIP_ON_WINDOWS("symbolic links");
     TempDir dir;
     const std::string real = dir.File("real/Ferrit.Ini", "[S]\nK=old\n");
     const std::string link = dir.Path("Ferrit.Ini");
-    ASSERT_EQ(0, symlink(real.c_str(), link.c_str()));
+    ASSERT_TRUE(testing::MakeSymlink(real, link));
     SettingsFile file(link);
     file.WriteString("S", "K", "new");
     ASSERT_TRUE(file.Flush());
-    struct stat st;
-    ASSERT_EQ(0, lstat(link.c_str(), &st));
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(EntryKind::Link, testing::KindAt(link));
     EXPECT_EQ("[S]\nK=new\n", ReadFile(real));
 }
 
 TEST(SettingsFileTest, FailedSaveReportsFailureAndKeepsTheOldFile) {
-    if (geteuid() == 0) {
-        // Root writes into read-only directories; use a path whose parent is a file instead.
+    if (!testing::PermissionBitsBind()) {
+        // Root writes into read-only directories, and Windows has no such directories; use a
+        // path whose parent is a file instead.
         TempDir dir;
         dir.File("blocker", "x");
         SettingsFile file(dir.Path("blocker/Ferrit.Ini"));
@@ -191,11 +200,11 @@ TEST(SettingsFileTest, FailedSaveReportsFailureAndKeepsTheOldFile) {
     }
     TempDir dir;
     const std::string path = dir.File("ro/Ferrit.Ini", "[S]\nK=old\n");
-    chmod(dir.Path("ro").c_str(), 0500);
+    ASSERT_TRUE(testing::SetMode(dir.Path("ro"), 0500));
     SettingsFile file(path);
     file.WriteString("S", "K", "new");
     EXPECT_FALSE(file.Flush());
-    chmod(dir.Path("ro").c_str(), 0700);
+    ASSERT_TRUE(testing::SetMode(dir.Path("ro"), 0700));
     EXPECT_EQ("[S]\nK=old\n", ReadFile(path));
 }
 
@@ -228,8 +237,7 @@ TEST_P(SettingsFileRefusal, ReadsAsDefaultsAndIsNeverReplaced) {
     TempDir dir;
     const std::string path = dir.Path("Ferrit.Ini");
     ASSERT_TRUE(testing::MakeOddFile(path, GetParam()));
-    struct stat before;
-    ASSERT_EQ(0, lstat(path.c_str(), &before));
+    const std::string before = testing::FactsOf(path);
 
     SettingsFile file(path);
     EXPECT_EQ(path + ": " + testing::OddFileProblem(GetParam()), file.LoadProblem());
@@ -239,11 +247,7 @@ TEST_P(SettingsFileRefusal, ReadsAsDefaultsAndIsNeverReplaced) {
     file.WriteString("Default Options", "Pattern", "*.txt");
     EXPECT_FALSE(file.Flush());
 
-    struct stat after;
-    ASSERT_EQ(0, lstat(path.c_str(), &after));
-    EXPECT_EQ(before.st_ino, after.st_ino);
-    EXPECT_EQ(before.st_mode, after.st_mode);
-    EXPECT_EQ(before.st_size, after.st_size);
+    EXPECT_EQ(before, testing::FactsOf(path));
 }
 
 INSTANTIATE_TEST_SUITE_P(Odd, SettingsFileRefusal, ::testing::ValuesIn(testing::AllOddFiles()),

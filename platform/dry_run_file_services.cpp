@@ -1,34 +1,60 @@
 #include "platform/dry_run_file_services.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 
 #include "platform/error_codes.h"
-#include "platform/posix_file_services.h"
-#include "platform/posix_util.h"
+#include "platform/file_handles.h"
+#include "platform/name_pattern.h"
 #include "support/strings.h"
 
 namespace ferrit {
 
 namespace {
 
-// One spelling per path: no doubled separators, no trailing one.
+// Whether a key is a root: "/", or on Windows a drive's root ("C:/").
+bool IsRootKey(const std::string& key) {
+    return key == "/" ||
+           (kPathSeparator == '\\' && key.size() == 3 && key[1] == ':' && key[2] == '/');
+}
+
+// One spelling per path: '/' between names (Windows also takes '\\'), no doubled separators,
+// no trailing one but a root's.
 std::string Key(const std::string& path) {
     std::string key;
     key.reserve(path.size());
     for (char c : path) {
+        if (kPathSeparator == '\\' && c == '\\') {
+            c = '/';
+        }
         if (c == '/' && !key.empty() && key.back() == '/') {
             continue;
         }
         key += c;
     }
-    while (key.size() > 1 && key.back() == '/') {
+    while (key.size() > 1 && key.back() == '/' && !IsRootKey(key)) {
         key.pop_back();
     }
     return key;
+}
+
+// The key of the directory that holds the key's entry, a root with its separator ("/a" gives
+// "/", "C:/a" gives "C:/"); "." for a bare name; empty for a root.
+std::string ParentKey(const std::string& key) {
+    const size_t slash = key.find_last_of('/');
+    if (IsRootKey(key)) {
+        return std::string();
+    }
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    const std::string withSeparator = key.substr(0, slash + 1);
+    return IsRootKey(withSeparator) ? withSeparator : key.substr(0, slash);
+}
+
+// A name in the directory of a key.
+std::string ChildKey(const std::string& dir, const std::string& name) {
+    return IsRootKey(dir) ? dir + name : dir + "/" + name;
 }
 
 // Copies and made directories get identities of their own, never those of a real entry.
@@ -47,11 +73,10 @@ const DryRunFileServices::Node* DryRunFileServices::Remembered(const std::string
     // made, there is nothing.
     std::string dir = key;
     for (;;) {
-        const size_t slash = dir.find_last_of('/');
-        if (slash == std::string::npos || slash == 0) {
+        dir = ParentKey(dir);
+        if (dir.empty() || dir == "." || IsRootKey(dir)) {
             return nullptr;
         }
-        dir.erase(slash);
         const auto up = nodes_.find(dir);
         if (up != nodes_.end()) {
             const Node& n = up->second;
@@ -63,7 +88,7 @@ const DryRunFileServices::Node* DryRunFileServices::Remembered(const std::string
 std::map<std::string, const DryRunFileServices::Node*> DryRunFileServices::RememberedChildren(
     const std::string& dir) const {
     std::map<std::string, const Node*> children;
-    const std::string prefix = Key(dir) == "/" ? "/" : Key(dir) + "/";
+    const std::string prefix = ChildKey(Key(dir), "");
     for (auto it = nodes_.lower_bound(prefix);
          it != nodes_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
         if (it->first.find('/', prefix.size()) == std::string::npos) {
@@ -182,9 +207,9 @@ int DryRunFileServices::ListNames(const std::string& dir, std::vector<std::strin
         stale->clear();
         std::lock_guard<std::mutex> lock(mutex_);
         for (const std::string& name : realStale) {
-            if (Remembered(JoinPath(dir, name)) == nullptr) {
+            if (Remembered(ChildKey(Key(dir), name)) == nullptr) {
                 stale->push_back(name);
-                staleSeen_.insert(Key(JoinPath(dir, name)));
+                staleSeen_.insert(ChildKey(Key(dir), name));
             }
         }
     }
@@ -322,11 +347,10 @@ int DryRunFileServices::CreateDirectories(const std::string& path) {
             break;
         }
         missing.push_back(key);
-        const size_t slash = key.find_last_of('/');
-        if (slash == std::string::npos || slash == 0) {
+        key = ParentKey(key);
+        if (key.empty() || key == "." || IsRootKey(key)) {
             break;
         }
-        key.erase(slash);
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         Node node;
@@ -400,7 +424,8 @@ int DryRunFileServices::CheckCopy(const std::string& source, const std::string& 
     } else {
         // The target's directory must be there for a copy to land in it.
         EntryStat dir;
-        if (StatLocked(DirOf(Key(target)), dir, nullptr) != 0 || dir.kind != EntryKind::Directory) {
+        if (StatLocked(ParentKey(Key(target)), dir, nullptr) != 0 ||
+            dir.kind != EntryKind::Directory) {
             return WinErr::PathNotFound;
         }
     }
@@ -454,7 +479,7 @@ int DryRunFileServices::SetAside(const std::string& path, std::string& asidePath
         return rc;
     }
     const std::string aside =
-        JoinPath(DirOf(Key(path)), ".ferrit-aside.preview." + std::to_string(nextInode_++));
+        ChildKey(ParentKey(Key(path)), ".ferrit-aside.preview." + std::to_string(nextInode_++));
     nodes_[Key(aside)] = node;
     nodes_[Key(path)] = Node();
     asides_[Key(aside)] = path;
@@ -505,20 +530,20 @@ FileHandle DryRunFileServices::CreateTemporary(const std::string& target, std::s
     std::lock_guard<std::mutex> lock(mutex_);
     // The server writes into a stand-in that keeps nothing; the preview remembers a copy of the
     // file last opened for reading.
-    const int fd = open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
+    const FileHandle handle = OpenNullDevice();
+    if (handle == kInvalidFileHandle) {
         tempPath.clear();
         return kInvalidFileHandle;
     }
-    tempPath = JoinPath(DirOf(Key(target)), ".ferrit-preview." + std::to_string(nextInode_));
+    tempPath = ChildKey(ParentKey(Key(target)), ".ferrit-preview." + std::to_string(nextInode_));
     Node node;
     node.stat = lastRead_;
     node.stat.device = kPreviewDevice;
     node.stat.inode = nextInode_++;
     node.attr = Attr::Archive;
     nodes_[Key(tempPath)] = node;
-    temporaries_[fd] = Key(tempPath);
-    return fd;
+    temporaries_[handle] = Key(tempPath);
+    return handle;
 }
 
 bool DryRunFileServices::HandleStat(FileHandle handle, EntryStat& out) {
@@ -558,7 +583,7 @@ int DryRunFileServices::CloseFile(FileHandle handle) {
         const auto it = temporaries_.find(handle);
         if (it != temporaries_.end()) {
             temporaries_.erase(it);
-            close(static_cast<int>(handle));
+            CloseHandleOnly(handle);
             return 0;
         }
     }

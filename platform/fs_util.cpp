@@ -221,4 +221,12 @@ std::string StateDirectory() {
     return XdgDirectory("XDG_STATE_HOME", "/.local/state");
 }
 
+std::FILE* OpenForAppending(const std::string& path) {
+    return std::fopen(path.c_str(), "ae");
+}
+
+bool LocalTimeOf(std::time_t moment, std::tm& local) {
+    return localtime_r(&moment, &local) != nullptr;
+}
+
 }  // namespace ferrit

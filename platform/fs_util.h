@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <string>
 
 namespace ferrit {
@@ -48,6 +50,14 @@ std::string ConfigDirectory();
 // The user's directory for what programs keep between runs (logs, history): $XDG_STATE_HOME
 // when it is an absolute path, else ~/.local/state, home found as for ConfigDirectory.
 std::string StateDirectory();
+
+// Opens the file for appending, made where it does not exist (its directory must exist): what it
+// held is kept, and programs this one starts do not inherit it. Null with errno set when it cannot
+// be opened.
+std::FILE* OpenForAppending(const std::string& path);
+
+// The moment in local time (the process's time zone); false when it cannot be told.
+bool LocalTimeOf(std::time_t moment, std::tm& local);
 
 // Reads an extended attribute whole through `get`, a getxattr(2)-like call reduced to its buffer
 // and size (size 0 asks for the length). False when the attribute is absent or unsupported, with

@@ -1,7 +1,16 @@
 // The operator's Ctrl-C at a console.
 #pragma once
 
+#include <atomic>
+
 namespace ferrit {
+
+// A flag the operator's Ctrl-C raises, read where the run pumps. It is written in a signal
+// handler (Linux) or on the console's control thread (Windows), beside the run's own threads:
+// an atomic that needs no lock serves both.
+using InterruptFlag = std::atomic<int>;
+static_assert(InterruptFlag::is_always_lock_free,
+              "a signal handler may write only a lock-free flag");
 
 // From now on each Ctrl-C calls `onInterrupt`. It runs in a signal handler (Linux) or on the
 // console's control thread (Windows), so it may only set lock-free flags or end the process.

@@ -1,13 +1,11 @@
 #include "platform/run_log.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "platform/fs_util.h"
@@ -54,7 +52,7 @@ bool IsRunLogName(const std::string& name) {
 std::string TimeText(const char* format) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    LocalTimeOf(now, local);
     char text[64];
     const size_t n = std::strftime(text, sizeof text, format, &local);
     return std::string(text, n);
@@ -76,7 +74,7 @@ bool RunLogFile::Open(const std::string& path, std::string& problem) {
     if (slash != std::string::npos && slash > 0) {
         MakeDirectoriesPlain(path.substr(0, slash), 0700);  // the open below tells
     }
-    file_ = std::fopen(path.c_str(), "ae");
+    file_ = OpenForAppending(path);
     if (file_ == nullptr) {
         problem = path + ": " + std::strerror(errno);
         return false;
@@ -119,14 +117,18 @@ std::string RunLogDirectory() {
 
 std::string NewRunLogPath(const std::string& directory, int keep) {
     const std::string stamp = kLogPrefix + TimeText("%Y%m%d-%H%M%S");
+    // The directory is read and changed through the standard library, on the UTF-8 paths the
+    // program keeps (wide ones on Windows).
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::u8path(directory);
     std::vector<std::string> logs;
-    if (DIR* dir = opendir(directory.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            if (IsRunLogName(entry->d_name)) {
-                logs.emplace_back(entry->d_name);
-            }
+    std::error_code error;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().u8string();
+        if (IsRunLogName(name) && !it->is_directory(error)) {
+            logs.push_back(name);
         }
-        closedir(dir);
+        error.clear();
     }
     // The stamp sorts by time; within one second, by the counter after it.
     std::sort(logs.begin(), logs.end(), [](const std::string& a, const std::string& b) {
@@ -135,11 +137,10 @@ std::string NewRunLogPath(const std::string& directory, int keep) {
     });
     const size_t room = keep > 1 ? static_cast<size_t>(keep - 1) : 0;
     for (size_t i = 0; i + room < logs.size(); ++i) {
-        unlink((directory + "/" + logs[i]).c_str());
+        fs::remove(dir / fs::u8path(logs[i]), error);
     }
     std::string name = stamp + kLogSuffix;
-    struct stat st;
-    for (int n = 2; lstat((directory + "/" + name).c_str(), &st) == 0; ++n) {
+    for (int n = 2; fs::exists(fs::symlink_status(dir / fs::u8path(name), error)); ++n) {
         name = stamp + "-" + std::to_string(n) + kLogSuffix;
     }
     return directory + "/" + name;

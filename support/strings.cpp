@@ -8,6 +8,31 @@ bool IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
+// A separator of this system's paths.
+bool SeparatesNames(char c) {
+    return c == '/' || (kPathSeparator == '\\' && c == '\\');
+}
+
+// The length of an absolute path's root ("/", "C:\", "\\srv\share"); 0 when it has none.
+size_t RootLength(const std::string& path) {
+    if (kPathSeparator != '\\') {
+        return !path.empty() && path[0] == '/' ? 1 : 0;
+    }
+    if (path.size() >= 3 && path[1] == ':' && SeparatesNames(path[2])) {
+        return 3;
+    }
+    if (path.size() > 2 && SeparatesNames(path[0]) && SeparatesNames(path[1])) {
+        // Two names, the server's and the share's, make the root of a share.
+        const size_t server = path.find_first_of("/\\", 2);
+        if (server == std::string::npos || server == 2) {
+            return 0;
+        }
+        const size_t share = path.find_first_of("/\\", server + 1);
+        return share == server + 1 ? 0 : (share == std::string::npos ? path.size() : share);
+    }
+    return 0;
+}
+
 }  // namespace
 
 char UpperAscii(char c) {
@@ -34,6 +59,10 @@ void AddTrailingSlash(std::string& path) {
     path = WithTrailingSlash(path);
 }
 
+bool IsAbsolutePath(const std::string& path) {
+    return RootLength(path) > 0;
+}
+
 std::string DirOf(const std::string& path) {
     const std::string::size_type slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -49,7 +78,8 @@ bool SplitLastName(const std::string& path, std::string& dir, std::string& name)
     const std::string::size_type slash = p.find_last_of(std::string("/") + kPathSeparator);
     if (slash == std::string::npos || slash + 1 >= p.size())
         return false;
-    dir = slash == 0 ? p.substr(0, 1) : p.substr(0, slash);
+    // The root keeps its separator: "/", and on Windows "C:\".
+    dir = slash == 0 || slash < RootLength(p) ? p.substr(0, slash + 1) : p.substr(0, slash);
     name = p.substr(slash + 1);
     return true;
 }

@@ -49,9 +49,14 @@ bool IsInStrList(const std::string& s, const std::vector<std::string>& list, boo
 // The directory part of a '/'-separated path: "." for a bare name, "/" for a name in the root.
 std::string DirOf(const std::string& path);
 
+// Whether a path of this system is absolute: it starts with '/' on Linux, with a drive ("C:\",
+// "C:/") or a share ("\\server\share") on Windows.
+bool IsAbsolutePath(const std::string& path);
+
 // Splits a path at its last separator ('/' or the native one), trailing separators ignored:
-// "a/b/" gives "a" and "b", "/b" gives "/" and "b". False, leaving both alone, where the path has
-// no directory part or no last name.
+// "a/b/" gives "a" and "b", "/b" gives "/" and "b", on Windows "C:\b" gives "C:\" and "b" (a
+// root keeps its separator). False, leaving both alone, where the path has no directory part or
+// no last name.
 bool SplitLastName(const std::string& path, std::string& dir, std::string& name);
 
 // ASCII-only case folding: other bytes, UTF-8 sequences included, stay as they are.

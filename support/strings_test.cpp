@@ -32,6 +32,35 @@ TEST(WithTrailingSlash, AddsTheNativeSeparatorOnlyWhenMissing) {
     }
 }
 
+// Splitting off the last name, walked up to a root as the free space of a target not made yet
+// is looked for. "-" stands for no split; `absolute` for the system's absolute paths.
+TEST(SplitLastName, StopsAtTheRootOfThisSystemsPaths) {
+    const bool windows = kPathSeparator == '\\';
+    struct Case {
+        std::string path, onLinux, onWindows;  // the directory part on each system
+        bool absoluteOnLinux, absoluteOnWindows;
+    };
+    const std::vector<Case> cases = {
+        {"/a/b//", "/a", "/a", true, false},  // on Windows rooted in the working drive
+        {"/a", "/", "/", true, false},
+        {"/", "-", "-", true, false},
+        {"relative/dir", "relative", "relative", false, false},
+        {"C:\\data\\sub\\", "-", "C:\\data", false, true},
+        {"C:/data", "C:", "C:/", false, true},
+        {"C:\\", "-", "-", false, true},
+        {"\\\\srv\\share\\dir", "-", "\\\\srv\\share", false, true},
+        {"\\\\srv\\share", "-", "\\\\srv\\", false, true},
+    };
+    for (const Case& c : cases) {
+        const std::string& expected = windows ? c.onWindows : c.onLinux;
+        std::string dir = "-", name;
+        EXPECT_EQ(SplitLastName(c.path, dir, name), expected != "-") << c.path;
+        EXPECT_EQ(dir, expected) << c.path;
+        EXPECT_EQ(IsAbsolutePath(c.path), windows ? c.absoluteOnWindows : c.absoluteOnLinux)
+            << c.path;
+    }
+}
+
 TEST(TrimChars, RemovesOnlyMembersOfTheSetFromOneEnd) {
     struct Case {
         std::string s, chars, right, left;

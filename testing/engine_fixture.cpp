@@ -3,14 +3,19 @@
 #include <cstdlib>
 #include <ctime>
 
-#include <sys/stat.h>
-
 namespace ferrit {
 
 EngineFixture::EngineFixture() {
-    // File ages are local times; the tests' times are chosen for this zone.
+    // File ages are local times; the tests' times are chosen for this zone. (Windows takes the
+    // system's zone, which Wine takes from TZ when it starts: ctest sets it.)
+#ifndef _WIN32
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
+#endif
+    // The trees are spelt with '/' on every system; so are the paths the doubles record.
+    sink.SlashSeparators();
+    dialogs.SlashSeparators();
+    files.SlashSeparators();
     src = tmp.Dir("src");
     tgt = tmp.Dir("tgt");
     // The engine's tests run twice: copies one after another, and side by side as by default;
@@ -38,8 +43,7 @@ std::string EngineFixture::Put(const std::string& relative, const std::string& c
 }
 
 bool EngineFixture::Exists(const std::string& relative) const {
-    struct stat st;
-    return lstat(tmp.Path(relative).c_str(), &st) == 0;
+    return ::ferrit::testing::KindAt(tmp.Path(relative)) != EntryKind::Missing;
 }
 
 std::string EngineFixture::Contents(const std::string& relative) const {
@@ -47,7 +51,7 @@ std::string EngineFixture::Contents(const std::string& relative) const {
 }
 
 int32_t EngineFixture::Attributes(const std::string& relative) {
-    return posix.GetAttributes(tmp.Path(relative));
+    return native.GetAttributes(tmp.Path(relative));
 }
 
 bool EngineFixture::Run(const std::string& pattern) {

@@ -1,5 +1,7 @@
-// A transfer engine wired to real temporary trees: the POSIX file services behind the
-// fault-injecting wrapper, scripted dialogs, a recording sink, no NetWare client.
+// A transfer engine wired to real temporary trees: the system's file services behind the
+// fault-injecting wrapper, scripted dialogs, a recording sink, no NetWare client. The doubles
+// record paths with '/' as the trees are spelt (testing/system.h), so a test states its paths
+// once for both systems.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -16,8 +18,8 @@
 #include "netware/directory_pair.h"
 #include "netware/netware_services.h"
 #include "options/copy_options.h"
-#include "platform/posix_file_services.h"
 #include "testing/faulty_file_services.h"
+#include "testing/native_file_services.h"
 #include "testing/recording_sink.h"
 #include "testing/scripted_dialogs.h"
 #include "testing/temp_dir.h"
@@ -57,8 +59,8 @@ class EngineFixture : public ::testing::Test {
     ::ferrit::testing::TempDir tmp;
     std::string src;  // tmp/src, created
     std::string tgt;  // tmp/tgt, created
-    PosixFileServices posix;
-    FaultyFileServices files{posix};
+    NativeFileServices native;
+    FaultyFileServices files{native};
     ScriptedDialogs dialogs;
     RecordingSink sink;
     OptionSet options;

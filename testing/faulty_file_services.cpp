@@ -1,5 +1,7 @@
 #include "testing/faulty_file_services.h"
 
+#include "testing/system.h"
+
 namespace ferrit {
 
 void FaultyFileServices::Fail(FileOp op, int code, int nthCall, const std::string& pathContains) {
@@ -30,13 +32,19 @@ void FaultyFileServices::ResetCounts() {
 bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
                              const std::string* second) {
     std::vector<std::function<void(const std::string&)>> actions;
+    std::string recorded;
     bool fail = false;
     bool throws = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++calls_[Index(op)];
+        const auto spelt = [this](const std::string& p) {
+            return state_->slashes ? testing::WithSlashes(p) : p;
+        };
+        recorded = path != nullptr ? spelt(*path) : std::string();
+        const std::string recordedSecond = second != nullptr ? spelt(*second) : std::string();
         if (path != nullptr) {
-            paths_[Index(op)].push_back(*path);
+            paths_[Index(op)].push_back(recorded);
         }
         for (Fault& f : faults_) {
             if (f.op != op || (!f.before && (fail || throws))) {
@@ -44,9 +52,9 @@ bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
             }
             if (!f.pathContains.empty()) {
                 const bool first =
-                    path != nullptr && path->find(f.pathContains) != std::string::npos;
+                    path != nullptr && recorded.find(f.pathContains) != std::string::npos;
                 const bool other =
-                    second != nullptr && second->find(f.pathContains) != std::string::npos;
+                    second != nullptr && recordedSecond.find(f.pathContains) != std::string::npos;
                 if (!first && !other) {
                     continue;
                 }
@@ -69,7 +77,7 @@ bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
         action(path != nullptr ? *path : std::string());
     }
     if (throws) {
-        throw InjectedFault("injected fault" + (path ? " at " + *path : std::string()));
+        throw InjectedFault("injected fault" + (path ? " at " + recorded : std::string()));
     }
     return fail;
 }

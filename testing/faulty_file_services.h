@@ -83,6 +83,9 @@ class FaultyFileServices : public FileServices {
     // How many calls were made to fail (or throw).
     int Injected() const { return injected_; }
     void ResetCounts();
+    // From now on paths are matched and recorded with '/' for '\' on Windows
+    // (testing/system.h); the run's object (ConfinedTo) shares this.
+    void SlashSeparators() { state_->slashes = true; }
 
     std::unique_ptr<FileServices> ConfinedTo(const std::vector<std::string>& roots) override;
     int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
@@ -135,6 +138,7 @@ class FaultyFileServices : public FileServices {
         std::array<int, kOps> calls{};
         std::array<std::vector<std::string>, kOps> paths;
         int injected = 0;
+        bool slashes = false;
     };
     FaultyFileServices(std::shared_ptr<State> state, std::unique_ptr<FileServices> inner)
         : owned_(std::move(inner)), inner_(*owned_), state_(std::move(state)) {}

@@ -1,15 +1,16 @@
 #include "testing/odd_files.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/config_file.h"
+#include "testing/system.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
 namespace testing {
 
 std::vector<OddFile> AllOddFiles() {
+    if (kOnWindows) {
+        return {OddFile::Directory, OddFile::TooLarge};
+    }
     return {OddFile::Fifo, OddFile::DevZero, OddFile::Directory, OddFile::TooLarge};
 }
 
@@ -44,11 +45,11 @@ std::string OddFileProblem(OddFile kind) {
 bool MakeOddFile(const std::string& path, OddFile kind) {
     switch (kind) {
         case OddFile::Fifo:
-            return ::mkfifo(path.c_str(), 0644) == 0;
+            return MakeFifo(path);
         case OddFile::DevZero:
-            return ::symlink("/dev/zero", path.c_str()) == 0;
+            return MakeSymlink("/dev/zero", path);
         case OddFile::Directory:
-            return ::mkdir(path.c_str(), 0755) == 0;
+            return KindAt(path) == EntryKind::Missing && MakeDirs(path);
         case OddFile::TooLarge:
             return WriteFile(path,
                              "[Default Options]\n" + std::string(kMaxConfigFileBytes, ';') + "\n");

@@ -15,7 +15,7 @@ enum class OddFile {
     TooLarge,   // a regular file of 1 MiB and one byte
 };
 
-// Every kind, for tables of cases.
+// Every kind this system has, for tables of cases (Windows has neither FIFOs nor /dev/zero).
 std::vector<OddFile> AllOddFiles();
 // Its name in a test's output.
 const char* OddFileName(OddFile kind);

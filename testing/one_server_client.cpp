@@ -1,9 +1,11 @@
 #include "testing/one_server_client.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <vector>
+
+#include "platform/file_handles.h"
 
 namespace ferrit {
 namespace testing {
@@ -29,15 +31,14 @@ NWCCODE OneServerClient::FileServerFileCopy(FileHandle source, FileHandle target
     uint64_t out = targetOffset;
     while (bytesCopied < count) {
         const size_t want = std::min<uint64_t>(buf.size(), count - bytesCopied);
-        const ssize_t n = pread(static_cast<int>(source), buf.data(), want, static_cast<off_t>(in));
+        const int64_t n = ReadAt(source, buf.data(), want, in);
         if (n < 0) {
             return 0x8801;
         }
         if (n == 0) {
             break;
         }
-        if (pwrite(static_cast<int>(target), buf.data(), static_cast<size_t>(n),
-                   static_cast<off_t>(out)) != n) {
+        if (WriteAt(target, buf.data(), static_cast<size_t>(n), out) != n) {
             return 0x8801;
         }
         in += static_cast<uint64_t>(n);
@@ -47,7 +48,7 @@ NWCCODE OneServerClient::FileServerFileCopy(FileHandle source, FileHandle target
             betweenPieces();
         }
         if (pauseMicroseconds != 0) {
-            usleep(pauseMicroseconds);
+            std::this_thread::sleep_for(std::chrono::microseconds(pauseMicroseconds));
         }
     }
     return 0;

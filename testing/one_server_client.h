@@ -1,5 +1,5 @@
 // A NetWare client for tests of the server copy: every path lies on one server connection,
-// and the server copies through the two open descriptors, optionally failing, stopping short,
+// and the server copies through the two open files, optionally failing, stopping short,
 // pausing between pieces (so that a test can kill a copy midway) or running a hook between
 // them (so that a test can change the source while it is copied).
 #pragma once

@@ -2,19 +2,25 @@
 
 #include <stdexcept>
 
+#include "testing/system.h"
+
 namespace ferrit {
+
+std::string RecordingSink::Recorded(const std::string& text) const {
+    return slashes_ ? testing::WithSlashes(text) : text;
+}
 
 void RecordingSink::StatusDisplay(uint8_t line, const std::string& text) {
     if (line < 1 || line > 3) {
         throw std::out_of_range("progress line " + std::to_string(line));
     }
-    events_.push_back({SinkCall::StatusDisplay, line, text});
-    labels_[line - 1] = text;
+    events_.push_back({SinkCall::StatusDisplay, line, Recorded(text)});
+    labels_[line - 1] = events_.back().text;
 }
 
 void RecordingSink::StatusInfo(const std::string& text) {
-    events_.push_back({SinkCall::StatusInfo, 0, text});
-    list_.push_back(text);
+    events_.push_back({SinkCall::StatusInfo, 0, Recorded(text)});
+    list_.push_back(events_.back().text);
     while (list_.size() > kListCapacity) {
         list_.pop_front();
     }
@@ -22,8 +28,8 @@ void RecordingSink::StatusInfo(const std::string& text) {
 }
 
 void RecordingSink::ShowWalkDirectory(const std::string& path) {
-    events_.push_back({SinkCall::ShowWalkDirectory, 0, path});
-    statusBar_ = path;
+    events_.push_back({SinkCall::ShowWalkDirectory, 0, Recorded(path)});
+    statusBar_ = events_.back().text;
     Pump();
 }
 

@@ -73,8 +73,12 @@ class RecordingSink : public StatusSink {
     // Forgets the record (the labels, list and status bar as well); the callbacks stay.
     void Reset();
 
+    // From now on texts are recorded with '/' for '\' on Windows (testing/system.h).
+    void SlashSeparators() { slashes_ = true; }
+
   private:
     void Pump();
+    std::string Recorded(const std::string& text) const;
 
     std::vector<SinkEvent> events_;
     std::deque<std::string> list_;
@@ -85,6 +89,7 @@ class RecordingSink : public StatusSink {
     int runStarted_ = 0;
     int runFinished_ = 0;
     bool runColour_ = false;
+    bool slashes_ = false;
     std::function<void(int)> onPump_;
     std::function<void()> onRunFinished_;
 };

@@ -16,7 +16,13 @@ class ScopedEnv {
 
     // Sets the variable, or unsets it when value is null; the value it had comes back when this
     // object goes.
+    // On Windows an empty value unsets the variable too.
     void Set(const std::string& name, const char* value);
+
+    // Lets the program keep its settings below the directory: it becomes $XDG_CONFIG_HOME on
+    // Linux, %APPDATA% on Windows. Returns the configuration directory the program then uses
+    // (the directory itself on Linux, its folder "Ferrit" on Windows).
+    std::string UseConfigDirectoryBelow(const std::string& dir);
 
   private:
     struct Saved {

@@ -3,8 +3,7 @@
 // routine can be checked. The emulated client serves the tests that need whole volumes.
 #pragma once
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -16,7 +15,8 @@
 
 #include "netware/absent_client.h"
 #include "netware/netware_services.h"
-#include "platform/posix_file_services.h"
+#include "platform/file_handles.h"
+#include "testing/native_file_services.h"
 #include "testing/scripted_dialogs.h"
 
 namespace ferrit {
@@ -294,13 +294,14 @@ class ScriptedClient : public AbsentClient {
         char buffer[65536];
         uint64_t want = std::min<uint64_t>(count, copyLimit);
         while (copied < want) {
-            const ssize_t n = pread(static_cast<int>(source), buffer,
-                                    std::min<uint64_t>(sizeof buffer, want - copied),
-                                    static_cast<off_t>(sourceOffset) + copied);
+            const int64_t n =
+                ReadAt(source, buffer,
+                       static_cast<size_t>(std::min<uint64_t>(sizeof buffer, want - copied)),
+                       static_cast<uint64_t>(sourceOffset) + copied);
             if (n <= 0)
                 break;
-            if (pwrite(static_cast<int>(target), buffer, static_cast<size_t>(n),
-                       static_cast<off_t>(targetOffset) + copied) != n) {
+            if (WriteAt(target, buffer, static_cast<size_t>(n),
+                        static_cast<uint64_t>(targetOffset) + copied) != n) {
                 return Log("FileServerFileCopy", 0x8977);
             }
             copied += static_cast<uint32_t>(n);
@@ -345,7 +346,7 @@ class ScriptedServicesTest : public ::testing::Test {
   protected:
     ScriptedClient client;
     DirectoryPair state;
-    PosixFileServices files;
+    NativeFileServices files;
     ScriptedDialogs dialogs;
     NetWareServices nw{client, files, dialogs};
 };

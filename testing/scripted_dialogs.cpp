@@ -1,5 +1,7 @@
 #include "testing/scripted_dialogs.h"
 
+#include "testing/system.h"
+
 namespace ferrit {
 
 namespace {
@@ -42,7 +44,7 @@ DialogAnswer ScriptedDialogs::Show(DialogKind kind, const std::string& text,
     }
     if (!Offers(buttons, answer) && !(buttons == 0 && answer == Answer::OK))
         ++unoffered_;
-    asked_.push_back({kind, text, buttons, answer});
+    asked_.push_back({kind, slashes_ ? testing::WithSlashes(text) : text, buttons, answer});
     return answer;
 }
 

@@ -54,6 +54,9 @@ class ScriptedDialogs : public Dialogs {
     // Answers that were not among the buttons offered: a script out of step with the code.
     int UnofferedAnswers() const { return unoffered_; }
 
+    // From now on texts are recorded with '/' for '\' on Windows (testing/system.h).
+    void SlashSeparators() { slashes_ = true; }
+
     void ClearRecord() {
         asked_.clear();
         hourglassOn_ = hourglassOff_ = unoffered_ = 0;
@@ -68,6 +71,7 @@ class ScriptedDialogs : public Dialogs {
     int hourglassOn_ = 0;
     int hourglassOff_ = 0;
     int unoffered_ = 0;
+    bool slashes_ = false;
 };
 
 }  // namespace ferrit

@@ -1,5 +1,6 @@
 #include "platform/win/win_api.h"
 
+#include <algorithm>
 #include <cwctype>
 
 namespace ferrit {
@@ -87,22 +88,40 @@ int AbsolutePath(const std::string& path, std::wstring& out) {
         full.resize(m);
         w = full;
     }
-    // One separator between names; a UNC path keeps its two leading ones.
+    // The names after the root, one separator between them: "." dropped and ".." taking back
+    // the name before it, never the root, as the system resolves them in a path it is given.
+    std::vector<std::wstring> names;
+    for (size_t i = 0; i < w.size();) {
+        const size_t end = std::min(w.find(L'\\', i), w.size());
+        names.push_back(w.substr(i, end - i));
+        i = end + 1;
+    }
+    // The root: "C:\", or "\\server\share" (its two names).
     std::wstring clean;
-    clean.reserve(w.size());
-    size_t i = 0;
+    size_t first = 1;
     if (w.size() > 2 && w[0] == L'\\' && w[1] == L'\\') {
         clean = L"\\\\";
-        i = 2;
-    }
-    for (; i < w.size(); ++i) {
-        if (w[i] == L'\\' && !clean.empty() && clean.back() == L'\\') {
-            continue;
+        size_t taken = 0;
+        for (first = 2; first < names.size() && taken < 2; ++first) {
+            if (!names[first].empty()) {
+                clean += (taken++ == 0 ? L"" : L"\\") + names[first];
+            }
         }
-        clean += w[i];
+    } else {
+        clean = names[0] + L"\\";
     }
-    while (clean.size() > 3 && clean.back() == L'\\') {
-        clean.pop_back();
+    std::vector<std::wstring> kept;
+    for (size_t i = first; i < names.size(); ++i) {
+        if (names[i] == L"..") {
+            if (!kept.empty()) {
+                kept.pop_back();
+            }
+        } else if (!names[i].empty() && names[i] != L".") {
+            kept.push_back(names[i]);
+        }
+    }
+    for (const std::wstring& name : kept) {
+        clean = JoinName(clean, name);
     }
     out = clean;
     return 0;

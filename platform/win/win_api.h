@@ -64,8 +64,8 @@ inline std::string Narrow(const std::wstring& text) {
 }
 
 // The absolute form of a path with backslashes: a relative path is taken from the working
-// directory (with the system's own clean-up of "." and ".."); an absolute one keeps its names
-// exactly, repeated separators and a trailing one dropped (a drive root keeps its "\").
+// directory; the names are kept exactly, repeated separators and a trailing one dropped (a drive
+// root keeps its "\"), "." and ".." resolved as the system resolves them.
 // 0, or 123 for a text that is no path (invalid UTF-8, a NUL, empty).
 int AbsolutePath(const std::string& path, std::wstring& out);
 

@@ -393,4 +393,9 @@ int PublishEntryCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
 }
 
 }  // namespace win
+
+std::string NewTemporaryName() {
+    return win::Narrow(win::NewTemporaryName());
+}
+
 }  // namespace ferrit

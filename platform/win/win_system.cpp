@@ -190,24 +190,53 @@ std::string ResolvePath(const std::string& path) {
     return win::Narrow(head);
 }
 
+namespace {
+
+// A folder of the user's profile: the environment's `variable` where set, else the shell's
+// folder `csidl`; empty when neither tells.
+std::string ProfileFolder(const wchar_t* variable, int csidl) {
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableW(variable, buffer, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        return win::Narrow(buffer, n);
+    }
+    if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer) == S_OK) {
+        return win::Narrow(std::wstring(buffer));
+    }
+    return std::string();
+}
+
+}  // namespace
+
 // The settings live in the user's roaming application data, in a folder of the program's own:
 // the Windows directory, where the private-profile service would put a bare name, is not
 // writable by a standard user (and a 32-bit program would be redirected to a per-user copy
 // there that the user never finds).
 std::string ConfigDirectory() {
-    wchar_t buffer[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableW(L"APPDATA", buffer, MAX_PATH);
-    std::wstring base;
-    if (n > 0 && n < MAX_PATH) {
-        base.assign(buffer, n);
-    } else if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer) ==
-               S_OK) {
-        base = buffer;
+    const std::string base = ProfileFolder(L"APPDATA", CSIDL_APPDATA);
+    return base.empty() ? "." : base + "\\Ferrit";
+}
+
+// What the program keeps between runs (its logs) stays on this machine: the local application
+// data, which does not roam with the profile.
+std::string StateDirectory() {
+    const std::string base = ProfileFolder(L"LOCALAPPDATA", CSIDL_LOCAL_APPDATA);
+    return base.empty() ? "." : base;
+}
+
+std::FILE* OpenForAppending(const std::string& path) {
+    std::wstring wide;
+    if (!win::Widen(path, wide) || wide.empty()) {
+        errno = EINVAL;
+        return nullptr;
     }
-    if (base.empty()) {
-        return ".";
-    }
-    return win::Narrow(base) + "\\Ferrit";
+    // Binary: the lines end as on Linux, so a log reads the same on both systems (Windows'
+    // editors take such lines). "N": not inherited by the programs this one starts.
+    return _wfopen(wide.c_str(), L"abN");
+}
+
+bool LocalTimeOf(std::time_t moment, std::tm& local) {
+    return localtime_s(&local, &moment) == 0;
 }
 
 ConfigFileText ReadConfigFile(const std::string& path) {

@@ -1,5 +1,5 @@
 // Test helpers for the Windows services: a temporary tree built and read with the system's own
-// calls, and how to tell Wine from Windows.
+// calls (how to tell Wine from Windows is in testing/system.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/win/win_api.h"
+#include "testing/system.h"
+#include "testing/temp_dir.h"
 
 namespace ferrit {
 namespace win_test {
@@ -19,14 +21,7 @@ using win::UniqueHandle;
 // 2020-09-13 12:26:40 UTC as a FILETIME: an even second, well inside the DOS range.
 constexpr int64_t kTreeTime = 132445024000000000LL;
 
-inline bool UnderWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-#define SKIP_UNDER_WINE(why)                               \
-    if (UnderWine()) {                                     \
-        GTEST_SKIP() << "Wine differs from Windows: " why; \
-    }
+using ::ferrit::testing::UnderWine;
 
 inline std::wstring W(const std::string& s) {
     std::wstring w;
@@ -34,25 +29,11 @@ inline std::wstring W(const std::string& s) {
     return w;
 }
 
-// A fresh directory under the user's temporary directory, removed with everything in it.
+// A fresh directory under the user's temporary directory, removed with everything in it, spelt
+// natively (with '\').
 class Tree {
   public:
-    Tree() {
-        // The long form, as listings and final paths give it back (not "RUNNER~1").
-        wchar_t temp[MAX_PATH], full[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        GetLongPathNameW(temp, full, MAX_PATH);
-        // A name not taken yet: Wine gives later processes the same ids again.
-        static unsigned n = GetTickCount();
-        std::wstring root;
-        do {
-            root = std::wstring(full) + L"ferrit-test-" + std::to_wstring(GetCurrentProcessId()) +
-                   L"-" + std::to_wstring(++n);
-        } while (!CreateDirectoryW(root.c_str(), nullptr) &&
-                 GetLastError() == ERROR_ALREADY_EXISTS);
-        root_ = win::Narrow(root);
-    }
-    ~Tree() { Remove(W(root_)); }
+    Tree() : root_(Native(dir_.path())) {}
 
     const std::string& root() const { return root_; }
     std::string Path(const std::string& relative) const {
@@ -84,15 +65,8 @@ class Tree {
         return path;
     }
     std::string Read(const std::string& relative) const {
-        UniqueHandle h(CreateFileW(W(Path(relative)).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                   nullptr, OPEN_EXISTING, 0, nullptr));
-        std::string text(4096, '\0');
-        DWORD n = 0;
-        if (!h.Valid() || !ReadFile(h.Get(), &text[0], 4096, &n, nullptr)) {
-            return "<unreadable>";
-        }
-        text.resize(n);
-        return text;
+        std::string text;
+        return ::ferrit::testing::ReadFile(Path(relative), text) ? text : "<unreadable>";
     }
     DWORD Attributes(const std::string& relative) const {
         return GetFileAttributesW(W(Path(relative)).c_str());
@@ -107,20 +81,7 @@ class Tree {
     }
     // Every name in the directory, the program's temporary files included, sorted.
     std::vector<std::string> RawNames(const std::string& relative) const {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW(W(Path(relative) + "\\*").c_str(), &data);
-        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
-            const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") {
-                names.push_back(win::Narrow(name));
-            }
-        }
-        if (find != INVALID_HANDLE_VALUE) {
-            FindClose(find);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
+        return ::ferrit::testing::ListDir(Path(relative));
     }
     static void SetTime(HANDLE h, int64_t fileTime) {
         FILETIME ft;
@@ -130,34 +91,12 @@ class Tree {
     }
 
   private:
-    // Depth first; a reparse point is removed itself, never entered.
-    static void Remove(const std::wstring& path) {
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            return;
-        }
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            DeleteFileW(path.c_str());
-            return;
-        }
-        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-            WIN32_FIND_DATAW data;
-            HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-            for (BOOL more = find != INVALID_HANDLE_VALUE; more;
-                 more = FindNextFileW(find, &data)) {
-                const std::wstring name = data.cFileName;
-                if (name != L"." && name != L"..") {
-                    Remove(path + L"\\" + name);
-                }
-            }
-            if (find != INVALID_HANDLE_VALUE) {
-                FindClose(find);
-            }
-        }
-        RemoveDirectoryW(path.c_str());
+    static std::string Native(std::string path) {
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return path;
     }
 
+    ::ferrit::testing::TempDir dir_;
     std::string root_;
 };
 
