@@ -88,13 +88,13 @@ class CliApp {
     }
 
     int Run() {
-        // The NetWare client starts once, before anything else; without a configured client
-        // there is nothing to start and nothing to report. On Windows the installed client is
-        // always asked for, and its start-up says when there is none.
+        // The NetWare client starts once, before anything else. A workstation without any
+        // client (no description, and on Windows no client libraries) has nothing to start and
+        // nothing to report: a plain copy there is not a failed run.
         if (!choice_.error.empty()) {
             err_ << "ferrit-cli: " << choice_.error << " (running without NetWare)\n";
         }
-        if (choice_.configured && choice_.error.empty()) {
+        if ((choice_.emulated || choice_.installed) && choice_.error.empty()) {
             netware_.InitNetWare();
         }
         run_.Clear();
@@ -266,10 +266,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 }
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::istream& in) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        args.emplace_back(argv[i]);
-    }
+    const std::vector<std::string> args = ProgramArguments(argc, argv);
     CliHooks hooks;
     hooks.inputIsTerminal = IsTerminal(StdStream::Input);
     hooks.outputIsTerminal = IsTerminal(StdStream::Output);

@@ -2,14 +2,15 @@
 // the configuration directory, or none.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sstream>
 
 #include "cli/cli_app.h"
-#include "nwemu/config.h"
+#include "nwemu/config_text.h"
 #include "nwemu/network.h"
 #include "testing/emulated_servers.h"
 #include "testing/odd_files.h"
+#include "testing/scoped_env.h"
+#include "testing/system.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -22,54 +23,47 @@ class CliNetWareTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // No description is found unless a test writes one.
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        oldConfigHome_ = old ? old : "";
-        hadConfigHome_ = old != nullptr;
-        setenv("XDG_CONFIG_HOME", scratch.Dir("config").c_str(), 1);
+        configDir = env.UseConfigDirectoryBelow(scratch.Dir("config"));
+        testing::MakeDirs(configDir);
         config = testing::StandardServers(scratch);
         const uint16_t allButSupervisor = nwemu::kAllRights & ~Rights::Supervisor;
-        WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, allButSupervisor}});
-        WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, allButSupervisor}});
+        Meta(scratch.Path("FS1/DATA")).WriteTrustees({{Fs1Jsmith, allButSupervisor}});
+        Meta(scratch.Path("FS2/DATA")).WriteTrustees({{Fs2Jsmith, allButSupervisor}});
         configFile = scratch.File("servers.ini", nwemu::FormatConfig(config));
-    }
-    void TearDown() override {
-        if (hadConfigHome_) {
-            setenv("XDG_CONFIG_HOME", oldConfigHome_.c_str(), 1);
-        } else {
-            unsetenv("XDG_CONFIG_HOME");
-        }
     }
     int Run(const std::vector<std::string>& args) {
         std::ostringstream o, e;
         std::istringstream in;
         const int code = RunCli(args, o, e, in, CliHooks{});
-        out = o.str();
-        err = e.str();
+        out = testing::WithSlashes(o.str());  // paths as the tests spell them
+        err = testing::WithSlashes(e.str());
         return code;
     }
     std::string P(const std::string& relative) const { return scratch.Path(relative); }
+    // The metadata of an entry on the described volumes.
+    nwemu::EntryMetadata Meta(const std::string& local) const {
+        return nwemu::Network(config).Metadata(local);
+    }
 
     testing::TempDir scratch;
+    testing::ScopedEnv env;
+    std::string configDir;  // where the program looks for its description
     nwemu::Config config;
     std::string configFile, out, err;
-
-  private:
-    std::string oldConfigHome_;
-    bool hadConfigHome_ = false;
 };
 
 TEST_F(CliNetWareTest, CarriesEveryKindOfMetadataWithWarningsAsStatusLines) {
     const std::string a = scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
-    WriteTrustees(P("FS1/DATA/SRC/A"), {{Fs1Mbrown, 0x4B}});
-    WriteLimit(P("FS1/DATA/SRC/A"), 100);
-    WriteOwner(a, Fs1Mbrown);
+    Meta(P("FS1/DATA/SRC/A")).WriteTrustees({{Fs1Mbrown, 0x4B}});
+    Meta(P("FS1/DATA/SRC/A")).WriteLimit(100);
+    Meta(a).WriteOwner(Fs1Mbrown);
     scratch.File("FS1/DATA/SRC/B/B.TXT", "b");
     scratch.Dir("FS2/DATA/TGT/B");
     uint16_t rwcf = 0;
     ASSERT_TRUE(nwemu::ParseRightsLetters("RWCF", rwcf));
-    WriteTrustees(P("FS2/DATA/TGT/B"), {{Fs2Jsmith, rwcf}});
+    Meta(P("FS2/DATA/TGT/B")).WriteTrustees({{Fs2Jsmith, rwcf}});
     // Owners need Supervisor: JSMITH holds it on A's target.
-    WriteTrustees(scratch.Dir("FS2/DATA/TGT/A"), {{Fs2Jsmith, nwemu::kAllRights}});
+    Meta(scratch.Dir("FS2/DATA/TGT/A")).WriteTrustees({{Fs2Jsmith, nwemu::kAllRights}});
 
     EXPECT_EQ(Run({"--netware-config=" + configFile, "--subdirs", "--create-dirs", "--keep-owner",
                    "--keep-dir-trustees", "--keep-file-trustees", "--keep-irm", "--keep-limits",
@@ -79,13 +73,13 @@ TEST_F(CliNetWareTest, CarriesEveryKindOfMetadataWithWarningsAsStatusLines) {
     EXPECT_EQ(out, P("FS1/DATA/SRC/A") + "\n   A.TXT copied\n" + P("FS1/DATA/SRC/B") +
                        "\n  Insufficient rights to grant rights on target\n   B.TXT copied\n");
     std::vector<nwemu::Trustee> trustees;
-    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A"), trustees));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT/A")).ReadTrustees(trustees));
     ASSERT_EQ(trustees.size(), 2u);  // JSMITH's own, then the one carried
     EXPECT_EQ(trustees[1].id, Fs2Mbrown);
     uint32_t value = 0;
-    ASSERT_TRUE(ReadLimit(P("FS2/DATA/TGT/A"), value));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT/A")).ReadLimit(value));
     EXPECT_EQ(value, 100u);
-    ASSERT_TRUE(ReadOwner(P("FS2/DATA/TGT/A/A.TXT"), value));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT/A/A.TXT")).ReadOwner(value));
     EXPECT_EQ(value, Fs2Mbrown);
     EXPECT_EQ(err.find("InitNetWare"), std::string::npos) << err;
 }
@@ -106,17 +100,18 @@ TEST_F(CliNetWareTest, RefusedMetadataEndsWithStatusOneAnUnknownObjectDoesNot) {
          kExitError},
         {Fs1Temp, "  not carried: no object CN=TEMP.O=ACME on FS3", kExitDone},
     };
-    WriteTrustees(P("FS3/DATA"), {{Fs3Jsmith, nwemu::kAllRights & ~Rights::Supervisor}});
+    Meta(P("FS3/DATA")).WriteTrustees({{Fs3Jsmith, nwemu::kAllRights & ~Rights::Supervisor}});
     int n = 0;
     for (const Row& row : rows) {
-        WriteTrustees(P("FS1/DATA/SRC/A"), {{row.trustee, nwemu::kAllRights}});
+        Meta(P("FS1/DATA/SRC/A")).WriteTrustees({{row.trustee, nwemu::kAllRights}});
         const std::string server = n == 0 ? "FS2" : "FS3";
         const std::string target = server + "/DATA/T" + std::to_string(++n);
         scratch.Dir(target);
         std::vector<std::string> args = flags;
         args.insert(args.end(), {P("FS1/DATA/SRC"), P(target)});
         EXPECT_EQ(Run(args), row.status) << err;
-        EXPECT_EQ(out, P("FS1/DATA/SRC/A") + "\n   A.TXT copied\n" + row.line + "\n");
+        EXPECT_EQ(out, testing::WithSlashes(P("FS1/DATA/SRC/A") + "\n   A.TXT copied\n" + row.line +
+                                            "\n"));
     }
 }
 
@@ -124,11 +119,11 @@ TEST_F(CliNetWareTest, RefusedMetadataEndsWithStatusOneAnUnknownObjectDoesNot) {
 // nearest existing parent lies, and once made it is looked up itself.
 TEST_F(CliNetWareTest, ATargetRootTheRunMakesKeepsTheNetWareOptions) {
     const std::string a = scratch.File("FS1/DATA/SRC/A.TXT", "a");
-    WriteOwner(a, Fs1Mbrown);
-    WriteTrustees(a, {{Fs1Sales, 0x41}});
+    Meta(a).WriteOwner(Fs1Mbrown);
+    Meta(a).WriteTrustees({{Fs1Sales, 0x41}});
     scratch.File("FS1/DATA/SRC/SUB/B.TXT", "b");
-    WriteTrustees(P("FS1/DATA/SRC/SUB"), {{Fs1Mbrown, 0x4B}});
-    WriteTrustees(P("FS2/DATA"), {{Fs2Jsmith, nwemu::kAllRights}});
+    Meta(P("FS1/DATA/SRC/SUB")).WriteTrustees({{Fs1Mbrown, 0x4B}});
+    Meta(P("FS2/DATA")).WriteTrustees({{Fs2Jsmith, nwemu::kAllRights}});
     EXPECT_EQ(Run({"--netware-config=" + configFile, "--subdirs", "--create-dirs", "--keep-owner",
                    "--keep-dir-trustees", "--keep-file-trustees", P("FS1/DATA/SRC"),
                    P("FS2/DATA/NEW/ROOT")}),
@@ -136,11 +131,11 @@ TEST_F(CliNetWareTest, ATargetRootTheRunMakesKeepsTheNetWareOptions) {
         << err;
     EXPECT_EQ(err.find("not in force"), std::string::npos) << err;
     uint32_t owner = 0;
-    EXPECT_TRUE(ReadOwner(P("FS2/DATA/NEW/ROOT/A.TXT"), owner) && owner == Fs2Mbrown);
+    EXPECT_TRUE(Meta(P("FS2/DATA/NEW/ROOT/A.TXT")).ReadOwner(owner) && owner == Fs2Mbrown);
     std::vector<nwemu::Trustee> trustees;
-    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/NEW/ROOT/A.TXT"), trustees));
+    ASSERT_TRUE(Meta(P("FS2/DATA/NEW/ROOT/A.TXT")).ReadTrustees(trustees));
     EXPECT_EQ(trustees[0].id, Fs2Sales);
-    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/NEW/ROOT/SUB"), trustees));
+    ASSERT_TRUE(Meta(P("FS2/DATA/NEW/ROOT/SUB")).ReadTrustees(trustees));
     EXPECT_EQ(trustees[0].id, Fs2Mbrown);
 }
 
@@ -153,14 +148,14 @@ TEST_F(CliNetWareTest, TheDefaultDescriptionIsUsedWhenItExists) {
     EXPECT_EQ(err.find("InitNetWare"), std::string::npos) << err;
     EXPECT_EQ(err.find("without NetWare"), std::string::npos) << err;
 
-    scratch.File("config/ferrit-netware.ini", nwemu::FormatConfig(config));
-    WriteOwner(P("FS1/DATA/SRC/A.TXT"), Fs1Mbrown);
-    WriteTrustees(P("FS1/DATA"), {{Fs1Jsmith, nwemu::kAllRights}});  // owners need Supervisor
+    testing::WriteFile(configDir + "/ferrit-netware.ini", nwemu::FormatConfig(config));
+    Meta(P("FS1/DATA/SRC/A.TXT")).WriteOwner(Fs1Mbrown);
+    Meta(P("FS1/DATA")).WriteTrustees({{Fs1Jsmith, nwemu::kAllRights}});  // owners need Supervisor
     EXPECT_EQ(Run({"--keep-owner", "--always", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone)
         << err;
     EXPECT_EQ(err.find("not in force"), std::string::npos) << err;
     uint32_t owner = 0;
-    ASSERT_TRUE(ReadOwner(P("FS1/DATA/TGT/A.TXT"), owner));
+    ASSERT_TRUE(Meta(P("FS1/DATA/TGT/A.TXT")).ReadOwner(owner));
     EXPECT_EQ(owner, Fs1Mbrown);
 }
 
@@ -188,12 +183,13 @@ class CliOddDescription : public CliNetWareTest,
 TEST_P(CliOddDescription, IsNamedAndTheRunGoesOnWithoutNetWare) {
     scratch.File("FS1/DATA/SRC/A.TXT", "a");
     scratch.Dir("FS1/DATA/TGT");
-    const std::string odd = P("config/ferrit-netware.ini");
+    const std::string odd = configDir + "/ferrit-netware.ini";
     ASSERT_TRUE(testing::MakeOddFile(odd, GetParam()));
     for (const std::string& flag : {std::string("--always"), "--netware-config=" + odd}) {
         EXPECT_EQ(Run({flag, "--keep-owner", P("FS1/DATA/SRC"), P("FS1/DATA/TGT")}), kExitDone)
             << err;
-        EXPECT_EQ(err.rfind("ferrit-cli: " + odd + ": " + testing::OddFileProblem(GetParam()) +
+        EXPECT_EQ(err.rfind(testing::WithSlashes("ferrit-cli: " + odd + ": " +
+                                                 testing::OddFileProblem(GetParam())) +
                                 " (running without NetWare)\n",
                             0),
                   0u)

@@ -6,11 +6,12 @@
 #include "engine/transfer_engine.h"
 #include "netware/netware_services.h"
 #include "nwemu/client.h"
-#include "platform/posix_file_services.h"
 #include "testing/emulated_servers.h"
 #include "testing/faulty_netware_client.h"
+#include "testing/native_file_services.h"
 #include "testing/recording_sink.h"
 #include "testing/scripted_dialogs.h"
+#include "testing/system.h"
 #include "testing/temp_dir.h"
 
 #include <algorithm>
@@ -30,17 +31,11 @@ uint16_t Letters(const char* text) {
     return rights;
 }
 
-std::vector<uint32_t> TrusteeIds(const std::string& path) {
-    std::vector<nwemu::Trustee> trustees;
-    nwemu::ReadTrustees(path, trustees);
-    std::vector<uint32_t> ids;
-    for (const nwemu::Trustee& t : trustees) ids.push_back(t.id);
-    return ids;
-}
-
 class NetWareWalkTest : public ::testing::Test {
   protected:
     NetWareWalkTest() : emulated(Servers(scratch)), client(emulated) {
+        sink.SlashSeparators();
+        dialogs.SlashSeparators();
         for (uint8_t i = 0; i < kOptionCount; ++i) options.SetTicked(i, false);
         for (CopyOption o :
              {CopySubdirectories, CreateDirectoriesOnTarget, KeepOwner, KeepDirectoryTrustees,
@@ -50,11 +45,22 @@ class NetWareWalkTest : public ::testing::Test {
     }
     static nwemu::Config Servers(testing::TempDir& scratch) {
         nwemu::Config config = testing::StandardServers(scratch);
-        WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, kAllButSupervisor}});
-        WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, kAllButSupervisor}});
+        const nwemu::Network volumes(config);
+        volumes.Metadata(scratch.Path("FS1/DATA")).WriteTrustees({{Fs1Jsmith, kAllButSupervisor}});
+        volumes.Metadata(scratch.Path("FS2/DATA")).WriteTrustees({{Fs2Jsmith, kAllButSupervisor}});
         return config;
     }
     std::string P(const std::string& relative) const { return scratch.Path(relative); }
+    nwemu::EntryMetadata Meta(const std::string& local) {
+        return emulated.Servers().Metadata(local);
+    }
+    std::vector<uint32_t> TrusteeIds(const std::string& path) {
+        std::vector<nwemu::Trustee> trustees;
+        Meta(path).ReadTrustees(trustees);
+        std::vector<uint32_t> ids;
+        for (const nwemu::Trustee& t : trustees) ids.push_back(t.id);
+        return ids;
+    }
     void Run(const std::string& source, const std::string& target) {
         locations = netware.GetNetWarePaths(P(source), P(target));
         CheckBoxDependancies(options, FactsOf(locations));
@@ -70,7 +76,7 @@ class NetWareWalkTest : public ::testing::Test {
     testing::TempDir scratch;
     nwemu::Client emulated;
     testing::FaultyNetWareClient client;  // records the engine's calls
-    PosixFileServices files;
+    NativeFileServices files;
     ScriptedDialogs dialogs;
     RecordingSink sink;
     OptionSet options;
@@ -86,18 +92,18 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
     scratch.File("FS1/DATA/SRC/B/B.TXT", "b");
     scratch.Dir("FS2/DATA/TGT");
     // Owners need Supervisor: JSMITH holds it on A's target.
-    WriteTrustees(scratch.Dir("FS2/DATA/TGT/A"), {{Fs2Jsmith, nwemu::kAllRights}});
+    Meta(scratch.Dir("FS2/DATA/TGT/A")).WriteTrustees({{Fs2Jsmith, nwemu::kAllRights}});
     // Rights shortfalls on B's target: only Read, Write, Create and File Scan there.
     scratch.Dir("FS2/DATA/TGT/B");
     uint16_t rwcf = 0;
     ASSERT_TRUE(nwemu::ParseRightsLetters("RWCF", rwcf));
-    WriteTrustees(P("FS2/DATA/TGT/B"), {{Fs2Jsmith, rwcf}});
+    Meta(P("FS2/DATA/TGT/B")).WriteTrustees({{Fs2Jsmith, rwcf}});
     // A's metadata.
-    WriteTrustees(P("FS1/DATA/SRC/A"), {{Fs1Mbrown, 0x4B}});
-    WriteMask(P("FS1/DATA/SRC/A"), kAllButSupervisor & ~Rights::Erase);
-    WriteLimit(P("FS1/DATA/SRC/A"), 300);
-    WriteOwner(a, Fs1Mbrown);
-    WriteTrustees(a, {{Fs1Sales, 0x41}});
+    Meta(P("FS1/DATA/SRC/A")).WriteTrustees({{Fs1Mbrown, 0x4B}});
+    Meta(P("FS1/DATA/SRC/A")).WriteMask(kAllButSupervisor & ~Rights::Erase);
+    Meta(P("FS1/DATA/SRC/A")).WriteLimit(300);
+    Meta(a).WriteOwner(Fs1Mbrown);
+    Meta(a).WriteTrustees({{Fs1Sales, 0x41}});
 
     Run("FS1/DATA/SRC", "FS2/DATA/TGT");
     EXPECT_EQ(
@@ -108,20 +114,20 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
 
     // A's directory metadata arrived, translated to FS2's identifiers; the roots' did not.
     std::vector<nwemu::Trustee> trustees;
-    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A"), trustees));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT/A")).ReadTrustees(trustees));
     ASSERT_EQ(trustees.size(), 2u);  // JSMITH's own, then the one carried
     EXPECT_EQ(trustees[1].id, Fs2Mbrown);
     uint16_t mask = 0;
-    ASSERT_TRUE(ReadMask(P("FS2/DATA/TGT/A"), mask));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT/A")).ReadMask(mask));
     EXPECT_EQ(mask, kAllButSupervisor & ~Rights::Erase);
     uint32_t blocks = 0;
-    ASSERT_TRUE(ReadLimit(P("FS2/DATA/TGT/A"), blocks));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT/A")).ReadLimit(blocks));
     EXPECT_EQ(blocks, 300u);
     // The file's owner and trustees too.
     uint32_t owner = 0;
-    ASSERT_TRUE(ReadOwner(P("FS2/DATA/TGT/A/A.TXT"), owner));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT/A/A.TXT")).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Mbrown);
-    ASSERT_TRUE(ReadTrustees(P("FS2/DATA/TGT/A/A.TXT"), trustees));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT/A/A.TXT")).ReadTrustees(trustees));
     ASSERT_EQ(trustees.size(), 1u);
     EXPECT_EQ(trustees[0].id, Fs2Sales);
     // Between two servers the files go through the plain copy; every handle is given back.
@@ -136,14 +142,14 @@ TEST_F(NetWareWalkTest, TwoDirectoriesBetweenTreeServers) {
 TEST_F(NetWareWalkTest, OneDirectoryTheClientCannotNameLeavesTheOthersCarried) {
     for (const char* dir : {"A", "B\\X", "C"}) {
         scratch.File(std::string("FS1/DATA/SRC/") + dir + "/F.TXT", "f");
-        WriteTrustees(P(std::string("FS1/DATA/SRC/") + dir), {{Fs1Mbrown, 0x4B}});
+        Meta(P(std::string("FS1/DATA/SRC/") + dir)).WriteTrustees({{Fs1Mbrown, 0x4B}});
     }
     scratch.Dir("FS2/DATA/TGT");
     Run("FS1/DATA/SRC", "FS2/DATA/TGT");
     for (const char* dir : {"A", "C"}) {
         SCOPED_TRACE(dir);
         std::vector<nwemu::Trustee> trustees;
-        ASSERT_TRUE(ReadTrustees(P(std::string("FS2/DATA/TGT/") + dir), trustees));
+        ASSERT_TRUE(Meta(P(std::string("FS2/DATA/TGT/") + dir)).ReadTrustees(trustees));
         ASSERT_EQ(trustees.size(), 1u);
         EXPECT_EQ(trustees[0].id, Fs2Mbrown);
     }
@@ -152,7 +158,7 @@ TEST_F(NetWareWalkTest, OneDirectoryTheClientCannotNameLeavesTheOthersCarried) {
 
 TEST_F(NetWareWalkTest, DirectoryStepOrderAndHandleRelease) {
     scratch.File("FS1/DATA/SRC/A/A.TXT", "a");
-    WriteLimit(P("FS1/DATA/SRC/A"), 300);
+    Meta(P("FS1/DATA/SRC/A")).WriteLimit(300);
     scratch.Dir("FS2/DATA/TGT");
     Run("FS1/DATA/SRC", "FS2/DATA/TGT");
     // The directory step's calls, from its lookup to the release of both handles, before A's
@@ -180,7 +186,7 @@ TEST_F(NetWareWalkTest, DirectoryStepOrderAndHandleRelease) {
     ASSERT_GE(step.size(), 2u);
     EXPECT_EQ(step.back(), "DeallocateDirectoryHandle");
     uint32_t blocks = 0;
-    EXPECT_TRUE(ReadLimit(P("FS2/DATA/TGT/A"), blocks));
+    EXPECT_TRUE(Meta(P("FS2/DATA/TGT/A")).ReadLimit(blocks));
 }
 
 TEST_F(NetWareWalkTest, ServerCopyOnOneConnectionInBothPasses) {
@@ -228,21 +234,22 @@ TEST_F(NetWareWalkTest, MetadataArrivesWhateverTheMasksAndEachLossIsReported) {
                                 : target == "FS2" ? Fs2Mbrown
                                                   : Fs3Mbrown;
         const uint32_t sales = target == "FS1" ? Fs1Sales : target == "FS2" ? Fs2Sales : Fs3Sales;
-        WriteTrustees(P(target + "/DATA"),
-                      {{jsmith, row.supervisor ? nwemu::kAllRights : kAllButSupervisor}});
+        Meta(P(target + "/DATA"))
+            .WriteTrustees({{jsmith, row.supervisor ? nwemu::kAllRights : kAllButSupervisor}});
         const std::string f1 = scratch.File(src + "/D1/f1.txt", "1");
         const std::string f2 = scratch.File(src + "/D1/D2/f2.txt", "2");
-        WriteTrustees(P(src + "/D1"), {{Fs1Jsmith, nwemu::kAllRights},
-                                       {Fs1Mbrown, Letters("RWF")},
-                                       {Fs1Sales, Letters("RF")},
-                                       {Fs1Temp, Letters("R")}});
-        WriteMask(P(src + "/D1"), Letters(row.masks));
-        WriteLimit(P(src + "/D1"), 300);
-        WriteTrustees(P(src + "/D1/D2"), {{Fs1Jsmith, nwemu::kAllRights}});
-        WriteMask(P(src + "/D1/D2"), Letters(row.masks) & Letters("RFA"));
+        Meta(P(src + "/D1"))
+            .WriteTrustees({{Fs1Jsmith, nwemu::kAllRights},
+                            {Fs1Mbrown, Letters("RWF")},
+                            {Fs1Sales, Letters("RF")},
+                            {Fs1Temp, Letters("R")}});
+        Meta(P(src + "/D1")).WriteMask(Letters(row.masks));
+        Meta(P(src + "/D1")).WriteLimit(300);
+        Meta(P(src + "/D1/D2")).WriteTrustees({{Fs1Jsmith, nwemu::kAllRights}});
+        Meta(P(src + "/D1/D2")).WriteMask(Letters(row.masks) & Letters("RFA"));
         for (const std::string& f : {f1, f2}) {
-            WriteOwner(f, Fs1Mbrown);
-            WriteTrustees(f, {{Fs1Sales, Letters("R")}});
+            Meta(f).WriteOwner(Fs1Mbrown);
+            Meta(f).WriteTrustees({{Fs1Sales, Letters("R")}});
         }
         scratch.Dir(tgt);
         sink.Reset();
@@ -265,6 +272,7 @@ TEST_F(NetWareWalkTest, MetadataArrivesWhateverTheMasksAndEachLossIsReported) {
         if (target == "FS3") {  // FS2 knows TEMP from the tree
             expected.push_back("  not carried: no object CN=TEMP.O=ACME on FS3");
         }
+        for (std::string& line : expected) line = testing::WithSlashes(line);  // as recorded
         EXPECT_EQ(sink.List(), expected);
         EXPECT_EQ(run.NetWareFailures, row.supervisor ? 0 : 4);
 
@@ -279,12 +287,12 @@ TEST_F(NetWareWalkTest, MetadataArrivesWhateverTheMasksAndEachLossIsReported) {
                   row.supervisor ? std::vector<uint32_t>{jsmith} : std::vector<uint32_t>{});
         uint16_t mask = 0;
         uint32_t value = 0;
-        EXPECT_TRUE(ReadMask(P(tgt + "/D1"), mask) && mask == Letters(row.masks));
-        EXPECT_TRUE(ReadMask(P(tgt + "/D1/D2"), mask) &&
+        EXPECT_TRUE(Meta(P(tgt + "/D1")).ReadMask(mask) && mask == Letters(row.masks));
+        EXPECT_TRUE(Meta(P(tgt + "/D1/D2")).ReadMask(mask) &&
                     mask == (Letters(row.masks) & Letters("RFA")));
-        EXPECT_TRUE(ReadLimit(P(tgt + "/D1"), value) && value == 300u);
+        EXPECT_TRUE(Meta(P(tgt + "/D1")).ReadLimit(value) && value == 300u);
         for (const char* f : {"/D1/f1.txt", "/D1/D2/f2.txt"}) {
-            const uint32_t owner = ReadOwner(P(tgt + f), value) ? value : jsmith;
+            const uint32_t owner = Meta(P(tgt + f)).ReadOwner(value) ? value : jsmith;
             EXPECT_EQ(owner, row.supervisor ? mbrown : jsmith) << f;
             EXPECT_EQ(TrusteeIds(P(tgt + f)), std::vector<uint32_t>{sales}) << f;
         }
@@ -321,9 +329,9 @@ TEST_F(NetWareWalkTest, APathBeyondTheClientsBufferIsNeverCut) {
         ASSERT_EQ(P(tgt + "/" + leaf).size(), row.length);
         SCOPED_TRACE(std::to_string(row.length) + " " + row.name);
         scratch.Dir(src + "/" + leaf);
-        WriteTrustees(P(src + "/" + leaf), {{Fs1Mbrown, Letters("RWCEMFA")}});
-        WriteMask(P(src + "/" + leaf), Letters("RFA"));
-        WriteLimit(P(src + "/" + leaf), 300);
+        Meta(P(src + "/" + leaf)).WriteTrustees({{Fs1Mbrown, Letters("RWCEMFA")}});
+        Meta(P(src + "/" + leaf)).WriteMask(Letters("RFA"));
+        Meta(P(src + "/" + leaf)).WriteLimit(300);
         scratch.Dir(tgt);
         sink.Reset();
         Run(src, tgt);
@@ -332,13 +340,13 @@ TEST_F(NetWareWalkTest, APathBeyondTheClientsBufferIsNeverCut) {
         std::vector<nwemu::Trustee> trustees;
         uint16_t mask = 0;
         uint32_t limit = 0;
-        EXPECT_EQ(ReadTrustees(P(tgt + "/" + leaf), trustees) && trustees.size() == 1, fits);
-        EXPECT_EQ(ReadMask(P(tgt + "/" + leaf), mask), fits);
-        EXPECT_EQ(ReadLimit(P(tgt + "/" + leaf), limit), fits);
+        EXPECT_EQ(Meta(P(tgt + "/" + leaf)).ReadTrustees(trustees) && trustees.size() == 1, fits);
+        EXPECT_EQ(Meta(P(tgt + "/" + leaf)).ReadMask(mask), fits);
+        EXPECT_EQ(Meta(P(tgt + "/" + leaf)).ReadLimit(limit), fits);
         for (const std::string& above : {parent, std::string(200, 'a')}) {
-            EXPECT_FALSE(ReadTrustees(P(tgt + "/" + above), trustees) ||
-                         ReadMask(P(tgt + "/" + above), mask) ||
-                         ReadLimit(P(tgt + "/" + above), limit));
+            EXPECT_FALSE(Meta(P(tgt + "/" + above)).ReadTrustees(trustees) ||
+                         Meta(P(tgt + "/" + above)).ReadMask(mask) ||
+                         Meta(P(tgt + "/" + above)).ReadLimit(limit));
         }
         const Lines list = sink.List();
         ASSERT_FALSE(list.empty());

@@ -12,7 +12,8 @@ class StatusSink {
     virtual ~StatusSink() = default;
     // Sets progress line 1, 2 or 3 (file, status, total) and shows it at once, without pumping.
     virtual void StatusDisplay(uint8_t line, const std::string& text) = 0;
-    // Appends a line to the status list, keeps the list's end in view, then pumps.
+    // Appends a line to the status list, keeps the list's end in view, then pumps (a front end
+    // may leave out the pumps that come sooner after the last one than it needs them).
     virtual void StatusInfo(const std::string& text) = 0;
     // Shows the directory being walked in the status bar, then pumps.
     virtual void ShowWalkDirectory(const std::string& path) = 0;

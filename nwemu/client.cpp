@@ -1,14 +1,10 @@
 #include "nwemu/client.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
-#include "platform/copy_range.h"
 #include "platform/error_codes.h"
+#include "platform/file_handles.h"
+#include "platform/fs_util.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -67,11 +63,11 @@ bool HoldsControl(uint16_t rights) {
     return (rights & (Rights::AccessControl | Rights::Supervisor)) != 0;
 }
 
-// The iteration handle that names a directory entry: its inode number, kept off the value
-// that means "before a scan".
-uint32_t EntrySequence(const struct stat& st) {
-    const uint32_t ino = static_cast<uint32_t>(st.st_ino);
-    return ino == 0xFFFFFFFF ? 0xFFFFFFFE : ino;
+// The iteration handle that names a directory entry: its file index (inode number), kept off
+// the value that means "before a scan".
+uint32_t EntrySequence(const PathFacts& facts) {
+    const uint32_t index = static_cast<uint32_t>(facts.index);
+    return index == 0xFFFFFFFF ? 0xFFFFFFFE : index;
 }
 
 // The error-text library of the emulated servers: it names every code they answer.
@@ -131,8 +127,9 @@ std::string CodeText(uint32_t code) {
     }
 }
 
-Client::Client(Config config)
-    : network_(std::move(config)), dirHandles_(static_cast<size_t>(network_.ServerCount())) {}
+Client::Client(Config config, MetadataKeeping keeping)
+    : network_(std::move(config), keeping),
+      dirHandles_(static_cast<size_t>(network_.ServerCount())) {}
 
 size_t Client::HeldDirHandles(NWCONN_HANDLE conn) const {
     const int s = ServerOf(conn);
@@ -486,7 +483,7 @@ NWCCODE Client::ScanTrustees(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const s
         return code;
     }
     std::vector<Trustee> all;
-    ReadTrustees(loc.local, all);
+    network_.Metadata(loc).ReadTrustees(all);
     // Without Access Control a workstation sees only its own assignments (its login's and
     // its groups').
     std::vector<Trustee> visible;
@@ -523,9 +520,10 @@ NWCCODE Client::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std
     if (network_.ServerAt(loc.server).FindObject(id) == nullptr) {
         return Code::NoSuchObject;
     }
+    const EntryMetadata metadata = network_.Metadata(loc);
     std::vector<Trustee> trustees;
     int error = 0;
-    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
+    if (!metadata.ReadTrustees(trustees, &error) && error != 0) {
         return Code::MetadataNotStored;
     }
     uint16_t held = 0;
@@ -536,7 +534,7 @@ NWCCODE Client::AddTrustee(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const std
         return code;
     }
     AssignTrustee(trustees, id, rights);
-    return StoreResult(WriteTrustees(loc.local, trustees));
+    return StoreResult(metadata.WriteTrustees(trustees));
 }
 
 // --- Entry information and the owner ---
@@ -562,15 +560,16 @@ NWCCODE Client::ObtainEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, cons
     if (const uint16_t code = Resolve(conn, dirHandle, path, loc)) {
         return code;
     }
-    struct stat st;
-    if (::lstat(loc.local.c_str(), &st) != 0) {
+    PathFacts facts;
+    if (StatPath(loc.local, facts) != 0) {
         return Code::InvalidPath;
     }
-    if (S_ISDIR(st.st_mode) && (searchAttributes & kSearchDirectories) == 0) {
+    const bool directory = facts.kind == EntryKind::Directory;
+    if (directory && (searchAttributes & kSearchDirectories) == 0) {
         return Code::Failure;  // directories are found only when asked for
     }
     info.ownerId = network_.OwnerOf(loc);
-    info.attributes = (S_ISDIR(st.st_mode) ? 0x10u : 0u) | ((st.st_mode & 0222) == 0 ? 0x01u : 0u);
+    info.attributes = (directory ? 0x10u : 0u) | (facts.readOnly ? 0x01u : 0u);
     return 0;
 }
 
@@ -599,7 +598,7 @@ NWCCODE Client::ModifyDosInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const 
     if (network_.ServerAt(loc.server).FindObject(info.ownerId) == nullptr) {
         return Code::NoSuchObject;
     }
-    return StoreResult(WriteOwner(loc.local, info.ownerId));
+    return StoreResult(network_.Metadata(loc).WriteOwner(info.ownerId));
 }
 
 // --- Space limits ---
@@ -621,7 +620,7 @@ NWCCODE Client::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
     bool self = true;
     while (!at.IsRoot()) {
         uint32_t blocks = 0;
-        const bool limited = ReadLimit(at.local, blocks);
+        const bool limited = network_.Metadata(at).ReadLimit(blocks);
         if (self || limited) {
             SpaceLimitEntry e;
             e.level = static_cast<uint8_t>(at.components.size() - 1);
@@ -631,7 +630,7 @@ NWCCODE Client::GetDirSpaceLimitList(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
         }
         self = false;
         at.components.pop_back();
-        at.local = at.local.substr(0, at.local.rfind('/'));
+        at.local = at.local.substr(0, at.local.rfind(kPathSeparator));
     }
     if (self) {
         list.push_back(SpaceLimitEntry{0, kNoSpaceLimit, 0});
@@ -648,16 +647,17 @@ NWCCODE Client::SetDirSpaceLimit(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, uin
         return code;
     }
     const bool removing = limit == 0 || limit >= kNoSpaceLimit;
+    const EntryMetadata metadata = network_.Metadata(*dir);
     uint32_t old = 0;
-    const bool had = !dir->IsRoot() && ReadLimit(dir->local, old);
+    const bool had = !dir->IsRoot() && metadata.ReadLimit(old);
     if (removing) {
         // Removing a limit that is not there is answered 0x89FF, which callers take as done.
-        return had ? StoreResult(WriteLimit(dir->local, 0)) : Code::Failure;
+        return had ? StoreResult(metadata.WriteLimit(0)) : Code::Failure;
     }
     if (dir->IsRoot()) {
         return Code::InvalidPath;
     }
-    return StoreResult(WriteLimit(dir->local, limit));
+    return StoreResult(metadata.WriteLimit(limit));
 }
 
 // --- Directory entries ---
@@ -669,16 +669,16 @@ NWCCODE Client::ScanDirEntryInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
     if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
         return code;
     }
-    struct stat st;
+    PathFacts facts;
     // Without a pattern the scan finds the directory itself, once.
     if (iterHandle != 0xFFFFFFFF || (searchAttributes & kSearchDirectories) == 0 ||
-        ::lstat(dir->local.c_str(), &st) != 0) {
+        StatPath(dir->local, facts) != 0) {
         return Code::Failure;
     }
     uint16_t mask = kAllRights;
-    ReadMask(dir->local, mask);
+    network_.Metadata(*dir).ReadMask(mask);
     record.inheritedRightsMask = mask;
-    iterHandle = EntrySequence(st);
+    iterHandle = EntrySequence(facts);
     return 0;
 }
 
@@ -689,12 +689,12 @@ NWCCODE Client::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
     if (const uint16_t code = HeldDirectory(conn, dirHandle, dir)) {
         return code;
     }
-    struct stat st;
-    if ((searchAttributes & kSearchDirectories) == 0 || ::lstat(dir->local.c_str(), &st) != 0) {
+    PathFacts facts;
+    if ((searchAttributes & kSearchDirectories) == 0 || StatPath(dir->local, facts) != 0) {
         return Code::Failure;
     }
     // The iteration handle names the entry the scan found.
-    if (iterHandle != EntrySequence(st)) {
+    if (iterHandle != EntrySequence(facts)) {
         return Code::Failure;
     }
     if (const uint16_t code = MayChange(*dir)) {
@@ -703,25 +703,16 @@ NWCCODE Client::ModifyDirEntry(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
     if ((changeMask & kModifyInheritedRightsMask) == 0) {
         return 0;
     }
-    return StoreResult(WriteMask(dir->local, record.inheritedRightsMask));
+    return StoreResult(network_.Metadata(*dir).WriteMask(record.inheritedRightsMask));
 }
 
 // --- The server copy ---
 
 uint16_t Client::LocateFileHandle(FileHandle handle, int& server) const {
     server = -1;
-    if (handle < 0) {
-        return Code::InvalidFileHandle;
-    }
-    char link[4096];
-    const std::string proc = "/proc/self/fd/" + std::to_string(handle);
-    const ssize_t n = ::readlink(proc.c_str(), link, sizeof link - 1);
-    if (n <= 0) {
-        return Code::InvalidFileHandle;
-    }
-    const std::string path(link, static_cast<size_t>(n));
+    std::string path;
     Location loc;
-    if (path.empty() || path[0] != '/' || !network_.LocateLocal(path, loc)) {
+    if (!PathOfHandle(handle, path) || !network_.LocateLocal(path, loc)) {
         return Code::InvalidFileHandle;  // not a file on an emulated volume
     }
     server = loc.server;
@@ -742,15 +733,10 @@ NWCCODE Client::FileServerFileCopy(FileHandle source, FileHandle target, uint32_
     if (from != to) {
         return Code::NotSameServer;
     }
-    // The data stays in the kernel (and on file systems that can, on the storage side); where
-    // the kernel refuses, the copy goes through a buffer. A request past the end of the source
-    // copies what there is.
-    off_t inOff = sourceOffset;
-    off_t outOff = targetOffset;
-    off_t copied = 0;
-    bool offload = true;
-    const int error = CopyFileRange(static_cast<int>(source), inOff, static_cast<int>(target),
-                                    outOff, count, offload, copied);
+    // The data stays in the system (and on file systems that can, on the storage side) where it
+    // can; a request past the end of the source copies what there is.
+    uint64_t copied = 0;
+    const int error = CopyBetweenHandles(source, sourceOffset, target, targetOffset, count, copied);
     bytesCopied = static_cast<uint32_t>(copied);
     if (error == WinErr::DiskFull || error == WinErr::DiskQuotaExceeded) {
         return Code::InsufficientSpace;

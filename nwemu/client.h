@@ -45,7 +45,8 @@ std::string CodeText(uint32_t code);
 
 class Client : public NetWareClient {
   public:
-    explicit Client(Config config);
+    // The metadata of the entries is kept as `keeping` says (metadata.h).
+    explicit Client(Config config, MetadataKeeping keeping = SystemMetadataKeeping());
 
     // Directory-services contexts created and not yet freed.
     size_t OpenContexts() const { return contexts_.size(); }

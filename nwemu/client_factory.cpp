@@ -1,11 +1,10 @@
 #include "nwemu/client_factory.h"
 
-#include <sys/stat.h>
-
 #include "netware/absent_client.h"
 #include "nwemu/client.h"
-#include "nwemu/config.h"
+#include "nwemu/config_text.h"
 #include "platform/fs_util.h"
+#include "support/strings.h"
 
 #ifdef _WIN32
 #include "netware/win/native_client.h"
@@ -39,15 +38,15 @@ void InstalledClient(NetWareClientChoice& choice) {
 #endif
 
 std::string DefaultNetWareConfigPath() {
-    return ConfigDirectory() + "/ferrit-netware.ini";
+    return WithTrailingSlash(ConfigDirectory()) + "ferrit-netware.ini";
 }
 
 NetWareClientChoice ChooseNetWareClient(const std::string& explicitConfig) {
     NetWareClientChoice choice;
     choice.configFile = explicitConfig.empty() ? DefaultNetWareConfigPath() : explicitConfig;
     // Any entry of the default name counts, a dangling link included: it is reported.
-    struct stat st;
-    choice.configured = !explicitConfig.empty() || ::lstat(choice.configFile.c_str(), &st) == 0;
+    PathFacts facts;
+    choice.configured = !explicitConfig.empty() || StatPath(choice.configFile, facts) == 0;
     if (!choice.configured) {
 #ifdef _WIN32
         InstalledClient(choice);

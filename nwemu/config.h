@@ -1,28 +1,8 @@
-// The description of the emulated NetWare servers: read from `ferrit-netware.ini`, or built in
-// memory by tests. The emulated client and the `ferrit-nwemu` administration tool both work from
-// it; the metadata of the files themselves lives in their extended attributes.
+// The description of the emulated NetWare servers: read from `ferrit-netware.ini` (config_text.h),
+// or built in memory by tests. The emulated client and the `ferrit-nwemu` administration tool
+// both work from it; the metadata of the files themselves lives with the volumes (metadata.h).
 //
-// File format (one setting a line; blank lines and lines starting with ';' or '#' are ignored;
-// names of servers, volumes, users and groups are case-insensitive and kept in capitals):
-//
-//     [server FS1]                     ; a server, by name
-//     tree = ACME_TREE                 ; optional: the directory tree it belongs to; a server
-//                                      ; without a tree speaks bindery only
-//     volume DATA = /srv/nw/fs1/data   ; a volume mapped onto a local directory (relative
-//                                      ; directories are taken from the file's own directory)
-//     login = JSMITH                   ; the user the workstation is logged in as on this server
-//     handles = 255                    ; optional: temporary directory handles per connection
-//     bindery context = OU=SALES.O=ACME; O=ACME
-//                                      ; optional, tree servers only: the containers whose
-//                                      ; objects the server's bindery answers for; without it,
-//                                      ; the containers of the objects the server describes
-//     user JSMITH = 0x01000011, CN=JSMITH.OU=SALES.O=ACME
-//                                      ; a user: this server's object identifier and, on a
-//                                      ; tree server, its directory-services name
-//     group SALES = 0x02000021, CN=SALES.OU=SALES.O=ACME
-//     member SALES = JSMITH, MBROWN    ; the users of a group
-//
-// Identifiers are decimal or 0x-hexadecimal, nonzero and unique on their server.
+// Identifiers are nonzero and unique on their server.
 //
 // Directory-services objects belong to the tree, not to one server: every server of a tree
 // knows every object any server of that tree describes, under its directory-services name and
@@ -108,16 +88,9 @@ struct Config {
 // objects it does not describe itself, and every group of a tree with the tree's members.
 Config WithTreeObjects(Config config);
 
-// Reads a configuration text. On failure `error` is "FILE:LINE: what is wrong" (without a
-// line for faults of the whole description) and false is returned.
-bool ParseConfig(const std::string& text, const std::string& fileName, Config& out,
-                 std::string& error);
-// Reads a configuration file; a file that is missing, not a regular file, larger than 1 MiB or
-// unreadable is an error too, named in `error`.
-bool LoadConfig(const std::string& fileName, Config& out, std::string& error);
-// The text of a configuration, in the format above; ParseConfig reads it back. Objects known
-// from the tree only are not written.
-std::string FormatConfig(const Config& config);
+// Names of servers, volumes, trees and objects: at most `maxLength` letters, digits and a few
+// marks, no blanks, no separators of volume paths or directory-services names.
+bool IsGoodName(const std::string& name, size_t maxLength);
 
 // A value in capital hexadecimal digits, at least `digits` of them, without a prefix.
 std::string Hex(uint32_t value, int digits = 8);

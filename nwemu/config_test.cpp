@@ -1,18 +1,23 @@
 #include "nwemu/config.h"
 
 #include <gtest/gtest.h>
-#include <pwd.h>
-#include <stdlib.h>
-#include <unistd.h>
+
 #include <algorithm>
 
 #include "nwemu/client.h"
 #include "nwemu/client_factory.h"
+#include "nwemu/config_text.h"
 #include "nwemu/network.h"
 #include "platform/fs_util.h"
 #include "testing/emulated_servers.h"
 #include "testing/odd_files.h"
 #include "testing/scoped_env.h"
+#include "testing/system.h"
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace ferrit {
 namespace nwemu {
@@ -59,7 +64,7 @@ TEST(EmulatedConfigTest, ReadsEveryKindOfSetting) {
     EXPECT_EQ("ACME", fs1.tree);
     ASSERT_EQ(2u, fs1.volumes.size());
     EXPECT_EQ("DATA", fs1.volumes[0].name);
-    EXPECT_EQ(scratch.Path("v2"), fs1.volumes[1].dir);
+    EXPECT_EQ(scratch.Path("v2"), testing::WithSlashes(fs1.volumes[1].dir));
     EXPECT_EQ("JSMITH", fs1.login);
     EXPECT_EQ(12, fs1.handleLimit);
     EXPECT_EQ((std::vector<std::string>{"OU=SALES.O=ACME", "o=acme"}), fs1.binderyContexts);
@@ -256,22 +261,15 @@ TEST(TreeObjectsTest, ObjectsOfATreeMustAgreeAcrossItsServers) {
 
 class FactoryTest : public ::testing::Test {
   protected:
-    FactoryTest() {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        hadOld = old != nullptr;
-        oldValue = hadOld ? old : "";
-        ::setenv("XDG_CONFIG_HOME", scratch.Dir("config").c_str(), 1);
-    }
-    ~FactoryTest() override {
-        if (hadOld) {
-            ::setenv("XDG_CONFIG_HOME", oldValue.c_str(), 1);
-        } else {
-            ::unsetenv("XDG_CONFIG_HOME");
-        }
+    FactoryTest()
+        : configDir(env.UseConfigDirectoryBelow(scratch.Dir("config"))),
+          configFile(configDir + "/ferrit-netware.ini") {
+        testing::MakeDirs(configDir);
     }
     EmuScratch scratch;
-    bool hadOld = false;
-    std::string oldValue;
+    testing::ScopedEnv env;
+    const std::string configDir;
+    const std::string configFile;  // where the program looks for the description
 };
 
 // The description sits beside the settings file even where HOME is unset or empty (it used to
@@ -319,6 +317,7 @@ TEST(TreeObjectsTest, BinderyCallsFindTheObjectsOfTheBinderyContexts) {
     }
 }
 
+#ifndef _WIN32  // the rules of $HOME
 TEST(DefaultNetWareConfigPath, LiesInTheSettingsFilesDirectory) {
     const passwd* pw = getpwuid(getuid());
     ASSERT_NE(nullptr, pw);
@@ -340,8 +339,10 @@ TEST(DefaultNetWareConfigPath, LiesInTheSettingsFilesDirectory) {
     }
 }
 
+#endif
+
 TEST_F(FactoryTest, ChoosesTheEmulatedClientOnlyForASoundConfiguration) {
-    EXPECT_EQ(scratch.Path("config/ferrit-netware.ini"), DefaultNetWareConfigPath());
+    EXPECT_EQ(testing::WithSlashes(configFile), testing::WithSlashes(DefaultNetWareConfigPath()));
 
     // No file: the absent client, silently.
     NetWareClientChoice choice = ChooseNetWareClient();
@@ -357,7 +358,7 @@ TEST_F(FactoryTest, ChoosesTheEmulatedClientOnlyForASoundConfiguration) {
     EXPECT_EQ(0u, choice.error.find(scratch.Path("nothing.ini") + ": cannot be read"));
 
     // A malformed default file: the absent client and the reason.
-    scratch.File("config/ferrit-netware.ini", "[server FS1]\nvolume DATA = /nonexistent-ferrit\n");
+    testing::WriteFile(configFile, "[server FS1]\nvolume DATA = /nonexistent-ferrit\n");
     choice = ChooseNetWareClient();
     EXPECT_FALSE(choice.emulated);
     EXPECT_NE(std::string::npos,
@@ -366,8 +367,8 @@ TEST_F(FactoryTest, ChoosesTheEmulatedClientOnlyForASoundConfiguration) {
     EXPECT_NE(0, choice.client->CallsInit());
 
     // A sound file: the emulated client serving its servers.
-    scratch.File("config/ferrit-netware.ini",
-                 "[server FS1]\nvolume DATA = " + scratch.Dir("vol") + "\nlogin = U\nuser U = 1\n");
+    testing::WriteFile(configFile, "[server FS1]\nvolume DATA = " + scratch.Dir("vol") +
+                                       "\nlogin = U\nuser U = 1\n");
     choice = ChooseNetWareClient();
     ASSERT_TRUE(choice.emulated) << choice.error;
     EXPECT_EQ("", choice.error);
@@ -385,13 +386,13 @@ class FactoryRefusal : public FactoryTest,
                        public ::testing::WithParamInterface<testing::OddFile> {};
 
 TEST_P(FactoryRefusal, GivesTheAbsentClientAndNamesTheFile) {
-    const std::string file = scratch.Path("config/ferrit-netware.ini");
-    ASSERT_TRUE(testing::MakeOddFile(file, GetParam()));
-    for (const std::string& given : {std::string(), file}) {
+    ASSERT_TRUE(testing::MakeOddFile(configFile, GetParam()));
+    for (const std::string& given : {std::string(), configFile}) {
         const NetWareClientChoice choice = ChooseNetWareClient(given);
         EXPECT_TRUE(choice.configured);
         EXPECT_FALSE(choice.emulated);
-        EXPECT_EQ(file + ": " + testing::OddFileProblem(GetParam()), choice.error);
+        EXPECT_EQ(testing::WithSlashes(configFile + ": " + testing::OddFileProblem(GetParam())),
+                  testing::WithSlashes(choice.error));
         uint32_t ref = 0;
         EXPECT_NE(0, choice.client->ConnLayerInit(ref));
     }
@@ -403,10 +404,11 @@ INSTANTIATE_TEST_SUITE_P(Odd, FactoryRefusal, ::testing::ValuesIn(testing::AllOd
                          });
 
 TEST_F(FactoryTest, WithoutAnyFileNoClientIsConfigured) {
-    EXPECT_FALSE(ChooseNetWareClient().configured);
+    // Windows asks for the installed client instead, whose start-up tells whether it is there.
+    EXPECT_EQ(testing::kOnWindows, ChooseNetWareClient().configured);
     // A dangling link of the name is a configuration gone wrong, not none at all.
-    ASSERT_EQ(0, ::symlink(scratch.Path("gone").c_str(),
-                           scratch.Path("config/ferrit-netware.ini").c_str()));
+    SKIP_ON_WINDOWS("symbolic links");
+    ASSERT_TRUE(testing::MakeSymlink(scratch.Path("gone"), configFile));
     const NetWareClientChoice choice = ChooseNetWareClient();
     EXPECT_TRUE(choice.configured);
     EXPECT_NE(std::string::npos, choice.error.find("cannot be read")) << choice.error;

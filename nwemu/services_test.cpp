@@ -5,7 +5,7 @@
 
 #include "netware/netware_services.h"
 #include "nwemu/client.h"
-#include "platform/posix_file_services.h"
+#include "platform/system_services.h"
 #include "testing/emulated_servers.h"
 #include "testing/faulty_netware_client.h"
 #include "testing/scripted_dialogs.h"
@@ -30,7 +30,7 @@ constexpr uint16_t kSomeRights[] = {0x01, 0x41, 0x0B, 0xFB, 0x4B};
 class EmulatedServicesTest : public ::testing::Test {
   protected:
     EmulatedServicesTest()
-        : emulated(Servers(scratch)), client(emulated), nw(client, files, dialogs) {
+        : emulated(Servers(scratch)), client(emulated), nw(client, *files, dialogs) {
         for (const char* dir : {"FS1/DATA/SRC/SUB", "FS2/DATA/TGT", "FS3/DATA/TGT", "LOCAL"}) {
             scratch.Dir(dir);
         }
@@ -39,12 +39,14 @@ class EmulatedServicesTest : public ::testing::Test {
     // assignment further down replaces them.
     static Config Servers(testing::TempDir& scratch) {
         Config config = testing::StandardServers(scratch);
-        WriteTrustees(scratch.Path("FS1/DATA"), {{Fs1Jsmith, kAllButSupervisor}});
-        WriteTrustees(scratch.Path("FS2/DATA"), {{Fs2Jsmith, kAllButSupervisor}});
-        WriteTrustees(scratch.Path("FS3/DATA"), {{Fs3Jsmith, kAllButSupervisor}});
+        const Network volumes(config);
+        volumes.Metadata(scratch.Path("FS1/DATA")).WriteTrustees({{Fs1Jsmith, kAllButSupervisor}});
+        volumes.Metadata(scratch.Path("FS2/DATA")).WriteTrustees({{Fs2Jsmith, kAllButSupervisor}});
+        volumes.Metadata(scratch.Path("FS3/DATA")).WriteTrustees({{Fs3Jsmith, kAllButSupervisor}});
         return config;
     }
     std::string P(const std::string& relative) const { return scratch.Path(relative); }
+    EntryMetadata Meta(const std::string& local) { return emulated.Servers().Metadata(local); }
     NWCONN_HANDLE Conn(const std::string& server) const { return emulated.ConnectionOf(server); }
     // The identifier a server gives an object it knows by name (from its tree, say).
     uint32_t TreeId(const std::string& server, const std::string& object) {
@@ -61,9 +63,9 @@ class EmulatedServicesTest : public ::testing::Test {
         nw.FreeTempDirHandle(state, kSource);
         nw.FreeTempDirHandle(state, kTarget);
     }
-    Trustees TrusteesOf(const std::string& relative) const {
+    Trustees TrusteesOf(const std::string& relative) {
         Trustees t;
-        ReadTrustees(P(relative), t);
+        Meta(P(relative)).ReadTrustees(t);
         return t;
     }
     uint16_t TargetRights() const {
@@ -74,7 +76,7 @@ class EmulatedServicesTest : public ::testing::Test {
     Client emulated;
     testing::FaultyNetWareClient client;  // records the services' calls, fails chosen ones
     DirectoryPair state;
-    PosixFileServices files;
+    std::unique_ptr<FileServices> files = MakeFileServices();
     ScriptedDialogs dialogs;
     NetWareServices nw;
     int16_t runState = 1;
@@ -174,8 +176,8 @@ TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
     for (const Case& c : cases) {
         uint16_t rights = 0;
         ASSERT_TRUE(ParseRightsLetters(c.targetRights.empty() ? "-" : c.targetRights, rights));
-        WriteTrustees(P("FS2/DATA/TGT"),
-                      c.targetRights.empty() ? Trustees{} : Trustees{{Fs2Jsmith, rights}});
+        Meta(P("FS2/DATA/TGT"))
+            .WriteTrustees(c.targetRights.empty() ? Trustees{} : Trustees{{Fs2Jsmith, rights}});
         state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
         OptionSet options;
         options.SetTicked(CopyBidirectional, false);
@@ -186,10 +188,10 @@ TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
 }
 
 TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery) {
-    ASSERT_EQ(
-        WriteTrustees(P("FS1/DATA/SRC"),
+    ASSERT_EQ(Meta(P("FS1/DATA/SRC"))
+                  .WriteTrustees(
                       {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Admin, 0x1FB}, {Fs1Temp, 0x41}}),
-        0);
+              0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     nw.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
     // ADMIN's Supervisor cannot be granted with Access Control alone and is skipped; TEMP,
@@ -216,8 +218,8 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     }
     Client wideServers(config);
     testing::FaultyNetWareClient wide(wideServers);
-    NetWareServices services(wide, files, dialogs);
-    ASSERT_EQ(WriteTrustees(P("FS1/DATA/SRC"), many), 0);
+    NetWareServices services(wide, *files, dialogs);
+    ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteTrustees(many), 0);
 
     // One connection: identifiers unchanged, two batches and the scan that ends it.
     state = services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
@@ -239,7 +241,7 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     EXPECT_EQ(all[19].id, 0x07000015u);
 
     // The same failure on the 5th: only that one is missing.
-    WriteTrustees(P("FS2/DATA/TGT"), {});
+    Meta(P("FS2/DATA/TGT")).WriteTrustees({});
     wide.ClearFailures();
     wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 5);
     wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
@@ -252,11 +254,11 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
 }
 
 TEST_F(EmulatedServicesTest, WithoutAccessControlOnTheTargetNothingIsAsked) {
-    ASSERT_EQ(WriteTrustees(P("FS1/DATA/SRC"), {{Fs1Mbrown, 0x0B}}), 0);
-    ASSERT_EQ(WriteLimit(P("FS1/DATA/SRC"), 100), 0);
+    ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteTrustees({{Fs1Mbrown, 0x0B}}), 0);
+    ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(100), 0);
     uint16_t rights = 0;
     ASSERT_TRUE(ParseRightsLetters("RWCEMF", rights));
-    ASSERT_EQ(WriteTrustees(P("FS2/DATA/TGT"), {{Fs2Jsmith, rights}}), 0);
+    ASSERT_EQ(Meta(P("FS2/DATA/TGT")).WriteTrustees({{Fs2Jsmith, rights}}), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     ASSERT_TRUE(LacksRights(TargetRights(), Rights::AccessControl));
     nw.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
@@ -272,12 +274,12 @@ TEST_F(EmulatedServicesTest, WithoutAccessControlOnTheTargetNothingIsAsked) {
 TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     const std::string a = scratch.File("FS1/DATA/SRC/A.TXT", "a");
     const std::string b = scratch.File("FS2/DATA/TGT/A.TXT", "a");
-    ASSERT_EQ(WriteOwner(a, Fs1Mbrown), 0);
-    WriteTrustees(P("FS2/DATA"), {{Fs2Jsmith, kAllRights}});  // owners need Supervisor
+    ASSERT_EQ(Meta(a).WriteOwner(Fs1Mbrown), 0);
+    Meta(P("FS2/DATA")).WriteTrustees({{Fs2Jsmith, kAllRights}});  // owners need Supervisor
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     uint32_t owner = 0;
-    ASSERT_TRUE(ReadOwner(b, owner));
+    ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Mbrown);
 
     client.ClearCalls();
@@ -285,24 +287,24 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     EXPECT_EQ(client.CallCount(testing::NwOp::ObtainEntryInfo), 2u);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
-    ASSERT_EQ(WriteOwner(a, 0x0BADBAD0), 0);  // an owner FS1 does not know
+    ASSERT_EQ(Meta(a).WriteOwner(0x0BADBAD0), 0);  // an owner FS1 does not know
     nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
-    ASSERT_TRUE(ReadOwner(b, owner));
+    ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Mbrown);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
-    ASSERT_EQ(WriteOwner(a, Fs1Temp), 0);  // FS2 knows TEMP from the tree
+    ASSERT_EQ(Meta(a).WriteOwner(Fs1Temp), 0);  // FS2 knows TEMP from the tree
     nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
-    ASSERT_TRUE(ReadOwner(b, owner));
+    ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, TreeId("FS2", "TEMP"));
 
     // The owning name space cannot be asked: the entry is read in name space 4, answered in the
     // DOS one.
-    ASSERT_EQ(WriteOwner(a, Fs1Admin), 0);
+    ASSERT_EQ(Meta(a).WriteOwner(Fs1Admin), 0);
     client.FailOperation(testing::NwOp::GetOwningNameSpace, Code::InvalidNameSpace, 1);
     client.ClearCalls();
     nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
-    ASSERT_TRUE(ReadOwner(b, owner));
+    ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Admin);
     EXPECT_NE(client.Calls()[1].args.find("ns=4/0"), std::string::npos) << client.Calls()[1].args;
 }
@@ -310,8 +312,8 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
 TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     // A mask that keeps Access Control, so the login may still change the target afterwards.
     constexpr uint16_t kMask = kAllButSupervisor & ~Rights::Erase;
-    ASSERT_EQ(WriteMask(P("FS1/DATA/SRC"), kMask), 0);
-    ASSERT_EQ(WriteLimit(P("FS1/DATA/SRC"), 250), 0);
+    ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteMask(kMask), 0);
+    ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     nw.CopyInheritedRightsMask(state, "DATA:SRC", "DATA:TGT", runState);
@@ -323,26 +325,26 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     EXPECT_EQ(emulated.HeldDirHandles(Conn("FS2")), 0u);
     uint16_t mask = 0;
     uint32_t blocks = 0;
-    ASSERT_TRUE(ReadMask(P("FS2/DATA/TGT"), mask));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT")).ReadMask(mask));
     EXPECT_EQ(mask, kMask);
-    ASSERT_TRUE(ReadLimit(P("FS2/DATA/TGT"), blocks));
+    ASSERT_TRUE(Meta(P("FS2/DATA/TGT")).ReadLimit(blocks));
     EXPECT_EQ(blocks, 250u);
     EXPECT_TRUE(dialogs.Asked().empty());
 
     // Equal masks: no write. A source without a limit takes the target's away.
-    ASSERT_EQ(WriteLimit(P("FS1/DATA/SRC"), 0), 0);
+    ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(0), 0);
     client.ClearCalls();
     nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     nw.CopyInheritedRightsMask(state, "DATA:SRC", "DATA:TGT", runState);
     EndStep();
     EXPECT_EQ(client.CallCount(testing::NwOp::ScanDirEntryInfo), 2u);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDirEntry), 0u);
-    EXPECT_FALSE(ReadLimit(P("FS2/DATA/TGT"), blocks));
+    EXPECT_FALSE(Meta(P("FS2/DATA/TGT")).ReadLimit(blocks));
     EXPECT_TRUE(dialogs.Asked().empty());
 }
 
 TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
-    ASSERT_EQ(WriteLimit(P("FS1/DATA/SRC"), 250), 0);
+    ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::InsufficientSpace);
     dialogs.Script(Answer::Ignore);
@@ -385,12 +387,12 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
 
 TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
     const std::string a = scratch.File("FS1/DATA/SRC/A.TXT", "contents");
-    ASSERT_EQ(files.SetAttributes(a, Attr::ReadOnly | Attr::Archive | Attr::Hidden), 0);
+    ASSERT_EQ(files->SetAttributes(a, Attr::ReadOnly | Attr::Archive | Attr::Hidden), 0);
     const std::string copy = P("FS1/DATA/SRC/SUB/A.TXT");
     EXPECT_EQ(nw.NetWareCopyFile(a, copy), 0);
     EXPECT_EQ(testing::ReadFile(copy), "contents");
-    EXPECT_EQ(files.GetAttributes(copy), files.GetAttributes(a));
-    EXPECT_EQ(files.FileAge(copy), files.FileAge(a));
+    EXPECT_EQ(files->GetAttributes(copy), files->GetAttributes(a));
+    EXPECT_EQ(files->FileAge(copy), files->FileAge(a));
     EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 1u);
 
     // Again over the read-only copy: refused, and the copy stays as it was.

@@ -1,6 +1,8 @@
 #include "platform/fs_util.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <pwd.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -11,8 +13,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <sstream>
 #include <vector>
 
+#include "platform/error_codes.h"
 #include "platform/posix_util.h"
 #include "support/strings.h"
 
@@ -227,6 +231,119 @@ std::FILE* OpenForAppending(const std::string& path) {
 
 bool LocalTimeOf(std::time_t moment, std::tm& local) {
     return localtime_r(&moment, &local) != nullptr;
+}
+
+std::string NormalAbsolutePath(const std::string& path) {
+    std::string full = path;
+    if (full.empty() || full[0] != '/') {
+        char* cwd = getcwd(nullptr, 0);
+        if (cwd == nullptr) {
+            return std::string();
+        }
+        full = std::string(cwd) + "/" + full;
+        std::free(cwd);
+    }
+    std::vector<std::string> parts;
+    std::stringstream in(full);
+    std::string part;
+    while (std::getline(in, part, '/')) {
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string out;
+    for (const std::string& p : parts) {
+        out += "/" + p;
+    }
+    return out.empty() ? "/" : out;
+}
+
+int StatPath(const std::string& path, PathFacts& out) {
+    out = PathFacts();
+    struct statx st;
+    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &st) !=
+        0) {
+        const int err = errno;
+        return WinErrorFromErrno(err, err == ENOENT && access(DirOf(path).c_str(), F_OK) != 0);
+    }
+    const mode_t mode = st.stx_mode;
+    out.kind = S_ISREG(mode)                    ? EntryKind::File
+               : S_ISDIR(mode)                  ? EntryKind::Directory
+               : S_ISLNK(mode)                  ? EntryKind::Link
+               : S_ISFIFO(mode)                 ? EntryKind::Fifo
+               : S_ISSOCK(mode)                 ? EntryKind::Socket
+               : S_ISCHR(mode) || S_ISBLK(mode) ? EntryKind::Device
+                                                : EntryKind::Other;
+    out.size = static_cast<int64_t>(st.stx_size);
+    out.readOnly = (mode & 0222) == 0;
+    out.volume = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+    out.index = st.stx_ino;
+    const auto stamp = [](const struct statx_timestamp& t) {
+        return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    out.created = (st.stx_mask & STATX_BTIME) != 0 ? stamp(st.stx_btime) : 0;
+    out.modified = stamp(st.stx_mtime);
+    return 0;
+}
+
+int ReadDirectoryNames(const std::string& dir, std::vector<std::string>& names) {
+    names.clear();
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) {
+        return WinErrorFromErrno(errno, true);
+    }
+    errno = 0;
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+        errno = 0;
+    }
+    const int err = errno;
+    closedir(d);
+    if (err != 0) {
+        names.clear();
+        return WinErrorFromErrno(err);
+    }
+    return 0;
+}
+
+namespace {
+
+// The first failure of a removal by nftw, which passes no state to its callback.
+thread_local int tFirstFailure = 0;
+
+// An unreadable directory is not emptied: its own removal then fails and is the failure told.
+int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
+    if (remove(path) != 0 && tFirstFailure == 0) {
+        tFirstFailure = WinErrorFromErrno(errno);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int DeleteTree(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) {
+        return errno == ENOENT ? 0 : WinErrorFromErrno(errno);
+    }
+    tFirstFailure = 0;
+    if (nftw(path.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT) != 0 &&
+        tFirstFailure == 0) {
+        tFirstFailure = WinErrorFromErrno(errno);
+    }
+    const int failure = tFirstFailure;
+    tFirstFailure = 0;
+    return lstat(path.c_str(), &st) != 0 && errno == ENOENT ? 0 : (failure != 0 ? failure : 31);
 }
 
 }  // namespace ferrit

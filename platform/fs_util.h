@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
+
+#include "platform/file_services.h"
 
 namespace ferrit {
 
@@ -46,6 +49,45 @@ std::string ResolvePath(const std::string& path);
 // ~/.config, home being $HOME or, when that is unset or empty, the user's home directory from the
 // password database ("/" if even that is unknown).
 std::string ConfigDirectory();
+
+// The lexically normal absolute form of a path, existing or not: a relative path is taken from
+// the working directory, "." and empty names are dropped and ".." takes the name before it back
+// (a link is never looked at). Windows gives its own separators. Empty when the working
+// directory cannot be told or the text is no path.
+std::string NormalAbsolutePath(const std::string& path);
+
+// The facts of the entry at a path itself (a link is not followed), as tools that work by path
+// need them.
+struct PathFacts {
+    EntryKind kind = EntryKind::Missing;
+    int64_t size = 0;
+    // No one may write it: no write permission bit at all (POSIX), the read-only attribute
+    // (Windows).
+    bool readOnly = false;
+    // Together the entry's identity while it exists: device and inode (POSIX), volume serial
+    // number and file index (Windows). A system may give a removed entry's numbers to a new one.
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    // When the entry was made and last modified, in the system's own units, for comparing only;
+    // `created` is 0 where the file system keeps no such time. With the identity, `created` tells
+    // a new entry from an old one whose numbers it was given.
+    int64_t created = 0;
+    int64_t modified = 0;
+};
+
+// 0, or the Windows error number of the failure (2 or 3 when nothing stands at the path).
+int StatPath(const std::string& path, PathFacts& out);
+
+// The names in a directory, "." and ".." excluded, in no particular order: 0 or a Windows error
+// number.
+int ReadDirectoryNames(const std::string& dir, std::vector<std::string>& names);
+
+// Removes the entry at the path and, for a directory, everything below it, read-only files
+// included. A link is removed itself, never followed; nothing on another file system is touched
+// (its mount point stays, and with it the directories above). 0 when nothing stands at the path
+// any more, else the Windows error number of the first failure: whatever could not be removed
+// stays as it was.
+int DeleteTree(const std::string& path);
 
 // The user's directory for what programs keep between runs (logs, history): $XDG_STATE_HOME
 // when it is an absolute path, else ~/.local/state, home found as for ConfigDirectory.

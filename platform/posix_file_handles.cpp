@@ -4,8 +4,10 @@
 
 #include <cerrno>
 
+#include "platform/copy_range.h"
 #include "platform/error_codes.h"
 #include "platform/file_handles.h"
+#include "platform/posix_util.h"
 
 namespace ferrit {
 
@@ -27,6 +29,33 @@ int64_t WriteAt(FileHandle handle, const void* buffer, size_t count, uint64_t of
             return n;
         }
     }
+}
+
+int CopyBetweenHandles(FileHandle in, uint64_t inPos, FileHandle out, uint64_t outPos,
+                       uint64_t count, uint64_t& copied) {
+    off_t from = static_cast<off_t>(inPos);
+    off_t to = static_cast<off_t>(outPos);
+    off_t done = 0;
+    bool offload = true;
+    const int err = CopyFileRange(static_cast<int>(in), from, static_cast<int>(out), to,
+                                  static_cast<off_t>(count), offload, done);
+    copied = static_cast<uint64_t>(done);
+    return err;
+}
+
+bool PathOfHandle(FileHandle handle, std::string& path) {
+    path.clear();
+    if (handle < 0) {
+        return false;
+    }
+    char link[4096];
+    const ssize_t n =
+        ::readlink(ProcPath(static_cast<int>(handle), nullptr).c_str(), link, sizeof link - 1);
+    if (n <= 0 || link[0] != '/') {
+        return false;  // not a file of a directory tree (a pipe, a socket)
+    }
+    path.assign(link, static_cast<size_t>(n));
+    return true;
 }
 
 FileHandle OpenNullDevice() {

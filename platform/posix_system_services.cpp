@@ -32,6 +32,10 @@ std::unique_ptr<FileServices> MakeFileServices() {
     return std::make_unique<PosixFileServices>();
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
 void CatchInterrupts(void (*onInterrupt)()) {
     gOnInterrupt = onInterrupt;
     InstallSigint(true);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/file_services.h"
 
@@ -12,5 +14,9 @@ namespace ferrit {
 
 // The file services of this system: PosixFileServices on Linux, WinFileServices on Windows.
 std::unique_ptr<FileServices> MakeFileServices();
+
+// The program's arguments after its name, in UTF-8: argv itself on Linux; on Windows those of
+// the wide command line, as argv holds only what the ANSI code page can spell.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 }  // namespace ferrit

@@ -84,6 +84,13 @@ bool SplitLastName(const std::string& path, std::string& dir, std::string& name)
     return true;
 }
 
+bool PathAtOrBelow(const std::string& path, const std::string& dir) {
+    if (dir.empty() || path.size() < dir.size() || path.compare(0, dir.size(), dir) != 0)
+        return false;
+    return path.size() == dir.size() || dir.back() == kPathSeparator ||
+           path[dir.size()] == kPathSeparator;
+}
+
 std::string TrimRightChars(const std::string& s, const std::string& chars) {
     std::string::size_type end = s.size();
     while (end > 0 && chars.find(s[end - 1]) != std::string::npos) --end;

@@ -59,6 +59,10 @@ bool IsAbsolutePath(const std::string& path);
 // no last name.
 bool SplitLastName(const std::string& path, std::string& dir, std::string& name);
 
+// Whether a path is the directory or lies below it, both spelt alike (absolute, resolved the same
+// way, with the native separator): "/a/b" lies below "/a" and "/", "/ab" not below "/a".
+bool PathAtOrBelow(const std::string& path, const std::string& dir);
+
 // ASCII-only case folding: other bytes, UTF-8 sequences included, stay as they are.
 char UpperAscii(char c);
 char LowerAscii(char c);

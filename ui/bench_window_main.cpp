@@ -106,6 +106,11 @@ int main(int argc, char** argv) {
     services.dialogs = &dialogs;
     ferrit::TFormFerrit window(services);
     window.show();
+    // The window's first paint belongs to its start, not to the run.
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "the window was not shown\n");
+        return 1;
+    }
     QCoreApplication::processEvents();
     dialogs.shown = 0;  // start-up messages (no NetWare client here) do not count
 

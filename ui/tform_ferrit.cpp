@@ -429,8 +429,8 @@ void TFormFerrit::ButtonStartClick() {
     if (ownDialogs_) {
         ownDialogs_->SetWindowStaysLive(false);
     }
-    sink_.RunReturned();  // a run that stopped at a missing root paints again too
     FinishRunLog();
+    sink_.RunReturned();  // a run that stopped at a missing root paints again too
     running_ = false;
     if (pathEditDuringRun_) {
         EvaluatePaths();  // a run that stopped before its end left an edit unevaluated
@@ -532,11 +532,10 @@ void TFormFerrit::FinishRunLog() {
     if (run_.PassesRan) {
         sink_.ShowSummary(summary);
     } else {
-        ui_->StatusBar1->showMessage(QString::fromStdString(summary));
+        sink_.ShowStatusText(summary);
     }
     if (!logProblem_.empty()) {
-        ui_->StatusBar1->showMessage(QString::fromStdString(
-            summary + " (the run log could not be written: " + logProblem_ + ")"));
+        sink_.ShowStatusText(summary + " (the run log could not be written: " + logProblem_ + ")");
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QStatusBar>
 
 #include "ui/window_fixture_test.h"
 
@@ -193,6 +194,20 @@ TEST_F(WindowTest, ProgressLinesNeverShowBlankDuringARun) {
     EXPECT_EQ(0, blank);
     EXPECT_EQ(0, backwards);
     EXPECT_EQ(1000, Get<QProgressBar>("ProgressBarRun")->value());
+}
+
+// A run whose log cannot be made says so in the status bar, beside the summary.
+TEST_F(WindowTest, ARunWithoutItsLogSaysSoInTheStatusBar) {
+    tree_.File("src/a.txt", "a");
+    tree_.Dir("tgt");
+    Open();
+    Type("ComboSource", tree_.Path("src"));
+    Type("ComboTarget", tree_.Path("tgt"));
+    setenv("XDG_STATE_HOME", tree_.File("not-a-directory", "").c_str(), 1);
+    PressStart();
+    EXPECT_THAT(
+        Get<QStatusBar>("StatusBar1")->currentMessage().toStdString(),
+        ::testing::StartsWith(StatusLines().back() + " (the run log could not be written: "));
 }
 
 // Every Alt letter reaches one control only, and Alt+S starts a run from the Settings tab.

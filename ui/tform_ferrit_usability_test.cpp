@@ -198,8 +198,10 @@ TEST_F(ReadyWindowTest, ExitDuringARunSaysTheWindowClosesAfterIt) {
 // The run's NetWare steps read the location state: an edit of a path field during a run changes
 // the field only, and the state follows once the run has finished.
 TEST_F(ReadyWindowTest, PathEditsDuringARunWaitForItsEnd) {
+    // The edit comes at the first file's line, the second look at the directory step after
+    // the third file.
     for (int i = 0; i < 6; ++i) {
-        tree_.File("src/f" + std::to_string(i) + ".txt", "x");
+        tree_.File((i < 3 ? "src/f" : "src/sub/f") + std::to_string(i) + ".txt", "x");
     }
     tree_.Dir("tgt");
     tree_.Dir("other");
@@ -219,14 +221,15 @@ TEST_F(ReadyWindowTest, PathEditsDuringARunWaitForItsEnd) {
     std::string laterInTheRun;
     DuringRun later(
         *window_, [&] { laterInTheRun = targetState(); },
-        [&] { return window_->Sink().LinesWritten() == 4; });
+        [&] { return window_->Sink().LinesWritten() == 3; });
     PressStart();
     ASSERT_TRUE(edit.Fired());
     ASSERT_TRUE(later.Fired());
     EXPECT_EQ(tree_.Path("tgt"), afterEdit);
     EXPECT_EQ(tree_.Path("tgt"), laterInTheRun);
     // The run went on between its own roots.
-    EXPECT_EQ(6u, testing::ListDir(tree_.Path("tgt")).size());
+    EXPECT_EQ(4u, testing::ListDir(tree_.Path("tgt")).size());
+    EXPECT_EQ(3u, testing::ListDir(tree_.Path("tgt/sub")).size());
     EXPECT_TRUE(testing::ListDir(tree_.Path("other")).empty());
 
     // Evaluated at the end: the state, the hints and Start follow the edited fields.

@@ -25,6 +25,33 @@ void ScrollToEnd(QListWidget* list) {
     list->scrollToBottom();
 }
 
+bool LayoutRequestHold::eventFilter(QObject* watched, QEvent* event) {
+    if (holding_ && event->type() == QEvent::LayoutRequest) {
+        held_ = watched;
+        return true;
+    }
+    return false;
+}
+
+void LayoutRequestHold::Release() {
+    holding_ = false;
+    if (held_) {
+        QCoreApplication::postEvent(held_, new QEvent(QEvent::LayoutRequest));
+        held_ = nullptr;
+    }
+}
+
+void WindowStatusSink::SetPages(QTabWidget* pages, QWidget* progressPage) {
+    if (pages_) {
+        pages_->removeEventFilter(&pagesLayout_);
+    }
+    pages_ = pages;
+    progressPage_ = progressPage;
+    if (pages_) {
+        pages_->installEventFilter(&pagesLayout_);
+    }
+}
+
 void WindowStatusSink::SetLabels(QLabel* line1, QLabel* line2, QLabel* line3, QWidget* panel) {
     labels_[1] = line1;
     labels_[2] = line2;
@@ -37,9 +64,9 @@ void WindowStatusSink::StatusDisplay(uint8_t line, const std::string& text) {
     if (line < 1 || line > 3 || !labels_[line]) {
         return;
     }
-    // During a run the text waits for the next paint: setting a label's text lays the page out
-    // again, which would cost more than the copy of a small file.
-    pending_[line] = QString::fromStdString(text);
+    // During a run the text waits for the next paint: giving a label its text costs more than
+    // the copy of a small file.
+    pending_[line].assign(text);
     hasPending_[line] = true;
     if (!coalescing_) {
         ApplyPendingTexts();
@@ -49,29 +76,42 @@ void WindowStatusSink::StatusDisplay(uint8_t line, const std::string& text) {
 }
 
 void WindowStatusSink::StatusInfo(const std::string& text) {
+    QueueLine(text);
+    // A run writes a line per file: the window's events are handled at the first line and then
+    // once the pump interval has passed.
+    if (coalescing_ && sinceLinePump_.isValid() && sinceLinePump_.elapsed() < kPumpIntervalMs) {
+        PaintIfDue();
+        return;
+    }
+    sinceLinePump_.start();
+    PumpMessages();
+}
+
+void WindowStatusSink::QueueLine(const std::string& text) {
     ++linesWritten_;
     if (list_) {
         // During a run the lines wait for the next paint and go into the list together: the
         // list lays all its lines out again for every insertion, which would cost more than
-        // the copy of a small file.
-        pendingLines_.push_back(QString::fromStdString(text));
-        if (pendingLines_.size() > static_cast<size_t>(kMaxLines)) {
-            pendingLines_.pop_front();  // would leave the list's top anyway
+        // the copy of a small file. Only the newest lines wait, as many as the list holds; an
+        // older one would leave the list's top anyway.
+        if (pendingCount_ == pendingLines_.size()) {
+            pendingFirst_ = (pendingFirst_ + 1) % pendingLines_.size();
+            --pendingCount_;
         }
+        pendingLines_[(pendingFirst_ + pendingCount_++) % pendingLines_.size()].assign(text);
         if (!coalescing_) {
             AppendPendingLines();
         }
     }
-    PumpMessages();
 }
 
 void WindowStatusSink::AppendPendingLines() {
-    if (!list_ || pendingLines_.empty()) {
-        pendingLines_.clear();
+    if (!list_ || pendingCount_ == 0) {
+        pendingCount_ = 0;
         return;
     }
     const int before = list_->count();
-    const int added = static_cast<int>(pendingLines_.size());
+    const int added = static_cast<int>(pendingCount_);
     // The oldest lines go first, so the list never holds more than its maximum.
     const int excess = std::min(before, before + added - kMaxLines);
     if (excess > 0) {
@@ -79,10 +119,11 @@ void WindowStatusSink::AppendPendingLines() {
     }
     QStringList lines;
     lines.reserve(added);
-    for (QString& line : pendingLines_) {
-        lines.push_back(std::move(line));
+    for (size_t i = 0; i < pendingCount_; ++i) {
+        lines.push_back(
+            QString::fromStdString(pendingLines_[(pendingFirst_ + i) % pendingLines_.size()]));
     }
-    pendingLines_.clear();
+    pendingCount_ = 0;
     list_->addItems(lines);
     // The end comes into view whenever the count passed a multiple of ten, and at every line
     // once the list is full.
@@ -99,15 +140,25 @@ void WindowStatusSink::ShowPending() {
 }
 
 void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
-    if (bar_) {
-        bar_->showMessage(QString::fromStdString(path));
-    }
+    ShowStatusText(path);
     PumpMessages();
 }
 
 void WindowStatusSink::ShowAvailableSpace(const std::string& text) {
     availText_ = QString::fromStdString(text);
     availPending_ = true;
+}
+
+void WindowStatusSink::ShowStatusText(const std::string& text) {
+    if (bar_) {
+        // The bar paints itself at once when its message changes: during a run the text waits
+        // for the next paint with the other texts.
+        pendingBar_.assign(text);
+        hasPendingBar_ = true;
+        if (!coalescing_) {
+            ApplyPendingTexts();
+        }
+    }
 }
 
 void WindowStatusSink::PumpMessages() {
@@ -124,26 +175,34 @@ void WindowStatusSink::PumpMessages() {
 void WindowStatusSink::ApplyPendingTexts() {
     for (int line = 1; line <= 3; ++line) {
         if (hasPending_[line] && labels_[line]) {
-            labels_[line]->setText(pending_[line]);
+            labels_[line]->setText(QString::fromStdString(pending_[line]));
         }
         hasPending_[line] = false;
     }
+    if (hasPendingBar_ && bar_) {
+        bar_->showMessage(QString::fromStdString(pendingBar_));
+    }
+    hasPendingBar_ = false;
 }
 
 void WindowStatusSink::ShowNow() {
+    GiveTexts();
+    Paint();
+}
+
+void WindowStatusSink::GiveTexts() {
     ApplyPendingTexts();
     AppendPendingLines();
     UpdateProgress();
+}
+
+void WindowStatusSink::Paint() {
     sincePaint_.start();
     // Painted now: a long copy may follow without a pump, and a dialog may cover the rest.
-    if (panel_) {
-        panel_->repaint();
-    }
-    if (list_) {
-        list_->viewport()->repaint();
-    }
-    if (bar_) {
-        bar_->repaint();
+    // What changed is painted in one go, as the event loop would at its next turn.
+    QWidget* window = panel_ ? panel_->window() : list_ ? list_->window() : nullptr;
+    if (window) {
+        QCoreApplication::sendPostedEvents(window, QEvent::UpdateRequest);
     }
 }
 
@@ -161,8 +220,11 @@ void WindowStatusSink::UpdateProgress() {
     const RunCounts& c = run_->Counts;
     const int64_t inFlight = coalescing_ && inFlight_ ? inFlight_() : 0;
     if (progressBar_) {
+        // The bar paints itself at once whenever its value moves; it is painted with the rest.
+        progressBar_->setUpdatesEnabled(false);
         progressBar_->setValue(
             static_cast<int>(ProgressFraction(c, inFlight) * progressBar_->maximum() + 0.5));
+        progressBar_->setUpdatesEnabled(true);
     }
     if (figures_) {
         const int64_t elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -187,7 +249,7 @@ void WindowStatusSink::RunStarted() {
         SetListColour(QApplication::palette(list_.data()).color(QPalette::Base));
         list_->clear();
     }
-    pendingLines_.clear();
+    pendingCount_ = 0;
     if (progressBar_) {
         progressBar_->setValue(0);
     }
@@ -195,7 +257,9 @@ void WindowStatusSink::RunStarted() {
         figures_->clear();
     }
     coalescing_ = true;
+    pagesLayout_.Hold();
     sincePaint_.start();
+    sinceLinePump_.invalidate();
 }
 
 void WindowStatusSink::ShowProgressPage() {
@@ -206,20 +270,26 @@ void WindowStatusSink::ShowProgressPage() {
 
 void WindowStatusSink::RunReturned() {
     coalescing_ = false;
-    ShowNow();
+    pagesLayout_.Release();
+    GiveTexts();
+    // Where the run stopped, and the summary under it, stay in view.
+    ScrollToEnd(list_);
+    Paint();
 }
 
 void WindowStatusSink::ShowSummary(const std::string& text) {
-    StatusInfo(text);
-    if (bar_) {
-        bar_->showMessage(QString::fromStdString(text));
+    QueueLine(text);
+    ShowStatusText(text);
+    if (!coalescing_) {
+        ScrollToEnd(list_);
+        Paint();
     }
-    ScrollToEnd(list_);
 }
 
 void WindowStatusSink::RunFinished() {
-    coalescing_ = false;
-    ShowNow();
+    // The run's last texts go to the widgets now; they are painted when the run's handler has
+    // returned (RunReturned), together with what the window adds to them.
+    GiveTexts();
     SetListColour(AfterRunColour());
     // Where the run stopped stays in view, whatever the line count; a list the operator has
     // clicked into keeps its position.

@@ -3,8 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -26,6 +27,21 @@ namespace ferrit {
 // is shown whole at the bottom (the first line stays on top while every line fits).
 void ScrollToEnd(QListWidget* list);
 
+// Keeps a widget's layout requests back while held, and hands on one at the release when any
+// came meanwhile.
+class LayoutRequestHold : public QObject {
+  public:
+    void Hold() { holding_ = true; }
+    void Release();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QPointer<QObject> held_;  // the widget whose request waits
+    bool holding_ = false;
+};
+
 class WindowStatusSink : public StatusSink {
   public:
     static constexpr int kMaxLines = 1000;
@@ -36,10 +52,7 @@ class WindowStatusSink : public StatusSink {
     void SetLabels(QLabel* line1, QLabel* line2, QLabel* line3, QWidget* panel);
     void SetList(QListWidget* list) { list_ = list; }
     void SetStatusBar(QStatusBar* bar) { bar_ = bar; }
-    void SetPages(QTabWidget* pages, QWidget* progressPage) {
-        pages_ = pages;
-        progressPage_ = progressPage;
-    }
+    void SetPages(QTabWidget* pages, QWidget* progressPage);
     // The available-space label: during a run it shows, from the next pump on, the space the
     // run's directory steps have found.
     void SetAvailableSpace(QLabel* label) { availLabel_ = label; }
@@ -63,25 +76,40 @@ class WindowStatusSink : public StatusSink {
     void RunStarted() override;
     void ShowProgressPage() override;
     void RunFinished() override;
-    // The run's handler has returned, whether or not the run got as far as RunFinished.
+    // The run's handler has returned, whether or not the run got as far as RunFinished: what
+    // waits is shown and painted, the end of the list in view.
     void RunReturned();
     // Shows at once what waits for the next paint (before a dialog covers the window).
     void ShowPending();
-    // The last line of a run: appended to the list, kept in the status bar, and in view.
+    // The last line of a run: appended to the list, kept in the status bar, and in view. Given
+    // before RunReturned, it is shown with RunReturned's paint.
     void ShowSummary(const std::string& text);
+    // The status bar's text, shown with the other texts.
+    void ShowStatusText(const std::string& text);
     // Status-list lines written since the window opened, shown or not yet.
     int LinesWritten() const { return linesWritten_; }
 
     // During a run the widgets are given their new texts at most this often: the texts are
     // kept at once, the screen follows at a rate a person can read, and a run over many small
-    // files is not held up by laying the page out after each one. A widget always paints the
-    // last text it was given, never an empty one.
-    static constexpr int kPaintIntervalMs = 40;
+    // files is not held up by painting after each one (a paint costs more than the copy of a
+    // small file). A widget always paints the last text it was given, never an empty one.
+    static constexpr int kPaintIntervalMs = 100;
+    // During a run the status lines handle the window's events (Abort, the other controls,
+    // resizing) at most this often: at once for a person, while a run over many small files
+    // does not spend its time asking the window system for news after every file. The other
+    // pumps (a directory entered, a copy waited for) always handle them.
+    static constexpr int kPumpIntervalMs = 10;
 
   private:
     void SetListColour(const QColor& colour);
     // Gives the widgets what was written since they were last given it, and paints them now.
     void ShowNow();
+    // Gives the widgets what was written since they were last given it.
+    void GiveTexts();
+    // Paints what changed, in one go, now.
+    void Paint();
+    // Queues a line for the list (appended at once outside a run), without a pump.
+    void QueueLine(const std::string& text);
     // ShowNow, when the interval has passed since the last time.
     void PaintIfDue();
     // The bar and the figures from the run's counts.
@@ -96,17 +124,27 @@ class WindowStatusSink : public StatusSink {
     QPointer<QListWidget> list_;
     QPointer<QStatusBar> bar_;
     QPointer<QTabWidget> pages_;
+    // During a run the tab control's layout requests wait: it answers each by painting itself
+    // whole, and every new text of a progress label asks for one.
+    LayoutRequestHold pagesLayout_;
     QPointer<QWidget> progressPage_;
     std::function<void()> onFinished_;
     QPointer<QLabel> availLabel_;
     QString availText_;  // the text the label is to show at the next pump
     bool availPending_ = false;
-    std::deque<QString> pendingLines_;
+    // The lines not shown yet: a ring of as many as the list holds, the oldest at
+    // pendingFirst_; a slot keeps its storage for the next line.
+    std::vector<std::string> pendingLines_ = std::vector<std::string>(kMaxLines);
+    size_t pendingFirst_ = 0;
+    size_t pendingCount_ = 0;
     int linesWritten_ = 0;
-    QString pending_[4];  // the progress lines' texts not shown yet, 1 to 3 used
+    std::string pending_[4];  // the progress lines' texts not shown yet, 1 to 3 used
     bool hasPending_[4] = {false, false, false, false};
+    std::string pendingBar_;  // the status bar's text not shown yet
+    bool hasPendingBar_ = false;
     bool coalescing_ = false;  // during a run: texts wait for the paint interval
     QElapsedTimer sincePaint_;
+    QElapsedTimer sinceLinePump_;  // invalid: the next status line pumps
     QPointer<QProgressBar> progressBar_;
     QPointer<QLabel> figures_;
     const RunData* run_ = nullptr;

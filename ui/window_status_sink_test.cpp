@@ -1,11 +1,14 @@
 #include "ui/window_status_sink.h"
 
+#include <set>
 #include <string>
 
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -16,13 +19,15 @@
 namespace ferrit {
 namespace {
 
-// A small stand-in for the Progress tab: three labels, the list and a status bar.
+// A small stand-in for the Progress tab: three labels, a progress bar, the list and a status
+// bar.
 struct ProgressPage {
     QWidget window;
     QTabWidget* pages = new QTabWidget(&window);
     QWidget* settings = new QWidget;
     QWidget* progress = new QWidget;
     QLabel* lines[3] = {new QLabel(progress), new QLabel(progress), new QLabel(progress)};
+    QProgressBar* progressBar = new QProgressBar(progress);
     QListWidget* list = new QListWidget(progress);
     QStatusBar* bar = new QStatusBar(&window);
     WindowStatusSink sink;
@@ -36,6 +41,7 @@ struct ProgressPage {
         for (QLabel* l : lines) {
             inner->addWidget(l);
         }
+        inner->addWidget(progressBar);
         inner->addWidget(list);
         pages->addTab(settings, QStringLiteral("&Settings"));
         pages->addTab(progress, QStringLiteral("&Progress"));
@@ -44,7 +50,7 @@ struct ProgressPage {
         sink.SetStatusBar(bar);
         sink.SetPages(pages, progress);
         sink.SetRunFinishedHandler([this] { ++finished; });
-        window.resize(400, 300);
+        window.resize(400, 340);
         window.show();
         pages->setCurrentWidget(progress);
         QCoreApplication::processEvents();
@@ -186,37 +192,83 @@ TEST(WindowStatusSinkTest, LabelsStatusBarPagesAndColours) {
               page.list->palette().color(QPalette::Base));
 }
 
+// The widgets painted, the paints of the whole window (update requests), and the paints made
+// outside one.
+struct PaintRecord : QObject {
+    explicit PaintRecord(QWidget* w) : window(w) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        updates += event->type() == QEvent::UpdateRequest && watched == window;
+        if (event->type() == QEvent::Paint) {
+            painted.insert(watched);
+            alone += updates == 0;
+        }
+        return false;
+    }
+    QWidget* window;
+    int updates = 0, alone = 0;
+    std::set<QObject*> painted;
+};
+
 // During a run the lines and texts wait for the paint interval (or a dialog) and then appear
-// together, the list still keeping its last 1000 lines; after the run the widgets show and
-// paint everything at once again. The available-space label follows its text at every pump.
+// together, painted in one go where they changed (the tab control is not painted again), the
+// list still keeping its last 1000 lines; after the run the widgets show and paint everything
+// at once again, and a change of the tab control's own that waited is laid out. The
+// available-space label follows its text at every pump.
 TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     ProgressPage page;
     QLabel avail;
     page.sink.SetAvailableSpace(&avail);
     page.sink.ShowAvailableSpace("Available Space: n/a");
+    RunData run;
+    run.PassesRan = true;
+    run.Counts.BytesFound = 100;
+    page.progressBar->setMaximum(1000);
+    page.sink.SetProgress(page.progressBar, nullptr, &run, nullptr);
+    QTabBar* tabs = page.pages->findChild<QTabBar*>();
+    const int tabsWidth = tabs->width();
     page.lines[0]->setText(QStringLiteral("File:     a (1)"));
     page.sink.RunStarted();
+    QCoreApplication::processEvents();
+    PaintRecord record(&page.window);
     page.sink.StatusDisplay(1, "File:     b (2)");
     // Waiting for the interval, the label keeps painting the text it was given last.
     EXPECT_TRUE(page.lines[0]->updatesEnabled());
     EXPECT_EQ(QStringLiteral("File:     a (1)"), page.lines[0]->text());
     page.sink.ShowAvailableSpace("Available Space:   1.00 GB");
+    page.sink.ShowWalkDirectory("/data/dir/");
+    run.Counts.BytesDone = 50;
     for (int i = 0; i < 1005; ++i) {
         page.sink.StatusInfo("line " + std::to_string(i));
     }
     EXPECT_EQ(1005, page.sink.LinesWritten());
     EXPECT_EQ(QStringLiteral("Available Space:   1.00 GB"), avail.text());
+    EXPECT_TRUE(record.painted.empty());
     page.sink.ShowPending();  // as before a dialog
+    QCoreApplication::processEvents();
     EXPECT_EQ(QStringLiteral("File:     b (2)"), page.lines[0]->text());
     ASSERT_EQ(1000, page.list->count());
     EXPECT_EQ(QStringLiteral("line 5"), page.list->item(0)->text());
+    EXPECT_EQ(500, page.progressBar->value());
+    EXPECT_EQ(0, record.alone);
+    EXPECT_EQ(1, record.updates);
+    for (QObject* changed : std::initializer_list<QObject*>{page.lines[0], page.list->viewport(),
+                                                            page.bar, page.progressBar}) {
+        EXPECT_EQ(1u, record.painted.count(changed)) << changed->metaObject()->className();
+    }
+    EXPECT_EQ(0u, record.painted.count(tabs));
 
+    tabs->setTabText(0, QStringLiteral("&Settings with a much longer caption"));
+    page.sink.PumpMessages();
     page.sink.StatusInfo("last");
     page.sink.StatusDisplay(2, "Status:   copied");
     page.sink.RunFinished();
     EXPECT_EQ(QStringLiteral("Status:   copied"), page.lines[1]->text());
     ASSERT_EQ(1000, page.list->count());
     EXPECT_EQ(QStringLiteral("last"), page.list->item(999)->text());
+    EXPECT_EQ(tabsWidth, tabs->width());
+    page.sink.RunReturned();
+    QCoreApplication::processEvents();
+    EXPECT_GT(tabs->width(), tabsWidth);
     EXPECT_TRUE(page.list->updatesEnabled());
     EXPECT_TRUE(page.bar->updatesEnabled());
 }

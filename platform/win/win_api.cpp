@@ -178,6 +178,22 @@ int OpenAt(HANDLE root, const std::wstring& name, const OpenRequest& request, Un
     return 0;
 }
 
+bool FinalPathOf(HANDLE h, std::wstring& out) {
+    std::vector<wchar_t> buffer(32768);
+    const DWORD n = GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= buffer.size()) {
+        return false;
+    }
+    out.assign(buffer.data(), n);
+    if (out.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        out = L"\\\\" + out.substr(8);
+    } else if (out.compare(0, 4, L"\\\\?\\") == 0) {
+        out = out.substr(4);
+    }
+    return true;
+}
+
 bool AttributeTag(HANDLE h, DWORD& attributes, DWORD& reparseTag) {
     FILE_ATTRIBUTE_TAG_INFO info;
     if (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &info, sizeof info)) {
@@ -186,6 +202,12 @@ bool AttributeTag(HANDLE h, DWORD& attributes, DWORD& reparseTag) {
     attributes = info.FileAttributes;
     reparseTag = info.ReparseTag;
     return true;
+}
+
+bool UnderWine() {
+    static const bool wine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
 }
 
 int32_t DosDateTimeOfFileTime(int64_t fileTime) {

@@ -98,12 +98,21 @@ int ErrorOfStatus(NTSTATUS status);
 // The attributes and reparse tag of an open entry; false when they cannot be read.
 bool AttributeTag(HANDLE h, DWORD& attributes, DWORD& reparseTag);
 
+// The final path of an open entry as the system names it (links it was opened through resolved),
+// without the "\\?\" of the long form; false when it cannot be told.
+bool FinalPathOf(HANDLE h, std::wstring& out);
+
 // Whether an entry with these attributes and tag stands for another one (a symbolic link, a
 // junction): it is never followed or descended, and is copied as itself.
 inline bool IsNameSurrogate(DWORD attributes, DWORD reparseTag) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
            IsReparseTagNameSurrogate(reparseTag);
 }
+
+// Whether the program runs under Wine, which gives Windows programs a Unix file system: it
+// reports an entry's status-change time as its creation time, and deletes what a Unix symbolic
+// link leads to where Windows deletes the link.
+bool UnderWine();
 
 // A FILETIME (100 ns since 1601, UTC) as a local DOS date-time, the local offset being the one
 // in force at that moment; clamped to the DOS range (1980-01-01 to 2107-12-31 23:59:58).

@@ -3,6 +3,9 @@
 #include "platform/file_handles.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "platform/error_codes.h"
 
 #include "platform/win/win_api.h"
 
@@ -45,6 +48,46 @@ int64_t WriteAt(FileHandle handle, const void* buffer, size_t count, uint64_t of
         return -1;
     }
     return n;
+}
+
+int CopyBetweenHandles(FileHandle in, uint64_t inPos, FileHandle out, uint64_t outPos,
+                       uint64_t count, uint64_t& copied) {
+    copied = 0;
+    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(count, 1u << 20)));
+    while (copied < count) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(count - copied, buffer.size()));
+        const int64_t n = ReadAt(in, buffer.data(), want, inPos + copied);
+        if (n < 0) {
+            return static_cast<int>(GetLastError());
+        }
+        if (n == 0) {
+            return 0;  // the end of the source
+        }
+        for (int64_t done = 0; done < n;) {
+            const int64_t w =
+                WriteAt(out, buffer.data() + done, static_cast<size_t>(n - done), outPos + copied);
+            if (w < 0) {
+                return static_cast<int>(GetLastError());
+            }
+            if (w == 0) {
+                return WinErr::GenFailure;
+            }
+            done += w;
+            copied += static_cast<uint64_t>(w);
+        }
+    }
+    return 0;
+}
+
+bool PathOfHandle(FileHandle handle, std::string& path) {
+    path.clear();
+    std::wstring wide;
+    if (handle == kInvalidFileHandle || GetFileType(HandleOf(handle)) != FILE_TYPE_DISK ||
+        !win::FinalPathOf(HandleOf(handle), wide)) {
+        return false;
+    }
+    path = win::Narrow(wide);
+    return true;
 }
 
 FileHandle OpenNullDevice() {

@@ -58,21 +58,7 @@ bool FinalPath(const std::wstring& absolute, std::wstring& out) {
     UniqueHandle h(CreateFileW(win::LongName(absolute).c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    std::vector<wchar_t> buffer(32768);
-    const DWORD n = h.Valid() ? GetFinalPathNameByHandleW(h.Get(), buffer.data(),
-                                                          static_cast<DWORD>(buffer.size()),
-                                                          FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)
-                              : 0;
-    if (n == 0 || n >= buffer.size()) {
-        return false;
-    }
-    out.assign(buffer.data(), n);
-    if (out.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
-        out = L"\\\\" + out.substr(8);
-    } else if (out.compare(0, 4, L"\\\\?\\") == 0) {
-        out = out.substr(4);
-    }
-    return true;
+    return h.Valid() && win::FinalPathOf(h.Get(), out);
 }
 
 bool WriteAll(HANDLE h, const std::string& data) {

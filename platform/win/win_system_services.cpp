@@ -6,6 +6,9 @@
 #include "platform/win/win_api.h"
 #include "platform/win/win_file_services.h"
 
+// After <windows.h>, which it needs.
+#include <shellapi.h>
+
 namespace ferrit {
 
 namespace {
@@ -27,6 +30,20 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 std::unique_ptr<FileServices> MakeFileServices() {
     return std::make_unique<WinFileServices>();
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+    }
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) {
+        args.push_back(win::Narrow(wide[i], wcslen(wide[i])));
+    }
+    LocalFree(wide);
+    return args;
 }
 
 void CatchInterrupts(void (*onInterrupt)()) {

@@ -86,7 +86,7 @@ bool Remove(const std::wstring& path) {
 }  // namespace
 
 bool UnderWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return win::UnderWine();
 }
 
 bool PermissionBitsBind() {

@@ -1,17 +1,12 @@
 #include "tools/nwemu/admin.h"
 
-#include <ftw.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "nwemu/client_factory.h"
+#include "nwemu/config_text.h"
+#include "platform/error_codes.h"
 #include "platform/fs_util.h"
 #include "support/strings.h"
 
@@ -27,11 +22,17 @@ AdminResult Fail(int status, const std::string& message) {
     return r;
 }
 
+// The system's words for a failure, or its number where it has none.
+std::string Why(int code) {
+    const std::string text = ErrorDescription(code);
+    return text.empty() ? "error " + std::to_string(code) : text;
+}
+
 AdminResult Stored(int error, const std::string& path) {
     if (error == 0) {
         return AdminResult();
     }
-    return Fail(1, path + ": cannot store the metadata (" + std::strerror(error) + ")");
+    return Fail(1, path + ": cannot store the metadata (" + Why(error) + ")");
 }
 
 AdminResult BadRights(const std::string& rights) {
@@ -40,29 +41,28 @@ AdminResult BadRights(const std::string& rights) {
 
 // The entry's trustee list; a list that exists but cannot be read is a failure, never an empty
 // list, so a later write does not lose it.
-bool ReadTrusteeList(const std::string& path, const Location& loc, std::vector<Trustee>& trustees,
-                     AdminResult& result) {
+bool ReadTrusteeList(const std::string& path, const EntryMetadata& metadata,
+                     std::vector<Trustee>& trustees, AdminResult& result) {
     int error = 0;
-    if (!ReadTrustees(loc.local, trustees, &error) && error != 0) {
-        result = Fail(1, path + ": cannot read the trustees (" + std::strerror(error) + ")");
+    if (!metadata.ReadTrustees(trustees, &error) && error != 0) {
+        result = Fail(1, path + ": cannot read the trustees (" + Why(error) + ")");
         return false;
     }
     return true;
 }
 
-bool WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    return static_cast<bool>(out);
-}
-
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-    return ::remove(path) == 0 ? 0 : -1;
-}
-
 bool Exists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    PathFacts facts;
+    return StatPath(path, facts) == 0;
+}
+
+// The path of a name below a directory, with the native separator.
+std::string Below(const std::string& dir, const std::string& relative) {
+    std::string path = WithTrailingSlash(dir) + relative;
+    for (char& c : path) {
+        c = c == '/' ? kPathSeparator : c;
+    }
+    return path;
 }
 
 }  // namespace
@@ -109,27 +109,28 @@ AdminResult Admin::Show(const std::string& path) const {
     out << "server: " << server.name << "\n";
     out << "tree: " << (server.tree.empty() ? "-" : server.tree) << "\n";
     out << "volume path: " << loc.volumePath << "\n";
+    const EntryMetadata metadata = network_.Metadata(loc);
     uint32_t owner = 0;
-    const bool ownOwner = ReadOwner(loc.local, owner);
+    const bool ownOwner = metadata.ReadOwner(owner);
     if (!ownOwner) {
         owner = network_.LoginId(loc.server);
     }
     out << "owner: " << network_.ObjectLabel(loc.server, owner) << " " << PrefixedHex(owner)
         << (ownOwner ? "" : " (login)") << "\n";
     std::vector<Trustee> trustees;
-    ReadTrustees(loc.local, trustees);
+    metadata.ReadTrustees(trustees);
     out << "trustees: " << trustees.size() << "\n";
     for (const Trustee& t : trustees) {
         out << "trustee: " << network_.ObjectLabel(loc.server, t.id) << " " << PrefixedHex(t.id)
             << " " << RightsLetters(t.rights) << "\n";
     }
     uint16_t mask = kAllRights;
-    const bool ownMask = ReadMask(loc.local, mask);
+    const bool ownMask = metadata.ReadMask(mask);
     out << "irm: " << RightsLetters(mask) << (ownMask ? "" : " (default)") << "\n";
     uint32_t blocks = 0;
     if (!loc.IsDirectory() || loc.IsRoot()) {
         out << "limit: -\n";
-    } else if (ReadLimit(loc.local, blocks)) {
+    } else if (metadata.ReadLimit(blocks)) {
         out << "limit: " << blocks * (kSpaceBlockBytes / 1024) << " KB, used "
             << network_.BlocksUsed(loc.local) * (kSpaceBlockBytes / 1024) << " KB\n";
     } else {
@@ -154,12 +155,13 @@ AdminResult Admin::Grant(const std::string& path, const std::string& object,
     if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
         return r;
     }
+    const EntryMetadata metadata = network_.Metadata(loc);
     std::vector<Trustee> trustees;
-    if (!ReadTrusteeList(path, loc, trustees, r)) {
+    if (!ReadTrusteeList(path, metadata, trustees, r)) {
         return r;
     }
     AssignTrustee(trustees, id, bits);
-    return Stored(WriteTrustees(loc.local, trustees), path);
+    return Stored(metadata.WriteTrustees(trustees), path);
 }
 
 AdminResult Admin::Revoke(const std::string& path, const std::string& object) const {
@@ -169,8 +171,9 @@ AdminResult Admin::Revoke(const std::string& path, const std::string& object) co
     if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
         return r;
     }
+    const EntryMetadata metadata = network_.Metadata(loc);
     std::vector<Trustee> trustees;
-    if (!ReadTrusteeList(path, loc, trustees, r)) {
+    if (!ReadTrusteeList(path, metadata, trustees, r)) {
         return r;
     }
     std::vector<Trustee> kept;
@@ -182,7 +185,7 @@ AdminResult Admin::Revoke(const std::string& path, const std::string& object) co
     if (kept.size() == trustees.size()) {
         return Fail(1, object + " is not a trustee of " + path);
     }
-    return Stored(WriteTrustees(loc.local, kept), path);
+    return Stored(metadata.WriteTrustees(kept), path);
 }
 
 AdminResult Admin::Owner(const std::string& path, const std::string& object) const {
@@ -192,7 +195,7 @@ AdminResult Admin::Owner(const std::string& path, const std::string& object) con
     if (!Locate(path, loc, r) || !FindObject(loc, object, id, r)) {
         return r;
     }
-    return Stored(WriteOwner(loc.local, id), path);
+    return Stored(network_.Metadata(loc).WriteOwner(id), path);
 }
 
 AdminResult Admin::Irm(const std::string& path, const std::string& rights) const {
@@ -205,7 +208,7 @@ AdminResult Admin::Irm(const std::string& path, const std::string& rights) const
     if (!Locate(path, loc, r)) {
         return r;
     }
-    return Stored(WriteMask(loc.local, bits), path);
+    return Stored(network_.Metadata(loc).WriteMask(bits), path);
 }
 
 AdminResult Admin::Limit(const std::string& path, const std::string& kb) const {
@@ -232,7 +235,7 @@ AdminResult Admin::Limit(const std::string& path, const std::string& kb) const {
     if (loc.IsRoot() && blocks != 0) {
         return Fail(1, path + ": the root of a volume carries no directory space limit");
     }
-    return Stored(WriteLimit(loc.local, blocks), path);
+    return Stored(network_.Metadata(loc).WriteLimit(blocks), path);
 }
 
 AdminResult Admin::Rights(const std::string& path) const {
@@ -252,10 +255,8 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
     if (MakeDirectoriesPlain(dirArg, 0777) != 0) {
         return Fail(1, dirArg + ": cannot create the directory");
     }
-    char* real = ::realpath(dirArg.c_str(), nullptr);
-    const std::string dir = real != nullptr ? real : dirArg;
-    std::free(real);
-    const std::string volumes[] = {dir + "/FS1", dir + "/FS2", dir + "/FS3"};
+    const std::string dir = ResolvePath(dirArg);
+    const std::string volumes[] = {Below(dir, "FS1"), Below(dir, "FS2"), Below(dir, "FS3")};
     if (!force) {
         if (Exists(configFile)) {
             return Fail(1, configFile + " exists; use --force to overwrite it");
@@ -267,16 +268,16 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         }
     }
     for (const std::string& v : volumes) {
-        if (Exists(v) && ::nftw(v.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT) != 0) {
-            return Fail(1, v + ": cannot remove the old demonstration");
+        if (const int err = DeleteTree(v)) {
+            return Fail(1, v + ": cannot remove the old demonstration (" + Why(err) + ")");
         }
     }
-    const std::string fs1 = dir + "/FS1/DATA";
-    const std::string fs2 = dir + "/FS2/DATA";
-    const std::string fs3 = dir + "/FS3/DATA";
+    const std::string fs1 = Below(dir, "FS1/DATA");
+    const std::string fs2 = Below(dir, "FS2/DATA");
+    const std::string fs3 = Below(dir, "FS3/DATA");
     for (const std::string& d :
-         {fs1 + "/PROJECTS/ALPHA", fs1 + "/PROJECTS/BETA/NOTES", fs1 + "/COPY", fs2 + "/TARGET",
-          fs2 + "/LOCKED", fs3 + "/TARGET"}) {
+         {Below(fs1, "PROJECTS/ALPHA"), Below(fs1, "PROJECTS/BETA/NOTES"), Below(fs1, "COPY"),
+          Below(fs2, "TARGET"), Below(fs2, "LOCKED"), Below(fs3, "TARGET")}) {
         if (MakeDirectoriesPlain(d, 0777) != 0) {
             return Fail(1, d + ": cannot create the directory");
         }
@@ -326,14 +327,14 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         std::string path;
         std::string text;
     } files[] = {
-        {fs1 + "/PROJECTS/readme.txt", "The projects of the sales department.\n"},
-        {fs1 + "/PROJECTS/ALPHA/plan.txt", "Alpha: plan for the first quarter.\n"},
-        {fs1 + "/PROJECTS/ALPHA/minutes.txt", "Alpha: minutes of the kick-off.\n"},
-        {fs1 + "/PROJECTS/BETA/budget.txt", "Beta: budget 12,000.\n"},
-        {fs1 + "/PROJECTS/BETA/NOTES/notes.txt", "Beta: loose notes.\n"},
+        {Below(fs1, "PROJECTS/readme.txt"), "The projects of the sales department.\n"},
+        {Below(fs1, "PROJECTS/ALPHA/plan.txt"), "Alpha: plan for the first quarter.\n"},
+        {Below(fs1, "PROJECTS/ALPHA/minutes.txt"), "Alpha: minutes of the kick-off.\n"},
+        {Below(fs1, "PROJECTS/BETA/budget.txt"), "Beta: budget 12,000.\n"},
+        {Below(fs1, "PROJECTS/BETA/NOTES/notes.txt"), "Beta: loose notes.\n"},
     };
     for (const FileSpec& f : files) {
-        if (!WriteText(f.path, f.text)) {
+        if (!SaveWholeFile(f.path, f.text, WholeFileSave())) {
             return Fail(1, f.path + ": cannot write");
         }
     }
@@ -347,28 +348,28 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
     } steps[] = {
         {"grant", fs1, "JSMITH", "RWCEMFA"},
         {"grant", fs1, "SALES", "RF"},
-        {"grant", fs1 + "/PROJECTS", "MBROWN", "RWCEF"},
-        {"grant", fs1 + "/PROJECTS", "SALES", "RWCF"},
-        {"grant", fs1 + "/PROJECTS", "TEMP", "RF"},
-        {"owner", fs1 + "/PROJECTS", "MBROWN", ""},
-        {"limit", fs1 + "/PROJECTS", "10240", ""},
-        {"owner", fs1 + "/PROJECTS/readme.txt", "ADMIN", ""},
-        {"irm", fs1 + "/PROJECTS/ALPHA", "RWCEF", ""},
-        {"grant", fs1 + "/PROJECTS/ALPHA", "JSMITH", "RWCEMFA"},
-        {"grant", fs1 + "/PROJECTS/ALPHA", "MBROWN", "RWCEMF"},
-        {"limit", fs1 + "/PROJECTS/ALPHA", "2048", ""},
-        {"owner", fs1 + "/PROJECTS/ALPHA/plan.txt", "MBROWN", ""},
-        {"grant", fs1 + "/PROJECTS/ALPHA/plan.txt", "SALES", "RWF"},
-        {"grant", fs1 + "/PROJECTS/ALPHA/plan.txt", "TEMP", "R"},
-        {"owner", fs1 + "/PROJECTS/ALPHA/minutes.txt", "TEMP", ""},
-        {"grant", fs1 + "/PROJECTS/BETA", "ADMIN", "SRWCEMFA"},
-        {"grant", fs1 + "/PROJECTS/BETA", "SALES", "RF"},
-        {"owner", fs1 + "/PROJECTS/BETA", "ADMIN", ""},
-        {"irm", fs1 + "/PROJECTS/BETA/NOTES", "RF", ""},
-        {"limit", fs1 + "/PROJECTS/BETA/NOTES", "512", ""},
+        {"grant", Below(fs1, "PROJECTS"), "MBROWN", "RWCEF"},
+        {"grant", Below(fs1, "PROJECTS"), "SALES", "RWCF"},
+        {"grant", Below(fs1, "PROJECTS"), "TEMP", "RF"},
+        {"owner", Below(fs1, "PROJECTS"), "MBROWN", ""},
+        {"limit", Below(fs1, "PROJECTS"), "10240", ""},
+        {"owner", Below(fs1, "PROJECTS/readme.txt"), "ADMIN", ""},
+        {"irm", Below(fs1, "PROJECTS/ALPHA"), "RWCEF", ""},
+        {"grant", Below(fs1, "PROJECTS/ALPHA"), "JSMITH", "RWCEMFA"},
+        {"grant", Below(fs1, "PROJECTS/ALPHA"), "MBROWN", "RWCEMF"},
+        {"limit", Below(fs1, "PROJECTS/ALPHA"), "2048", ""},
+        {"owner", Below(fs1, "PROJECTS/ALPHA/plan.txt"), "MBROWN", ""},
+        {"grant", Below(fs1, "PROJECTS/ALPHA/plan.txt"), "SALES", "RWF"},
+        {"grant", Below(fs1, "PROJECTS/ALPHA/plan.txt"), "TEMP", "R"},
+        {"owner", Below(fs1, "PROJECTS/ALPHA/minutes.txt"), "TEMP", ""},
+        {"grant", Below(fs1, "PROJECTS/BETA"), "ADMIN", "SRWCEMFA"},
+        {"grant", Below(fs1, "PROJECTS/BETA"), "SALES", "RF"},
+        {"owner", Below(fs1, "PROJECTS/BETA"), "ADMIN", ""},
+        {"irm", Below(fs1, "PROJECTS/BETA/NOTES"), "RF", ""},
+        {"limit", Below(fs1, "PROJECTS/BETA/NOTES"), "512", ""},
         {"grant", fs2, "JSMITH", "RWCEMFA"},
         {"grant", fs2, "SALES", "RF"},
-        {"irm", fs2 + "/LOCKED", "RWCEF", ""},
+        {"irm", Below(fs2, "LOCKED"), "RWCEF", ""},
         {"grant", fs3, "JSMITH", "RWCEMFA"},
     };
     for (const Step& s : steps) {
@@ -402,19 +403,19 @@ AdminResult BuildDemo(const std::string& dirArg, const std::string& configFile, 
         << "Type these paths into the window and tick the NetWare options (Keep Owner, Keep\n"
         << "Directory Trustees, Keep File Trustees, Keep Inherited Rights Mask, Keep Space\n"
         << "Limitations):\n"
-        << "  From:                                        " << fs1 << "/PROJECTS\n"
-        << "  To, same server (server-side copy):          " << fs1 << "/COPY\n"
-        << "  To, other server of the tree (translated):   " << fs2 << "/TARGET\n"
-        << "  To, bindery-only server (by leaf names):     " << fs3 << "/TARGET\n"
-        << "  To, without Access Control for JSMITH:       " << fs2 << "/LOCKED\n"
+        << "  From:                                        " << Below(fs1, "PROJECTS") << "\n"
+        << "  To, same server (server-side copy):          " << Below(fs1, "COPY") << "\n"
+        << "  To, other server of the tree (translated):   " << Below(fs2, "TARGET") << "\n"
+        << "  To, bindery-only server (by leaf names):     " << Below(fs3, "TARGET") << "\n"
+        << "  To, without Access Control for JSMITH:       " << Below(fs2, "LOCKED") << "\n"
         << "\n";
     if (!isDefault) {
         out << "The window reads " << DefaultNetWareConfigPath() << "; for this file run\n"
             << "  ferrit-cli --netware-config=" << configFile << " ...\n\n";
     }
     out << "Look at the metadata before and after a run:\n"
-        << "  ferrit-nwemu" << cfgOption << " show " << fs1 << "/PROJECTS/ALPHA\n"
-        << "  ferrit-nwemu" << cfgOption << " show " << fs2 << "/TARGET/ALPHA\n";
+        << "  ferrit-nwemu" << cfgOption << " show " << Below(fs1, "PROJECTS/ALPHA") << "\n"
+        << "  ferrit-nwemu" << cfgOption << " show " << Below(fs2, "TARGET/ALPHA") << "\n";
     AdminResult r;
     r.out = out.str();
     return r;
@@ -433,8 +434,12 @@ const char kUsage[] =
     "  limit PATH KB|none        set or remove a directory's space limit\n"
     "  demo DIR [--force]        build a demonstration under DIR and write the configuration\n"
     "OBJECT is a name of the path's server, a directory-services name or a 0x identifier.\n"
-    "RIGHTS are letters of [SRWCEMFA], 'all' or 'none'. The configuration is FILE, else\n"
-    "ferrit-netware.ini in $XDG_CONFIG_HOME (or ~/.config).\n";
+    "RIGHTS are letters of [SRWCEMFA], 'all' or 'none'. The configuration is FILE, else\n";
+
+// The usage, ending with where this system keeps the configuration when no FILE is given.
+std::string Usage() {
+    return kUsage + DefaultNetWareConfigPath() + "\n";
+}
 
 }  // namespace
 
@@ -450,16 +455,16 @@ AdminResult RunNwEmu(const std::vector<std::string>& args) {
         } else if (a == "--help" || a == "-h" || a == "--version") {
             AdminResult r;
             r.out = a == "--version" ? std::string("ferrit-nwemu (Ferrit) ") + FERRIT_VERSION + "\n"
-                                     : std::string(kUsage);
+                                     : Usage();
             return r;
         } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-            return Fail(2, "unknown option " + a + "\n" + kUsage);
+            return Fail(2, "unknown option " + a + "\n" + Usage());
         } else {
             words.push_back(a);
         }
     }
     if (words.empty()) {
-        return Fail(2, kUsage);
+        return Fail(2, Usage());
     }
     if (configFile.empty()) {
         configFile = DefaultNetWareConfigPath();
@@ -475,12 +480,12 @@ AdminResult RunNwEmu(const std::vector<std::string>& args) {
         if (command == s.name) {
             known = true;
             if (words.size() != s.words) {
-                return Fail(2, "wrong number of arguments for " + command + "\n" + kUsage);
+                return Fail(2, "wrong number of arguments for " + command + "\n" + Usage());
             }
         }
     }
     if (!known) {
-        return Fail(2, "unknown command " + command + "\n" + kUsage);
+        return Fail(2, "unknown command " + command + "\n" + Usage());
     }
     if (command == "demo") {
         return BuildDemo(words[1], configFile, force);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "nwemu/client.h"
+#include "nwemu/config_text.h"
 #include "testing/emulated_servers.h"
+#include "testing/system.h"
 
 namespace ferrit {
 namespace nwemu {
@@ -20,7 +22,10 @@ class NwEmuTest : public ::testing::Test {
     }
     AdminResult Run(std::vector<std::string> args) {
         args.insert(args.begin(), "--config=" + config);
-        return RunNwEmu(args);
+        AdminResult r = RunNwEmu(args);
+        r.out = testing::WithSlashes(r.out);  // paths as the tests spell them
+        r.err = testing::WithSlashes(r.err);
+        return r;
     }
     std::string Fs(int server, const std::string& rel) {
         return scratch.Path("demo/FS" + std::to_string(server) + "/DATA" +
@@ -46,19 +51,19 @@ TEST_F(NwEmuTest, DemoBuildsTheServersAndTellsWhereToLook) {
           "  To, without Access Control for JSMITH:       " + Fs(2, "LOCKED")}) {
         EXPECT_NE(std::string::npos, demoOut.find(line + "\n")) << line;
     }
-    EXPECT_EQ("path: " + Fs(1, "PROJECTS/ALPHA") +
-                  "\n"
-                  "server: FS1\n"
-                  "tree: ACME_TREE\n"
-                  "volume path: DATA:PROJECTS\\ALPHA\n"
-                  "owner: JSMITH 0x01000011 (login)\n"
-                  "trustees: 2\n"
-                  "trustee: JSMITH 0x01000011 [ RWCEMFA]\n"
-                  "trustee: MBROWN 0x01000012 [ RWCEMF ]\n"
-                  "irm: [ RWCE F ]\n"
-                  "limit: 2048 KB, used 8 KB\n"
-                  "login: JSMITH 0x01000011\n"
-                  "effective: [ RWCEMFA]\n",
+    EXPECT_EQ(testing::WithSlashes("path: " + Fs(1, "PROJECTS/ALPHA") +
+                                   "\n"
+                                   "server: FS1\n"
+                                   "tree: ACME_TREE\n"
+                                   "volume path: DATA:PROJECTS\\ALPHA\n"
+                                   "owner: JSMITH 0x01000011 (login)\n"
+                                   "trustees: 2\n"
+                                   "trustee: JSMITH 0x01000011 [ RWCEMFA]\n"
+                                   "trustee: MBROWN 0x01000012 [ RWCEMF ]\n"
+                                   "irm: [ RWCE F ]\n"
+                                   "limit: 2048 KB, used 8 KB\n"
+                                   "login: JSMITH 0x01000011\n"
+                                   "effective: [ RWCEMFA]\n"),
               Show(Fs(1, "PROJECTS/ALPHA")));
     EXPECT_NE(std::string::npos,
               Show(Fs(1, "PROJECTS/readme.txt")).find("owner: ADMIN 0x01000001\n"));

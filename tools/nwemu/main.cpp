@@ -3,11 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_services.h"
 #include "tools/nwemu/admin.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    const ferrit::nwemu::AdminResult result = ferrit::nwemu::RunNwEmu(args);
+    const ferrit::nwemu::AdminResult result =
+        ferrit::nwemu::RunNwEmu(ferrit::ProgramArguments(argc, argv));
     std::fputs(result.out.c_str(), stdout);
     std::fputs(result.err.c_str(), stderr);
     return result.status;
