@@ -170,7 +170,10 @@ TEST_F(NetWareCopyTest, FailureWordsComeFromTheCodesOwnTable) {
         {{31, false}, "A device attached to the system is not functioning"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(nw.ServerCopyErrorDetail(row.result), row.words) << row.result.code;
+        // A system that describes every Windows number itself (Windows) leaves no words to add.
+        const bool described = !row.result.clientCode && !ErrorDescription(row.result.code).empty();
+        EXPECT_EQ(nw.ServerCopyErrorDetail(row.result), described ? "" : row.words)
+            << row.result.code;
     }
 }
 
