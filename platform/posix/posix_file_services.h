@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/confined_paths.h"
 #include "platform/file_services.h"
-#include "platform/mount_info.h"
 #include "platform/name_pattern.h"
-#include "platform/safe_copy.h"
+#include "platform/posix/confined_paths.h"
+#include "platform/posix/mount_info.h"
+#include "platform/posix/safe_copy.h"
 
 namespace ferrit {
 
