@@ -38,7 +38,7 @@ class EmulatedServicesTest : public ::testing::TestWithParam<Served> {
         : config(Servers(scratch)),
           emulated(config),
           client(ServedClient()),
-          nw(client, state, *files, dialogs) {
+          nw(client, *files, dialogs) {
         for (const char* dir : {"FS1/DATA/SRC/SUB", "FS2/DATA/TGT", "FS3/DATA/TGT", "LOCAL"}) {
             scratch.Dir(dir);
         }
@@ -108,12 +108,12 @@ class EmulatedServicesTest : public ::testing::TestWithParam<Served> {
     }
     // Locates the two directories as a directory step does, and forgets the calls that made.
     void Locate(const std::string& source, const std::string& target) {
-        nw.GetNetWarePaths(P(source), P(target));
+        state = nw.GetNetWarePaths(P(source), P(target));
         client.ClearCalls();
     }
     void EndStep() {
-        nw.FreeTempDirHandle(kSource);
-        nw.FreeTempDirHandle(kTarget);
+        nw.FreeTempDirHandle(state, kSource);
+        nw.FreeTempDirHandle(state, kTarget);
     }
     Trustees TrusteesOf(const std::string& relative) {
         Trustees t;
@@ -129,7 +129,7 @@ class EmulatedServicesTest : public ::testing::TestWithParam<Served> {
     Client emulated;  // also the servers' view of the volumes for the checks
     std::unique_ptr<testing::StandInClient> standIns;  // on Windows, through the stand-ins
     testing::FaultyNetWareClient client;  // records the services' calls, fails chosen ones
-    LocationState state;
+    DirectoryPair state;
     std::unique_ptr<FileServices> files = MakeFileServices();
     ScriptedDialogs dialogs;
     NetWareServices nw;
@@ -191,19 +191,19 @@ TEST_P(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
 }
 
 TEST_P(EmulatedServicesTest, LocationsOfRealVolumes) {
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
     EXPECT_TRUE(state.SameConnection);
     EXPECT_EQ(state.PathInfo[kSource].ServerName, "FS1");
     EXPECT_EQ(state.PathInfo[kSource].NetWarePath, "DATA:SRC");
     EXPECT_EQ(state.PathInfo[kTarget].NetWarePath, "DATA:SRC\\SUB");
     EXPECT_FALSE(LacksRights(TargetRights(), kAllButSupervisor));
 
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
     EXPECT_TRUE(state.BothNetWare);
     EXPECT_FALSE(state.SameConnection);
     EXPECT_EQ(state.PathInfo[kTarget].ServerName, "FS2");
 
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     EXPECT_FALSE(state.BothNetWare);
     EXPECT_TRUE(state.PathInfo[kSource].OnNetWare);
     EXPECT_FALSE(state.PathInfo[kTarget].OnNetWare);
@@ -212,8 +212,8 @@ TEST_P(EmulatedServicesTest, LocationsOfRealVolumes) {
 
     // A rights query that fails: its dialog on every refresh.
     client.FailOperation(testing::NwOp::GetEffectiveRights, Code::InvalidPath);
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     EXPECT_EQ(dialogs.Texts(), (Texts{"Error 899C: Error getting effective rights",
                                       "Error 899C: Error getting effective rights"}));
 }
@@ -232,7 +232,7 @@ TEST_P(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
         ASSERT_TRUE(ParseRightsLetters(c.targetRights.empty() ? "-" : c.targetRights, rights));
         Meta(P("FS2/DATA/TGT"))
             .WriteTrustees(c.targetRights.empty() ? Trustees{} : Trustees{{Fs2Jsmith, rights}});
-        nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
+        state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
         OptionSet options;
         options.SetTicked(CopyBidirectional, false);
         EXPECT_EQ(CheckBoxDependancies(options, FactsOf(state)), c.start) << c.targetRights;
@@ -247,7 +247,7 @@ TEST_P(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery
                       {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Admin, 0x1FB}, {Fs1Temp, 0x41}}),
               0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
-    nw.CopyTrustees("DATA:SRC", "DATA:TGT");
+    nw.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
     // ADMIN's Supervisor cannot be granted with Access Control alone and is skipped; TEMP,
     // described on FS1 only, arrives under FS2's identifier for it.
     EXPECT_EQ(TrusteesOf("FS2/DATA/TGT"),
@@ -256,7 +256,7 @@ TEST_P(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery
 
     // The bindery server knows neither ADMIN nor TEMP.
     Locate("FS1/DATA/SRC", "FS3/DATA/TGT");
-    nw.CopyTrustees("DATA:SRC", "DATA:TGT");
+    nw.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
     EXPECT_EQ(TrusteesOf("FS3/DATA/TGT"), (Trustees{{Fs3Mbrown, 0x0B}, {Fs3Sales, 0x41}}));
 }
 
@@ -273,23 +273,23 @@ TEST_P(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     Client wideServers(config);
     std::unique_ptr<testing::StandInClient> wideStandIns;
     testing::FaultyNetWareClient wide(Serve(config, wideServers, wideStandIns, "wide.ini"));
-    NetWareServices services(wide, state, *files, dialogs);
+    NetWareServices services(wide, *files, dialogs);
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteTrustees(many), 0);
 
     // One connection: identifiers unchanged, two batches and the scan that ends it.
-    services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
+    state = services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
     wide.ClearCalls();
-    services.CopyTrustees("DATA:SRC", "DATA:SRC\\SUB");
+    services.CopyTrustees(state, "DATA:SRC", "DATA:SRC\\SUB");
     EXPECT_EQ(TrusteesOf("FS1/DATA/SRC/SUB"), many);
     EXPECT_EQ(wide.CallCount(testing::NwOp::ScanTrustees), 3u);
     EXPECT_EQ(wide.CallCount(testing::NwOp::DSCreateContext), 0u);
 
     // Between servers, the 20th name cannot be read on the source (directory services and
     // bindery both fail): it is the last entry of its batch, and only it is missing.
-    services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
+    state = services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
     wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 20);
     wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
-    EXPECT_EQ(services.CopyTrustees("DATA:SRC", "DATA:TGT"), Code::NoSuchObject);
+    EXPECT_EQ(services.CopyTrustees(state, "DATA:SRC", "DATA:TGT"), Code::NoSuchObject);
     const Trustees all = TrusteesOf("FS2/DATA/TGT");
     ASSERT_EQ(all.size(), 24u);
     EXPECT_EQ(all[18].id, 0x07000013u);
@@ -300,7 +300,7 @@ TEST_P(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     wide.ClearFailures();
     wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 5);
     wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
-    services.CopyTrustees("DATA:SRC", "DATA:TGT");
+    services.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
     const Trustees copied = TrusteesOf("FS2/DATA/TGT");
     ASSERT_EQ(copied.size(), 24u);
     EXPECT_EQ(copied[3].id, 0x07000004u);
@@ -316,10 +316,10 @@ TEST_P(EmulatedServicesTest, WithoutAccessControlOnTheTargetNothingIsAsked) {
     ASSERT_EQ(Meta(P("FS2/DATA/TGT")).WriteTrustees({{Fs2Jsmith, rights}}), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     ASSERT_TRUE(LacksRights(TargetRights(), Rights::AccessControl));
-    nw.CopyTrustees("DATA:SRC", "DATA:TGT");
-    nw.CopyOwner("DATA:SRC", "DATA:TGT");
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
-    nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
+    nw.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
+    nw.CopyOwner(state, "DATA:SRC", "DATA:TGT");
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
+    nw.CopyInheritedRightsMask(state, "DATA:SRC", "DATA:TGT", runState);
     EndStep();
     EXPECT_TRUE(client.Calls().empty());
     EXPECT_TRUE(dialogs.Asked().empty());
@@ -332,24 +332,24 @@ TEST_P(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     ASSERT_EQ(Meta(a).WriteOwner(Fs1Mbrown), 0);
     Meta(P("FS2/DATA")).WriteTrustees({{Fs2Jsmith, kAllRights}});  // owners need Supervisor
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     uint32_t owner = 0;
     ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Mbrown);
 
     client.ClearCalls();
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     EXPECT_EQ(client.CallCount(testing::NwOp::ObtainEntryInfo), 2u);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
     ASSERT_EQ(Meta(a).WriteOwner(0x0BADBAD0), 0);  // an owner FS1 does not know
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Mbrown);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
     ASSERT_EQ(Meta(a).WriteOwner(Fs1Temp), 0);  // FS2 knows TEMP from the tree
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, TreeId("FS2", "TEMP"));
 
@@ -358,7 +358,7 @@ TEST_P(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     ASSERT_EQ(Meta(a).WriteOwner(Fs1Admin), 0);
     client.FailOperation(testing::NwOp::GetOwningNameSpace, Code::InvalidNameSpace, 1);
     client.ClearCalls();
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Admin);
     EXPECT_NE(client.Calls()[1].args.find("ns=4/0"), std::string::npos) << client.Calls()[1].args;
@@ -370,8 +370,8 @@ TEST_P(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteMask(kMask), 0);
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
-    nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
+    nw.CopyInheritedRightsMask(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(client.CallCount(testing::NwOp::AllocTemporaryDirectoryHandle), 2u);
     EXPECT_EQ(HeldDirHandles(Conn("FS1")), 1u);
     EXPECT_EQ(HeldDirHandles(Conn("FS2")), 1u);
@@ -389,8 +389,8 @@ TEST_P(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     // Equal masks: no write. A source without a limit takes the target's away.
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(0), 0);
     client.ClearCalls();
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
-    nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
+    nw.CopyInheritedRightsMask(state, "DATA:SRC", "DATA:TGT", runState);
     EndStep();
     EXPECT_EQ(client.CallCount(testing::NwOp::ScanDirEntryInfo), 2u);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDirEntry), 0u);
@@ -403,7 +403,7 @@ TEST_P(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::InsufficientSpace);
     dialogs.Script(Answer::Ignore);
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 8901: NWSetDirSpaceLimit"});
     EXPECT_EQ(dialogs.Asked()[0].buttons, Btn::AbortIgnore);
     EXPECT_EQ(runState, Answer::Ignore);
@@ -411,16 +411,16 @@ TEST_P(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     // 0x89FF counts as success.
     dialogs.ClearRecord();
     client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::Failure);
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_TRUE(dialogs.Asked().empty());
     EndStep();
 
     // No target handle: reported as the limit write, with the allocation's code.
     client.ClearFailures();
-    ASSERT_EQ(nw.AllocTempDirHandle(kSource, "DATA:SRC"), 0);
+    ASSERT_EQ(nw.AllocTempDirHandle(state, kSource, "DATA:SRC"), 0);
     client.FailOperation(testing::NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
     dialogs.Script(Answer::Abort);
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 899D: NWSetDirSpaceLimit"});
     EXPECT_EQ(runState, Answer::Abort);
     EndStep();
@@ -431,7 +431,7 @@ TEST_P(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     dialogs.Script(Answer::Abort);
     client.ClearCalls();
     runState = 1;
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 899D: NWAllocTemporaryDirectoryHandle"});
     EXPECT_EQ(dialogs.Asked()[0].buttons, Btn::Abort);
     EXPECT_EQ(runState, Answer::Abort);
