@@ -12,8 +12,8 @@
 #include "engine/run_data.h"
 #include "engine/run_summary.h"
 #include "engine/transfer_engine.h"
+#include "netware/directory_pair.h"
 #include "netware/dry_run_client.h"
-#include "netware/location_state.h"
 #include "netware/netware_services.h"
 #include "nwemu/client_factory.h"
 #include "options/copy_options.h"
@@ -62,7 +62,7 @@ class CliApp {
           previewClient_(*choice_.client,
                          [this](const std::string& path) { return preview_.MarkOf(path); }),
           client_(request.dryRun ? static_cast<NetWareClient&>(previewClient_) : *choice_.client),
-          netware_(client_, locations_, files_, dialogs_),
+          netware_(client_, files_, dialogs_),
           sink_(out_, err, hooks.interrupted),
           loggedSink_(sink_),
           engine_(run_, options_, netware_, files_, dialogs_, loggedSink_) {
@@ -97,12 +97,12 @@ class CliApp {
             netware_.InitNetWare();
         }
         run_.Clear();
-        locations_.Clear();
+        locations_ = DirectoryPair();
         const OptionMask asked = ApplyOptionChanges(request_, options_, saved_);
         // As after an operator toggle: "Move Files" wins over "Copy Bi-directional".
         clbClickCheck(options_, FactsOf(locations_));
         // As the window's path-change handler: both locations, then the rules on their facts.
-        netware_.GetNetWarePaths(request_.source, request_.target);
+        locations_ = netware_.GetNetWarePaths(request_.source, request_.target);
         const LocationFacts facts = FactsOf(locations_);
         const bool startEnabled = CheckBoxDependancies(options_, facts);
         for (const std::string& line : NotInForceReasons(asked, options_, facts)) {
@@ -219,7 +219,7 @@ class CliApp {
     // A preview (--dry-run) reads through these and changes nothing.
     DryRunFileServices preview_{*system_};
     FileServices& files_;
-    LocationState locations_;
+    DirectoryPair locations_;
     RunData run_;
     OptionSet options_;
     CliDialogs dialogs_;

@@ -51,6 +51,7 @@ class TextSink : public StatusSink {
     void StatusDisplay(uint8_t line, const std::string& text) override;
     void StatusInfo(const std::string& text) override;
     void ShowWalkDirectory(const std::string& path) override;
+    void ShowAvailableSpace(const std::string& /*text*/) override {}
     void PumpMessages() override;
     void RunStarted() override;
     void ShowProgressPage() override {}
@@ -58,9 +59,6 @@ class TextSink : public StatusSink {
     // the progress lines are written once the run has returned (WriteProgressLines).
     void RunFinished() override {}
 
-    // The three progress lines as last set ("[        ]" before any was set); kept in the
-    // Lines mode only.
-    const std::array<std::string, 3>& ProgressLines() const { return lines_; }
     // In the Lines mode, writes the three progress lines to the progress stream; in the Live
     // mode, takes the line off the screen.
     void WriteProgressLines();

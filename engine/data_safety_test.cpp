@@ -83,7 +83,7 @@ std::string ShapeCaseName(const ::testing::TestParamInfo<ShapeCase>& info) {
 class CounterpartShapesBase : public EngineFixture {
   protected:
     OneServerClient server;
-    NetWareServices serverServices{server, locations, files, dialogs};
+    NetWareServices serverServices{server, files, dialogs};
     TransferEngine serverEngine{run, options, serverServices, files, dialogs, sink};
 };
 
@@ -184,7 +184,7 @@ TEST_P(CounterpartShapes, TheSourceGoesOnlyWhenItsDataIsSafeOnTheOtherSide) {
     ASSERT_EQ(files.ListFiles(src, "*.*", listed), 0);
     ASSERT_EQ(listed.size(), 1u);
     TransferEngine& engine = routine == Routine::Server ? serverEngine : this->engine;
-    engine.HandleOneFile(file, counterpart, listed[0]);
+    engine.HandleOneFile(file, counterpart, listed[0], locations);
 
     // Whatever lies outside the two trees is never touched.
     EXPECT_EQ(Contents("outside/victim.txt"), "victim!");
@@ -241,8 +241,7 @@ class InterruptedCopy : public EngineFixture, public ::testing::WithParamInterfa
                 OneServerClient slow;
                 slow.pieceBytes = 64 * 1024;
                 slow.pauseMicroseconds = 2000;
-                LocationState state;
-                NetWareServices services{slow, state, native, dialogs};
+                NetWareServices services{slow, native, dialogs};
                 rc = services.NetWareCopyFile(from, to);
             }
             _exit(rc == 0 ? 0 : 1);
@@ -317,7 +316,7 @@ TEST_F(CounterpartShapesBase, SourceChangedWhileCopiedIsNeitherPublishedNorDelet
     run.RunState = kRunStateRunning;
     std::vector<ListEntry> listed;
     ASSERT_EQ(files.ListFiles(src, "*.*", listed), 0);
-    serverEngine.HandleOneFile(from, tgt + "/grow.bin", listed[0]);
+    serverEngine.HandleOneFile(from, tgt + "/grow.bin", listed[0], locations);
     EXPECT_THAT(DialogTexts(), ElementsAre("Error 0020: Could not copy " + tgt + "/grow.bin"));
     EXPECT_EQ(Contents("tgt/grow.bin"), "the old contents");
     EXPECT_TRUE(Exists("src/grow.bin"));

@@ -103,7 +103,7 @@ TEST_P(DryRun, ShowsTheLinesOfTheRealRunAndChangesNothing) {
     dialogs.SetDefault(Btn::YesNo, Answer::Yes);
     const auto before = Snapshot(At("p"));
 
-    netware.GetNetWarePaths(At("p/src"), At("p/tgt"));
+    locations = netware.GetNetWarePaths(At("p/src"), At("p/tgt"));
     ASSERT_TRUE(previewEngine.ButtonStartClick(RunRequest{At("p/src"), At("p/tgt"), "*.*"}));
     std::vector<std::string> previewLines = List();
     const auto previewDialogs = DialogTexts().size();

@@ -46,12 +46,4 @@ PreparedResult TransferEngine::PrepareShellCopy(FileServices& files, const std::
     return made;
 }
 
-uint16_t CopyResultCode(int32_t result) {
-    // A result outside 16 bits must still read as a failure: its low word may well be 0.
-    if (result >= 0 && result <= 0xFFFF) {
-        return static_cast<uint16_t>(result);
-    }
-    return 0xFFFF;
-}
-
 }  // namespace ferrit

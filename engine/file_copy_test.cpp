@@ -1,31 +1,10 @@
-// The plain copy and the 16-bit code a copy result is kept as.
-#include <climits>
+// The plain copy.
 #include <string>
 
 #include "testing/engine_fixture.h"
 
 namespace ferrit {
 namespace {
-
-TEST(CopyResultCode, FailureNeverReadsAsSuccess) {
-    struct {
-        int32_t result;
-        uint16_t code;
-    } const rows[] = {{0, 0},
-                      {1, 1},
-                      {5, 5},
-                      {0xFFFE, 0xFFFE},
-                      {0xFFFF, 0xFFFF},
-                      {0x10000, 0xFFFF},
-                      {0x20005, 0xFFFF},
-                      {INT32_MAX, 0xFFFF},
-                      {-1, 0xFFFF},
-                      {-65536, 0xFFFF},
-                      {INT32_MIN, 0xFFFF}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(CopyResultCode(row.result), row.code) << row.result;
-    }
-}
 
 class FileCopyTest : public EngineFixture {};
 

@@ -26,6 +26,7 @@ class LoggedSink : public StatusSink {
         inner_.StatusInfo(text);
     }
     void ShowWalkDirectory(const std::string& path) override { inner_.ShowWalkDirectory(path); }
+    void ShowAvailableSpace(const std::string& text) override { inner_.ShowAvailableSpace(text); }
     void PumpMessages() override { inner_.PumpMessages(); }
     void RunStarted() override { inner_.RunStarted(); }
     void ShowProgressPage() override { inner_.ShowProgressPage(); }

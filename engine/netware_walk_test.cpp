@@ -62,7 +62,7 @@ class NetWareWalkTest : public ::testing::Test {
         return ids;
     }
     void Run(const std::string& source, const std::string& target) {
-        netware.GetNetWarePaths(P(source), P(target));
+        locations = netware.GetNetWarePaths(P(source), P(target));
         CheckBoxDependancies(options, FactsOf(locations));
         client.ClearCalls();
         engine.ButtonStartClick(RunRequest{P(source), P(target), "*.*"});
@@ -80,8 +80,8 @@ class NetWareWalkTest : public ::testing::Test {
     ScriptedDialogs dialogs;
     RecordingSink sink;
     OptionSet options;
-    LocationState locations;
-    NetWareServices netware{client, locations, files, dialogs};
+    DirectoryPair locations;
+    NetWareServices netware{client, files, dialogs};
     RunData run;
     TransferEngine engine{run, options, netware, files, dialogs, sink};
 };

@@ -25,8 +25,8 @@ constexpr int kCopyPumpMs = 40;
 }  // namespace
 
 void TransferEngine::HandleOneFile(const std::string& file, const std::string& counterpart,
-                                   const ListEntry& entry) {
-    PendingFile pending{file, counterpart, entry};
+                                   const ListEntry& entry, const DirectoryPair& pair) {
+    PendingFile pending{file, counterpart, entry, pair};
     pending.order = std::make_shared<PublishOrder>();
     if (DecideFile(pending, nullptr, nullptr)) {
         CopyPool inlineCopy(1);
@@ -94,13 +94,13 @@ bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
     }
     p.copy = copy;
     // Between two volumes of one NetWare connection the server copies the file itself. The
-    // second pass refreshes no locations, so there the two roots' connection decides.
-    p.serverCopy = run_.SecondPass ? rootsSameConnection_ : netware_.State().SameConnection;
+    // second pass looks no pairs up, so there the two roots' connection decides.
+    p.serverCopy = p.pair->SameConnection;
     // A file whose report can ask nothing of the operator cannot stop the run: the files after
     // it need not wait for its report to be put in place. The move deletion and the NetWare
     // steps can ask, and so can a server copy or a failed copy.
     const bool netwareSteps =
-        !run_.SecondPass && netware_.State().BothNetWare &&
+        !run_.SecondPass && p.pair->BothNetWare &&
         (options_.cbAllowed(KeepOwner) || options_.cbAllowed(KeepFileTrustees));
     p.settlesEarly = !options_.cbAllowed(MoveFiles) && !netwareSteps && !p.serverCopy;
     if (!p.copy && p.settlesEarly && run_.RunState != kRunStateAbort && p.order) {
@@ -216,11 +216,13 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
     bool copied = false;
     if (p.copy) {
         sink_.StatusDisplay(2, "Status:   Copying");
+        ServerCopyResult server;
         if (p.serverCopy) {
-            run_.LastErrorCode =
+            server =
                 netware_.NetWareCopyFile(*files_, p.file, p.counterpart, p.entry.size, &p.facts);
+            run_.LastErrorCode = server.code;
         } else {
-            run_.LastErrorCode = CopyResultCode(PublishShellCopy(p));
+            run_.LastErrorCode = ShownCode(PublishShellCopy(p));
         }
         copied = run_.LastErrorCode == 0;
         std::string failure;
@@ -229,13 +231,11 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
             run_.Counts.BytesCopied += p.entry.size;
         } else {
             ++run_.Counts.FilesFailed;
-            // A server's own code is described in the server's words, as the system's codes of
-            // a plain copy are by the front end.
+            // A server copy's code is described from its own table (the client's words for the
+            // server's codes); the system's codes of a plain copy are described by the front end.
             const std::string text = CopyFailureText(p, run_.LastErrorCode);
             const std::string serverWords =
-                p.serverCopy && ErrorDescription(run_.LastErrorCode).empty()
-                    ? netware_.NetWareErrorDetail(run_.LastErrorCode)
-                    : std::string();
+                p.serverCopy ? netware_.ServerCopyErrorDetail(server) : std::string();
             run_.RunState = static_cast<int16_t>(dialogs_.ShowDescribedError(
                 DialogKind::Error, run_.LastErrorCode, text, serverWords, Btn::AbortIgnore));
             failure = FailureLine(run_.LastErrorCode, text, serverWords);
@@ -261,16 +261,16 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
 
     // Owner and file trustees, for copied and skipped files alike. Only the first pass knows the
     // locations of the directory pair; the second would write onto the wrong files.
-    if (!run_.SecondPass && netware_.State().BothNetWare &&
+    const DirectoryPair& pair = *p.pair;
+    if (!run_.SecondPass && pair.BothNetWare &&
         (options_.cbAllowed(KeepOwner) || options_.cbAllowed(KeepFileTrustees))) {
-        const LocationState& locations = netware_.State();
-        const std::string source = locations.PathInfo[kSource].NetWarePath + "\\" + p.entry.name;
-        const std::string target = locations.PathInfo[kTarget].NetWarePath + "\\" + p.entry.name;
+        const std::string source = pair.PathInfo[kSource].NetWarePath + "\\" + p.entry.name;
+        const std::string target = pair.PathInfo[kTarget].NetWarePath + "\\" + p.entry.name;
         if (options_.cbAllowed(KeepOwner)) {
-            netware_.CopyOwner(source, target);
+            netware_.CopyOwner(pair, source, target);
         }
         if (options_.cbAllowed(KeepFileTrustees)) {
-            netware_.CopyTrustees(source, target);
+            netware_.CopyTrustees(pair, source, target);
         }
         ShowNetWareNotes();
     }

@@ -11,9 +11,9 @@ namespace ferrit {
 
 namespace {
 
-// The root a pass walks: the location state's path when it names the directory that was just
-// checked, else the checked text itself. A location that is stale or was never evaluated (an
-// empty path would mean the file-system root) can thus never redirect a run.
+// The root a pass walks: the pair's path (the text in the client's form) when it names the
+// directory that was just checked, else the checked text itself. A path the conversion has cut
+// (or an empty one, which would mean the file-system root) can thus never redirect a run.
 std::string RootOf(FileServices& files, const std::string& oemPath, const std::string& text) {
     if (oemPath == text) {
         return oemPath;
@@ -89,24 +89,22 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
             return true;
         }
         int made = 0;
-        const bool targetWasThere = PathExists(run_.TargetText);
         if (options_.cbAllowed(CreateDirectoriesOnTarget)) {
             made = files_->CreateDirectories(run_.TargetText);  // the existence test below decides
         }
         if (!PathExists(run_.TargetText)) {
             // A target that was to be made and could not be says so, with the reason.
             if (made != 0) {
-                Refuse(CopyResultCode(made), "Could not create " + run_.TargetText);
+                Refuse(ShownCode(made), "Could not create " + run_.TargetText);
             } else {
                 Refuse(ErrTargetMissing, run_.TargetText + " does not exist");
             }
             return true;
         }
-        // A target root this run has made is looked up now that it exists: until then its
-        // location was only that of its nearest existing parent.
-        if (!targetWasThere) {
-            netware_.GetNetWarePaths(run_.SourceText, run_.TargetText);
-        }
+        // The roots' pair, looked up now that both exist (a target this run has made was, until
+        // then, only where its nearest existing parent is).
+        roots_ = netware_.GetNetWarePaths(run_.SourceText, run_.TargetText);
+        sink_.ShowAvailableSpace(roots_.AvailText);
 
         sourceIdKnown_ = files_->DirectoryId(run_.SourceText, sourceId_);
         targetIdKnown_ = files_->DirectoryId(run_.TargetText, targetId_);
@@ -124,11 +122,8 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
 
         run_.SecondPass = false;
         run_.RunPattern = UpperAscii(request.pattern);
-        const LocationState& locations = netware_.State();
-        run_.SourceRoot = RootOf(*files_, locations.PathInfo[kSource].OemPath, run_.SourceText);
-        run_.TargetRoot = RootOf(*files_, locations.PathInfo[kTarget].OemPath, run_.TargetText);
-        rootsSameConnection_ = locations.SameConnection;
-        rootsBothNetWare_ = locations.BothNetWare;
+        run_.SourceRoot = RootOf(*files_, roots_.PathInfo[kSource].OemPath, run_.SourceText);
+        run_.TargetRoot = RootOf(*files_, roots_.PathInfo[kTarget].OemPath, run_.TargetText);
 
         // Below the two roots nothing is reached through a link in a directory: a link planted
         // in either tree can never lead a write or a deletion elsewhere.
@@ -142,12 +137,13 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
             CopyPool*& pool;
             ~PoolReset() { pool = nullptr; }
         } poolReset{pool_};
-        BrowseAllFilesInTree(run_.SourceRoot, run_.TargetRoot, run_.RunPattern, run_.Recurse);
+        WalkTree(run_.SourceRoot, run_.TargetRoot, run_.RunPattern, run_.Recurse, roots_, false);
         // Read only now: the operator may have changed it during the first pass. An abort is
         // not tested here; the second pass stops at its own first test.
         if (options_.cbAllowed(CopyBidirectional)) {
             run_.SecondPass = true;
-            BrowseAllFilesInTree(run_.TargetRoot, run_.SourceRoot, run_.RunPattern, run_.Recurse);
+            WalkTree(run_.TargetRoot, run_.SourceRoot, run_.RunPattern, run_.Recurse, roots_,
+                     false);
         }
     } catch (const std::exception& e) {
         run_.RunState = kRunStateAbort;

@@ -256,14 +256,15 @@ TEST_F(RunControlTest, RootsAreTheCheckedDirectoriesEvenWhenLocationsAreStale) {
     Put("src/f.txt", "f", kT0);
     Put("elsewhere/e.txt", "e", kT0);
     tmp.Dir("elsewhere-target");
-    // Locations last evaluated for other paths, then never evaluated at all.
-    netware.GetNetWarePaths(At("elsewhere"), At("elsewhere-target"));
+    // The front end's pair last evaluated for other paths, then never evaluated at all: the run
+    // looks its roots up itself.
+    locations = netware.GetNetWarePaths(At("elsewhere"), At("elsewhere-target"));
     ASSERT_TRUE(engine.ButtonStartClick(RunRequest{src, tgt, "*.*"}));
     EXPECT_EQ(run.SourceRoot, src);
     EXPECT_EQ(run.TargetRoot, tgt);
     EXPECT_TRUE(Exists("tgt/f.txt"));
     EXPECT_FALSE(Exists("elsewhere-target/e.txt"));
-    locations.Clear();
+    locations = DirectoryPair();
     ASSERT_TRUE(engine.ButtonStartClick(RunRequest{src, tgt, "*.*"}));
     EXPECT_EQ(run.SourceRoot, src);
     EXPECT_THAT(sink.WalkedDirectories().back(), src + "/");

@@ -17,6 +17,8 @@ class StatusSink {
     virtual void StatusInfo(const std::string& text) = 0;
     // Shows the directory being walked in the status bar, then pumps.
     virtual void ShowWalkDirectory(const std::string& path) = 0;
+    // The available space of the directory pair being walked, shown at the next pump.
+    virtual void ShowAvailableSpace(const std::string& text) = 0;
     // Handles every pending event (the place where Abort is seen); returns at once when there
     // is nothing to pump.
     virtual void PumpMessages() = 0;
@@ -24,8 +26,8 @@ class StatusSink {
     virtual void RunStarted() = 0;
     // The Progress tab becomes the active page.
     virtual void ShowProgressPage() = 0;
-    // The status list gets the after-run colour and the locations are evaluated again from the
-    // path texts.
+    // The status list gets the after-run colour; the front end looks at its paths again (the run
+    // may have made a directory or used space).
     virtual void RunFinished() = 0;
 };
 

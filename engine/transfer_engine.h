@@ -6,7 +6,6 @@
 #include <deque>
 #include <future>
 #include <memory>
-#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -71,11 +70,10 @@ class TransferEngine {
 
     // The steps, callable one by one for tests.
     bool PathExists(const std::string& path);
-    void BrowseAllFilesInTree(std::string directory, std::string counterpart,
-                              const std::string& pattern, bool descend);
-    int32_t HandleOneDir(const std::string& directory, const std::string& counterpart);
+    // One file of a directory whose pair is given (its NetWare facts choose the server copy and
+    // the owner and trustee steps).
     void HandleOneFile(const std::string& file, const std::string& counterpart,
-                       const ListEntry& entry);
+                       const ListEntry& entry, const DirectoryPair& pair = DirectoryPair());
     // Deletes the source of a move, honouring "OverWrite Read-Only", only while it is still the
     // entry the basis names and the counterpart still holds what the basis says.
     void DeleteOneFile(const std::string& file, const MoveBasis& basis);
@@ -122,10 +120,11 @@ class TransferEngine {
     // as copies may be made side by side are decided ahead of the report; after a stop, those
     // not yet put in place are discarded unpublished, those already in place reported.
     struct PendingFile {
-        PendingFile(std::string f, std::string c, ListEntry e)
-            : file(std::move(f)), counterpart(std::move(c)), entry(std::move(e)) {}
+        PendingFile(std::string f, std::string c, ListEntry e, const DirectoryPair& d)
+            : file(std::move(f)), counterpart(std::move(c)), entry(std::move(e)), pair(&d) {}
         std::string file, counterpart;
         ListEntry entry;
+        const DirectoryPair* pair;     // the directory's, kept by the walk beyond the file's end
         int64_t total = 0;             // TotalBytes with this file counted
         bool copy = false;             // the decision
         bool serverCopy = false;       // copied on the NetWare server, when reported
@@ -186,20 +185,21 @@ class TransferEngine {
     std::string CopyFailureText(const PendingFile& p, int32_t result);
     // The files of one directory, decided in order, copied side by side.
     void HandleFiles(const std::string& directory, const std::string& counterpart,
-                     const std::vector<ListEntry>& files);
+                     const std::vector<ListEntry>& files, const DirectoryPair& pair);
 
-    // One pass over a directory and its subtree. `owed`: the directory's own NetWare metadata,
-    // carried (from these locations) once everything below it has been, before the directory is
-    // removed in move mode.
+    // One pass over a directory and its subtree; `pair` is the directory's. `owed`: the
+    // directory's own NetWare metadata is carried once everything below it has been, before the
+    // directory is removed in move mode.
     void WalkTree(std::string directory, std::string counterpart, const std::string& pattern,
-                  bool descend, const std::optional<LocationState>& owed);
-    // The directory step; `owed` receives the pair's locations when its metadata is to be
-    // carried after its subtree.
+                  bool descend, const DirectoryPair& pair, bool owed);
+    // The directory step. `pair` holds the parent's pair and receives the directory's where the
+    // step looks it up (else the directory shares its parent's); `owed` says whether its
+    // metadata is to be carried after its subtree.
     int32_t DirectoryStep(const std::string& directory, const std::string& counterpart,
-                          std::optional<LocationState>& owed);
+                          DirectoryPair& pair, bool& owed);
     // Trustees, space limit and inherited rights mask of a directory pair, the mask last: a mask
     // that takes Access Control from the operator then blocks nothing that was still to come.
-    void CarryDirectoryMetadata(const LocationState& pair);
+    void CarryDirectoryMetadata(DirectoryPair pair);
     // The NetWare services' notes as status lines: failures counted, each object without a
     // counterpart named once per run.
     void ShowNetWareNotes();
@@ -225,16 +225,12 @@ class TransferEngine {
     Dialogs& dialogs_;
     StatusSink& sink_;
     bool running_ = false;
+    // The two roots' pair, looked up at Start: the pair of the walk's first directory.
+    DirectoryPair roots_;
     // The two roots' directory identities, read once both roots exist at Start: the other-root
     // guard and the source-root exemption of the removal compare walked directories by them.
     DirIdentity sourceId_, targetId_;
     bool sourceIdKnown_ = false, targetIdKnown_ = false;
-    // Whether the two roots share one NetWare connection, as the locations stood at Start: it
-    // chooses the copy routine of the second pass, which evaluates no locations.
-    bool rootsSameConnection_ = false;
-    // Whether both roots lay on NetWare at Start: then every directory pair is looked at for its
-    // NetWare metadata, whatever an earlier pair gave.
-    bool rootsBothNetWare_ = false;
     // The notes about objects without a counterpart already shown in this run.
     std::unordered_set<std::string> notesShown_;
     int jobs_ = kDefaultJobs;
@@ -250,8 +246,5 @@ class TransferEngine {
     std::shared_ptr<PublishOrder> jobsOrder_;
     size_t jobsPerTask_ = 1;
 };
-
-// A copy result as the 16-bit code kept in LastErrorCode: never 0 for a failure.
-uint16_t CopyResultCode(int32_t result);
 
 }  // namespace ferrit

@@ -38,14 +38,9 @@ const char* SpecialKindText(EntryKind kind) {
 
 }  // namespace
 
-void TransferEngine::BrowseAllFilesInTree(std::string directory, std::string counterpart,
-                                          const std::string& pattern, bool descend) {
-    WalkTree(std::move(directory), std::move(counterpart), pattern, descend, std::nullopt);
-}
-
 void TransferEngine::WalkTree(std::string directory, std::string counterpart,
-                              const std::string& pattern, bool descend,
-                              const std::optional<LocationState>& owed) {
+                              const std::string& pattern, bool descend, const DirectoryPair& pair,
+                              bool owed) {
     // Other-root guard: never walk into the other tree of this pass, which may lie inside the
     // walked one and grow while it is walked.
     DirIdentity walkedId;
@@ -65,7 +60,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
     if (listed != 0) {
         ReportUnreadable(listed, directory);
     }
-    HandleFiles(directory, counterpart, files);
+    HandleFiles(directory, counterpart, files, pair);
 
     if (!descend) {
         return;
@@ -90,9 +85,12 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         if (IsOtherRoot(entry.kind == EntryKind::Directory, subId, directory + entry.name)) {
             continue;
         }
-        std::optional<LocationState> subOwed;
-        if (DirectoryStep(directory + entry.name, counterpart + entry.name, subOwed) == 0) {
-            WalkTree(directory + entry.name, counterpart + entry.name, pattern, descend, subOwed);
+        DirectoryPair subPair = pair;
+        bool subOwed = false;
+        if (DirectoryStep(directory + entry.name, counterpart + entry.name, subPair, subOwed) ==
+            0) {
+            WalkTree(directory + entry.name, counterpart + entry.name, pattern, descend, subPair,
+                     subOwed);
         }
     }
 
@@ -104,7 +102,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
     bool metadataLeft = false;
     if (owed) {
         if (run_.RunState != kRunStateAbort) {
-            CarryDirectoryMetadata(*owed);
+            CarryDirectoryMetadata(pair);
         } else {
             metadataLeft = true;
         }
@@ -117,7 +115,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         !IsRoot(walkedKnown, walkedId, sourceIdKnown_, sourceId_, directory, run_.SourceText) &&
         !IsRoot(walkedKnown, walkedId, targetIdKnown_, targetId_, directory, run_.TargetText) &&
         pattern == "*.*") {
-        run_.LastErrorCode = CopyResultCode(files_->RemoveDirectory(directory));
+        run_.LastErrorCode = ShownCode(files_->RemoveDirectory(directory));
         if (run_.LastErrorCode != 0) {
             ReportDirectoryFailure(run_.LastErrorCode, "Could not Delete " + directory,
                                    Btn::AbortIgnore);
@@ -126,7 +124,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
 }
 
 void TransferEngine::HandleFiles(const std::string& directory, const std::string& counterpart,
-                                 const std::vector<ListEntry>& files) {
+                                 const std::vector<ListEntry>& files, const DirectoryPair& pair) {
     if (files.empty()) {
         return;
     }
@@ -211,7 +209,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
                 listed.name = entry.setAside;
             }
         }
-        PendingFile p(directory + listed.name, counterpart + listed.name, listed);
+        PendingFile p(directory + listed.name, counterpart + listed.name, listed, pair);
         p.order = order;
         p.k = next++;
         if (!DecideFile(p, haveNames ? &names : nullptr, &waiting)) {
@@ -238,7 +236,7 @@ bool TransferEngine::IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
 }
 
 void TransferEngine::ReportUnreadable(int code, const std::string& directory) {
-    ReportDirectoryFailure(CopyResultCode(code), "Could not read " + directory, Btn::AbortIgnore);
+    ReportDirectoryFailure(ShownCode(code), "Could not read " + directory, Btn::AbortIgnore);
 }
 
 void TransferEngine::ReportDirectoryFailure(int32_t code, const std::string& text,
@@ -249,19 +247,9 @@ void TransferEngine::ReportDirectoryFailure(int32_t code, const std::string& tex
     sink_.StatusInfo(FailureLine(code, text));
 }
 
-int32_t TransferEngine::HandleOneDir(const std::string& directory, const std::string& counterpart) {
-    // Called alone, the step carries the directory's metadata at once: it walks nothing below.
-    std::optional<LocationState> owed;
-    const int32_t result = DirectoryStep(directory, counterpart, owed);
-    if (owed) {
-        CarryDirectoryMetadata(*owed);
-    }
-    return result;
-}
-
 int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::string& counterpart,
-                                      std::optional<LocationState>& owed) {
-    owed.reset();
+                                      DirectoryPair& pair, bool& owed) {
+    owed = false;
     sink_.PumpMessages();
     if (run_.RunState == kRunStateAbort) {
         return 0;
@@ -290,7 +278,7 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
             // tried and could not be made says so.
             const bool notMade = made != 0 && standing.kind != EntryKind::Link;
             ReportDirectoryFailure(
-                made != 0 ? CopyResultCode(made) : ErrTargetMissing,
+                made != 0 ? ShownCode(made) : ErrTargetMissing,
                 notMade ? "Could not create " + counterpart : counterpart + " does not exist",
                 Btn::AbortIgnore);
         }
@@ -300,47 +288,43 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
     // Directory metadata is carried in the first pass only, and only between NetWare volumes:
     // whenever both roots were on NetWare, every pair is looked at afresh, so one pair that
     // cannot be resolved affects only itself.
-    if (run_.SecondPass || !rootsBothNetWare_) {
+    if (run_.SecondPass || !roots_.BothNetWare) {
         return 0;
     }
     // The locations of this pair and the rights warnings. The directory's own trustees, space
     // limit and mask are carried once its subtree is complete: they could take from the operator
     // the rights that the rest of the subtree needs.
-    netware_.GetNetWarePaths(directory, counterpart);
-    const LocationState& locations = netware_.State();
-    if (locations.PathInfo[kSource].PathTooLong || locations.PathInfo[kTarget].PathTooLong) {
+    pair = netware_.GetNetWarePaths(directory, counterpart);
+    sink_.ShowAvailableSpace(pair.AvailText);
+    if (pair.PathInfo[kSource].PathTooLong || pair.PathInfo[kTarget].PathTooLong) {
         // No NetWare step is made on a path the client would take cut: that names another
         // directory. The rights of this pair are not known, so no rights line either.
         sink_.StatusInfo("  NetWare path too long: trustees, mask and limit not carried");
         ++run_.NetWareFailures;
         return 0;
     }
-    for (const std::string& line : netware_.CheckRights(options_)) {
+    for (const std::string& line : netware_.CheckRights(pair, options_)) {
         sink_.StatusInfo(line);
     }
-    if (locations.BothNetWare) {
-        owed = locations;
-    }
+    owed = pair.BothNetWare;
     return 0;
 }
 
-void TransferEngine::CarryDirectoryMetadata(const LocationState& pair) {
-    // The pair as its step found it: the walk below has looked at other pairs since.
-    netware_.State() = pair;
+void TransferEngine::CarryDirectoryMetadata(DirectoryPair pair) {
     const std::string& source = pair.PathInfo[kSource].NetWarePath;
     const std::string& target = pair.PathInfo[kTarget].NetWarePath;
     if (options_.cbAllowed(KeepDirectoryTrustees)) {
-        netware_.CopyTrustees(source, target);
+        netware_.CopyTrustees(pair, source, target);
     }
     if (options_.cbAllowed(KeepSpaceLimitations)) {
-        netware_.CopySpaceLimits(source, target, run_.RunState);
+        netware_.CopySpaceLimits(pair, source, target, run_.RunState);
     }
     if (options_.cbAllowed(KeepInheritedRightsMask)) {
-        netware_.CopyInheritedRightsMask(source, target, run_.RunState);
+        netware_.CopyInheritedRightsMask(pair, source, target, run_.RunState);
     }
-    // The temporary handles of this step are always released before the next lookup.
-    netware_.FreeTempDirHandle(kSource);
-    netware_.FreeTempDirHandle(kTarget);
+    // The temporary handles of this step are always released.
+    netware_.FreeTempDirHandle(pair, kSource);
+    netware_.FreeTempDirHandle(pair, kTarget);
     ShowNetWareNotes();
 }
 

@@ -1,8 +1,8 @@
-// Looking the two locations up through the NetWare client: the entries of the location state,
-// the available-space text and the rights warnings.
+// Looking a directory pair up through the NetWare client: its two entries, the available-space
+// text and the rights warnings.
 #include <algorithm>
 
-#include "netware/location_state.h"
+#include "netware/directory_pair.h"
 #include "netware/netware_services.h"
 #include "support/format_size.h"
 #include "support/strings.h"
@@ -14,28 +14,26 @@ namespace {
 constexpr int64_t kSpaceLimitBlockBytes = 4096;
 }  // namespace
 
-NetWareServices::NetWareServices(NetWareClient& client, LocationState& state, FileServices& files,
-                                 Dialogs& dialogs)
-    : client_(client), state_(state), files_(files), dialogs_(dialogs) {}
+NetWareServices::NetWareServices(NetWareClient& client, FileServices& files, Dialogs& dialogs)
+    : client_(client), files_(files), dialogs_(dialogs) {}
 
-void NetWareServices::ResolveLocation(const std::string& path, int i) {
-    TPathInfo& info = state_.PathInfo[i];
-    info = TPathInfo();
+TPathInfo NetWareServices::ResolveLocation(const std::string& path) {
+    TPathInfo info;
     info.DirExists = files_.DirectoryExists(path);
     const std::string oem = OemConvert(path, true);
     if (oem.empty()) {
-        return;
+        return info;
     }
     info.OemPath = oem;
     // The client's buffers hold 511 characters. A longer text is never cut and parsed: the cut
     // text names another directory (a parent, where a trustee would reach a whole subtree).
     if (path.size() > kMaxNetWarePath) {
         info.PathTooLong = true;
-        return;
+        return info;
     }
     if (!info.DirExists) {
         ResolveNewDirectory(path, info);
-        return;
+        return info;
     }
     NWDIR_HANDLE dirHandle = 0;
     std::string volumePath;
@@ -43,7 +41,7 @@ void NetWareServices::ResolveLocation(const std::string& path, int i) {
         if (volumePath.size() > kMaxNetWarePath) {
             info.ConnHandle = 0;
             info.PathTooLong = true;
-            return;
+            return info;
         }
         info.NetWarePath = volumePath;
     } else {
@@ -63,6 +61,7 @@ void NetWareServices::ResolveLocation(const std::string& path, int i) {
         }
         info.EffectiveRights = rights;
     }
+    return info;
 }
 
 // A directory that does not exist yet lies where its nearest existing parent lies, and gets that
@@ -115,14 +114,16 @@ void NetWareServices::ResolveNewDirectory(const std::string& path, TPathInfo& in
     info.EffectiveRights = rights;
 }
 
-void NetWareServices::GetNetWarePaths(const std::string& source, const std::string& target) {
-    ResolveLocation(source, kSource);
-    ResolveLocation(target, kTarget);
-    const TPathInfo& src = state_.PathInfo[kSource];
-    const TPathInfo& tgt = state_.PathInfo[kTarget];
-    state_.BothNetWare = src.ConnHandle != 0 && tgt.ConnHandle != 0;
-    state_.SameConnection = state_.BothNetWare && src.ConnHandle == tgt.ConnHandle;
-    state_.AvailText = "Available Space: n/a";
+DirectoryPair NetWareServices::GetNetWarePaths(const std::string& source,
+                                               const std::string& target) {
+    DirectoryPair pair;
+    pair.PathInfo[kSource] = ResolveLocation(source);
+    pair.PathInfo[kTarget] = ResolveLocation(target);
+    const TPathInfo& src = pair.PathInfo[kSource];
+    const TPathInfo& tgt = pair.PathInfo[kTarget];
+    pair.BothNetWare = src.ConnHandle != 0 && tgt.ConnHandle != 0;
+    pair.SameConnection = pair.BothNetWare && src.ConnHandle == tgt.ConnHandle;
+    pair.AvailText = "Available Space: n/a";
     // Free space is known for an absolute path naming an existing directory (the drive-letter
     // test of a Windows path). A target that does not exist yet will be made on the file system
     // of its nearest existing parent: that one's space is shown.
@@ -135,14 +136,15 @@ void NetWareServices::GetNetWarePaths(const std::string& source, const std::stri
             if (tgt.OnNetWare && SpaceLimitLeft(tgt, limitLeft) && limitLeft < bytes) {
                 bytes = limitLeft;
             }
-            state_.FreeSpace = bytes;
-            state_.AvailText = "Available Space: " + FormatSize(bytes);
+            pair.FreeSpace = bytes;
+            pair.AvailText = "Available Space: " + FormatSize(bytes);
             break;
         }
         if (!SplitLastName(dir, dir, name)) {
             break;
         }
     }
+    return pair;
 }
 
 bool NetWareServices::SpaceLimitLeft(const TPathInfo& entry, int64_t& bytes) {
@@ -171,9 +173,10 @@ bool NetWareServices::SpaceLimitLeft(const TPathInfo& entry, int64_t& bytes) {
     return limited;
 }
 
-std::vector<std::string> NetWareServices::CheckRights(const OptionSet& options) const {
-    const uint16_t src = static_cast<uint16_t>(state_.PathInfo[kSource].EffectiveRights);
-    const uint16_t tgt = static_cast<uint16_t>(state_.PathInfo[kTarget].EffectiveRights);
+std::vector<std::string> NetWareServices::CheckRights(const DirectoryPair& pair,
+                                                      const OptionSet& options) const {
+    const uint16_t src = static_cast<uint16_t>(pair.PathInfo[kSource].EffectiveRights);
+    const uint16_t tgt = static_cast<uint16_t>(pair.PathInfo[kTarget].EffectiveRights);
     const bool trusteesOrMask =
         options.cbAllowed(KeepDirectoryTrustees) || options.cbAllowed(KeepInheritedRightsMask);
     std::vector<std::string> lines;

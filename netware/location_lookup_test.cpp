@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "netware/netware_services.h"
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 #include "support/format_size.h"
 #include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
@@ -45,7 +45,7 @@ TEST_F(LocationsTest, EntriesAndFlagsFollowThePaths) {
         {local, a2, false, false}, {local, local, false, false},
     };
     for (const Case& c : cases) {
-        nw.GetNetWarePaths(c.source, c.target);
+        state = nw.GetNetWarePaths(c.source, c.target);
         EXPECT_EQ(state.BothNetWare, c.both) << c.source << " " << c.target;
         EXPECT_EQ(state.SameConnection, c.same);
         for (int i : {kSource, kTarget}) {
@@ -58,7 +58,7 @@ TEST_F(LocationsTest, EntriesAndFlagsFollowThePaths) {
             EXPECT_EQ(e.NetWarePath.rfind("VOL:", 0) == 0, onNetWare);
         }
     }
-    nw.GetNetWarePaths(a1, a2);
+    state = nw.GetNetWarePaths(a1, a2);
     EXPECT_EQ(Src().NetWarePath, "VOL:vol/a");
     EXPECT_EQ(Tgt().ServerName, "FS2");
     EXPECT_TRUE(dialogs.Asked().empty());
@@ -67,13 +67,13 @@ TEST_F(LocationsTest, EntriesAndFlagsFollowThePaths) {
 // A directory that does not exist yet lies where its nearest existing parent lies and has that
 // parent's rights, as it will once made; nothing is asked about an empty path.
 TEST_F(LocationsTest, AMissingPathLiesWhereItsParentLiesAnEmptyOneNowhere) {
-    nw.GetNetWarePaths("", "");
+    state = nw.GetNetWarePaths("", "");
     EXPECT_TRUE(client.log.empty());
     EXPECT_EQ(Tgt().OemPath, "");
     EXPECT_EQ(state.AvailText, "Available Space: n/a");
 
     client.rights[1] = 0x0FB;
-    nw.GetNetWarePaths(tmp.Path("srv1/vol/none/deeper"), tmp.Path("local/none"));
+    state = nw.GetNetWarePaths(tmp.Path("srv1/vol/none/deeper"), tmp.Path("local/none"));
     EXPECT_FALSE(Src().DirExists);
     EXPECT_EQ(Src().OemPath, tmp.Path("srv1/vol/none/deeper"));
     EXPECT_EQ(Src().ConnHandle, 1u);
@@ -85,28 +85,16 @@ TEST_F(LocationsTest, AMissingPathLiesWhereItsParentLiesAnEmptyOneNowhere) {
     // The parent's rights that cannot be read are none, without a dialog: the directory asked
     // about is not there.
     client.rightsCode = 0x899C;
-    nw.GetNetWarePaths(tmp.Path("srv1/vol/none"), "");
+    state = nw.GetNetWarePaths(tmp.Path("srv1/vol/none"), "");
     EXPECT_TRUE(Src().OnNetWare);
     EXPECT_EQ(Src().EffectiveRights, 0u);
     EXPECT_TRUE(dialogs.Asked().empty());
 }
 
-TEST_F(LocationsTest, ANewLookupForgetsTheLastOne) {
-    nw.GetNetWarePaths(a1, a2);
-    state.PathInfo[kTarget].TempDirHandle = 5;  // not yet released by a directory step
-    nw.GetNetWarePaths(local, "");
-    EXPECT_EQ(Src().ConnHandle, 0u);
-    EXPECT_EQ(Src().ServerName, "");
-    EXPECT_EQ(Src().EffectiveRights, 0u);
-    EXPECT_EQ(Tgt().TempDirHandle, 0);
-    EXPECT_EQ(Tgt().ServerName, "");
-    EXPECT_FALSE(state.BothNetWare);
-}
-
 TEST_F(LocationsTest, FailedRightsQueryAsksOnEveryRefresh) {
     client.rightsCode = 0x899C;
-    nw.GetNetWarePaths(a1, local);
-    nw.GetNetWarePaths(a1, local);
+    state = nw.GetNetWarePaths(a1, local);
+    state = nw.GetNetWarePaths(a1, local);
     ASSERT_EQ(dialogs.Asked().size(), 2u);
     for (const AskedDialog& d : dialogs.Asked()) {
         EXPECT_EQ(d.kind, DialogKind::Error);
@@ -118,15 +106,15 @@ TEST_F(LocationsTest, FailedRightsQueryAsksOnEveryRefresh) {
 }
 
 TEST_F(LocationsTest, AvailableSpaceOfTheTarget) {
-    nw.GetNetWarePaths(a1, b1);
+    state = nw.GetNetWarePaths(a1, b1);
     EXPECT_EQ(state.AvailText.rfind("Available Space: ", 0), 0u);
     EXPECT_NE(state.AvailText, "Available Space: n/a");
     EXPECT_GT(state.FreeSpace, 0);
-    nw.GetNetWarePaths(a1, "relative/path");
+    state = nw.GetNetWarePaths(a1, "relative/path");
     EXPECT_EQ(state.AvailText, "Available Space: n/a");
     // A target that does not exist yet shows the space where it will be made.
     for (const std::string& missing : {b1 + "/not/yet/made", b1 + "/new/"}) {
-        nw.GetNetWarePaths(a1, missing);
+        state = nw.GetNetWarePaths(a1, missing);
         EXPECT_EQ(state.AvailText.rfind("Available Space: ", 0), 0u) << missing;
         EXPECT_NE(state.AvailText, "Available Space: n/a") << missing;
     }
@@ -149,7 +137,7 @@ TEST_F(LocationsTest, AvailableSpaceOnNetWareHonoursTheSpaceLimits) {
     };
     for (const auto& row : rows) {
         client.limitList = row.limits;
-        nw.GetNetWarePaths(a1, b1);
+        state = nw.GetNetWarePaths(a1, b1);
         if (row.shown == kVolume) {
             EXPECT_GT(state.FreeSpace, 1 << 20) << row.limits.size();
         } else {
@@ -159,15 +147,15 @@ TEST_F(LocationsTest, AvailableSpaceOnNetWareHonoursTheSpaceLimits) {
     }
     // A local target asks no NetWare client about limits.
     client.limitList = {SpaceLimitEntry{2, 10, 4}};
-    nw.GetNetWarePaths(a1, local);
+    state = nw.GetNetWarePaths(a1, local);
     EXPECT_GT(state.FreeSpace, 6 * 4096);
 }
 
 TEST_F(LocationsTest, RightsWarningsInTheirOrder) {
     OptionSet options;  // everything in force
     client.rights[1] = client.rights[2] = 0;
-    nw.GetNetWarePaths(a1, a2);
-    EXPECT_EQ(nw.CheckRights(options),
+    state = nw.GetNetWarePaths(a1, a2);
+    EXPECT_EQ(nw.CheckRights(state, options),
               (Lines{"  Insufficient rights to scan files on source",
                      "  Insufficient rights to read all trustees on source",
                      "  Insufficient rights to move source files from source",
@@ -178,18 +166,19 @@ TEST_F(LocationsTest, RightsWarningsInTheirOrder) {
     for (uint8_t o : {KeepDirectoryTrustees, KeepInheritedRightsMask, MoveFiles}) {
         options.SetTicked(o, false);
     }
-    EXPECT_EQ(nw.CheckRights(options), (Lines{"  Insufficient rights to scan files on source",
-                                              "  Insufficient rights to create files on target"}));
+    EXPECT_EQ(nw.CheckRights(state, options),
+              (Lines{"  Insufficient rights to scan files on source",
+                     "  Insufficient rights to create files on target"}));
     options.SetTicked(KeepInheritedRightsMask, true);  // either option brings both back
     client.rights[1] = Rights::Read | Rights::FileScan | Rights::Erase;
     client.rights[2] = Rights::Write | Rights::Create;
-    nw.GetNetWarePaths(a1, a2);
-    EXPECT_EQ(nw.CheckRights(options),
+    state = nw.GetNetWarePaths(a1, a2);
+    EXPECT_EQ(nw.CheckRights(state, options),
               (Lines{"  Insufficient rights to read all trustees on source",
                      "  Insufficient rights to grant rights on target"}));
     client.rights[1] = client.rights[2] = 0x1FF;
-    nw.GetNetWarePaths(a1, a2);
-    EXPECT_TRUE(nw.CheckRights(options).empty());
+    state = nw.GetNetWarePaths(a1, a2);
+    EXPECT_TRUE(nw.CheckRights(state, options).empty());
 }
 
 // The option rules fed with the facts of real lookups.
@@ -223,7 +212,7 @@ TEST_F(LocationsTest, OptionRulesUnderEachCombinationOfLocations) {
         client.rights[2] = c.targetRights;
         const std::string source = c.sourceOnNetWare ? a1 : local;
         const std::string target = !c.targetOnNetWare ? local : c.sameServer ? b1 : a2;
-        nw.GetNetWarePaths(source, target);
+        state = nw.GetNetWarePaths(source, target);
         OptionSet options;  // fresh: step 6 never gives item 7 back
         options.SetTicked(CopyBidirectional, false);
         const bool start = CheckBoxDependancies(options, FactsOf(state));

@@ -36,43 +36,62 @@ bool ListedSize(FileServices& files, const std::string& path, uint64_t& size) {
     return false;
 }
 
-// A file-services result as a completion code: never 0 for a failure.
-uint16_t CopyResult(int result) {
-    return result >= 0 && result <= 0xFFFF ? static_cast<uint16_t>(result) : kCopyNotStarted;
+// The client's completion code.
+ServerCopyResult ClientResult(NWCCODE code) {
+    return {code, true};
+}
+
+// A file-services result (a Windows number): never 0 for a failure.
+ServerCopyResult FilesResult(int result) {
+    if (result >= 0 && result <= 0xFFFF) {
+        return {static_cast<uint16_t>(result), false};
+    }
+    return ClientResult(kCopyNotStarted);
 }
 
 }  // namespace
 
-uint16_t NetWareServices::NetWareCopyFile(FileServices& files, const std::string& source,
-                                          const std::string& target, int64_t sourceSize,
-                                          CopyFacts* facts) {
+std::string NetWareServices::ServerCopyErrorDetail(const ServerCopyResult& result) {
+    if (result.clientCode) {
+        return NetWareErrorDetail(result.code);
+    }
+    // The front end describes a Windows number itself; one the system has no short description
+    // for gets its message text here.
+    return ErrorDescription(result.code).empty()
+               ? TrimRightChars(WinErrorText(result.code), " \r\n.")
+               : std::string();
+}
+
+ServerCopyResult NetWareServices::NetWareCopyFile(FileServices& files, const std::string& source,
+                                                  const std::string& target, int64_t sourceSize,
+                                                  CopyFacts* facts) {
     NWCONN_HANDLE sourceConn = 0;
     NWCONN_HANDLE targetConn = 0;
     NWDIR_HANDLE dirHandle = 0;
     std::string volumePath;
     NWCCODE code = client_.ParsePath(source, sourceConn, dirHandle, volumePath);
     if (code != 0) {
-        return code;
+        return ClientResult(code);
     }
     code = client_.ParsePath(target, targetConn, dirHandle, volumePath);
     if (code != 0) {
-        return code;
+        return ClientResult(code);
     }
     if (sourceConn != targetConn) {
-        return kCopyNotStarted;
+        return ClientResult(kCopyNotStarted);
     }
     // The server copies regular files only; a link goes through the plain copy, which copies
     // it as a link. Anything else (a FIFO, a device) is never opened.
     EntryStat sourceStat;
     if (files.StatEntry(source, sourceStat) == 0 && sourceStat.kind == EntryKind::Link) {
-        return CopyResult(files.CopyFile(source, target, false, facts));
+        return FilesResult(files.CopyFile(source, target, false, facts));
     }
     uint64_t size = sourceSize >= 0 ? static_cast<uint64_t>(sourceSize) : 0;
     const bool sizeKnown = sourceSize >= 0 || ListedSize(files, source, size);
 
     const FileHandle in = files.OpenRead(source);
     if (in == kInvalidFileHandle) {
-        return kCopyNotStarted;
+        return ClientResult(kCopyNotStarted);
     }
     EntryStat opened;
     EntryStat counterpart;
@@ -85,7 +104,7 @@ uint16_t NetWareServices::NetWareCopyFile(FileServices& files, const std::string
         targetAttributes != -1 && (static_cast<uint32_t>(targetAttributes) & Attr::ReadOnly);
     if (!haveOpened || targetReadOnly || (counterpartStands && counterpart.SameEntryAs(opened))) {
         files.CloseFile(in);
-        return kCopyNotStarted;
+        return ClientResult(kCopyNotStarted);
     }
     // The copy goes to a new entry beside the target that replaces it only when complete: a
     // failure or a killed program leaves the old target as it was, and a hard link at the
@@ -94,12 +113,14 @@ uint16_t NetWareServices::NetWareCopyFile(FileServices& files, const std::string
     const FileHandle out = files.CreateTemporary(target, tempPath);
     if (out == kInvalidFileHandle) {
         files.CloseFile(in);
-        return kCopyNotStarted;
+        return ClientResult(kCopyNotStarted);
     }
 
     // One request covers the usual file whole. A larger one is continued at the offset where the
     // last request stopped; a request that copies less than it asked for has met the end of the
     // source. A copy that falls short of the listed size never counts as done.
+    // The client's code of the first step that failed, or the file services' Windows number.
+    int failure = 0;
     uint64_t copiedTotal = 0;
     uint32_t request = kRequestBytes;
     for (;;) {
@@ -115,24 +136,26 @@ uint16_t NetWareServices::NetWareCopyFile(FileServices& files, const std::string
         }
         if (copiedTotal >= kLastOffset) {
             // Beyond what 32-bit offsets reach: the rest cannot be copied on the server.
-            code = WinErr::GenFailure;
+            failure = WinErr::GenFailure;
             break;
         }
         request =
             static_cast<uint32_t>(std::min<uint64_t>(kRequestBytes, kLastOffset - copiedTotal));
     }
-    if (code == 0 && sizeKnown && copiedTotal < size) {
-        code = WinErr::GenFailure;
+    if (code == 0 && failure == 0 && sizeKnown && copiedTotal < size) {
+        failure = WinErr::GenFailure;
     }
     // A source written to while it was copied may have given a torn copy (old and new parts).
     EntryStat after;
-    if (code == 0 && (!files.HandleStat(in, after) || after.size != opened.size ||
-                      after.mtimeSec != opened.mtimeSec || after.mtimeNsec != opened.mtimeNsec)) {
-        code = WinErr::SharingViolation;
+    bool ok = code == 0 && failure == 0;
+    if (ok && (!files.HandleStat(in, after) || after.size != opened.size ||
+               after.mtimeSec != opened.mtimeSec || after.mtimeNsec != opened.mtimeNsec)) {
+        failure = WinErr::SharingViolation;
+        ok = false;
     }
 
     CopyFacts made;
-    if (code == 0) {
+    if (ok) {
         // A DOS date-time: two-second resolution, an odd second becomes the even one below.
         const int32_t age = files.GetHandleAge(in);
         if (age != -1) {
@@ -141,27 +164,32 @@ uint16_t NetWareServices::NetWareCopyFile(FileServices& files, const std::string
         // The copy as it will stand at the target: a move deletes the source only while it does.
         made.source = opened;
         if (!files.HandleStat(out, made.copy)) {
-            code = WinErr::GenFailure;
+            failure = WinErr::GenFailure;
+            ok = false;
         }
     }
     const int closed = files.CloseFile(out);
     files.CloseFile(in);
-    if (code == 0 && closed != 0) {
-        code = CopyResult(closed);
+    if (ok && closed != 0) {
+        failure = closed;
+        ok = false;
     }
-    if (code == 0) {
+    if (ok) {
         const int32_t attributes = files.GetAttributes(source);
         if (attributes != -1) {
             files.SetAttributes(tempPath, static_cast<uint32_t>(attributes));
         }
-        code = CopyResult(files.RenameOver(tempPath, target));
+        failure = files.RenameOver(tempPath, target);
+        ok = failure == 0;
     }
-    if (code != 0) {
+    if (!ok) {
         files.DeleteFile(tempPath);
-    } else if (facts != nullptr) {
+        return code != 0 ? ClientResult(code) : FilesResult(failure);
+    }
+    if (facts != nullptr) {
         *facts = made;
     }
-    return code;
+    return {};
 }
 
 }  // namespace ferrit

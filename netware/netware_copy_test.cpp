@@ -91,10 +91,9 @@ class NetWareCopyTest : public ::testing::Test {
     std::string src, tgt, other;
     ScriptedClient client;
     SizeOnlyClient sizeOnly;
-    LocationState state;
     CountingFiles files;
     ScriptedDialogs dialogs;
-    NetWareServices nw{client, state, files, dialogs};
+    NetWareServices nw{client, files, dialogs};
 };
 
 TEST_F(NetWareCopyTest, SameServerCopiesContentsTimeAndAttributes) {
@@ -154,6 +153,30 @@ TEST_F(NetWareCopyTest, UnparsablePathGivesTheClientsCode) {
     EXPECT_EQ(files.opened + files.created, 0);
 }
 
+// A failed server copy's code is described from its own table: a client code by the client's
+// error-text library, even where a Windows number of the same value has a description; a Windows
+// number by the front end, or by the system's message where the front end has none.
+TEST_F(NetWareCopyTest, FailureWordsComeFromTheCodesOwnTable) {
+    client.library = ScriptedClient::Library::Present;
+    client.errorTexts[5] = "Refused by the server";
+    EXPECT_TRUE(nw.NetWareCopyFile(files, tmp.File("local/a.txt", "x"), tgt + "/a.txt", -1, nullptr)
+                    .clientCode);
+    struct {
+        ServerCopyResult result;
+        std::string words;
+    } const rows[] = {
+        {{5, true}, "Refused by the server"},
+        {{5, false}, ""},
+        {{31, false}, "A device attached to the system is not functioning"},
+    };
+    for (const auto& row : rows) {
+        // A system that describes every Windows number itself (Windows) leaves no words to add.
+        const bool described = !row.result.clientCode && !ErrorDescription(row.result.code).empty();
+        EXPECT_EQ(nw.ServerCopyErrorDetail(row.result), described ? "" : row.words)
+            << row.result.code;
+    }
+}
+
 // A failed server copy leaves the target as it was (absent, or the old file) and nothing else.
 TEST_F(NetWareCopyTest, FailedServerCopyLeavesTheOldTargetAndNoTrace) {
     const std::string file = tmp.File("srv1/vol/data/a.txt", "data");
@@ -209,7 +232,7 @@ TEST_F(NetWareCopyTest, ServerStoppingShortIsNeverSuccess) {
 }
 
 TEST_F(NetWareCopyTest, SourcesOfTwoGibibytesAndMoreAreCopiedWholeOrFail) {
-    NetWareServices services(sizeOnly, state, files, dialogs);
+    NetWareServices services(sizeOnly, files, dialogs);
     struct Case {
         uint64_t size;
         uint16_t result;

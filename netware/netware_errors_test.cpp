@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "netware/netware_services.h"
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 #include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
 

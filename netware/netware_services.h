@@ -1,6 +1,7 @@
 // The NetWare services: start-up and names, locations and rights, and the replication of
 // trustees, owner, inherited rights mask and space limits. One object per program, owning
-// nothing but references; the location state it maintains belongs to the application object.
+// nothing but references; it keeps no locations: every step is given the directory pair it
+// works on.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "netware/location_state.h"
+#include "netware/directory_pair.h"
 #include "netware/netware_client.h"
 #include "options/copy_options.h"
 #include "platform/file_services.h"
@@ -24,28 +25,32 @@ struct NetWareNote {
     bool failure = true;
 };
 
+// A server copy's outcome: 0, or the code of the step that failed, which is read only against
+// its own table.
+struct ServerCopyResult {
+    uint16_t code = 0;
+    // The code is the NetWare client's completion code (0xFFFF: the copy did not start); else
+    // it is a Windows number from the file services.
+    bool clientCode = false;
+};
+
 class NetWareServices {
   public:
-    NetWareServices(NetWareClient& client, LocationState& state, FileServices& files,
-                    Dialogs& dialogs);
+    NetWareServices(NetWareClient& client, FileServices& files, Dialogs& dialogs);
 
-    LocationState& State() { return state_; }
-    const LocationState& State() const { return state_; }
     NetWareClient& Client() { return client_; }
 
     // --- Locations, available space and rights ---
 
-    // Fills entry i (1 source, 2 target) from a path text. A directory that does not exist yet
-    // is placed by its nearest existing parent; a text longer than the client takes is marked
-    // too long and not parsed.
-    void ResolveLocation(const std::string& path, int i);
-    // Resolves both entries, derives BothNetWare and SameConnection, and sets FreeSpace and the
-    // available-space text.
-    void GetNetWarePaths(const std::string& source, const std::string& target);
-    // The rights warning lines for the current two entries (each with its two leading blanks),
-    // in their fixed order; the caller appends them to the status list.
-    // REQUIRES: GetNetWarePaths for the pair the lines are about.
-    std::vector<std::string> CheckRights(const OptionSet& options) const;
+    // The pair of a source and a target directory: both entries, BothNetWare, SameConnection,
+    // FreeSpace and the available-space text. A directory that does not exist yet is placed by
+    // its nearest existing parent; a text longer than the client takes is marked too long and
+    // not parsed.
+    [[nodiscard]] DirectoryPair GetNetWarePaths(const std::string& source,
+                                                const std::string& target);
+    // The rights warning lines for a pair (each with its two leading blanks), in their fixed
+    // order; the caller appends them to the status list.
+    std::vector<std::string> CheckRights(const DirectoryPair& pair, const OptionSet& options) const;
 
     // --- Error texts ---
     std::string NetWareErrorText(uint32_t code);
@@ -65,12 +70,12 @@ class NetWareServices {
     NWDSCCODE NameToId(NWCONN_HANDLE conn, const std::string& name, NWObjectID& id);
 
     // --- Trustees and owner ---
-    // Carries every trustee of the source to the target, batch by batch; one that cannot be
-    // carried is skipped. Answers 0, or the code of the last trustee that could not be carried.
-    // REQUIRES: GetNetWarePaths for the directory pair (its connections are used).
-    uint32_t CopyTrustees(const std::string& source, const std::string& target);
-    // REQUIRES: GetNetWarePaths for the directory pair (its connections are used).
-    void CopyOwner(const std::string& source, const std::string& target);
+    // Carries every trustee of the source to the target (volume paths on the pair's two
+    // connections), batch by batch; one that cannot be carried is skipped. Answers 0, or the
+    // code of the last trustee that could not be carried.
+    uint32_t CopyTrustees(const DirectoryPair& pair, const std::string& source,
+                          const std::string& target);
+    void CopyOwner(const DirectoryPair& pair, const std::string& source, const std::string& target);
     NWCCODE ReadEntryInfo(NWCONN_HANDLE conn, const std::string& path, EntryInfo& info);
 
     // What the replication steps could not carry since the last call, in order: one line per
@@ -79,14 +84,14 @@ class NetWareServices {
     std::vector<NetWareNote> TakeNotes();
 
     // --- Inherited rights mask and space limits; runState receives dialog answers ---
-    // REQUIRES: GetNetWarePaths (entry i's connection). Release with FreeTempDirHandle.
-    NWCCODE AllocTempDirHandle(int i, const std::string& path);
-    NWCCODE FreeTempDirHandle(int i);
-    // REQUIRES: GetNetWarePaths for the pair; FreeTempDirHandle of both entries afterwards.
-    void CopyInheritedRightsMask(const std::string& source, const std::string& target,
-                                 int16_t& runState);
-    // REQUIRES: GetNetWarePaths for the pair; FreeTempDirHandle of both entries afterwards.
-    void CopySpaceLimits(const std::string& source, const std::string& target, int16_t& runState);
+    // The mask and limit steps keep the temporary directory handles they open in the pair, where
+    // the next step reuses them; FreeTempDirHandle of both entries releases them.
+    NWCCODE AllocTempDirHandle(DirectoryPair& pair, int i, const std::string& path);
+    NWCCODE FreeTempDirHandle(DirectoryPair& pair, int i);
+    void CopyInheritedRightsMask(DirectoryPair& pair, const std::string& source,
+                                 const std::string& target, int16_t& runState);
+    void CopySpaceLimits(DirectoryPair& pair, const std::string& source, const std::string& target,
+                         int16_t& runState);
 
     // --- The server copy ---
     // Copies on the server: 0, 0xFFFF when the copy did not start, or the failing code. A copy
@@ -94,13 +99,18 @@ class NetWareServices {
     // (from its listing) or, when not given, read from the source's directory listing.
     uint16_t NetWareCopyFile(const std::string& source, const std::string& target,
                              int64_t sourceSize = -1) {
-        return NetWareCopyFile(files_, source, target, sourceSize, nullptr);
+        return NetWareCopyFile(files_, source, target, sourceSize, nullptr).code;
     }
-    // The same through the given file services (a run's, confined to its roots); `facts`, when
-    // given, receives what a copy that was made rests on: the source as read, the copy as put
-    // in place.
-    uint16_t NetWareCopyFile(FileServices& files, const std::string& source,
-                             const std::string& target, int64_t sourceSize, CopyFacts* facts);
+    // The same through the given file services (a run's, confined to its roots), with the table
+    // the code belongs to; `facts`, when given, receives what a copy that was made rests on: the
+    // source as read, the copy as put in place.
+    ServerCopyResult NetWareCopyFile(FileServices& files, const std::string& source,
+                                     const std::string& target, int64_t sourceSize,
+                                     CopyFacts* facts);
+    // The words for a failed server copy's code, from the code's own table: the client's
+    // error-text library for its codes; for a Windows number the system's message text where
+    // the front end has no description of its own (else empty: the front end describes it).
+    std::string ServerCopyErrorDetail(const ServerCopyResult& result);
 
   private:
     // The bytes the directory's space limits (its own and its ancestors') still allow; false
@@ -108,22 +118,25 @@ class NetWareServices {
     bool SpaceLimitLeft(const TPathInfo& entry, int64_t& bytes);
     // The words for a code; false when the error-text library cannot be loaded.
     bool ErrorDetail(uint32_t code, std::string& detail);
-    bool TargetLacksAccessControl() const;
+    // One location from a path text.
+    TPathInfo ResolveLocation(const std::string& path);
     // Fills an entry for a directory that does not exist yet from its nearest existing parent.
     void ResolveNewDirectory(const std::string& path, TPathInfo& info);
-    // Notes what could not be carried to the target entry (a volume path), with the reason.
-    void NoteNotCarried(const std::string& what, const std::string& target, uint32_t code);
-    // Notes an object that has no counterpart on location i's server.
-    void NoteNoObject(const std::string& name, int i);
+    // Notes what could not be carried to the target entry (a volume path on the pair's target
+    // server), with the reason.
+    void NoteNotCarried(const DirectoryPair& pair, const std::string& what,
+                        const std::string& target, uint32_t code);
+    // Notes an object that has no counterpart on the named server.
+    void NoteNoObject(const std::string& name, const std::string& server);
     // An object's name on a connection, or its identifier in hexadecimal.
     std::string ObjectName(NWCONN_HANDLE conn, NWObjectID id);
     // The target's identifier for a source object (the same on one connection, else through the
     // object's name, which `name` receives); false, noted, when it has no counterpart.
-    bool TranslateId(NWObjectID id, NWObjectID& targetId, std::string& name);
-    bool OpenSourceDirectory(const std::string& source, int16_t& runState);
+    bool TranslateId(const DirectoryPair& pair, NWObjectID id, NWObjectID& targetId,
+                     std::string& name);
+    bool OpenSourceDirectory(DirectoryPair& pair, const std::string& source, int16_t& runState);
 
     NetWareClient& client_;
-    LocationState& state_;
     FileServices& files_;
     Dialogs& dialogs_;
     static constexpr uint32_t kNoStartupConn = 0xFFFF;

@@ -25,6 +25,13 @@ std::string HexId(NWObjectID id) {
     return text;
 }
 
+// Both directory routines and the trustee and owner steps need Access Control on the target:
+// without it they make no client call at all.
+bool TargetLacksAccessControl(const DirectoryPair& pair) {
+    return LacksRights(static_cast<uint16_t>(pair.PathInfo[kTarget].EffectiveRights),
+                       Rights::AccessControl);
+}
+
 }  // namespace
 
 std::vector<NetWareNote> NetWareServices::TakeNotes() {
@@ -33,17 +40,16 @@ std::vector<NetWareNote> NetWareServices::TakeNotes() {
     return notes;
 }
 
-void NetWareServices::NoteNotCarried(const std::string& what, const std::string& target,
-                                     uint32_t code) {
-    const TPathInfo& tgt = state_.PathInfo[kTarget];
+void NetWareServices::NoteNotCarried(const DirectoryPair& pair, const std::string& what,
+                                     const std::string& target, uint32_t code) {
+    const TPathInfo& tgt = pair.PathInfo[kTarget];
     notes_.push_back({"  " + what + " not carried to " + tgt.ServerName + "/" + target + ": " +
                           NetWareErrorText(code),
                       true});
 }
 
-void NetWareServices::NoteNoObject(const std::string& name, int i) {
-    notes_.push_back(
-        {"  not carried: no object " + name + " on " + state_.PathInfo[i].ServerName, false});
+void NetWareServices::NoteNoObject(const std::string& name, const std::string& server) {
+    notes_.push_back({"  not carried: no object " + name + " on " + server, false});
 }
 
 std::string NetWareServices::ObjectName(NWCONN_HANDLE conn, NWObjectID id) {
@@ -51,41 +57,38 @@ std::string NetWareServices::ObjectName(NWCONN_HANDLE conn, NWObjectID id) {
     return IdToName(conn, id, name) == 0 && !name.empty() ? name : HexId(id);
 }
 
-bool NetWareServices::TranslateId(NWObjectID id, NWObjectID& targetId, std::string& name) {
-    const NWCONN_HANDLE sourceConn = state_.PathInfo[kSource].ConnHandle;
+bool NetWareServices::TranslateId(const DirectoryPair& pair, NWObjectID id, NWObjectID& targetId,
+                                  std::string& name) {
+    const TPathInfo& src = pair.PathInfo[kSource];
+    const TPathInfo& tgt = pair.PathInfo[kTarget];
     targetId = 0;
     name.clear();
-    if (state_.SameConnection) {
+    if (pair.SameConnection) {
         targetId = id;
         return true;
     }
     // An object without a name on the source, or whose name the target does not know, has no
     // counterpart there: by the translation rule it is not carried.
-    if (IdToName(sourceConn, id, name) != 0 || name.empty()) {
-        NoteNoObject(HexId(id), kSource);
+    if (IdToName(src.ConnHandle, id, name) != 0 || name.empty()) {
+        NoteNoObject(HexId(id), src.ServerName);
         name = HexId(id);
         return false;
     }
-    if (NameToId(state_.PathInfo[kTarget].ConnHandle, name, targetId) != 0 || targetId == 0) {
-        NoteNoObject(name, kTarget);
+    if (NameToId(tgt.ConnHandle, name, targetId) != 0 || targetId == 0) {
+        NoteNoObject(name, tgt.ServerName);
         targetId = 0;
         return false;
     }
     return true;
 }
 
-// Both routines need Access Control on the target: without it they make no client call at all.
-bool NetWareServices::TargetLacksAccessControl() const {
-    return LacksRights(static_cast<uint16_t>(state_.PathInfo[kTarget].EffectiveRights),
-                       Rights::AccessControl);
-}
-
-uint32_t NetWareServices::CopyTrustees(const std::string& source, const std::string& target) {
-    if (TargetLacksAccessControl()) {
+uint32_t NetWareServices::CopyTrustees(const DirectoryPair& pair, const std::string& source,
+                                       const std::string& target) {
+    if (TargetLacksAccessControl(pair)) {
         return 0;
     }
-    const NWCONN_HANDLE sourceConn = state_.PathInfo[kSource].ConnHandle;
-    const NWCONN_HANDLE targetConn = state_.PathInfo[kTarget].ConnHandle;
+    const NWCONN_HANDLE sourceConn = pair.PathInfo[kSource].ConnHandle;
+    const NWCONN_HANDLE targetConn = pair.PathInfo[kTarget].ConnHandle;
     // 32 bits wide, so a translation failure is never mistaken for success.
     uint32_t lastFailure = 0;
     uint32_t iterHandle = 0;
@@ -106,14 +109,15 @@ uint32_t NetWareServices::CopyTrustees(const std::string& source, const std::str
             }
             NWObjectID targetId = 0;
             std::string name;
-            if (!TranslateId(entry.objectId, targetId, name)) {
+            if (!TranslateId(pair, entry.objectId, targetId, name)) {
                 lastFailure = NWErr::NoSuchObject;
                 continue;
             }
             const uint32_t code = client_.AddTrustee(targetConn, 0, target, targetId, entry.rights);
             if (code != 0) {
                 lastFailure = code;
-                NoteNotCarried("Trustee " +
+                NoteNotCarried(pair,
+                               "Trustee " +
                                    (name.empty() ? ObjectName(sourceConn, entry.objectId) : name) +
                                    " " + RightsLetters(entry.rights),
                                target, code);
@@ -145,20 +149,21 @@ NWCCODE NetWareServices::ReadEntryInfo(NWCONN_HANDLE conn, const std::string& pa
     return code;
 }
 
-void NetWareServices::CopyOwner(const std::string& source, const std::string& target) {
-    if (TargetLacksAccessControl()) {
+void NetWareServices::CopyOwner(const DirectoryPair& pair, const std::string& source,
+                                const std::string& target) {
+    if (TargetLacksAccessControl(pair)) {
         return;
     }
-    const NWCONN_HANDLE sourceConn = state_.PathInfo[kSource].ConnHandle;
-    const NWCONN_HANDLE targetConn = state_.PathInfo[kTarget].ConnHandle;
+    const NWCONN_HANDLE sourceConn = pair.PathInfo[kSource].ConnHandle;
+    const NWCONN_HANDLE targetConn = pair.PathInfo[kTarget].ConnHandle;
     EntryInfo record;
     if (const NWCCODE code = ReadEntryInfo(sourceConn, source, record)) {
-        NoteNotCarried("Owner", target, code);
+        NoteNotCarried(pair, "Owner", target, code);
         return;
     }
     NWObjectID targetOwner = 0;
     std::string name;
-    if (!TranslateId(record.ownerId, targetOwner, name)) {
+    if (!TranslateId(pair, record.ownerId, targetOwner, name)) {
         return;  // an owner without a counterpart leaves the target's owner as it is
     }
     // The same record: when the target cannot be read it still holds the source's owner.
@@ -170,13 +175,13 @@ void NetWareServices::CopyOwner(const std::string& source, const std::string& ta
     dos.ownerId = targetOwner;
     if (const NWCCODE code = client_.ModifyDosInfo(targetConn, 0, target, kDosNameSpace,
                                                    kSearchAttributes, kModifyOwner, dos)) {
-        NoteNotCarried("Owner " + (name.empty() ? ObjectName(sourceConn, targetOwner) : name),
+        NoteNotCarried(pair, "Owner " + (name.empty() ? ObjectName(sourceConn, targetOwner) : name),
                        target, code);
     }
 }
 
-NWCCODE NetWareServices::AllocTempDirHandle(int i, const std::string& path) {
-    TPathInfo& entry = state_.PathInfo[i];
+NWCCODE NetWareServices::AllocTempDirHandle(DirectoryPair& pair, int i, const std::string& path) {
+    TPathInfo& entry = pair.PathInfo[i];
     if (entry.TempDirHandle != 0) {
         return 0;  // this directory step's handle is reused
     }
@@ -189,8 +194,8 @@ NWCCODE NetWareServices::AllocTempDirHandle(int i, const std::string& path) {
     return code;
 }
 
-NWCCODE NetWareServices::FreeTempDirHandle(int i) {
-    TPathInfo& entry = state_.PathInfo[i];
+NWCCODE NetWareServices::FreeTempDirHandle(DirectoryPair& pair, int i) {
+    TPathInfo& entry = pair.PathInfo[i];
     NWCCODE code = 0;
     if (entry.TempDirHandle != 0) {
         code = client_.DeallocateDirectoryHandle(entry.ConnHandle, entry.TempDirHandle);
@@ -202,11 +207,12 @@ NWCCODE NetWareServices::FreeTempDirHandle(int i) {
 // The opening both directory routines share: nothing without Access Control on the target;
 // then the source directory's handle, whose failure is reported with the Abort button alone.
 // False when the routine ends here: no Access Control, or the run is being aborted.
-bool NetWareServices::OpenSourceDirectory(const std::string& source, int16_t& runState) {
-    if (TargetLacksAccessControl()) {
+bool NetWareServices::OpenSourceDirectory(DirectoryPair& pair, const std::string& source,
+                                          int16_t& runState) {
+    if (TargetLacksAccessControl(pair)) {
         return false;
     }
-    const NWCCODE code = AllocTempDirHandle(kSource, source);
+    const NWCCODE code = AllocTempDirHandle(pair, kSource, source);
     if (code != 0) {
         runState = static_cast<int16_t>(ShowErrorCode(
             dialogs_, DialogKind::Error, code, "NWAllocTemporaryDirectoryHandle", Btn::Abort));
@@ -214,32 +220,32 @@ bool NetWareServices::OpenSourceDirectory(const std::string& source, int16_t& ru
     return runState != Answer::Abort;
 }
 
-void NetWareServices::CopyInheritedRightsMask(const std::string& source, const std::string& target,
-                                              int16_t& runState) {
-    if (!OpenSourceDirectory(source, runState)) {
+void NetWareServices::CopyInheritedRightsMask(DirectoryPair& pair, const std::string& source,
+                                              const std::string& target, int16_t& runState) {
+    if (!OpenSourceDirectory(pair, source, runState)) {
         return;
     }
-    const TPathInfo& src = state_.PathInfo[kSource];
-    const TPathInfo& tgt = state_.PathInfo[kTarget];
+    const TPathInfo& src = pair.PathInfo[kSource];
+    const TPathInfo& tgt = pair.PathInfo[kTarget];
     const std::string what = "Inherited rights mask";
     uint32_t iterHandle = 0xFFFFFFFF;
     DirEntryRecord sourceRecord;
     if (const NWCCODE code = client_.ScanDirEntryInfo(
             src.ConnHandle, src.TempDirHandle, kSearchAttributes, iterHandle, sourceRecord)) {
-        NoteNotCarried(what, target, code);
+        NoteNotCarried(pair, what, target, code);
         return;
     }
     const uint16_t mask = sourceRecord.inheritedRightsMask;
     const std::string carried = what + " " + RightsLetters(mask);
-    if (const NWCCODE code = AllocTempDirHandle(kTarget, target)) {
-        NoteNotCarried(carried, target, code);
+    if (const NWCCODE code = AllocTempDirHandle(pair, kTarget, target)) {
+        NoteNotCarried(pair, carried, target, code);
         return;
     }
     iterHandle = 0xFFFFFFFF;
     DirEntryRecord targetRecord;
     if (const NWCCODE code = client_.ScanDirEntryInfo(
             tgt.ConnHandle, tgt.TempDirHandle, kSearchAttributes, iterHandle, targetRecord)) {
-        NoteNotCarried(carried, target, code);
+        NoteNotCarried(pair, carried, target, code);
         return;
     }
     if (targetRecord.inheritedRightsMask == mask) {
@@ -249,22 +255,22 @@ void NetWareServices::CopyInheritedRightsMask(const std::string& source, const s
     if (const NWCCODE code =
             client_.ModifyDirEntry(tgt.ConnHandle, tgt.TempDirHandle, kSearchAttributes, iterHandle,
                                    kModifyInheritedRightsMask, targetRecord)) {
-        NoteNotCarried(carried, target, code);
+        NoteNotCarried(pair, carried, target, code);
     }
 }
 
-void NetWareServices::CopySpaceLimits(const std::string& source, const std::string& target,
-                                      int16_t& runState) {
-    if (!OpenSourceDirectory(source, runState)) {
+void NetWareServices::CopySpaceLimits(DirectoryPair& pair, const std::string& source,
+                                      const std::string& target, int16_t& runState) {
+    if (!OpenSourceDirectory(pair, source, runState)) {
         return;
     }
-    const TPathInfo& src = state_.PathInfo[kSource];
-    const TPathInfo& tgt = state_.PathInfo[kTarget];
+    const TPathInfo& src = pair.PathInfo[kSource];
+    const TPathInfo& tgt = pair.PathInfo[kTarget];
     // The whole list, however long: the client's fixed buffer does not limit it here.
     std::vector<SpaceLimitEntry> list;
     if (const NWCCODE code =
             client_.GetDirSpaceLimitList(src.ConnHandle, src.TempDirHandle, list)) {
-        NoteNotCarried("Space limit", target, code);
+        NoteNotCarried(pair, "Space limit", target, code);
         return;
     }
     // Counted whole: a directory deeper than any 8-bit level matches no entry.
@@ -274,7 +280,7 @@ void NetWareServices::CopySpaceLimits(const std::string& source, const std::stri
             continue;
         }
         const uint32_t limit = entry.maximum == kNoSpaceLimit ? 0 : entry.maximum;
-        NWCCODE code = AllocTempDirHandle(kTarget, target);
+        NWCCODE code = AllocTempDirHandle(pair, kTarget, target);
         if (code == 0) {
             code = client_.SetDirSpaceLimit(tgt.ConnHandle, tgt.TempDirHandle, limit);
             if (code == kNoDirSpaceRestriction) {
@@ -283,6 +289,7 @@ void NetWareServices::CopySpaceLimits(const std::string& source, const std::stri
         }
         if (code != 0) {
             NoteNotCarried(
+                pair,
                 "Space limit " + (limit == 0 ? std::string("none")
                                              : std::to_string(uint64_t{limit} * 4) + " KB"),
                 target, code);

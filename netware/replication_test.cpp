@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "netware/netware_services.h"
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 #include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
 
@@ -60,10 +60,10 @@ TEST_F(ReplicationTest, WithoutAccessControlOnTheTargetNothingAsksTheClient) {
     client.allocFails[kSrcConn] = 0x8998;  // would raise a dialog if asked
     for (uint32_t rights : {0x00u, 0x1DFu, 0x0Fu}) {
         Locate(kSrcConn, kTgtConn, rights);
-        nw.CopyTrustees("S:", "T:");
-        nw.CopyOwner("S:F", "T:F");
-        nw.CopyInheritedRightsMask("S:", "T:", runState);
-        nw.CopySpaceLimits("S:", "T:", runState);
+        nw.CopyTrustees(state, "S:", "T:");
+        nw.CopyOwner(state, "S:F", "T:F");
+        nw.CopyInheritedRightsMask(state, "S:", "T:", runState);
+        nw.CopySpaceLimits(state, "S:", "T:", runState);
     }
     EXPECT_TRUE(client.log.empty());
     EXPECT_TRUE(dialogs.Asked().empty());
@@ -77,12 +77,12 @@ TEST_F(ReplicationTest, TrusteesComeInBatchesOfTwenty) {
     };
     for (const Case c : {Case{0, 1}, Case{1, 2}, Case{20, 2}, Case{25, 3}, Case{40, 3}}) {
         ScriptedClient fresh;
-        NetWareServices services(fresh, state, files, dialogs);
+        NetWareServices services(fresh, files, dialogs);
         Locate(kSrcConn, kSrcConn, 0x1FF);  // one connection: identifiers unchanged
         for (int k = 1; k <= c.trustees; ++k) {
             fresh.trustees.push_back({static_cast<NWObjectID>(k), static_cast<uint16_t>(k)});
         }
-        services.CopyTrustees("SYS:DATA", "SYS:COPY");
+        services.CopyTrustees(state, "SYS:DATA", "SYS:COPY");
         EXPECT_EQ(fresh.Count("ScanTrustees"), c.scans) << c.trustees;
         ASSERT_EQ(fresh.added.size(), static_cast<size_t>(c.trustees));
         for (int k = 0; k < c.trustees; ++k) {
@@ -97,7 +97,7 @@ TEST_F(ReplicationTest, TrusteesComeInBatchesOfTwenty) {
 
 TEST_F(ReplicationTest, TrusteesAreTranslatedBetweenServers) {
     SourceTrustees(25);
-    nw.CopyTrustees("S:", "T:");
+    nw.CopyTrustees(state, "S:", "T:");
     EXPECT_EQ(AddedIds(), Ids(1, 25, 100));
     EXPECT_EQ(client.openContexts, 0);
 }
@@ -107,7 +107,7 @@ TEST_F(ReplicationTest, TrusteeWithoutCounterpartOnTheTargetIsSkipped) {
     // Object 20, the last of the first batch, and 25, the last of all, have no target object.
     client.dsIds.erase({kTgtConn, "CN=U20.O=ACME"});
     client.dsIds.erase({kTgtConn, "CN=U25.O=ACME"});
-    EXPECT_EQ(nw.CopyTrustees("S:", "T:"), 0x89FCu);  // the bindery's "no such object"
+    EXPECT_EQ(nw.CopyTrustees(state, "S:", "T:"), 0x89FCu);  // the bindery's "no such object"
     std::vector<NWObjectID> expected = Ids(1, 19, 100);
     for (NWObjectID id : Ids(21, 24, 100)) expected.push_back(id);
     EXPECT_EQ(AddedIds(), expected);
@@ -117,7 +117,7 @@ TEST_F(ReplicationTest, TrusteeWithoutCounterpartOnTheTargetIsSkipped) {
 TEST_F(ReplicationTest, ASourceSideFailureOnTheLastEntryOfABatchSkipsThatEntryAlone) {
     SourceTrustees(25);
     client.dsNames.erase({kSrcConn, 20});  // neither directory services nor the bindery know it
-    EXPECT_EQ(nw.CopyTrustees("S:", "T:"), 0x89FCu);
+    EXPECT_EQ(nw.CopyTrustees(state, "S:", "T:"), 0x89FCu);
     std::vector<NWObjectID> expected = Ids(1, 19, 100);
     for (NWObjectID id : Ids(21, 25, 100)) expected.push_back(id);
     EXPECT_EQ(AddedIds(), expected);
@@ -127,7 +127,7 @@ TEST_F(ReplicationTest, ASourceSideFailureOnTheLastEntryOfABatchSkipsThatEntryAl
 TEST_F(ReplicationTest, ASourceSideFailureEarlierInTheBatchDoesNotEndIt) {
     SourceTrustees(25);
     client.dsNames.erase({kSrcConn, 5});
-    nw.CopyTrustees("S:", "T:");
+    nw.CopyTrustees(state, "S:", "T:");
     std::vector<NWObjectID> expected = Ids(1, 4, 100);
     for (NWObjectID id : Ids(6, 25, 100)) expected.push_back(id);
     EXPECT_EQ(AddedIds(), expected);
@@ -137,14 +137,14 @@ TEST_F(ReplicationTest, AFailedAddSkipsThatEntryAlone) {
     Locate(kSrcConn, kSrcConn, 0x1FF);
     SourceTrustees(25);
     client.addFails[3] = 0x898C;
-    EXPECT_EQ(nw.CopyTrustees("S:", "T:"), 0x898Cu);
+    EXPECT_EQ(nw.CopyTrustees(state, "S:", "T:"), 0x898Cu);
     EXPECT_EQ(client.added.size(), 24u);
 
     ScriptedClient fresh;
-    NetWareServices services(fresh, state, files, dialogs);
+    NetWareServices services(fresh, files, dialogs);
     for (int k = 1; k <= 25; ++k) fresh.trustees.push_back({static_cast<NWObjectID>(k), 1});
     fresh.addFails[20] = 0x898C;
-    EXPECT_EQ(services.CopyTrustees("S:", "T:"), 0x898Cu);
+    EXPECT_EQ(services.CopyTrustees(state, "S:", "T:"), 0x898Cu);
     EXPECT_EQ(fresh.added.size(), 24u);
     EXPECT_EQ(fresh.Count("ScanTrustees"), 3u);
 }
@@ -172,7 +172,7 @@ TEST_F(ReplicationTest, FailingTrusteesAreSkippedWhereverTheyStand) {
         ScriptedClient fresh;
         fresh.trees[kSrcConn] = fresh.trees[kTgtConn] = "ACME";
         fresh.dsConns = {kSrcConn, kTgtConn};
-        NetWareServices services(fresh, state, files, dialogs);
+        NetWareServices services(fresh, files, dialogs);
         Locate(kSrcConn, c.sameConnection ? kSrcConn : kTgtConn, 0x1FF);
         const NWObjectID offset = c.sameConnection ? 0 : 100;
         for (int k = 1; k <= 25; ++k) {
@@ -206,7 +206,7 @@ TEST_F(ReplicationTest, FailingTrusteesAreSkippedWhereverTheyStand) {
         }
         const std::string what = ::testing::PrintToString(c.faults.size()) + " faults, first at " +
                                  (c.faults.empty() ? "-" : std::to_string(c.faults[0].first));
-        EXPECT_EQ(services.CopyTrustees("S:", "T:"), c.result) << what;
+        EXPECT_EQ(services.CopyTrustees(state, "S:", "T:"), c.result) << what;
         std::vector<NWObjectID> added;
         for (const auto& a : fresh.added) added.push_back(a.id);
         EXPECT_EQ(added, expected) << what;
@@ -221,8 +221,8 @@ TEST_F(ReplicationTest, OwnerIsReplacedOnlyWhenItDiffers) {
     client.owners[{kSrcConn, "T:A"}] = 11;
     client.owners[{kSrcConn, "S:B"}] = 12;
     client.owners[{kSrcConn, "T:B"}] = 12;
-    nw.CopyOwner("S:A", "T:A");
-    nw.CopyOwner("S:B", "T:B");
+    nw.CopyOwner(state, "S:A", "T:A");
+    nw.CopyOwner(state, "S:B", "T:B");
     EXPECT_EQ(client.ownerWrites, (std::vector<std::pair<std::string, NWObjectID>>{{"T:A", 10}}));
 }
 
@@ -231,7 +231,7 @@ TEST_F(ReplicationTest, OwnerIsTranslatedBetweenServers) {
     client.dsIds[{kTgtConn, "CN=JSMITH.O=ACME"}] = 0x2010;
     client.owners[{kSrcConn, "S:A"}] = 10;
     client.owners[{kTgtConn, "T:A"}] = 1;
-    nw.CopyOwner("S:A", "T:A");
+    nw.CopyOwner(state, "S:A", "T:A");
     EXPECT_EQ((client.owners[{kTgtConn, "T:A"}]), 0x2010u);
 }
 
@@ -241,29 +241,29 @@ TEST_F(ReplicationTest, OwnerWithoutCounterpartLeavesTheTargetOwnerAlone) {
     client.owners[{kTgtConn, "T:A"}] = 1;
     client.owners[{kSrcConn, "S:B"}] = 99;  // its name cannot even be read on the source
     client.owners[{kTgtConn, "T:B"}] = 1;
-    nw.CopyOwner("S:A", "T:A");
-    nw.CopyOwner("S:B", "T:B");
+    nw.CopyOwner(state, "S:A", "T:A");
+    nw.CopyOwner(state, "S:B", "T:B");
     EXPECT_TRUE(client.ownerWrites.empty());
     EXPECT_EQ(client.Count("ModifyDosInfo"), 0u);
 }
 
 TEST_F(ReplicationTest, UnreadableOwnersOnEitherSide) {
     // An unreadable source ends the step before any translation.
-    nw.CopyOwner("S:MISSING", "T:A");
+    nw.CopyOwner(state, "S:MISSING", "T:A");
     EXPECT_EQ(client.Count("DSCreateContext") + client.Count("ModifyDosInfo"), 0u);
 
     // An unreadable target on one connection: the record still holds the source's owner, so
     // the owners look equal and nothing is written.
     Locate(kSrcConn, kSrcConn, 0x1FF);
     client.owners[{kSrcConn, "S:A"}] = 10;
-    nw.CopyOwner("S:A", "T:NEW");
+    nw.CopyOwner(state, "S:A", "T:NEW");
     EXPECT_TRUE(client.ownerWrites.empty());
 
     // Between servers the translated owner differs from the source's, so it is written.
     Locate(kSrcConn, kTgtConn, 0x1FF);
     client.dsNames[{kSrcConn, 10}] = "CN=JSMITH.O=ACME";
     client.dsIds[{kTgtConn, "CN=JSMITH.O=ACME"}] = 0x2010;
-    nw.CopyOwner("S:A", "T:NEW");
+    nw.CopyOwner(state, "S:A", "T:NEW");
     EXPECT_EQ(client.ownerWrites,
               (std::vector<std::pair<std::string, NWObjectID>>{{"T:NEW", 0x2010}}));
 }
@@ -302,8 +302,8 @@ TEST_F(ReplicationTest, EntryInformationFallsBackToNameSpaceFour) {
 TEST_F(ReplicationTest, HandlesAreAllocatedOnceAndReleasedAtTheEndOfTheStep) {
     client.limitList = {{0, 500, 0}};
     client.masks = {{kSrcConn, 0x1FF}, {kTgtConn, 0x0FF}};
-    nw.CopySpaceLimits("S:", "T:", runState);
-    nw.CopyInheritedRightsMask("S:", "T:", runState);
+    nw.CopySpaceLimits(state, "S:", "T:", runState);
+    nw.CopyInheritedRightsMask(state, "S:", "T:", runState);
     EXPECT_EQ(client.Count("AllocTemporaryDirectoryHandle"), 2u);
     EXPECT_EQ(client.allocated, (std::vector<std::pair<NWCONN_HANDLE, std::string>>{
                                     {kSrcConn, "S:"}, {kTgtConn, "T:"}}));
@@ -311,25 +311,25 @@ TEST_F(ReplicationTest, HandlesAreAllocatedOnceAndReleasedAtTheEndOfTheStep) {
     const NWDIR_HANDLE tgt = state.PathInfo[kTarget].TempDirHandle;
     EXPECT_NE(src, 0);
     EXPECT_NE(tgt, 0);
-    EXPECT_EQ(nw.FreeTempDirHandle(kSource), 0);
-    EXPECT_EQ(nw.FreeTempDirHandle(kTarget), 0);
+    EXPECT_EQ(nw.FreeTempDirHandle(state, kSource), 0);
+    EXPECT_EQ(nw.FreeTempDirHandle(state, kTarget), 0);
     EXPECT_EQ(client.released, (std::vector<std::pair<NWCONN_HANDLE, NWDIR_HANDLE>>{
                                    {kSrcConn, src}, {kTgtConn, tgt}}));
     EXPECT_EQ(state.PathInfo[kSource].TempDirHandle, 0);
     EXPECT_EQ(state.PathInfo[kTarget].TempDirHandle, 0);
     // Nothing left to release.
-    EXPECT_EQ(nw.FreeTempDirHandle(kSource), 0);
+    EXPECT_EQ(nw.FreeTempDirHandle(state, kSource), 0);
     EXPECT_EQ(client.released.size(), 2u);
 }
 
 TEST_F(ReplicationTest, InheritedRightsMaskIsWrittenOnlyWhenItDiffers) {
     client.masks = {{kSrcConn, 0x00FB}, {kTgtConn, 0x00FB}};
-    nw.CopyInheritedRightsMask("S:", "T:", runState);
+    nw.CopyInheritedRightsMask(state, "S:", "T:", runState);
     EXPECT_EQ(client.Count("ScanDirEntryInfo"), 2u);
     EXPECT_EQ(client.Count("ModifyDirEntry"), 0u);
 
     client.masks[kTgtConn] = 0x01FF;
-    nw.CopyInheritedRightsMask("S:", "T:", runState);
+    nw.CopyInheritedRightsMask(state, "S:", "T:", runState);
     EXPECT_EQ(client.maskWrites, std::vector<uint16_t>{0x00FB});
     EXPECT_EQ(client.masks[kTgtConn], 0x00FB);
     EXPECT_TRUE(dialogs.Asked().empty());
@@ -344,9 +344,9 @@ TEST_F(ReplicationTest, SourceHandleFailureAsksWithAbortAlone) {
         dialogs.ClearRecord();
         dialogs.Script({answer, answer});
         runState = 1;
-        nw.CopyInheritedRightsMask("S:", "T:", runState);
+        nw.CopyInheritedRightsMask(state, "S:", "T:", runState);
         EXPECT_EQ(runState, answer);
-        nw.CopySpaceLimits("S:", "T:", runState);
+        nw.CopySpaceLimits(state, "S:", "T:", runState);
         EXPECT_EQ(runState, answer);
         ASSERT_EQ(dialogs.Asked().size(), 2u);
         for (const AskedDialog& d : dialogs.Asked()) {
@@ -365,7 +365,7 @@ TEST_F(ReplicationTest, SourceHandleFailureAsksWithAbortAlone) {
 TEST_F(ReplicationTest, TargetHandleFailureIsSilentForTheMask) {
     client.allocFails[kTgtConn] = 0x899C;
     client.masks = {{kSrcConn, 1}, {kTgtConn, 2}};
-    nw.CopyInheritedRightsMask("S:", "T:", runState);
+    nw.CopyInheritedRightsMask(state, "S:", "T:", runState);
     EXPECT_TRUE(dialogs.Asked().empty());
     EXPECT_EQ(client.Count("ModifyDirEntry"), 0u);
     EXPECT_EQ(runState, 1);
@@ -387,10 +387,10 @@ TEST_F(ReplicationTest, SpaceLimitOfTheDirectoryItselfIsCarried) {
     for (const Case& c : cases) {
         client.limitList = c.list;
         client.limitWrites.clear();
-        nw.CopySpaceLimits("S:A\\B", "T:A\\B", runState);
+        nw.CopySpaceLimits(state, "S:A\\B", "T:A\\B", runState);
         EXPECT_EQ(client.limitWrites, c.writes);
-        nw.FreeTempDirHandle(kSource);
-        nw.FreeTempDirHandle(kTarget);
+        nw.FreeTempDirHandle(state, kSource);
+        nw.FreeTempDirHandle(state, kTarget);
     }
     EXPECT_TRUE(dialogs.Asked().empty());
 }
@@ -399,25 +399,25 @@ TEST_F(ReplicationTest, SpaceLimitWriteAnswers) {
     client.limitList = {{0, 100, 0}, {0, 200, 0}};  // two entries at the directory's level
     // 0x89FF counts as success.
     client.setLimitCode = 0x89FF;
-    nw.CopySpaceLimits("S:", "T:", runState);
+    nw.CopySpaceLimits(state, "S:", "T:", runState);
     EXPECT_TRUE(dialogs.Asked().empty());
     EXPECT_EQ(client.limitWrites, (std::vector<uint32_t>{100, 200}));
 
     // Any other code asks with Abort and Ignore for every entry; the answer goes to runState.
     client.setLimitCode = 0x898C;
     dialogs.Script({Answer::Abort, Answer::Ignore});
-    nw.CopySpaceLimits("S:", "T:", runState);
+    nw.CopySpaceLimits(state, "S:", "T:", runState);
     ASSERT_EQ(dialogs.Asked().size(), 2u);
     EXPECT_EQ(dialogs.Asked()[0].text, "Error 898C: NWSetDirSpaceLimit");
     EXPECT_EQ(dialogs.Asked()[0].buttons, Btn::AbortIgnore);
     EXPECT_EQ(runState, Answer::Ignore);
 
     // A target handle that cannot be had is reported the same way, with its own code.
-    nw.FreeTempDirHandle(kTarget);
+    nw.FreeTempDirHandle(state, kTarget);
     client.allocFails[kTgtConn] = 0x8996;
     dialogs.ClearRecord();
     dialogs.Script({Answer::Abort, Answer::Abort});
-    nw.CopySpaceLimits("S:", "T:", runState);
+    nw.CopySpaceLimits(state, "S:", "T:", runState);
     EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"Error 8996: NWSetDirSpaceLimit",
                                                          "Error 8996: NWSetDirSpaceLimit"}));
     EXPECT_EQ(runState, Answer::Abort);
@@ -428,10 +428,10 @@ TEST_F(ReplicationTest, LongLimitListsAndDeepPathsAreHandledWhole) {
     std::vector<SpaceLimitEntry> list(150, SpaceLimitEntry{9, 1, 0});
     list.back() = {2, 4242, 0};
     client.limitList = list;
-    nw.CopySpaceLimits("S:A\\B\\C", "T:A\\B\\C", runState);
+    nw.CopySpaceLimits(state, "S:A\\B\\C", "T:A\\B\\C", runState);
     EXPECT_EQ(client.limitWrites, std::vector<uint32_t>{4242});
-    nw.FreeTempDirHandle(kSource);
-    nw.FreeTempDirHandle(kTarget);
+    nw.FreeTempDirHandle(state, kSource);
+    nw.FreeTempDirHandle(state, kTarget);
 
     // 256 levels deep: no 8-bit level names it, so the volume's limit (level 0) is not taken
     // for its own.
@@ -439,7 +439,7 @@ TEST_F(ReplicationTest, LongLimitListsAndDeepPathsAreHandledWhole) {
     for (int k = 0; k < 256; ++k) deep += "\\d";
     client.limitList = {{0, 777, 0}, {255, 555, 0}};
     client.limitWrites.clear();
-    nw.CopySpaceLimits(deep, "T:X", runState);
+    nw.CopySpaceLimits(state, deep, "T:X", runState);
     EXPECT_TRUE(client.limitWrites.empty());
     EXPECT_EQ(PathDepth(deep), 256u);
     EXPECT_EQ(PathDepth("VOL:"), 0u);

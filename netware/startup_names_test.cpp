@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "netware/netware_services.h"
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 #include "testing/scripted_client.h"
 #include "testing/scripted_dialogs.h"
 
@@ -51,7 +51,7 @@ TEST_F(StartupNamesTest, StartUpFailuresAreReportedWithTheirOwnText) {
         fresh.connLayerInit = c.connLayer;
         fresh.openConn = c.open;
         ScriptedDialogs asked;
-        NetWareServices services(fresh, state, files, asked);
+        NetWareServices services(fresh, files, asked);
         const uint16_t expected = c.callsInit ? c.callsInit : c.connLayer ? c.connLayer : c.open;
         EXPECT_EQ(services.InitNetWare(), expected);
         EXPECT_EQ(fresh.log.size(), c.calls);
@@ -64,7 +64,7 @@ TEST_F(StartupNamesTest, StartUpFailuresAreReportedWithTheirOwnText) {
 
 TEST_F(StartupNamesTest, WithoutAClientTheStartUpFailsWithItsMessage) {
     AbsentClient absent;
-    NetWareServices services(absent, state, files, dialogs);
+    NetWareServices services(absent, files, dialogs);
     EXPECT_EQ(services.InitNetWare(), 0xFFFF);
     EXPECT_EQ(dialogs.Texts(),
               (Log{"Could not initialize NetWare Client. InitNetWare returned error 0xFFFF"}));

@@ -1,6 +1,8 @@
 // The NetWare services against the emulated client on real temporary volumes: FS1 and FS2 in
 // one directory tree and the bindery server FS3, each with its own identifiers for the same
-// people. JSMITH is logged in everywhere.
+// people. JSMITH is logged in everywhere. On Windows every test runs twice: with the emulated
+// client called directly, and through the program's binding to the client libraries, bound to
+// the stand-in libraries that the emulated servers serve.
 #include <gtest/gtest.h>
 
 #include "netware/netware_services.h"
@@ -9,6 +11,7 @@
 #include "testing/emulated_servers.h"
 #include "testing/faulty_netware_client.h"
 #include "testing/scripted_dialogs.h"
+#include "testing/stand_in_client.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -27,10 +30,15 @@ using Trustees = std::vector<Trustee>;
 constexpr uint16_t kAllButSupervisor = kAllRights & ~Rights::Supervisor;
 constexpr uint16_t kSomeRights[] = {0x01, 0x41, 0x0B, 0xFB, 0x4B};
 
-class EmulatedServicesTest : public ::testing::Test {
+enum class Served { Directly, ThroughStandIns };
+
+class EmulatedServicesTest : public ::testing::TestWithParam<Served> {
   protected:
     EmulatedServicesTest()
-        : emulated(Servers(scratch)), client(emulated), nw(client, state, *files, dialogs) {
+        : config(Servers(scratch)),
+          emulated(config),
+          client(ServedClient()),
+          nw(client, *files, dialogs) {
         for (const char* dir : {"FS1/DATA/SRC/SUB", "FS2/DATA/TGT", "FS3/DATA/TGT", "LOCAL"}) {
             scratch.Dir(dir);
         }
@@ -45,9 +53,53 @@ class EmulatedServicesTest : public ::testing::Test {
         volumes.Metadata(scratch.Path("FS3/DATA")).WriteTrustees({{Fs3Jsmith, kAllButSupervisor}});
         return config;
     }
-    std::string P(const std::string& relative) const { return scratch.Path(relative); }
-    EntryMetadata Meta(const std::string& local) { return emulated.Servers().Metadata(local); }
-    NWCONN_HANDLE Conn(const std::string& server) const { return emulated.ConnectionOf(server); }
+    // The client the services talk to: `direct` itself, or the binding to the stand-ins serving
+    // the same description (whose servers answer from the same volumes and metadata). The
+    // stand-ins serve one description at a time: the one served last.
+    NetWareClient& Serve(const Config& servers, Client& direct,
+                         std::unique_ptr<testing::StandInClient>& standIns,
+                         const std::string& file) {
+#ifdef _WIN32
+        if (GetParam() == Served::ThroughStandIns) {
+            standIns = std::make_unique<testing::StandInClient>(servers, scratch.Path(file));
+            if (standIns->Get() != nullptr) {
+                return *standIns->Get();
+            }
+            ADD_FAILURE() << "the stand-ins cannot be bound: " << standIns->Problem();
+        }
+#else
+        static_cast<void>(servers), static_cast<void>(standIns), static_cast<void>(file);
+#endif
+        return direct;
+    }
+    NetWareClient& ServedClient() {
+        return Serve(config, emulated, standIns, "nw.ini");
+    }
+    size_t OpenContexts() const {
+#ifdef _WIN32
+        if (standIns) {
+            return standIns->OpenContexts();
+        }
+#endif
+        return emulated.OpenContexts();
+    }
+    size_t HeldDirHandles(NWCONN_HANDLE conn) const {
+#ifdef _WIN32
+        if (standIns) {
+            return standIns->HeldDirHandles(conn);
+        }
+#endif
+        return emulated.HeldDirHandles(conn);
+    }
+    std::string P(const std::string& relative) const {
+        return scratch.Path(relative);
+    }
+    EntryMetadata Meta(const std::string& local) {
+        return emulated.Servers().Metadata(local);
+    }
+    NWCONN_HANDLE Conn(const std::string& server) const {
+        return emulated.ConnectionOf(server);
+    }
     // The identifier a server gives an object it knows by name (from its tree, say).
     uint32_t TreeId(const std::string& server, const std::string& object) {
         const Object* o =
@@ -56,12 +108,12 @@ class EmulatedServicesTest : public ::testing::Test {
     }
     // Locates the two directories as a directory step does, and forgets the calls that made.
     void Locate(const std::string& source, const std::string& target) {
-        nw.GetNetWarePaths(P(source), P(target));
+        state = nw.GetNetWarePaths(P(source), P(target));
         client.ClearCalls();
     }
     void EndStep() {
-        nw.FreeTempDirHandle(kSource);
-        nw.FreeTempDirHandle(kTarget);
+        nw.FreeTempDirHandle(state, kSource);
+        nw.FreeTempDirHandle(state, kTarget);
     }
     Trustees TrusteesOf(const std::string& relative) {
         Trustees t;
@@ -73,16 +125,18 @@ class EmulatedServicesTest : public ::testing::Test {
     }
 
     testing::TempDir scratch;
-    Client emulated;
+    Config config;
+    Client emulated;  // also the servers' view of the volumes for the checks
+    std::unique_ptr<testing::StandInClient> standIns;  // on Windows, through the stand-ins
     testing::FaultyNetWareClient client;  // records the services' calls, fails chosen ones
-    LocationState state;
+    DirectoryPair state;
     std::unique_ptr<FileServices> files = MakeFileServices();
     ScriptedDialogs dialogs;
     NetWareServices nw;
     int16_t runState = 1;
 };
 
-TEST_F(EmulatedServicesTest, StartUpRunsOnceAndErrorTextsUseTheLibrary) {
+TEST_P(EmulatedServicesTest, StartUpRunsOnceAndErrorTextsUseTheLibrary) {
     EXPECT_EQ(nw.InitNetWare(), 0);
     const size_t calls = client.Calls().size();
     EXPECT_EQ(calls, 4u);
@@ -100,7 +154,7 @@ TEST_F(EmulatedServicesTest, StartUpRunsOnceAndErrorTextsUseTheLibrary) {
     EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C");
 }
 
-TEST_F(EmulatedServicesTest, StartUpFailureIsReported) {
+TEST_P(EmulatedServicesTest, StartUpFailureIsReported) {
     client.FailOperation(testing::NwOp::OpenConnByReference, Code::NoPrimaryConnection);
     EXPECT_EQ(nw.InitNetWare(), Code::NoPrimaryConnection);
     ASSERT_EQ(dialogs.Asked().size(), 1u);
@@ -109,7 +163,7 @@ TEST_F(EmulatedServicesTest, StartUpFailureIsReported) {
               0u);
 }
 
-TEST_F(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
+TEST_P(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
     std::string name;
     EXPECT_EQ(nw.IdToName(Conn("FS1"), Fs1Mbrown, name), 0u);
     EXPECT_EQ(name, "CN=MBROWN.OU=SALES.O=ACME");
@@ -133,23 +187,23 @@ TEST_F(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
     EXPECT_EQ(nw.IdToName(Conn("FS3"), Fs3Jsmith, name), 0u);
     EXPECT_EQ(name, "JSMITH");
     EXPECT_EQ(client.CallCount(testing::NwOp::DSCreateContext), 0u);
-    EXPECT_EQ(emulated.OpenContexts(), 0u);
+    EXPECT_EQ(OpenContexts(), 0u);
 }
 
-TEST_F(EmulatedServicesTest, LocationsOfRealVolumes) {
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
+TEST_P(EmulatedServicesTest, LocationsOfRealVolumes) {
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
     EXPECT_TRUE(state.SameConnection);
     EXPECT_EQ(state.PathInfo[kSource].ServerName, "FS1");
     EXPECT_EQ(state.PathInfo[kSource].NetWarePath, "DATA:SRC");
     EXPECT_EQ(state.PathInfo[kTarget].NetWarePath, "DATA:SRC\\SUB");
     EXPECT_FALSE(LacksRights(TargetRights(), kAllButSupervisor));
 
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
     EXPECT_TRUE(state.BothNetWare);
     EXPECT_FALSE(state.SameConnection);
     EXPECT_EQ(state.PathInfo[kTarget].ServerName, "FS2");
 
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     EXPECT_FALSE(state.BothNetWare);
     EXPECT_TRUE(state.PathInfo[kSource].OnNetWare);
     EXPECT_FALSE(state.PathInfo[kTarget].OnNetWare);
@@ -158,13 +212,13 @@ TEST_F(EmulatedServicesTest, LocationsOfRealVolumes) {
 
     // A rights query that fails: its dialog on every refresh.
     client.FailOperation(testing::NwOp::GetEffectiveRights, Code::InvalidPath);
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
-    nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
+    state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("LOCAL"));
     EXPECT_EQ(dialogs.Texts(), (Texts{"Error 899C: Error getting effective rights",
                                       "Error 899C: Error getting effective rights"}));
 }
 
-TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
+TEST_P(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
     // Without Access Control on the FS2 target the NetWare items are greyed; without Create
     // there, Start is refused too.
     struct Case {
@@ -178,7 +232,7 @@ TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
         ASSERT_TRUE(ParseRightsLetters(c.targetRights.empty() ? "-" : c.targetRights, rights));
         Meta(P("FS2/DATA/TGT"))
             .WriteTrustees(c.targetRights.empty() ? Trustees{} : Trustees{{Fs2Jsmith, rights}});
-        nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
+        state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
         OptionSet options;
         options.SetTicked(CopyBidirectional, false);
         EXPECT_EQ(CheckBoxDependancies(options, FactsOf(state)), c.start) << c.targetRights;
@@ -187,26 +241,26 @@ TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
     }
 }
 
-TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery) {
+TEST_P(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery) {
     ASSERT_EQ(Meta(P("FS1/DATA/SRC"))
                   .WriteTrustees(
                       {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Admin, 0x1FB}, {Fs1Temp, 0x41}}),
               0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
-    nw.CopyTrustees("DATA:SRC", "DATA:TGT");
+    nw.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
     // ADMIN's Supervisor cannot be granted with Access Control alone and is skipped; TEMP,
     // described on FS1 only, arrives under FS2's identifier for it.
     EXPECT_EQ(TrusteesOf("FS2/DATA/TGT"),
               (Trustees{{Fs2Mbrown, 0x0B}, {Fs2Sales, 0x41}, {TreeId("FS2", "TEMP"), 0x41}}));
-    EXPECT_EQ(emulated.OpenContexts(), 0u);
+    EXPECT_EQ(OpenContexts(), 0u);
 
     // The bindery server knows neither ADMIN nor TEMP.
     Locate("FS1/DATA/SRC", "FS3/DATA/TGT");
-    nw.CopyTrustees("DATA:SRC", "DATA:TGT");
+    nw.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
     EXPECT_EQ(TrusteesOf("FS3/DATA/TGT"), (Trustees{{Fs3Mbrown, 0x0B}, {Fs3Sales, 0x41}}));
 }
 
-TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
+TEST_P(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     // 25 objects on FS1, known on FS2 under other identifiers.
     Config config = Servers(scratch);
     Trustees many;
@@ -217,24 +271,25 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
         many.push_back({0x03000000 + k, kSomeRights[k % 5]});
     }
     Client wideServers(config);
-    testing::FaultyNetWareClient wide(wideServers);
-    NetWareServices services(wide, state, *files, dialogs);
+    std::unique_ptr<testing::StandInClient> wideStandIns;
+    testing::FaultyNetWareClient wide(Serve(config, wideServers, wideStandIns, "wide.ini"));
+    NetWareServices services(wide, *files, dialogs);
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteTrustees(many), 0);
 
     // One connection: identifiers unchanged, two batches and the scan that ends it.
-    services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
+    state = services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
     wide.ClearCalls();
-    services.CopyTrustees("DATA:SRC", "DATA:SRC\\SUB");
+    services.CopyTrustees(state, "DATA:SRC", "DATA:SRC\\SUB");
     EXPECT_EQ(TrusteesOf("FS1/DATA/SRC/SUB"), many);
     EXPECT_EQ(wide.CallCount(testing::NwOp::ScanTrustees), 3u);
     EXPECT_EQ(wide.CallCount(testing::NwOp::DSCreateContext), 0u);
 
     // Between servers, the 20th name cannot be read on the source (directory services and
     // bindery both fail): it is the last entry of its batch, and only it is missing.
-    services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
+    state = services.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS2/DATA/TGT"));
     wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 20);
     wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
-    EXPECT_EQ(services.CopyTrustees("DATA:SRC", "DATA:TGT"), Code::NoSuchObject);
+    EXPECT_EQ(services.CopyTrustees(state, "DATA:SRC", "DATA:TGT"), Code::NoSuchObject);
     const Trustees all = TrusteesOf("FS2/DATA/TGT");
     ASSERT_EQ(all.size(), 24u);
     EXPECT_EQ(all[18].id, 0x07000013u);
@@ -245,7 +300,7 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     wide.ClearFailures();
     wide.FailOperation(testing::NwOp::DSMapIDToName, Code::DSNoSuchEntry, 5);
     wide.FailOperation(testing::NwOp::GetObjectName, Code::NoSuchObject, 1);
-    services.CopyTrustees("DATA:SRC", "DATA:TGT");
+    services.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
     const Trustees copied = TrusteesOf("FS2/DATA/TGT");
     ASSERT_EQ(copied.size(), 24u);
     EXPECT_EQ(copied[3].id, 0x07000004u);
@@ -253,7 +308,7 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     EXPECT_EQ(copied[23].id, 0x07000019u);
 }
 
-TEST_F(EmulatedServicesTest, WithoutAccessControlOnTheTargetNothingIsAsked) {
+TEST_P(EmulatedServicesTest, WithoutAccessControlOnTheTargetNothingIsAsked) {
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteTrustees({{Fs1Mbrown, 0x0B}}), 0);
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(100), 0);
     uint16_t rights = 0;
@@ -261,40 +316,40 @@ TEST_F(EmulatedServicesTest, WithoutAccessControlOnTheTargetNothingIsAsked) {
     ASSERT_EQ(Meta(P("FS2/DATA/TGT")).WriteTrustees({{Fs2Jsmith, rights}}), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     ASSERT_TRUE(LacksRights(TargetRights(), Rights::AccessControl));
-    nw.CopyTrustees("DATA:SRC", "DATA:TGT");
-    nw.CopyOwner("DATA:SRC", "DATA:TGT");
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
-    nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
+    nw.CopyTrustees(state, "DATA:SRC", "DATA:TGT");
+    nw.CopyOwner(state, "DATA:SRC", "DATA:TGT");
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
+    nw.CopyInheritedRightsMask(state, "DATA:SRC", "DATA:TGT", runState);
     EndStep();
     EXPECT_TRUE(client.Calls().empty());
     EXPECT_TRUE(dialogs.Asked().empty());
     EXPECT_EQ(TrusteesOf("FS2/DATA/TGT").size(), 1u);
 }
 
-TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
+TEST_P(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     const std::string a = scratch.File("FS1/DATA/SRC/A.TXT", "a");
     const std::string b = scratch.File("FS2/DATA/TGT/A.TXT", "a");
     ASSERT_EQ(Meta(a).WriteOwner(Fs1Mbrown), 0);
     Meta(P("FS2/DATA")).WriteTrustees({{Fs2Jsmith, kAllRights}});  // owners need Supervisor
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     uint32_t owner = 0;
     ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Mbrown);
 
     client.ClearCalls();
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     EXPECT_EQ(client.CallCount(testing::NwOp::ObtainEntryInfo), 2u);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
     ASSERT_EQ(Meta(a).WriteOwner(0x0BADBAD0), 0);  // an owner FS1 does not know
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Mbrown);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDosInfo), 0u);
 
     ASSERT_EQ(Meta(a).WriteOwner(Fs1Temp), 0);  // FS2 knows TEMP from the tree
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, TreeId("FS2", "TEMP"));
 
@@ -303,26 +358,26 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     ASSERT_EQ(Meta(a).WriteOwner(Fs1Admin), 0);
     client.FailOperation(testing::NwOp::GetOwningNameSpace, Code::InvalidNameSpace, 1);
     client.ClearCalls();
-    nw.CopyOwner("DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
+    nw.CopyOwner(state, "DATA:SRC\\A.TXT", "DATA:TGT\\A.TXT");
     ASSERT_TRUE(Meta(b).ReadOwner(owner));
     EXPECT_EQ(owner, Fs2Admin);
     EXPECT_NE(client.Calls()[1].args.find("ns=4/0"), std::string::npos) << client.Calls()[1].args;
 }
 
-TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
+TEST_P(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     // A mask that keeps Access Control, so the login may still change the target afterwards.
     constexpr uint16_t kMask = kAllButSupervisor & ~Rights::Erase;
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteMask(kMask), 0);
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
-    nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
+    nw.CopyInheritedRightsMask(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(client.CallCount(testing::NwOp::AllocTemporaryDirectoryHandle), 2u);
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")), 1u);
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS2")), 1u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS1")), 1u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS2")), 1u);
     EndStep();
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")), 0u);
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS2")), 0u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS1")), 0u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS2")), 0u);
     uint16_t mask = 0;
     uint32_t blocks = 0;
     ASSERT_TRUE(Meta(P("FS2/DATA/TGT")).ReadMask(mask));
@@ -334,8 +389,8 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     // Equal masks: no write. A source without a limit takes the target's away.
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(0), 0);
     client.ClearCalls();
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
-    nw.CopyInheritedRightsMask("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
+    nw.CopyInheritedRightsMask(state, "DATA:SRC", "DATA:TGT", runState);
     EndStep();
     EXPECT_EQ(client.CallCount(testing::NwOp::ScanDirEntryInfo), 2u);
     EXPECT_EQ(client.CallCount(testing::NwOp::ModifyDirEntry), 0u);
@@ -343,12 +398,12 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     EXPECT_TRUE(dialogs.Asked().empty());
 }
 
-TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
+TEST_P(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::InsufficientSpace);
     dialogs.Script(Answer::Ignore);
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 8901: NWSetDirSpaceLimit"});
     EXPECT_EQ(dialogs.Asked()[0].buttons, Btn::AbortIgnore);
     EXPECT_EQ(runState, Answer::Ignore);
@@ -356,16 +411,16 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     // 0x89FF counts as success.
     dialogs.ClearRecord();
     client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::Failure);
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_TRUE(dialogs.Asked().empty());
     EndStep();
 
     // No target handle: reported as the limit write, with the allocation's code.
     client.ClearFailures();
-    ASSERT_EQ(nw.AllocTempDirHandle(kSource, "DATA:SRC"), 0);
+    ASSERT_EQ(nw.AllocTempDirHandle(state, kSource, "DATA:SRC"), 0);
     client.FailOperation(testing::NwOp::AllocTemporaryDirectoryHandle, Code::NoMoreDirHandles, 1);
     dialogs.Script(Answer::Abort);
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 899D: NWSetDirSpaceLimit"});
     EXPECT_EQ(runState, Answer::Abort);
     EndStep();
@@ -376,16 +431,16 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     dialogs.Script(Answer::Abort);
     client.ClearCalls();
     runState = 1;
-    nw.CopySpaceLimits("DATA:SRC", "DATA:TGT", runState);
+    nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(dialogs.Texts(), Texts{"Error 899D: NWAllocTemporaryDirectoryHandle"});
     EXPECT_EQ(dialogs.Asked()[0].buttons, Btn::Abort);
     EXPECT_EQ(runState, Answer::Abort);
     EXPECT_EQ(client.CallCount(testing::NwOp::GetDirSpaceLimitList), 0u);
     EndStep();
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")) + emulated.HeldDirHandles(Conn("FS2")), 0u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS1")) + HeldDirHandles(Conn("FS2")), 0u);
 }
 
-TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
+TEST_P(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
     const std::string a = scratch.File("FS1/DATA/SRC/A.TXT", "contents");
     ASSERT_EQ(files->SetAttributes(a, Attr::ReadOnly | Attr::Archive | Attr::Hidden), 0);
     const std::string copy = P("FS1/DATA/SRC/SUB/A.TXT");
@@ -405,6 +460,17 @@ TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
     EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 0u);
     EXPECT_TRUE(testing::ListDir(P("FS2/DATA/TGT")).empty());
 }
+
+#ifdef _WIN32
+INSTANTIATE_TEST_SUITE_P(, EmulatedServicesTest,
+                         ::testing::Values(Served::Directly, Served::ThroughStandIns),
+                         [](const ::testing::TestParamInfo<Served>& info) {
+                             return info.param == Served::Directly ? "Directly" : "ThroughStandIns";
+                         });
+#else
+INSTANTIATE_TEST_SUITE_P(, EmulatedServicesTest, ::testing::Values(Served::Directly),
+                         [](const ::testing::TestParamInfo<Served>&) { return "Directly"; });
+#endif
 
 }  // namespace
 }  // namespace nwemu

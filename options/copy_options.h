@@ -63,22 +63,12 @@ class OptionSet {
     bool cbAllowed(uint8_t index) const { return ticked_.at(index) && enabled_.at(index); }
     bool Ticked(uint8_t index) const { return ticked_.at(index); }
     bool Enabled(uint8_t index) const { return enabled_.at(index); }
-    void SetTicked(uint8_t index, bool value) {
-        ticked_.at(index) = value;
-        ++revision_;
-    }
-    void SetEnabled(uint8_t index, bool value) {
-        enabled_.at(index) = value;
-        ++revision_;
-    }
-
-    // Bumped on every change, so a view can tell when to redraw.
-    uint64_t Revision() const { return revision_; }
+    void SetTicked(uint8_t index, bool value) { ticked_.at(index) = value; }
+    void SetEnabled(uint8_t index, bool value) { enabled_.at(index) = value; }
 
   private:
     std::array<bool, kOptionCount> ticked_;
     std::array<bool, kOptionCount> enabled_;
-    uint64_t revision_ = 0;
 };
 
 // Applies the eight dependency rules in their order. Returns false when the rules require the

@@ -11,13 +11,9 @@ namespace ferrit {
 
 namespace {
 
+// Blanks and tabs around a line, a name or a value do not count.
 std::string Trim(const std::string& s) {
-    const size_t first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    const size_t last = s.find_last_not_of(" \t");
-    return s.substr(first, last - first + 1);
+    return TrimChars(s, " \t");
 }
 
 // A value is one line of the file: anything from a line break on would start a new line.

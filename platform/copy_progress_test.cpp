@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {

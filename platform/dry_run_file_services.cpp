@@ -378,7 +378,7 @@ int DryRunFileServices::RemoveDirectory(const std::string& path) {
     }
     const Node* self = Remembered(path);
     std::vector<std::string> names;
-    if (self == nullptr && inner_.ListNames(path, names) != 0) {
+    if (self == nullptr && inner_.ListNames(path, names, nullptr) != 0) {
         names.clear();
     }
     const auto children = RememberedChildren(path);

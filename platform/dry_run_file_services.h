@@ -30,7 +30,7 @@ class DryRunFileServices : public FileServices {
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
     int ListNames(const std::string& dir, std::vector<std::string>& out,
-                  std::vector<std::string>* stale = nullptr) override;
+                  std::vector<std::string>* stale) override;
     // The leftover goes in what the preview remembers only; the real entry is never touched.
     int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;

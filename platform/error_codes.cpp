@@ -4,6 +4,10 @@
 
 namespace ferrit {
 
+uint16_t ShownCode(int32_t code) {
+    return code >= 0 && code <= 0xFFFF ? static_cast<uint16_t>(code) : 0xFFFF;
+}
+
 int WinErrorFromErrno(int err, bool pathMissing) {
     switch (err) {
         case 0:

@@ -1,6 +1,7 @@
 // Windows system error numbers used by the program on every platform.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace ferrit {
@@ -28,6 +29,10 @@ constexpr int NotFound = 1168;
 constexpr int DiskQuotaExceeded = 1295;
 constexpr int CantResolveFilename = 1921;
 }  // namespace WinErr
+
+// A Windows number as the 16-bit code the operator is shown and a run keeps: never 0 for a
+// failure (a number outside 16 bits, whose low word may well be 0, shows as FFFF).
+uint16_t ShownCode(int32_t code);
 
 // Maps a POSIX errno value to its Windows system error number (31 for anything unlisted).
 // ENOENT gives 3 when a directory of the path is missing (pathMissing), else 2.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace ferrit {
@@ -92,6 +93,26 @@ TEST(ErrorCodes, DescriptionIsTheUsualErrnosText) {
     for (int err : {ENOENT, EMFILE, EACCES, EXDEV, EROFS, EBUSY, EEXIST, ENOSPC, ENOTEMPTY,
                     ENAMETOOLONG, EIO, EDQUOT, ELOOP}) {
         EXPECT_EQ(ErrorDescription(WinErrorFromErrno(err)), std::strerror(err)) << "errno " << err;
+    }
+}
+
+TEST(ShownCode, FailureNeverReadsAsSuccess) {
+    struct {
+        int32_t result;
+        uint16_t code;
+    } const rows[] = {{0, 0},
+                      {1, 1},
+                      {5, 5},
+                      {0xFFFE, 0xFFFE},
+                      {0xFFFF, 0xFFFF},
+                      {0x10000, 0xFFFF},
+                      {0x20005, 0xFFFF},
+                      {INT32_MAX, 0xFFFF},
+                      {-1, 0xFFFF},
+                      {-65536, 0xFFFF},
+                      {INT32_MIN, 0xFFFF}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(ShownCode(row.result), row.code) << row.result;
     }
 }
 

@@ -139,14 +139,14 @@ class FileServices {
                           std::vector<ListEntry>& out) = 0;
 
     // Every name in the directory, whatever it names, the program's temporary files included,
-    // unsorted; never "." or "..". `stale`, when given, receives those of the names that are
+    // unsorted; never "." or "..". `stale`, when not null, receives those of the names that are
     // temporary copies a killed run of this program on this host left behind: named as the
     // temporary of a process that no longer runs, and still bearing the mark a copy carries
     // until it is put in place. A user's file named like one lacks the mark and is never among
     // them. Nothing is changed. Returns 0, or an error code when the directory cannot be listed
     // (out is then empty).
     virtual int ListNames(const std::string& dir, std::vector<std::string>& out,
-                          std::vector<std::string>* stale = nullptr) = 0;
+                          std::vector<std::string>* stale) = 0;
 
     // Removes the entry at the path if it is still a stale temporary copy as ListNames names
     // them (checked again at this moment); 0, 2 when nothing stands there, 5 when it is no such

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "support/launcher.h"
+#include "support/launch_request.h"
 
 namespace ferrit {
 

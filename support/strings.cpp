@@ -103,6 +103,10 @@ std::string TrimLeftChars(const std::string& s, const std::string& chars) {
     return s.substr(begin);
 }
 
+std::string TrimChars(const std::string& s, const std::string& chars) {
+    return TrimLeftChars(TrimRightChars(s, chars), chars);
+}
+
 std::string UpperAscii(const std::string& s) {
     std::string result(s);
     for (char& c : result) c = UpperAscii(c);

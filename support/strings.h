@@ -23,6 +23,8 @@ void AddTrailingSlash(std::string& path);
 
 std::string TrimRightChars(const std::string& s, const std::string& chars);
 std::string TrimLeftChars(const std::string& s, const std::string& chars);
+// Both ends trimmed of the given characters.
+std::string TrimChars(const std::string& s, const std::string& chars);
 
 // Replaces the first (or every, when all) occurrence of old by new; inserted text is never
 // searched again.

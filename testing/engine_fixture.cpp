@@ -60,7 +60,7 @@ bool EngineFixture::Run(const std::string& pattern) {
 
 bool EngineFixture::Run(const std::string& source, const std::string& target,
                         const std::string& pattern) {
-    netware.GetNetWarePaths(source, target);
+    locations = netware.GetNetWarePaths(source, target);
     return engine.ButtonStartClick(RunRequest{source, target, pattern});
 }
 

@@ -15,7 +15,7 @@
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
 #include "netware/absent_client.h"
-#include "netware/location_state.h"
+#include "netware/directory_pair.h"
 #include "netware/netware_services.h"
 #include "options/copy_options.h"
 #include "testing/faulty_file_services.h"
@@ -64,9 +64,9 @@ class EngineFixture : public ::testing::Test {
     ScriptedDialogs dialogs;
     RecordingSink sink;
     OptionSet options;
-    LocationState locations;
+    DirectoryPair locations;
     AbsentClient client;
-    NetWareServices netware{client, locations, files, dialogs};
+    NetWareServices netware{client, files, dialogs};
     RunData run;
     TransferEngine engine{run, options, netware, files, dialogs, sink};
 };

@@ -92,7 +92,7 @@ class FaultyFileServices : public FileServices {
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
     int ListNames(const std::string& dir, std::vector<std::string>& out,
-                  std::vector<std::string>* stale = nullptr) override;
+                  std::vector<std::string>* stale) override;
     int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;

@@ -5,7 +5,7 @@
 #ifdef _WIN32
 #include "platform/win/win_file_services.h"
 #else
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 #endif
 
 namespace ferrit {

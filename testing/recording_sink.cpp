@@ -93,6 +93,7 @@ void RecordingSink::Reset() {
     list_.clear();
     labels_.assign(3, kEmptyLabel);
     statusBar_.clear();
+    availText_.clear();
     pumps_ = runStarted_ = runFinished_ = 0;
     runColour_ = false;
 }

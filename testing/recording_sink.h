@@ -39,6 +39,7 @@ class RecordingSink : public StatusSink {
     void StatusDisplay(uint8_t line, const std::string& text) override;
     void StatusInfo(const std::string& text) override;
     void ShowWalkDirectory(const std::string& path) override;
+    void ShowAvailableSpace(const std::string& text) override { availText_ = text; }
     void PumpMessages() override;
     void RunStarted() override;
     void ShowProgressPage() override;
@@ -59,6 +60,8 @@ class RecordingSink : public StatusSink {
     // The progress line's text as last set ("[        ]" before any).
     const std::string& Label(int line) const { return labels_.at(line - 1); }
     const std::string& StatusBar() const { return statusBar_; }
+    // The available-space text last shown.
+    const std::string& AvailText() const { return availText_; }
     // Every path shown in the status bar, in order.
     std::vector<std::string> WalkedDirectories() const;
     int PumpCount() const { return pumps_; }
@@ -81,6 +84,7 @@ class RecordingSink : public StatusSink {
     std::deque<std::string> list_;
     std::vector<std::string> labels_{kEmptyLabel, kEmptyLabel, kEmptyLabel};
     std::string statusBar_;
+    std::string availText_;
     int pumps_ = 0;
     int runStarted_ = 0;
     int runFinished_ = 0;

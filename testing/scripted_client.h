@@ -345,10 +345,10 @@ class ScriptedClient : public AbsentClient {
 class ScriptedServicesTest : public ::testing::Test {
   protected:
     ScriptedClient client;
-    LocationState state;
+    DirectoryPair state;
     NativeFileServices files;
     ScriptedDialogs dialogs;
-    NetWareServices nw{client, state, files, dialogs};
+    NetWareServices nw{client, files, dialogs};
 };
 
 }  // namespace testing

@@ -30,7 +30,6 @@ void UseFontOf(QWidget* window, QWidget* dialog);
 class QtDialogs : public Dialogs {
   public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
-    void SetParent(QWidget* parent) { parent_ = parent; }
 
     // A modal box captioned by its kind, with the offered buttons in bit order ("&Yes", "&No",
     // "OK", "Cancel", "&Abort", ...). The first button is the default; Escape and the close box

@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 #include "ui/window_fixture_test.h"
 
 namespace ferrit {

@@ -87,7 +87,7 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
       files_(services.files ? *services.files : *ownFiles_),
       client_(services.client ? *services.client : *clientChoice_.client),
       launch_(services.launch ? services.launch : LaunchCommand),
-      netware_(client_, location_, files_, runDialogs_),
+      netware_(client_, files_, runDialogs_),
       engine_(run_, options_, netware_, files_, runDialogs_, loggedSink_) {
     ui_->setupUi(this);
     // The target's file system chooses how many copies go side by side.
@@ -218,16 +218,17 @@ void TFormFerrit::FormCreate() {
     sink_.SetList(ui_->ListBoxStatus);
     sink_.SetStatusBar(ui_->StatusBar1);
     sink_.SetPages(ui_->PageControl1, ui_->TabSheetProgress);
-    // At the end of a run the passes are over: the paths are evaluated even though the run
-    // has not returned yet.
+    // At the end of a run the passes are over: the paths are looked at again even though the
+    // run has not returned yet, since the run may have used space or made a directory (the
+    // window's own pair is never written by the run).
     sink_.SetRunFinishedHandler([this] { EvaluatePaths(); });
-    sink_.SetAvailableSpace(ui_->LabelAvail, &location_.AvailText);
+    sink_.SetAvailableSpace(ui_->LabelAvail);
     sink_.SetProgress(ui_->ProgressBarRun, ui_->LabelFigures, &run_,
                       [this] { return engine_.BytesInFlight(); });
 
-    // 5. Run data and location state start empty.
+    // 5. Run data and the window's pair start empty.
     run_.Clear();
-    location_.Clear();
+    location_ = DirectoryPair();
 
     // 6. The settings file. One that cannot be read (not a regular file, too large) is
     //    reported; the window then starts from the defaults and never overwrites it.
@@ -363,9 +364,8 @@ void TFormFerrit::UpdateStartButton() {
 
 void TFormFerrit::EditPathChange() {
     if (running_) {
-        // The run's directory and per-file NetWare steps read the location state; an edit in
-        // the middle of a run must not point them at other roots. The field keeps the new
-        // text, and the evaluation follows when the run has finished.
+        // The options in force and the greyed ones stay those of the run's roots while it goes
+        // on: the field keeps the new text, and it is looked at when the run has finished.
         pathEditDuringRun_ = true;
         return;
     }
@@ -374,7 +374,7 @@ void TFormFerrit::EditPathChange() {
 
 void TFormFerrit::EvaluatePaths() {
     pathEditDuringRun_ = false;
-    netware_.GetNetWarePaths(TextOf(ui_->ComboSource), TextOf(ui_->ComboTarget));
+    location_ = netware_.GetNetWarePaths(TextOf(ui_->ComboSource), TextOf(ui_->ComboTarget));
     ui_->LabelAvail->setText(QString::fromStdString(location_.AvailText));
 
     const TPathInfo& source = location_.PathInfo[kSource];

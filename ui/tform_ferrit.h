@@ -13,7 +13,7 @@
 #include "engine/logged_sink.h"
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
-#include "netware/location_state.h"
+#include "netware/directory_pair.h"
 #include "netware/netware_client.h"
 #include "netware/netware_services.h"
 #include "nwemu/client_factory.h"
@@ -70,7 +70,7 @@ class TFormFerrit : public QMainWindow {
 
     const OptionSet& Options() const { return options_; }
     const RunData& Run() const { return run_; }
-    const LocationState& Location() const { return location_; }
+    const DirectoryPair& Location() const { return location_; }
     bool RunActive() const { return running_; }
     const WindowStatusSink& Sink() const { return sink_; }
     // The log file of the last run; empty before one was written.
@@ -124,7 +124,7 @@ class TFormFerrit : public QMainWindow {
 
     // The process-wide records, owned here.
     RunData run_;
-    LocationState location_;
+    DirectoryPair location_;  // the pair the path fields name, for what the window shows
     OptionSet options_;
 
     WindowStatusSink sink_;

@@ -144,6 +144,11 @@ void WindowStatusSink::ShowWalkDirectory(const std::string& path) {
     PumpMessages();
 }
 
+void WindowStatusSink::ShowAvailableSpace(const std::string& text) {
+    availText_ = QString::fromStdString(text);
+    availPending_ = true;
+}
+
 void WindowStatusSink::ShowStatusText(const std::string& text) {
     if (bar_) {
         // The bar paints itself at once when its message changes: during a run the text waits
@@ -157,10 +162,10 @@ void WindowStatusSink::ShowStatusText(const std::string& text) {
 }
 
 void WindowStatusSink::PumpMessages() {
-    if (availLabel_ && availText_ != nullptr) {
-        const QString text = QString::fromStdString(*availText_);
-        if (availLabel_->text() != text) {
-            availLabel_->setText(text);
+    if (availPending_ && availLabel_) {
+        availPending_ = false;
+        if (availLabel_->text() != availText_) {
+            availLabel_->setText(availText_);
         }
     }
     PaintIfDue();

@@ -53,13 +53,10 @@ class WindowStatusSink : public StatusSink {
     void SetList(QListWidget* list) { list_ = list; }
     void SetStatusBar(QStatusBar* bar) { bar_ = bar; }
     void SetPages(QTabWidget* pages, QWidget* progressPage);
-    // The available-space label and the text the location state keeps for it: the label
-    // follows the text at every pump, so the directory steps' evaluations show during a run.
-    void SetAvailableSpace(QLabel* label, const std::string* text) {
-        availLabel_ = label;
-        availText_ = text;
-    }
-    // What RunFinished has the window do after the colour: evaluate the paths again.
+    // The available-space label: during a run it shows, from the next pump on, the space the
+    // run's directory steps have found.
+    void SetAvailableSpace(QLabel* label) { availLabel_ = label; }
+    // What RunFinished has the window do after the colour: look at its paths again.
     void SetRunFinishedHandler(std::function<void()> handler) { onFinished_ = std::move(handler); }
     // The run's bar and the line of figures under it, fed from the run's counts and the data
     // already written by copies not yet reported.
@@ -74,6 +71,7 @@ class WindowStatusSink : public StatusSink {
     void StatusDisplay(uint8_t line, const std::string& text) override;
     void StatusInfo(const std::string& text) override;
     void ShowWalkDirectory(const std::string& path) override;
+    void ShowAvailableSpace(const std::string& text) override;
     void PumpMessages() override;
     void RunStarted() override;
     void ShowProgressPage() override;
@@ -132,7 +130,8 @@ class WindowStatusSink : public StatusSink {
     QPointer<QWidget> progressPage_;
     std::function<void()> onFinished_;
     QPointer<QLabel> availLabel_;
-    const std::string* availText_ = nullptr;
+    QString availText_;  // the text the label is to show at the next pump
+    bool availPending_ = false;
     // The lines not shown yet: a ring of as many as the list holds, the oldest at
     // pendingFirst_; a slot keeps its storage for the next line.
     std::vector<std::string> pendingLines_ = std::vector<std::string>(kMaxLines);

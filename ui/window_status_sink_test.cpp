@@ -217,8 +217,8 @@ struct PaintRecord : QObject {
 TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     ProgressPage page;
     QLabel avail;
-    std::string availText = "Available Space: n/a";
-    page.sink.SetAvailableSpace(&avail, &availText);
+    page.sink.SetAvailableSpace(&avail);
+    page.sink.ShowAvailableSpace("Available Space: n/a");
     RunData run;
     run.PassesRan = true;
     run.Counts.BytesFound = 100;
@@ -234,7 +234,7 @@ TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     // Waiting for the interval, the label keeps painting the text it was given last.
     EXPECT_TRUE(page.lines[0]->updatesEnabled());
     EXPECT_EQ(QStringLiteral("File:     a (1)"), page.lines[0]->text());
-    availText = "Available Space:   1.00 GB";
+    page.sink.ShowAvailableSpace("Available Space:   1.00 GB");
     page.sink.ShowWalkDirectory("/data/dir/");
     run.Counts.BytesDone = 50;
     for (int i = 0; i < 1005; ++i) {

@@ -34,7 +34,7 @@ class WinFileServices : public FileServices {
     // No copy of this program on Windows is ever named stale yet: the mark that tells an
     // unfinished copy from a user's file of the same name is not made here, so nothing is swept.
     int ListNames(const std::string& dir, std::vector<std::string>& out,
-                  std::vector<std::string>* stale = nullptr) override;
+                  std::vector<std::string>* stale) override;
     int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;

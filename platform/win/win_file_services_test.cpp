@@ -16,7 +16,7 @@
 #include "engine/run_data.h"
 #include "engine/transfer_engine.h"
 #include "netware/absent_client.h"
-#include "netware/location_state.h"
+#include "netware/directory_pair.h"
 #include "netware/netware_services.h"
 #include "options/copy_options.h"
 #include "platform/error_codes.h"
@@ -450,9 +450,9 @@ TEST(WinFileServices, RunsOfTheEngine) {
     ScriptedDialogs dialogs;
     RecordingSink sink;
     OptionSet options;
-    LocationState locations;
+    DirectoryPair locations;
     AbsentClient client;
-    NetWareServices netware{client, locations, files, dialogs};
+    NetWareServices netware{client, files, dialogs};
     RunData run;
     TransferEngine engine{run, options, netware, files, dialogs, sink};
     const std::string dir = src + u8"\\\u00e4\u00f6\u00fc";
@@ -478,7 +478,7 @@ TEST(WinFileServices, RunsOfTheEngine) {
         for (CopyOption o : c.ticked) {
             options.SetTicked(o, true);
         }
-        netware.GetNetWarePaths(src, tgt);
+        locations = netware.GetNetWarePaths(src, tgt);
         EXPECT_TRUE(engine.ButtonStartClick(RunRequest{src, tgt, "*.*"}));
         EXPECT_THAT(sink.List(), ElementsAreArray(c.list));
         EXPECT_THAT(dialogs.Texts(), ElementsAre());

@@ -1,4 +1,4 @@
-#include "platform/copy_range.h"
+#include "platform/posix/copy_range.h"
 
 #include <unistd.h>
 

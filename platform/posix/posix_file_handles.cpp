@@ -4,10 +4,10 @@
 
 #include <cerrno>
 
-#include "platform/copy_range.h"
 #include "platform/error_codes.h"
 #include "platform/file_handles.h"
-#include "platform/posix_util.h"
+#include "platform/posix/copy_range.h"
+#include "platform/posix/posix_util.h"
 
 namespace ferrit {
 

@@ -2,7 +2,7 @@
 #include <signal.h>
 
 #include "platform/interrupt.h"
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 #include "platform/system_services.h"
 
 namespace ferrit {

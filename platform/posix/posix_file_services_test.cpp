@@ -1,4 +1,4 @@
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 
 #include <gtest/gtest.h>
 

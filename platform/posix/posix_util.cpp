@@ -1,4 +1,4 @@
-#include "platform/posix_util.h"
+#include "platform/posix/posix_util.h"
 
 namespace ferrit {
 

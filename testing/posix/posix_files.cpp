@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "platform/fs_util.h"
-#include "platform/posix_file_services.h"
-#include "platform/safe_copy.h"
+#include "platform/posix/posix_file_services.h"
+#include "platform/posix/safe_copy.h"
 #include "support/strings.h"
 #include "testing/system.h"
 #include "testing/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,10 +16,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
-#include "platform/mount_info.h"
-#include "platform/posix_util.h"
+#include "platform/posix/dos_attributes.h"
+#include "platform/posix/mount_info.h"
+#include "platform/posix/posix_util.h"
 #include "platform/set_aside.h"
 #include "support/strings.h"
 

@@ -1,4 +1,4 @@
-#include "platform/dos_attributes.h"
+#include "platform/posix/dos_attributes.h"
 
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/confined_paths.h"
 #include "platform/error_codes.h"
 #include "platform/file_services.h"
 #include "platform/fs_util.h"
-#include "platform/posix_util.h"
+#include "platform/posix/confined_paths.h"
+#include "platform/posix/posix_util.h"
 
 namespace ferrit {
 

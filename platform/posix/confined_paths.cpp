@@ -1,4 +1,4 @@
-#include "platform/confined_paths.h"
+#include "platform/posix/confined_paths.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "platform/safe_copy.h"
+#include "platform/posix/safe_copy.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,12 +13,12 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/confined_paths.h"
-#include "platform/copy_range.h"
-#include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
-#include "platform/posix_file_services.h"
-#include "platform/posix_util.h"
+#include "platform/posix/confined_paths.h"
+#include "platform/posix/copy_range.h"
+#include "platform/posix/dos_attributes.h"
+#include "platform/posix/posix_file_services.h"
+#include "platform/posix/posix_util.h"
 
 namespace ferrit {
 

@@ -1,8 +1,8 @@
-#include "netware/location_state.h"
+#include "netware/directory_pair.h"
 
 namespace ferrit {
 
-LocationFacts FactsOf(const LocationState& state) {
+LocationFacts FactsOf(const DirectoryPair& state) {
     LocationFacts facts;
     facts.bothNetWare = state.BothNetWare;
     facts.sourceNetWare = state.PathInfo[kSource].OnNetWare;

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/dos_attributes.h"
 #include "platform/error_codes.h"
-#include "platform/posix_file_services.h"
+#include "platform/posix/dos_attributes.h"
+#include "platform/posix/posix_file_services.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {

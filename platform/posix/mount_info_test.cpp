@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/mount_info.h"
-#include "platform/posix_file_services.h"
+#include "platform/posix/mount_info.h"
+#include "platform/posix/posix_file_services.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {

@@ -1,4 +1,4 @@
-#include "support/launcher.h"
+#include "support/launch_request.h"
 
 #include "support/strings.h"
 

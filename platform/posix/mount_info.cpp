@@ -1,4 +1,4 @@
-#include "platform/mount_info.h"
+#include "platform/posix/mount_info.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/fs_util.h"
-#include "platform/posix_util.h"
+#include "platform/posix/posix_util.h"
 
 namespace ferrit {
 

@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/confined_paths.h"
 #include "platform/file_services.h"
-#include "platform/mount_info.h"
 #include "platform/name_pattern.h"
-#include "platform/safe_copy.h"
+#include "platform/posix/confined_paths.h"
+#include "platform/posix/mount_info.h"
+#include "platform/posix/safe_copy.h"
 
 namespace ferrit {
 
@@ -38,7 +38,7 @@ class PosixFileServices : public FileServices {
     int ListFiles(const std::string& dir, const std::string& pattern,
                   std::vector<ListEntry>& out) override;
     int ListNames(const std::string& dir, std::vector<std::string>& out,
-                  std::vector<std::string>* stale = nullptr) override;
+                  std::vector<std::string>* stale) override;
     int RemoveStaleTemporary(const std::string& path) override;
     int ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) override;
     bool DirectoryExists(const std::string& path) override;

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "platform/error_codes.h"
-#include "platform/posix_file_services.h"
+#include "platform/posix/posix_file_services.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
