@@ -156,13 +156,7 @@ void TransferEngine::RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs
         if (!order.WaitTurn(jobs[i].k)) {
             made[i].copy.reset();  // the run stopped first: the copy goes unpublished
         } else {
-            outcome.facts.source = made[i].copy->source;
-            try {
-                outcome.code = files.PublishCopy(std::move(made[i].copy), outcome.facts.copy);
-            } catch (...) {
-                outcome.code = -1;
-            }
-            outcome.published = outcome.code == 0;
+            outcome = PublishMade(files, made[i]);
             if (outcome.published && jobs[i].settles) {
                 order.Settle(jobs[i].k);
             }
@@ -193,12 +187,17 @@ void TransferEngine::RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs
 
 CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::string& source,
                                            const std::string& target, bool targetAbsent) {
-    CopyOutcome outcome;
     PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent);
-    outcome.code = made.code;
     if (made.code != 0) {
-        return outcome;
+        CopyOutcome failed;
+        failed.code = made.code;
+        return failed;
     }
+    return PublishMade(files, made);
+}
+
+CopyOutcome TransferEngine::PublishMade(FileServices& files, PreparedResult& made) {
+    CopyOutcome outcome;
     outcome.facts.source = made.copy->source;
     try {
         outcome.code = files.PublishCopy(std::move(made.copy), outcome.facts.copy);

@@ -105,6 +105,8 @@ class TransferEngine {
     // its turn has come; each job's outcome is delivered as soon as it is known, so that a
     // failure is reported (and settled) while the later copies wait for their turn.
     static void RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs, PublishOrder& order);
+    // A made copy put in place, its turn already come.
+    static CopyOutcome PublishMade(FileServices& files, PreparedResult& made);
     // One copy made and put in place at once, its turn already come.
     static CopyOutcome MakeAndPublish(FileServices& files, const std::string& source,
                                       const std::string& target, bool targetAbsent);
