@@ -55,6 +55,10 @@ std::string WithTrailingSlash(const std::string& path) {
     return path + kPathSeparator;
 }
 
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    return dir.empty() ? name : WithTrailingSlash(dir) + name;
+}
+
 void AddTrailingSlash(std::string& path) {
     path = WithTrailingSlash(path);
 }

@@ -46,6 +46,10 @@ std::string JoinNonEmpty(const std::string& first, const std::string& second,
 int IndexOfStr(const std::string& s, const std::vector<std::string>& list, bool caseSensitive);
 bool IsInStrList(const std::string& s, const std::vector<std::string>& list, bool caseSensitive);
 
+// The directory and the name joined with one separator; the name alone where the directory is
+// empty.
+std::string JoinPath(const std::string& dir, const std::string& name);
+
 // The directory part of a '/'-separated path: "." for a bare name, "/" for a name in the root.
 std::string DirOf(const std::string& path);
 

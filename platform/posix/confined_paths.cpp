@@ -60,6 +60,15 @@ int OpenLevel(int parent, const std::string& name, bool create) {
 
 }  // namespace
 
+std::string ProcPath(int fd, const char* name) {
+    std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (name != nullptr) {
+        path += '/';
+        path += name;
+    }
+    return path;
+}
+
 void UniqueFd::Reset(int fd) {
     if (fd_ >= 0) {
         close(fd_);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/fs_util.h"
-#include "platform/posix/posix_util.h"
+#include "support/strings.h"
 
 namespace ferrit {
 

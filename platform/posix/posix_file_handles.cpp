@@ -6,8 +6,8 @@
 
 #include "platform/error_codes.h"
 #include "platform/file_handles.h"
+#include "platform/posix/confined_paths.h"
 #include "platform/posix/copy_range.h"
-#include "platform/posix/posix_util.h"
 
 namespace ferrit {
 

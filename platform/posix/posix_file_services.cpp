@@ -19,7 +19,6 @@
 #include "platform/error_codes.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/mount_info.h"
-#include "platform/posix/posix_util.h"
 #include "platform/set_aside.h"
 #include "support/strings.h"
 
