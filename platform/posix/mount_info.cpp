@@ -156,7 +156,7 @@ std::vector<std::string> OverlayLayersOf(unsigned major, unsigned minor) {
     return OverlayLayersFromMountInfo(text.str(), major, minor);
 }
 
-std::string UniversalNameOf(const std::string& path) {
+std::string UniversalName(const std::string& path) {
     if (path.empty())
         return std::string();
     std::string resolved = ResolvePath(path);

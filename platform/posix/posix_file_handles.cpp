@@ -45,7 +45,7 @@ int CopyBetweenHandles(FileHandle in, uint64_t inPos, FileHandle out, uint64_t o
 
 bool PathOfHandle(FileHandle handle, std::string& path) {
     path.clear();
-    if (handle < 0) {
+    if (static_cast<intptr_t>(handle) < 0) {
         return false;
     }
     char link[4096];
