@@ -32,10 +32,7 @@ std::string Key(const std::string& path) {
         }
         key += c;
     }
-    while (key.size() > 1 && key.back() == '/' && !IsRootKey(key)) {
-        key.pop_back();
-    }
-    return key;
+    return WithoutTrailingSlash(key);
 }
 
 // The key of the directory that holds the key's entry, a root with its separator ("/a" gives

@@ -57,6 +57,10 @@ std::string DirOf(const std::string& path);
 // "C:/") or a share ("\\server\share") on Windows.
 bool IsAbsolutePath(const std::string& path);
 
+// The path without trailing separators ('/' or the native one); a root keeps its own ("/", on
+// Windows "C:\"), and an empty path stays empty.
+std::string WithoutTrailingSlash(const std::string& path);
+
 // Splits a path at its last separator ('/' or the native one), trailing separators ignored:
 // "a/b/" gives "a" and "b", "/b" gives "/" and "b", on Windows "C:\b" gives "C:\" and "b" (a
 // root keeps its separator). False, leaving both alone, where the path has no directory part or
