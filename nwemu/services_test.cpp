@@ -1,6 +1,8 @@
 // The NetWare services against the emulated client on real temporary volumes: FS1 and FS2 in
 // one directory tree and the bindery server FS3, each with its own identifiers for the same
-// people. JSMITH is logged in everywhere.
+// people. JSMITH is logged in everywhere. On Windows every test runs twice: with the emulated
+// client called directly, and through the program's binding to the client libraries, bound to
+// the stand-in libraries that the emulated servers serve.
 #include <gtest/gtest.h>
 
 #include "netware/netware_services.h"
@@ -9,6 +11,7 @@
 #include "testing/emulated_servers.h"
 #include "testing/faulty_netware_client.h"
 #include "testing/scripted_dialogs.h"
+#include "testing/stand_in_client.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -27,10 +30,15 @@ using Trustees = std::vector<Trustee>;
 constexpr uint16_t kAllButSupervisor = kAllRights & ~Rights::Supervisor;
 constexpr uint16_t kSomeRights[] = {0x01, 0x41, 0x0B, 0xFB, 0x4B};
 
-class EmulatedServicesTest : public ::testing::Test {
+enum class Served { Directly, ThroughStandIns };
+
+class EmulatedServicesTest : public ::testing::TestWithParam<Served> {
   protected:
     EmulatedServicesTest()
-        : emulated(Servers(scratch)), client(emulated), nw(client, *files, dialogs) {
+        : config(Servers(scratch)),
+          emulated(config),
+          client(ServedClient()),
+          nw(client, *files, dialogs) {
         for (const char* dir : {"FS1/DATA/SRC/SUB", "FS2/DATA/TGT", "FS3/DATA/TGT", "LOCAL"}) {
             scratch.Dir(dir);
         }
@@ -45,9 +53,53 @@ class EmulatedServicesTest : public ::testing::Test {
         volumes.Metadata(scratch.Path("FS3/DATA")).WriteTrustees({{Fs3Jsmith, kAllButSupervisor}});
         return config;
     }
-    std::string P(const std::string& relative) const { return scratch.Path(relative); }
-    EntryMetadata Meta(const std::string& local) { return emulated.Servers().Metadata(local); }
-    NWCONN_HANDLE Conn(const std::string& server) const { return emulated.ConnectionOf(server); }
+    // The client the services talk to: `direct` itself, or the binding to the stand-ins serving
+    // the same description (whose servers answer from the same volumes and metadata). The
+    // stand-ins serve one description at a time: the one served last.
+    NetWareClient& Serve(const Config& servers, Client& direct,
+                         std::unique_ptr<testing::StandInClient>& standIns,
+                         const std::string& file) {
+#ifdef _WIN32
+        if (GetParam() == Served::ThroughStandIns) {
+            standIns = std::make_unique<testing::StandInClient>(servers, scratch.Path(file));
+            if (standIns->Get() != nullptr) {
+                return *standIns->Get();
+            }
+            ADD_FAILURE() << "the stand-ins cannot be bound: " << standIns->Problem();
+        }
+#else
+        static_cast<void>(servers), static_cast<void>(standIns), static_cast<void>(file);
+#endif
+        return direct;
+    }
+    NetWareClient& ServedClient() {
+        return Serve(config, emulated, standIns, "nw.ini");
+    }
+    size_t OpenContexts() const {
+#ifdef _WIN32
+        if (standIns) {
+            return standIns->OpenContexts();
+        }
+#endif
+        return emulated.OpenContexts();
+    }
+    size_t HeldDirHandles(NWCONN_HANDLE conn) const {
+#ifdef _WIN32
+        if (standIns) {
+            return standIns->HeldDirHandles(conn);
+        }
+#endif
+        return emulated.HeldDirHandles(conn);
+    }
+    std::string P(const std::string& relative) const {
+        return scratch.Path(relative);
+    }
+    EntryMetadata Meta(const std::string& local) {
+        return emulated.Servers().Metadata(local);
+    }
+    NWCONN_HANDLE Conn(const std::string& server) const {
+        return emulated.ConnectionOf(server);
+    }
     // The identifier a server gives an object it knows by name (from its tree, say).
     uint32_t TreeId(const std::string& server, const std::string& object) {
         const Object* o =
@@ -73,7 +125,9 @@ class EmulatedServicesTest : public ::testing::Test {
     }
 
     testing::TempDir scratch;
-    Client emulated;
+    Config config;
+    Client emulated;  // also the servers' view of the volumes for the checks
+    std::unique_ptr<testing::StandInClient> standIns;  // on Windows, through the stand-ins
     testing::FaultyNetWareClient client;  // records the services' calls, fails chosen ones
     DirectoryPair state;
     std::unique_ptr<FileServices> files = MakeFileServices();
@@ -82,7 +136,7 @@ class EmulatedServicesTest : public ::testing::Test {
     int16_t runState = 1;
 };
 
-TEST_F(EmulatedServicesTest, StartUpRunsOnceAndErrorTextsUseTheLibrary) {
+TEST_P(EmulatedServicesTest, StartUpRunsOnceAndErrorTextsUseTheLibrary) {
     EXPECT_EQ(nw.InitNetWare(), 0);
     const size_t calls = client.Calls().size();
     EXPECT_EQ(calls, 4u);
@@ -100,7 +154,7 @@ TEST_F(EmulatedServicesTest, StartUpRunsOnceAndErrorTextsUseTheLibrary) {
     EXPECT_EQ(nw.NetWareErrorText(Code::InvalidPath), "0x899C");
 }
 
-TEST_F(EmulatedServicesTest, StartUpFailureIsReported) {
+TEST_P(EmulatedServicesTest, StartUpFailureIsReported) {
     client.FailOperation(testing::NwOp::OpenConnByReference, Code::NoPrimaryConnection);
     EXPECT_EQ(nw.InitNetWare(), Code::NoPrimaryConnection);
     ASSERT_EQ(dialogs.Asked().size(), 1u);
@@ -109,7 +163,7 @@ TEST_F(EmulatedServicesTest, StartUpFailureIsReported) {
               0u);
 }
 
-TEST_F(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
+TEST_P(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
     std::string name;
     EXPECT_EQ(nw.IdToName(Conn("FS1"), Fs1Mbrown, name), 0u);
     EXPECT_EQ(name, "CN=MBROWN.OU=SALES.O=ACME");
@@ -133,10 +187,10 @@ TEST_F(EmulatedServicesTest, IdentitiesTranslateByTreeNameAndByBinderyLeaf) {
     EXPECT_EQ(nw.IdToName(Conn("FS3"), Fs3Jsmith, name), 0u);
     EXPECT_EQ(name, "JSMITH");
     EXPECT_EQ(client.CallCount(testing::NwOp::DSCreateContext), 0u);
-    EXPECT_EQ(emulated.OpenContexts(), 0u);
+    EXPECT_EQ(OpenContexts(), 0u);
 }
 
-TEST_F(EmulatedServicesTest, LocationsOfRealVolumes) {
+TEST_P(EmulatedServicesTest, LocationsOfRealVolumes) {
     state = nw.GetNetWarePaths(P("FS1/DATA/SRC"), P("FS1/DATA/SRC/SUB"));
     EXPECT_TRUE(state.SameConnection);
     EXPECT_EQ(state.PathInfo[kSource].ServerName, "FS1");
@@ -164,7 +218,7 @@ TEST_F(EmulatedServicesTest, LocationsOfRealVolumes) {
                                       "Error 899C: Error getting effective rights"}));
 }
 
-TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
+TEST_P(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
     // Without Access Control on the FS2 target the NetWare items are greyed; without Create
     // there, Start is refused too.
     struct Case {
@@ -187,7 +241,7 @@ TEST_F(EmulatedServicesTest, OptionRulesFromEmulatedLocations) {
     }
 }
 
-TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery) {
+TEST_P(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery) {
     ASSERT_EQ(Meta(P("FS1/DATA/SRC"))
                   .WriteTrustees(
                       {{Fs1Mbrown, 0x0B}, {Fs1Sales, 0x41}, {Fs1Admin, 0x1FB}, {Fs1Temp, 0x41}}),
@@ -198,7 +252,7 @@ TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery
     // described on FS1 only, arrives under FS2's identifier for it.
     EXPECT_EQ(TrusteesOf("FS2/DATA/TGT"),
               (Trustees{{Fs2Mbrown, 0x0B}, {Fs2Sales, 0x41}, {TreeId("FS2", "TEMP"), 0x41}}));
-    EXPECT_EQ(emulated.OpenContexts(), 0u);
+    EXPECT_EQ(OpenContexts(), 0u);
 
     // The bindery server knows neither ADMIN nor TEMP.
     Locate("FS1/DATA/SRC", "FS3/DATA/TGT");
@@ -206,7 +260,7 @@ TEST_F(EmulatedServicesTest, TrusteesTranslatedBetweenTreeServersAndToTheBindery
     EXPECT_EQ(TrusteesOf("FS3/DATA/TGT"), (Trustees{{Fs3Mbrown, 0x0B}, {Fs3Sales, 0x41}}));
 }
 
-TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
+TEST_P(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     // 25 objects on FS1, known on FS2 under other identifiers.
     Config config = Servers(scratch);
     Trustees many;
@@ -217,7 +271,8 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
         many.push_back({0x03000000 + k, kSomeRights[k % 5]});
     }
     Client wideServers(config);
-    testing::FaultyNetWareClient wide(wideServers);
+    std::unique_ptr<testing::StandInClient> wideStandIns;
+    testing::FaultyNetWareClient wide(Serve(config, wideServers, wideStandIns, "wide.ini"));
     NetWareServices services(wide, *files, dialogs);
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteTrustees(many), 0);
 
@@ -253,7 +308,7 @@ TEST_F(EmulatedServicesTest, TrusteesInBatchesAndAFailingEntrySkipped) {
     EXPECT_EQ(copied[23].id, 0x07000019u);
 }
 
-TEST_F(EmulatedServicesTest, WithoutAccessControlOnTheTargetNothingIsAsked) {
+TEST_P(EmulatedServicesTest, WithoutAccessControlOnTheTargetNothingIsAsked) {
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteTrustees({{Fs1Mbrown, 0x0B}}), 0);
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(100), 0);
     uint16_t rights = 0;
@@ -271,7 +326,7 @@ TEST_F(EmulatedServicesTest, WithoutAccessControlOnTheTargetNothingIsAsked) {
     EXPECT_EQ(TrusteesOf("FS2/DATA/TGT").size(), 1u);
 }
 
-TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
+TEST_P(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     const std::string a = scratch.File("FS1/DATA/SRC/A.TXT", "a");
     const std::string b = scratch.File("FS2/DATA/TGT/A.TXT", "a");
     ASSERT_EQ(Meta(a).WriteOwner(Fs1Mbrown), 0);
@@ -309,7 +364,7 @@ TEST_F(EmulatedServicesTest, OwnerTranslatedAndLeftAloneWhenEqualOrUnknown) {
     EXPECT_NE(client.Calls()[1].args.find("ns=4/0"), std::string::npos) << client.Calls()[1].args;
 }
 
-TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
+TEST_P(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     // A mask that keeps Access Control, so the login may still change the target afterwards.
     constexpr uint16_t kMask = kAllButSupervisor & ~Rights::Erase;
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteMask(kMask), 0);
@@ -318,11 +373,11 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     nw.CopySpaceLimits(state, "DATA:SRC", "DATA:TGT", runState);
     nw.CopyInheritedRightsMask(state, "DATA:SRC", "DATA:TGT", runState);
     EXPECT_EQ(client.CallCount(testing::NwOp::AllocTemporaryDirectoryHandle), 2u);
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")), 1u);
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS2")), 1u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS1")), 1u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS2")), 1u);
     EndStep();
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")), 0u);
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS2")), 0u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS1")), 0u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS2")), 0u);
     uint16_t mask = 0;
     uint32_t blocks = 0;
     ASSERT_TRUE(Meta(P("FS2/DATA/TGT")).ReadMask(mask));
@@ -343,7 +398,7 @@ TEST_F(EmulatedServicesTest, MaskAndLimitWithHandlesReusedAndReleased) {
     EXPECT_TRUE(dialogs.Asked().empty());
 }
 
-TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
+TEST_P(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     ASSERT_EQ(Meta(P("FS1/DATA/SRC")).WriteLimit(250), 0);
     Locate("FS1/DATA/SRC", "FS2/DATA/TGT");
     client.FailOperation(testing::NwOp::SetDirSpaceLimit, Code::InsufficientSpace);
@@ -382,10 +437,10 @@ TEST_F(EmulatedServicesTest, LimitDialogsAndTheirAnswers) {
     EXPECT_EQ(runState, Answer::Abort);
     EXPECT_EQ(client.CallCount(testing::NwOp::GetDirSpaceLimitList), 0u);
     EndStep();
-    EXPECT_EQ(emulated.HeldDirHandles(Conn("FS1")) + emulated.HeldDirHandles(Conn("FS2")), 0u);
+    EXPECT_EQ(HeldDirHandles(Conn("FS1")) + HeldDirHandles(Conn("FS2")), 0u);
 }
 
-TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
+TEST_P(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
     const std::string a = scratch.File("FS1/DATA/SRC/A.TXT", "contents");
     ASSERT_EQ(files->SetAttributes(a, Attr::ReadOnly | Attr::Archive | Attr::Hidden), 0);
     const std::string copy = P("FS1/DATA/SRC/SUB/A.TXT");
@@ -405,6 +460,17 @@ TEST_F(EmulatedServicesTest, ServerCopyOnOneServerOnly) {
     EXPECT_EQ(client.CallCount(testing::NwOp::FileServerFileCopy), 0u);
     EXPECT_TRUE(testing::ListDir(P("FS2/DATA/TGT")).empty());
 }
+
+#ifdef _WIN32
+INSTANTIATE_TEST_SUITE_P(, EmulatedServicesTest,
+                         ::testing::Values(Served::Directly, Served::ThroughStandIns),
+                         [](const ::testing::TestParamInfo<Served>& info) {
+                             return info.param == Served::Directly ? "Directly" : "ThroughStandIns";
+                         });
+#else
+INSTANTIATE_TEST_SUITE_P(, EmulatedServicesTest, ::testing::Values(Served::Directly),
+                         [](const ::testing::TestParamInfo<Served>&) { return "Directly"; });
+#endif
 
 }  // namespace
 }  // namespace nwemu

@@ -11,18 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/win/win_api.h"
+#include "testing/stand_in_client.h"
 
 namespace ferrit {
 namespace {
-
-// A stand-in set's folder beside this program.
-std::string StandIns(const char* set) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    dir.erase(dir.find_last_of(L"\\/"));
-    return win::Narrow(dir) + "\\stand_ins\\" + set;
-}
 
 std::string Hex(uint32_t value, int digits = 8) {
     char text[16];
@@ -37,7 +29,7 @@ std::string Code(NWCCODE code) {
 class NativeClientTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        NativeClientLoad load = LoadNativeClient(StandIns("recording"));
+        NativeClientLoad load = LoadNativeClient(testing::StandInDirectory("recording"));
         ASSERT_TRUE(load.client) << load.problem;
         client_ = std::move(load.client);
         const HMODULE calls = GetModuleHandleA("calwin32.dll");
@@ -57,8 +49,8 @@ class NativeClientTest : public ::testing::Test {
         return text;
     }
 
-    using SetCode = void(__stdcall*)(uint32_t);
-    using TakeLog = uint32_t(__stdcall*)(char*, uint32_t);
+    using SetCode = void (*)(uint32_t);
+    using TakeLog = uint32_t (*)(char*, uint32_t);
     std::unique_ptr<NetWareClient> client_;
     SetCode setCode_ = nullptr;
     TakeLog takeLog_ = nullptr;
@@ -388,15 +380,15 @@ TEST(NativeClientLoadTest, MissingLibraryOrOperationLoadsNothing) {
         const char* problem;           // how the problem begins
     };
     const Case cases[] = {
-        {"no libraries", StandIns("none"), "", false,
+        {"no libraries", testing::StandInDirectory("none"), "", false,
          "calwin32.dll could not be loaded (error 126"},
-        {"the calls library alone", StandIns("calls_only"), "", true,
+        {"the calls library alone", testing::StandInDirectory("calls_only"), "", true,
          "clxwin32.dll could not be loaded (error 126"},
-        {"an operation missing", StandIns("incomplete"), "", true,
+        {"an operation missing", testing::StandInDirectory("incomplete"), "", true,
          "netwin32.dll has no operation with ordinal 1160 (error 127"},
         // Not beside the program nor in the system directories; a set in the working directory
         // is not taken.
-        {"only in the working directory", "", StandIns("recording"), false,
+        {"only in the working directory", "", testing::StandInDirectory("recording"), false,
          "calwin32.dll could not be loaded (error 126"},
     };
     for (const Case& c : cases) {
@@ -420,11 +412,11 @@ TEST(NativeClientLoadTest, MissingLibraryOrOperationLoadsNothing) {
 }
 
 TEST(NativeClientLoadTest, LoadedClientNamesWhereItWasFound) {
-    const NativeClientLoad load = LoadNativeClient(StandIns("recording"));
+    const NativeClientLoad load = LoadNativeClient(testing::StandInDirectory("recording"));
     ASSERT_TRUE(load.client) << load.problem;
     EXPECT_TRUE(load.installed);
     EXPECT_EQ(load.problem, "");
-    EXPECT_EQ(load.location, StandIns("recording") + "\\calwin32.dll");
+    EXPECT_EQ(load.location, testing::StandInDirectory("recording") + "\\calwin32.dll");
 }
 
 }  // namespace

@@ -324,13 +324,13 @@ const char* NWAPI ErrorText(uint32_t code) {
 
 // --- The tests' handles ---
 
-void NWAPI StandInSetCode(uint32_t code) {
+__declspec(dllexport) void StandInSetCode(uint32_t code) {
     gCode = code;
 }
 
 // Copies the lines recorded since the last call into `buffer` (cut to its size) and forgets
 // them; answers the length of the whole text.
-uint32_t NWAPI StandInTakeLog(char* buffer, uint32_t size) {
+__declspec(dllexport) uint32_t StandInTakeLog(char* buffer, uint32_t size) {
     const uint32_t length = static_cast<uint32_t>(gLog.size());
     if (size > 0) {
         const size_t n = length < size - 1 ? length : size - 1;
