@@ -87,14 +87,18 @@ class CliApp {
     }
 
     int Run() {
-        // The NetWare client starts once, before anything else. A workstation without any
-        // client (no description, and on Windows no client libraries) has nothing to start and
-        // nothing to report: a plain copy there is not a failed run.
+        // The NetWare client starts once, before anything else. A Windows workstation without
+        // the client libraries says so as the window does (the start-up failure), but a plain
+        // copy there is not a failed run: that one message does not count in the exit status.
+        // Elsewhere a workstation without a description has no client to start.
         if (!choice_.error.empty()) {
             err_ << "ferrit-cli: " << choice_.error << " (running without NetWare)\n";
         }
-        if ((choice_.emulated || choice_.installed) && choice_.error.empty()) {
+        if (choice_.configured && choice_.error.empty()) {
             netware_.InitNetWare();
+            if (!choice_.emulated && !choice_.installed) {
+                startupNotes_ = dialogs_.ErrorCount();
+            }
         }
         run_.Clear();
         locations_ = DirectoryPair();
@@ -157,8 +161,8 @@ class CliApp {
         if (sink_.AbortRequested()) {
             return kExitInterrupted;
         }
-        return dialogs_.ErrorCount() > 0 || run_.NetWareFailures > 0 || !logWritten ? kExitError
-                                                                                    : kExitDone;
+        const bool errors = dialogs_.ErrorCount() > startupNotes_;
+        return errors || run_.NetWareFailures > 0 || !logWritten ? kExitError : kExitDone;
     }
 
   private:
@@ -226,6 +230,8 @@ class CliApp {
     // The emulated client when its description is given or found, else the absent client (every
     // location local, every NetWare option off).
     nwemu::NetWareClientChoice choice_;
+    // Error messages that are notes only: the start-up failure of a workstation without a client.
+    int startupNotes_ = 0;
     DryRunClient previewClient_;
     NetWareClient& client_;
     NetWareServices netware_;

@@ -6,6 +6,7 @@
 #include "engine/transfer_engine.h"
 #include "platform/copy_progress.h"
 #include "platform/error_codes.h"
+#include "platform/file_handles.h"
 #include "support/format_size.h"
 
 namespace ferrit {
@@ -352,10 +353,11 @@ std::string TransferEngine::CopyFailureText(const PendingFile& p, int32_t result
     EntryStat source;
     bool readable = files_->StatEntry(p.file, source) == 0 && source.kind == EntryKind::Link;
     if (source.kind == EntryKind::File) {
-        const FileHandle in = files_->OpenRead(p.file);
+        OpenFiles& open = files_->OpenFileAccess();
+        const FileHandle in = open.OpenRead(p.file);
         readable = in != kInvalidFileHandle;
         if (readable) {
-            files_->CloseFile(in);
+            open.CloseFile(in);
         }
     }
     return readable ? "Could not write " + p.counterpart : "Could not read the source " + p.file;

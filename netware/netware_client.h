@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_handles.h"
 #include "platform/file_services.h"
 
 namespace ferrit {

@@ -6,6 +6,7 @@
 
 #include "netware/netware_services.h"
 #include "platform/error_codes.h"
+#include "platform/file_handles.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -89,13 +90,14 @@ ServerCopyResult NetWareServices::NetWareCopyFile(FileServices& files, const std
     uint64_t size = sourceSize >= 0 ? static_cast<uint64_t>(sourceSize) : 0;
     const bool sizeKnown = sourceSize >= 0 || ListedSize(files, source, size);
 
-    const FileHandle in = files.OpenRead(source);
+    OpenFiles& open = files.OpenFileAccess();
+    const FileHandle in = open.OpenRead(source);
     if (in == kInvalidFileHandle) {
         return ClientResult(kCopyNotStarted);
     }
     EntryStat opened;
     EntryStat counterpart;
-    const bool haveOpened = files.HandleStat(in, opened);
+    const bool haveOpened = open.HandleStat(in, opened);
     const bool counterpartStands = files.StatEntry(target, counterpart) == 0;
     // A read-only target cannot be replaced, whatever rights the workstation's own account has;
     // nor can the source itself (reached by another name), which the copy would destroy.
@@ -103,16 +105,16 @@ ServerCopyResult NetWareServices::NetWareCopyFile(FileServices& files, const std
     const bool targetReadOnly =
         targetAttributes != -1 && (static_cast<uint32_t>(targetAttributes) & Attr::ReadOnly);
     if (!haveOpened || targetReadOnly || (counterpartStands && counterpart.SameEntryAs(opened))) {
-        files.CloseFile(in);
+        open.CloseFile(in);
         return ClientResult(kCopyNotStarted);
     }
     // The copy goes to a new entry beside the target that replaces it only when complete: a
     // failure or a killed program leaves the old target as it was, and a hard link at the
     // target is replaced rather than written through.
     std::string tempPath;
-    const FileHandle out = files.CreateTemporary(target, tempPath);
+    const FileHandle out = open.CreateTemporary(target, tempPath);
     if (out == kInvalidFileHandle) {
-        files.CloseFile(in);
+        open.CloseFile(in);
         return ClientResult(kCopyNotStarted);
     }
 
@@ -148,7 +150,7 @@ ServerCopyResult NetWareServices::NetWareCopyFile(FileServices& files, const std
     // A source written to while it was copied may have given a torn copy (old and new parts).
     EntryStat after;
     bool ok = code == 0 && failure == 0;
-    if (ok && (!files.HandleStat(in, after) || after.size != opened.size ||
+    if (ok && (!open.HandleStat(in, after) || after.size != opened.size ||
                after.mtimeSec != opened.mtimeSec || after.mtimeNsec != opened.mtimeNsec)) {
         failure = WinErr::SharingViolation;
         ok = false;
@@ -157,19 +159,19 @@ ServerCopyResult NetWareServices::NetWareCopyFile(FileServices& files, const std
     CopyFacts made;
     if (ok) {
         // A DOS date-time: two-second resolution, an odd second becomes the even one below.
-        const int32_t age = files.GetHandleAge(in);
+        const int32_t age = open.GetHandleAge(in);
         if (age != -1) {
-            files.SetHandleAge(out, age);
+            open.SetHandleAge(out, age);
         }
         // The copy as it will stand at the target: a move deletes the source only while it does.
         made.source = opened;
-        if (!files.HandleStat(out, made.copy)) {
+        if (!open.HandleStat(out, made.copy)) {
             failure = WinErr::GenFailure;
             ok = false;
         }
     }
-    const int closed = files.CloseFile(out);
-    files.CloseFile(in);
+    const int closed = open.CloseFile(out);
+    open.CloseFile(in);
     if (ok && closed != 0) {
         failure = closed;
         ok = false;
@@ -179,7 +181,7 @@ ServerCopyResult NetWareServices::NetWareCopyFile(FileServices& files, const std
         if (attributes != -1) {
             files.SetAttributes(tempPath, static_cast<uint32_t>(attributes));
         }
-        failure = files.RenameOver(tempPath, target);
+        failure = open.RenameOver(tempPath, target);
         ok = failure == 0;
     }
     if (!ok) {

@@ -639,7 +639,8 @@ TEST_P(EmulatedMetadataTest, InheritedRightsMaskIsReadAndWrittenThroughTheDirect
 TEST_F(EmulatedClientTest, ServerCopyWorksOnOneServerOnly) {
     const std::string content = "0123456789abcdefghij";
     const std::string src = scratch.File("FS1/DATA/src.txt", content);
-    const std::unique_ptr<FileServices> files = MakeFileServices();
+    const std::unique_ptr<FileServices> services = MakeFileServices();
+    OpenFiles* files = &services->OpenFileAccess();
     std::string same, other, local;
     const FileHandle in = files->OpenRead(src);
     const FileHandle out = files->CreateTemporary(scratch.Path("FS1/DATA/copy.txt"), same);

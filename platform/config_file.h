@@ -27,6 +27,10 @@ struct ConfigFileText {
     std::string problem;
 };
 
+// The refusal of a file: its status, and the problem naming the file ("FILE: " and `why`).
+ConfigFileText RefusedConfigFile(const std::string& path, ConfigFileStatus status,
+                                 const std::string& why);
+
 // Reads a whole regular file. A symbolic link is followed; what it leads to must be a regular
 // file too.
 ConfigFileText ReadConfigFile(const std::string& path);

@@ -32,10 +32,7 @@ std::string Key(const std::string& path) {
         }
         key += c;
     }
-    while (key.size() > 1 && key.back() == '/' && !IsRootKey(key)) {
-        key.pop_back();
-    }
-    return key;
+    return WithoutTrailingSlash(key);
 }
 
 // The key of the directory that holds the key's entry, a root with its separator ("/a" gives
@@ -517,11 +514,11 @@ bool DryRunFileServices::FreeSpace(const std::string& path, int64_t& bytes) {
 }
 
 FileHandle DryRunFileServices::OpenRead(const std::string& path) {
-    const FileHandle handle = inner_.OpenRead(path);
+    const FileHandle handle = inner_.OpenFileAccess().OpenRead(path);
     std::lock_guard<std::mutex> lock(mutex_);
     lastRead_ = EntryStat();
     if (handle != kInvalidFileHandle) {
-        inner_.HandleStat(handle, lastRead_);
+        inner_.OpenFileAccess().HandleStat(handle, lastRead_);
     }
     return handle;
 }
@@ -555,7 +552,7 @@ bool DryRunFileServices::HandleStat(FileHandle handle, EntryStat& out) {
             return true;
         }
     }
-    return inner_.HandleStat(handle, out);
+    return inner_.OpenFileAccess().HandleStat(handle, out);
 }
 
 int32_t DryRunFileServices::GetHandleAge(FileHandle handle) {
@@ -564,7 +561,7 @@ int32_t DryRunFileServices::GetHandleAge(FileHandle handle) {
         return -1;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    return temporaries_.count(handle) != 0 ? st.age : inner_.GetHandleAge(handle);
+    return temporaries_.count(handle) != 0 ? st.age : inner_.OpenFileAccess().GetHandleAge(handle);
 }
 
 int DryRunFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
@@ -587,7 +584,7 @@ int DryRunFileServices::CloseFile(FileHandle handle) {
             return 0;
         }
     }
-    return inner_.CloseFile(handle);
+    return inner_.OpenFileAccess().CloseFile(handle);
 }
 
 int DryRunFileServices::RenameOver(const std::string& from, const std::string& to) {
@@ -604,10 +601,6 @@ int DryRunFileServices::RenameOver(const std::string& from, const std::string& t
     nodes_[Key(from)] = Node();
     Record("copy on the server -> " + to);
     return 0;
-}
-
-std::string DryRunFileServices::UniversalName(const std::string& path) {
-    return inner_.UniversalName(path);
 }
 
 }  // namespace ferrit

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_handles.h"
 #include "platform/file_services.h"
 
 namespace ferrit {
@@ -18,7 +19,7 @@ namespace ferrit {
 // entry there (a copy or a directory, in place of whatever stood), or removed it.
 enum class PreviewMark { Untouched, Made, Removed };
 
-class DryRunFileServices : public FileServices {
+class DryRunFileServices : public FileServices, public OpenFiles {
   public:
     explicit DryRunFileServices(FileServices& inner)
         : inner_(inner), state_(std::make_shared<State>()) {}
@@ -51,6 +52,7 @@ class DryRunFileServices : public FileServices {
     bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
                        const EntryStat& bStat) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
+    OpenFiles& OpenFileAccess() override { return *this; }
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
     bool HandleStat(FileHandle handle, EntryStat& out) override;
@@ -58,7 +60,6 @@ class DryRunFileServices : public FileServices {
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
-    std::string UniversalName(const std::string& path) override;
 
     // What the preview did at a path.
     PreviewMark MarkOf(const std::string& path) const;

@@ -1,5 +1,6 @@
-// Open files behind a FileHandle (a descriptor on Linux, a HANDLE on Windows), read and written
-// at an offset as a server copy does, and a handle that keeps nothing written to it.
+// Open files, for the NetWare server copy: the workstation opens the two files (OpenFiles) and the
+// server copies between them. The free functions read and write them at an offset as a server
+// copy does, and give a handle that keeps nothing written to it.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,40 @@
 #include "platform/file_services.h"
 
 namespace ferrit {
+
+// An open file. What stands behind it is the system's (a descriptor on Linux, a HANDLE on
+// Windows): only platform/ looks inside; everyone else hands it on (the NetWare client, to copy
+// between two of them on the server).
+enum class FileHandle : intptr_t { Invalid = -1 };
+constexpr FileHandle kInvalidFileHandle = FileHandle::Invalid;
+
+// The open-file methods of a FileServices (FileServices::OpenFileAccess), for the server copy.
+// Thread rule: the walk's thread only. Failures are Windows error numbers, as in FileServices.
+class OpenFiles {
+  public:
+    virtual ~OpenFiles() = default;
+
+    // Opens a regular file for reading, other openers denied write access where the platform
+    // can. Anything else (a link, a FIFO, a device, a directory) is refused without waiting.
+    virtual FileHandle OpenRead(const std::string& path) = 0;
+    // Creates a new, empty file for reading and writing beside `target`, under a reserved name
+    // that no file listing shows, bearing the mark of an unfinished copy; `tempPath` receives its
+    // path. The caller renames it over the target when complete (RenameOver) or deletes it.
+    virtual FileHandle CreateTemporary(const std::string& target, std::string& tempPath) = 0;
+    // The facts of an open file; false when they cannot be read.
+    virtual bool HandleStat(FileHandle handle, EntryStat& out) = 0;
+    // Last-write time of an open file as a local DOS date-time; -1 on failure.
+    virtual int32_t GetHandleAge(FileHandle handle) = 0;
+    // Sets the last-write time of an open file from a local DOS date-time; 0 or an error code.
+    virtual int SetHandleAge(FileHandle handle, int32_t dosDateTime) = 0;
+    // Closes an open file; 0, or an error code when data written could not be stored.
+    virtual int CloseFile(FileHandle handle) = 0;
+    // Gives the entry `from` the name `to` in one step, replacing what stands there (a link is
+    // replaced, not followed; a directory makes it fail). Both lie in one directory. A file
+    // made by CreateTemporary loses the mark of an unfinished copy first: it gets the permission
+    // bits of a new file (without write permission where it was made read-only).
+    virtual int RenameOver(const std::string& from, const std::string& to) = 0;
+};
 
 // Reads up to `count` bytes at the offset without moving any file position shared with another
 // reader: the bytes read (0 at the end of the file), or -1 on failure.

@@ -11,6 +11,8 @@
 
 namespace ferrit {
 
+class OpenFiles;  // platform/file_handles.h
+
 // DOS attribute bits.
 namespace Attr {
 constexpr uint32_t ReadOnly = 0x01;
@@ -67,11 +69,6 @@ struct DirIdentity {
     bool operator==(const DirIdentity& o) const { return device == o.device && inode == o.inode; }
     bool operator!=(const DirIdentity& o) const { return !(*this == o); }
 };
-
-// An open file, for the server copy of files on NetWare volumes. On POSIX it is a file
-// descriptor: the NetWare client is handed it as such.
-using FileHandle = intptr_t;
-constexpr FileHandle kInvalidFileHandle = -1;
 
 // A complete copy of one file waiting beside its target (PrepareCopy). It takes the target's
 // place only through PublishCopy; destroyed unpublished, it is removed and leaves nothing behind.
@@ -233,29 +230,6 @@ class FileServices {
     // false ("n/a") otherwise.
     virtual bool FreeSpace(const std::string& path, int64_t& bytes) = 0;
 
-    // --- Open files, for the server copy ---
-
-    // Opens a regular file for reading, other openers denied write access where the platform
-    // can. Anything else (a link, a FIFO, a device, a directory) is refused without waiting.
-    virtual FileHandle OpenRead(const std::string& path) = 0;
-    // Creates a new, empty file for reading and writing beside `target`, under a reserved name
-    // that no file listing shows, bearing the mark of an unfinished copy; `tempPath` receives its
-    // path. The caller renames it over the target when complete (RenameOver) or deletes it.
-    virtual FileHandle CreateTemporary(const std::string& target, std::string& tempPath) = 0;
-    // The facts of an open file; false when they cannot be read.
-    virtual bool HandleStat(FileHandle handle, EntryStat& out) = 0;
-    // Last-write time of an open file as a local DOS date-time; -1 on failure.
-    virtual int32_t GetHandleAge(FileHandle handle) = 0;
-    // Sets the last-write time of an open file from a local DOS date-time; 0 or an error code.
-    virtual int SetHandleAge(FileHandle handle, int32_t dosDateTime) = 0;
-    // Closes an open file; 0, or an error code when data written could not be stored.
-    virtual int CloseFile(FileHandle handle) = 0;
-    // Gives the entry `from` the name `to` in one step, replacing what stands there (a link is
-    // replaced, not followed; a directory makes it fail). Both lie in one directory. A file
-    // made by CreateTemporary loses the mark of an unfinished copy first: it gets the permission
-    // bits of a new file (without write permission where it was made read-only).
-    virtual int RenameOver(const std::string& from, const std::string& to) = 0;
-
     // How many copies into the directory are best made side by side: 0 where the file system
     // answers at once (a local disk: the caller's own count applies), more where every call
     // waits for a round trip (a network or user-space file system). A hint, never a failure.
@@ -264,9 +238,9 @@ class FileServices {
         return 0;
     }
 
-    // The universal form of a path for the path fields' hints: absolute, links resolved, and a
-    // network mount's mount point replaced by its source. Empty for an empty path.
-    virtual std::string UniversalName(const std::string& path) = 0;
+    // The open-file access of these file services (the same confinement), which the NetWare
+    // server copy needs; the object lives as long as this one.
+    virtual OpenFiles& OpenFileAccess() = 0;
 };
 
 }  // namespace ferrit

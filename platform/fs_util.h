@@ -50,6 +50,12 @@ std::string ResolvePath(const std::string& path);
 // password database ("/" if even that is unknown).
 std::string ConfigDirectory();
 
+// The universal form of a path for the path fields' hints: absolute, links resolved (for a path
+// that does not exist yet, its longest existing ancestor), and a network share's local name
+// replaced by the share's own (a mount point by its source, a mapped drive by its share). Empty
+// for an empty path.
+std::string UniversalName(const std::string& path);
+
 // The lexically normal absolute form of a path, existing or not: a relative path is taken from
 // the working directory, "." and empty names are dropped and ".." takes the name before it back
 // (a link is never looked at). Windows gives its own separators. Empty when the working

@@ -1,5 +1,7 @@
 #include "support/strings.h"
 
+#include <algorithm>
+
 namespace ferrit {
 
 namespace {
@@ -55,6 +57,10 @@ std::string WithTrailingSlash(const std::string& path) {
     return path + kPathSeparator;
 }
 
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    return dir.empty() ? name : WithTrailingSlash(dir) + name;
+}
+
 void AddTrailingSlash(std::string& path) {
     path = WithTrailingSlash(path);
 }
@@ -72,9 +78,17 @@ std::string DirOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+std::string WithoutTrailingSlash(const std::string& path) {
+    const size_t keep = std::max<size_t>(RootLength(path), 1);
+    size_t end = path.size();
+    while (end > keep && SeparatesNames(path[end - 1])) {
+        --end;
+    }
+    return path.substr(0, end);
+}
+
 bool SplitLastName(const std::string& path, std::string& dir, std::string& name) {
-    std::string p = path;
-    while (p.size() > 1 && (p.back() == '/' || p.back() == kPathSeparator)) p.pop_back();
+    const std::string p = WithoutTrailingSlash(path);
     const std::string::size_type slash = p.find_last_of(std::string("/") + kPathSeparator);
     if (slash == std::string::npos || slash + 1 >= p.size())
         return false;

@@ -46,12 +46,20 @@ std::string JoinNonEmpty(const std::string& first, const std::string& second,
 int IndexOfStr(const std::string& s, const std::vector<std::string>& list, bool caseSensitive);
 bool IsInStrList(const std::string& s, const std::vector<std::string>& list, bool caseSensitive);
 
+// The directory and the name joined with one separator; the name alone where the directory is
+// empty.
+std::string JoinPath(const std::string& dir, const std::string& name);
+
 // The directory part of a '/'-separated path: "." for a bare name, "/" for a name in the root.
 std::string DirOf(const std::string& path);
 
 // Whether a path of this system is absolute: it starts with '/' on Linux, with a drive ("C:\",
 // "C:/") or a share ("\\server\share") on Windows.
 bool IsAbsolutePath(const std::string& path);
+
+// The path without trailing separators ('/' or the native one); a root keeps its own ("/", on
+// Windows "C:\"), and an empty path stays empty.
+std::string WithoutTrailingSlash(const std::string& path);
 
 // Splits a path at its last separator ('/' or the native one), trailing separators ignored:
 // "a/b/" gives "a" and "b", "/b" gives "/" and "b", on Windows "C:\b" gives "C:\" and "b" (a

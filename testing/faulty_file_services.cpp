@@ -271,7 +271,7 @@ FileHandle FaultyFileServices::OpenRead(const std::string& path) {
     if (Hit(FileOp::OpenRead, &path, code)) {
         return kInvalidFileHandle;
     }
-    return inner_.OpenRead(path);
+    return inner_.OpenFileAccess().OpenRead(path);
 }
 
 FileHandle FaultyFileServices::CreateTemporary(const std::string& target, std::string& tempPath) {
@@ -280,7 +280,7 @@ FileHandle FaultyFileServices::CreateTemporary(const std::string& target, std::s
         tempPath.clear();
         return kInvalidFileHandle;
     }
-    return inner_.CreateTemporary(target, tempPath);
+    return inner_.OpenFileAccess().CreateTemporary(target, tempPath);
 }
 
 bool FaultyFileServices::HandleStat(FileHandle handle, EntryStat& out) {
@@ -288,7 +288,7 @@ bool FaultyFileServices::HandleStat(FileHandle handle, EntryStat& out) {
     if (Hit(FileOp::HandleStat, nullptr, code)) {
         return false;
     }
-    return inner_.HandleStat(handle, out);
+    return inner_.OpenFileAccess().HandleStat(handle, out);
 }
 
 int32_t FaultyFileServices::GetHandleAge(FileHandle handle) {
@@ -296,7 +296,7 @@ int32_t FaultyFileServices::GetHandleAge(FileHandle handle) {
     if (Hit(FileOp::GetHandleAge, nullptr, code)) {
         return code;
     }
-    return inner_.GetHandleAge(handle);
+    return inner_.OpenFileAccess().GetHandleAge(handle);
 }
 
 int FaultyFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
@@ -304,13 +304,13 @@ int FaultyFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
     if (Hit(FileOp::SetHandleAge, nullptr, code)) {
         return code;
     }
-    return inner_.SetHandleAge(handle, dosDateTime);
+    return inner_.OpenFileAccess().SetHandleAge(handle, dosDateTime);
 }
 
 int FaultyFileServices::CloseFile(FileHandle handle) {
     int code = 0;
     const bool fail = Hit(FileOp::CloseFile, nullptr, code);
-    const int rc = inner_.CloseFile(handle);  // a handle is always released
+    const int rc = inner_.OpenFileAccess().CloseFile(handle);  // a handle is always released
     return fail ? code : rc;
 }
 
@@ -319,15 +319,7 @@ int FaultyFileServices::RenameOver(const std::string& from, const std::string& t
     if (Hit(FileOp::RenameOver, &from, code, &to)) {
         return code;
     }
-    return inner_.RenameOver(from, to);
-}
-
-std::string FaultyFileServices::UniversalName(const std::string& path) {
-    int code = 0;
-    if (Hit(FileOp::UniversalName, &path, code)) {
-        return std::string();
-    }
-    return inner_.UniversalName(path);
+    return inner_.OpenFileAccess().RenameOver(from, to);
 }
 
 }  // namespace ferrit

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_handles.h"
 #include "platform/file_services.h"
 
 namespace ferrit {
@@ -46,7 +47,6 @@ enum class FileOp {
     SetHandleAge,
     CloseFile,
     RenameOver,
-    UniversalName,
     Count,
 };
 
@@ -55,7 +55,7 @@ struct InjectedFault : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-class FaultyFileServices : public FileServices {
+class FaultyFileServices : public FileServices, public OpenFiles {
   public:
     explicit FaultyFileServices(FileServices& inner)
         : inner_(inner), state_(std::make_shared<State>()) {}
@@ -63,7 +63,7 @@ class FaultyFileServices : public FileServices {
     // Makes the operation fail without touching the inner services. The code is what an
     // int-returning operation returns (ListFiles/ListSubdirs return it with an empty listing,
     // FileAge/GetAttributes/GetHandleAge return it as their value); a Boolean operation returns
-    // false, a handle operation kInvalidFileHandle, UniversalName an empty text. nthCall 0 fails
+    // false, a handle operation kInvalidFileHandle. nthCall 0 fails
     // every matching call, N only the Nth matching one. pathContains, when not empty, restricts
     // the fault to calls whose path argument (for CopyFile: either path) contains it; calls without
     // a path never match.
@@ -112,6 +112,7 @@ class FaultyFileServices : public FileServices {
     bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
                        const EntryStat& bStat) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
+    OpenFiles& OpenFileAccess() override { return *this; }
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
     bool HandleStat(FileHandle handle, EntryStat& out) override;
@@ -119,7 +120,6 @@ class FaultyFileServices : public FileServices {
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
-    std::string UniversalName(const std::string& path) override;
 
   private:
     struct Fault {

@@ -341,9 +341,9 @@ NWCCODE FaultyNetWareClient::FileServerFileCopy(FileHandle source, FileHandle ta
                                                 uint32_t sourceOffset, uint32_t targetOffset,
                                                 uint32_t count, uint32_t& bytesCopied) {
     return Run<NWCCODE>(NwOp::FileServerFileCopy,
-                        "src=" + std::to_string(source) + " dst=" + std::to_string(target) +
-                            " srcoff=" + N(sourceOffset) + " dstoff=" + N(targetOffset) +
-                            " count=" + N(count),
+                        "src=" + std::to_string(static_cast<intptr_t>(source)) +
+                            " dst=" + std::to_string(static_cast<intptr_t>(target)) + " srcoff=" +
+                            N(sourceOffset) + " dstoff=" + N(targetOffset) + " count=" + N(count),
                         [&] {
                             return inner_.FileServerFileCopy(source, target, sourceOffset,
                                                              targetOffset, count, bytesCopied);

@@ -18,6 +18,7 @@
 #include "engine/run_summary.h"
 #include "nwemu/client_factory.h"
 #include "options/option_reasons.h"
+#include "platform/fs_util.h"
 #include "platform/launch.h"
 #include "platform/system_services.h"
 #include "ui/elided_text.h"
@@ -388,11 +389,9 @@ void TFormFerrit::EvaluatePaths() {
         paths.sourceGiven && paths.sourceExists && paths.targetGiven && paths.targetExists;
 
     ui_->ComboSource->setToolTip(
-        source.OemPath.empty() ? QString()
-                               : QString::fromStdString(files_.UniversalName(source.OemPath)));
+        source.OemPath.empty() ? QString() : QString::fromStdString(UniversalName(source.OemPath)));
     ui_->ComboTarget->setToolTip(
-        target.OemPath.empty() ? QString()
-                               : QString::fromStdString(files_.UniversalName(target.OemPath)));
+        target.OemPath.empty() ? QString() : QString::fromStdString(UniversalName(target.OemPath)));
 
     const LocationFacts facts = FactsOf(location_);
     if (!CheckBoxDependancies(options_, facts)) {

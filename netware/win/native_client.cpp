@@ -586,9 +586,8 @@ class NativeClient : public NetWareClient {
                                uint32_t targetOffset, uint32_t count,
                                uint32_t& bytesCopied) override {
         uint32_t out = 0;
-        const NWCCODE code =
-            ops_.serverCopy(reinterpret_cast<Handle>(source), reinterpret_cast<Handle>(target),
-                            sourceOffset, targetOffset, count, &out);
+        const NWCCODE code = ops_.serverCopy(win::HandleOf(source), win::HandleOf(target),
+                                             sourceOffset, targetOffset, count, &out);
         bytesCopied = code == 0 ? out : 0;
         return code;
     }

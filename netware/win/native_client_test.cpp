@@ -343,7 +343,9 @@ TEST_F(NativeClientTest, EveryOperationReachesItsOrdinalWithItsArgumentsAndRecor
         {"server-side copy", 0,
          [](NetWareClient& c) {
              uint32_t copied = 0;
-             const NWCCODE code = c.FileServerFileCopy(0x124, 0x128, 0, 0, 0x7FFFFFFF, copied);
+             const NWCCODE code =
+                 c.FileServerFileCopy(static_cast<FileHandle>(0x124),
+                                      static_cast<FileHandle>(0x128), 0, 0, 0x7FFFFFFF, copied);
              return Code(code) + " " + Hex(copied);
          },
          "calwin32 107 from=00000124 to=00000128 offsets=00000000,00000000 count=7FFFFFFF\n",

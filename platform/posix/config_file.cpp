@@ -27,28 +27,22 @@ const char* KindOf(mode_t mode) {
     return "not a file";
 }
 
-ConfigFileText Refused(const std::string& path, ConfigFileStatus status, const std::string& why) {
-    ConfigFileText result;
-    result.status = status;
-    result.problem = path + ": " + why;
-    return result;
-}
-
 ConfigFileText Failed(const std::string& path, int error) {
     const bool missing = error == ENOENT || error == ENOTDIR;
-    return Refused(path, missing ? ConfigFileStatus::Missing : ConfigFileStatus::Unreadable,
-                   std::string("cannot be read (") + std::strerror(error) + ")");
+    return RefusedConfigFile(path,
+                             missing ? ConfigFileStatus::Missing : ConfigFileStatus::Unreadable,
+                             std::string("cannot be read (") + std::strerror(error) + ")");
 }
 
 // The checks made before and again after opening, so a file swapped in between is caught too.
 bool Acceptable(const std::string& path, const struct stat& st, ConfigFileText& refusal) {
     if (!S_ISREG(st.st_mode)) {
-        refusal = Refused(path, ConfigFileStatus::NotRegular,
-                          std::string("not a regular file (") + KindOf(st.st_mode) + ")");
+        refusal = RefusedConfigFile(path, ConfigFileStatus::NotRegular,
+                                    std::string("not a regular file (") + KindOf(st.st_mode) + ")");
         return false;
     }
     if (st.st_size > static_cast<off_t>(kMaxConfigFileBytes)) {
-        refusal = Refused(path, ConfigFileStatus::TooLarge, "larger than 1 MiB");
+        refusal = RefusedConfigFile(path, ConfigFileStatus::TooLarge, "larger than 1 MiB");
         return false;
     }
     return true;
@@ -97,7 +91,7 @@ ConfigFileText ReadConfigFile(const std::string& path) {
     }
     ::close(fd);
     if (text.size() > kMaxConfigFileBytes) {
-        return Refused(path, ConfigFileStatus::TooLarge, "larger than 1 MiB");
+        return RefusedConfigFile(path, ConfigFileStatus::TooLarge, "larger than 1 MiB");
     }
     result.status = ConfigFileStatus::Read;
     result.text = std::move(text);

@@ -21,13 +21,6 @@ constexpr size_t kOpenBudget = 128;
 constexpr size_t kKeepDeepest = 48;
 constexpr size_t kCheckpointEvery = 16;
 
-std::string WithoutTrailingSeparators(std::string text) {
-    while (text.size() > 1 && text.back() == '/') {
-        text.pop_back();
-    }
-    return text;
-}
-
 // Opens one directory level below `parent` without following a link there; makes it first when
 // `create` is set and it is missing. Returns the descriptor, or -errno.
 int OpenLevel(int parent, const std::string& name, bool create) {
@@ -60,6 +53,15 @@ int OpenLevel(int parent, const std::string& name, bool create) {
 
 }  // namespace
 
+std::string ProcPath(int fd, const char* name) {
+    std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (name != nullptr) {
+        path += '/';
+        path += name;
+    }
+    return path;
+}
+
 void UniqueFd::Reset(int fd) {
     if (fd_ >= 0) {
         close(fd_);
@@ -82,7 +84,7 @@ void ConfinedPaths::SetRoots(const std::vector<std::string>& roots) {
             continue;
         }
         Root root;
-        root.text = WithoutTrailingSeparators(text);
+        root.text = WithoutTrailingSlash(text);
         // The root as typed: a link there is the user's own choice and is followed.
         root.fd.Reset(open(root.text.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         struct stat st;
@@ -99,10 +101,7 @@ ConfinedPaths::Root* ConfinedPaths::Below(const std::string& path, std::vector<s
     Root* best = nullptr;
     for (Root& root : roots_) {
         const std::string& r = root.text;
-        if (path.compare(0, r.size(), r) != 0) {
-            continue;
-        }
-        if (r != "/" && path.size() > r.size() && path[r.size()] != '/') {
+        if (!PathAtOrBelow(path, r)) {
             continue;
         }
         if (best == nullptr || r.size() > best->text.size()) {
@@ -210,7 +209,7 @@ int ConfinedPaths::Locate(const std::string& path, PathAt& at) {
         return err;
     }
     if (root == nullptr || parts.empty()) {
-        const std::string whole = WithoutTrailingSeparators(path);
+        const std::string whole = WithoutTrailingSlash(path);
         const size_t slash = whole.find_last_of('/');
         at.name = slash == std::string::npos ? whole : whole.substr(slash + 1);
         at.dirText = DirOf(whole);
@@ -223,7 +222,7 @@ int ConfinedPaths::Locate(const std::string& path, PathAt& at) {
     }
     at.name = parts.back();
     at.confined = true;
-    at.dirText = WithoutTrailingSeparators(path.substr(0, path.size() - at.name.size()));
+    at.dirText = WithoutTrailingSlash(path.substr(0, path.size() - at.name.size()));
     return 0;
 }
 

@@ -11,6 +11,10 @@
 
 namespace ferrit {
 
+// The path by which the kernel reaches an entry of an open directory, or the open file itself
+// when `name` is null, without looking its directories up again.
+std::string ProcPath(int fd, const char* name);
+
 // An owned file descriptor, closed on destruction.
 class UniqueFd {
   public:

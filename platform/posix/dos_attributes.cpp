@@ -14,7 +14,6 @@
 #include "platform/file_services.h"
 #include "platform/fs_util.h"
 #include "platform/posix/confined_paths.h"
-#include "platform/posix/posix_util.h"
 
 namespace ferrit {
 

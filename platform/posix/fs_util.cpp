@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "platform/error_codes.h"
-#include "platform/posix/posix_util.h"
 #include "support/strings.h"
 
 namespace ferrit {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/fs_util.h"
-#include "platform/posix/posix_util.h"
+#include "support/strings.h"
 
 namespace ferrit {
 
@@ -44,15 +44,6 @@ bool IsNetworkFsType(const std::string& type) {
     return false;
 }
 
-// True when `mount` is `path` itself or one of its ancestor directories.
-bool IsUnder(const std::string& path, const std::string& mount) {
-    if (mount == "/")
-        return !path.empty() && path[0] == '/';
-    if (path.compare(0, mount.size(), mount) != 0)
-        return false;
-    return path.size() == mount.size() || path[mount.size()] == '/';
-}
-
 }  // namespace
 
 std::string NetworkNameFromMountInfo(const std::string& resolved, const std::string& mountinfo) {
@@ -73,7 +64,7 @@ std::string NetworkNameFromMountInfo(const std::string& resolved, const std::str
         if (dash + 2 >= f.size())
             continue;
         std::string mount = Unescape(f[4]);
-        if (!IsUnder(resolved, mount))
+        if (!PathAtOrBelow(resolved, mount))
             continue;
         // The longest mount point wins; of equal ones the later mount hides the earlier.
         if (found && mount.size() < bestMount.size())
@@ -156,7 +147,7 @@ std::vector<std::string> OverlayLayersOf(unsigned major, unsigned minor) {
     return OverlayLayersFromMountInfo(text.str(), major, minor);
 }
 
-std::string UniversalNameOf(const std::string& path) {
+std::string UniversalName(const std::string& path) {
     if (path.empty())
         return std::string();
     std::string resolved = ResolvePath(path);

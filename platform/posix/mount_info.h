@@ -1,15 +1,12 @@
-// The universal form of a path for the path fields' hints: where a path lies on a network file
-// system, the mount point is replaced by the mount's source (//server/share/..., host:/export/...).
+// The mount table read for the universal form of a path (UniversalName of fs_util.h: where a path
+// lies on a network file system, the mount point is replaced by the mount's source,
+// //server/share/..., host:/export/...) and for the layers of an overlay.
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace ferrit {
-
-// The universal form of a path: absolute, links resolved (for a path that does not exist yet,
-// its longest existing ancestor), and a network mount's mount point replaced by its source.
-std::string UniversalNameOf(const std::string& path);
 
 // The universal form of an absolute, resolved path given the text of /proc/self/mountinfo: where
 // the path lies on a network file system, its mount point is replaced by the mount's source;

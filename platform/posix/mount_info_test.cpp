@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs_util.h"
 #include "platform/posix/mount_info.h"
-#include "platform/posix/posix_file_services.h"
 #include "testing/temp_dir.h"
 
 namespace ferrit {
@@ -22,21 +22,20 @@ class MountInfoTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_FALSE(tmp.path().empty()); }
     TempDir tmp;
-    PosixFileServices fs;
 };
 
 TEST_F(MountInfoTest, UniversalNameResolvesLinks) {
-    EXPECT_EQ(fs.UniversalName(""), "");
+    EXPECT_EQ(UniversalName(""), "");
     char* real = realpath(tmp.path().c_str(), nullptr);
     ASSERT_NE(real, nullptr);
     std::string root = real;
     std::free(real);
     tmp.Dir("un/real");
     ASSERT_EQ(symlink("real", tmp.Path("un/link").c_str()), 0);
-    EXPECT_EQ(fs.UniversalName(tmp.Path("un/link")), root + "/un/real");
-    EXPECT_EQ(fs.UniversalName(tmp.Path("un/link/")), root + "/un/real");
+    EXPECT_EQ(UniversalName(tmp.Path("un/link")), root + "/un/real");
+    EXPECT_EQ(UniversalName(tmp.Path("un/link/")), root + "/un/real");
     // A path that does not exist yet keeps its missing tail.
-    EXPECT_EQ(fs.UniversalName(tmp.Path("un/link/new/deeper")), root + "/un/real/new/deeper");
+    EXPECT_EQ(UniversalName(tmp.Path("un/link/new/deeper")), root + "/un/real/new/deeper");
 }
 
 TEST(NetworkNameFromMountInfo, ReplacesNetworkMountPoints) {

@@ -6,8 +6,8 @@
 
 #include "platform/error_codes.h"
 #include "platform/file_handles.h"
+#include "platform/posix/confined_paths.h"
 #include "platform/posix/copy_range.h"
-#include "platform/posix/posix_util.h"
 
 namespace ferrit {
 
@@ -45,7 +45,7 @@ int CopyBetweenHandles(FileHandle in, uint64_t inPos, FileHandle out, uint64_t o
 
 bool PathOfHandle(FileHandle handle, std::string& path) {
     path.clear();
-    if (handle < 0) {
+    if (static_cast<intptr_t>(handle) < 0) {
         return false;
     }
     char link[4096];

@@ -19,7 +19,6 @@
 #include "platform/error_codes.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/mount_info.h"
-#include "platform/posix/posix_util.h"
 #include "platform/set_aside.h"
 #include "support/strings.h"
 
@@ -618,7 +617,7 @@ FileHandle PosixFileServices::CreateTemporary(const std::string& target, std::st
 
 bool PosixFileServices::HandleStat(FileHandle handle, EntryStat& out) {
     struct stat st;
-    if (handle < 0 || fstat(static_cast<int>(handle), &st) != 0)
+    if (static_cast<intptr_t>(handle) < 0 || fstat(static_cast<int>(handle), &st) != 0)
         return false;
     FillEntryStat(st, out);
     return true;
@@ -630,7 +629,7 @@ int32_t PosixFileServices::GetHandleAge(FileHandle handle) {
 }
 
 int PosixFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
-    if (handle < 0)
+    if (static_cast<intptr_t>(handle) < 0)
         return WinErr::GenFailure;
     uint32_t v = static_cast<uint32_t>(dosDateTime);
     struct tm tm = {};
@@ -660,7 +659,7 @@ int PosixFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
 }
 
 int PosixFileServices::CloseFile(FileHandle handle) {
-    if (handle < 0)
+    if (static_cast<intptr_t>(handle) < 0)
         return WinErr::GenFailure;
     return close(static_cast<int>(handle)) == 0 ? 0 : WinErrorFromErrno(errno);
 }
@@ -684,10 +683,6 @@ int PosixFileServices::RenameOver(const std::string& from, const std::string& to
     if (renameat(a.Dir(), a.name.c_str(), b.Dir(), b.name.c_str()) != 0)
         return WinErrorFromErrno(errno);
     return 0;
-}
-
-std::string PosixFileServices::UniversalName(const std::string& path) {
-    return UniversalNameOf(path);
 }
 
 int PosixFileServices::CopiesSideBySide(const std::string& dir) {

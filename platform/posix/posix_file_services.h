@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_handles.h"
 #include "platform/file_services.h"
 #include "platform/name_pattern.h"
 #include "platform/posix/confined_paths.h"
@@ -21,7 +22,7 @@ namespace ferrit {
 // The Linux file services. Every operation on a path below the confined roots goes through
 // open directory descriptors (see ConfinedPaths), so no link in a directory below a root is
 // followed and a tree may be deeper than a path text can be long.
-class PosixFileServices : public FileServices {
+class PosixFileServices : public FileServices, public OpenFiles {
   public:
     struct Settings {
         // Whether a copy may be written as an unnamed file and linked into place (where the
@@ -58,6 +59,7 @@ class PosixFileServices : public FileServices {
     bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
                        const EntryStat& bStat) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
+    OpenFiles& OpenFileAccess() override { return *this; }
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
     bool HandleStat(FileHandle handle, EntryStat& out) override;
@@ -65,7 +67,6 @@ class PosixFileServices : public FileServices {
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
-    std::string UniversalName(const std::string& path) override;
     int CopiesSideBySide(const std::string& dir) override;
 
   private:

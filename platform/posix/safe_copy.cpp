@@ -18,7 +18,7 @@
 #include "platform/posix/copy_range.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/posix_file_services.h"
-#include "platform/posix/posix_util.h"
+#include "support/strings.h"
 
 namespace ferrit {
 

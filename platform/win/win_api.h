@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_handles.h"
+
 namespace ferrit {
 namespace win {
 
@@ -119,6 +121,14 @@ bool UnderWine();
 int32_t DosDateTimeOfFileTime(int64_t fileTime);
 // A local DOS date-time as a FILETIME; false for a date-time that does not exist.
 bool FileTimeOfDosDateTime(int32_t dosDateTime, int64_t& fileTime);
+
+// The system's handle behind an open file, and the open file of a system handle.
+inline HANDLE HandleOf(FileHandle handle) {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
+}
+inline FileHandle FileHandleOf(HANDLE handle) {
+    return static_cast<FileHandle>(reinterpret_cast<intptr_t>(handle));
+}
 
 }  // namespace win
 }  // namespace ferrit

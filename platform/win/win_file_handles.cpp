@@ -13,10 +13,6 @@ namespace ferrit {
 
 namespace {
 
-HANDLE HandleOf(FileHandle handle) {
-    return reinterpret_cast<HANDLE>(handle);
-}
-
 OVERLAPPED At(uint64_t offset) {
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
@@ -32,7 +28,7 @@ constexpr size_t kMaxPiece = 1u << 30;
 int64_t ReadAt(FileHandle handle, void* buffer, size_t count, uint64_t offset) {
     OVERLAPPED at = At(offset);
     DWORD n = 0;
-    if (!ReadFile(HandleOf(handle), buffer, static_cast<DWORD>(std::min(count, kMaxPiece)), &n,
+    if (!ReadFile(win::HandleOf(handle), buffer, static_cast<DWORD>(std::min(count, kMaxPiece)), &n,
                   &at)) {
         // Reading at or beyond the end is the end, not a failure.
         return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
@@ -43,8 +39,8 @@ int64_t ReadAt(FileHandle handle, void* buffer, size_t count, uint64_t offset) {
 int64_t WriteAt(FileHandle handle, const void* buffer, size_t count, uint64_t offset) {
     OVERLAPPED at = At(offset);
     DWORD n = 0;
-    if (!WriteFile(HandleOf(handle), buffer, static_cast<DWORD>(std::min(count, kMaxPiece)), &n,
-                   &at)) {
+    if (!WriteFile(win::HandleOf(handle), buffer, static_cast<DWORD>(std::min(count, kMaxPiece)),
+                   &n, &at)) {
         return -1;
     }
     return n;
@@ -82,8 +78,8 @@ int CopyBetweenHandles(FileHandle in, uint64_t inPos, FileHandle out, uint64_t o
 bool PathOfHandle(FileHandle handle, std::string& path) {
     path.clear();
     std::wstring wide;
-    if (handle == kInvalidFileHandle || GetFileType(HandleOf(handle)) != FILE_TYPE_DISK ||
-        !win::FinalPathOf(HandleOf(handle), wide)) {
+    if (handle == kInvalidFileHandle || GetFileType(win::HandleOf(handle)) != FILE_TYPE_DISK ||
+        !win::FinalPathOf(win::HandleOf(handle), wide)) {
         return false;
     }
     path = win::Narrow(wide);
@@ -93,11 +89,11 @@ bool PathOfHandle(FileHandle handle, std::string& path) {
 FileHandle OpenNullDevice() {
     HANDLE h = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
-    return h == INVALID_HANDLE_VALUE ? kInvalidFileHandle : reinterpret_cast<FileHandle>(h);
+    return h == INVALID_HANDLE_VALUE ? kInvalidFileHandle : win::FileHandleOf(h);
 }
 
 int CloseHandleOnly(FileHandle handle) {
-    return CloseHandle(HandleOf(handle)) ? 0 : static_cast<int>(GetLastError());
+    return CloseHandle(win::HandleOf(handle)) ? 0 : static_cast<int>(GetLastError());
 }
 
 }  // namespace ferrit

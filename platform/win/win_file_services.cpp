@@ -92,10 +92,6 @@ int FactsOf(HANDLE h, EntryFacts& facts) {
 
 namespace {
 
-HANDLE HandleOf(FileHandle handle) {
-    return reinterpret_cast<HANDLE>(handle);
-}
-
 // Opens the entry itself (a link is never followed) with the access asked for.
 int OpenEntry(const WinPathAt& at, ACCESS_MASK access, UniqueHandle& out) {
     OpenRequest request;
@@ -497,7 +493,7 @@ FileHandle WinFileServices::OpenRead(const std::string& path) {
         !win::AttributeTag(h.Get(), attributes, tag) || win::IsNameSurrogate(attributes, tag)) {
         return kInvalidFileHandle;
     }
-    return reinterpret_cast<FileHandle>(h.Release());
+    return win::FileHandleOf(h.Release());
 }
 
 FileHandle WinFileServices::CreateTemporary(const std::string& target, std::string& tempPath) {
@@ -512,12 +508,12 @@ FileHandle WinFileServices::CreateTemporary(const std::string& target, std::stri
         return kInvalidFileHandle;
     }
     tempPath = win::Narrow(win::JoinName(at.dirText, name));
-    return reinterpret_cast<FileHandle>(h.Release());
+    return win::FileHandleOf(h.Release());
 }
 
 bool WinFileServices::HandleStat(FileHandle handle, EntryStat& out) {
     EntryFacts facts;
-    if (handle == kInvalidFileHandle || win::FactsOf(HandleOf(handle), facts) != 0) {
+    if (handle == kInvalidFileHandle || win::FactsOf(win::HandleOf(handle), facts) != 0) {
         return false;
     }
     win::FillStat(facts, std::wstring(), out);
@@ -537,15 +533,16 @@ int WinFileServices::SetHandleAge(FileHandle handle, int32_t dosDateTime) {
     FILETIME ft;
     ft.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(time));
     ft.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time) >> 32);
-    return SetFileTime(HandleOf(handle), nullptr, nullptr, &ft) ? 0
-                                                                : static_cast<int>(GetLastError());
+    return SetFileTime(win::HandleOf(handle), nullptr, nullptr, &ft)
+               ? 0
+               : static_cast<int>(GetLastError());
 }
 
 int WinFileServices::CloseFile(FileHandle handle) {
     if (handle == kInvalidFileHandle) {
         return ERROR_GEN_FAILURE;
     }
-    return CloseHandle(HandleOf(handle)) ? 0 : static_cast<int>(GetLastError());
+    return CloseHandle(win::HandleOf(handle)) ? 0 : static_cast<int>(GetLastError());
 }
 
 int WinFileServices::RenameOver(const std::string& from, const std::string& to) {
@@ -565,28 +562,6 @@ int WinFileServices::RenameEntry(const std::string& from, const std::string& to,
         return err;
     }
     return win::RenameInto(h.Get(), b, replace);
-}
-
-std::string WinFileServices::UniversalName(const std::string& path) {
-    std::wstring absolute;
-    if (path.empty() || win::AbsolutePath(path, absolute) != 0) {
-        return std::string();
-    }
-    // A mapped network drive: its share's name.
-    std::vector<uint64_t> buffer(1024);
-    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(uint64_t));
-    DWORD rc =
-        WNetGetUniversalNameW(absolute.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(), &size);
-    if (rc == ERROR_MORE_DATA) {
-        buffer.resize(size / sizeof(uint64_t) + 1);
-        rc = WNetGetUniversalNameW(absolute.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(),
-                                   &size);
-    }
-    if (rc == NO_ERROR) {
-        return win::Narrow(reinterpret_cast<UNIVERSAL_NAME_INFOW*>(buffer.data())->lpUniversalName);
-    }
-    // Elsewhere the links of the longest existing part resolved, the rest as written.
-    return ResolvePath(path);
 }
 
 }  // namespace ferrit

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_handles.h"
 #include "platform/file_services.h"
 
 namespace ferrit {
@@ -21,7 +22,7 @@ class WinConfinedPaths;
 // or listed through a link. Listings come whole from the directory's handle, with each entry's
 // file id, so an entry's identity (volume serial and file id) costs no open of its own.
 // Thread rule: PrepareCopy may run on several copy workers at once, beside the walk's calls.
-class WinFileServices : public FileServices {
+class WinFileServices : public FileServices, public OpenFiles {
   public:
     WinFileServices();
     ~WinFileServices() override;
@@ -54,6 +55,7 @@ class WinFileServices : public FileServices {
     bool SeparateFiles(const std::string& a, const EntryStat& aStat, const std::string& b,
                        const EntryStat& bStat) override;
     bool FreeSpace(const std::string& path, int64_t& bytes) override;
+    OpenFiles& OpenFileAccess() override { return *this; }
     FileHandle OpenRead(const std::string& path) override;
     FileHandle CreateTemporary(const std::string& target, std::string& tempPath) override;
     bool HandleStat(FileHandle handle, EntryStat& out) override;
@@ -61,7 +63,6 @@ class WinFileServices : public FileServices {
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
-    std::string UniversalName(const std::string& path) override;
 
   private:
     // One listing of a directory: every entry but "." and "..", as `admit` takes it. Sorted by

@@ -20,6 +20,7 @@
 #include "netware/netware_services.h"
 #include "options/copy_options.h"
 #include "platform/error_codes.h"
+#include "platform/fs_util.h"
 #include "platform/win/win_api.h"
 #include "platform/win/win_entry_ops.h"
 #include "platform/win/win_test_tree.h"
@@ -368,8 +369,8 @@ TEST(WinFileServices, IdentityNamesAndSpace) {
     EXPECT_FALSE(files.DirectoryExists(t.File("f.txt", "x")));
     EXPECT_TRUE(files.DirectoryExists(other));
 
-    EXPECT_EQ(files.UniversalName(""), "");
-    EXPECT_EQ(files.UniversalName(t.root() + "/Sub/not yet"), t.Path("Sub\\not yet"));
+    EXPECT_EQ(UniversalName(""), "");
+    EXPECT_EQ(UniversalName(t.root() + "/Sub/not yet"), t.Path("Sub\\not yet"));
 
     int64_t bytes = 0;
     EXPECT_TRUE(files.FreeSpace(t.root(), bytes));

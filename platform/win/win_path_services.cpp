@@ -1,5 +1,6 @@
 // The services by path of fs_util.h that tools use to look at and remove entries, on Windows:
-// the facts of an entry, the names of a directory, the removal of a tree, the absolute form.
+// the facts of an entry, the names of a directory, the removal of a tree, the absolute and the
+// universal form.
 #include <vector>
 
 #include "platform/error_codes.h"
@@ -184,6 +185,28 @@ int DeleteTree(const std::string& path) {
         return static_cast<int>(GetLastError());
     }
     return RemoveAt(win::JoinName(above, absolute.substr(slash + 1)));
+}
+
+std::string UniversalName(const std::string& path) {
+    std::wstring absolute;
+    if (path.empty() || win::AbsolutePath(path, absolute) != 0) {
+        return std::string();
+    }
+    // A mapped network drive: its share's name.
+    std::vector<uint64_t> buffer(1024);
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(uint64_t));
+    DWORD rc =
+        WNetGetUniversalNameW(absolute.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(), &size);
+    if (rc == ERROR_MORE_DATA) {
+        buffer.resize(size / sizeof(uint64_t) + 1);
+        rc = WNetGetUniversalNameW(absolute.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(),
+                                   &size);
+    }
+    if (rc == NO_ERROR) {
+        return win::Narrow(reinterpret_cast<UNIVERSAL_NAME_INFOW*>(buffer.data())->lpUniversalName);
+    }
+    // Elsewhere the links of the longest existing part resolved, the rest as written.
+    return ResolvePath(path);
 }
 
 }  // namespace ferrit

@@ -89,17 +89,11 @@ UniqueHandle CreateTemporaryBeside(const std::wstring& target, std::wstring& nam
     return UniqueHandle();
 }
 
-ConfigFileText Refused(const std::string& path, ConfigFileStatus status, const std::string& why) {
-    ConfigFileText result;
-    result.status = status;
-    result.problem = path + ": " + why;
-    return result;
-}
-
 ConfigFileText Failed(const std::string& path, DWORD code) {
     const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-    return Refused(path, missing ? ConfigFileStatus::Missing : ConfigFileStatus::Unreadable,
-                   "cannot be read (" + ErrorDescription(static_cast<int>(code)) + ")");
+    return RefusedConfigFile(path,
+                             missing ? ConfigFileStatus::Missing : ConfigFileStatus::Unreadable,
+                             "cannot be read (" + ErrorDescription(static_cast<int>(code)) + ")");
 }
 
 }  // namespace
@@ -237,7 +231,8 @@ ConfigFileText ReadConfigFile(const std::string& path) {
         return Failed(path, GetLastError());
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return Refused(path, ConfigFileStatus::NotRegular, "not a regular file (a directory)");
+        return RefusedConfigFile(path, ConfigFileStatus::NotRegular,
+                                 "not a regular file (a directory)");
     }
     UniqueHandle h(CreateFileW(wide.c_str(), GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -246,14 +241,15 @@ ConfigFileText ReadConfigFile(const std::string& path) {
         return Failed(path, GetLastError());
     }
     if (GetFileType(h.Get()) != FILE_TYPE_DISK) {
-        return Refused(path, ConfigFileStatus::NotRegular, "not a regular file (a device)");
+        return RefusedConfigFile(path, ConfigFileStatus::NotRegular,
+                                 "not a regular file (a device)");
     }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(h.Get(), &size)) {
         return Failed(path, GetLastError());
     }
     if (size.QuadPart > static_cast<LONGLONG>(kMaxConfigFileBytes)) {
-        return Refused(path, ConfigFileStatus::TooLarge, "larger than 1 MiB");
+        return RefusedConfigFile(path, ConfigFileStatus::TooLarge, "larger than 1 MiB");
     }
     // Read to the end, but never past the limit, should the file grow meanwhile.
     std::string text;
@@ -269,7 +265,7 @@ ConfigFileText ReadConfigFile(const std::string& path) {
         text.append(buffer.data(), n);
     }
     if (text.size() > kMaxConfigFileBytes) {
-        return Refused(path, ConfigFileStatus::TooLarge, "larger than 1 MiB");
+        return RefusedConfigFile(path, ConfigFileStatus::TooLarge, "larger than 1 MiB");
     }
     ConfigFileText result;
     result.status = ConfigFileStatus::Read;

@@ -103,8 +103,7 @@ bool PermissionBitsBind() {
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string root = (base && *base) ? base : "/tmp";
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    const std::string root = WithoutTrailingSlash((base && *base) ? base : "/tmp");
     std::string templ = root + "/ferrit-test-XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');

@@ -267,9 +267,9 @@ uint32_t NWAPI Calls291(uint32_t conn, uint8_t dirHandle, uint16_t attributes, u
 uint32_t NWAPI Calls107(void* source, void* target, uint32_t sourceOffset, uint32_t targetOffset,
                         uint32_t count, uint32_t* copied) {
     SERVED(Code16(kNoConnection));
-    return Code16(client->FileServerFileCopy(reinterpret_cast<ferrit::FileHandle>(source),
-                                             reinterpret_cast<ferrit::FileHandle>(target),
-                                             sourceOffset, targetOffset, count, *copied));
+    return Code16(client->FileServerFileCopy(ferrit::win::FileHandleOf(source),
+                                             ferrit::win::FileHandleOf(target), sourceOffset,
+                                             targetOffset, count, *copied));
 }
 
 // --- clxwin32 ---

@@ -99,13 +99,15 @@ grep -q '^calwin32 stand-in: FERRIT_STAND_IN_NETWARE names no description file' 
 [ -f "$dir/plain/ALPHA/plan.txt" ] || fail "no plain copy after the failed start-up"
 [ $status -eq 1 ] || fail "the failed start-up is not in the exit status ($status)"
 
-# Without the libraries: a workstation without NetWare; a plain copy that succeeds.
+# Without the libraries: a workstation without NetWare; the start-up failure said as the window
+# says it, and a plain copy that succeeds.
 mkdir "$dir/bare" || fail "cannot make bare"
 (cd "$dir/native" && run "$cli" --subdirs --keep-owner FS1/DATA/PROJECTS "$(native "$dir/bare")" \
   >"$dir/out" 2>"$dir/err")
 status=$?
 tr -d '\r' <"$dir/err" >"$dir/err.txt"
 [ $status -eq 0 ] && [ -f "$dir/bare/ALPHA/plan.txt" ] &&
+  grep -q 'Could not initialize NetWare Client. InitNetWare returned error 0xFFFF' "$dir/err.txt" &&
   grep -q 'option "Keep Owner" is not in force' "$dir/err.txt" ||
   fail "without the libraries: exit $status, $(cat "$dir/err.txt")"
 echo "ok"
