@@ -24,14 +24,14 @@ CopyPool::~CopyPool() {
     }
 }
 
-void CopyPool::Enqueue(std::function<void()> job) {
+void CopyPool::Post(std::function<void()> task) {
     if (threads_.empty()) {
-        job();
+        task();
         return;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        tasks_.push_back(std::move(job));
+        tasks_.push_back(std::move(task));
     }
     wake_.notify_one();
 }
@@ -54,7 +54,16 @@ void CopyPool::Work() {
 
 bool PublishOrder::WaitTurn(uint64_t k) {
     std::unique_lock<std::mutex> lock(mutex_);
+    if (stopped_ || next_ >= k) {
+        return !stopped_;
+    }
+    // What this worker waits for may be the walk's thread's to settle: it looks again.
+    ++waitingTurns_;
+    if (walkWaits_) {
+        outcomes_.notify_one();
+    }
     turn_.wait(lock, [&] { return stopped_ || next_ >= k; });
+    --waitingTurns_;
     return !stopped_;
 }
 
@@ -80,6 +89,20 @@ void PublishOrder::Settle(uint64_t k) {
         }
     }
     turn_.notify_all();
+}
+
+void PublishOrder::Delivered(uint64_t k, bool urgent) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (walkWaits_ && (urgent || stopped_ || k >= wanted_)) {
+        outcomes_.notify_one();
+    }
+}
+
+void PublishOrder::RunEnded() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (walkWaits_) {
+        outcomes_.notify_one();
+    }
 }
 
 void PublishOrder::Stop() {

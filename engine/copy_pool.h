@@ -3,11 +3,11 @@
 // sees, and every decision, stays on the thread that runs the walk.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -25,21 +25,14 @@ class CopyPool {
     CopyPool(const CopyPool&) = delete;
     CopyPool& operator=(const CopyPool&) = delete;
 
-    // Runs the task on a worker; its result (or what it threw) arrives through the future.
-    template <typename Task>
-    auto Submit(Task task) -> std::future<decltype(task())> {
-        using Result = decltype(task());
-        auto packaged = std::make_shared<std::packaged_task<Result()>>(std::move(task));
-        std::future<Result> result = packaged->get_future();
-        Enqueue([packaged] { (*packaged)(); });
-        return result;
-    }
+    // Runs the task on a worker (at once, here, without workers). The task reports its own
+    // results and must not throw.
+    void Post(std::function<void()> task);
 
     // Whether tasks run at once on the caller's thread (no workers).
     bool Inline() const { return threads_.empty(); }
 
   private:
-    void Enqueue(std::function<void()> job);
     void Work();
 
     std::mutex mutex_;
@@ -66,12 +59,39 @@ class PublishOrder {
     // No file not yet published may be published any more.
     void Stop();
 
+    // The reports' side. A worker has made file `k`'s outcome ready to be taken. The walk's
+    // thread, waiting for a run of files, is woken once the run is through `wanted` (see
+    // AwaitOutcomes), or at once when `urgent`: the outcome needs the walk's thread before any
+    // later file can be put in place (a failure, a file it settles itself). So the walk's
+    // thread wakes about once per run of copies, not once per file.
+    void Delivered(uint64_t k, bool urgent);
+    // A worker ends a run: the walk's thread looks again at what it waits for.
+    void RunEnded();
+    // The walk's thread waits until `enough(workerWaits)` holds, looked at whenever a worker
+    // wakes it, or until `timeout` has passed (false then). `workerWaits`: a worker waits for
+    // a turn, perhaps for a file that only the walk's thread can settle. `wanted`: the file
+    // whose delivery is worth a look.
+    template <typename Enough>
+    bool AwaitOutcomes(uint64_t wanted, Enough enough, std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        walkWaits_ = true;
+        wanted_ = wanted;
+        const bool met =
+            outcomes_.wait_for(lock, timeout, [&] { return enough(waitingTurns_ > 0); });
+        walkWaits_ = false;
+        return met;
+    }
+
   private:
     std::mutex mutex_;
     std::condition_variable turn_;
     uint64_t next_ = 0;       // every file before it is settled
     std::deque<bool> ahead_;  // settled files from next_ on
     bool stopped_ = false;
+    std::condition_variable outcomes_;  // the walk's thread waits for outcomes
+    bool walkWaits_ = false;
+    uint64_t wanted_ = 0;
+    int waitingTurns_ = 0;  // workers waiting in WaitTurn
 };
 
 // How many consecutive copies one worker takes at a time: each hand-over between threads costs

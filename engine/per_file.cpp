@@ -123,35 +123,55 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
         jobsPool_ = &pool;
         jobsOrder_ = p.order;
     }
-    CopyJob job;
+    if (!gathered_) {
+        gathered_ = std::make_shared<CopyRun>();
+    }
+    CopyJob& job = gathered_->emplace_back();
     job.source = p.file;
     job.target = p.counterpart;
     job.targetAbsent = !p.counterpartSeen;
     job.k = p.k;
     job.settles = p.settlesEarly;
     job.written = p.written;
-    p.outcome = job.done.get_future();
-    gathered_.push_back(std::move(job));
-    if (pool.Inline() || gathered_.size() >= jobsPerTask_) {
+    p.run = gathered_;
+    p.job = gathered_->size() - 1;
+    if (pool.Inline() || gathered_->size() >= jobsPerTask_) {
         SubmitJobs();
     }
 }
 
 void TransferEngine::SubmitJobs() {
-    if (gathered_.empty()) {
+    if (!gathered_) {
         return;
     }
-    auto jobs = std::make_shared<std::vector<CopyJob>>(std::move(gathered_));
-    gathered_.clear();
+    std::shared_ptr<CopyRun> jobs = std::move(gathered_);
+    gathered_.reset();
     FileServices* files = files_;
     const std::shared_ptr<PublishOrder> order = jobsOrder_;
-    jobsPool_->Submit([files, jobs, order] { RunCopyJobs(*files, *jobs, *order); });
+    jobsPool_->Post([files, jobs, order] {
+        try {
+            RunCopyJobs(*files, *jobs, *order);
+        } catch (...) {
+            // A copy that failed in an unforeseen way is a failed copy; no job goes unanswered.
+            for (CopyJob& job : *jobs) {
+                if (!job.delivered.load(std::memory_order_acquire)) {
+                    job.outcome = CopyOutcome();
+                    job.delivered.store(true, std::memory_order_release);
+                }
+            }
+            order->RunEnded();
+        }
+    });
 }
 
-void TransferEngine::RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs,
-                                 PublishOrder& order) {
+void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrder& order) {
     std::vector<PreparedResult> made(jobs.size());
     std::deque<size_t> ready;  // made, waiting for their turn, in walk order
+    const auto deliver = [&](size_t i, CopyOutcome outcome) {
+        jobs[i].outcome = std::move(outcome);
+        jobs[i].delivered.store(true, std::memory_order_release);
+        order.Delivered(jobs[i].k, jobs[i].SettledByWalk());
+    };
     const auto publish = [&](size_t i) {
         CopyOutcome outcome;
         if (!order.WaitTurn(jobs[i].k)) {
@@ -162,7 +182,7 @@ void TransferEngine::RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs
                 order.Settle(jobs[i].k);
             }
         }
-        jobs[i].done.set_value(outcome);
+        deliver(i, std::move(outcome));
     };
     for (size_t i = 0; i < jobs.size(); ++i) {
         {
@@ -172,7 +192,7 @@ void TransferEngine::RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs
         if (made[i].code != 0) {
             CopyOutcome failed;
             failed.code = made[i].code;
-            jobs[i].done.set_value(failed);  // reported, and settled, by the walk's thread
+            deliver(i, failed);  // reported, and settled, by the walk's thread
         } else {
             ready.push_back(i);
         }
@@ -184,6 +204,7 @@ void TransferEngine::RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs
     for (const size_t i : ready) {
         publish(i);
     }
+    order.RunEnded();
 }
 
 CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::string& source,
@@ -293,20 +314,38 @@ void TransferEngine::FinishInOrder(PendingFile& p) {
 }
 
 void TransferEngine::TakeOutcome(PendingFile& p, bool pump) {
-    if (p.outcomeTaken || !p.outcome.valid()) {
+    if (p.outcomeTaken || !p.run) {
         return;
     }
     SubmitJobs();  // the file's job may still be gathered
-    try {
-        // A long copy lets the window follow it and the operator ask for the stop.
-        while (pump && p.outcome.wait_for(std::chrono::milliseconds(kCopyPumpMs)) !=
-                           std::future_status::ready) {
+    const CopyRun& run = *p.run;
+    const auto delivered = [&run](size_t i) {
+        return run[i].delivered.load(std::memory_order_acquire);
+    };
+    // The walk's thread sleeps until the file's run is through, or until something in it needs
+    // this thread (a failure to report, a file it settles, a worker waiting for a turn): the
+    // files up to there are then reported together.
+    const auto enough = [&](bool workerWaits) {
+        if (!delivered(p.job)) {
+            return false;
+        }
+        for (size_t i = p.job; i < run.size(); ++i) {
+            if (!delivered(i)) {
+                return workerWaits;
+            }
+            if (run[i].SettledByWalk()) {
+                return true;
+            }
+        }
+        return true;
+    };
+    // A long copy lets the window follow it and the operator ask for the stop.
+    while (!p.order->AwaitOutcomes(run.back().k, enough, std::chrono::milliseconds(kCopyPumpMs))) {
+        if (pump) {
             sink_.PumpMessages();
         }
-        p.taken = p.outcome.get();
-    } catch (...) {
-        p.taken = CopyOutcome();  // a copy that failed in an unforeseen way is a failed copy
     }
+    p.taken = run[p.job].outcome;
     p.outcomeTaken = true;
 }
 

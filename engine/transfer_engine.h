@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <future>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -99,12 +98,19 @@ class TransferEngine {
         uint64_t k = 0;
         bool settles = false;
         std::shared_ptr<std::atomic<int64_t>> written;  // the data written so far
-        std::promise<CopyOutcome> done;
+        CopyOutcome outcome;                            // what became of the copy, once `delivered`
+        std::atomic<bool> delivered{false};
+        // Whether the walk's thread settles the outcome (a failure, or a file whose report may
+        // still stop the run): a later copy of the walk order waits for that report.
+        bool SettledByWalk() const { return !(settles && outcome.published); }
     };
+    // A run of consecutive copy jobs for one worker, in walk order.
+    using CopyRun = std::deque<CopyJob>;
     // Runs consecutive copy jobs on one worker: each copy is made, and put in place as soon as
     // its turn has come; each job's outcome is delivered as soon as it is known, so that a
-    // failure is reported (and settled) while the later copies wait for their turn.
-    static void RunCopyJobs(FileServices& files, std::vector<CopyJob>& jobs, PublishOrder& order);
+    // failure is reported (and settled) while the later copies wait for their turn. Every job
+    // is delivered, whatever happens.
+    static void RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrder& order);
     // A made copy put in place, its turn already come.
     static CopyOutcome PublishMade(FileServices& files, PreparedResult& made);
     // One copy made and put in place at once, its turn already come.
@@ -140,8 +146,10 @@ class TransferEngine {
         std::shared_ptr<PublishOrder> order;
         uint64_t k = 0;
         bool settlesEarly = false;
-        std::future<CopyOutcome> outcome;  // the copy made and put in place on a worker
-        bool outcomeTaken = false;         // `taken` holds what the worker did
+        // The copy made and put in place on a worker: job `job` of the run `run`.
+        std::shared_ptr<CopyRun> run;
+        size_t job = 0;
+        bool outcomeTaken = false;  // `taken` holds what the worker did
         CopyOutcome taken;
         // The data the worker's copy has written so far.
         std::shared_ptr<std::atomic<int64_t>> written = std::make_shared<std::atomic<int64_t>>(0);
@@ -243,7 +251,7 @@ class TransferEngine {
     const std::deque<PendingFile>* waiting_ = nullptr;
     PublishOrder* order_ = nullptr;
     // Copy jobs gathered for the next worker task, and the pool and order they go to.
-    std::vector<CopyJob> gathered_;
+    std::shared_ptr<CopyRun> gathered_;
     CopyPool* jobsPool_ = nullptr;
     std::shared_ptr<PublishOrder> jobsOrder_;
     size_t jobsPerTask_ = 1;
