@@ -1,6 +1,7 @@
 #include "platform/posix/safe_copy.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -25,6 +26,22 @@ namespace ferrit {
 namespace {
 
 std::atomic<unsigned> g_tempCounter{0};
+
+// The process id that goes into temporary names: asked once, and again in a forked child (a
+// system call per copy otherwise).
+std::atomic<pid_t> g_ownPid{0};
+
+pid_t OwnPid() {
+    static const bool forgetInChild = [] {
+        return pthread_atfork(nullptr, nullptr, [] { g_ownPid.store(0); }) == 0;
+    }();
+    pid_t pid = g_ownPid.load(std::memory_order_relaxed);
+    if (pid == 0 || !forgetInChild) {
+        pid = getpid();
+        g_ownPid.store(pid, std::memory_order_relaxed);
+    }
+    return pid;
+}
 
 // This host's name as it goes into temporary names: letters, digits and '-' only, so that the
 // name parses back whatever the host is called.
@@ -170,8 +187,8 @@ bool IsSameEntry(int dir, const std::string& name, const struct stat& source) {
 }  // namespace
 
 std::string NewTemporaryName() {
-    // The id is asked each time: a child forked after a first copy has its own.
-    const std::string pid = std::to_string(getpid());
+    // A child forked after a first copy has its own id.
+    const std::string pid = std::to_string(OwnPid());
     const unsigned n = g_tempCounter.fetch_add(1, std::memory_order_relaxed);
     return std::string(kTempPrefix) + pid + "." + std::to_string(n) + "." + HostTag();
 }
@@ -190,7 +207,7 @@ bool IsStaleTemporary(const char* name, const struct stat& st) {
     std::strtoul(p, &end, 10);
     if (end == p || *end != '.' || HostTag() != end + 1)
         return false;  // another workstation's may still be being written
-    if (pid == static_cast<long>(getpid()))
+    if (pid == static_cast<long>(OwnPid()))
         return false;
     return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
