@@ -4,8 +4,8 @@
 
 namespace ferrit {
 
-CopyPool::CopyPool(int workers) {
-    if (workers > 1) {
+CopyPool::CopyPool(int workers, bool largeOffCallersThread) : inline_(workers <= 1) {
+    if (workers > 1 || (workers == 1 && largeOffCallersThread)) {
         threads_.reserve(static_cast<size_t>(workers));
         for (int i = 0; i < workers; ++i) {
             threads_.emplace_back([this] { Work(); });
@@ -24,8 +24,8 @@ CopyPool::~CopyPool() {
     }
 }
 
-void CopyPool::Post(std::function<void()> task) {
-    if (threads_.empty()) {
+void CopyPool::Post(std::function<void()> task, bool large) {
+    if (threads_.empty() || (inline_ && !large)) {
         task();
         return;
     }

@@ -18,19 +18,20 @@ namespace ferrit {
 class CopyPool {
   public:
     // Starts `workers` threads; none for 0 or 1, where every task runs at once on the caller's
-    // thread.
-    explicit CopyPool(int workers);
+    // thread; for 1 with `largeOffCallersThread`, one thread for the large copies alone, so
+    // that the caller (a window's thread) never waits inside one.
+    explicit CopyPool(int workers, bool largeOffCallersThread = false);
     // Waits for every task handed in, then ends the threads.
     ~CopyPool();
     CopyPool(const CopyPool&) = delete;
     CopyPool& operator=(const CopyPool&) = delete;
 
-    // Runs the task on a worker (at once, here, without workers). The task reports its own
-    // results and must not throw.
-    void Post(std::function<void()> task);
+    // Runs the task on a worker (at once, here, where tasks run inline and it is not `large`).
+    // The task reports its own results and must not throw.
+    void Post(std::function<void()> task, bool large = false);
 
-    // Whether tasks run at once on the caller's thread (no workers).
-    bool Inline() const { return threads_.empty(); }
+    // Whether tasks run at once on the caller's thread, one copy at a time.
+    bool Inline() const { return inline_; }
 
   private:
     void Work();
@@ -39,6 +40,7 @@ class CopyPool {
     std::condition_variable wake_;
     std::deque<std::function<void()>> tasks_;
     bool stopping_ = false;
+    bool inline_ = true;
     std::vector<std::thread> threads_;
 };
 
@@ -99,7 +101,13 @@ class PublishOrder {
 // most outcomes ready.
 constexpr size_t kCopiesPerTask = 16;
 
-// The number of copies run side by side on a local disk when nothing else is asked for.
-constexpr int kDefaultJobs = 4;
+// The number of copies run side by side on a local disk when nothing else is asked for: one,
+// on the walk's thread. On a local disk the work per file is the file system's, and threads
+// that share it only add hand-overs and contention for the directory (measured by
+// `make bench`: two or four workers cost more processor time and wall time than one).
+constexpr int kDefaultJobs = 1;
+
+// A copy at least this large leaves the walk's thread where the caller asks for that.
+constexpr int64_t kLargeCopyBytes = int64_t(1) << 20;
 
 }  // namespace ferrit

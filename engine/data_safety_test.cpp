@@ -11,9 +11,12 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/run_summary.h"
@@ -610,13 +613,15 @@ struct SideBySideRow {
     bool killedBefore;    // a run was killed while it made a copy into the target
 };
 
+constexpr int kFiles = 40;  // more than one worker's run of copies
+
+// The name of file i of the walk order.
+std::string Name(int i) {
+    return "f" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".txt";
+}
+
 class SideBySide : public EngineFixture, public ::testing::WithParamInterface<SideBySideRow> {
   protected:
-    static constexpr int kFiles = 40;  // more than one worker's run of copies
-    static std::string Name(int i) {
-        return "f" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".txt";
-    }
-
     // A copy into the target made by a run that is killed before it puts the copy in place.
     void CopyKilledMidway() {
 #ifndef _WIN32
@@ -675,6 +680,114 @@ TEST_P(SideBySide, ReportsAndPublicationFollowTheWalkOrder) {
         EXPECT_EQ(Contents("tgt/" + name), Contents("src/" + name)) << name;
     }
 }
+
+// The operator's stop, pressed while the report of one file is shown: whatever the number of
+// workers, every copy reported as copied stands in the target whole, and nothing else does.
+struct StopPressedRow {
+    const char* what;
+    int jobs;
+    int pressedAt;  // the file whose report line the press follows
+};
+
+class StopPressed : public EngineFixture, public ::testing::WithParamInterface<StopPressedRow> {};
+
+TEST_P(StopPressed, EveryReportedCopyStandsAndNothingElse) {
+    const StopPressedRow& row = GetParam();
+    Only({});
+    for (int i = 0; i < kFiles; ++i) {
+        Put("src/" + Name(i), std::string(static_cast<size_t>(100 + i), 'a' + i % 26), kT0);
+    }
+    engine.SetJobs(row.jobs);
+    const std::string pressLine = "   " + Name(row.pressedAt) + " copied";
+    sink.OnPump([&](int) {
+        const std::vector<std::string> shown = sink.List();
+        if (!shown.empty() && shown.back() == pressLine) {
+            engine.BitBtnAbortClick();
+        }
+    });
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(kRunStateAbort, run.RunState);
+
+    // The reports are a prefix of the walk order that reaches the press; exactly the files
+    // reported stand in the target, each whole, and no temporary copy is left.
+    const std::vector<std::string> lines = List();
+    ASSERT_GT(lines.size(), static_cast<size_t>(row.pressedAt));
+    std::vector<std::string> reported;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ("   " + Name(static_cast<int>(i)) + " copied", lines[i]);
+        reported.push_back(Name(static_cast<int>(i)));
+    }
+    std::vector<std::string> standing = ListDir(tgt);
+    std::sort(standing.begin(), standing.end());
+    EXPECT_EQ(reported, standing);
+    for (const std::string& name : reported) {
+        EXPECT_EQ(Contents("tgt/" + name), Contents("src/" + name)) << name;
+    }
+    if (row.jobs == 1) {
+        EXPECT_EQ(static_cast<size_t>(row.pressedAt) + 1, lines.size());  // after that file
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, StopPressed,
+                         ::testing::Values(StopPressedRow{"one at a time", 1, 5},
+                                           StopPressedRow{"two workers", 2, 5},
+                                           StopPressedRow{"four workers", 4, 17},
+                                           StopPressedRow{"sixteen workers", 16, 0}),
+                         [](const ::testing::TestParamInfo<StopPressedRow>& info) {
+                             std::string name;
+                             for (const char* c = info.param.what; *c != '\0'; ++c) {
+                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                             }
+                             return name;
+                         });
+
+// Copies one at a time run on the walk's thread, except, where the front end asks for it (the
+// window), a large copy: it runs on a worker while the walk's thread goes on pumping the
+// front end's messages, so that the window neither freezes nor misses the stop.
+struct LargeCopyRow {
+    const char* what;
+    bool largeOffWalk;   // the front end asks for it
+    size_t bytes;        // the file's size
+    bool offWalkThread;  // where the copy is expected to run
+};
+
+class LargeCopy : public EngineFixture, public ::testing::WithParamInterface<LargeCopyRow> {};
+
+TEST_P(LargeCopy, RunsOffTheWalksThreadWhereAskedAndThePumpsGoOn) {
+    const LargeCopyRow& row = GetParam();
+    Only({});
+    Put("src/big.dat", std::string(row.bytes, 'b'), kT0);
+    engine.SetJobs(0);  // a local disk: one copy at a time
+    engine.SetLargeCopiesOffWalk(row.largeOffWalk);
+    std::atomic<int> pumps{0};
+    sink.OnPump([&](int) { pumps.fetch_add(1); });
+    const std::thread::id walk = std::this_thread::get_id();
+    std::atomic<bool> offThread{false}, pumpedMeanwhile{false};
+    files.Before(FileOp::CopyFile, [&](const std::string&) {
+        offThread = std::this_thread::get_id() != walk;
+        if (offThread) {
+            // The walk's thread pumps while it waits for the copy.
+            const int before = pumps.load();
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (pumps.load() == before && std::chrono::steady_clock::now() < until) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            pumpedMeanwhile = pumps.load() != before;
+        }
+    });
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(row.offWalkThread, offThread.load());
+    EXPECT_EQ(row.offWalkThread, pumpedMeanwhile.load());
+    EXPECT_EQ(std::vector<std::string>{"   big.dat copied"}, List());
+    EXPECT_EQ(Contents("src/big.dat"), Contents("tgt/big.dat"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LargeCopy,
+    ::testing::Values(LargeCopyRow{"window_large", true, kLargeCopyBytes, true},
+                      LargeCopyRow{"window_small", true, kLargeCopyBytes - 1, false},
+                      LargeCopyRow{"command_line_large", false, kLargeCopyBytes, false}),
+    [](const ::testing::TestParamInfo<LargeCopyRow>& info) { return info.param.what; });
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SideBySide,

@@ -135,12 +135,14 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     job.written = p.written;
     p.run = gathered_;
     p.job = gathered_->size() - 1;
-    if (pool.Inline() || gathered_->size() >= jobsPerTask_) {
+    if (pool.Inline()) {
+        SubmitJobs(p.entry.size >= kLargeCopyBytes);
+    } else if (gathered_->size() >= jobsPerTask_) {
         SubmitJobs();
     }
 }
 
-void TransferEngine::SubmitJobs() {
+void TransferEngine::SubmitJobs(bool large) {
     if (!gathered_) {
         return;
     }
@@ -148,20 +150,22 @@ void TransferEngine::SubmitJobs() {
     gathered_.reset();
     FileServices* files = files_;
     const std::shared_ptr<PublishOrder> order = jobsOrder_;
-    jobsPool_->Post([files, jobs, order] {
-        try {
-            RunCopyJobs(*files, *jobs, *order);
-        } catch (...) {
-            // A copy that failed in an unforeseen way is a failed copy; no job goes unanswered.
-            for (CopyJob& job : *jobs) {
-                if (!job.delivered.load(std::memory_order_acquire)) {
-                    job.outcome = CopyOutcome();
-                    job.delivered.store(true, std::memory_order_release);
+    jobsPool_->Post(
+        [files, jobs, order] {
+            try {
+                RunCopyJobs(*files, *jobs, *order);
+            } catch (...) {
+                // A copy that failed in an unforeseen way is a failed copy; no job goes unanswered.
+                for (CopyJob& job : *jobs) {
+                    if (!job.delivered.load(std::memory_order_acquire)) {
+                        job.outcome = CopyOutcome();
+                        job.delivered.store(true, std::memory_order_release);
+                    }
                 }
+                order->RunEnded();
             }
-            order->RunEnded();
-        }
-    });
+        },
+        large);
 }
 
 void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrder& order) {

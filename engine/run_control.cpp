@@ -131,7 +131,7 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         files_ = runFiles.get();
         // The workers of this run; every copy handed to them has finished when it ends.
         runJobs_ = jobs_ > 0 ? jobs_ : AutomaticJobs(run_.TargetRoot);
-        CopyPool pool(runJobs_);
+        CopyPool pool(runJobs_, largeCopiesOffWalk_);
         pool_ = &pool;
         struct PoolReset {
             CopyPool*& pool;

@@ -153,7 +153,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     // that every worker makes a copy while the walk's thread publishes and reports.
     // Each worker takes a run of copies at a time, so enough are decided ahead to keep every
     // worker busy while the walk's thread reports.
-    const bool sideBySide = pool_ != nullptr && runJobs_ > 1;
+    const bool sideBySide = !pool.Inline();
     // A copy made and waiting for its turn holds a descriptor: all of them together stay
     // well within the process's limit.
     jobsPerTask_ = sideBySide ? std::min(kCopiesPerTask,
