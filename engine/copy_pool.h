@@ -107,7 +107,7 @@ constexpr size_t kCopiesPerTask = 16;
 // `make bench`: two or four workers cost more processor time and wall time than one).
 constexpr int kDefaultJobs = 1;
 
-// A copy at least this large leaves the walk's thread where the caller asks for that.
+// A copy at least this large never runs on the walk's thread.
 constexpr int64_t kLargeCopyBytes = int64_t(1) << 20;
 
 }  // namespace ferrit

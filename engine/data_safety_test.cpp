@@ -741,24 +741,22 @@ INSTANTIATE_TEST_SUITE_P(Table, StopPressed,
                              return name;
                          });
 
-// Copies one at a time run on the walk's thread, except, where the front end asks for it (the
-// window), a large copy: it runs on a worker while the walk's thread goes on pumping the
-// front end's messages, so that the window neither freezes nor misses the stop.
+// Copies one at a time run on the walk's thread, except a large copy: it runs on a worker
+// while the walk's thread goes on pumping the front end's messages, so that the window does
+// not freeze, the progress moves and the stop is taken.
 struct LargeCopyRow {
     const char* what;
-    bool largeOffWalk;   // the front end asks for it
     size_t bytes;        // the file's size
     bool offWalkThread;  // where the copy is expected to run
 };
 
 class LargeCopy : public EngineFixture, public ::testing::WithParamInterface<LargeCopyRow> {};
 
-TEST_P(LargeCopy, RunsOffTheWalksThreadWhereAskedAndThePumpsGoOn) {
+TEST_P(LargeCopy, ALargeOneRunsOffTheWalksThreadWhileThePumpsGoOn) {
     const LargeCopyRow& row = GetParam();
     Only({});
     Put("src/big.dat", std::string(row.bytes, 'b'), kT0);
     engine.SetJobs(0);  // a local disk: one copy at a time
-    engine.SetLargeCopiesOffWalk(row.largeOffWalk);
     std::atomic<int> pumps{0};
     sink.OnPump([&](int) { pumps.fetch_add(1); });
     const std::thread::id walk = std::this_thread::get_id();
@@ -782,12 +780,12 @@ TEST_P(LargeCopy, RunsOffTheWalksThreadWhereAskedAndThePumpsGoOn) {
     EXPECT_EQ(Contents("src/big.dat"), Contents("tgt/big.dat"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, LargeCopy,
-    ::testing::Values(LargeCopyRow{"window_large", true, kLargeCopyBytes, true},
-                      LargeCopyRow{"window_small", true, kLargeCopyBytes - 1, false},
-                      LargeCopyRow{"command_line_large", false, kLargeCopyBytes, false}),
-    [](const ::testing::TestParamInfo<LargeCopyRow>& info) { return info.param.what; });
+INSTANTIATE_TEST_SUITE_P(Table, LargeCopy,
+                         ::testing::Values(LargeCopyRow{"large", kLargeCopyBytes, true},
+                                           LargeCopyRow{"small", kLargeCopyBytes - 1, false}),
+                         [](const ::testing::TestParamInfo<LargeCopyRow>& info) {
+                             return info.param.what;
+                         });
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SideBySide,

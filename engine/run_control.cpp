@@ -129,9 +129,11 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         // in either tree can never lead a write or a deletion elsewhere.
         runFiles = sharedFiles_.ConfinedTo({run_.SourceRoot, run_.TargetRoot});
         files_ = runFiles.get();
-        // The workers of this run; every copy handed to them has finished when it ends.
+        // The workers of this run; every copy handed to them has finished when it ends. Where
+        // copies go one at a time, a large one still goes to a worker: the walk's thread then
+        // never waits inside it, and goes on showing its progress and taking the stop.
         runJobs_ = jobs_ > 0 ? jobs_ : AutomaticJobs(run_.TargetRoot);
-        CopyPool pool(runJobs_, largeCopiesOffWalk_);
+        CopyPool pool(runJobs_, true);
         pool_ = &pool;
         struct PoolReset {
             CopyPool*& pool;

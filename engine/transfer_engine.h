@@ -64,9 +64,6 @@ class TransferEngine {
     // by the target's file system at Start). What the operator sees is the same either way.
     void SetJobs(int jobs) { jobs_ = jobs < 0 ? 1 : jobs; }
     int Jobs() const { return jobs_; }
-    // Large copies on a worker even where copies go one at a time: the walk's thread (a
-    // window's) then never waits inside one, and stays free to paint and take the stop.
-    void SetLargeCopiesOffWalk(bool off) { largeCopiesOffWalk_ = off; }
     // The count a run into the directory gets when none was asked for.
     int AutomaticJobs(const std::string& target);
 
@@ -248,8 +245,7 @@ class TransferEngine {
     std::unordered_set<std::string> notesShown_;
     int jobs_ = kDefaultJobs;
     int runJobs_ = kDefaultJobs;  // the count in force for the run going on
-    bool largeCopiesOffWalk_ = false;
-    CopyPool* pool_ = nullptr;  // the workers of the run going on
+    CopyPool* pool_ = nullptr;    // the workers of the run going on
     // The files of the directory being handled that are decided but not reported yet, and the
     // order in which their copies are put in place.
     const std::deque<PendingFile>* waiting_ = nullptr;
