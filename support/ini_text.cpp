@@ -17,7 +17,7 @@ IniLine ReadIniLine(const std::string& text, const IniRules& rules) {
     if (trimmed.empty()) {
         line.kind = IniLine::Kind::Blank;
     } else if (trimmed[0] == '[') {
-        const size_t close = !rules.strict         ? trimmed.find(']')
+        const size_t close = !rules.strict           ? trimmed.find(']')
                              : trimmed.back() == ']' ? trimmed.size() - 1
                                                      : std::string::npos;
         if (close != std::string::npos) {

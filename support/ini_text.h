@@ -21,11 +21,11 @@ struct IniRules {
 struct IniLine {
     enum class Kind { Blank, Comment, Section, Setting, Text, Malformed };
     Kind kind = Kind::Text;
-    int number = 0;        // the line's number in the text, from 1
-    std::string text;      // the line as written, without its line end
-    std::string name;      // a heading's section name or a setting's key, blanks around it dropped
-    std::string value;     // a setting's value (after the first '='), blanks around it dropped
-    std::string problem;   // what is wrong with a malformed line (strict rules only)
+    int number = 0;       // the line's number in the text, from 1
+    std::string text;     // the line as written, without its line end
+    std::string name;     // a heading's section name or a setting's key, blanks around it dropped
+    std::string value;    // a setting's value (after the first '='), blanks around it dropped
+    std::string problem;  // what is wrong with a malformed line (strict rules only)
 };
 
 // One line (without its line end) taken by the rules.
