@@ -21,6 +21,9 @@
 
 namespace ferrit {
 namespace {
+using testing::EngineFixture;
+using testing::FileOp;
+using testing::NativeFileServices;
 
 using ::ferrit::testing::ListDir;
 using ::ferrit::testing::OneServerClient;

@@ -9,6 +9,8 @@
 
 namespace ferrit {
 namespace {
+using testing::EngineFixture;
+using testing::FileOp;
 
 using ::ferrit::testing::ListDir;
 using ::testing::_;

@@ -12,6 +12,9 @@
 
 namespace ferrit {
 namespace {
+using testing::EngineFixture;
+using testing::FileOp;
+using testing::SinkEvent;
 
 using ::ferrit::testing::ListDir;
 using ::ferrit::testing::ReadFile;

@@ -32,6 +32,8 @@
 
 namespace ferrit {
 namespace {
+using testing::RecordingSink;
+using testing::ScriptedDialogs;
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
