@@ -204,7 +204,7 @@ SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& p
 SystemError ConfinedPaths::Locate(const std::string& path, PathAt& at) {
     at = PathAt();
     Lookup found = LookUp(path);
-    if (found.err.Failed()) {
+    if (found.err) {
         return found.err;
     }
     if (found.root == nullptr || found.parts.empty()) {
@@ -218,8 +218,7 @@ SystemError ConfinedPaths::Locate(const std::string& path, PathAt& at) {
     const std::vector<std::string>& parts = found.parts;
     int fd = -1;
     if (const SystemError err =
-            Resolve(*found.root, parts, parts.size() - 1, false, fd, &at.device);
-        err.Failed()) {
+            Resolve(*found.root, parts, parts.size() - 1, false, fd, &at.device)) {
         return err;
     }
     at.held.Reset(fcntl(fd, F_DUPFD_CLOEXEC, 0));
@@ -235,7 +234,7 @@ SystemError ConfinedPaths::Locate(const std::string& path, PathAt& at) {
 SystemError ConfinedPaths::OpenDirectory(const std::string& path, UniqueFd& out) {
     out.Reset();
     Lookup found = LookUp(path);
-    if (found.err.Failed()) {
+    if (found.err) {
         return found.err;
     }
     if (found.root == nullptr) {
@@ -243,8 +242,7 @@ SystemError ConfinedPaths::OpenDirectory(const std::string& path, UniqueFd& out)
         return SystemError{out.Valid() ? 0 : errno};
     }
     int fd = -1;
-    if (const SystemError err = Resolve(*found.root, found.parts, found.parts.size(), false, fd);
-        err.Failed()) {
+    if (const SystemError err = Resolve(*found.root, found.parts, found.parts.size(), false, fd)) {
         return err;
     }
     out.Reset(fcntl(fd, F_DUPFD_CLOEXEC, 0));
@@ -253,7 +251,7 @@ SystemError ConfinedPaths::OpenDirectory(const std::string& path, UniqueFd& out)
 
 SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
     Lookup found = LookUp(path);
-    if (found.err.Failed()) {
+    if (found.err) {
         return found.err;
     }
     if (found.root == nullptr || found.parts.empty()) {
@@ -267,7 +265,7 @@ SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
 void ConfinedPaths::Forget(const std::string& path) {
     Lookup found = LookUp(path);
     const std::vector<std::string>& parts = found.parts;
-    if (found.root == nullptr || found.err.Failed() || parts.empty() ||
+    if (found.root == nullptr || found.err || parts.empty() ||
         found.root->chain.size() < parts.size()) {
         return;
     }

@@ -19,7 +19,7 @@ std::string ProcPath(int fd, const char* name);
 struct SystemError {
     int errnoValue = 0;
 
-    bool Failed() const { return errnoValue != 0; }
+    explicit operator bool() const { return errnoValue != 0; }  // a failure
     // The Windows number for it; a path whose directory is missing is "path not found".
     int WindowsCode() const;
 };

@@ -175,7 +175,7 @@ int PosixFileServices::LockTree(const std::string& root, bool exclusive,
                                 std::unique_ptr<TreeLock>& lock) {
     lock.reset();
     UniqueFd at;
-    if (const SystemError err = paths_.OpenDirectory(root, at); err.Failed())
+    if (const SystemError err = paths_.OpenDirectory(root, at))
         return err.WindowsCode();
     UniqueFd fd(openat(at.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.Valid())
@@ -198,8 +198,7 @@ int PosixFileServices::LocateOrCode(const std::string& path, PathAt& at) {
 template <typename Take>
 int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
     UniqueFd at;
-    if (const SystemError err = paths_.OpenDirectory(dir.empty() ? std::string(".") : dir, at);
-        err.Failed())
+    if (const SystemError err = paths_.OpenDirectory(dir.empty() ? std::string(".") : dir, at))
         return err.WindowsCode();
     const int readFd = openat(at.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (readFd < 0)
@@ -330,13 +329,13 @@ int PosixFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry
 
 bool PosixFileServices::DirectoryExists(const std::string& path) {
     UniqueFd fd;
-    return !path.empty() && !paths_.OpenDirectory(path, fd).Failed();
+    return !path.empty() && !paths_.OpenDirectory(path, fd);
 }
 
 bool PosixFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
     UniqueFd fd;
     struct stat st;
-    if (path.empty() || paths_.OpenDirectory(path, fd).Failed() || fstat(fd.Get(), &st) != 0)
+    if (path.empty() || paths_.OpenDirectory(path, fd) || fstat(fd.Get(), &st) != 0)
         return false;
     id.device = static_cast<uint64_t>(st.st_dev);
     id.inode = static_cast<uint64_t>(st.st_ino);
