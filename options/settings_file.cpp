@@ -67,12 +67,9 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
 }
 
 bool SettingsFile::HasSection(const std::string& section) const {
-    for (const IniLine& line : lines_) {
-        if (line.kind == IniLine::Kind::Section && EqualNoCase(line.name, section)) {
-            return true;
-        }
-    }
-    return false;
+    int sectionEnd = -1;
+    FindKey(section, std::string(), &sectionEnd);
+    return sectionEnd >= 0;
 }
 
 std::string SettingsFile::ReadString(const std::string& section, const std::string& key,
