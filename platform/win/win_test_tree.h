@@ -14,14 +14,12 @@
 #include "testing/temp_dir.h"
 
 namespace ferrit {
-namespace win_test {
+namespace testing {
 
 using win::UniqueHandle;
 
 // 2020-09-13 12:26:40 UTC as a FILETIME: an even second, well inside the DOS range.
 constexpr int64_t kTreeTime = 132445024000000000LL;
-
-using ::ferrit::testing::UnderWine;
 
 inline std::wstring W(const std::string& s) {
     std::wstring w;
@@ -100,5 +98,5 @@ class Tree {
     std::string root_;
 };
 
-}  // namespace win_test
+}  // namespace testing
 }  // namespace ferrit
