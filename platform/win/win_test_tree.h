@@ -52,9 +52,10 @@ class Tree {
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         EXPECT_TRUE(h.Valid()) << relative;
         DWORD n = 0;
-        EXPECT_TRUE(
-            contents.empty() ||
-            WriteFile(h.Get(), contents.data(), static_cast<DWORD>(contents.size()), &n, nullptr));
+        // The system's WriteFile, not the helper of that name beside this one.
+        EXPECT_TRUE(contents.empty() ||
+                    ::WriteFile(h.Get(), contents.data(), static_cast<DWORD>(contents.size()), &n,
+                                nullptr));
         SetTime(h.Get(), lastWrite);
         h.Reset();
         if (attributes != 0) {
