@@ -81,13 +81,19 @@ UniqueHandle CreateTemporaryBeside(const std::wstring& target, std::wstring& nam
         std::wstring temporary;
         win::Widen(NewTemporaryName(), temporary);
         name = target.substr(0, target.find_last_of(L'\\') + 1) + temporary;
-        UniqueHandle h(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        UniqueHandle h(CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (h.Valid() || GetLastError() != ERROR_FILE_EXISTS) {
             return h;
         }
     }
     return UniqueHandle();
+}
+
+// Has the system delete the open file when its handle closes (`on`), or keep it again.
+bool DeleteOnClose(HANDLE h, bool on) {
+    FILE_DISPOSITION_INFO info = {static_cast<BOOLEAN>(on ? TRUE : FALSE)};
+    return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
 }
 
 ConfigFileText Failed(const std::string& path, DWORD code) {
@@ -128,7 +134,11 @@ bool SaveWholeFile(const std::string& path, const std::string& text, const Whole
     if (!out.Valid()) {
         return false;
     }
-    bool ok = WriteAll(out.Get(), text) && FlushFileBuffers(out.Get());
+    // Until it is complete the new file goes with its handle, so a killed save leaves nothing
+    // behind (where the file system cannot, a leftover keeps the program's temporary name).
+    const bool disposable = DeleteOnClose(out.Get(), true);
+    bool ok = WriteAll(out.Get(), text) && FlushFileBuffers(out.Get()) &&
+              (!disposable || DeleteOnClose(out.Get(), false));
     out.Reset();
     if (ok) {
         // An existing file is replaced keeping its attributes and security (its permissions).
