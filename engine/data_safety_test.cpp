@@ -21,11 +21,10 @@
 
 namespace ferrit {
 namespace {
-using testing::EngineFixture;
-using testing::FileOp;
-using testing::NativeFileServices;
-
+using ::ferrit::testing::EngineFixture;
+using ::ferrit::testing::FileOp;
 using ::ferrit::testing::ListDir;
+using ::ferrit::testing::NativeFileServices;
 using ::ferrit::testing::OneServerClient;
 using ::testing::ElementsAre;
 using ::testing::StartsWith;

@@ -12,8 +12,7 @@
 
 namespace ferrit {
 namespace {
-using testing::EngineFixture;
-
+using ::ferrit::testing::EngineFixture;
 using ::ferrit::testing::FactsOf;
 using ::ferrit::testing::KindAt;
 using ::ferrit::testing::ReadFile;
