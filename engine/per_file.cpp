@@ -204,14 +204,14 @@ int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
     } else {
         made = PrepareShellCopy(*files_, p.file, p.counterpart, !p.counterpartSeen);
     }
-    if (made.code != 0) {
-        return made.code;
+    if (!made.copy) {
+        return made.Code();
     }
     p.facts.source = made.copy->source;
     try {
         return files_->PublishCopy(std::move(made.copy), p.facts.copy);
     } catch (...) {
-        return -1;
+        return kUnforeseenCopyFailure;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <deque>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -30,10 +31,19 @@ struct MoveBasis {
     bool copied = false;  // the counterpart is this run's copy
 };
 
-// A copy made whole on a worker, waiting to be put in place (or its failure).
+// The code a run keeps for a copy that failed in a way the file services did not describe (they
+// threw, or were asked for what this program never asks): no Windows number, shown as FFFF.
+constexpr int32_t kUnforeseenCopyFailure = -1;
+
+// A copy made whole on a worker, waiting to be put in place, or why it was not made.
 struct PreparedResult {
-    int32_t code = -1;
-    std::unique_ptr<PreparedCopy> copy;
+    std::unique_ptr<PreparedCopy> copy;  // the copy; null when it was not made
+    // The file services' Windows number when they refused the copy; none when it failed in an
+    // unforeseen way (they threw, or said it was made and gave none).
+    std::optional<int32_t> refused;
+
+    // The code the run keeps: 0 for a copy made, else why not.
+    int32_t Code() const { return copy ? 0 : refused.value_or(kUnforeseenCopyFailure); }
 };
 
 // What the Start button takes from the window: the three field texts.
