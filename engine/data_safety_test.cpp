@@ -28,8 +28,10 @@
 
 namespace ferrit {
 namespace {
-
+using ::ferrit::testing::EngineFixture;
+using ::ferrit::testing::FileOp;
 using ::ferrit::testing::ListDir;
+using ::ferrit::testing::NativeFileServices;
 using ::ferrit::testing::OneServerClient;
 using ::testing::ElementsAre;
 using ::testing::StartsWith;

@@ -12,7 +12,7 @@
 
 namespace ferrit {
 namespace {
-
+using ::ferrit::testing::EngineFixture;
 using ::ferrit::testing::FactsOf;
 using ::ferrit::testing::KindAt;
 using ::ferrit::testing::ReadFile;

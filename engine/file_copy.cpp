@@ -17,31 +17,29 @@ int32_t TransferEngine::ShellCopyFile(const std::string& source, const std::stri
 
 int32_t TransferEngine::ShellFileOperation(const std::string& source, const std::string& target,
                                            uint32_t operation, bool targetAbsent) {
-    int32_t result = -1;
     if (operation != kOperationCopy) {
-        return result;  // the only operation this program asks for is the copy
+        return kUnforeseenCopyFailure;  // the only operation this program asks for is the copy
     }
     // The copy replaces an existing target without asking and carries the source's last-write
     // time, which the age rules of the second pass rely on.
     try {
-        result = files_->CopyFile(source, target, targetAbsent);
+        return files_->CopyFile(source, target, targetAbsent);
     } catch (...) {
-        result = -1;
+        return kUnforeseenCopyFailure;
     }
-    return result;
 }
 
 PreparedResult TransferEngine::PrepareShellCopy(FileServices& files, const std::string& source,
                                                 const std::string& target, bool targetAbsent) {
     PreparedResult made;
     try {
-        made.code = files.PrepareCopy(source, target, targetAbsent, made.copy);
+        const int32_t code = files.PrepareCopy(source, target, targetAbsent, made.copy);
+        if (code != 0) {
+            made.copy.reset();
+            made.refused = code;
+        }
     } catch (...) {
-        made.code = -1;
         made.copy.reset();
-    }
-    if (made.code == 0 && !made.copy) {
-        made.code = -1;
     }
     return made;
 }

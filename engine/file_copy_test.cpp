@@ -5,6 +5,8 @@
 
 namespace ferrit {
 namespace {
+using testing::EngineFixture;
+using testing::FileOp;
 
 class FileCopyTest : public EngineFixture {};
 

@@ -18,6 +18,9 @@
 
 namespace ferrit {
 namespace {
+using testing::NativeFileServices;
+using testing::RecordingSink;
+using testing::ScriptedDialogs;
 
 using namespace testing::StdIds;
 using namespace nwemu;  // the emulated servers' metadata helpers

@@ -193,9 +193,9 @@ void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrde
             const CopyProgressScope progress(jobs[i].written.get());
             made[i] = PrepareShellCopy(files, jobs[i].source, jobs[i].target, jobs[i].targetAbsent);
         }
-        if (made[i].code != 0) {
+        if (!made[i].copy) {
             CopyOutcome failed;
-            failed.code = made[i].code;
+            failed.code = made[i].Code();
             deliver(i, failed);  // reported, and settled, by the walk's thread
         } else {
             ready.push_back(i);
@@ -214,9 +214,9 @@ void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrde
 CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::string& source,
                                            const std::string& target, bool targetAbsent) {
     PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent);
-    if (made.code != 0) {
+    if (!made.copy) {
         CopyOutcome failed;
-        failed.code = made.code;
+        failed.code = made.Code();
         return failed;
     }
     return PublishMade(files, made);
@@ -228,7 +228,7 @@ CopyOutcome TransferEngine::PublishMade(FileServices& files, PreparedResult& mad
     try {
         outcome.code = files.PublishCopy(std::move(made.copy), outcome.facts.copy);
     } catch (...) {
-        outcome.code = -1;
+        outcome.code = kUnforeseenCopyFailure;
     }
     outcome.published = outcome.code == 0;
     return outcome;

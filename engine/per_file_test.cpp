@@ -9,7 +9,8 @@
 
 namespace ferrit {
 namespace {
-
+using ::ferrit::testing::EngineFixture;
+using ::ferrit::testing::FileOp;
 using ::ferrit::testing::ListDir;
 using ::testing::_;
 using ::testing::ElementsAre;

@@ -12,9 +12,11 @@
 
 namespace ferrit {
 namespace {
-
+using ::ferrit::testing::EngineFixture;
+using ::ferrit::testing::FileOp;
 using ::ferrit::testing::ListDir;
 using ::ferrit::testing::ReadFile;
+using ::ferrit::testing::SinkEvent;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 

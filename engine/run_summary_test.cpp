@@ -10,6 +10,8 @@
 
 namespace ferrit {
 namespace {
+using testing::EngineFixture;
+using testing::FileOp;
 
 // The rows prepare the run through these.
 class RunSummaryTest : public EngineFixture {

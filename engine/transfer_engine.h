@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -29,15 +30,24 @@ struct MoveBasis {
     bool copied = false;  // the counterpart is this run's copy
 };
 
-// A copy made whole on a worker, waiting to be put in place (or its failure).
+// The code a run keeps for a copy that failed in a way the file services did not describe (they
+// threw, or were asked for what this program never asks): no Windows number, shown as FFFF.
+constexpr int32_t kUnforeseenCopyFailure = -1;
+
+// A copy made whole on a worker, waiting to be put in place, or why it was not made.
 struct PreparedResult {
-    int32_t code = -1;
-    std::unique_ptr<PreparedCopy> copy;
+    std::unique_ptr<PreparedCopy> copy;  // the copy; null when it was not made
+    // The file services' Windows number when they refused the copy; none when it failed in an
+    // unforeseen way (they threw, or said it was made and gave none).
+    std::optional<int32_t> refused;
+
+    // The code the run keeps: 0 for a copy made, else why not.
+    int32_t Code() const { return copy ? 0 : refused.value_or(kUnforeseenCopyFailure); }
 };
 
 // What a worker did with one file: its copy made and, in walk order, put in place (or why not).
 struct CopyOutcome {
-    int32_t code = -1;
+    int32_t code = kUnforeseenCopyFailure;
     bool published = false;  // the copy stands at the target
     CopyFacts facts;         // what the copy rests on, once published
 };

@@ -11,6 +11,10 @@
 
 namespace ferrit {
 namespace {
+using testing::AskedDialog;
+using testing::EngineFixture;
+using testing::FileOp;
+using testing::SinkCall;
 
 using ::testing::Each;
 using ::testing::ElementsAre;

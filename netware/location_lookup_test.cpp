@@ -9,6 +9,7 @@
 
 namespace ferrit {
 namespace {
+using testing::AskedDialog;
 
 using testing::ScriptedClient;
 using testing::TempDir;

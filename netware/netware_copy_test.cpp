@@ -10,6 +10,8 @@
 
 namespace ferrit {
 namespace {
+using testing::NativeFileServices;
+using testing::ScriptedDialogs;
 
 using testing::ScriptedClient;
 using testing::TempDir;

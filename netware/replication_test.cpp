@@ -7,6 +7,7 @@
 
 namespace ferrit {
 namespace {
+using testing::AskedDialog;
 
 using testing::ScriptedClient;
 

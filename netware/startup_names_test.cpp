@@ -7,6 +7,7 @@
 
 namespace ferrit {
 namespace {
+using testing::ScriptedDialogs;
 
 using testing::ScriptedClient;
 using Log = std::vector<std::string>;

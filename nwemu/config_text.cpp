@@ -7,6 +7,7 @@
 
 #include "netware/netware_client.h"
 #include "platform/config_file.h"
+#include "support/ini_text.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -14,16 +15,12 @@ namespace nwemu {
 
 namespace {
 
-std::string Trim(const std::string& s) {
-    return TrimLeftChars(TrimRightChars(s, " \t\r"), " \t\r");
-}
-
 std::vector<std::string> SplitList(const std::string& s, char delimiter) {
     std::vector<std::string> parts;
     std::string part;
     std::istringstream in(s);
     while (std::getline(in, part, delimiter)) {
-        parts.push_back(Trim(part));
+        parts.push_back(TrimIniBlanks(part));
     }
     if (!s.empty() && s.back() == delimiter) {
         parts.push_back(std::string());
@@ -51,7 +48,6 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
                  std::string& error) {
     out = Config();
     error.clear();
-    int lineNo = 0;
     auto fail = [&](int at, const std::string& message) {
         error =
             fileName + ":" + (at > 0 ? std::to_string(at) + ":" : std::string()) + " " + message;
@@ -69,24 +65,24 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
     std::string baseDir = ".";
     std::string fileLeaf;
     SplitLastName(fileName, baseDir, fileLeaf);
-    std::istringstream in(text);
-    std::string raw;
+    IniRules rules;
+    rules.commentStarts = ";#";
+    rules.strict = true;
     Server* server = nullptr;
-    while (std::getline(in, raw)) {
-        ++lineNo;
-        const std::string line = Trim(raw);
-        if (line.empty() || line[0] == ';' || line[0] == '#') {
+    for (const IniLine& line : ReadIniText(text, rules)) {
+        const int lineNo = line.number;
+        if (line.kind == IniLine::Kind::Blank || line.kind == IniLine::Kind::Comment) {
             continue;
         }
-        if (line[0] == '[') {
-            if (line.back() != ']') {
-                return fail(lineNo, "a section heading must end with ']'");
-            }
-            const std::string inner = Trim(line.substr(1, line.size() - 2));
+        if (line.kind == IniLine::Kind::Malformed) {
+            return fail(lineNo, line.problem);
+        }
+        if (line.kind == IniLine::Kind::Section) {
+            const std::string& inner = line.name;
             const size_t blank = inner.find_first_of(" \t");
             const std::string kind = inner.substr(0, blank);
             const std::string name =
-                blank == std::string::npos ? std::string() : Trim(inner.substr(blank));
+                blank == std::string::npos ? std::string() : TrimIniBlanks(inner.substr(blank));
             if (kind != "server") {
                 return fail(lineNo, "unknown section '[" + inner + "]' (expected '[server NAME]')");
             }
@@ -97,19 +93,15 @@ bool ParseConfig(const std::string& text, const std::string& fileName, Config& o
             server->line = lineNo;
             continue;
         }
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) {
-            return fail(lineNo, "expected 'key = value'");
-        }
-        const std::string key = Trim(line.substr(0, eq));
-        const std::string value = Trim(line.substr(eq + 1));
+        const std::string& key = line.name;
+        const std::string& value = line.value;
         if (server == nullptr) {
             return fail(lineNo, "'" + key + "' stands before the first [server NAME] section");
         }
         const size_t blank = key.find_first_of(" \t");
         const std::string word = key.substr(0, blank);
         const std::string arg =
-            blank == std::string::npos ? std::string() : Trim(key.substr(blank));
+            blank == std::string::npos ? std::string() : TrimIniBlanks(key.substr(blank));
         const bool wantsArg =
             word == "volume" || word == "user" || word == "group" || word == "member";
         if (wantsArg && arg.empty()) {

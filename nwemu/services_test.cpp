@@ -15,6 +15,7 @@
 #include "testing/temp_dir.h"
 
 namespace ferrit {
+using testing::ScriptedDialogs;
 namespace nwemu {
 
 bool operator==(const Trustee& a, const Trustee& b) {

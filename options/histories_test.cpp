@@ -10,6 +10,7 @@
 
 namespace ferrit {
 namespace {
+using testing::ScriptedDialogs;
 
 using testing::ReadFile;
 using testing::TempDir;

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 
 #include "platform/fs_util.h"
 #include "support/strings.h"
@@ -10,11 +9,6 @@
 namespace ferrit {
 
 namespace {
-
-// Blanks and tabs around a line, a name or a value do not count.
-std::string Trim(const std::string& s) {
-    return TrimChars(s, " \t");
-}
 
 // A value is one line of the file: anything from a line break on would start a new line.
 std::string OneLine(const std::string& value) {
@@ -33,50 +27,20 @@ SettingsFile::SettingsFile(const std::string& name) {
 }
 
 void SettingsFile::Load() {
-    lines_.clear();
-    ConfigFileText file = ReadConfigFile(path_);
+    const ConfigFileText file = ReadConfigFile(path_);
     status_ = file.status;
     const bool usable =
         file.status == ConfigFileStatus::Read || file.status == ConfigFileStatus::Missing;
     problem_ = usable ? std::string() : file.problem;
-    std::istringstream in(std::move(file.text));
-    std::string text;
-    while (std::getline(in, text)) {
-        if (!text.empty() && text.back() == '\r') {
-            text.pop_back();
-        }
-        lines_.push_back(ParseLine(text));
-    }
-}
-
-SettingsFile::Line SettingsFile::ParseLine(const std::string& text) {
-    Line line;
-    line.text = text;
-    const std::string trimmed = Trim(text);
-    if (!trimmed.empty() && trimmed.front() == '[') {
-        const size_t close = trimmed.find(']');
-        if (close != std::string::npos) {
-            line.isSection = true;
-            line.section = Trim(trimmed.substr(1, close - 1));
-        }
-        return line;
-    }
-    if (trimmed.empty() || trimmed.front() == ';') {
-        return line;
-    }
-    const size_t eq = text.find('=');
-    if (eq != std::string::npos) {
-        line.isKey = true;
-        line.key = Trim(text.substr(0, eq));
-    }
-    return line;
+    lines_ = ReadIniText(file.text, IniRules());
 }
 
 int SettingsFile::FindKey(const std::string& section, const std::string& key,
                           int* sectionEnd) const {
     // Only the first section of the name counts, as for the platform's own INI service.
     size_t i = 0;
-    while (i < lines_.size() && !(lines_[i].isSection && EqualNoCase(lines_[i].section, section))) {
+    while (i < lines_.size() &&
+           !(lines_[i].kind == IniLine::Kind::Section && EqualNoCase(lines_[i].name, section))) {
         ++i;
     }
     if (sectionEnd) {
@@ -87,12 +51,12 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
     }
     int found = -1;
     int end = static_cast<int>(i) + 1;  // after the last line of the section that is not blank
-    for (++i; i < lines_.size() && !lines_[i].isSection; ++i) {
-        const Line& line = lines_[i];
-        if (line.isKey && found < 0 && EqualNoCase(line.key, key)) {
+    for (++i; i < lines_.size() && lines_[i].kind != IniLine::Kind::Section; ++i) {
+        const IniLine& line = lines_[i];
+        if (line.kind == IniLine::Kind::Setting && found < 0 && EqualNoCase(line.name, key)) {
             found = static_cast<int>(i);
         }
-        if (!Trim(line.text).empty()) {
+        if (line.kind != IniLine::Kind::Blank) {
             end = static_cast<int>(i) + 1;
         }
     }
@@ -103,12 +67,9 @@ int SettingsFile::FindKey(const std::string& section, const std::string& key,
 }
 
 bool SettingsFile::HasSection(const std::string& section) const {
-    for (const Line& line : lines_) {
-        if (line.isSection && EqualNoCase(line.section, section)) {
-            return true;
-        }
-    }
-    return false;
+    int sectionEnd = -1;
+    FindKey(section, std::string(), &sectionEnd);
+    return sectionEnd >= 0;
 }
 
 std::string SettingsFile::ReadString(const std::string& section, const std::string& key,
@@ -119,12 +80,11 @@ std::string SettingsFile::ReadString(const std::string& section, const std::stri
     }
     // Blanks around a value are not part of it ("Target Dir=  /data  " names /data), as the
     // Windows profile functions read it.
-    const std::string& text = lines_[i].text;
-    return Trim(text.substr(text.find('=') + 1)).substr(0, kMaxValue);
+    return lines_[i].value.substr(0, kMaxValue);
 }
 
 bool ParseIniInteger(const std::string& raw, long long& value) {
-    std::string text = Trim(raw);
+    std::string text = TrimIniBlanks(raw);
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         text = "$" + text.substr(2);
     }
@@ -177,17 +137,17 @@ void SettingsFile::ApplyWrite(const std::string& section, const std::string& key
     int sectionEnd = -1;
     const int i = FindKey(section, key, &sectionEnd);
     if (i >= 0) {
-        lines_[i] = ParseLine(text);
+        lines_[i] = ReadIniLine(text, IniRules());
         return;
     }
     if (sectionEnd < 0) {
-        if (!lines_.empty() && !Trim(lines_.back().text).empty()) {
-            lines_.push_back(ParseLine(std::string()));
+        if (!lines_.empty() && lines_.back().kind != IniLine::Kind::Blank) {
+            lines_.push_back(ReadIniLine(std::string(), IniRules()));
         }
-        lines_.push_back(ParseLine("[" + section + "]"));
+        lines_.push_back(ReadIniLine("[" + section + "]", IniRules()));
         sectionEnd = static_cast<int>(lines_.size());
     }
-    lines_.insert(lines_.begin() + sectionEnd, ParseLine(text));
+    lines_.insert(lines_.begin() + sectionEnd, ReadIniLine(text, IniRules()));
 }
 
 void SettingsFile::WriteBool(const std::string& section, const std::string& key, bool value) {
@@ -196,7 +156,7 @@ void SettingsFile::WriteBool(const std::string& section, const std::string& key,
 
 std::string SettingsFile::Text() const {
     std::string text;
-    for (const Line& line : lines_) {
+    for (const IniLine& line : lines_) {
         text += line.text;
         text += '\n';
     }

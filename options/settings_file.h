@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/config_file.h"
+#include "support/ini_text.h"
 
 namespace ferrit {
 
@@ -59,18 +60,9 @@ class SettingsFile {
     std::string Text() const;
 
   private:
-    struct Line {
-        std::string text;     // the line as read or written, without its line end
-        std::string section;  // for a section header: the name; else empty
-        std::string key;      // for a key line: the key, trimmed; else empty
-        bool isSection = false;
-        bool isKey = false;
-    };
-
     // Index of the key line in the section, or -1; sectionEnd receives the index after the
     // section's last line that is not blank (-1 when the section does not exist).
     int FindKey(const std::string& section, const std::string& key, int* sectionEnd) const;
-    static Line ParseLine(const std::string& text);
     void Load();
     void ApplyWrite(const std::string& section, const std::string& key, const std::string& value);
 
@@ -81,7 +73,7 @@ class SettingsFile {
     std::string path_;
     ConfigFileStatus status_ = ConfigFileStatus::Missing;
     std::string problem_;
-    std::vector<Line> lines_;
+    std::vector<IniLine> lines_;         // as read, with the writes applied
     std::vector<PendingWrite> pending_;  // writes not saved yet, in order
 };
 

@@ -9,6 +9,7 @@
 
 namespace ferrit {
 namespace {
+using testing::ScriptedDialogs;
 
 TEST(DialogTexts, CaptionsOfKinds) {
     EXPECT_STREQ(DialogCaption(DialogKind::Warning), "Warning");

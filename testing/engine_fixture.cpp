@@ -4,6 +4,7 @@
 #include <ctime>
 
 namespace ferrit {
+namespace testing {
 
 EngineFixture::EngineFixture() {
     // File ages are local times; the tests' times are chosen for this zone. (Windows takes the
@@ -38,16 +39,16 @@ void EngineFixture::Only(std::initializer_list<CopyOption> ticked) {
 std::string EngineFixture::Put(const std::string& relative, const std::string& contents,
                                int64_t mtime) {
     const std::string path = tmp.File(relative, contents);
-    EXPECT_TRUE(::ferrit::testing::SetModTime(path, mtime)) << path;
+    EXPECT_TRUE(SetModTime(path, mtime)) << path;
     return path;
 }
 
 bool EngineFixture::Exists(const std::string& relative) const {
-    return ::ferrit::testing::KindAt(tmp.Path(relative)) != EntryKind::Missing;
+    return KindAt(tmp.Path(relative)) != EntryKind::Missing;
 }
 
 std::string EngineFixture::Contents(const std::string& relative) const {
-    return ::ferrit::testing::ReadFile(tmp.Path(relative));
+    return ReadFile(tmp.Path(relative));
 }
 
 int32_t EngineFixture::Attributes(const std::string& relative) {
@@ -64,4 +65,5 @@ bool EngineFixture::Run(const std::string& source, const std::string& target,
     return engine.ButtonStartClick(RunRequest{source, target, pattern});
 }
 
+}  // namespace testing
 }  // namespace ferrit

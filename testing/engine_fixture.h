@@ -25,6 +25,7 @@
 #include "testing/temp_dir.h"
 
 namespace ferrit {
+namespace testing {
 
 class EngineFixture : public ::testing::Test {
   protected:
@@ -56,7 +57,7 @@ class EngineFixture : public ::testing::Test {
     std::vector<std::string> List() const { return sink.List(); }
     std::vector<std::string> DialogTexts() const { return dialogs.Texts(); }
 
-    ::ferrit::testing::TempDir tmp;
+    TempDir tmp;
     std::string src;  // tmp/src, created
     std::string tgt;  // tmp/tgt, created
     NativeFileServices native;
@@ -71,4 +72,5 @@ class EngineFixture : public ::testing::Test {
     TransferEngine engine{run, options, netware, files, dialogs, sink};
 };
 
+}  // namespace testing
 }  // namespace ferrit

@@ -3,6 +3,7 @@
 #include "testing/system.h"
 
 namespace ferrit {
+namespace testing {
 
 void FaultyFileServices::Fail(FileOp op, int code, int nthCall, const std::string& pathContains) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -39,7 +40,7 @@ bool FaultyFileServices::Hit(FileOp op, const std::string* path, int& code,
         std::lock_guard<std::mutex> lock(mutex_);
         ++calls_[Index(op)];
         const auto spelt = [this](const std::string& p) {
-            return state_->slashes ? testing::WithSlashes(p) : p;
+            return state_->slashes ? WithSlashes(p) : p;
         };
         recorded = path != nullptr ? spelt(*path) : std::string();
         const std::string recordedSecond = second != nullptr ? spelt(*second) : std::string();
@@ -322,4 +323,5 @@ int FaultyFileServices::RenameOver(const std::string& from, const std::string& t
     return inner_.OpenFileAccess().RenameOver(from, to);
 }
 
+}  // namespace testing
 }  // namespace ferrit

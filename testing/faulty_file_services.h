@@ -17,6 +17,7 @@
 #include "platform/file_services.h"
 
 namespace ferrit {
+namespace testing {
 
 enum class FileOp {
     ConfinedTo,
@@ -158,4 +159,5 @@ class FaultyFileServices : public FileServices, public OpenFiles {
     int& injected_ = state_->injected;
 };
 
+}  // namespace testing
 }  // namespace ferrit

@@ -9,6 +9,7 @@
 #endif
 
 namespace ferrit {
+namespace testing {
 
 #ifdef _WIN32
 using NativeFileServices = WinFileServices;
@@ -16,4 +17,5 @@ using NativeFileServices = WinFileServices;
 using NativeFileServices = PosixFileServices;
 #endif
 
+}  // namespace testing
 }  // namespace ferrit

@@ -5,9 +5,10 @@
 #include "testing/system.h"
 
 namespace ferrit {
+namespace testing {
 
 std::string RecordingSink::Recorded(const std::string& text) const {
-    return slashes_ ? testing::WithSlashes(text) : text;
+    return slashes_ ? WithSlashes(text) : text;
 }
 
 void RecordingSink::StatusDisplay(uint8_t line, const std::string& text) {
@@ -105,4 +106,5 @@ void RecordingSink::Pump() {
     }
 }
 
+}  // namespace testing
 }  // namespace ferrit

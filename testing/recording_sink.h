@@ -12,6 +12,7 @@
 #include "engine/status_sink.h"
 
 namespace ferrit {
+namespace testing {
 
 enum class SinkCall {
     StatusDisplay,
@@ -94,4 +95,5 @@ class RecordingSink : public StatusSink {
     std::function<void()> onRunFinished_;
 };
 
+}  // namespace testing
 }  // namespace ferrit

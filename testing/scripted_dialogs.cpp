@@ -3,6 +3,7 @@
 #include "testing/system.h"
 
 namespace ferrit {
+namespace testing {
 
 namespace {
 
@@ -44,7 +45,7 @@ DialogAnswer ScriptedDialogs::Show(DialogKind kind, const std::string& text,
     }
     if (!Offers(buttons, answer) && !(buttons == 0 && answer == Answer::OK))
         ++unoffered_;
-    asked_.push_back({kind, slashes_ ? testing::WithSlashes(text) : text, buttons, answer});
+    asked_.push_back({kind, slashes_ ? WithSlashes(text) : text, buttons, answer});
     return answer;
 }
 
@@ -55,4 +56,5 @@ std::vector<std::string> ScriptedDialogs::Texts() const {
     return texts;
 }
 
+}  // namespace testing
 }  // namespace ferrit

@@ -13,6 +13,7 @@
 #include "support/dialogs.h"
 
 namespace ferrit {
+namespace testing {
 
 // One dialog as it was asked for, with the answer the double gave.
 struct AskedDialog {
@@ -74,4 +75,5 @@ class ScriptedDialogs : public Dialogs {
     bool slashes_ = false;
 };
 
+}  // namespace testing
 }  // namespace ferrit

@@ -14,6 +14,7 @@
 
 namespace ferrit {
 namespace {
+using testing::AskedDialog;
 
 using testing::OddFile;
 

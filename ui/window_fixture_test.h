@@ -26,6 +26,8 @@
 #include "ui/tform_ferrit.h"
 
 namespace ferrit {
+using testing::AskedDialog;
+using testing::ScriptedDialogs;
 
 class WindowTest : public ::testing::Test {
   protected:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/error_codes.h"
 #include "platform/fs_util.h"
 #include "support/strings.h"
 
@@ -62,6 +63,10 @@ std::string ProcPath(int fd, const char* name) {
     return path;
 }
 
+int SystemError::WindowsCode() const {
+    return WinErrorFromErrno(errnoValue, true);
+}
+
 void UniqueFd::Reset(int fd) {
     if (fd_ >= 0) {
         close(fd_);
@@ -95,24 +100,19 @@ void ConfinedPaths::SetRoots(const std::vector<std::string>& roots) {
     }
 }
 
-ConfinedPaths::Root* ConfinedPaths::Below(const std::string& path, std::vector<std::string>& parts,
-                                          int& err) {
-    err = 0;
-    Root* best = nullptr;
+ConfinedPaths::Lookup ConfinedPaths::LookUp(const std::string& path) {
+    Lookup found;
+    found.lock = std::unique_lock<std::mutex>(mutex_);
     for (Root& root : roots_) {
-        const std::string& r = root.text;
-        if (!PathAtOrBelow(path, r)) {
-            continue;
-        }
-        if (best == nullptr || r.size() > best->text.size()) {
-            best = &root;
+        if (PathAtOrBelow(path, root.text) &&
+            (found.root == nullptr || root.text.size() > found.root->text.size())) {
+            found.root = &root;
         }
     }
-    if (best == nullptr) {
-        return nullptr;
+    if (found.root == nullptr) {
+        return found;
     }
-    parts.clear();
-    size_t pos = best->text.size();
+    size_t pos = found.root->text.size();
     while (pos < path.size()) {
         while (pos < path.size() && path[pos] == '/') {
             ++pos;
@@ -124,13 +124,13 @@ ConfinedPaths::Root* ConfinedPaths::Below(const std::string& path, std::vector<s
         if (end == std::string::npos) {
             end = path.size();
         }
-        parts.emplace_back(path, pos, end - pos);
-        if (parts.back() == "." || parts.back() == "..") {
-            err = EINVAL;  // never produced by a walk; refused rather than resolved
+        found.parts.emplace_back(path, pos, end - pos);
+        if (found.parts.back() == "." || found.parts.back() == "..") {
+            found.err = SystemError{EINVAL};  // never produced by a walk; refused, not resolved
         }
         pos = end;
     }
-    return best;
+    return found;
 }
 
 void ConfinedPaths::Truncate(Root& root, size_t levels) {
@@ -156,8 +156,8 @@ void ConfinedPaths::KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo)
     }
 }
 
-int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
-                           SharedFd& fd, uint64_t* device) {
+SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, size_t n,
+                                   bool create, SharedFd& fd, uint64_t* device) {
     size_t common = 0;
     while (common < root.chain.size() && common < n && root.chain[common].name == parts[common]) {
         ++common;
@@ -175,7 +175,7 @@ int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, si
         const int next = OpenLevel(current, parts[i], create);
         if (next < 0) {
             Truncate(root, i);
-            return -next;
+            return SystemError{-next};
         }
         // Its device is asked once, when it is opened: asked per file it would cost a round
         // trip each time on a network volume, where every new entry makes the kernel forget
@@ -196,82 +196,74 @@ int ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, si
     if (device != nullptr) {
         *device = n == 0 ? root.device : root.chain[n - 1].device;
     }
-    return 0;
+    return SystemError();
 }
 
-int ConfinedPaths::Locate(const std::string& path, PathAt& at) {
+SystemError ConfinedPaths::Locate(const std::string& path, PathAt& at) {
     at = PathAt();
-    std::vector<std::string> parts;
-    std::lock_guard<std::mutex> lock(mutex_);
-    int err = 0;
-    Root* root = Below(path, parts, err);
-    if (err != 0) {
-        return err;
+    Lookup found = LookUp(path);
+    if (found.err) {
+        return found.err;
     }
-    if (root == nullptr || parts.empty()) {
+    if (found.root == nullptr || found.parts.empty()) {
         const std::string whole = WithoutTrailingSlash(path);
         const size_t slash = whole.find_last_of('/');
         at.name = slash == std::string::npos ? whole : whole.substr(slash + 1);
         at.dirText = DirOf(whole);
         at.held.Reset(open(at.dirText.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        return at.held.Valid() ? 0 : errno;
+        return SystemError{at.held.Valid() ? 0 : errno};
     }
+    const std::vector<std::string>& parts = found.parts;
     // The directory's descriptor is shared with the cache: no call to duplicate or close it.
-    if (const int rc = Resolve(*root, parts, parts.size() - 1, false, at.held, &at.device)) {
-        return rc;
+    if (const SystemError err =
+            Resolve(*found.root, parts, parts.size() - 1, false, at.held, &at.device)) {
+        return err;
     }
     at.name = parts.back();
     at.confined = true;
     at.dirText = WithoutTrailingSlash(path.substr(0, path.size() - at.name.size()));
-    return 0;
+    return SystemError();
 }
 
-int ConfinedPaths::OpenDirectory(const std::string& path, SharedFd& out) {
+SystemError ConfinedPaths::OpenDirectory(const std::string& path, SharedFd& out) {
     out.Reset();
-    std::vector<std::string> parts;
-    std::lock_guard<std::mutex> lock(mutex_);
-    int err = 0;
-    Root* root = Below(path, parts, err);
-    if (err != 0) {
-        return err;
+    Lookup found = LookUp(path);
+    if (found.err) {
+        return found.err;
     }
-    if (root == nullptr) {
+    if (found.root == nullptr) {
         out.Reset(open(path.empty() ? "." : path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        return out.Valid() ? 0 : errno;
+        return SystemError{out.Valid() ? 0 : errno};
     }
-    return Resolve(*root, parts, parts.size(), false, out);
+    return Resolve(*found.root, found.parts, found.parts.size(), false, out);
 }
 
-int ConfinedPaths::MakeDirectories(const std::string& path) {
-    std::vector<std::string> parts;
-    std::unique_lock<std::mutex> lock(mutex_);
-    int err = 0;
-    Root* root = Below(path, parts, err);
-    if (err != 0) {
-        return err;
+SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
+    Lookup found = LookUp(path);
+    if (found.err) {
+        return found.err;
     }
-    if (root == nullptr || parts.empty()) {
-        lock.unlock();
-        return MakeDirectoriesPlain(path);
+    if (found.root == nullptr || found.parts.empty()) {
+        found.lock.unlock();
+        return SystemError{MakeDirectoriesPlain(path)};
     }
     SharedFd fd;
-    return Resolve(*root, parts, parts.size(), true, fd);
+    return Resolve(*found.root, found.parts, found.parts.size(), true, fd);
 }
 
 void ConfinedPaths::Forget(const std::string& path) {
-    std::vector<std::string> parts;
-    std::lock_guard<std::mutex> lock(mutex_);
-    int err = 0;
-    Root* root = Below(path, parts, err);
-    if (root == nullptr || err != 0 || parts.empty() || root->chain.size() < parts.size()) {
+    Lookup found = LookUp(path);
+    const std::vector<std::string>& parts = found.parts;
+    if (found.root == nullptr || found.err || parts.empty() ||
+        found.root->chain.size() < parts.size()) {
         return;
     }
     for (size_t i = 0; i < parts.size(); ++i) {
-        if (root->chain[i].name != parts[i]) {
+        if (found.root->chain[i].name != parts[i]) {
             return;
         }
     }
-    Truncate(*root, parts.size() - 1);
+    Truncate(*found.root, parts.size() - 1);
 }
 
 }  // namespace ferrit

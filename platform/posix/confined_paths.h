@@ -15,6 +15,16 @@ namespace ferrit {
 // when `name` is null, without looking its directories up again.
 std::string ProcPath(int fd, const char* name);
 
+// A failure of a system call on the way to a path, as its errno value (0: none). It is no Windows
+// number and never passes for one: WindowsCode gives the number the file services report.
+struct SystemError {
+    int errnoValue = 0;
+
+    explicit operator bool() const { return errnoValue != 0; }  // a failure
+    // The Windows number for it; a path whose directory is missing is "path not found".
+    int WindowsCode() const;
+};
+
 // An owned file descriptor, closed on destruction.
 class UniqueFd {
   public:
@@ -89,19 +99,18 @@ class ConfinedPaths {
     // cannot be opened confines nothing.
     void SetRoots(const std::vector<std::string>& roots);
 
-    // Splits the path into its open directory and its name. Returns 0 or an errno value (ELOOP
-    // where a directory below a root is a link; ENOENT or ENOTDIR where the directory is
-    // missing).
-    int Locate(const std::string& path, PathAt& at);
+    // Splits the path into its open directory and its name. Fails with ELOOP where a directory
+    // below a root is a link, with ENOENT or ENOTDIR where the directory is missing.
+    SystemError Locate(const std::string& path, PathAt& at);
 
     // Opens the directory the path names (O_PATH). Below a root no link is followed, not even
-    // at the path itself. Returns 0 or an errno value.
-    int OpenDirectory(const std::string& path, SharedFd& fd);
+    // at the path itself.
+    SystemError OpenDirectory(const std::string& path, SharedFd& fd);
 
     // Creates the directory and whatever parents are missing, trying the directory itself first,
     // so a deep tree costs one call per new level. EEXIST when something other than a directory
-    // stands at the path, ELOOP when a link does (below a root). Returns 0 or an errno value.
-    int MakeDirectories(const std::string& path);
+    // stands at the path, ELOOP when a link does (below a root).
+    SystemError MakeDirectories(const std::string& path);
 
     // Forgets what is known about the directory at the path and below it (it was removed).
     void Forget(const std::string& path);
@@ -120,13 +129,20 @@ class ConfinedPaths {
         size_t open = 0;           // descriptors of the chain now open
     };
 
-    // The innermost root the path lies below, with the components after it; nullptr when none.
-    // `err` is set for a path whose components cannot be taken as they stand ("." or "..").
-    Root* Below(const std::string& path, std::vector<std::string>& parts, int& err);
+    // A path looked up under the lock, which it holds: the innermost root the path lies below
+    // (nullptr when none) and the components after it. `err` is set for a path whose components
+    // cannot be taken as they stand ("." or "..").
+    struct Lookup {
+        std::unique_lock<std::mutex> lock;
+        Root* root = nullptr;
+        std::vector<std::string> parts;
+        SystemError err;
+    };
+    Lookup LookUp(const std::string& path);
     // The descriptor of the directory made of the first `n` parts below the root (shared with
     // the cache). Missing levels are made when `create` is true.
-    int Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
-                SharedFd& fd, uint64_t* device = nullptr);
+    SystemError Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
+                        SharedFd& fd, uint64_t* device = nullptr);
     void Truncate(Root& root, size_t levels);
     // Closes shallow levels beyond the budget, never those from index keepFrom to keepTo.
     void KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo);

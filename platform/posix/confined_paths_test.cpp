@@ -51,7 +51,7 @@ TEST_F(ConfinedPathsTest, LocateNeverPassesALinkBelowTheRoot) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
         PathAt at;
-        ASSERT_EQ(paths.Locate(Under(row.path), at), row.err);
+        ASSERT_EQ(paths.Locate(Under(row.path), at).errnoValue, row.err);
         if (row.err == 0) {
             EXPECT_TRUE(at.confined);
             EXPECT_EQ(at.name, row.name);
@@ -60,37 +60,37 @@ TEST_F(ConfinedPathsTest, LocateNeverPassesALinkBelowTheRoot) {
     }
     // The root as typed is followed, and so is everything outside it.
     SharedFd fd;
-    EXPECT_EQ(paths.OpenDirectory(tmp.Path("rootlink"), fd), 0);
-    EXPECT_EQ(paths.OpenDirectory(Under("a/linked"), fd), ELOOP);
-    EXPECT_EQ(paths.OpenDirectory(tmp.Path("root/a/linked"), fd), 0);
+    EXPECT_EQ(paths.OpenDirectory(tmp.Path("rootlink"), fd).errnoValue, 0);
+    EXPECT_EQ(paths.OpenDirectory(Under("a/linked"), fd).errnoValue, ELOOP);
+    EXPECT_EQ(paths.OpenDirectory(tmp.Path("root/a/linked"), fd).errnoValue, 0);
     PathAt outside;
-    ASSERT_EQ(paths.Locate(tmp.Path("root/a/linked/secret.txt"), outside), 0);
+    ASSERT_EQ(paths.Locate(tmp.Path("root/a/linked/secret.txt"), outside).errnoValue, 0);
     EXPECT_FALSE(outside.confined);
 }
 
 TEST_F(ConfinedPathsTest, MakeDirectoriesStopsAtLinksAndFiles) {
-    EXPECT_EQ(paths.MakeDirectories(Under("new/one/two")), 0);
+    EXPECT_EQ(paths.MakeDirectories(Under("new/one/two")).errnoValue, 0);
     struct stat st;
     EXPECT_EQ(stat((root + "/new/one/two").c_str(), &st), 0);
-    EXPECT_EQ(paths.MakeDirectories(Under("new/one/two")), 0);  // already there
-    EXPECT_EQ(paths.MakeDirectories(Under("a/linked")), ELOOP);
-    EXPECT_EQ(paths.MakeDirectories(Under("a/linked/made")), ELOOP);
-    EXPECT_EQ(paths.MakeDirectories(Under("a/b/file.txt")), EEXIST);
+    EXPECT_EQ(paths.MakeDirectories(Under("new/one/two")).errnoValue, 0);  // already there
+    EXPECT_EQ(paths.MakeDirectories(Under("a/linked")).errnoValue, ELOOP);
+    EXPECT_EQ(paths.MakeDirectories(Under("a/linked/made")).errnoValue, ELOOP);
+    EXPECT_EQ(paths.MakeDirectories(Under("a/b/file.txt")).errnoValue, EEXIST);
     EXPECT_EQ(ListDir(tmp.Path("outside")), std::vector<std::string>{"secret.txt"});
 }
 
 TEST_F(ConfinedPathsTest, ARemovedDirectoryIsForgotten) {
     SharedFd fd;
-    ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")), 0);
-    ASSERT_EQ(paths.OpenDirectory(Under("gone/inner"), fd), 0);
+    ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")).errnoValue, 0);
+    ASSERT_EQ(paths.OpenDirectory(Under("gone/inner"), fd).errnoValue, 0);
     ASSERT_EQ(rmdir((root + "/gone/inner").c_str()), 0);
     ASSERT_EQ(rmdir((root + "/gone").c_str()), 0);
     paths.Forget(Under("gone"));
     // Made again under the same names: the new directories are the ones reached.
-    ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")), 0);
+    ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")).errnoValue, 0);
     tmp.File("root/gone/inner/new.txt", "n");
     PathAt at;
-    ASSERT_EQ(paths.Locate(Under("gone/inner/new.txt"), at), 0);
+    ASSERT_EQ(paths.Locate(Under("gone/inner/new.txt"), at).errnoValue, 0);
     struct stat st;
     EXPECT_EQ(fstatat(at.held.Get(), at.name.c_str(), &st, 0), 0);
 }
@@ -100,13 +100,13 @@ TEST_F(ConfinedPathsTest, DeepTreesKeepTheDescriptorsBounded) {
     const size_t before = ListDir("/proc/self/fd").size();
     std::string rel = "deep";
     for (int i = 0; i < 600; ++i) rel += "/d";
-    ASSERT_EQ(paths.MakeDirectories(Under(rel)), 0);
+    ASSERT_EQ(paths.MakeDirectories(Under(rel)).errnoValue, 0);
     EXPECT_LT(ListDir("/proc/self/fd").size(), before + 160);
     // Up again, level by level, as a walk returns.
     for (int i = 0; i < 600; i += 37) {
         std::string up = rel.substr(0, rel.size() - 2 * static_cast<size_t>(i));
         SharedFd fd;
-        ASSERT_EQ(paths.OpenDirectory(Under(up), fd), 0) << i;
+        ASSERT_EQ(paths.OpenDirectory(Under(up), fd).errnoValue, 0) << i;
     }
     EXPECT_LT(ListDir("/proc/self/fd").size(), before + 160);
     paths.SetRoots({});

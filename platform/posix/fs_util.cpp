@@ -4,11 +4,9 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <pwd.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +15,9 @@
 #include <vector>
 
 #include "platform/error_codes.h"
+#include "platform/posix/confined_paths.h"
+#include "platform/posix/posix_file_services.h"
+#include "platform/posix/safe_copy.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -38,35 +39,18 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
-// Creates a file of a name not taken yet, "<target>.tmp-XXXXXX", with the mode less the umask;
-// never opens what stands there already (a link included). Returns the descriptor or -1.
-int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& name) {
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned char random[6];
-        if (getrandom(random, sizeof random, GRND_NONBLOCK) !=
-            static_cast<ssize_t>(sizeof random)) {
-            // No entropy yet: the clock, the process and a counter still make names that differ.
-            struct timespec now;
-            clock_gettime(CLOCK_REALTIME, &now);
-            const uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^
-                                 static_cast<uint64_t>(getpid()) << 30 ^
-                                 static_cast<uint64_t>(counter++) << 12;
-            for (size_t i = 0; i < sizeof random; ++i) {
-                random[i] = static_cast<unsigned char>(mix >> (6 * i));
-            }
-        }
-        name = target + ".tmp-";
-        for (unsigned char r : random) {
-            name += kLetters[r % (sizeof kLetters - 1)];
-        }
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
+// Removes what killed programs of this host left in the directory among the program's own
+// temporary files (a save killed before its rename, a copy killed before it was put in place):
+// only those the file services' own sweep takes for stale. What cannot be listed or removed
+// stays; a later save tries again.
+void RemoveStaleTemporaries(const std::string& dir) {
+    PosixFileServices files;
+    std::vector<std::string> names, stale;
+    if (files.ListNames(dir, names, &stale) == 0) {
+        for (const std::string& name : stale) {
+            files.RemoveStaleTemporary(JoinPath(dir, name));
         }
     }
-    return -1;
 }
 
 }  // namespace
@@ -131,32 +115,37 @@ bool SaveWholeFile(const std::string& path, const std::string& text, const Whole
     if (MakeDirectoriesPlain(dir, how.directoryMode) != 0) {
         return false;
     }
-    // A file whose mode is kept starts private, so its text is never readable by more than the
-    // old file allowed.
+    UniqueFd dirFd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dirFd.Valid()) {
+        return false;
+    }
+    RemoveStaleTemporaries(dir);
+    // The new text is written under one of the program's temporary names, bearing the mark of an
+    // unfinished copy (nobody may read it) until it is complete: what a killed save leaves is
+    // known for a leftover and removed by the next save here.
     std::string temp;
-    const int fd = CreateTemporaryBeside(target, how.keepMode ? 0600 : 0666, temp);
+    const int fd = SafeCopier::CreateNamedTemporary(dirFd.Get(), temp, O_WRONLY, kUnfinishedMode);
     if (fd < 0) {
         return false;
     }
-    bool ok = true;
+    mode_t mode = 0644;
     if (how.keepMode) {
         struct stat st;
-        ok = fchmod(fd, stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644) == 0;
+        if (stat(target.c_str(), &st) == 0) {
+            mode = st.st_mode & 07777;
+        }
+    } else {
+        const int mask = ProcessUmask();
+        mode = 0666 & ~static_cast<mode_t>(mask >= 0 ? mask : 022);
     }
-    ok = ok && WriteAll(fd, text) && fsync(fd) == 0;
+    bool ok = WriteAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok) {
-        ok = rename(temp.c_str(), target.c_str()) == 0;
-    }
-    if (!ok) {
-        unlink(temp.c_str());
+    const std::string name = target.substr(target.find_last_of('/') + 1);
+    if (!ok || renameat(dirFd.Get(), temp.c_str(), dirFd.Get(), name.c_str()) != 0) {
+        unlinkat(dirFd.Get(), temp.c_str(), 0);
         return false;
     }
-    const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        fsync(dfd);
-        close(dfd);
-    }
+    fsync(dirFd.Get());
     return true;
 }
 

@@ -69,7 +69,7 @@ TEST(MakeDirectoriesPlain, GivesEveryLevelMadeTheModeAsked) {
     }
 }
 
-enum class Before { Nothing, PrivateFile, LinkToPrivateFile, Directory };
+enum class Before { Nothing, PrivateFile, LinkToPrivateFile, Directory, KilledSave };
 
 // What stands at "dir/f.ini" before the save, and what the save leaves there, with the umask 002
 // so that a kept or fixed mode differs from a new file's.
@@ -91,6 +91,7 @@ TEST(SaveWholeFile, ReplacesTheFileWholeAsAsked) {
         {"link followed", Before::LinkToPrivateFile, true, true, true, 0600, true, "new"},
         {"link replaced", Before::LinkToPrivateFile, false, false, true, 0664, false, "old"},
         {"directory in the way", Before::Directory, false, false, false, 0, false, ""},
+        {"a killed save's leftover", Before::KilledSave, false, false, true, 0664, false, ""},
     };
     for (const Case& c : cases) {
         TempDir tmp;
@@ -110,6 +111,13 @@ TEST(SaveWholeFile, ReplacesTheFileWholeAsAsked) {
             case Before::Directory:
                 tmp.Dir("dir/f.ini/inside");
                 break;
+            case Before::KilledSave: {
+                const std::string leftover = "dir/" + testing::DeadProcessTemporaryName(0);
+                tmp.File("dir/f.ini", "old");
+                tmp.File(leftover, "half");
+                ASSERT_TRUE(testing::MarkAsUnfinishedCopy(tmp.Path(leftover)));
+                break;
+            }
         }
         WholeFileSave how;
         how.directoryMode = 0700;

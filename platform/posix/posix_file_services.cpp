@@ -72,11 +72,6 @@ void FillEntryStat(const struct stat& st, EntryStat& out) {
 
 namespace {
 
-// A failure to reach a path's directory: a missing directory reads as "path not found".
-int LocateCode(int err) {
-    return WinErrorFromErrno(err, err == ENOENT || err == ENOTDIR);
-}
-
 // Renames an entry within or between directories without ever replacing what stands at the new
 // name (EEXIST). Where the file system cannot refuse by itself, a hard link does it (a link
 // never replaces); where it has neither, nothing is renamed (EOPNOTSUPP).
@@ -185,8 +180,8 @@ int PosixFileServices::LockTree(const std::string& root, bool exclusive,
                                 std::unique_ptr<TreeLock>& lock) {
     lock.reset();
     SharedFd at;
-    if (const int err = paths_.OpenDirectory(root, at))
-        return LocateCode(err);
+    if (const SystemError err = paths_.OpenDirectory(root, at))
+        return err.WindowsCode();
     UniqueFd fd(openat(at.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.Valid())
         return WinErrorFromErrno(errno);
@@ -202,20 +197,19 @@ int PosixFileServices::LockTree(const std::string& root, bool exclusive,
 int PosixFileServices::LocateOrCode(const std::string& path, PathAt& at) {
     if (path.empty())
         return WinErr::PathNotFound;
-    const int err = paths_.Locate(path, at);
-    return err == 0 ? 0 : LocateCode(err);
+    return paths_.Locate(path, at).WindowsCode();
 }
 
 template <typename Take>
 int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
     SharedFd at;
-    int err = paths_.OpenDirectory(dir.empty() ? std::string(".") : dir, at);
-    if (err != 0)
-        return LocateCode(err);
+    if (const SystemError err = paths_.OpenDirectory(dir.empty() ? std::string(".") : dir, at))
+        return err.WindowsCode();
     const int readFd = openat(at.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (readFd < 0)
         return WinErrorFromErrno(errno);
     DIR* d = fdopendir(readFd);
+    int err = 0;
     if (!d) {
         err = errno;
         close(readFd);
@@ -340,13 +334,13 @@ int PosixFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry
 
 bool PosixFileServices::DirectoryExists(const std::string& path) {
     SharedFd fd;
-    return !path.empty() && paths_.OpenDirectory(path, fd) == 0;
+    return !path.empty() && !paths_.OpenDirectory(path, fd);
 }
 
 bool PosixFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
     SharedFd fd;
     struct stat st;
-    if (path.empty() || paths_.OpenDirectory(path, fd) != 0 || fstat(fd.Get(), &st) != 0)
+    if (path.empty() || paths_.OpenDirectory(path, fd) || fstat(fd.Get(), &st) != 0)
         return false;
     id.device = static_cast<uint64_t>(st.st_dev);
     id.inode = static_cast<uint64_t>(st.st_ino);
@@ -403,8 +397,7 @@ int PosixFileServices::DeleteFile(const std::string& path) {
 int PosixFileServices::CreateDirectories(const std::string& path) {
     if (path.empty())
         return WinErr::PathNotFound;
-    const int err = paths_.MakeDirectories(path);
-    return err == 0 ? 0 : WinErrorFromErrno(err, err == ENOENT);
+    return paths_.MakeDirectories(path).WindowsCode();
 }
 
 int PosixFileServices::RemoveDirectory(const std::string& path) {

@@ -132,8 +132,8 @@ mode_t CreationMode(const struct stat& st) {
     return (st.st_mode & 0777) | S_IWUSR;
 }
 
-// The process's file-creation mask as the kernel reports it (it cannot be read without
-// changing it otherwise, which would race with other threads creating files); -1 when unknown.
+}  // namespace
+
 int ProcessUmask() {
     FILE* status = std::fopen("/proc/self/status", "re");
     if (status == nullptr)
@@ -150,6 +150,8 @@ int ProcessUmask() {
     std::fclose(status);
     return mask;
 }
+
+namespace {
 
 // Gives the new file `out` the data, DOS attributes, permission bits and modification time of
 // the source `in`, whose fstat is `st`. `modeSet`: the creation already gave the final bits

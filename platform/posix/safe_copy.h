@@ -20,10 +20,6 @@ namespace ferrit {
 
 struct PathAt;
 
-// A fresh temporary name: the prefix, this process's id, a counter and this host's name, so
-// that a later run can tell a file left behind by a program that no longer runs.
-std::string NewTemporaryName();
-
 // The mark of an unfinished copy: the permission bits of a named temporary file from its
 // creation until it is put in place. Only the owner's write: the owner can still fill it (data
 // and attributes), while nobody, the owner included, may read it, which no one's own file has by
@@ -39,6 +35,10 @@ inline bool BearsUnfinishedMark(const struct stat& st) {
 // left behind: a regular file named as a temporary of a program that no longer runs, still
 // bearing the mark of an unfinished copy. Only such an entry may be swept away.
 bool IsStaleTemporary(const char* name, const struct stat& st);
+
+// The process's file-creation mask as the kernel reports it (it cannot be read without changing
+// it otherwise, which would race with other threads creating files); -1 when unknown.
+int ProcessUmask();
 
 class SafeCopier {
   public:

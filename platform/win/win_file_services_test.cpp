@@ -32,15 +32,17 @@
 
 namespace ferrit {
 namespace {
+using testing::RecordingSink;
+using testing::ScriptedDialogs;
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using win_test::Tree;
-using win_test::UnderWine;
-using win_test::W;
+using testing::Tree;
+using testing::UnderWine;
+using testing::W;
 
 constexpr int64_t kHour = 36000000000LL;  // in 100 ns
-constexpr int64_t kT0 = win_test::kTreeTime;
+constexpr int64_t kT0 = testing::kTreeTime;
 constexpr int64_t k1970 = 116444736000000000LL;       // before the DOS range
 constexpr int64_t kFiveGiBPlusOne = (5LL << 30) + 1;  // beyond 32 bits
 

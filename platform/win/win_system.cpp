@@ -1,6 +1,5 @@
 // The small services by path of fs_util.h and config_file.h, and the system's error texts, on
 // Windows.
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
@@ -8,6 +7,7 @@
 #include "platform/config_file.h"
 #include "platform/error_codes.h"
 #include "platform/fs_util.h"
+#include "platform/temporary_names.h"
 #include "platform/win/win_api.h"
 #include "platform/win/win_confined_paths.h"
 
@@ -74,19 +74,26 @@ bool WriteAll(HANDLE h, const std::string& data) {
     return true;
 }
 
-// A new file "<target>.tmp-<n>" that did not exist before; the handle or none.
+// A new file beside the target under one of the program's temporary names, that did not exist
+// before; the handle or none.
 UniqueHandle CreateTemporaryBeside(const std::wstring& target, std::wstring& name) {
-    static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(counter.fetch_add(1));
-        UniqueHandle h(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        std::wstring temporary;
+        win::Widen(NewTemporaryName(), temporary);
+        name = target.substr(0, target.find_last_of(L'\\') + 1) + temporary;
+        UniqueHandle h(CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (h.Valid() || GetLastError() != ERROR_FILE_EXISTS) {
             return h;
         }
     }
     return UniqueHandle();
+}
+
+// Has the system delete the open file when its handle closes (`on`), or keep it again.
+bool DeleteOnClose(HANDLE h, bool on) {
+    FILE_DISPOSITION_INFO info = {static_cast<BOOLEAN>(on ? TRUE : FALSE)};
+    return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
 }
 
 ConfigFileText Failed(const std::string& path, DWORD code) {
@@ -127,7 +134,11 @@ bool SaveWholeFile(const std::string& path, const std::string& text, const Whole
     if (!out.Valid()) {
         return false;
     }
-    bool ok = WriteAll(out.Get(), text) && FlushFileBuffers(out.Get());
+    // Until it is complete the new file goes with its handle, so a killed save leaves nothing
+    // behind (where the file system cannot, a leftover keeps the program's temporary name).
+    const bool disposable = DeleteOnClose(out.Get(), true);
+    bool ok = WriteAll(out.Get(), text) && FlushFileBuffers(out.Get()) &&
+              (!disposable || DeleteOnClose(out.Get(), false));
     out.Reset();
     if (ok) {
         // An existing file is replaced keeping its attributes and security (its permissions).

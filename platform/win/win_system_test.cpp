@@ -15,8 +15,8 @@
 namespace ferrit {
 namespace {
 
-using win_test::Tree;
-using win_test::W;
+using testing::Tree;
+using testing::W;
 
 TEST(WinSystem, SettingsFilesAreSavedWholeAndReadWithLimits) {
     Tree t;

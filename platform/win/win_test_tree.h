@@ -14,14 +14,12 @@
 #include "testing/temp_dir.h"
 
 namespace ferrit {
-namespace win_test {
+namespace testing {
 
 using win::UniqueHandle;
 
 // 2020-09-13 12:26:40 UTC as a FILETIME: an even second, well inside the DOS range.
 constexpr int64_t kTreeTime = 132445024000000000LL;
-
-using ::ferrit::testing::UnderWine;
 
 inline std::wstring W(const std::string& s) {
     std::wstring w;
@@ -54,9 +52,10 @@ class Tree {
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         EXPECT_TRUE(h.Valid()) << relative;
         DWORD n = 0;
-        EXPECT_TRUE(
-            contents.empty() ||
-            WriteFile(h.Get(), contents.data(), static_cast<DWORD>(contents.size()), &n, nullptr));
+        // The system's WriteFile, not the helper of that name beside this one.
+        EXPECT_TRUE(contents.empty() ||
+                    ::WriteFile(h.Get(), contents.data(), static_cast<DWORD>(contents.size()), &n,
+                                nullptr));
         SetTime(h.Get(), lastWrite);
         h.Reset();
         if (attributes != 0) {
@@ -100,5 +99,5 @@ class Tree {
     std::string root_;
 };
 
-}  // namespace win_test
+}  // namespace testing
 }  // namespace ferrit
