@@ -287,7 +287,8 @@ class WinPreparedCopy : public PreparedCopy {
     WinPathAt to;
     BY_HANDLE_FILE_INFORMATION before = {};
     bool targetAbsent = false;
-    EntryStat copy;  // the finished copy, as it will stand at the target
+    bool deleteOnClose = false;  // the temporary entry goes when its handle closes
+    EntryStat copy;              // the finished copy, as it will stand at the target
 };
 
 }  // namespace
@@ -336,6 +337,9 @@ int PrepareEntryCopy(const WinPathAt& from, const WinPathAt& to, bool targetAbse
         return err;
     }
     const HANDLE out = ready->out.Get();
+    // Until it is put in place the copy goes with its handle, so a killed copy leaves nothing
+    // behind; where the file system refuses, a leftover keeps the program's temporary name.
+    ready->deleteOnClose = DeleteOnClose(out, true);
     const int64_t size = static_cast<int64_t>(before.nFileSizeHigh) << 32 | before.nFileSizeLow;
     err = link ? CopyLinkData(in.Get(), out) : CopyData(in.Get(), out, size);
     if (err == 0 && !link && ChangedSince(in.Get(), before)) {
@@ -364,6 +368,11 @@ int PublishEntryCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
     if (ready == nullptr) {
         return ERROR_GEN_FAILURE;  // not a copy of these file services
     }
+    // Under its final name the copy must stay when the handle closes.
+    if (ready->deleteOnClose && !DeleteOnClose(ready->out.Get(), false)) {
+        return LastError();  // the temporary entry goes with the copy; the target is untouched
+    }
+    ready->deleteOnClose = false;
     const int err = Publish(ready->out.Get(), ready->to, ready->before, ready->targetAbsent);
     if (err != 0) {
         return err;  // the temporary entry goes with the copy
