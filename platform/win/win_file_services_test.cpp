@@ -232,23 +232,12 @@ TEST(WinFileServices, AKilledCopyLeavesNothing) {
     Tree t;
     t.Dir("to");
     t.File("f.txt", "data");
-    wchar_t self[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self, length) +
-                           L"\" --gtest_filter=WinFileServices.AKilledCopyLeavesNothing";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;  // no handles: the child prints nowhere
-    PROCESS_INFORMATION child = {};
     ASSERT_TRUE(SetEnvironmentVariableW(kKilledCopyDir, W(t.root()).c_str()));
-    const bool started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &child);
+    const win::UniqueHandle child =
+        testing::RunThisProgram("WinFileServices.AKilledCopyLeavesNothing");
     SetEnvironmentVariableW(kKilledCopyDir, nullptr);
-    ASSERT_TRUE(started);
-    win::UniqueHandle process(child.hProcess), thread(child.hThread);
-    WaitForSingleObject(process.Get(), INFINITE);
     DWORD code = 0;
-    ASSERT_TRUE(GetExitCodeProcess(process.Get(), &code));
+    ASSERT_TRUE(child.Valid() && GetExitCodeProcess(child.Get(), &code));
     ASSERT_EQ(code, kKilledExitCode);  // the copy was prepared when the process ended
     EXPECT_THAT(t.RawNames("to"), ElementsAre());
 }
