@@ -2,6 +2,8 @@
 // posix_files.cpp and win/win_files.cpp.
 #include "testing/temp_dir.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 
 #include "platform/set_aside.h"
@@ -24,13 +26,16 @@ std::string TempDir::Path(const std::string& relative) const {
 
 std::string TempDir::File(const std::string& relative, const std::string& contents) {
     std::string full = Path(relative);
-    WriteFile(full, contents);
+    // A set-up that fails silently would let a test pass for the wrong reason.
+    if (!WriteFile(full, contents))
+        ADD_FAILURE() << "cannot write the test file " << full;
     return full;
 }
 
 std::string TempDir::Dir(const std::string& relative) {
     std::string full = Path(relative);
-    MakeDirs(full);
+    if (!MakeDirs(full))
+        ADD_FAILURE() << "cannot make the test directory " << full;
     return full;
 }
 

@@ -26,9 +26,10 @@ class TempDir {
     const std::string& path() const { return path_; }
     // The directory joined with a relative path ("a/b.txt"); the path alone for an empty one.
     std::string Path(const std::string& relative) const;
-    // Writes a file (parents created as needed) and returns its full path.
+    // Writes a file (parents created as needed) and returns its full path; a failure fails the
+    // test that asked, naming the path.
     std::string File(const std::string& relative, const std::string& contents = std::string());
-    // Creates a directory with its parents and returns its full path.
+    // Creates a directory with its parents and returns its full path; a failure fails the test.
     std::string Dir(const std::string& relative);
 
   private:

@@ -135,8 +135,7 @@ bool SaveWholeFile(const std::string& path, const std::string& text, const Whole
             mode = st.st_mode & 07777;
         }
     } else {
-        const int mask = ProcessUmask();
-        mode = 0666 & ~static_cast<mode_t>(mask >= 0 ? mask : 022);
+        mode = LessUmask(0666, ProcessUmask());
     }
     bool ok = WriteAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;

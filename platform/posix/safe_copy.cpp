@@ -465,7 +465,7 @@ SafeCopier::SafeCopier(bool allowUnnamed)
     : unnamedUnusable_(!allowUnnamed), umask_(ProcessUmask()) {}
 
 mode_t SafeCopier::NewFileMode(mode_t bits) const {
-    return bits & ~static_cast<mode_t>(umask_ >= 0 ? umask_ : 022);
+    return LessUmask(bits, umask_);
 }
 
 bool SafeCopier::CreatedFinal(const struct stat& st) const {

@@ -40,6 +40,12 @@ bool IsStaleTemporary(const char* name, const struct stat& st);
 // it otherwise, which would race with other threads creating files); -1 when unknown.
 int ProcessUmask();
 
+// The permission bits a new file gets from `bits` under the mask `umask` (of ProcessUmask): the
+// usual 022 stands in for a mask that is unknown, so a new file is never writable by others then.
+inline mode_t LessUmask(mode_t bits, int umask) {
+    return bits & ~static_cast<mode_t>(umask >= 0 ? umask : 022);
+}
+
 class SafeCopier {
   public:
     // `allowUnnamed`: whether a copy may be written as an unnamed (O_TMPFILE) file and linked

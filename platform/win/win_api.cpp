@@ -178,6 +178,11 @@ int OpenAt(HANDLE root, const std::wstring& name, const OpenRequest& request, Un
     return 0;
 }
 
+bool DeleteOnClose(HANDLE h, bool on) {
+    FILE_DISPOSITION_INFO info = {static_cast<BOOLEAN>(on ? TRUE : FALSE)};
+    return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
+}
+
 bool FinalPathOf(HANDLE h, std::wstring& out) {
     std::vector<wchar_t> buffer(32768);
     const DWORD n = GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()),

@@ -104,6 +104,12 @@ bool AttributeTag(HANDLE h, DWORD& attributes, DWORD& reparseTag);
 // without the "\\?\" of the long form; false when it cannot be told.
 bool FinalPathOf(HANDLE h, std::wstring& out);
 
+// Has the system delete the open entry (opened with DELETE) when its last handle closes (`on`),
+// or keep it again; false where the file system refuses. An unfinished file so marked goes with
+// the process that made it, killed or not; the mark must be off before the file takes its final
+// name, or that name would go too.
+bool DeleteOnClose(HANDLE h, bool on);
+
 // Whether an entry with these attributes and tag stands for another one (a symbolic link, a
 // junction): it is never followed or descended, and is copied as itself.
 inline bool IsNameSurrogate(DWORD attributes, DWORD reparseTag) {

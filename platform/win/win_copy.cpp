@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/file_handles.h"
 #include "platform/temporary_names.h"
 #include "platform/win/win_entry_ops.h"
 
@@ -26,8 +27,6 @@ namespace {
 // The information classes of Windows 10 version 1607 on, by their documented numbers.
 constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
-
-constexpr DWORD kCopyChunk = 1 << 20;
 
 // This workstation's name as it goes into temporary names: letters, digits and '-' only, as
 // the other systems write it, so that a temporary file on a shared volume is never taken for a
@@ -140,8 +139,8 @@ bool ChangedSince(HANDLE in, const BY_HANDLE_FILE_INFORMATION& before) {
            now.ftLastWriteTime.dwHighDateTime != before.ftLastWriteTime.dwHighDateTime;
 }
 
-// Copies the data of `in` (of `size` bytes) to `out`. 0, a Windows error number, or 31 when the
-// source ends early.
+// Copies the data of `in` (of `size` bytes) to the start of `out`. 0, a Windows error number, or
+// 31 when the source ends early.
 int CopyData(HANDLE in, HANDLE out, int64_t size) {
     // The room is asked for first: a full disk shows before any data moves.
     FILE_ALLOCATION_INFO room;
@@ -152,31 +151,13 @@ int CopyData(HANDLE in, HANDLE out, int64_t size) {
             return ERROR_DISK_FULL;
         }
     }
-    std::vector<char> buffer(
-        static_cast<size_t>(size < kCopyChunk ? (size > 0 ? size : 1) : kCopyChunk));
-    int64_t copied = 0;
-    for (;;) {
-        DWORD n = 0;
-        if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
-            return LastError();
-        }
-        if (n == 0) {
-            break;
-        }
-        DWORD done = 0;
-        while (done < n) {
-            DWORD w = 0;
-            if (!WriteFile(out, buffer.data() + done, n - done, &w, nullptr)) {
-                return LastError();
-            }
-            if (w == 0) {
-                return ERROR_GEN_FAILURE;
-            }
-            done += w;
-        }
-        copied += n;
+    uint64_t copied = 0;
+    const uint64_t want = static_cast<uint64_t>(size);
+    const int err = CopyBetweenHandles(FileHandleOf(in), 0, FileHandleOf(out), 0, want, copied);
+    if (err != 0) {
+        return err;
     }
-    return copied < size ? ERROR_GEN_FAILURE : 0;
+    return copied < want ? ERROR_GEN_FAILURE : 0;  // the source is shorter than it was
 }
 
 // Gives the new entry the reparse data of the link `in`, so it leads where the link leads.
@@ -306,7 +287,8 @@ class WinPreparedCopy : public PreparedCopy {
     WinPathAt to;
     BY_HANDLE_FILE_INFORMATION before = {};
     bool targetAbsent = false;
-    EntryStat copy;  // the finished copy, as it will stand at the target
+    bool deleteOnClose = false;  // the temporary entry goes when its handle closes
+    EntryStat copy;              // the finished copy, as it will stand at the target
 };
 
 }  // namespace
@@ -355,6 +337,9 @@ int PrepareEntryCopy(const WinPathAt& from, const WinPathAt& to, bool targetAbse
         return err;
     }
     const HANDLE out = ready->out.Get();
+    // Until it is put in place the copy goes with its handle, so a killed copy leaves nothing
+    // behind; where the file system refuses, a leftover keeps the program's temporary name.
+    ready->deleteOnClose = DeleteOnClose(out, true);
     const int64_t size = static_cast<int64_t>(before.nFileSizeHigh) << 32 | before.nFileSizeLow;
     err = link ? CopyLinkData(in.Get(), out) : CopyData(in.Get(), out, size);
     if (err == 0 && !link && ChangedSince(in.Get(), before)) {
@@ -383,6 +368,11 @@ int PublishEntryCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
     if (ready == nullptr) {
         return ERROR_GEN_FAILURE;  // not a copy of these file services
     }
+    // Under its final name the copy must stay when the handle closes.
+    if (ready->deleteOnClose && !DeleteOnClose(ready->out.Get(), false)) {
+        return LastError();  // the temporary entry goes with the copy; the target is untouched
+    }
+    ready->deleteOnClose = false;
     const int err = Publish(ready->out.Get(), ready->to, ready->before, ready->targetAbsent);
     if (err != 0) {
         return err;  // the temporary entry goes with the copy

@@ -63,7 +63,9 @@ int CopyBetweenHandles(FileHandle in, uint64_t inPos, FileHandle out, uint64_t o
             const int64_t w =
                 WriteAt(out, buffer.data() + done, static_cast<size_t>(n - done), outPos + copied);
             if (w < 0) {
-                return static_cast<int>(GetLastError());
+                // A full disk is told as one number whichever way the file system says it.
+                const int err = static_cast<int>(GetLastError());
+                return err == ERROR_HANDLE_DISK_FULL ? ERROR_DISK_FULL : err;
             }
             if (w == 0) {
                 return WinErr::GenFailure;

@@ -213,6 +213,35 @@ TEST(WinFileServices, CopyOfASourceWrittenByAnotherProgramIsRefused) {
     EXPECT_EQ(files.CopyFile(source, t.Path("no/copy.txt")), WinErr::PathNotFound);
 }
 
+// A copy killed before it is put in place leaves nothing beside its target. This program runs
+// itself for the test alone with the tree's directory in kKilledCopyDir; that run prepares a
+// copy and ends at once as a killed process does, its handles closed by the system.
+constexpr wchar_t kKilledCopyDir[] = L"FERRIT_TEST_KILLED_COPY_DIR";
+constexpr UINT kKilledExitCode = 7;
+
+TEST(WinFileServices, AKilledCopyLeavesNothing) {
+    wchar_t given[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableW(kKilledCopyDir, given, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        const std::string dir = win::Narrow(std::wstring(given, n));
+        WinFileServices files;
+        std::unique_ptr<PreparedCopy> copy;
+        ASSERT_EQ(files.PrepareCopy(dir + "\\f.txt", dir + "\\to\\f.txt", true, copy), 0);
+        TerminateProcess(GetCurrentProcess(), kKilledExitCode);
+    }
+    Tree t;
+    t.Dir("to");
+    t.File("f.txt", "data");
+    ASSERT_TRUE(SetEnvironmentVariableW(kKilledCopyDir, W(t.root()).c_str()));
+    const win::UniqueHandle child =
+        testing::RunThisProgram("WinFileServices.AKilledCopyLeavesNothing");
+    SetEnvironmentVariableW(kKilledCopyDir, nullptr);
+    DWORD code = 0;
+    ASSERT_TRUE(child.Valid() && GetExitCodeProcess(child.Get(), &code));
+    ASSERT_EQ(code, kKilledExitCode);  // the copy was prepared when the process ended
+    EXPECT_THAT(t.RawNames("to"), ElementsAre());
+}
+
 TEST(WinFileServices, DirectoriesAndDeletionsGiveTheSystemsCodes) {
     struct Case {
         const char* what;

@@ -90,12 +90,6 @@ UniqueHandle CreateTemporaryBeside(const std::wstring& target, std::wstring& nam
     return UniqueHandle();
 }
 
-// Has the system delete the open file when its handle closes (`on`), or keep it again.
-bool DeleteOnClose(HANDLE h, bool on) {
-    FILE_DISPOSITION_INFO info = {static_cast<BOOLEAN>(on ? TRUE : FALSE)};
-    return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
-}
-
 ConfigFileText Failed(const std::string& path, DWORD code) {
     const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
     return RefusedConfigFile(path,
@@ -136,9 +130,9 @@ bool SaveWholeFile(const std::string& path, const std::string& text, const Whole
     }
     // Until it is complete the new file goes with its handle, so a killed save leaves nothing
     // behind (where the file system cannot, a leftover keeps the program's temporary name).
-    const bool disposable = DeleteOnClose(out.Get(), true);
+    const bool disposable = win::DeleteOnClose(out.Get(), true);
     bool ok = WriteAll(out.Get(), text) && FlushFileBuffers(out.Get()) &&
-              (!disposable || DeleteOnClose(out.Get(), false));
+              (!disposable || win::DeleteOnClose(out.Get(), false));
     out.Reset();
     if (ok) {
         // An existing file is replaced keeping its attributes and security (its permissions).

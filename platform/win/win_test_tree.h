@@ -27,6 +27,11 @@ inline std::wstring W(const std::string& s) {
     return w;
 }
 
+// Runs this test program again for the tests of the gtest filter alone, printing nowhere, and
+// waits for it to end: the ended process's handle (its exit code, its id), none when it could not
+// be started.
+UniqueHandle RunThisProgram(const std::string& filter);
+
 // A fresh directory under the user's temporary directory, removed with everything in it, spelt
 // natively (with '\').
 class Tree {

@@ -7,6 +7,7 @@
 
 #include "platform/temporary_names.h"
 #include "platform/win/win_api.h"
+#include "platform/win/win_test_tree.h"
 #include "support/strings.h"
 #include "testing/system.h"
 #include "testing/temp_dir.h"
@@ -357,25 +358,34 @@ bool MarkAsUnfinishedCopy(const std::string&) {
     return false;
 }
 
+UniqueHandle RunThisProgram(const std::string& filter) {
+    wchar_t self[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring wideFilter;
+    if (length == 0 || length >= MAX_PATH || !win::Widen(filter, wideFilter)) {
+        return UniqueHandle();
+    }
+    std::wstring command = L"\"" + std::wstring(self, length) + L"\" --gtest_filter=" + wideFilter;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;  // no handles: the child prints nowhere
+    PROCESS_INFORMATION child = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &child)) {
+        return UniqueHandle();
+    }
+    CloseHandle(child.hThread);
+    WaitForSingleObject(child.hProcess, INFINITE);
+    return UniqueHandle(child.hProcess);
+}
+
 long DeadProcessId() {
     // One child serves every name (a process start costs a quarter second under Wine): this
     // program, asked for no test, which ends at once. Its handle stays open, so the system
     // gives its id to no other process while the tests run.
     static const DWORD pid = [] {
-        wchar_t self[MAX_PATH];
-        const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring command = L"\"" + std::wstring(self, length) + L"\" --gtest_filter=-*";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;  // no handles: the child prints nowhere
-        PROCESS_INFORMATION child = {};
-        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &child)) {
-            return DWORD(0);
-        }
-        WaitForSingleObject(child.hProcess, INFINITE);
-        CloseHandle(child.hThread);
-        return child.dwProcessId;
+        UniqueHandle child = RunThisProgram("-*");
+        return child.Valid() ? GetProcessId(child.Release()) : DWORD(0);
     }();
     return static_cast<long>(pid);
 }
