@@ -121,6 +121,18 @@ printf '    processor: ferrit-cli %.3f s, cp -r %.3f s, rsync -rt %.3f s (for re
 ratio_line "ferrit-cli / cp -r" "$(median a_ferrit)" "$(median a_cp)" 0.5
 ratio_line "ferrit-cli / rsync -rt" "$(median a_ferrit)" "$(median a_rsync)" 0.3
 
+# (a2) The same work with each worker count, for the choice of the default on a network volume.
+a2_j1() { "$CLI" --subdirs --create-dirs --jobs=1 "$SRC" "$T"; }
+a2_j4() { "$CLI" --subdirs --create-dirs --jobs=4 "$SRC" "$T"; }
+a2_j16() { "$CLI" --subdirs --create-dirs --jobs=16 "$SRC" "$T"; }
+take_turns a2 "$MNT" j1 j4 j16
+expect_files 1000 "$SERVED"/a2-*
+echo
+echo "(a2) the same with --jobs=N (default without --jobs: $(
+    "$CLI" --help 2>&1 | grep -o '[0-9]* on a network' | grep -o '[0-9]*' || echo '?'))"
+printf '    wall:      1: %.3f s, 4: %.3f s, 16: %.3f s\n' "$(median a2_j1)" "$(median a2_j4)" \
+    "$(median a2_j16)"
+
 # (b) The same tree again, up to date: the last target rsync made (modification times kept, to
 # the second, which is all SFTP carries). An up-to-date run comes long after the copy, so each
 # starts on a new mount, without the attributes sshfs still holds from the run before.

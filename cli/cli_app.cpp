@@ -82,9 +82,8 @@ class CliApp {
         if (request.quiet) {
             sink_.SetQuiet();
         }
-        if (request.jobs > 0) {
-            engine_.SetJobs(request.jobs);
-        }
+        // Without --jobs, the target's file system chooses how many copies go side by side.
+        engine_.SetJobs(request.jobs > 0 ? request.jobs : 0);
     }
 
     int Run() {

@@ -239,7 +239,8 @@ std::string UsageText() {
     text += row("--netware-config=FILE", "the emulated NetWare servers (default:");
     text += row("", "ferrit-netware.ini in the configuration directory, if any)");
     text += row("--jobs=N", "copies made side by side, 1 to 64 (default " +
-                                std::to_string(kDefaultJobs) + "; 1: one after another)");
+                                std::to_string(kDefaultJobs) +
+                                " on a local disk, 16 on a network or FUSE file system)");
     text += row("--dry-run", "decide and show the status lines as a run would, change nothing");
     text += row("--log=FILE", "append the run's status lines and its summary to FILE");
     text += row("--progress", "show the live progress line even where stderr is no terminal");

@@ -4,8 +4,8 @@
 
 namespace ferrit {
 
-CopyPool::CopyPool(int workers) {
-    if (workers > 1) {
+CopyPool::CopyPool(int workers, bool largeOffCallersThread) : inline_(workers <= 1) {
+    if (workers > 1 || (workers == 1 && largeOffCallersThread)) {
         threads_.reserve(static_cast<size_t>(workers));
         for (int i = 0; i < workers; ++i) {
             threads_.emplace_back([this] { Work(); });
@@ -24,14 +24,14 @@ CopyPool::~CopyPool() {
     }
 }
 
-void CopyPool::Enqueue(std::function<void()> job) {
-    if (threads_.empty()) {
-        job();
+void CopyPool::Post(std::function<void()> task, bool large) {
+    if (threads_.empty() || (inline_ && !large)) {
+        task();
         return;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        tasks_.push_back(std::move(job));
+        tasks_.push_back(std::move(task));
     }
     wake_.notify_one();
 }
@@ -50,6 +50,67 @@ void CopyPool::Work() {
         }
         task();
     }
+}
+
+bool PublishOrder::WaitTurn(uint64_t k) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (stopped_ || next_ >= k) {
+        return !stopped_;
+    }
+    // What this worker waits for may be the walk's thread's to settle: it looks again.
+    ++waitingTurns_;
+    if (walkWaits_) {
+        outcomes_.notify_one();
+    }
+    turn_.wait(lock, [&] { return stopped_ || next_ >= k; });
+    --waitingTurns_;
+    return !stopped_;
+}
+
+bool PublishOrder::IsTurn(uint64_t k) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopped_ || next_ >= k;
+}
+
+void PublishOrder::Settle(uint64_t k) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (k < next_) {
+            return;
+        }
+        const size_t at = static_cast<size_t>(k - next_);
+        if (ahead_.size() <= at) {
+            ahead_.resize(at + 1, false);
+        }
+        ahead_[at] = true;
+        while (!ahead_.empty() && ahead_.front()) {
+            ahead_.pop_front();
+            ++next_;
+        }
+    }
+    turn_.notify_all();
+}
+
+void PublishOrder::Delivered(uint64_t k, bool urgent) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (walkWaits_ && (urgent || stopped_ || k >= wanted_)) {
+        outcomes_.notify_one();
+    }
+}
+
+void PublishOrder::RunEnded() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (walkWaits_) {
+        outcomes_.notify_one();
+    }
+}
+
+void PublishOrder::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+    }
+    turn_.notify_all();
 }
 
 }  // namespace ferrit

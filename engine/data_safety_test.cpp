@@ -10,9 +10,16 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine/run_summary.h"
 #include "platform/error_codes.h"
 #include "platform/set_aside.h"
 #include "testing/engine_fixture.h"
@@ -590,6 +597,219 @@ TEST_F(LinkedDirectories, TreeDeeperThanThePathLimitIsCopiedWhole) {
     ASSERT_TRUE(::ferrit::testing::ReadFileDeep(tgt, file, copied));
     EXPECT_EQ(copied, "deep");
 }
+
+}  // namespace
+}  // namespace ferrit
+
+namespace ferrit {
+namespace {
+
+// Copies made and put in place by several workers: what is reported, and what stands in the
+// target, is what one worker leaves, whatever the count; a failed publication answered Abort
+// stops the run at that file; a copy a killed run left half made is swept by the next run.
+struct SideBySideRow {
+    const char* what;
+    int jobs;
+    const char* failing;  // the file whose publication fails (nullptr: none)
+    DialogAnswer answer;  // the answer to that failure
+    bool killedBefore;    // a run was killed while it made a copy into the target
+};
+
+constexpr int kFiles = 40;  // more than one worker's run of copies
+
+// The name of file i of the walk order.
+std::string Name(int i) {
+    return "f" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".txt";
+}
+
+class SideBySide : public EngineFixture, public ::testing::WithParamInterface<SideBySideRow> {
+  protected:
+    // A copy into the target made by a run that is killed before it puts the copy in place.
+    void CopyKilledMidway() {
+#ifndef _WIN32
+        const pid_t child = fork();
+        if (child == 0) {
+            NativeFileServices own;
+            std::unique_ptr<PreparedCopy> made;
+            own.PrepareCopy(src + "/" + Name(3), tgt + "/" + Name(3), true, made);
+            _exit(made ? 0 : 1);  // never published, never removed: as a killed run leaves it
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
+    }
+};
+
+TEST_P(SideBySide, ReportsAndPublicationFollowTheWalkOrder) {
+    const SideBySideRow& row = GetParam();
+    Only({});
+    for (int i = 0; i < kFiles; ++i) {
+        Put("src/" + Name(i), std::string(static_cast<size_t>(100 + i), 'a' + i % 26), kT0);
+    }
+    if (row.killedBefore) {
+        CopyKilledMidway();
+    }
+    engine.SetJobs(row.jobs);
+    if (row.failing != nullptr) {
+        files.Fail(FileOp::PublishCopy, WinErr::DiskFull, 0, row.failing);
+        dialogs.Script(row.answer);
+    }
+    ASSERT_TRUE(Run());
+
+    // Walk order: every file up to the failing one, that one with its reason, and the rest
+    // only where the failure was ignored.
+    std::vector<std::string> expected, inTarget;
+    for (int i = 0; i < kFiles; ++i) {
+        if (row.failing != nullptr && Name(i) == row.failing) {
+            expected.push_back("   " + Name(i) + " not copied");
+            expected.push_back(
+                FailureLine(WinErr::DiskFull, "Could not write " + tgt + "/" + Name(i)));
+            if (row.answer == Answer::Abort) {
+                break;
+            }
+            continue;
+        }
+        expected.push_back("   " + Name(i) + " copied");
+        inTarget.push_back(Name(i));
+    }
+    EXPECT_EQ(List(), expected);
+    // Nothing beyond the stop was put in place, and no temporary copy is left.
+    std::vector<std::string> standing = ListDir(tgt);
+    std::sort(standing.begin(), standing.end());
+    EXPECT_EQ(standing, inTarget);
+    for (const std::string& name : inTarget) {
+        EXPECT_EQ(Contents("tgt/" + name), Contents("src/" + name)) << name;
+    }
+}
+
+// The operator's stop, pressed while the report of one file is shown: whatever the number of
+// workers, every copy reported as copied stands in the target whole, and nothing else does.
+struct StopPressedRow {
+    const char* what;
+    int jobs;
+    int pressedAt;  // the file whose report line the press follows
+};
+
+class StopPressed : public EngineFixture, public ::testing::WithParamInterface<StopPressedRow> {};
+
+TEST_P(StopPressed, EveryReportedCopyStandsAndNothingElse) {
+    const StopPressedRow& row = GetParam();
+    Only({});
+    for (int i = 0; i < kFiles; ++i) {
+        Put("src/" + Name(i), std::string(static_cast<size_t>(100 + i), 'a' + i % 26), kT0);
+    }
+    engine.SetJobs(row.jobs);
+    const std::string pressLine = "   " + Name(row.pressedAt) + " copied";
+    sink.OnPump([&](int) {
+        const std::vector<std::string> shown = sink.List();
+        if (!shown.empty() && shown.back() == pressLine) {
+            engine.BitBtnAbortClick();
+        }
+    });
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(kRunStateAbort, run.RunState);
+
+    // The reports are a prefix of the walk order that reaches the press; exactly the files
+    // reported stand in the target, each whole, and no temporary copy is left.
+    const std::vector<std::string> lines = List();
+    ASSERT_GT(lines.size(), static_cast<size_t>(row.pressedAt));
+    std::vector<std::string> reported;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ("   " + Name(static_cast<int>(i)) + " copied", lines[i]);
+        reported.push_back(Name(static_cast<int>(i)));
+    }
+    std::vector<std::string> standing = ListDir(tgt);
+    std::sort(standing.begin(), standing.end());
+    EXPECT_EQ(reported, standing);
+    for (const std::string& name : reported) {
+        EXPECT_EQ(Contents("tgt/" + name), Contents("src/" + name)) << name;
+    }
+    if (row.jobs == 1) {
+        EXPECT_EQ(static_cast<size_t>(row.pressedAt) + 1, lines.size());  // after that file
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, StopPressed,
+                         ::testing::Values(StopPressedRow{"one at a time", 1, 5},
+                                           StopPressedRow{"two workers", 2, 5},
+                                           StopPressedRow{"four workers", 4, 17},
+                                           StopPressedRow{"sixteen workers", 16, 0}),
+                         [](const ::testing::TestParamInfo<StopPressedRow>& info) {
+                             std::string name;
+                             for (const char* c = info.param.what; *c != '\0'; ++c) {
+                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                             }
+                             return name;
+                         });
+
+// Copies one at a time run on the walk's thread, except a large copy: it runs on a worker
+// while the walk's thread goes on pumping the front end's messages, so that the window does
+// not freeze, the progress moves and the stop is taken.
+struct LargeCopyRow {
+    const char* what;
+    size_t bytes;        // the file's size
+    bool offWalkThread;  // where the copy is expected to run
+};
+
+class LargeCopy : public EngineFixture, public ::testing::WithParamInterface<LargeCopyRow> {};
+
+TEST_P(LargeCopy, ALargeOneRunsOffTheWalksThreadWhileThePumpsGoOn) {
+    const LargeCopyRow& row = GetParam();
+    Only({});
+    Put("src/big.dat", std::string(row.bytes, 'b'), kT0);
+    engine.SetJobs(0);  // a local disk: one copy at a time
+    std::atomic<int> pumps{0};
+    sink.OnPump([&](int) { pumps.fetch_add(1); });
+    const std::thread::id walk = std::this_thread::get_id();
+    std::atomic<bool> offThread{false}, pumpedMeanwhile{false};
+    files.Before(FileOp::CopyFile, [&](const std::string&) {
+        offThread = std::this_thread::get_id() != walk;
+        if (offThread) {
+            // The walk's thread pumps while it waits for the copy.
+            const int before = pumps.load();
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (pumps.load() == before && std::chrono::steady_clock::now() < until) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            pumpedMeanwhile = pumps.load() != before;
+        }
+    });
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(row.offWalkThread, offThread.load());
+    EXPECT_EQ(row.offWalkThread, pumpedMeanwhile.load());
+    EXPECT_EQ(std::vector<std::string>{"   big.dat copied"}, List());
+    EXPECT_EQ(Contents("src/big.dat"), Contents("tgt/big.dat"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, LargeCopy,
+                         ::testing::Values(LargeCopyRow{"large", kLargeCopyBytes, true},
+                                           LargeCopyRow{"small", kLargeCopyBytes - 1, false}),
+                         [](const ::testing::TestParamInfo<LargeCopyRow>& info) {
+                             return info.param.what;
+                         });
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SideBySide,
+    ::testing::Values(
+        SideBySideRow{"one worker", 1, nullptr, Answer::Abort, false},
+        SideBySideRow{"four workers", 4, nullptr, Answer::Abort, false},
+        SideBySideRow{"sixteen workers", 16, nullptr, Answer::Abort, false},
+        SideBySideRow{"one worker, a failure answered Abort", 1, "f21.txt", Answer::Abort, false},
+        SideBySideRow{"four workers, a failure answered Abort", 4, "f21.txt", Answer::Abort, false},
+        SideBySideRow{"two workers, the first file fails, Abort", 2, "f00.txt", Answer::Abort,
+                      false},
+        SideBySideRow{"four workers, a failure answered Ignore", 4, "f21.txt", Answer::Ignore,
+                      false},
+        SideBySideRow{"four workers after a killed run", 4, nullptr, Answer::Abort, true},
+        SideBySideRow{"one worker after a killed run", 1, nullptr, Answer::Abort, true}),
+    [](const ::testing::TestParamInfo<SideBySideRow>& info) {
+        std::string name;
+        for (const char* c = info.param.what; *c != '\0'; ++c) {
+            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        }
+        return name;
+    });
 
 }  // namespace
 }  // namespace ferrit

@@ -28,10 +28,11 @@ constexpr int kCopyPumpMs = 40;
 void TransferEngine::HandleOneFile(const std::string& file, const std::string& counterpart,
                                    const ListEntry& entry, const DirectoryPair& pair) {
     PendingFile pending{file, counterpart, entry, pair};
+    pending.order = std::make_shared<PublishOrder>();
     if (DecideFile(pending, nullptr, nullptr)) {
         CopyPool inlineCopy(1);
         StartCopy(pending, inlineCopy);
-        FinishFile(pending);
+        FinishInOrder(pending);
     }
 }
 
@@ -96,6 +97,16 @@ bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
     // Between two volumes of one NetWare connection the server copies the file itself. The
     // second pass looks no pairs up, so there the two roots' connection decides.
     p.serverCopy = p.pair->SameConnection;
+    // A file whose report can ask nothing of the operator cannot stop the run: the files after
+    // it need not wait for its report to be put in place. The move deletion and the NetWare
+    // steps can ask, and so can a server copy or a failed copy.
+    const bool netwareSteps =
+        !run_.SecondPass && p.pair->BothNetWare &&
+        (options_.cbAllowed(KeepOwner) || options_.cbAllowed(KeepFileTrustees));
+    p.settlesEarly = !options_.cbAllowed(MoveFiles) && !netwareSteps && !p.serverCopy;
+    if (!p.copy && p.settlesEarly && run_.RunState != kRunStateAbort && p.order) {
+        p.order->Settle(p.k);
+    }
     return true;
 }
 
@@ -105,19 +116,125 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     if (!p.copy || p.serverCopy) {
         return;
     }
-    // Only the copy's making runs on the worker; it is put in place when the file is reported.
-    FileServices* files = files_;
-    const std::string file = p.file;
-    const std::string counterpart = p.counterpart;
-    const bool absent = !p.counterpartSeen;
-    const std::shared_ptr<std::atomic<int64_t>> written = p.written;
-    p.prepared = pool.Submit([files, file, counterpart, absent, written] {
-        const CopyProgressScope progress(written.get());
-        return PrepareShellCopy(*files, file, counterpart, absent);
-    });
+    // The whole copy runs on a worker, its publication in walk order; the walk's thread only
+    // reports it.
+    if (jobsPool_ != &pool || jobsOrder_ != p.order) {
+        SubmitJobs();
+        jobsPool_ = &pool;
+        jobsOrder_ = p.order;
+    }
+    if (!gathered_) {
+        gathered_ = std::make_shared<CopyRun>();
+    }
+    CopyJob& job = gathered_->emplace_back();
+    job.source = p.file;
+    job.target = p.counterpart;
+    job.targetAbsent = !p.counterpartSeen;
+    job.k = p.k;
+    job.settles = p.settlesEarly;
+    job.written = p.written;
+    p.run = gathered_;
+    p.job = gathered_->size() - 1;
+    if (pool.Inline()) {
+        SubmitJobs(p.entry.size >= kLargeCopyBytes);
+    } else if (gathered_->size() >= jobsPerTask_) {
+        SubmitJobs();
+    }
 }
 
-void TransferEngine::FinishFile(PendingFile& p) {
+void TransferEngine::SubmitJobs(bool large) {
+    if (!gathered_) {
+        return;
+    }
+    std::shared_ptr<CopyRun> jobs = std::move(gathered_);
+    gathered_.reset();
+    FileServices* files = files_;
+    const std::shared_ptr<PublishOrder> order = jobsOrder_;
+    jobsPool_->Post(
+        [files, jobs, order] {
+            try {
+                RunCopyJobs(*files, *jobs, *order);
+            } catch (...) {
+                // A copy that failed in an unforeseen way is a failed copy; no job goes unanswered.
+                for (CopyJob& job : *jobs) {
+                    if (!job.delivered.load(std::memory_order_acquire)) {
+                        job.outcome = CopyOutcome();
+                        job.delivered.store(true, std::memory_order_release);
+                    }
+                }
+                order->RunEnded();
+            }
+        },
+        large);
+}
+
+void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrder& order) {
+    std::vector<PreparedResult> made(jobs.size());
+    std::deque<size_t> ready;  // made, waiting for their turn, in walk order
+    const auto deliver = [&](size_t i, CopyOutcome outcome) {
+        jobs[i].outcome = std::move(outcome);
+        jobs[i].delivered.store(true, std::memory_order_release);
+        order.Delivered(jobs[i].k, jobs[i].SettledByWalk());
+    };
+    const auto publish = [&](size_t i) {
+        CopyOutcome outcome;
+        if (!order.WaitTurn(jobs[i].k)) {
+            made[i].copy.reset();  // the run stopped first: the copy goes unpublished
+        } else {
+            outcome = PublishMade(files, made[i]);
+            if (outcome.published && jobs[i].settles) {
+                order.Settle(jobs[i].k);
+            }
+        }
+        deliver(i, std::move(outcome));
+    };
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        {
+            const CopyProgressScope progress(jobs[i].written.get());
+            made[i] = PrepareShellCopy(files, jobs[i].source, jobs[i].target, jobs[i].targetAbsent);
+        }
+        if (!made[i].copy) {
+            CopyOutcome failed;
+            failed.code = made[i].Code();
+            deliver(i, failed);  // reported, and settled, by the walk's thread
+        } else {
+            ready.push_back(i);
+        }
+        while (!ready.empty() && order.IsTurn(jobs[ready.front()].k)) {
+            publish(ready.front());
+            ready.pop_front();
+        }
+    }
+    for (const size_t i : ready) {
+        publish(i);
+    }
+    order.RunEnded();
+}
+
+CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::string& source,
+                                           const std::string& target, bool targetAbsent) {
+    PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent);
+    if (!made.copy) {
+        CopyOutcome failed;
+        failed.code = made.Code();
+        return failed;
+    }
+    return PublishMade(files, made);
+}
+
+CopyOutcome TransferEngine::PublishMade(FileServices& files, PreparedResult& made) {
+    CopyOutcome outcome;
+    outcome.facts.source = made.copy->source;
+    try {
+        outcome.code = files.PublishCopy(std::move(made.copy), outcome.facts.copy);
+    } catch (...) {
+        outcome.code = kUnforeseenCopyFailure;
+    }
+    outcome.published = outcome.code == 0;
+    return outcome;
+}
+
+void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
     if (!p.shown) {
         ShowFileLines(p);
     }
@@ -183,36 +300,68 @@ void TransferEngine::FinishFile(PendingFile& p) {
         ShowNetWareNotes();
     }
 
-    if (options_.cbAllowed(MoveFiles)) {
+    if (moveSource && options_.cbAllowed(MoveFiles)) {
         MoveSource(p, copied);
     }
 }
 
-int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
-    PreparedResult made;
-    if (p.prepared.valid()) {
-        try {
-            // A long copy lets the window follow it and the operator ask for the stop.
-            while (p.prepared.wait_for(std::chrono::milliseconds(kCopyPumpMs)) !=
-                   std::future_status::ready) {
-                sink_.PumpMessages();
-            }
-            made = p.prepared.get();
-        } catch (...) {
-            made = PreparedResult();  // a copy that failed in an unforeseen way is a failed copy
+void TransferEngine::FinishInOrder(PendingFile& p) {
+    FinishFile(p);
+    if (p.order) {
+        // A stop answered in this report reaches the workers before the files after it are
+        // let through.
+        if (run_.RunState == kRunStateAbort) {
+            p.order->Stop();
         }
-    } else {
-        made = PrepareShellCopy(*files_, p.file, p.counterpart, !p.counterpartSeen);
+        p.order->Settle(p.k);
     }
-    if (!made.copy) {
-        return made.Code();
+}
+
+void TransferEngine::TakeOutcome(PendingFile& p, bool pump) {
+    if (p.outcomeTaken || !p.run) {
+        return;
     }
-    p.facts.source = made.copy->source;
-    try {
-        return files_->PublishCopy(std::move(made.copy), p.facts.copy);
-    } catch (...) {
-        return kUnforeseenCopyFailure;
+    SubmitJobs();  // the file's job may still be gathered
+    const CopyRun& run = *p.run;
+    const auto delivered = [&run](size_t i) {
+        return run[i].delivered.load(std::memory_order_acquire);
+    };
+    // The walk's thread sleeps until the file's run is through, or until something in it needs
+    // this thread (a failure to report, a file it settles, a worker waiting for a turn): the
+    // files up to there are then reported together.
+    const auto enough = [&](bool workerWaits) {
+        if (!delivered(p.job)) {
+            return false;
+        }
+        for (size_t i = p.job; i < run.size(); ++i) {
+            if (!delivered(i)) {
+                return workerWaits;
+            }
+            if (run[i].SettledByWalk()) {
+                return true;
+            }
+        }
+        return true;
+    };
+    // A long copy lets the window follow it and the operator ask for the stop.
+    while (!p.order->AwaitOutcomes(run.back().k, enough, std::chrono::milliseconds(kCopyPumpMs))) {
+        if (pump) {
+            sink_.PumpMessages();
+        }
     }
+    p.taken = run[p.job].outcome;
+    p.outcomeTaken = true;
+}
+
+int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
+    TakeOutcome(p, true);
+    if (!p.outcomeTaken) {
+        // No worker had the file: made and put in place here, where its turn has come.
+        p.taken = MakeAndPublish(*files_, p.file, p.counterpart, !p.counterpartSeen);
+        p.outcomeTaken = true;
+    }
+    p.facts = p.taken.facts;
+    return p.taken.code;
 }
 
 void TransferEngine::FinishAll(std::deque<PendingFile>& waiting) {
@@ -221,7 +370,7 @@ void TransferEngine::FinishAll(std::deque<PendingFile>& waiting) {
             DiscardAll(waiting);
             return;
         }
-        FinishFile(waiting.front());
+        FinishInOrder(waiting.front());
         waiting.pop_front();
     }
 }
@@ -271,17 +420,25 @@ void TransferEngine::DiscardAll(std::deque<PendingFile>& waiting) {
     if (waiting.empty()) {
         return;
     }
-    // After a stop the files decided ahead were never reached: their copies are dropped
-    // unpublished (which removes them) and their sizes leave the total again, so that what is
-    // shown and left behind is what one copy at a time would have left.
-    run_.TotalBytes = waiting.front().total - waiting.front().entry.size;
-    for (PendingFile& p : waiting) {
-        if (p.prepared.valid()) {
-            try {
-                p.prepared.get();
-            } catch (...) {
-            }
+    // After a stop the files decided ahead were never reached: copies not yet in place are
+    // dropped unpublished (which removes them) and their sizes leave the total again, so that
+    // what is shown and left behind is what one copy at a time would have left. A copy a
+    // worker put in place before the stop reached it is the target's now, and is reported
+    // (its source stays, in a move), with the files before it.
+    waiting.front().order->Stop();
+    SubmitJobs();  // dropped by their worker, the run being stopped
+    size_t reported = 0;
+    for (size_t i = 0; i < waiting.size(); ++i) {
+        TakeOutcome(waiting[i], false);
+        if (waiting[i].outcomeTaken && waiting[i].taken.published) {
+            reported = i + 1;
         }
+    }
+    for (size_t i = 0; i < reported; ++i) {
+        FinishFile(waiting[i], false);
+    }
+    if (reported < waiting.size()) {
+        run_.TotalBytes = waiting[reported].total - waiting[reported].entry.size;
     }
     waiting.clear();
 }

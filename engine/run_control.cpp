@@ -129,8 +129,11 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
         // in either tree can never lead a write or a deletion elsewhere.
         runFiles = sharedFiles_.ConfinedTo({run_.SourceRoot, run_.TargetRoot});
         files_ = runFiles.get();
-        // The workers of this run; every copy handed to them has finished when it ends.
-        CopyPool pool(jobs_);
+        // The workers of this run; every copy handed to them has finished when it ends. Where
+        // copies go one at a time, a large one still goes to a worker: the walk's thread then
+        // never waits inside it, and goes on showing its progress and taking the stop.
+        runJobs_ = jobs_ > 0 ? jobs_ : AutomaticJobs(run_.TargetRoot);
+        CopyPool pool(runJobs_, true);
         pool_ = &pool;
         struct PoolReset {
             CopyPool*& pool;
@@ -184,8 +187,18 @@ void TransferEngine::Refuse(int32_t code, const std::string& text) {
         static_cast<int16_t>(ShowErrorCode(dialogs_, DialogKind::Error, code, text, Btn::Abort));
 }
 
+int TransferEngine::AutomaticJobs(const std::string& target) {
+    const int roundTrips = files_->CopiesSideBySide(target);
+    return roundTrips > 0 ? roundTrips : kDefaultJobs;
+}
+
 void TransferEngine::BitBtnAbortClick() {
     run_.RunState = kRunStateAbort;
+    // The workers put no more copies in place from now on; those already in place are
+    // reported when the walk comes to them.
+    if (order_ != nullptr) {
+        order_->Stop();
+    }
 }
 
 bool TransferEngine::LockRoots(std::unique_ptr<TreeLock>& source,

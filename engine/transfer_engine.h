@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +45,13 @@ struct PreparedResult {
     int32_t Code() const { return copy ? 0 : refused.value_or(kUnforeseenCopyFailure); }
 };
 
+// What a worker did with one file: its copy made and, in walk order, put in place (or why not).
+struct CopyOutcome {
+    int32_t code = kUnforeseenCopyFailure;
+    bool published = false;  // the copy stands at the target
+    CopyFacts facts;         // what the copy rests on, once published
+};
+
 // What the Start button takes from the window: the three field texts.
 struct RunRequest {
     std::string source;
@@ -64,10 +70,12 @@ class TransferEngine {
     // Requests the stop; it takes effect at the run's next test.
     void BitBtnAbortClick();
     bool Running() const { return running_; }
-    // How many copies of separate files may run side by side (1: one after another). What the
-    // operator sees is the same either way.
-    void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
+    // How many copies of separate files may run side by side (1: one after another; 0: chosen
+    // by the target's file system at Start). What the operator sees is the same either way.
+    void SetJobs(int jobs) { jobs_ = jobs < 0 ? 1 : jobs; }
     int Jobs() const { return jobs_; }
+    // The count a run into the directory gets when none was asked for.
+    int AutomaticJobs(const std::string& target);
 
     // The steps, callable one by one for tests.
     bool PathExists(const std::string& path);
@@ -91,16 +99,44 @@ class TransferEngine {
     // through the given file services, not yet in its place.
     static PreparedResult PrepareShellCopy(FileServices& files, const std::string& source,
                                            const std::string& target, bool targetAbsent);
+    // One file's whole shell copy for a worker: made, then put in place once file `k` of the
+    // walk order has its turn (never after a stop: the copy is then dropped), its outcome
+    // settled at once when `settles` (nothing that follows the publication can stop the run).
+    struct CopyJob {
+        std::string source, target;
+        bool targetAbsent = false;
+        uint64_t k = 0;
+        bool settles = false;
+        std::shared_ptr<std::atomic<int64_t>> written;  // the data written so far
+        CopyOutcome outcome;                            // what became of the copy, once `delivered`
+        std::atomic<bool> delivered{false};
+        // Whether the walk's thread settles the outcome (a failure, or a file whose report may
+        // still stop the run): a later copy of the walk order waits for that report.
+        bool SettledByWalk() const { return !(settles && outcome.published); }
+    };
+    // A run of consecutive copy jobs for one worker, in walk order.
+    using CopyRun = std::deque<CopyJob>;
+    // Runs consecutive copy jobs on one worker: each copy is made, and put in place as soon as
+    // its turn has come; each job's outcome is delivered as soon as it is known, so that a
+    // failure is reported (and settled) while the later copies wait for their turn. Every job
+    // is delivered, whatever happens.
+    static void RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrder& order);
+    // A made copy put in place, its turn already come.
+    static CopyOutcome PublishMade(FileServices& files, PreparedResult& made);
+    // One copy made and put in place at once, its turn already come.
+    static CopyOutcome MakeAndPublish(FileServices& files, const std::string& source,
+                                      const std::string& target, bool targetAbsent);
     // The data already written by the copies of files not reported yet (for the progress of a
     // large file). Read on the walk's thread, as the front end's pumps are.
     int64_t BytesInFlight() const;
 
   private:
     // One listed file between its decision and its report. Decisions are made in walk order;
-    // the copy may be made on a worker meanwhile; it is put in place, reported, and followed by
-    // the archive bit, the NetWare steps and the move deletion in walk order, on the walk's
-    // thread, after every file before it. At most as many files as copies may be made side by
-    // side are decided ahead of the report; after a stop, those are discarded unpublished.
+    // the copy is made and put in place on a worker meanwhile, in walk order (PublishOrder);
+    // it is reported, and followed by the archive bit, the NetWare steps and the move deletion
+    // in walk order, on the walk's thread, after every file before it. At most as many files
+    // as copies may be made side by side are decided ahead of the report; after a stop, those
+    // not yet put in place are discarded unpublished, those already in place reported.
     struct PendingFile {
         PendingFile(std::string f, std::string c, ListEntry e, const DirectoryPair& d)
             : file(std::move(f)), counterpart(std::move(c)), entry(std::move(e)), pair(&d) {}
@@ -115,7 +151,16 @@ class TransferEngine {
         EntryStat walked;              // the file when decided
         EntryStat counterpartStat;     // the counterpart when decided
         CopyFacts facts;               // the copy once made and put in place
-        std::future<PreparedResult> prepared;  // the copy made on a worker
+        // Its place in the walk order of publication, and whether its outcome is settled as soon
+        // as it is known (nothing after the copy can stop the run: no move, no NetWare steps).
+        std::shared_ptr<PublishOrder> order;
+        uint64_t k = 0;
+        bool settlesEarly = false;
+        // The copy made and put in place on a worker: job `job` of the run `run`.
+        std::shared_ptr<CopyRun> run;
+        size_t job = 0;
+        bool outcomeTaken = false;  // `taken` holds what the worker did
+        CopyOutcome taken;
         // The data the worker's copy has written so far.
         std::shared_ptr<std::atomic<int64_t>> written = std::make_shared<std::atomic<int64_t>>(0);
     };
@@ -126,10 +171,19 @@ class TransferEngine {
     // up); `waiting` the files decided before, reported first where a question is asked.
     bool DecideFile(PendingFile& p, const NameSet* counterparts, std::deque<PendingFile>* waiting);
     void StartCopy(PendingFile& p, CopyPool& pool);
-    // The report and what follows it, once the copy (if any) is done.
-    void FinishFile(PendingFile& p);
-    // Puts the file's copy in place: the publishing step, on the walk's thread in walk order.
+    // Hands the copy jobs gathered so far to a worker (`large`: even where copies run inline).
+    void SubmitJobs(bool large = false);
+    // The report and what follows it, once the copy (if any) is done; `moveSource` false: the
+    // run was stopped before the file was reached, its source stays.
+    void FinishFile(PendingFile& p, bool moveSource = true);
+    // FinishFile, then the file's outcome settled for the files after it (after a stop, they
+    // are not put in place any more).
+    void FinishInOrder(PendingFile& p);
+    // What became of the file's copy: waits for its worker (or makes it here) and returns its
+    // result code, the facts in `p.facts`.
     int32_t PublishShellCopy(PendingFile& p);
+    // Waits for the file's worker and keeps what it did in `p.taken`.
+    void TakeOutcome(PendingFile& p, bool pump);
     // Finishes the files waiting in order; once the run is being stopped, discards the rest.
     void FinishAll(std::deque<PendingFile>& waiting);
     // Drops files decided ahead but never reached: their copies unpublished, their sizes out of
@@ -200,9 +254,17 @@ class TransferEngine {
     // The notes about objects without a counterpart already shown in this run.
     std::unordered_set<std::string> notesShown_;
     int jobs_ = kDefaultJobs;
-    CopyPool* pool_ = nullptr;  // the workers of the run going on
-    // The files of the directory being handled that are decided but not reported yet.
+    int runJobs_ = kDefaultJobs;  // the count in force for the run going on
+    CopyPool* pool_ = nullptr;    // the workers of the run going on
+    // The files of the directory being handled that are decided but not reported yet, and the
+    // order in which their copies are put in place.
     const std::deque<PendingFile>* waiting_ = nullptr;
+    PublishOrder* order_ = nullptr;
+    // Copy jobs gathered for the next worker task, and the pool and order they go to.
+    std::shared_ptr<CopyRun> gathered_;
+    CopyPool* jobsPool_ = nullptr;
+    std::shared_ptr<PublishOrder> jobsOrder_;
+    size_t jobsPerTask_ = 1;
 };
 
 }  // namespace ferrit

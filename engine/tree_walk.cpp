@@ -1,4 +1,5 @@
 // The tree walk: one pass over a tree, and the directory step before each subdirectory.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -150,12 +151,29 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
     // Side by side, the file being put in place holds no worker: one more is decided ahead, so
     // that every worker makes a copy while the walk's thread publishes and reports.
-    const size_t inFlight = static_cast<size_t>(pool_ != nullptr && jobs_ > 1 ? jobs_ + 1 : 1);
+    // Each worker takes a run of copies at a time, so enough are decided ahead to keep every
+    // worker busy while the walk's thread reports.
+    const bool sideBySide = !pool.Inline();
+    // A copy made and waiting for its turn holds a descriptor: all of them together stay
+    // well within the process's limit.
+    jobsPerTask_ = sideBySide ? std::min(kCopiesPerTask,
+                                         std::max<size_t>(1, 256 / static_cast<size_t>(runJobs_)))
+                              : 1;
+    const size_t inFlight = sideBySide ? (static_cast<size_t>(runJobs_) + 1) * jobsPerTask_ : 1;
     std::deque<PendingFile> waiting;
+    // The walk order in which the workers put this directory's copies in place. However the
+    // batch ends, no worker is left waiting for a turn.
+    const auto order = std::make_shared<PublishOrder>();
+    uint64_t next = 0;
     struct WaitingShown {
         const std::deque<PendingFile>*& shown;
-        ~WaitingShown() { shown = nullptr; }
-    } waitingShown{waiting_ = &waiting};
+        PublishOrder*& active;
+        ~WaitingShown() {
+            shown = nullptr;
+            active->Stop();
+            active = nullptr;
+        }
+    } waitingShown{waiting_ = &waiting, order_ = order.get()};
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {
             break;  // what was decided ahead is discarded below
@@ -192,6 +210,8 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
             }
         }
         PendingFile p(directory + listed.name, counterpart + listed.name, listed, pair);
+        p.order = order;
+        p.k = next++;
         if (!DecideFile(p, haveNames ? &names : nullptr, &waiting)) {
             break;
         }
@@ -200,7 +220,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
         // Copies are put in place and reported in walk order; no more files are decided ahead
         // of them than copies may be made side by side.
         while (waiting.size() >= inFlight && run_.RunState != kRunStateAbort) {
-            FinishFile(waiting.front());
+            FinishInOrder(waiting.front());
             waiting.pop_front();
         }
     }

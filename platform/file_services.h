@@ -103,9 +103,10 @@ inline bool SameFacts(const EntryStat& a, const EntryStat& b) {
 }
 
 // Thread rule. A run has one walk's thread and may have copy workers. On a worker only
-// PrepareCopy may be called (and a PreparedCopy destroyed), any number at a time; every other
-// method belongs to the walk's thread, which may call them while workers prepare copies.
-// PublishCopy is safe on any one thread at a time; its caller keeps the walk order.
+// PrepareCopy and PublishCopy may be called (and a PreparedCopy destroyed): PrepareCopy any
+// number at a time, PublishCopy on one thread at a time, its callers keeping the walk order
+// between them. Every other method belongs to the walk's thread, which may call them while
+// workers make and publish copies.
 class FileServices {
   public:
     virtual ~FileServices() = default;
@@ -228,6 +229,14 @@ class FileServices {
     // Bytes available to the user on the file system of an absolute, existing directory;
     // false ("n/a") otherwise.
     virtual bool FreeSpace(const std::string& path, int64_t& bytes) = 0;
+
+    // How many copies into the directory are best made side by side: 0 where the file system
+    // answers at once (a local disk: the caller's own count applies), more where every call
+    // waits for a round trip (a network or user-space file system). A hint, never a failure.
+    virtual int CopiesSideBySide(const std::string& dir) {
+        (void)dir;
+        return 0;
+    }
 
     // The open-file access of these file services (the same confinement), which the NetWare
     // server copy needs; the object lives as long as this one.

@@ -91,6 +91,8 @@ TFormFerrit::TFormFerrit(WindowServices services, QWidget* parent)
       netware_(client_, files_, runDialogs_),
       engine_(run_, options_, netware_, files_, runDialogs_, loggedSink_) {
     ui_->setupUi(this);
+    // The target's file system chooses how many copies go side by side.
+    engine_.SetJobs(0);
     // Resizable and minimisable, but no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

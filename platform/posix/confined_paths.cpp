@@ -135,8 +135,7 @@ ConfinedPaths::Lookup ConfinedPaths::LookUp(const std::string& path) {
 
 void ConfinedPaths::Truncate(Root& root, size_t levels) {
     while (root.chain.size() > levels) {
-        if (root.chain.back().fd >= 0) {
-            close(root.chain.back().fd);
+        if (root.chain.back().fd.Valid()) {
             --root.open;
         }
         root.chain.pop_back();
@@ -150,16 +149,15 @@ void ConfinedPaths::KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo)
     const size_t shallowEnd = root.chain.size() - kKeepDeepest;
     for (size_t i = 0; i < shallowEnd && root.open > kOpenBudget - kKeepDeepest / 2; ++i) {
         const bool kept = i >= keepFrom && i < keepTo;
-        if (root.chain[i].fd >= 0 && i % kCheckpointEvery != kCheckpointEvery - 1 && !kept) {
-            close(root.chain[i].fd);
-            root.chain[i].fd = -1;
+        if (root.chain[i].fd.Valid() && i % kCheckpointEvery != kCheckpointEvery - 1 && !kept) {
+            root.chain[i].fd.Reset();
             --root.open;
         }
     }
 }
 
 SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, size_t n,
-                                   bool create, int& fd, uint64_t* device) {
+                                   bool create, SharedFd& fd, uint64_t* device) {
     size_t common = 0;
     while (common < root.chain.size() && common < n && root.chain[common].name == parts[common]) {
         ++common;
@@ -169,10 +167,10 @@ SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& p
     }
     // The deepest level still open to resolve from.
     size_t from = std::min(common, n);
-    while (from > 0 && root.chain[from - 1].fd < 0) {
+    while (from > 0 && !root.chain[from - 1].fd.Valid()) {
         --from;
     }
-    int current = from == 0 ? root.fd.Get() : root.chain[from - 1].fd;
+    int current = from == 0 ? root.fd.Get() : root.chain[from - 1].fd.Get();
     for (size_t i = from; i < n; ++i) {
         const int next = OpenLevel(current, parts[i], create);
         if (next < 0) {
@@ -185,16 +183,16 @@ SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& p
         struct stat st;
         const uint64_t dev = fstat(next, &st) == 0 ? static_cast<uint64_t>(st.st_dev) : 0;
         if (i < root.chain.size()) {
-            root.chain[i].fd = next;  // a level closed for the budget, open again
+            root.chain[i].fd.Reset(next);  // a level closed for the budget, open again
             root.chain[i].device = dev;
         } else {
-            root.chain.push_back(Level{parts[i], next, dev});
+            root.chain.push_back(Level{parts[i], SharedFd(next), dev});
         }
         ++root.open;
         current = next;
         KeepWithinBudget(root, i, n);  // never the level walked from, nor the one wanted
     }
-    fd = n == 0 ? root.fd.Get() : root.chain[n - 1].fd;
+    fd = n == 0 ? root.fd : root.chain[n - 1].fd;
     if (device != nullptr) {
         *device = n == 0 ? root.device : root.chain[n - 1].device;
     }
@@ -216,14 +214,10 @@ SystemError ConfinedPaths::Locate(const std::string& path, PathAt& at) {
         return SystemError{at.held.Valid() ? 0 : errno};
     }
     const std::vector<std::string>& parts = found.parts;
-    int fd = -1;
+    // The directory's descriptor is shared with the cache: no call to duplicate or close it.
     if (const SystemError err =
-            Resolve(*found.root, parts, parts.size() - 1, false, fd, &at.device)) {
+            Resolve(*found.root, parts, parts.size() - 1, false, at.held, &at.device)) {
         return err;
-    }
-    at.held.Reset(fcntl(fd, F_DUPFD_CLOEXEC, 0));
-    if (!at.held.Valid()) {
-        return SystemError{errno};
     }
     at.name = parts.back();
     at.confined = true;
@@ -231,7 +225,7 @@ SystemError ConfinedPaths::Locate(const std::string& path, PathAt& at) {
     return SystemError();
 }
 
-SystemError ConfinedPaths::OpenDirectory(const std::string& path, UniqueFd& out) {
+SystemError ConfinedPaths::OpenDirectory(const std::string& path, SharedFd& out) {
     out.Reset();
     Lookup found = LookUp(path);
     if (found.err) {
@@ -241,12 +235,7 @@ SystemError ConfinedPaths::OpenDirectory(const std::string& path, UniqueFd& out)
         out.Reset(open(path.empty() ? "." : path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         return SystemError{out.Valid() ? 0 : errno};
     }
-    int fd = -1;
-    if (const SystemError err = Resolve(*found.root, found.parts, found.parts.size(), false, fd)) {
-        return err;
-    }
-    out.Reset(fcntl(fd, F_DUPFD_CLOEXEC, 0));
-    return SystemError{out.Valid() ? 0 : errno};
+    return Resolve(*found.root, found.parts, found.parts.size(), false, out);
 }
 
 SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
@@ -258,7 +247,7 @@ SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
         found.lock.unlock();
         return SystemError{MakeDirectoriesPlain(path)};
     }
-    int fd = -1;
+    SharedFd fd;
     return Resolve(*found.root, found.parts, found.parts.size(), true, fd);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -53,10 +54,31 @@ class UniqueFd {
     int fd_ = -1;
 };
 
+// A directory descriptor that may be held in several places at once (the resolution cache and
+// the operations that borrowed it): closed when the last holder lets it go, so handing one out
+// costs no system call, and a level dropped from the cache stays valid for whoever still uses it.
+class SharedFd {
+  public:
+    SharedFd() = default;
+    explicit SharedFd(int fd) { Reset(fd); }
+    int Get() const { return fd_ ? fd_->Get() : -1; }
+    bool Valid() const { return Get() >= 0; }
+    void Reset(int fd = -1) {
+        if (fd >= 0) {
+            fd_ = std::make_shared<UniqueFd>(fd);
+        } else {
+            fd_.reset();
+        }
+    }
+
+  private:
+    std::shared_ptr<UniqueFd> fd_;
+};
+
 // Where an operation on a path takes place: an open directory and a name in it, for the *at
 // calls. Outside every root the directory is the path's own directory, opened by its text.
 struct PathAt {
-    UniqueFd held;          // the directory
+    SharedFd held;          // the directory
     std::string name;       // the last component
     std::string dirText;    // the directory part of the path as text, for names made beside it
     bool confined = false;  // the path lies below a root
@@ -83,7 +105,7 @@ class ConfinedPaths {
 
     // Opens the directory the path names (O_PATH). Below a root no link is followed, not even
     // at the path itself.
-    SystemError OpenDirectory(const std::string& path, UniqueFd& fd);
+    SystemError OpenDirectory(const std::string& path, SharedFd& fd);
 
     // Creates the directory and whatever parents are missing, trying the directory itself first,
     // so a deep tree costs one call per new level. EEXIST when something other than a directory
@@ -96,12 +118,12 @@ class ConfinedPaths {
   private:
     struct Level {
         std::string name;
-        int fd = -1;  // -1 once closed to stay within the budget; opened again when needed
+        SharedFd fd;  // not valid once closed to stay within the budget; opened again when needed
         uint64_t device = 0;
     };
     struct Root {
         std::string text;  // without trailing separators
-        UniqueFd fd;
+        SharedFd fd;
         uint64_t device = 0;
         std::vector<Level> chain;  // the directories last resolved below the root, in order
         size_t open = 0;           // descriptors of the chain now open
@@ -117,10 +139,10 @@ class ConfinedPaths {
         SystemError err;
     };
     Lookup LookUp(const std::string& path);
-    // The descriptor of the directory made of the first `n` parts below the root (borrowed,
-    // valid while the lock is held). Missing levels are made when `create` is true.
+    // The descriptor of the directory made of the first `n` parts below the root (shared with
+    // the cache). Missing levels are made when `create` is true.
     SystemError Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
-                        int& fd, uint64_t* device = nullptr);
+                        SharedFd& fd, uint64_t* device = nullptr);
     void Truncate(Root& root, size_t levels);
     // Closes shallow levels beyond the budget, never those from index keepFrom to keepTo.
     void KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo);

@@ -59,7 +59,7 @@ TEST_F(ConfinedPathsTest, LocateNeverPassesALinkBelowTheRoot) {
         }
     }
     // The root as typed is followed, and so is everything outside it.
-    UniqueFd fd;
+    SharedFd fd;
     EXPECT_EQ(paths.OpenDirectory(tmp.Path("rootlink"), fd).errnoValue, 0);
     EXPECT_EQ(paths.OpenDirectory(Under("a/linked"), fd).errnoValue, ELOOP);
     EXPECT_EQ(paths.OpenDirectory(tmp.Path("root/a/linked"), fd).errnoValue, 0);
@@ -80,7 +80,7 @@ TEST_F(ConfinedPathsTest, MakeDirectoriesStopsAtLinksAndFiles) {
 }
 
 TEST_F(ConfinedPathsTest, ARemovedDirectoryIsForgotten) {
-    UniqueFd fd;
+    SharedFd fd;
     ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")).errnoValue, 0);
     ASSERT_EQ(paths.OpenDirectory(Under("gone/inner"), fd).errnoValue, 0);
     ASSERT_EQ(rmdir((root + "/gone/inner").c_str()), 0);
@@ -105,7 +105,7 @@ TEST_F(ConfinedPathsTest, DeepTreesKeepTheDescriptorsBounded) {
     // Up again, level by level, as a walk returns.
     for (int i = 0; i < 600; i += 37) {
         std::string up = rel.substr(0, rel.size() - 2 * static_cast<size_t>(i));
-        UniqueFd fd;
+        SharedFd fd;
         ASSERT_EQ(paths.OpenDirectory(Under(up), fd).errnoValue, 0) << i;
     }
     EXPECT_LT(ListDir("/proc/self/fd").size(), before + 160);

@@ -110,8 +110,10 @@ class FlockLock : public TreeLock {
     UniqueFd fd_;
 };
 
+}  // namespace
+
 // File systems (by their statfs magic) that show only files of their own: two entries on them
-// whose identities differ are two files.
+// whose identities differ are two files. They are the local disk and memory file systems.
 bool ShowsOwnFilesOnly(uint32_t type) {
     static const uint32_t kTypes[] = {
         0xEF53,      // ext2, ext3, ext4
@@ -139,6 +141,9 @@ bool ShowsOwnFilesOnly(uint32_t type) {
     }
     return false;
 }
+
+namespace {
+
 constexpr uint32_t kOverlayMagic = 0x794C7630;
 
 }  // namespace
@@ -174,7 +179,7 @@ std::unique_ptr<FileServices> PosixFileServices::ConfinedTo(const std::vector<st
 int PosixFileServices::LockTree(const std::string& root, bool exclusive,
                                 std::unique_ptr<TreeLock>& lock) {
     lock.reset();
-    UniqueFd at;
+    SharedFd at;
     if (const SystemError err = paths_.OpenDirectory(root, at))
         return err.WindowsCode();
     UniqueFd fd(openat(at.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -197,7 +202,7 @@ int PosixFileServices::LocateOrCode(const std::string& path, PathAt& at) {
 
 template <typename Take>
 int PosixFileServices::ReadDirectory(const std::string& dir, Take take) {
-    UniqueFd at;
+    SharedFd at;
     if (const SystemError err = paths_.OpenDirectory(dir.empty() ? std::string(".") : dir, at))
         return err.WindowsCode();
     const int readFd = openat(at.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -328,12 +333,12 @@ int PosixFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry
 }
 
 bool PosixFileServices::DirectoryExists(const std::string& path) {
-    UniqueFd fd;
+    SharedFd fd;
     return !path.empty() && !paths_.OpenDirectory(path, fd);
 }
 
 bool PosixFileServices::DirectoryId(const std::string& path, DirIdentity& id) {
-    UniqueFd fd;
+    SharedFd fd;
     struct stat st;
     if (path.empty() || paths_.OpenDirectory(path, fd) || fstat(fd.Get(), &st) != 0)
         return false;
@@ -671,6 +676,17 @@ int PosixFileServices::RenameOver(const std::string& from, const std::string& to
     if (renameat(a.Dir(), a.name.c_str(), b.Dir(), b.name.c_str()) != 0)
         return WinErrorFromErrno(errno);
     return 0;
+}
+
+int PosixFileServices::CopiesSideBySide(const std::string& dir) {
+    // On a network or FUSE file system each call is a round trip: many copies in flight hide
+    // the waits. An overlay lies over local layers.
+    constexpr int kRoundTripCopies = 16;
+    struct statfs fs;
+    if (dir.empty() || statfs(dir.c_str(), &fs) != 0)
+        return 0;
+    const uint32_t type = static_cast<uint32_t>(fs.f_type);
+    return ShowsOwnFilesOnly(type) || type == kOverlayMagic ? 0 : kRoundTripCopies;
 }
 
 }  // namespace ferrit

@@ -67,6 +67,7 @@ class PosixFileServices : public FileServices, public OpenFiles {
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
+    int CopiesSideBySide(const std::string& dir) override;
 
   private:
     // Reads the directory's entries, handing each name and type but "." and ".." to `take`,
@@ -98,6 +99,10 @@ class PosixFileServices : public FileServices, public OpenFiles {
     std::map<uint64_t, FsKind> kinds_;  // by device
     std::map<std::pair<uint64_t, std::pair<uint64_t, uint64_t>>, bool> overlayShows_;
 };
+
+// Whether a file system (its statfs magic) shows only files of its own: the local disk and
+// memory file systems, never a network, FUSE or overlay one.
+bool ShowsOwnFilesOnly(uint32_t type);
 
 // The facts of an lstat as an entry's facts.
 void FillEntryStat(const struct stat& st, EntryStat& out);

@@ -88,6 +88,19 @@ class SafeCopier {
     bool RefusesUnnamed(int dir, uint64_t knownDevice);
     void LearnRefusal(int dir, uint64_t knownDevice);
 
+    // How copies are made on one file system, learned once from its type.
+    struct DeviceWays {
+        uint64_t device = 0;
+        // Copies into it are named temporaries renamed into place (on these file systems
+        // cheaper than an unnamed file linked into place), bearing the mark until then.
+        bool named = false;
+        // Reads of its regular files never wait, whatever the open flags: a file opened
+        // without waiting needs no change of its flags before it is read.
+        bool plainReads = false;
+    };
+    // The ways of the file system of the open `fd`, whose device is `device` (0: asked).
+    DeviceWays WaysOf(int fd, uint64_t device);
+
     // Learned on the way: whether unnamed files cannot be named here at all (no /proc, no
     // linkat by descriptor), and whether linkat(AT_EMPTY_PATH) works for this process (-1 not
     // yet known).
@@ -96,6 +109,8 @@ class SafeCopier {
     std::atomic<bool> anyRefusal_{false};
     std::mutex refusalMutex_;
     std::vector<uint64_t> refusingDevices_;
+    std::mutex waysMutex_;
+    std::vector<DeviceWays> ways_;
     // The process's file-creation mask, read once; -1 when unknown (the bits are then always
     // set after the creation). The program never changes it.
     int umask_;
