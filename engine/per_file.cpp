@@ -23,6 +23,13 @@ int64_t AgeOrder(int32_t age) {
 // How often the walk looks up from a copy it waits for.
 constexpr int kCopyPumpMs = 40;
 
+// The outcome of a copy that could not be made: the code its making gave.
+CopyOutcome NotMade(const PreparedResult& made) {
+    CopyOutcome failed;
+    failed.code = made.Code();
+    return failed;
+}
+
 }  // namespace
 
 void TransferEngine::HandleOneFile(const std::string& file, const std::string& counterpart,
@@ -194,9 +201,7 @@ void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrde
             made[i] = PrepareShellCopy(files, jobs[i].source, jobs[i].target, jobs[i].targetAbsent);
         }
         if (!made[i].copy) {
-            CopyOutcome failed;
-            failed.code = made[i].Code();
-            deliver(i, failed);  // reported, and settled, by the walk's thread
+            deliver(i, NotMade(made[i]));  // reported, and settled, by the walk's thread
         } else {
             ready.push_back(i);
         }
@@ -214,12 +219,7 @@ void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrde
 CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::string& source,
                                            const std::string& target, bool targetAbsent) {
     PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent);
-    if (!made.copy) {
-        CopyOutcome failed;
-        failed.code = made.Code();
-        return failed;
-    }
-    return PublishMade(files, made);
+    return made.copy ? PublishMade(files, made) : NotMade(made);
 }
 
 CopyOutcome TransferEngine::PublishMade(FileServices& files, PreparedResult& made) {
