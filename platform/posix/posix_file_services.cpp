@@ -270,7 +270,10 @@ int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit a
             entry.size = kind == EntryKind::File || kind == EntryKind::Link
                              ? static_cast<int64_t>(st.st_size)
                              : 0;
-            entry.attr = IsSpecialKind(kind) ? 0 : DosAttributesOf(EntryAt{readFd, name}, st);
+            // The walk needs the whole attribute word of few files (the archive-bit options):
+            // they read it when they need it.
+            entry.attr = IsSpecialKind(kind) ? 0 : ModeAttributes(st);
+            entry.attrUnread = !IsSpecialKind(kind);
         }
         out.push_back(std::move(entry));
     });
