@@ -617,7 +617,7 @@ struct SideBySideRow {
     bool killedBefore;    // a run was killed while it made a copy into the target
 };
 
-constexpr int kFiles = 40;  // more than one worker's run of copies
+constexpr int kFiles = 40;  // more than one run of copies at sixteen workers
 
 // The name of file i of the walk order.
 std::string Name(int i) {

@@ -125,10 +125,13 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     }
     // The whole copy runs on a worker, its publication in walk order; the walk's thread only
     // reports it.
-    if (jobsPool_ != &pool || jobsOrder_ != p.order) {
+    // A run of copies stays in one directory: on a local disk, creating and renaming in one
+    // directory take its lock, so workers do best each in a directory of its own.
+    if (jobsPool_ != &pool || jobsOrder_ != p.order || gatheredDirectory_ != directoryNumber_) {
         SubmitJobs();
         jobsPool_ = &pool;
         jobsOrder_ = p.order;
+        gatheredDirectory_ = directoryNumber_;
     }
     if (!gathered_) {
         gathered_ = std::make_shared<CopyRun>();
@@ -157,6 +160,12 @@ void TransferEngine::SubmitJobs(bool large) {
     gathered_.reset();
     FileServices* files = files_;
     const std::shared_ptr<PublishOrder> order = jobsOrder_;
+    std::vector<uint64_t> handed;
+    handed.reserve(jobs->size());
+    for (const CopyJob& job : *jobs) {
+        handed.push_back(job.k);
+    }
+    order->Handed(handed);
     jobsPool_->Post(
         [files, jobs, order] {
             try {
@@ -167,6 +176,7 @@ void TransferEngine::SubmitJobs(bool large) {
                     if (!job.delivered.load(std::memory_order_acquire)) {
                         job.outcome = CopyOutcome();
                         job.delivered.store(true, std::memory_order_release);
+                        order->Delivered(job.k, true);
                     }
                 }
                 order->RunEnded();
@@ -325,7 +335,9 @@ void TransferEngine::TakeOutcome(PendingFile& p, bool pump) {
     if (p.outcomeTaken || !p.run) {
         return;
     }
-    SubmitJobs();  // the file's job may still be gathered
+    if (p.run == gathered_) {
+        SubmitJobs();  // the file's job is still gathered
+    }
     const CopyRun& run = *p.run;
     const auto delivered = [&run](size_t i) {
         return run[i].delivered.load(std::memory_order_acquire);

@@ -295,6 +295,10 @@ class TransferEngine {
     CopyPool* jobsPool_ = nullptr;
     std::shared_ptr<PublishOrder> jobsOrder_;
     size_t jobsPerTask_ = 1;
+    // The directory whose files are being decided, and the one whose copies are gathered: a
+    // worker's run of copies stays in one directory.
+    uint64_t directoryNumber_ = 0;
+    uint64_t gatheredDirectory_ = 0;
 };
 
 }  // namespace ferrit

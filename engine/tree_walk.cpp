@@ -51,9 +51,10 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
     // A copy made and waiting for its turn may hold a descriptor: all of them together stay
     // well within the process's limit. Enough are decided ahead to keep every worker busy
     // while the walk's thread reports.
-    jobsPerTask_ = sideBySide ? std::min(kCopiesPerTask,
-                                         std::max<size_t>(1, 256 / static_cast<size_t>(runJobs_)))
-                              : 1;
+    jobsPerTask_ =
+        sideBySide ? std::min(kCopiesPerTask,
+                              std::max<size_t>(1, kCopiesInFlight / static_cast<size_t>(runJobs_)))
+                   : 1;
     inFlight_ = sideBySide ? (static_cast<size_t>(runJobs_) + 1) * jobsPerTask_ : 1;
     order_ = std::make_shared<PublishOrder>();
     nextInOrder_ = 0;
@@ -248,6 +249,7 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
         files_->RemoveStaleTemporary(counterpart + name);
     }
     CopyPool& pool = *pool_;
+    ++directoryNumber_;
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {
             break;  // what was decided ahead is discarded below
