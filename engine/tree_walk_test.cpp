@@ -277,6 +277,9 @@ TEST_F(TreeWalkTest, SubdirectoriesFixedAtStartButCreationReadLive) {
     Put("src/f.txt", "f", kT0);
     Put("src/a/x.txt", "x", kT0);
     // Unticked during the run: the walk still descends, but no longer creates counterparts.
+    // (Side by side the walk reads the option when it reaches the directory, ahead of the
+    // report of f.txt.)
+    engine.SetJobs(1);
     sink.OnPump([&](int) {
         if (!sink.Events().empty() && sink.Events().back().text == "   f.txt copied") {
             Set(CopySubdirectories, false);
@@ -459,7 +462,10 @@ TEST_F(TreeWalkTest, AbortInASubdirectoryStopsTheParentsSubdirectoryLoop) {
     });
     ASSERT_TRUE(Run());
     EXPECT_THAT(List(), ElementsAre(src + "/a", "   x.txt copied"));
-    EXPECT_FALSE(Exists("tgt/b"));
+    // Side by side the walk may have made b's counterpart ahead of the reports: empty.
+    EXPECT_TRUE(engine.Jobs() != 1
+                    ? !Exists("tgt/b") || ::ferrit::testing::ListDir(tgt + "/b").empty()
+                    : !Exists("tgt/b"));
 }
 
 TEST_F(TreeWalkTest, AbortSeenByTheDirectoryStepStillShowsThatDirectoryOnly) {
