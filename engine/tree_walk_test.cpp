@@ -391,6 +391,18 @@ TEST_F(TreeWalkTest, AbortAtARemovalStopsTheWalkButTheAncestorsAreStillTried) {
     EXPECT_TRUE(Exists("src/c/go.txt"));  // no further subdirectory taken
 }
 
+TEST_F(TreeWalkTest, AnIgnoreAtARemovalAfterAnAbortDoesNotTakeTheStopBack) {
+    Only({CopySubdirectories, MoveFiles});
+    Put("src/a/b/keep.txt", "new", kT0 + 100);
+    Put("tgt/a/b/keep.txt", "old", kT0);
+    Put("src/c/go.txt", "g", kT0);
+    dialogs.Script({Answer::Abort, Answer::Ignore});
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(DialogTexts().size(), 2u);
+    EXPECT_EQ(run.RunState, kRunStateAbort);
+    EXPECT_TRUE(Exists("src/c/go.txt"));  // the walk does not go on to c
+}
+
 TEST_F(TreeWalkTest, InjectedRemovalFailureIsShownWithItsCode) {
     Only({CopySubdirectories, MoveFiles});
     Put("src/a/f.txt", "f", kT0);
