@@ -48,6 +48,14 @@ void TransferEngine::ShowFileLines(const PendingFile& p) {
     sink_.StatusDisplay(3, "Total:    " + FormatSize(p.total));
 }
 
+uint32_t TransferEngine::WalkedAttributes(const PendingFile& p) {
+    if (!p.entry.attrUnread) {
+        return p.entry.attr;
+    }
+    const int32_t read = files_->GetAttributes(p.file);
+    return read == -1 ? p.entry.attr : static_cast<uint32_t>(read);
+}
+
 bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
                                 std::deque<PendingFile>* waiting) {
     if (run_.RunState == kRunStateAbort) {
@@ -77,7 +85,7 @@ bool TransferEngine::DecideFile(PendingFile& p, const NameSet* counterparts,
         copy = AgeOrder(p.walked.age) > AgeOrder(counterpart.age);
     }
     if (copy && options_.cbAllowed(OnlyFilesWithArchiveBit)) {
-        copy = (p.entry.attr & Attr::Archive) != 0;
+        copy = (WalkedAttributes(p) & Attr::Archive) != 0;
     }
     if (copy && exists && options_.cbAllowed(ConfirmOverwrites)) {
         // The question comes after everything before this file has been reported, with this
@@ -285,7 +293,7 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
         }
         // The walked file's own archive bit, and only once its copy is safe.
         if (copied && options_.cbAllowed(ClearArchiveBit)) {
-            files_->SetAttributes(p.file, p.entry.attr & ~Attr::Archive);
+            files_->SetAttributes(p.file, WalkedAttributes(p) & ~Attr::Archive);
         }
     } else {
         ++run_.Counts.FilesSkipped;

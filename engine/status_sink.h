@@ -20,7 +20,8 @@ class StatusSink {
     // The available space of the directory pair being walked, shown at the next pump.
     virtual void ShowAvailableSpace(const std::string& text) = 0;
     // Handles every pending event (the place where Abort is seen); returns at once when there
-    // is nothing to pump.
+    // is nothing to pump. During a run a front end may leave out the pumps that come sooner
+    // after the last one than it needs them, here and in ShowWalkDirectory.
     virtual void PumpMessages() = 0;
     // The status list gets the run colour and is emptied.
     virtual void RunStarted() = 0;

@@ -185,6 +185,8 @@ class TransferEngine {
     // `counterparts` holds the names of the counterpart directory (nullptr: each is looked
     // up); `waiting` the files decided before, reported first where a question is asked.
     bool DecideFile(PendingFile& p, const NameSet* counterparts, std::deque<PendingFile>* waiting);
+    // The walked file's whole attribute word: the listing's, else read now.
+    uint32_t WalkedAttributes(const PendingFile& p);
     void StartCopy(PendingFile& p, CopyPool& pool);
     // Hands the copy jobs gathered so far to a worker (`large`: even where copies run inline).
     void SubmitJobs(bool large = false);

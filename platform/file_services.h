@@ -55,6 +55,11 @@ struct ListEntry : EntryStat {
     ListEntry(std::string n, uint32_t a, int64_t s) : name(std::move(n)), attr(a) { size = s; }
     std::string name;   // without a path
     uint32_t attr = 0;  // DOS attribute bits
+    // The listing left the bits kept apart from the entry (hidden, system, and archive set or
+    // cleared) unread, as reading them costs a call per entry: `attr` then holds only what
+    // the entry's kind and permission bits give, with archive set. Whoever needs the whole
+    // word reads it with GetAttributes.
+    bool attrUnread = false;
     // Not empty: the file lies set aside under this name in the directory, left by a move that
     // was cut short; it is to be put back under `name` (PutBack) before anything else is done
     // with it. The facts are those of the entry set aside.

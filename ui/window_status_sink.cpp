@@ -79,12 +79,16 @@ void WindowStatusSink::StatusInfo(const std::string& text) {
     QueueLine(text);
     // A run writes a line per file: the window's events are handled at the first line and then
     // once the pump interval has passed.
-    if (coalescing_ && sinceLinePump_.isValid() && sinceLinePump_.elapsed() < kPumpIntervalMs) {
+    if (coalescing_ && lineHandled_ && !PumpDue()) {
         PaintIfDue();
         return;
     }
-    sinceLinePump_.start();
-    PumpMessages();
+    lineHandled_ = true;
+    HandleEvents();
+}
+
+bool WindowStatusSink::PumpDue() const {
+    return !coalescing_ || !sincePump_.isValid() || sincePump_.elapsed() >= kPumpIntervalMs;
 }
 
 void WindowStatusSink::QueueLine(const std::string& text) {
@@ -162,14 +166,29 @@ void WindowStatusSink::ShowStatusText(const std::string& text) {
 }
 
 void WindowStatusSink::PumpMessages() {
+    // A tree of many small directories asks at every directory, twice: during a run the
+    // window's events are handled once the pump interval has passed, the texts painted when due.
+    if (!PumpDue()) {
+        PaintIfDue();
+        return;
+    }
+    HandleEvents();
+}
+
+void WindowStatusSink::HandleEvents() {
+    sincePump_.start();
+    ApplyAvailableSpace();
+    PaintIfDue();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void WindowStatusSink::ApplyAvailableSpace() {
     if (availPending_ && availLabel_) {
         availPending_ = false;
         if (availLabel_->text() != availText_) {
             availLabel_->setText(availText_);
         }
     }
-    PaintIfDue();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void WindowStatusSink::ApplyPendingTexts() {
@@ -192,6 +211,7 @@ void WindowStatusSink::ShowNow() {
 
 void WindowStatusSink::GiveTexts() {
     ApplyPendingTexts();
+    ApplyAvailableSpace();
     AppendPendingLines();
     UpdateProgress();
 }
@@ -259,7 +279,8 @@ void WindowStatusSink::RunStarted() {
     coalescing_ = true;
     pagesLayout_.Hold();
     sincePaint_.start();
-    sinceLinePump_.invalidate();
+    sincePump_.invalidate();
+    lineHandled_ = false;
 }
 
 void WindowStatusSink::ShowProgressPage() {

@@ -53,8 +53,8 @@ class WindowStatusSink : public StatusSink {
     void SetList(QListWidget* list) { list_ = list; }
     void SetStatusBar(QStatusBar* bar) { bar_ = bar; }
     void SetPages(QTabWidget* pages, QWidget* progressPage);
-    // The available-space label: during a run it shows, from the next pump on, the space the
-    // run's directory steps have found.
+    // The available-space label: during a run it shows, from the next pump or paint on, the
+    // space the run's directory steps have found.
     void SetAvailableSpace(QLabel* label) { availLabel_ = label; }
     // What RunFinished has the window do after the colour: look at its paths again.
     void SetRunFinishedHandler(std::function<void()> handler) { onFinished_ = std::move(handler); }
@@ -94,10 +94,11 @@ class WindowStatusSink : public StatusSink {
     // files is not held up by painting after each one (a paint costs more than the copy of a
     // small file). A widget always paints the last text it was given, never an empty one.
     static constexpr int kPaintIntervalMs = 100;
-    // During a run the status lines handle the window's events (Abort, the other controls,
-    // resizing) at most this often: at once for a person, while a run over many small files
-    // does not spend its time asking the window system for news after every file. The other
-    // pumps (a directory entered, a copy waited for) always handle them.
+    // During a run the pumps (a status line, a directory entered, a directory step, a copy
+    // waited for) handle the window's events (Abort, the other controls, resizing) at most
+    // this often: at once for a person, while a run over many small files or directories does
+    // not spend its time asking the window system for news after each one. The first status
+    // line of a run always handles them.
     static constexpr int kPumpIntervalMs = 10;
 
   private:
@@ -112,6 +113,13 @@ class WindowStatusSink : public StatusSink {
     void QueueLine(const std::string& text);
     // ShowNow, when the interval has passed since the last time.
     void PaintIfDue();
+    // Whether a pump now handles the window's events: always outside a run, during one once
+    // the pump interval has passed since they were last handled.
+    bool PumpDue() const;
+    // Handles the window's waiting events now, the available space and a due paint first.
+    void HandleEvents();
+    // Gives the available-space label the text found last.
+    void ApplyAvailableSpace();
     // The bar and the figures from the run's counts.
     void UpdateProgress();
     // Gives the progress labels the texts set since they were last shown.
@@ -144,7 +152,8 @@ class WindowStatusSink : public StatusSink {
     bool hasPendingBar_ = false;
     bool coalescing_ = false;  // during a run: texts wait for the paint interval
     QElapsedTimer sincePaint_;
-    QElapsedTimer sinceLinePump_;  // invalid: the next status line pumps
+    QElapsedTimer sincePump_;   // since the events were last handled; invalid: the next pump does
+    bool lineHandled_ = false;  // the run's first status line has handled the events
     QPointer<QProgressBar> progressBar_;
     QPointer<QLabel> figures_;
     const RunData* run_ = nullptr;

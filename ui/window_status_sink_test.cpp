@@ -1,5 +1,6 @@
 #include "ui/window_status_sink.h"
 
+#include <functional>
 #include <set>
 #include <string>
 
@@ -271,6 +272,37 @@ TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     EXPECT_GT(tabs->width(), tabsWidth);
     EXPECT_TRUE(page.list->updatesEnabled());
     EXPECT_TRUE(page.bar->updatesEnabled());
+}
+
+// During a run every kind of pump handles the events that wait once the pump interval has
+// passed since they were last handled (the run's first line handles them at once), and the
+// available space found meanwhile is shown with them.
+TEST(WindowStatusSinkTest, EveryPumpOfARunHandlesWaitingEventsOnceTheIntervalHasPassed) {
+    const struct {
+        const char* pump;
+        std::function<void(WindowStatusSink&)> call;
+    } cases[] = {
+        {"status line", [](WindowStatusSink& s) { s.StatusInfo("   b copied"); }},
+        {"directory entered", [](WindowStatusSink& s) { s.ShowWalkDirectory("/data/sub/"); }},
+        {"plain pump", [](WindowStatusSink& s) { s.PumpMessages(); }},
+    };
+    for (const auto& c : cases) {
+        ProgressPage page;
+        QLabel avail;
+        page.sink.SetAvailableSpace(&avail);
+        page.sink.RunStarted();
+        int handled = 0;
+        QTimer::singleShot(0, [&] { ++handled; });
+        page.sink.StatusInfo("/data/");
+        EXPECT_EQ(1, handled) << c.pump;
+        QTimer::singleShot(0, [&] { ++handled; });
+        page.sink.ShowAvailableSpace("Available Space:   2.00 GB");
+        QTest::qSleep(WindowStatusSink::kPumpIntervalMs + 5);
+        c.call(page.sink);
+        EXPECT_EQ(2, handled) << c.pump;
+        EXPECT_EQ(QStringLiteral("Available Space:   2.00 GB"), avail.text()) << c.pump;
+        page.sink.RunReturned();
+    }
 }
 
 TEST(WindowStatusSinkTest, PumpHandlesWaitingEvents) {

@@ -126,20 +126,25 @@ bool ReadXattrFd(int fd, const char* name, std::string& value) {
                          value);
 }
 
+uint32_t ModeAttributes(const struct stat& st) {
+    if (S_ISDIR(st.st_mode))
+        return Attr::Directory;
+    const bool readOnly = (st.st_mode & S_IWUSR) == 0 && !S_ISLNK(st.st_mode);
+    return (readOnly ? Attr::ReadOnly : 0) | Attr::Archive;
+}
+
 uint32_t DosAttributesOf(const EntryAt& entry, const struct stat& st) {
     std::string raw;
     uint32_t stored = 0;
     // A link carries no user attributes of its own.
     bool present = !S_ISLNK(st.st_mode) && ReadXattr(entry, kDosAttribXattr, raw) &&
                    ParseDosAttrib(raw, stored);
-    if (S_ISDIR(st.st_mode)) {
-        return Attr::Directory | (present ? (stored & (Attr::Hidden | Attr::System)) : 0);
-    }
-    uint32_t attr = 0;
-    if ((st.st_mode & S_IWUSR) == 0 && !S_ISLNK(st.st_mode))
-        attr |= Attr::ReadOnly;
     if (!present)
-        return attr | Attr::Archive;
+        return ModeAttributes(st);
+    if (S_ISDIR(st.st_mode)) {
+        return Attr::Directory | (stored & (Attr::Hidden | Attr::System));
+    }
+    uint32_t attr = ModeAttributes(st) & Attr::ReadOnly;
     attr |= stored & (Attr::Hidden | Attr::System);
     if (stored & Attr::Archive)
         return attr | Attr::Archive;

@@ -19,6 +19,9 @@ struct EntryAt {
 
 // The DOS attribute word of an entry whose lstat result is `st` (a link is never followed).
 uint32_t DosAttributesOf(const EntryAt& entry, const struct stat& st);
+// What DosAttributesOf gives an entry that has no attribute word stored: read from the kind and
+// the permission bits alone, without a call.
+uint32_t ModeAttributes(const struct stat& st);
 
 // Sets read-only, hidden, system and archive of the entry from the bits; a link is left alone.
 // Attribute words that would not change are not written. Returns 0 or a Windows error code.

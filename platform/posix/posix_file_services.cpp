@@ -270,7 +270,10 @@ int PosixFileServices::ListDirectory(const std::string& dir, bool files, Admit a
             entry.size = kind == EntryKind::File || kind == EntryKind::Link
                              ? static_cast<int64_t>(st.st_size)
                              : 0;
-            entry.attr = IsSpecialKind(kind) ? 0 : DosAttributesOf(EntryAt{readFd, name}, st);
+            // The walk needs the whole attribute word of few files (the archive-bit options):
+            // they read it when they need it.
+            entry.attr = IsSpecialKind(kind) ? 0 : ModeAttributes(st);
+            entry.attrUnread = !IsSpecialKind(kind);
         }
         out.push_back(std::move(entry));
     });
@@ -327,9 +330,40 @@ int PosixFileServices::ListFiles(const std::string& dir, const std::string& patt
 }
 
 int PosixFileServices::ListSubdirs(const std::string& dir, std::vector<ListEntry>& out) {
+    // Most directories of a tree hold files only: where the link count says so, no second read.
+    if (HoldsNoSubdirectory(dir)) {
+        out.clear();
+        return 0;
+    }
     return ListDirectory(
         dir, false,
         [](unsigned char type, const char*) { return type == DT_DIR || type == DT_UNKNOWN; }, out);
+}
+
+bool PosixFileServices::HoldsNoSubdirectory(const std::string& dir) {
+    SharedFd at;
+    struct stat st;
+    if (paths_.OpenDirectory(dir.empty() ? std::string(".") : dir, at) ||
+        fstat(at.Get(), &st) != 0 || st.st_nlink != 2) {
+        return false;
+    }
+    const uint64_t device = static_cast<uint64_t>(st.st_dev);
+    {
+        std::lock_guard<std::mutex> lock(kindsMutex_);
+        const auto known = countsSubdirLinks_.find(device);
+        if (known != countsSubdirLinks_.end())
+            return known->second;
+    }
+    // Others (btrfs, network and FUSE file systems among them) give a directory a link count
+    // that says nothing certain about its subdirectories.
+    struct statfs fs;
+    if (fstatfs(at.Get(), &fs) != 0)
+        return false;
+    const uint32_t type = static_cast<uint32_t>(fs.f_type);
+    const bool counts = type == 0xEF53 || type == 0x58465342 || type == 0x01021994;
+    std::lock_guard<std::mutex> lock(kindsMutex_);
+    countsSubdirLinks_[device] = counts;  // ext2 to ext4, xfs, tmpfs
+    return counts;
 }
 
 bool PosixFileServices::DirectoryExists(const std::string& path) {

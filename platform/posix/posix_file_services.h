@@ -83,6 +83,10 @@ class PosixFileServices : public FileServices, public OpenFiles {
     // Locates a path and reads its own entry's facts (a link is not followed); 0 or a code.
     int LocateAndStat(const std::string& path, PathAt& at, struct stat& st);
 
+    // Whether the directory surely holds no subdirectory, by its link count (its name and its
+    // "." alone) on a file system known to count the ".." of each subdirectory in it.
+    bool HoldsNoSubdirectory(const std::string& dir);
+
     // How far the files of a file system can be told apart by their identities alone.
     enum class FsKind { Own, Overlay, View };
     // The kind of the file system holding the entry at the path (whose device is `device`).
@@ -98,6 +102,7 @@ class PosixFileServices : public FileServices, public OpenFiles {
     std::mutex kindsMutex_;
     std::map<uint64_t, FsKind> kinds_;  // by device
     std::map<std::pair<uint64_t, std::pair<uint64_t, uint64_t>>, bool> overlayShows_;
+    std::map<uint64_t, bool> countsSubdirLinks_;  // by device, under kindsMutex_
 };
 
 // Whether a file system (its statfs magic) shows only files of its own: the local disk and

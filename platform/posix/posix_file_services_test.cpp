@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
+#include <vector>
 
 #include "platform/error_codes.h"
 #include "platform/set_aside.h"
@@ -307,6 +309,51 @@ TEST_F(FileServicesTest, LinksOfEveryKindAreListedAsFiles) {
     for (const ListEntry& e : out) EXPECT_EQ(e.attr & (Attr::Directory | Attr::ReadOnly), 0u);
     ASSERT_EQ(fs.ListSubdirs(dir, out), 0);
     EXPECT_EQ(Names(out), std::vector<std::string>{"realdir"});
+}
+
+// Whatever shape a directory has, and however it changed since it was last listed, the
+// subdirectory listing holds exactly its real subdirectories, and the file listing still every
+// other entry: a file, a FIFO, a link to a directory.
+TEST_F(FileServicesTest, SubdirectoriesAreListedWhateverTheDirectoryHolds) {
+    const struct {
+        const char* shape;
+        std::function<void(const std::string&)> change;  // after a first pair of listings
+        std::vector<std::string> subdirs;
+    } rows[] = {
+        {"files only", [](const std::string&) {}, {}},
+        {"a subdirectory added",
+         [](const std::string& d) { mkdir((d + "/new").c_str(), 0755); },
+         {"new"}},
+        {"two added, one below the other",
+         [](const std::string& d) {
+             mkdir((d + "/a").c_str(), 0755);
+             mkdir((d + "/a/b").c_str(), 0755);
+             mkdir((d + "/c").c_str(), 0755);
+         },
+         {"a", "c"}},
+        {"its subdirectory removed", [](const std::string& d) { rmdir((d + "/old").c_str()); }, {}},
+    };
+    int i = 0;
+    for (const auto& row : rows) {
+        const std::string dir = tmp.Dir("shapes/" + std::to_string(i++));
+        tmp.File("shapes/" + std::to_string(i - 1) + "/file", "x");
+        ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);
+        tmp.Dir("shapes/elsewhere");
+        ASSERT_EQ(symlink("../elsewhere", (dir + "/to-dir").c_str()), 0);
+        if (std::string(row.shape) == "its subdirectory removed") {
+            ASSERT_EQ(mkdir((dir + "/old").c_str(), 0755), 0);
+        }
+        std::vector<ListEntry> subdirs, files;
+        ASSERT_EQ(fs.ListSubdirs(dir, subdirs), 0);
+        ASSERT_EQ(fs.ListFiles(dir, "*.*", files), 0);
+        row.change(dir);
+        ASSERT_EQ(fs.ListSubdirs(dir, subdirs), 0) << row.shape;
+        EXPECT_EQ(Names(subdirs), row.subdirs) << row.shape;
+        ASSERT_EQ(fs.ListFiles(dir, "*.*", files), 0) << row.shape;
+        EXPECT_EQ(Names(files), (std::vector<std::string>{"fifo", "file", "to-dir"})) << row.shape;
+        EXPECT_EQ(Find(files, "to-dir")->kind, EntryKind::Link) << row.shape;
+        EXPECT_EQ(Find(files, "fifo")->kind, EntryKind::Fifo) << row.shape;
+    }
 }
 
 TEST_F(FileServicesTest, TemporaryFilesAreNeverListed) {
