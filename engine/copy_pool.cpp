@@ -59,10 +59,12 @@ bool PublishOrder::WaitTurn(uint64_t k) {
     }
     // What this worker waits for may be the walk's thread's to settle: it looks again.
     ++waitingTurns_;
-    if (walkWaits_) {
+    if (walkWaits_ && WalkAwaited()) {
         outcomes_.notify_one();
     }
+    const auto awaited = awaited_.insert(k);
     turn_.wait(lock, [&] { return stopped_ || next_ >= k; });
+    awaited_.erase(awaited);
     --waitingTurns_;
     return !stopped_;
 }
@@ -87,13 +89,25 @@ void PublishOrder::Settle(uint64_t k) {
             ahead_.pop_front();
             ++next_;
         }
+        if (walkWaits_ && WalkAwaited()) {
+            outcomes_.notify_one();
+        }
+        if (awaited_.empty() || *awaited_.begin() > next_) {
+            return;  // no worker's turn has come
+        }
     }
     turn_.notify_all();
 }
 
+void PublishOrder::Handed(const std::vector<uint64_t>& files) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    withWorkers_.insert(files.begin(), files.end());
+}
+
 void PublishOrder::Delivered(uint64_t k, bool urgent) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (walkWaits_ && (urgent || stopped_ || k >= wanted_)) {
+    withWorkers_.erase(k);
+    if (walkWaits_ && (urgent || stopped_ || k >= wanted_ || WalkAwaited())) {
         outcomes_.notify_one();
     }
 }

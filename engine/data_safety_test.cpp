@@ -14,7 +14,9 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -615,7 +617,7 @@ struct SideBySideRow {
     bool killedBefore;    // a run was killed while it made a copy into the target
 };
 
-constexpr int kFiles = 40;  // more than one worker's run of copies
+constexpr int kFiles = 40;  // more than one run of copies at sixteen workers
 
 // The name of file i of the walk order.
 std::string Name(int i) {
@@ -743,6 +745,179 @@ INSTANTIATE_TEST_SUITE_P(Table, StopPressed,
                              return name;
                          });
 
+// The walk runs ahead of the reports across directories: whatever the number of workers, the
+// status lines (each directory's line, then its files) are those of one worker, line for line;
+// what is reported copied is exactly what stands in the target; a failure or a dialog raised
+// for a later directory while the copies of an earlier one are in flight, and the stop pressed
+// at a directory's line, leave what one worker leaves; a move removes a source directory only
+// once everything below it was moved.
+struct AcrossDirectoriesRow {
+    const char* what;
+    int jobs;
+    bool move;
+    FileOp failingOp;     // the operation made to fail (FileOp::Count: none)
+    const char* failing;  // the path it fails for
+    DialogAnswer answer;  // the answer to every dialog
+    const char* pressAt;  // the stop is pressed after this directory's line (nullptr: never)
+};
+
+class AcrossDirectories : public EngineFixture,
+                          public ::testing::WithParamInterface<AcrossDirectoriesRow> {
+  protected:
+    // Six files in the root, twelve in each of d0 to d4, five in d2/e.
+    void MakeTree(const std::string& root) {
+        const auto files = [&](const std::string& dir, const std::string& prefix, int count) {
+            for (int i = 0; i < count; ++i) {
+                Put(root + "/src/" + dir + prefix + Name(i),
+                    std::string(static_cast<size_t>(50 + i), 'a' + i % 26), kT0);
+            }
+        };
+        files("", "r_", 6);
+        for (int d = 0; d < 5; ++d) {
+            const std::string dir = "d" + std::to_string(d);
+            files(dir + "/", dir + "_", 12);
+        }
+        files("d2/e/", "e_", 5);
+        std::filesystem::create_directories(At(root + "/tgt"));
+    }
+
+    // One run of the row from root/src to root/tgt at `jobs` workers: its status lines, with
+    // the root's own path written "~".
+    std::vector<std::string> RunRow(const std::string& root, int jobs, bool pressStop) {
+        const AcrossDirectoriesRow& row = GetParam();
+        MakeTree(root);
+        engine.SetJobs(jobs);
+        std::string base = At(root);
+        std::replace(base.begin(), base.end(), '\\', '/');
+        sink.OnPump([&](int) {
+            const std::vector<std::string> shown = sink.List();
+            if (pressStop && !shown.empty() && shown.back() == base + "/src/" + row.pressAt) {
+                engine.BitBtnAbortClick();
+            }
+        });
+        EXPECT_TRUE(Run(At(root + "/src"), At(root + "/tgt"), "*.*"));
+        sink.OnPump([](int) {});
+        std::vector<std::string> lines = List();
+        for (std::string& line : lines) {
+            for (size_t at = line.find(base); at != std::string::npos; at = line.find(base)) {
+                line.replace(at, base.size(), "~");
+            }
+        }
+        return lines;
+    }
+
+    // The files the lines report copied, by their paths below the tree's root.
+    static std::set<std::string> Reported(const std::vector<std::string>& lines) {
+        std::set<std::string> copied;
+        std::string dir;
+        for (const std::string& line : lines) {
+            const size_t tail = line.size() - std::min<size_t>(line.size(), 7);
+            if (line.rfind("~/src/", 0) == 0) {
+                dir = line.substr(6) + "/";
+            } else if (line.compare(tail, 7, " copied") == 0 && line.find(" not ") > tail) {
+                copied.insert(dir + line.substr(3, tail - 3));
+            }
+        }
+        return copied;
+    }
+
+    // The files standing below a directory, by their paths below it.
+    std::set<std::string> Standing(const std::string& root) const {
+        std::set<std::string> found;
+        const std::filesystem::path top(At(root));
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(top)) {
+            if (entry.is_regular_file()) {
+                found.insert(entry.path().lexically_relative(top).generic_string());
+            }
+        }
+        return found;
+    }
+};
+
+TEST_P(AcrossDirectories, WhatIsReportedIsWhatOneWorkerReportsAndWhatStands) {
+    const AcrossDirectoriesRow& row = GetParam();
+    Only({CopySubdirectories});
+    Set(MoveFiles, row.move);
+    dialogs.SetDefaultForAll(row.answer);
+    if (row.failingOp != FileOp::Count) {
+        files.Fail(row.failingOp, WinErr::DiskFull, 0, row.failing);
+    }
+
+    // One worker, without the stop: the walk order.
+    const std::vector<std::string> one = RunRow("one", 1, false);
+    ASSERT_GT(one.size(), 20u);
+    const std::vector<std::string> many = RunRow("many", row.jobs, row.pressAt != nullptr);
+
+    if (row.pressAt == nullptr) {
+        EXPECT_EQ(one, many);
+    } else {
+        // A prefix of the walk order that reaches the press.
+        EXPECT_EQ(kRunStateAbort, run.RunState);
+        ASSERT_LE(many.size(), one.size());
+        EXPECT_TRUE(std::equal(many.begin(), many.end(), one.begin()));
+        EXPECT_NE(std::find(many.begin(), many.end(), std::string("~/src/") + row.pressAt),
+                  many.end());
+    }
+    const std::set<std::string> reported = Reported(many);
+    EXPECT_EQ(reported, Standing("many/tgt"));
+    for (const std::string& name : reported) {
+        EXPECT_EQ(Contents("one/tgt/" + name), Contents("many/tgt/" + name)) << name;
+    }
+    if (row.move) {
+        // Every file reported copied left the source, every other one stayed; a directory is
+        // kept exactly where something below it stayed.
+        const std::set<std::string> left = Standing("many/src");
+        for (const std::string& name : Standing("many/tgt")) {
+            EXPECT_EQ(0u, left.count(name)) << name;
+        }
+        for (const char* dir : {"d0", "d1", "d2", "d2/e", "d3", "d4"}) {
+            const bool keepsSomething =
+                std::any_of(left.begin(), left.end(), [&](const std::string& name) {
+                    return name.rfind(std::string(dir) + "/", 0) == 0;
+                });
+            const bool refused = row.failingOp == FileOp::RemoveDirectory &&
+                                 std::string(row.failing) == std::string("src/") + dir;
+            EXPECT_EQ(keepsSomething || refused, Exists("many/src/" + std::string(dir))) << dir;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AcrossDirectories,
+    ::testing::Values(
+        AcrossDirectoriesRow{"two workers", 2, false, FileOp::Count, "", Answer::Abort, nullptr},
+        AcrossDirectoriesRow{"four workers", 4, false, FileOp::Count, "", Answer::Abort, nullptr},
+        AcrossDirectoriesRow{"sixteen workers", 16, false, FileOp::Count, "", Answer::Abort,
+                             nullptr},
+        AcrossDirectoriesRow{"a copy in d3 fails, Abort", 4, false, FileOp::CopyFile, "d3_f00",
+                             Answer::Abort, nullptr},
+        AcrossDirectoriesRow{"a publication in d2/e fails, Abort", 2, false, FileOp::PublishCopy,
+                             "e_f02", Answer::Abort, nullptr},
+        AcrossDirectoriesRow{"a publication in d1 fails, Ignore", 16, false, FileOp::PublishCopy,
+                             "d1_f11", Answer::Ignore, nullptr},
+        AcrossDirectoriesRow{"d3 cannot be created, Abort", 4, false, FileOp::CreateDirectories,
+                             "tgt/d3", Answer::Abort, nullptr},
+        AcrossDirectoriesRow{"d2/e cannot be created, Ignore", 16, false, FileOp::CreateDirectories,
+                             "tgt/d2/e", Answer::Ignore, nullptr},
+        AcrossDirectoriesRow{"stop pressed at d2's line, two workers", 2, false, FileOp::Count, "",
+                             Answer::Abort, "d2"},
+        AcrossDirectoriesRow{"stop pressed at d4's line, sixteen workers", 16, false, FileOp::Count,
+                             "", Answer::Abort, "d4"},
+        AcrossDirectoriesRow{"move", 4, true, FileOp::Count, "", Answer::Ignore, nullptr},
+        AcrossDirectoriesRow{"move, a copy in d2/e fails, Ignore", 4, true, FileOp::CopyFile,
+                             "e_f03", Answer::Ignore, nullptr},
+        AcrossDirectoriesRow{"move, a copy in d4 fails, Abort", 16, true, FileOp::CopyFile,
+                             "d4_f05", Answer::Abort, nullptr},
+        AcrossDirectoriesRow{"move, d1 cannot be removed, Abort", 2, true, FileOp::RemoveDirectory,
+                             "src/d1", Answer::Abort, nullptr}),
+    [](const ::testing::TestParamInfo<AcrossDirectoriesRow>& info) {
+        std::string name;
+        for (const char* c = info.param.what; *c != '\0'; ++c) {
+            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        }
+        return name;
+    });
+
 // Copies one at a time run on the walk's thread, except a large copy: it runs on a worker
 // while the walk's thread goes on pumping the front end's messages, so that the window does
 // not freeze, the progress moves and the stop is taken.
@@ -758,7 +933,7 @@ TEST_P(LargeCopy, ALargeOneRunsOffTheWalksThreadWhileThePumpsGoOn) {
     const LargeCopyRow& row = GetParam();
     Only({});
     Put("src/big.dat", std::string(row.bytes, 'b'), kT0);
-    engine.SetJobs(0);  // a local disk: one copy at a time
+    engine.SetJobs(1);  // one copy at a time
     std::atomic<int> pumps{0};
     sink.OnPump([&](int) { pumps.fetch_add(1); });
     const std::thread::id walk = std::this_thread::get_id();

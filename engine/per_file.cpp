@@ -34,7 +34,7 @@ CopyOutcome NotMade(const PreparedResult& made) {
 
 void TransferEngine::HandleOneFile(const std::string& file, const std::string& counterpart,
                                    const ListEntry& entry, const DirectoryPair& pair) {
-    PendingFile pending{file, counterpart, entry, pair};
+    PendingFile pending{file, counterpart, entry, std::make_shared<const DirectoryPair>(pair)};
     pending.order = std::make_shared<PublishOrder>();
     if (DecideFile(pending, nullptr, nullptr)) {
         CopyPool inlineCopy(1);
@@ -133,10 +133,13 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     }
     // The whole copy runs on a worker, its publication in walk order; the walk's thread only
     // reports it.
-    if (jobsPool_ != &pool || jobsOrder_ != p.order) {
+    // A run of copies stays in one directory: on a local disk, creating and renaming in one
+    // directory take its lock, so workers do best each in a directory of its own.
+    if (jobsPool_ != &pool || jobsOrder_ != p.order || gatheredDirectory_ != directoryNumber_) {
         SubmitJobs();
         jobsPool_ = &pool;
         jobsOrder_ = p.order;
+        gatheredDirectory_ = directoryNumber_;
     }
     if (!gathered_) {
         gathered_ = std::make_shared<CopyRun>();
@@ -165,6 +168,12 @@ void TransferEngine::SubmitJobs(bool large) {
     gathered_.reset();
     FileServices* files = files_;
     const std::shared_ptr<PublishOrder> order = jobsOrder_;
+    std::vector<uint64_t> handed;
+    handed.reserve(jobs->size());
+    for (const CopyJob& job : *jobs) {
+        handed.push_back(job.k);
+    }
+    order->Handed(handed);
     jobsPool_->Post(
         [files, jobs, order] {
             try {
@@ -175,6 +184,7 @@ void TransferEngine::SubmitJobs(bool large) {
                     if (!job.delivered.load(std::memory_order_acquire)) {
                         job.outcome = CopyOutcome();
                         job.delivered.store(true, std::memory_order_release);
+                        order->Delivered(job.k, true);
                     }
                 }
                 order->RunEnded();
@@ -320,7 +330,11 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
 }
 
 void TransferEngine::FinishInOrder(PendingFile& p) {
-    FinishFile(p);
+    if (p.step) {
+        p.step();
+    } else {
+        FinishFile(p);
+    }
     if (p.order) {
         // A stop answered in this report reaches the workers before the files after it are
         // let through.
@@ -335,7 +349,9 @@ void TransferEngine::TakeOutcome(PendingFile& p, bool pump) {
     if (p.outcomeTaken || !p.run) {
         return;
     }
-    SubmitJobs();  // the file's job may still be gathered
+    if (p.run == gathered_) {
+        SubmitJobs();  // the file's job is still gathered
+    }
     const CopyRun& run = *p.run;
     const auto delivered = [&run](size_t i) {
         return run[i].delivered.load(std::memory_order_acquire);
@@ -422,10 +438,8 @@ std::string TransferEngine::CopyFailureText(const PendingFile& p, int32_t result
 
 int64_t TransferEngine::BytesInFlight() const {
     int64_t written = 0;
-    if (waiting_ != nullptr) {
-        for (const PendingFile& p : *waiting_) {
-            written += p.written->load(std::memory_order_relaxed);
-        }
+    for (const PendingFile& p : queue_) {
+        written += p.written->load(std::memory_order_relaxed);
     }
     return written;
 }
@@ -438,8 +452,13 @@ void TransferEngine::DiscardAll(std::deque<PendingFile>& waiting) {
     // dropped unpublished (which removes them) and their sizes leave the total again, so that
     // what is shown and left behind is what one copy at a time would have left. A copy a
     // worker put in place before the stop reached it is the target's now, and is reported
-    // (its source stays, in a move), with the files before it.
-    waiting.front().order->Stop();
+    // (its source stays, in a move), with the files and the lines before it; a step that
+    // could ask the operator is not taken any more.
+    for (PendingFile& p : waiting) {
+        if (p.order) {
+            p.order->Stop();
+        }
+    }
     SubmitJobs();  // dropped by their worker, the run being stopped
     size_t reported = 0;
     for (size_t i = 0; i < waiting.size(); ++i) {
@@ -448,11 +467,20 @@ void TransferEngine::DiscardAll(std::deque<PendingFile>& waiting) {
             reported = i + 1;
         }
     }
-    for (size_t i = 0; i < reported; ++i) {
-        FinishFile(waiting[i], false);
+    for (size_t i = 0; i < waiting.size(); ++i) {
+        if (!waiting[i].step) {
+            if (i < reported) {
+                FinishFile(waiting[i], false);
+            }
+        } else if ((i < reported && !waiting[i].mayStop) || waiting[i].afterStop) {
+            waiting[i].step();
+        }
     }
-    if (reported < waiting.size()) {
-        run_.TotalBytes = waiting[reported].total - waiting[reported].entry.size;
+    for (size_t i = reported; i < waiting.size(); ++i) {
+        if (!waiting[i].step) {
+            run_.TotalBytes = waiting[i].total - waiting[i].entry.size;
+            break;
+        }
     }
     waiting.clear();
 }

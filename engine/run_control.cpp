@@ -139,13 +139,12 @@ bool TransferEngine::ButtonStartClick(const RunRequest& request) {
             CopyPool*& pool;
             ~PoolReset() { pool = nullptr; }
         } poolReset{pool_};
-        WalkTree(run_.SourceRoot, run_.TargetRoot, run_.RunPattern, run_.Recurse, roots_, false);
+        WalkPass(run_.SourceRoot, run_.TargetRoot, run_.RunPattern, run_.Recurse);
         // Read only now: the operator may have changed it during the first pass. An abort is
         // not tested here; the second pass stops at its own first test.
         if (options_.cbAllowed(CopyBidirectional)) {
             run_.SecondPass = true;
-            WalkTree(run_.TargetRoot, run_.SourceRoot, run_.RunPattern, run_.Recurse, roots_,
-                     false);
+            WalkPass(run_.TargetRoot, run_.SourceRoot, run_.RunPattern, run_.Recurse);
         }
     } catch (const std::exception& e) {
         run_.RunState = kRunStateAbort;

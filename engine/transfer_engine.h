@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -131,18 +132,32 @@ class TransferEngine {
     int64_t BytesInFlight() const;
 
   private:
-    // One listed file between its decision and its report. Decisions are made in walk order;
-    // the copy is made and put in place on a worker meanwhile, in walk order (PublishOrder);
-    // it is reported, and followed by the archive bit, the NetWare steps and the move deletion
-    // in walk order, on the walk's thread, after every file before it. At most as many files
-    // as copies may be made side by side are decided ahead of the report; after a stop, those
+    // One listed file between its decision and its report, or a step of the walk that takes
+    // its place among the reports. Decisions are made in walk order, across directories; the
+    // copy is made and put in place on a worker meanwhile, in walk order (PublishOrder); it is
+    // reported, and followed by the archive bit, the NetWare steps and the move deletion in
+    // walk order, on the walk's thread, after every file before it. At most as many files as
+    // copies may be made side by side are decided ahead of the report; after a stop, those
     // not yet put in place are discarded unpublished, those already in place reported.
     struct PendingFile {
-        PendingFile(std::string f, std::string c, ListEntry e, const DirectoryPair& d)
-            : file(std::move(f)), counterpart(std::move(c)), entry(std::move(e)), pair(&d) {}
+        PendingFile(std::string f, std::string c, ListEntry e,
+                    std::shared_ptr<const DirectoryPair> d)
+            : file(std::move(f)),
+              counterpart(std::move(c)),
+              entry(std::move(e)),
+              pair(std::move(d)) {}
+        // A step of the walk: a directory's lines, a special file's line, the move's removal of
+        // an emptied directory. It runs on the walk's thread when its turn comes; `mayStop`:
+        // it can ask the operator, so nothing after it is put in place before it has run.
+        PendingFile(std::function<void()> s, bool stops) : step(std::move(s)), mayStop(stops) {}
         std::string file, counterpart;
         ListEntry entry;
-        const DirectoryPair* pair;     // the directory's, kept by the walk beyond the file's end
+        std::shared_ptr<const DirectoryPair> pair;  // the directory's
+        std::function<void()> step;
+        bool mayStop = false;
+        // The step still runs when the run is stopped before its turn (the move's removal of a
+        // directory whose line was shown: one file after another would reach it on the way out).
+        bool afterStop = false;
         int64_t total = 0;             // TotalBytes with this file counted
         bool copy = false;             // the decision
         bool serverCopy = false;       // copied on the NetWare server, when reported
@@ -188,6 +203,11 @@ class TransferEngine {
     void TakeOutcome(PendingFile& p, bool pump);
     // Finishes the files waiting in order; once the run is being stopped, discards the rest.
     void FinishAll(std::deque<PendingFile>& waiting);
+    // A step of the walk in its place among the reports: at once where nothing waits before
+    // it, else queued (see PendingFile).
+    void QueueStep(std::function<void()> step, bool mayStop, bool afterStop = false);
+    // Finishes the front of the queue until no more than the run allows in flight wait.
+    void KeepInFlight();
     // Drops files decided ahead but never reached: their copies unpublished, their sizes out of
     // the total.
     void DiscardAll(std::deque<PendingFile>& waiting);
@@ -207,18 +227,26 @@ class TransferEngine {
     std::string CopyFailureText(const PendingFile& p, int32_t result);
     // The files of one directory, decided in order, copied side by side.
     void HandleFiles(const std::string& directory, const std::string& counterpart,
-                     const std::vector<ListEntry>& files, const DirectoryPair& pair);
+                     const std::vector<ListEntry>& files,
+                     const std::shared_ptr<const DirectoryPair>& pair);
+
+    // One pass over the tree from `root`: the walk runs ahead of the reports, across
+    // directories, and everything decided is finished (or discarded after a stop) at its end.
+    void WalkPass(const std::string& root, const std::string& counterpart,
+                  const std::string& pattern, bool descend);
 
     // One pass over a directory and its subtree; `pair` is the directory's. `owed`: the
     // directory's own NetWare metadata is carried once everything below it has been, before the
     // directory is removed in move mode.
+    // `shown`: set once the directory's line is in the status list (null for a root).
     void WalkTree(std::string directory, std::string counterpart, const std::string& pattern,
-                  bool descend, const DirectoryPair& pair, bool owed);
+                  bool descend, const DirectoryPair& pair, bool owed,
+                  const std::shared_ptr<bool>& shown = nullptr);
     // The directory step. `pair` holds the parent's pair and receives the directory's where the
     // step looks it up (else the directory shares its parent's); `owed` says whether its
-    // metadata is to be carried after its subtree.
+    // metadata is to be carried after its subtree; `shown` is set when its line is shown.
     int32_t DirectoryStep(const std::string& directory, const std::string& counterpart,
-                          DirectoryPair& pair, bool& owed);
+                          DirectoryPair& pair, bool& owed, const std::shared_ptr<bool>& shown);
     // Trustees, space limit and inherited rights mask of a directory pair, the mask last: a mask
     // that takes Access Control from the operator then blocks nothing that was still to come.
     void CarryDirectoryMetadata(DirectoryPair pair);
@@ -258,15 +286,21 @@ class TransferEngine {
     int jobs_ = kDefaultJobs;
     int runJobs_ = kDefaultJobs;  // the count in force for the run going on
     CopyPool* pool_ = nullptr;    // the workers of the run going on
-    // The files of the directory being handled that are decided but not reported yet, and the
-    // order in which their copies are put in place.
-    const std::deque<PendingFile>* waiting_ = nullptr;
-    PublishOrder* order_ = nullptr;
+    // The files and steps of the pass going on that are decided but not finished yet, in walk
+    // order, and the order in which their copies are put in place; how many may wait.
+    std::deque<PendingFile> queue_;
+    std::shared_ptr<PublishOrder> order_;
+    uint64_t nextInOrder_ = 0;
+    size_t inFlight_ = 1;
     // Copy jobs gathered for the next worker task, and the pool and order they go to.
     std::shared_ptr<CopyRun> gathered_;
     CopyPool* jobsPool_ = nullptr;
     std::shared_ptr<PublishOrder> jobsOrder_;
     size_t jobsPerTask_ = 1;
+    // The directory whose files are being decided, and the one whose copies are gathered: a
+    // worker's run of copies stays in one directory.
+    uint64_t directoryNumber_ = 0;
+    uint64_t gatheredDirectory_ = 0;
 };
 
 }  // namespace ferrit

@@ -1,5 +1,6 @@
 // The tree walk: one pass over a tree, and the directory step before each subdirectory.
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,80 @@ const char* SpecialKindText(EntryKind kind) {
 
 }  // namespace
 
+void TransferEngine::WalkPass(const std::string& root, const std::string& counterpart,
+                              const std::string& pattern, bool descend) {
+    // The walk decides ahead of the reports, across directories: the files decided and not yet
+    // finished, and the walk's steps among them, wait in one queue in walk order, and the
+    // workers put the copies in place in that order. However the pass ends, no worker is left
+    // waiting for a turn, and nothing decided is left behind for the next pass.
+    CopyPool inlineCopies(1);
+    CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
+    const bool sideBySide = !pool.Inline();
+    // A copy made and waiting for its turn may hold a descriptor: all of them together stay
+    // well within the process's limit. Enough are decided ahead to keep every worker busy
+    // while the walk's thread reports.
+    jobsPerTask_ =
+        sideBySide ? std::min(kCopiesPerTask,
+                              std::max<size_t>(1, kCopiesInFlight / static_cast<size_t>(runJobs_)))
+                   : 1;
+    inFlight_ = sideBySide ? (static_cast<size_t>(runJobs_) + 1) * jobsPerTask_ : 1;
+    order_ = std::make_shared<PublishOrder>();
+    nextInOrder_ = 0;
+    struct PassEnd {
+        TransferEngine& engine;
+        ~PassEnd() {
+            engine.order_->Stop();
+            engine.queue_.clear();
+            engine.gathered_.reset();
+            engine.jobsPool_ = nullptr;
+            engine.jobsOrder_.reset();
+        }
+    } passEnd{*this};
+    CopyPool* const runPool = pool_;
+    pool_ = &pool;
+    struct PoolBack {
+        CopyPool*& pool;
+        CopyPool* before;
+        ~PoolBack() { pool = before; }
+    } poolBack{pool_, runPool};
+    WalkTree(root, counterpart, pattern, descend, roots_, false);
+    FinishAll(queue_);
+}
+
+void TransferEngine::QueueStep(std::function<void()> step, bool mayStop, bool afterStop) {
+    if (run_.RunState == kRunStateAbort) {
+        FinishAll(queue_);  // what was decided ahead is discarded first
+    }
+    if (queue_.empty() || !order_) {
+        // Nothing waits before it: it is its turn.
+        step();
+        if (order_ && run_.RunState == kRunStateAbort) {
+            order_->Stop();
+        }
+        return;
+    }
+    PendingFile& p = queue_.emplace_back(std::move(step), mayStop);
+    p.afterStop = afterStop;
+    p.order = order_;
+    p.k = nextInOrder_++;
+    if (!mayStop) {
+        order_->Settle(p.k);  // a line cannot stop the run: the files after it need not wait
+    }
+    KeepInFlight();
+}
+
+void TransferEngine::KeepInFlight() {
+    // Copies are put in place and reported in walk order; no more files are decided ahead of
+    // them than copies may be made side by side.
+    while (queue_.size() >= inFlight_ && run_.RunState != kRunStateAbort) {
+        FinishInOrder(queue_.front());
+        queue_.pop_front();
+    }
+}
+
 void TransferEngine::WalkTree(std::string directory, std::string counterpart,
                               const std::string& pattern, bool descend, const DirectoryPair& pair,
-                              bool owed) {
+                              bool owed, const std::shared_ptr<bool>& shown) {
     // Other-root guard: never walk into the other tree of this pass, which may lie inside the
     // walked one and grow while it is walked.
     DirIdentity walkedId;
@@ -51,16 +123,24 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
 
     AddTrailingSlash(directory);
     AddTrailingSlash(counterpart);
-    ++run_.Counts.Directories;
-    sink_.ShowWalkDirectory(directory);
+    QueueStep(
+        [this, directory] {
+            ++run_.Counts.Directories;
+            sink_.ShowWalkDirectory(directory);
+        },
+        false);
 
-    // Files first.
+    // Files first. A directory that cannot be read is asked about after everything before it
+    // has been reported.
     std::vector<ListEntry> files;
     const int listed = files_->ListFiles(directory, pattern, files);
     if (listed != 0) {
-        ReportUnreadable(listed, directory);
+        FinishAll(queue_);
+        if (run_.RunState != kRunStateAbort) {
+            ReportUnreadable(listed, directory);
+        }
     }
-    HandleFiles(directory, counterpart, files, pair);
+    HandleFiles(directory, counterpart, files, std::make_shared<const DirectoryPair>(pair));
 
     if (!descend) {
         return;
@@ -71,7 +151,10 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
     std::vector<ListEntry> subdirs;
     const int listedSubdirs = files_->ListSubdirs(directory, subdirs);
     if (listedSubdirs != 0 && listed == 0) {
-        ReportUnreadable(listedSubdirs, directory);
+        FinishAll(queue_);
+        if (run_.RunState != kRunStateAbort) {
+            ReportUnreadable(listedSubdirs, directory);
+        }
     }
     for (const ListEntry& entry : subdirs) {
         if (run_.RunState == kRunStateAbort) {
@@ -87,10 +170,11 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         }
         DirectoryPair subPair = pair;
         bool subOwed = false;
-        if (DirectoryStep(directory + entry.name, counterpart + entry.name, subPair, subOwed) ==
-            0) {
+        const auto subShown = std::make_shared<bool>(false);
+        if (DirectoryStep(directory + entry.name, counterpart + entry.name, subPair, subOwed,
+                          subShown) == 0) {
             WalkTree(directory + entry.name, counterpart + entry.name, pattern, descend, subPair,
-                     subOwed);
+                     subOwed, subShown);
         }
     }
 
@@ -101,6 +185,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
     // and carries its metadata before it goes.
     bool metadataLeft = false;
     if (owed) {
+        FinishAll(queue_);  // the subtree is complete first
         if (run_.RunState != kRunStateAbort) {
             CarryDirectoryMetadata(pair);
         } else {
@@ -115,16 +200,32 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         !IsRoot(walkedKnown, walkedId, sourceIdKnown_, sourceId_, directory, run_.SourceText) &&
         !IsRoot(walkedKnown, walkedId, targetIdKnown_, targetId_, directory, run_.TargetText) &&
         pattern == "*.*") {
-        run_.LastErrorCode = ShownCode(files_->RemoveDirectory(directory));
-        if (run_.LastErrorCode != 0) {
-            ReportDirectoryFailure(run_.LastErrorCode, "Could not Delete " + directory,
-                                   Btn::AbortIgnore);
-        }
+        // Its turn comes once every file of its subtree has been reported and moved. After a
+        // stop it is still tried for a directory whose line was shown, as one file after
+        // another reaches it on the way out, and never for one the walk entered ahead of the
+        // reports; an answer to its failure does not take the stop back.
+        QueueStep(
+            [this, directory, shown] {
+                const bool stopped = run_.RunState == kRunStateAbort;
+                if (stopped && !(shown && *shown)) {
+                    return;
+                }
+                run_.LastErrorCode = ShownCode(files_->RemoveDirectory(directory));
+                if (run_.LastErrorCode != 0) {
+                    ReportDirectoryFailure(run_.LastErrorCode, "Could not Delete " + directory,
+                                           Btn::AbortIgnore);
+                    if (stopped) {
+                        run_.RunState = kRunStateAbort;
+                    }
+                }
+            },
+            true, true);
     }
 }
 
 void TransferEngine::HandleFiles(const std::string& directory, const std::string& counterpart,
-                                 const std::vector<ListEntry>& files, const DirectoryPair& pair) {
+                                 const std::vector<ListEntry>& files,
+                                 const std::shared_ptr<const DirectoryPair>& pair) {
     if (files.empty()) {
         return;
     }
@@ -147,33 +248,8 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     for (const std::string& name : stale) {
         files_->RemoveStaleTemporary(counterpart + name);
     }
-    CopyPool inlineCopies(1);
-    CopyPool& pool = pool_ != nullptr ? *pool_ : inlineCopies;
-    // Side by side, the file being put in place holds no worker: one more is decided ahead, so
-    // that every worker makes a copy while the walk's thread publishes and reports.
-    // Each worker takes a run of copies at a time, so enough are decided ahead to keep every
-    // worker busy while the walk's thread reports.
-    const bool sideBySide = !pool.Inline();
-    // A copy made and waiting for its turn holds a descriptor: all of them together stay
-    // well within the process's limit.
-    jobsPerTask_ = sideBySide ? std::min(kCopiesPerTask,
-                                         std::max<size_t>(1, 256 / static_cast<size_t>(runJobs_)))
-                              : 1;
-    const size_t inFlight = sideBySide ? (static_cast<size_t>(runJobs_) + 1) * jobsPerTask_ : 1;
-    std::deque<PendingFile> waiting;
-    // The walk order in which the workers put this directory's copies in place. However the
-    // batch ends, no worker is left waiting for a turn.
-    const auto order = std::make_shared<PublishOrder>();
-    uint64_t next = 0;
-    struct WaitingShown {
-        const std::deque<PendingFile>*& shown;
-        PublishOrder*& active;
-        ~WaitingShown() {
-            shown = nullptr;
-            active->Stop();
-            active = nullptr;
-        }
-    } waitingShown{waiting_ = &waiting, order_ = order.get()};
+    CopyPool& pool = *pool_;
+    ++directoryNumber_;
     for (const ListEntry& entry : files) {
         if (run_.RunState == kRunStateAbort) {
             break;  // what was decided ahead is discarded below
@@ -184,21 +260,21 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
         if (IsSpecialKind(entry.kind)) {
             // Never opened, and said so in its place, so the operator knows the other tree is no
             // full copy; a known limit, not a failure of the run.
-            FinishAll(waiting);
-            if (run_.RunState == kRunStateAbort) {
-                break;  // stopped while the files before it were finished
-            }
-            ++run_.Counts.FilesSkipped;
-            run_.Counts.BytesDone += entry.size;
-            sink_.StatusInfo("   " + entry.name + " not copied: " + SpecialKindText(entry.kind) +
-                             " is not a file");
+            QueueStep(
+                [this, name = entry.name, size = entry.size, kind = entry.kind] {
+                    ++run_.Counts.FilesSkipped;
+                    run_.Counts.BytesDone += size;
+                    sink_.StatusInfo("   " + name + " not copied: " + SpecialKindText(kind) +
+                                     " is not a file");
+                },
+                false);
             continue;
         }
         ListEntry listed = entry;
         if (!entry.setAside.empty()) {
             // A move cut short left the file set aside: it goes back under its name first, said
             // so in its place; where it cannot, it is handled under the name it has.
-            FinishAll(waiting);
+            FinishAll(queue_);
             if (run_.RunState == kRunStateAbort) {
                 break;
             }
@@ -210,21 +286,18 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
             }
         }
         PendingFile p(directory + listed.name, counterpart + listed.name, listed, pair);
-        p.order = order;
-        p.k = next++;
-        if (!DecideFile(p, haveNames ? &names : nullptr, &waiting)) {
+        p.order = order_;
+        p.k = nextInOrder_++;
+        if (!DecideFile(p, haveNames ? &names : nullptr, &queue_)) {
             break;
         }
         StartCopy(p, pool);
-        waiting.push_back(std::move(p));
-        // Copies are put in place and reported in walk order; no more files are decided ahead
-        // of them than copies may be made side by side.
-        while (waiting.size() >= inFlight && run_.RunState != kRunStateAbort) {
-            FinishInOrder(waiting.front());
-            waiting.pop_front();
-        }
+        queue_.push_back(std::move(p));
+        KeepInFlight();
     }
-    FinishAll(waiting);
+    if (run_.RunState == kRunStateAbort) {
+        FinishAll(queue_);  // what was decided ahead is discarded
+    }
 }
 
 bool TransferEngine::IsOtherRoot(bool walkedKnown, const DirIdentity& walked,
@@ -248,19 +321,37 @@ void TransferEngine::ReportDirectoryFailure(int32_t code, const std::string& tex
 }
 
 int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::string& counterpart,
-                                      DirectoryPair& pair, bool& owed) {
+                                      DirectoryPair& pair, bool& owed,
+                                      const std::shared_ptr<bool>& shown) {
     owed = false;
     sink_.PumpMessages();
+    // Between NetWare volumes the pair's lookups and lines, and later its metadata, need
+    // everything before the directory settled: the walk does not run ahead there.
+    const bool netwarePair = !run_.SecondPass && roots_.BothNetWare;
+    if (netwarePair || run_.RunState == kRunStateAbort) {
+        FinishAll(queue_);
+    }
     if (run_.RunState == kRunStateAbort) {
         return 0;
     }
-    sink_.StatusInfo(directory);
+    QueueStep(
+        [this, directory, shown] {
+            *shown = true;
+            sink_.StatusInfo(directory);
+        },
+        false);
 
+    // A directory made ahead of the reports is harmless; a failure is reported in its place,
+    // after every file before it.
     int made = 0;
     if (options_.cbAllowed(CopySubdirectories)) {
         made = files_->CreateDirectories(counterpart);  // the existence test below decides
     }
     if (!PathExists(counterpart)) {
+        FinishAll(queue_);
+        if (run_.RunState == kRunStateAbort) {
+            return ErrTargetMissing;
+        }
         // Nothing is written below a counterpart that is a link: it could lead anywhere.
         EntryStat standing;
         files_->StatEntry(counterpart, standing);
@@ -288,7 +379,7 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
     // Directory metadata is carried in the first pass only, and only between NetWare volumes:
     // whenever both roots were on NetWare, every pair is looked at afresh, so one pair that
     // cannot be resolved affects only itself.
-    if (run_.SecondPass || !roots_.BothNetWare) {
+    if (!netwarePair) {
         return 0;
     }
     // The locations of this pair and the rights warnings. The directory's own trustees, space
