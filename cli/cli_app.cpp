@@ -161,7 +161,9 @@ class CliApp {
         if (sink_.AbortRequested()) {
             return kExitInterrupted;
         }
-        const bool errors = dialogs_.ErrorCount() > startupNotes_;
+        // A failure reported without a question (a source the move had to keep) counts too:
+        // whatever the closing line counts as failed makes the run a failed one.
+        const bool errors = dialogs_.ErrorCount() > startupNotes_ || run_.Counts.Failures() > 0;
         return errors || run_.NetWareFailures > 0 || !logWritten ? kExitError : kExitDone;
     }
 

@@ -319,7 +319,13 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
     }
 
     if (moveSource && options_.cbAllowed(MoveFiles)) {
+        const int64_t keptBefore = run_.Counts.MovesFailed;
         MoveSource(p, copied);
+        // Each file counts once: a move that had to keep its source failed, whether its copy
+        // was made now or the other tree already held one.
+        if (run_.Counts.MovesFailed > keptBefore) {
+            --(p.copy ? run_.Counts.FilesCopied : run_.Counts.FilesSkipped);
+        }
     }
 }
 

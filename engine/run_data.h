@@ -21,16 +21,17 @@ constexpr uint16_t ErrMoveRefused = 0x8703;
 struct RunCounts {
     int64_t FilesFound = 0;  // files the walk listed for the per-file step
     int64_t BytesFound = 0;
-    int64_t FilesCopied = 0;
-    int64_t FilesSkipped = 0;
+    // Each reported file lands in one of the four counts below.
+    int64_t FilesCopied = 0;        // copied (and, in a move, let go)
+    int64_t FilesSkipped = 0;       // not copied (and, in a move, let go or kept as it may be)
     int64_t FilesFailed = 0;        // a copy was tried and failed
-    int64_t BytesCopied = 0;        // sizes of the files copied
+    int64_t MovesFailed = 0;        // a move had to keep the source, copied or not
+    int64_t BytesCopied = 0;        // sizes of the files copied, a kept source's copy included
     int64_t BytesDone = 0;          // sizes of the files whose outcome is reported
     int64_t Directories = 0;        // directories walked, the roots included
     int64_t DirectoryFailures = 0;  // directories that could not be read, made or removed
-    int64_t MovesFailed = 0;        // sources a move kept, as they were not what it rested on
 
-    int64_t FilesDone() const { return FilesCopied + FilesSkipped + FilesFailed; }
+    int64_t FilesDone() const { return FilesCopied + FilesSkipped + FilesFailed + MovesFailed; }
     int64_t Failures() const { return FilesFailed + DirectoryFailures + MovesFailed; }
 };
 

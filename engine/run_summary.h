@@ -13,10 +13,11 @@
 namespace ferrit {
 
 // "Finished: N copied, M skipped, K failed (D directories) in T", or "Aborted after T: N copied,
-// ..." for a run that was stopped. K counts the files whose copy failed, the sources a move had
-// to keep, the directories that could not be read, made or removed, and the NetWare metadata
-// that could not be carried. A run
-// that never reached its passes gives "Not started: " and the error that stopped it.
+// ..." for a run that was stopped. K counts the files whose copy failed, the files whose source
+// a move had to keep (their copy made or not: never counted as copied or skipped as well), the
+// directories that could not be read, made or removed, and the NetWare metadata that could not
+// be carried. A run that never reached its passes gives "Not started: " and the error that
+// stopped it.
 std::string RunSummary(const RunData& run);
 
 // The heading of a run's log: when, the two paths and the pattern as typed, and the options in

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "testing/engine_fixture.h"
+#include "testing/temp_dir.h"
 
 namespace ferrit {
 namespace {
@@ -21,6 +22,7 @@ class RunSummaryTest : public EngineFixture {
     using EngineFixture::files;
     using EngineFixture::kT0;
     using EngineFixture::Put;
+    using EngineFixture::Set;
     using EngineFixture::src;
     using EngineFixture::tgt;
 };
@@ -92,6 +94,50 @@ INSTANTIATE_TEST_SUITE_P(
                        t.dialogs.Script(Answer::Ignore);
                    },
                    1, 0, 1, 1, 2, "Finished: 1 copied, 0 skipped, 1 failed \\(1 directory\\) in T"},
+        // A move: each file counts once, a source the move had to keep as a failure only.
+        SummaryRow{"Moved", [](RunSummaryTest& t) { t.Set(MoveFiles, true); }, 2, 0, 0, 2, 5,
+                   "Finished: 2 copied, 0 skipped, 0 failed \\(2 directories\\) in T"},
+        SummaryRow{"CopiedSourceKept",
+                   [](RunSummaryTest& t) {
+                       t.Set(MoveFiles, true);
+                       t.Set(CopySubdirectories, false);
+                       t.files.Fail(FileOp::DeleteFile, 5);
+                   },
+                   0, 0, 1, 1, 2, "Finished: 0 copied, 0 skipped, 1 failed \\(1 directory\\) in T"},
+        SummaryRow{"SkippedAndMoved",
+                   [](RunSummaryTest& t) {
+                       t.Set(MoveFiles, true);
+                       t.Set(CopySubdirectories, false);
+                       t.Put("tgt/a.txt", "aa", t.kT0);
+                   },
+                   0, 1, 0, 1, 0, "Finished: 0 copied, 1 skipped, 0 failed \\(1 directory\\) in T"},
+        SummaryRow{"SkippedSourceKept",
+                   [](RunSummaryTest& t) {
+                       t.Set(MoveFiles, true);
+                       t.Set(CopySubdirectories, false);
+                       t.Put("tgt/a.txt", "aa", t.kT0);
+                       t.files.Fail(FileOp::SetAside, 5);
+                   },
+                   0, 0, 1, 1, 0, "Finished: 0 copied, 0 skipped, 1 failed \\(1 directory\\) in T"},
+        // The identity check: the source is changed between its copy and its deletion.
+        SummaryRow{"CopiedSourceChanged",
+                   [](RunSummaryTest& t) {
+                       t.Set(MoveFiles, true);
+                       t.Set(CopySubdirectories, false);
+                       t.files.Before(FileOp::SetAside, [](const std::string& path) {
+                           testing::WriteFile(path, "changed");
+                       });
+                       t.dialogs.Script(Answer::Ignore);
+                   },
+                   0, 0, 1, 1, 2, "Finished: 0 copied, 0 skipped, 1 failed \\(1 directory\\) in T"},
+        SummaryRow{"MoveWhoseCopyFailed",
+                   [](RunSummaryTest& t) {
+                       t.Set(MoveFiles, true);
+                       t.Set(CopySubdirectories, false);
+                       t.files.Fail(FileOp::CopyFile, 5);
+                       t.dialogs.Script(Answer::Ignore);
+                   },
+                   0, 0, 1, 1, 0, "Finished: 0 copied, 0 skipped, 1 failed \\(1 directory\\) in T"},
         SummaryRow{"SourceMissing", [](RunSummaryTest& t) { t.src = t.At("gone"); }, 0, 0, 0, 0, 0,
                    "Not started: Error 8702: .*/gone does not exist"},
         // A target that was to be made and could not be says so, with the reason's code.

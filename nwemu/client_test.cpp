@@ -664,9 +664,13 @@ TEST_F(EmulatedClientTest, ServerCopyWorksOnOneServerOnly) {
     for (const FileHandle h : {in, out, far, off}) {
         files->CloseFile(h);
     }
-    EXPECT_EQ(content + "abcde", Slurp(same));
-    EXPECT_EQ("", Slurp(other));
-    EXPECT_EQ("", Slurp(local));
+    // Each copy is read where it was put in place: an unfinished one may be open to nobody.
+    EXPECT_EQ(0, files->RenameOver(same, scratch.Path("FS1/DATA/copy.txt")));
+    EXPECT_EQ(0, files->RenameOver(other, scratch.Path("FS2/DATA/copy.txt")));
+    EXPECT_EQ(0, files->RenameOver(local, scratch.Path("plain.txt")));
+    EXPECT_EQ(content + "abcde", Slurp(scratch.Path("FS1/DATA/copy.txt")));
+    EXPECT_EQ("", Slurp(scratch.Path("FS2/DATA/copy.txt")));
+    EXPECT_EQ("", Slurp(scratch.Path("plain.txt")));
 }
 
 TEST_F(EmulatedClientTest, FailuresCanBeInjectedAroundItAndEveryCallIsRecorded) {

@@ -128,11 +128,43 @@ bool LocalDisk(const std::string& path) {
     return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK;
 }
 
+// Sets the attributes a DOS program can set and keeps the others.
+int SetDosAttributes(HANDLE h, uint32_t attr) {
+    FILE_BASIC_INFO basic;
+    if (!GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) {
+        return static_cast<int>(GetLastError());
+    }
+    const DWORD wanted = (basic.FileAttributes & ~win::kDosSettable) | (attr & win::kDosSettable);
+    if (wanted == basic.FileAttributes) {
+        return 0;
+    }
+    FILE_BASIC_INFO change = {};  // times of 0 stay as they are
+    change.FileAttributes = wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted;
+    return SetFileInformationByHandle(h, FileBasicInfo, &change, sizeof change)
+               ? 0
+               : static_cast<int>(GetLastError());
+}
+
 }  // namespace
 
 WinFileServices::WinFileServices() : paths_(new win::WinConfinedPaths) {}
 
-WinFileServices::~WinFileServices() = default;
+WinFileServices::~WinFileServices() {
+    for (const auto& kept : unfinished_) {
+        CloseHandle(kept.second);  // never put in place: the temporary goes with it
+    }
+}
+
+void* WinFileServices::TakeUnfinished(const std::string& tempPath) {
+    const std::lock_guard<std::mutex> hold(unfinishedLock_);
+    const auto it = unfinished_.find(tempPath);
+    if (it == unfinished_.end()) {
+        return nullptr;
+    }
+    void* kept = it->second;
+    unfinished_.erase(it);
+    return kept;
+}
 
 std::unique_ptr<FileServices> WinFileServices::ConfinedTo(const std::vector<std::string>& roots) {
     auto run = std::make_unique<WinFileServices>();
@@ -321,6 +353,14 @@ int32_t WinFileServices::GetAttributes(const std::string& path) {
 }
 
 int WinFileServices::SetAttributes(const std::string& path, uint32_t attr) {
+    {
+        // An unfinished temporary refuses every new open: its kept handle is used.
+        const std::lock_guard<std::mutex> hold(unfinishedLock_);
+        const auto it = unfinished_.find(path);
+        if (it != unfinished_.end()) {
+            return SetDosAttributes(it->second, attr);
+        }
+    }
     WinPathAt at;
     if (const int err = paths_->Locate(path, at)) {
         return err;
@@ -329,22 +369,14 @@ int WinFileServices::SetAttributes(const std::string& path, uint32_t attr) {
     if (const int err = OpenEntry(at, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, h)) {
         return err;
     }
-    FILE_BASIC_INFO basic;
-    if (!GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic)) {
-        return static_cast<int>(GetLastError());
-    }
-    const DWORD wanted = (basic.FileAttributes & ~win::kDosSettable) | (attr & win::kDosSettable);
-    if (wanted == basic.FileAttributes) {
-        return 0;
-    }
-    FILE_BASIC_INFO change = {};  // times of 0 stay as they are
-    change.FileAttributes = wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted;
-    return SetFileInformationByHandle(h.Get(), FileBasicInfo, &change, sizeof change)
-               ? 0
-               : static_cast<int>(GetLastError());
+    return SetDosAttributes(h.Get(), attr);
 }
 
 int WinFileServices::DeleteFile(const std::string& path) {
+    if (void* kept = TakeUnfinished(path)) {
+        UniqueHandle h(kept);
+        return win::DisposeOf(h.Get());  // marked already: it goes when the handle closes
+    }
     WinPathAt at;
     if (const int err = paths_->Locate(path, at)) {
         return err;
@@ -507,7 +539,20 @@ FileHandle WinFileServices::CreateTemporary(const std::string& target, std::stri
     if (win::CreateTemporaryIn(at.Dir(), false, h, name) != 0) {
         return kInvalidFileHandle;
     }
-    tempPath = win::Narrow(win::JoinName(at.dirText, name));
+    const std::string made = win::Narrow(win::JoinName(at.dirText, name));
+    // Until RenameOver puts it in place the copy goes with its handle, so a killed copy leaves
+    // nothing behind; where the file system refuses, a leftover keeps the program's temporary
+    // name. The caller closes its handle when the data is written; a second one is kept here.
+    if (win::DeleteOnClose(h.Get(), true)) {
+        HANDLE kept = nullptr;
+        if (!DuplicateHandle(GetCurrentProcess(), h.Get(), GetCurrentProcess(), &kept, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS)) {
+            return kInvalidFileHandle;  // the temporary goes with `h`
+        }
+        const std::lock_guard<std::mutex> hold(unfinishedLock_);
+        unfinished_[made] = kept;
+    }
+    tempPath = made;
     return win::FileHandleOf(h.Release());
 }
 
@@ -546,7 +591,22 @@ int WinFileServices::CloseFile(FileHandle handle) {
 }
 
 int WinFileServices::RenameOver(const std::string& from, const std::string& to) {
-    return RenameEntry(from, to, true);
+    void* kept = TakeUnfinished(from);
+    if (kept == nullptr) {
+        return RenameEntry(from, to, true);
+    }
+    UniqueHandle h(kept);
+    WinPathAt b;
+    if (const int err = paths_->Locate(to, b)) {
+        return err;  // the temporary goes with its handle
+    }
+    // Under its final name the copy must stay when the handle closes: a marked file renamed
+    // over the target would take the target's name with it. Where the mark stays, nothing is
+    // renamed.
+    if (!win::DeleteOnClose(h.Get(), false)) {
+        return static_cast<int>(GetLastError());
+    }
+    return win::RenameInto(h.Get(), b, true);
 }
 
 int WinFileServices::RenameEntry(const std::string& from, const std::string& to, bool replace) {

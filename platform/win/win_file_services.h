@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -72,8 +74,16 @@ class WinFileServices : public FileServices, public OpenFiles {
     // Gives the entry `from` the name `to` in one step; what stands at `to` is replaced only
     // when `replace` (a link is replaced, never followed).
     int RenameEntry(const std::string& from, const std::string& to, bool replace);
+    // Takes the kept handle of an unfinished temporary out of `unfinished_`; null for any
+    // other path.
+    void* TakeUnfinished(const std::string& tempPath);
 
     std::unique_ptr<win::WinConfinedPaths> paths_;
+    // The temporaries made by CreateTemporary that go with their handle until RenameOver puts
+    // them in place: a second handle to each, by the path given to the caller, so the caller
+    // may close its own. What is still here when these services end goes with its handle.
+    std::mutex unfinishedLock_;
+    std::map<std::string, void*> unfinished_;
 };
 
 }  // namespace ferrit

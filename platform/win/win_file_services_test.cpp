@@ -214,32 +214,57 @@ TEST(WinFileServices, CopyOfASourceWrittenByAnotherProgramIsRefused) {
 }
 
 // A copy killed before it is put in place leaves nothing beside its target. This program runs
-// itself for the test alone with the tree's directory in kKilledCopyDir; that run prepares a
-// copy and ends at once as a killed process does, its handles closed by the system.
-constexpr wchar_t kKilledCopyDir[] = L"FERRIT_TEST_KILLED_COPY_DIR";
+// itself for the test alone with the case's number and the tree's directory in kKilledCopyCase;
+// that run makes the copy up to its publication and ends at once as a killed process does, its
+// handles closed by the system.
+constexpr wchar_t kKilledCopyCase[] = L"FERRIT_TEST_KILLED_COPY_CASE";
 constexpr UINT kKilledExitCode = 7;
 
 TEST(WinFileServices, AKilledCopyLeavesNothing) {
+    struct Case {
+        const char* what;
+        bool (*copyUpToPublication)(WinFileServices&, const std::string& dir);
+    };
+    const std::vector<Case> cases = {
+        {"a prepared copy",
+         [](WinFileServices& files, const std::string& dir) {
+             std::unique_ptr<PreparedCopy> copy;
+             return files.PrepareCopy(dir + "\\f.txt", dir + "\\to\\f.txt", true, copy) == 0;
+         }},
+        // As the server copy does: written, its age and attributes set, its handle closed.
+        {"a server copy's temporary",
+         [](WinFileServices& files, const std::string& dir) {
+             std::string temp;
+             const FileHandle out = files.CreateTemporary(dir + "\\to\\f.txt", temp);
+             return out != kInvalidFileHandle && WriteAt(out, "data", 4, 0) == 4 &&
+                    files.SetHandleAge(out, files.FileAge(dir + "\\f.txt")) == 0 &&
+                    files.CloseFile(out) == 0 && files.SetAttributes(temp, Attr::ReadOnly) == 0;
+         }},
+    };
     wchar_t given[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableW(kKilledCopyDir, given, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-        const std::string dir = win::Narrow(std::wstring(given, n));
+    const DWORD n = GetEnvironmentVariableW(kKilledCopyCase, given, MAX_PATH);
+    if (n > 2 && n < MAX_PATH) {
+        const size_t which = static_cast<size_t>(given[0] - L'0');
+        ASSERT_LT(which, cases.size());
         WinFileServices files;
-        std::unique_ptr<PreparedCopy> copy;
-        ASSERT_EQ(files.PrepareCopy(dir + "\\f.txt", dir + "\\to\\f.txt", true, copy), 0);
+        ASSERT_TRUE(cases[which].copyUpToPublication(files, win::Narrow(given + 2)));
         TerminateProcess(GetCurrentProcess(), kKilledExitCode);
     }
-    Tree t;
-    t.Dir("to");
-    t.File("f.txt", "data");
-    ASSERT_TRUE(SetEnvironmentVariableW(kKilledCopyDir, W(t.root()).c_str()));
-    const win::UniqueHandle child =
-        testing::RunThisProgram("WinFileServices.AKilledCopyLeavesNothing");
-    SetEnvironmentVariableW(kKilledCopyDir, nullptr);
-    DWORD code = 0;
-    ASSERT_TRUE(child.Valid() && GetExitCodeProcess(child.Get(), &code));
-    ASSERT_EQ(code, kKilledExitCode);  // the copy was prepared when the process ended
-    EXPECT_THAT(t.RawNames("to"), ElementsAre());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        Tree t;
+        t.Dir("to");
+        t.File("f.txt", "data");
+        const std::wstring given = std::to_wstring(i) + L"|" + W(t.root());
+        ASSERT_TRUE(SetEnvironmentVariableW(kKilledCopyCase, given.c_str()));
+        const win::UniqueHandle child =
+            testing::RunThisProgram("WinFileServices.AKilledCopyLeavesNothing");
+        SetEnvironmentVariableW(kKilledCopyCase, nullptr);
+        DWORD code = 0;
+        ASSERT_TRUE(child.Valid() && GetExitCodeProcess(child.Get(), &code));
+        ASSERT_EQ(code, kKilledExitCode);  // the copy was made when the process ended
+        EXPECT_THAT(t.RawNames("to"), ElementsAre());
+    }
 }
 
 TEST(WinFileServices, DirectoriesAndDeletionsGiveTheSystemsCodes) {
@@ -370,8 +395,10 @@ TEST(WinFileServices, AttributesAndAges) {
     EXPECT_EQ(files.SetHandleAge(out, even), 0);
     EXPECT_EQ(files.SetHandleAge(out, -1), WinErr::GenFailure);
     EXPECT_EQ(files.CloseFile(out), 0);
+    EXPECT_EQ(files.SetAttributes(temp, Attr::Hidden), 0);
     EXPECT_EQ(files.RenameOver(temp, t.Path("odd")), 0);
     EXPECT_EQ(files.FileAge(t.Path("odd")), even);
+    EXPECT_EQ(files.GetAttributes(t.Path("odd")) & (Attr::Hidden | Attr::ReadOnly), Attr::Hidden);
     EXPECT_EQ(t.Read("odd"), "");
     EXPECT_EQ(files.OpenRead(t.root()), kInvalidFileHandle);
 }
