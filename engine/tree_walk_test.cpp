@@ -377,30 +377,23 @@ TEST_F(TreeWalkTest, SkippedFileDeepDownFailsEachRemovalUpToBelowTheRoot) {
 }
 
 TEST_F(TreeWalkTest, AbortAtARemovalStopsTheWalkButTheAncestorsAreStillTried) {
-    Only({CopySubdirectories, MoveFiles});
-    Put("src/a/b/keep.txt", "new", kT0 + 100);
-    Put("tgt/a/b/keep.txt", "old", kT0);
-    Put("src/c/go.txt", "g", kT0);
-    dialogs.Script({Answer::Abort, Answer::Abort});
-    ASSERT_TRUE(Run());
-    // The removal step does not test for an abort, so the ancestor's failure still shows.
-    EXPECT_THAT(DialogTexts(), ElementsAre("Error 0091: Could not Delete " + src + "/a/b",
-                                           "Error 0091: Could not Delete " + src + "/a"));
-    EXPECT_EQ(run.RunState, kRunStateAbort);
-    EXPECT_EQ(run.LastErrorCode, 145);
-    EXPECT_TRUE(Exists("src/c/go.txt"));  // no further subdirectory taken
-}
-
-TEST_F(TreeWalkTest, AnIgnoreAtARemovalAfterAnAbortDoesNotTakeTheStopBack) {
-    Only({CopySubdirectories, MoveFiles});
-    Put("src/a/b/keep.txt", "new", kT0 + 100);
-    Put("tgt/a/b/keep.txt", "old", kT0);
-    Put("src/c/go.txt", "g", kT0);
-    dialogs.Script({Answer::Abort, Answer::Ignore});
-    ASSERT_TRUE(Run());
-    EXPECT_EQ(DialogTexts().size(), 2u);
-    EXPECT_EQ(run.RunState, kRunStateAbort);
-    EXPECT_TRUE(Exists("src/c/go.txt"));  // the walk does not go on to c
+    // Whatever the answer to the ancestor's failure, it does not take the stop back.
+    for (const DialogAnswer second : {Answer::Abort, Answer::Ignore}) {
+        SCOPED_TRACE(second == Answer::Abort ? "Abort" : "Ignore");
+        dialogs.ClearRecord();
+        Only({CopySubdirectories, MoveFiles});
+        Put("src/a/b/keep.txt", "new", kT0 + 100);
+        Put("tgt/a/b/keep.txt", "old", kT0);
+        Put("src/c/go.txt", "g", kT0);
+        dialogs.Script({Answer::Abort, second});
+        ASSERT_TRUE(Run());
+        // The removal step does not test for an abort, so the ancestor's failure still shows.
+        EXPECT_THAT(DialogTexts(), ElementsAre("Error 0091: Could not Delete " + src + "/a/b",
+                                               "Error 0091: Could not Delete " + src + "/a"));
+        EXPECT_EQ(run.RunState, kRunStateAbort);
+        EXPECT_EQ(run.LastErrorCode, 145);
+        EXPECT_TRUE(Exists("src/c/go.txt"));  // no further subdirectory taken
+    }
 }
 
 TEST_F(TreeWalkTest, InjectedRemovalFailureIsShownWithItsCode) {
