@@ -685,6 +685,17 @@ TEST_P(SideBySide, ReportsAndPublicationFollowTheWalkOrder) {
     }
 }
 
+// A table row's name for the test's name: its description, with every other character than a
+// letter or digit made an underscore.
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    std::string name;
+    for (const char* c = info.param.what; *c != '\0'; ++c) {
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    }
+    return name;
+}
+
 // The operator's stop, pressed while the report of one file is shown: whatever the number of
 // workers, every copy reported as copied stands in the target whole, and nothing else does.
 struct StopPressedRow {
@@ -737,13 +748,7 @@ INSTANTIATE_TEST_SUITE_P(Table, StopPressed,
                                            StopPressedRow{"two workers", 2, 5},
                                            StopPressedRow{"four workers", 4, 17},
                                            StopPressedRow{"sixteen workers", 16, 0}),
-                         [](const ::testing::TestParamInfo<StopPressedRow>& info) {
-                             std::string name;
-                             for (const char* c = info.param.what; *c != '\0'; ++c) {
-                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-                             }
-                             return name;
-                         });
+                         RowName<StopPressedRow>);
 
 // The walk runs ahead of the reports across directories: whatever the number of workers, the
 // status lines (each directory's line, then its files) are those of one worker, line for line;
@@ -910,13 +915,7 @@ INSTANTIATE_TEST_SUITE_P(
                              "d4_f05", Answer::Abort, nullptr},
         AcrossDirectoriesRow{"move, d1 cannot be removed, Abort", 2, true, FileOp::RemoveDirectory,
                              "src/d1", Answer::Abort, nullptr}),
-    [](const ::testing::TestParamInfo<AcrossDirectoriesRow>& info) {
-        std::string name;
-        for (const char* c = info.param.what; *c != '\0'; ++c) {
-            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-        }
-        return name;
-    });
+    RowName<AcrossDirectoriesRow>);
 
 // Copies one at a time run on the walk's thread, except a large copy: it runs on a worker
 // while the walk's thread goes on pumping the front end's messages, so that the window does
@@ -978,13 +977,7 @@ INSTANTIATE_TEST_SUITE_P(
                       false},
         SideBySideRow{"four workers after a killed run", 4, nullptr, Answer::Abort, true},
         SideBySideRow{"one worker after a killed run", 1, nullptr, Answer::Abort, true}),
-    [](const ::testing::TestParamInfo<SideBySideRow>& info) {
-        std::string name;
-        for (const char* c = info.param.what; *c != '\0'; ++c) {
-            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-        }
-        return name;
-    });
+    RowName<SideBySideRow>);
 
 }  // namespace
 }  // namespace ferrit
