@@ -21,13 +21,6 @@ namespace {
 constexpr size_t kOpenBudget = 128;
 constexpr size_t kKeepDeepest = 48;
 constexpr size_t kCheckpointEvery = 16;
-// Directories remembered per root beyond the chain: more than the copies that run side by side
-// at most, each in a directory of its own, and the walk's own.
-constexpr size_t kRecentDirectories = 24;
-
-bool SameParts(const std::vector<std::string>& a, const std::vector<std::string>& b, size_t n) {
-    return a.size() == n && std::equal(a.begin(), a.end(), b.begin());
-}
 
 // Opens one directory level below `parent` without following a link there; makes it first when
 // `create` is set and it is missing. Returns the descriptor, or -errno.
@@ -163,36 +156,6 @@ void ConfinedPaths::KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo)
     }
 }
 
-ConfinedPaths::Root::Recent* ConfinedPaths::FindRecent(Root& root,
-                                                       const std::vector<std::string>& parts,
-                                                       size_t n) {
-    for (Root::Recent& known : root.recent) {
-        if (SameParts(known.parts, parts, n)) {
-            known.used = ++root.uses;
-            return &known;
-        }
-    }
-    return nullptr;
-}
-
-void ConfinedPaths::RememberRecent(Root& root, const std::vector<std::string>& parts, size_t n) {
-    if (n == 0 || FindRecent(root, parts, n) != nullptr) {
-        return;
-    }
-    Root::Recent* slot = nullptr;
-    if (root.recent.size() < kRecentDirectories) {
-        slot = &root.recent.emplace_back();
-    } else {
-        slot = &*std::min_element(
-            root.recent.begin(), root.recent.end(),
-            [](const Root::Recent& a, const Root::Recent& b) { return a.used < b.used; });
-    }
-    slot->parts.assign(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(n));
-    slot->fd = root.chain[n - 1].fd;
-    slot->device = root.chain[n - 1].device;
-    slot->used = ++root.uses;
-}
-
 SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, size_t n,
                                    bool create, SharedFd& fd, uint64_t* device) {
     size_t common = 0;
@@ -200,13 +163,6 @@ SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& p
         ++common;
     }
     if (common < n) {
-        if (const Root::Recent* known = FindRecent(root, parts, n)) {
-            fd = known->fd;  // resolved lately, and the chain stays as it is
-            if (device != nullptr) {
-                *device = known->device;
-            }
-            return SystemError();
-        }
         Truncate(root, common);  // another branch: what was below the common part goes
     }
     // The deepest level still open to resolve from.
@@ -236,7 +192,6 @@ SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& p
         current = next;
         KeepWithinBudget(root, i, n);  // never the level walked from, nor the one wanted
     }
-    RememberRecent(root, parts, n);
     fd = n == 0 ? root.fd : root.chain[n - 1].fd;
     if (device != nullptr) {
         *device = n == 0 ? root.device : root.chain[n - 1].device;
@@ -299,18 +254,8 @@ SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
 void ConfinedPaths::Forget(const std::string& path) {
     Lookup found = LookUp(path);
     const std::vector<std::string>& parts = found.parts;
-    if (found.root == nullptr || found.err || parts.empty()) {
-        return;
-    }
-    std::vector<Root::Recent>& recent = found.root->recent;
-    recent.erase(std::remove_if(recent.begin(), recent.end(),
-                                [&](const Root::Recent& known) {
-                                    return known.parts.size() >= parts.size() &&
-                                           std::equal(parts.begin(), parts.end(),
-                                                      known.parts.begin());
-                                }),
-                 recent.end());
-    if (found.root->chain.size() < parts.size()) {
+    if (found.root == nullptr || found.err || parts.empty() ||
+        found.root->chain.size() < parts.size()) {
         return;
     }
     for (size_t i = 0; i < parts.size(); ++i) {

@@ -127,17 +127,6 @@ class ConfinedPaths {
         uint64_t device = 0;
         std::vector<Level> chain;  // the directories last resolved below the root, in order
         size_t open = 0;           // descriptors of the chain now open
-        // The directories most recently resolved, whatever the chain holds now: copies side by
-        // side go back and forth between a few directories, and a level opened again costs
-        // round trips on a network volume and holds the lock meanwhile.
-        struct Recent {
-            std::vector<std::string> parts;
-            SharedFd fd;
-            uint64_t device = 0;
-            uint64_t used = 0;
-        };
-        std::vector<Recent> recent;
-        uint64_t uses = 0;
     };
 
     // A path looked up under the lock, which it holds: the innermost root the path lies below
@@ -155,9 +144,6 @@ class ConfinedPaths {
     SystemError Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
                         SharedFd& fd, uint64_t* device = nullptr);
     void Truncate(Root& root, size_t levels);
-    // The recently resolved directory of the first `n` parts, or nullptr.
-    Root::Recent* FindRecent(Root& root, const std::vector<std::string>& parts, size_t n);
-    void RememberRecent(Root& root, const std::vector<std::string>& parts, size_t n);
     // Closes shallow levels beyond the budget, never those from index keepFrom to keepTo.
     void KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo);
 

@@ -95,34 +95,6 @@ TEST_F(ConfinedPathsTest, ARemovedDirectoryIsForgotten) {
     EXPECT_EQ(fstatat(at.held.Get(), at.name.c_str(), &st, 0), 0);
 }
 
-// Copies side by side go back and forth between directories: each path reaches the file in its
-// own directory, and a directory the run removed and made again is the new one, also where it
-// was resolved lately but is no longer the one last resolved.
-TEST_F(ConfinedPathsTest, DirectoriesTakenInTurnAreEachTheirOwn) {
-    for (const char* dir : {"x/1", "x/2", "x/3"}) {
-        tmp.File(std::string("root/") + dir + "/f", dir);
-    }
-    const auto reached = [&](const std::string& rel) {
-        PathAt at;
-        struct stat got, want;
-        if (paths.Locate(Under(rel), at).errnoValue != 0 ||
-            fstatat(at.held.Get(), at.name.c_str(), &got, AT_SYMLINK_NOFOLLOW) != 0 ||
-            stat((root + "/" + rel).c_str(), &want) != 0) {
-            return false;
-        }
-        return got.st_ino == want.st_ino;
-    };
-    for (const char* rel : {"x/1/f", "x/2/f", "x/1/f", "x/3/f", "x/2/f", "x/3/f", "x/1/f"}) {
-        EXPECT_TRUE(reached(rel)) << rel;
-    }
-    ASSERT_EQ(rename((root + "/x/2").c_str(), (root + "/x/2old").c_str()), 0);
-    tmp.File("root/x/2/f", "new");
-    paths.Forget(Under("x/2"));
-    for (const char* rel : {"x/1/f", "x/2/f", "x/3/f", "x/2/f"}) {
-        EXPECT_TRUE(reached(rel)) << rel;
-    }
-}
-
 // Thousands of levels stay within a bounded number of open descriptors, going down and up.
 TEST_F(ConfinedPathsTest, DeepTreesKeepTheDescriptorsBounded) {
     const size_t before = ListDir("/proc/self/fd").size();
