@@ -90,7 +90,8 @@ for ((round = 0; round <= RUNS; round++)); do
     for tool in ferrit cp rsync; do mkdir -p "$SERVED/a-$tool.$round"; done
     for tool in ferrit cp; do mkdir -p "$SERVED/c-$tool.$round"; done
 done
-mkdir -p "$SERVED/strace-ferrit" "$SERVED/strace-cp" "$SERVED/req-ferrit" "$SERVED/req-cp" "$MNT"
+mkdir -p "$SERVED/strace-ferrit" "$SERVED/strace-cp" "$SERVED/req-ferrit" "$SERVED/req-cp" \
+    "$SERVED/links" "$MNT"
 sshfs -F "$SFTP/ssh_config" "bench:$SERVED" "$MNT" 2>"$WORK/sshfs.err" || {
     cat "$WORK/sshfs.err" >&2
     skip "sshfs could not mount (FUSE refused?)"
@@ -173,6 +174,28 @@ echo "(c) one file of 100 MiB onto the mount"
 printf '    wall:      ferrit-cli %.3f s (%s), cp %.3f s (%s)\n' "$(median c_ferrit)" \
     "$(spread c_ferrit)" "$(median c_cp)" "$(spread c_cp)"
 ratio_line "ferrit-cli / cp" "$(median c_ferrit)" "$(median c_cp)" 1.1
+
+# (c2) Untimed: a tree with links onto the mount. Setting a link's own times there would set
+# those of what it points to (sshfs asks the server by name, which follows the link), so every
+# file must keep its source's time, and a dangling link must be copied too.
+LINKS=$WORK/linksrc
+mkdir -p "$LINKS/sub"
+echo data >"$LINKS/f"
+touch -d '2001-01-01 00:00:00' "$LINKS/f"
+ln -s f "$LINKS/l"
+ln -s ../f "$LINKS/sub/up"
+ln -s missing "$LINKS/dangling"
+"$CLI" --subdirs --create-dirs "$LINKS" "$MNT/links" >/dev/null 2>&1 || {
+    echo "bench: the copy of a tree with links onto the mount failed" >&2
+    exit "$BENCH_FAILED"
+}
+if [[ $(stat -c %Y "$SERVED/links/f") != $(stat -c %Y "$LINKS/f") || ! -L $SERVED/links/l ||
+    ! -L $SERVED/links/sub/up || ! -L $SERVED/links/dangling ]]; then
+    echo "bench: the copy of links changed the time of a file or left a link out" >&2
+    exit "$BENCH_FAILED"
+fi
+echo
+echo "(c2) a tree with links: every file kept its source's time, every link was copied"
 
 # (d) File-system calls per copied file in the fresh copy of (a): strace -f -c counting the
 # calls strace classes as %file (by name) and %desc (by descriptor), over the 1,000 files.
