@@ -44,6 +44,9 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
 }
 
 void TransferEngine::ShowFileLines(const PendingFile& p) {
+    if (!sink_.ShowsProgressLines()) {
+        return;
+    }
     sink_.StatusDisplay(1, "File:     " + p.entry.name + " (" + FormatSize(p.entry.size) + ")");
     sink_.StatusDisplay(3, "Total:    " + FormatSize(p.total));
 }
@@ -253,12 +256,15 @@ CopyOutcome TransferEngine::PublishMade(FileServices& files, PreparedResult& mad
 }
 
 void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
+    const bool showLines = sink_.ShowsProgressLines();
     if (!p.shown) {
         ShowFileLines(p);
     }
     bool copied = false;
     if (p.copy) {
-        sink_.StatusDisplay(2, "Status:   Copying");
+        if (showLines) {
+            sink_.StatusDisplay(2, "Status:   Copying");
+        }
         ServerCopyResult server;
         if (p.serverCopy) {
             server =
@@ -285,7 +291,9 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
         }
         run_.Counts.BytesDone += p.entry.size;
         const std::string x = copied ? "" : "not ";
-        sink_.StatusDisplay(2, "Status:   " + x + "copied");
+        if (showLines) {
+            sink_.StatusDisplay(2, "Status:   " + x + "copied");
+        }
         sink_.StatusInfo("   " + p.entry.name + " " + x + "copied");
         // The reason stays in the list, below the line of the file it belongs to.
         if (!copied) {
@@ -298,7 +306,9 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
     } else {
         ++run_.Counts.FilesSkipped;
         run_.Counts.BytesDone += p.entry.size;
-        sink_.StatusDisplay(2, "Status:   skipped");
+        if (showLines) {
+            sink_.StatusDisplay(2, "Status:   skipped");
+        }
         sink_.StatusInfo("   " + p.entry.name + " skipped");
     }
 
