@@ -153,6 +153,8 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     job.targetAbsent = !p.counterpartSeen;
     job.k = p.k;
     job.settles = p.settlesEarly;
+    // Only a move relies on the copy's facts: they cost a look at every copy.
+    job.factsWanted = options_.cbAllowed(MoveFiles);
     job.written = p.written;
     p.run = gathered_;
     p.job = gathered_->size() - 1;
@@ -219,7 +221,8 @@ void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrde
     for (size_t i = 0; i < jobs.size(); ++i) {
         {
             const CopyProgressScope progress(jobs[i].written.get());
-            made[i] = PrepareShellCopy(files, jobs[i].source, jobs[i].target, jobs[i].targetAbsent);
+            made[i] = PrepareShellCopy(files, jobs[i].source, jobs[i].target, jobs[i].targetAbsent,
+                                       jobs[i].factsWanted);
         }
         if (!made[i].copy) {
             deliver(i, NotMade(made[i]));  // reported, and settled, by the walk's thread
@@ -238,8 +241,9 @@ void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrde
 }
 
 CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::string& source,
-                                           const std::string& target, bool targetAbsent) {
-    PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent);
+                                           const std::string& target, bool targetAbsent,
+                                           bool factsWanted) {
+    PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent, factsWanted);
     return made.copy ? PublishMade(files, made) : NotMade(made);
 }
 
@@ -397,7 +401,8 @@ int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
     TakeOutcome(p, true);
     if (!p.outcomeTaken) {
         // No worker had the file: made and put in place here, where its turn has come.
-        p.taken = MakeAndPublish(*files_, p.file, p.counterpart, !p.counterpartSeen);
+        p.taken = MakeAndPublish(*files_, p.file, p.counterpart, !p.counterpartSeen,
+                                 options_.cbAllowed(MoveFiles));
         p.outcomeTaken = true;
     }
     p.facts = p.taken.facts;

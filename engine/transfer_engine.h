@@ -98,8 +98,10 @@ class TransferEngine {
                                uint32_t operation, bool targetAbsent = false);
     // The first half of the shell copy, safe on a worker: the copy made whole beside its target
     // through the given file services, not yet in its place.
+    // `factsWanted`: the copy's facts are to come with its publication (a move relies on them).
     static PreparedResult PrepareShellCopy(FileServices& files, const std::string& source,
-                                           const std::string& target, bool targetAbsent);
+                                           const std::string& target, bool targetAbsent,
+                                           bool factsWanted);
     // One file's whole shell copy for a worker: made, then put in place once file `k` of the
     // walk order has its turn (never after a stop: the copy is then dropped), its outcome
     // settled at once when `settles` (nothing that follows the publication can stop the run).
@@ -108,6 +110,7 @@ class TransferEngine {
         bool targetAbsent = false;
         uint64_t k = 0;
         bool settles = false;
+        bool factsWanted = true;  // the copy's facts come with its publication
         std::shared_ptr<std::atomic<int64_t>> written;  // the data written so far
         CopyOutcome outcome;                            // what became of the copy, once `delivered`
         std::atomic<bool> delivered{false};
@@ -126,7 +129,8 @@ class TransferEngine {
     static CopyOutcome PublishMade(FileServices& files, PreparedResult& made);
     // One copy made and put in place at once, its turn already come.
     static CopyOutcome MakeAndPublish(FileServices& files, const std::string& source,
-                                      const std::string& target, bool targetAbsent);
+                                      const std::string& target, bool targetAbsent,
+                                      bool factsWanted);
     // The data already written by the copies of files not reported yet (for the progress of a
     // large file). Read on the walk's thread, as the front end's pumps are.
     int64_t BytesInFlight() const;
