@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -28,9 +29,9 @@ class CopyPool {
     CopyPool(const CopyPool&) = delete;
     CopyPool& operator=(const CopyPool&) = delete;
 
-    // Runs the task on a worker (at once, here, where tasks run inline and it is not `large`).
-    // The task reports its own results and must not throw.
-    void Post(std::function<void()> task, bool large = false);
+    // Runs the task on a worker (at once, here, where tasks run inline and it is not `large`);
+    // `first`: before every task waiting. The task reports its own results and must not throw.
+    void Post(std::function<void()> task, bool large = false, bool first = false);
 
     // Whether tasks run at once on the caller's thread, one copy at a time.
     bool Inline() const { return inline_; }
@@ -63,6 +64,15 @@ class PublishOrder {
     // No file not yet published may be published any more.
     void Stop();
 
+    // Made copies may wait for their turn without holding a worker: `runner` hands a task to a
+    // worker (never the walk's thread). Set before any copy is handed to a worker.
+    void SetRunner(std::function<void(std::function<void()>)> runner) {
+        runner_ = std::move(runner);
+    }
+    bool Defers() const { return static_cast<bool>(runner_); }
+    // `then` is handed to the runner once file `k`'s turn has come, or the run is stopped.
+    void Defer(uint64_t k, std::function<void()> then);
+
     // The files of a run of copies handed to a worker: until each is delivered, the worker,
     // not the walk's thread, settles or delivers it.
     void Handed(const std::vector<uint64_t>& files);
@@ -90,8 +100,13 @@ class PublishOrder {
     }
 
   private:
-    // Whether a worker waits for a turn that only the walk's thread can let come.
-    bool WalkAwaited() const { return waitingTurns_ > 0 && withWorkers_.count(next_) == 0; }
+    // Whether a worker, or a made copy, waits for a turn that only the walk's thread can let
+    // come.
+    bool WalkAwaited() const {
+        return (waitingTurns_ > 0 || !deferred_.empty()) && withWorkers_.count(next_) == 0;
+    }
+    // Takes out of `deferred_` what may run now.
+    void TakeDue(std::vector<std::function<void()>>& due);
 
     std::mutex mutex_;
     std::condition_variable turn_;
@@ -105,7 +120,9 @@ class PublishOrder {
     std::condition_variable outcomes_;  // the walk's thread waits for outcomes
     bool walkWaits_ = false;
     uint64_t wanted_ = 0;
-    int waitingTurns_ = 0;  // workers waiting in WaitTurn
+    int waitingTurns_ = 0;                                     // workers waiting in WaitTurn
+    std::multimap<uint64_t, std::function<void()>> deferred_;  // by the file whose turn they await
+    std::function<void(std::function<void()>)> runner_;
 };
 
 // How many consecutive copies of one directory one worker takes at a time, at most: each

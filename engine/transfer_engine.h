@@ -122,9 +122,11 @@ class TransferEngine {
     using CopyRun = std::deque<CopyJob>;
     // Runs consecutive copy jobs on one worker: each copy is made, and put in place as soon as
     // its turn has come; each job's outcome is delivered as soon as it is known, so that a
-    // failure is reported (and settled) while the later copies wait for their turn. Every job
-    // is delivered, whatever happens.
-    static void RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrder& order);
+    // failure is reported (and settled) while the later copies wait for their turn. Where the
+    // order lets them (PublishOrder::Defers), the copies still waiting at the end wait without
+    // the worker, which takes the next run meanwhile. Every job is delivered, whatever happens.
+    static void RunCopyJobs(FileServices& files, const std::shared_ptr<CopyRun>& jobs,
+                            const std::shared_ptr<PublishOrder>& order);
     // A made copy put in place, its turn already come.
     static CopyOutcome PublishMade(FileServices& files, PreparedResult& made);
     // One copy made and put in place at once, its turn already come.
@@ -136,6 +138,14 @@ class TransferEngine {
     int64_t BytesInFlight() const;
 
   private:
+    // A worker's made copies of one run, waiting for their turn in walk order.
+    struct MadeCopies;
+    // Puts in place, in walk order, the made copies whose turn has come; the rest wait for
+    // theirs (without the worker where the order defers, else on it).
+    static void PublishWhenDue(const std::shared_ptr<MadeCopies>& made);
+    // Delivers every job of the run not delivered yet as a failed copy (an unforeseen failure).
+    static void DeliverRemaining(CopyRun& jobs, PublishOrder& order);
+
     // One listed file between its decision and its report, or a step of the walk that takes
     // its place among the reports. Decisions are made in walk order, across directories; the
     // copy is made and put in place on a worker meanwhile, in walk order (PublishOrder); it is
