@@ -129,16 +129,17 @@ class PublishOrder {
 // hand-over between threads costs more than a small file's copy, so a worker makes a run of
 // them and the walk's thread finds most outcomes ready; and a run as long as a directory lets
 // the next worker take the next directory, where it does not contend for the same directory's
-// lock. A worker ahead of its turn holds its made copies (each perhaps a descriptor) until
-// their turn: the run stays within kCopiesInFlight for all workers together.
+// lock. Made copies ahead of their turn are held (each perhaps a descriptor) until their
+// turn: the run stays within kCopiesInFlight for all workers together.
 constexpr size_t kCopiesPerTask = 128;
 constexpr size_t kCopiesInFlight = 256;
 
 // The number of copies run side by side on a local disk when nothing else is asked for. The
 // work per file is the file system's; workers each in a directory of their own share it well,
-// and four keep two processors busy while some of them wait for their turn to publish
-// (measured by `make bench` on ext4 and tmpfs: four beat one and two).
-constexpr int kDefaultJobs = 4;
+// and since made copies wait for their turn without their worker, two keep two processors
+// busy (measured in alternating runs on ext4 and tmpfs, idle and under load: two beat one,
+// three, four and sixteen).
+constexpr int kDefaultJobs = 2;
 
 // A copy at least this large never runs on the walk's thread.
 constexpr int64_t kLargeCopyBytes = int64_t(1) << 20;
