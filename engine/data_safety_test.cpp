@@ -907,6 +907,9 @@ INSTANTIATE_TEST_SUITE_P(
                              FileOp::PublishCopy, "d2_f04", Answer::Ignore, nullptr, true},
         AcrossDirectoriesRow{"a copy in d3 fails, Abort", 4, false, FileOp::CopyFile, "d3_f00",
                              Answer::Abort, nullptr},
+        // The copies of d2 are made and wait for their turn while d1's are reported.
+        AcrossDirectoriesRow{"a copy in d1 fails, Abort, two workers", 2, false, FileOp::CopyFile,
+                             "d1_f09", Answer::Abort, nullptr},
         AcrossDirectoriesRow{"a publication in d2/e fails, Abort", 2, false, FileOp::PublishCopy,
                              "e_f02", Answer::Abort, nullptr},
         AcrossDirectoriesRow{"a publication in d1 fails, Ignore", 16, false, FileOp::PublishCopy,
