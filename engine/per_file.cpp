@@ -257,8 +257,8 @@ void TransferEngine::RunCopyJobs(FileServices& files, const std::shared_ptr<Copy
                 PrepareShellCopy(files, job.source, job.target, job.targetAbsent, job.factsWanted);
         }
         if (!made->made[i].copy) {
-            made->Deliver(i,
-                          NotMade(made->made[i]));  // reported, and settled, by the walk's thread
+            // Reported, and settled, by the walk's thread.
+            made->Deliver(i, NotMade(made->made[i]));
         } else {
             made->ready.push_back(i);
         }
