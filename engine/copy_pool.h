@@ -137,8 +137,9 @@ constexpr size_t kCopiesInFlight = 256;
 // The number of copies run side by side on a local disk when nothing else is asked for. The
 // work per file is the file system's; workers each in a directory of their own share it well,
 // and since made copies wait for their turn without their worker, two keep two processors
-// busy (measured in alternating runs on ext4 and tmpfs, idle and under load: two beat one,
-// three, four and sixteen).
+// busy: in alternating runs on ext4 and tmpfs two beat one and four while the machine was
+// lightly loaded (load 1 to 3 on two processors); under heavier load (4 to 5) the counts
+// came out about even, and one was ahead once.
 constexpr int kDefaultJobs = 2;
 
 // A copy at least this large never runs on the walk's thread.
