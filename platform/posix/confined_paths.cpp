@@ -21,6 +21,9 @@ namespace {
 constexpr size_t kOpenBudget = 128;
 constexpr size_t kKeepDeepest = 48;
 constexpr size_t kCheckpointEvery = 16;
+// Lately resolved directories kept per root beside the chain: enough for the walk and every
+// copy worker each in a directory of its own.
+constexpr size_t kRecentDirectories = 24;
 
 // Opens one directory level below `parent` without following a link there; makes it first when
 // `create` is set and it is missing. Returns the descriptor, or -errno.
@@ -82,6 +85,7 @@ void ConfinedPaths::SetRoots(const std::vector<std::string>& roots) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (Root& root : roots_) {
         Truncate(root, 0);
+        root.recent.clear();
     }
     roots_.clear();
     for (const std::string& text : roots) {
@@ -156,6 +160,29 @@ void ConfinedPaths::KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo)
     }
 }
 
+const ConfinedPaths::Recent* ConfinedPaths::FindRecent(Root& root,
+                                                       const std::vector<std::string>& parts,
+                                                       size_t n) {
+    for (size_t i = 0; i < root.recent.size(); ++i) {
+        const std::vector<std::string>& kept = root.recent[i].parts;
+        if (kept.size() == n && std::equal(kept.begin(), kept.end(), parts.begin())) {
+            std::rotate(root.recent.begin(), root.recent.begin() + static_cast<ptrdiff_t>(i),
+                        root.recent.begin() + static_cast<ptrdiff_t>(i) + 1);
+            return &root.recent.front();
+        }
+    }
+    return nullptr;
+}
+
+void ConfinedPaths::KeepRecent(Root& root, const std::vector<std::string>& parts, size_t n) {
+    if (root.recent.size() >= kRecentDirectories) {
+        root.recent.pop_back();
+    }
+    Recent kept{std::vector<std::string>(parts.begin(), parts.begin() + static_cast<ptrdiff_t>(n)),
+                root.chain[n - 1].fd, root.chain[n - 1].device};
+    root.recent.insert(root.recent.begin(), std::move(kept));
+}
+
 SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, size_t n,
                                    bool create, SharedFd& fd, uint64_t* device) {
     size_t common = 0;
@@ -163,6 +190,13 @@ SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& p
         ++common;
     }
     if (common < n) {
+        if (const Recent* kept = FindRecent(root, parts, n)) {
+            fd = kept->fd;
+            if (device != nullptr) {
+                *device = kept->device;
+            }
+            return SystemError();
+        }
         Truncate(root, common);  // another branch: what was below the common part goes
     }
     // The deepest level still open to resolve from.
@@ -191,6 +225,9 @@ SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& p
         ++root.open;
         current = next;
         KeepWithinBudget(root, i, n);  // never the level walked from, nor the one wanted
+    }
+    if (common < n) {
+        KeepRecent(root, parts, n);
     }
     fd = n == 0 ? root.fd : root.chain[n - 1].fd;
     if (device != nullptr) {
@@ -254,8 +291,19 @@ SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
 void ConfinedPaths::Forget(const std::string& path) {
     Lookup found = LookUp(path);
     const std::vector<std::string>& parts = found.parts;
-    if (found.root == nullptr || found.err || parts.empty() ||
-        found.root->chain.size() < parts.size()) {
+    if (found.root == nullptr || found.err || parts.empty()) {
+        return;
+    }
+    // The directory and whatever was kept below it.
+    std::vector<Recent>& recent = found.root->recent;
+    recent.erase(std::remove_if(recent.begin(), recent.end(),
+                                [&parts](const Recent& kept) {
+                                    return kept.parts.size() >= parts.size() &&
+                                           std::equal(parts.begin(), parts.end(),
+                                                      kept.parts.begin());
+                                }),
+                 recent.end());
+    if (found.root->chain.size() < parts.size()) {
         return;
     }
     for (size_t i = 0; i < parts.size(); ++i) {

@@ -121,12 +121,21 @@ class ConfinedPaths {
         SharedFd fd;  // not valid once closed to stay within the budget; opened again when needed
         uint64_t device = 0;
     };
+    // A directory resolved lately, kept beside the chain: the walk and the copy workers each
+    // work in a directory of their own, and would otherwise take the chain from one another
+    // and open their directories again for every file.
+    struct Recent {
+        std::vector<std::string> parts;  // below the root
+        SharedFd fd;
+        uint64_t device = 0;
+    };
     struct Root {
         std::string text;  // without trailing separators
         SharedFd fd;
         uint64_t device = 0;
-        std::vector<Level> chain;  // the directories last resolved below the root, in order
-        size_t open = 0;           // descriptors of the chain now open
+        std::vector<Level> chain;    // the directories last resolved below the root, in order
+        size_t open = 0;             // descriptors of the chain now open
+        std::vector<Recent> recent;  // the latest first, at most kRecentDirectories
     };
 
     // A path looked up under the lock, which it holds: the innermost root the path lies below
@@ -144,6 +153,10 @@ class ConfinedPaths {
     SystemError Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
                         SharedFd& fd, uint64_t* device = nullptr);
     void Truncate(Root& root, size_t levels);
+    // The lately resolved directory made of the first `n` parts, moved to the front; null if
+    // none is kept.
+    const Recent* FindRecent(Root& root, const std::vector<std::string>& parts, size_t n);
+    void KeepRecent(Root& root, const std::vector<std::string>& parts, size_t n);
     // Closes shallow levels beyond the budget, never those from index keepFrom to keepTo.
     void KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo);
 

@@ -80,19 +80,45 @@ TEST_F(ConfinedPathsTest, MakeDirectoriesStopsAtLinksAndFiles) {
 }
 
 TEST_F(ConfinedPathsTest, ARemovedDirectoryIsForgotten) {
-    SharedFd fd;
-    ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")).errnoValue, 0);
-    ASSERT_EQ(paths.OpenDirectory(Under("gone/inner"), fd).errnoValue, 0);
-    ASSERT_EQ(rmdir((root + "/gone/inner").c_str()), 0);
-    ASSERT_EQ(rmdir((root + "/gone").c_str()), 0);
-    paths.Forget(Under("gone"));
-    // Made again under the same names: the new directories are the ones reached.
-    ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")).errnoValue, 0);
-    tmp.File("root/gone/inner/new.txt", "n");
-    PathAt at;
-    ASSERT_EQ(paths.Locate(Under("gone/inner/new.txt"), at).errnoValue, 0);
-    struct stat st;
-    EXPECT_EQ(fstatat(at.held.Get(), at.name.c_str(), &st, 0), 0);
+    // Whether another directory was resolved between (so that only the directories kept as
+    // lately resolved still hold the removed one), and how deep the removal was.
+    struct Row {
+        const char* between;
+        const char* removed;
+    };
+    const Row rows[] = {
+        {nullptr, "gone"},
+        {"a/b", "gone"},
+        {"a/b", "gone/inner"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.between ? row.between : "-") + " " + row.removed);
+        SharedFd fd;
+        ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")).errnoValue, 0);
+        ASSERT_EQ(paths.OpenDirectory(Under("gone/inner"), fd).errnoValue, 0);
+        fd.Reset();
+        if (row.between != nullptr) {
+            ASSERT_EQ(paths.OpenDirectory(Under(row.between), fd).errnoValue, 0);
+            ASSERT_EQ(paths.OpenDirectory(Under("gone/inner"), fd).errnoValue, 0);
+            ASSERT_EQ(paths.OpenDirectory(Under(row.between), fd).errnoValue, 0);
+        }
+        ASSERT_EQ(rmdir((root + "/gone/inner").c_str()), 0);
+        if (std::string(row.removed) == "gone") {
+            ASSERT_EQ(rmdir((root + "/gone").c_str()), 0);
+        }
+        paths.Forget(Under(row.removed));
+        // Made again under the same names: the new directories are the ones reached.
+        ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")).errnoValue, 0);
+        tmp.File("root/gone/inner/new.txt", "n");
+        PathAt at;
+        ASSERT_EQ(paths.Locate(Under("gone/inner/new.txt"), at).errnoValue, 0);
+        struct stat st;
+        EXPECT_EQ(fstatat(at.held.Get(), at.name.c_str(), &st, 0), 0);
+        ASSERT_EQ(unlink((root + "/gone/inner/new.txt").c_str()), 0);
+        ASSERT_EQ(rmdir((root + "/gone/inner").c_str()), 0);
+        ASSERT_EQ(rmdir((root + "/gone").c_str()), 0);
+        paths.Forget(Under("gone"));
+    }
 }
 
 // Thousands of levels stay within a bounded number of open descriptors, going down and up.
