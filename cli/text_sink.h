@@ -49,6 +49,7 @@ class TextSink : public StatusSink {
     void SetQuiet() { quiet_ = true; }
 
     void StatusDisplay(uint8_t line, const std::string& text) override;
+    bool ShowsProgressLines() const override { return mode_ != ProgressMode::Off; }
     void StatusInfo(const std::string& text) override;
     void ShowWalkDirectory(const std::string& path) override;
     void ShowAvailableSpace(const std::string& /*text*/) override {}

@@ -24,14 +24,18 @@ CopyPool::~CopyPool() {
     }
 }
 
-void CopyPool::Post(std::function<void()> task, bool large) {
+void CopyPool::Post(std::function<void()> task, bool large, bool first) {
     if (threads_.empty() || (inline_ && !large)) {
         task();
         return;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        tasks_.push_back(std::move(task));
+        if (first) {
+            tasks_.push_front(std::move(task));
+        } else {
+            tasks_.push_back(std::move(task));
+        }
     }
     wake_.notify_one();
 }
@@ -75,6 +79,8 @@ bool PublishOrder::IsTurn(uint64_t k) {
 }
 
 void PublishOrder::Settle(uint64_t k) {
+    std::vector<std::function<void()>> due;
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (k < next_) {
@@ -89,14 +95,39 @@ void PublishOrder::Settle(uint64_t k) {
             ahead_.pop_front();
             ++next_;
         }
+        TakeDue(due);
         if (walkWaits_ && WalkAwaited()) {
             outcomes_.notify_one();
         }
-        if (awaited_.empty() || *awaited_.begin() > next_) {
-            return;  // no worker's turn has come
+        wake = !awaited_.empty() && *awaited_.begin() <= next_;  // a worker's turn has come
+    }
+    if (wake) {
+        turn_.notify_all();
+    }
+    for (std::function<void()>& then : due) {
+        runner_(std::move(then));
+    }
+}
+
+void PublishOrder::Defer(uint64_t k, std::function<void()> then) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!stopped_ && next_ < k) {
+            deferred_.emplace(k, std::move(then));
+            if (walkWaits_ && WalkAwaited()) {
+                outcomes_.notify_one();
+            }
+            return;
         }
     }
-    turn_.notify_all();
+    runner_(std::move(then));
+}
+
+void PublishOrder::TakeDue(std::vector<std::function<void()>>& due) {
+    while (!deferred_.empty() && (stopped_ || deferred_.begin()->first <= next_)) {
+        due.push_back(std::move(deferred_.begin()->second));
+        deferred_.erase(deferred_.begin());
+    }
 }
 
 void PublishOrder::Handed(const std::vector<uint64_t>& files) {
@@ -120,11 +151,16 @@ void PublishOrder::RunEnded() {
 }
 
 void PublishOrder::Stop() {
+    std::vector<std::function<void()>> due;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopped_ = true;
+        TakeDue(due);  // every made copy waiting is dropped
     }
     turn_.notify_all();
+    for (std::function<void()>& then : due) {
+        runner_(std::move(then));
+    }
 }
 
 }  // namespace ferrit

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -28,9 +29,9 @@ class CopyPool {
     CopyPool(const CopyPool&) = delete;
     CopyPool& operator=(const CopyPool&) = delete;
 
-    // Runs the task on a worker (at once, here, where tasks run inline and it is not `large`).
-    // The task reports its own results and must not throw.
-    void Post(std::function<void()> task, bool large = false);
+    // Runs the task on a worker (at once, here, where tasks run inline and it is not `large`);
+    // `first`: before every task waiting. The task reports its own results and must not throw.
+    void Post(std::function<void()> task, bool large = false, bool first = false);
 
     // Whether tasks run at once on the caller's thread, one copy at a time.
     bool Inline() const { return inline_; }
@@ -63,6 +64,15 @@ class PublishOrder {
     // No file not yet published may be published any more.
     void Stop();
 
+    // Made copies may wait for their turn without holding a worker: `runner` hands a task to a
+    // worker (never the walk's thread). Set before any copy is handed to a worker.
+    void SetRunner(std::function<void(std::function<void()>)> runner) {
+        runner_ = std::move(runner);
+    }
+    bool Defers() const { return static_cast<bool>(runner_); }
+    // `then` is handed to the runner once file `k`'s turn has come, or the run is stopped.
+    void Defer(uint64_t k, std::function<void()> then);
+
     // The files of a run of copies handed to a worker: until each is delivered, the worker,
     // not the walk's thread, settles or delivers it.
     void Handed(const std::vector<uint64_t>& files);
@@ -90,8 +100,13 @@ class PublishOrder {
     }
 
   private:
-    // Whether a worker waits for a turn that only the walk's thread can let come.
-    bool WalkAwaited() const { return waitingTurns_ > 0 && withWorkers_.count(next_) == 0; }
+    // Whether a worker, or a made copy, waits for a turn that only the walk's thread can let
+    // come.
+    bool WalkAwaited() const {
+        return (waitingTurns_ > 0 || !deferred_.empty()) && withWorkers_.count(next_) == 0;
+    }
+    // Takes out of `deferred_` what may run now.
+    void TakeDue(std::vector<std::function<void()>>& due);
 
     std::mutex mutex_;
     std::condition_variable turn_;
@@ -105,23 +120,27 @@ class PublishOrder {
     std::condition_variable outcomes_;  // the walk's thread waits for outcomes
     bool walkWaits_ = false;
     uint64_t wanted_ = 0;
-    int waitingTurns_ = 0;  // workers waiting in WaitTurn
+    int waitingTurns_ = 0;                                     // workers waiting in WaitTurn
+    std::multimap<uint64_t, std::function<void()>> deferred_;  // by the file whose turn they await
+    std::function<void(std::function<void()>)> runner_;
 };
 
 // How many consecutive copies of one directory one worker takes at a time, at most: each
 // hand-over between threads costs more than a small file's copy, so a worker makes a run of
 // them and the walk's thread finds most outcomes ready; and a run as long as a directory lets
 // the next worker take the next directory, where it does not contend for the same directory's
-// lock. A worker ahead of its turn holds its made copies (each perhaps a descriptor) until
-// their turn: the run stays within kCopiesInFlight for all workers together.
+// lock. Made copies ahead of their turn are held (each perhaps a descriptor) until their
+// turn: the run stays within kCopiesInFlight for all workers together.
 constexpr size_t kCopiesPerTask = 128;
 constexpr size_t kCopiesInFlight = 256;
 
 // The number of copies run side by side on a local disk when nothing else is asked for. The
 // work per file is the file system's; workers each in a directory of their own share it well,
-// and four keep two processors busy while some of them wait for their turn to publish
-// (measured by `make bench` on ext4 and tmpfs: four beat one and two).
-constexpr int kDefaultJobs = 4;
+// and since made copies wait for their turn without their worker, two keep two processors
+// busy: in alternating runs on ext4 and tmpfs two beat one and four while the machine was
+// lightly loaded (load 1 to 3 on two processors); under heavier load (4 to 5) the counts
+// came out about even, and one was ahead once.
+constexpr int kDefaultJobs = 2;
 
 // A copy at least this large never runs on the walk's thread.
 constexpr int64_t kLargeCopyBytes = int64_t(1) << 20;

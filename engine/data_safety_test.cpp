@@ -35,6 +35,7 @@ using ::ferrit::testing::FileOp;
 using ::ferrit::testing::ListDir;
 using ::ferrit::testing::NativeFileServices;
 using ::ferrit::testing::OneServerClient;
+using ::ferrit::testing::SinkCall;
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
 
@@ -760,10 +761,11 @@ struct AcrossDirectoriesRow {
     const char* what;
     int jobs;
     bool move;
-    FileOp failingOp;     // the operation made to fail (FileOp::Count: none)
-    const char* failing;  // the path it fails for
-    DialogAnswer answer;  // the answer to every dialog
-    const char* pressAt;  // the stop is pressed after this directory's line (nullptr: never)
+    FileOp failingOp;          // the operation made to fail (FileOp::Count: none)
+    const char* failing;       // the path it fails for
+    DialogAnswer answer;       // the answer to every dialog
+    const char* pressAt;       // the stop is pressed after this directory's line (nullptr: never)
+    bool linesHidden = false;  // the outlet of the run with `jobs` shows no progress lines
 };
 
 class AcrossDirectories : public EngineFixture,
@@ -851,7 +853,12 @@ TEST_P(AcrossDirectories, WhatIsReportedIsWhatOneWorkerReportsAndWhatStands) {
     // One worker, without the stop: the walk order.
     const std::vector<std::string> one = RunRow("one", 1, false);
     ASSERT_GT(one.size(), 20u);
+    sink.HideProgressLines(row.linesHidden);
+    const size_t displayedBefore = sink.EventsOf(SinkCall::StatusDisplay).size();
     const std::vector<std::string> many = RunRow("many", row.jobs, row.pressAt != nullptr);
+    if (row.linesHidden) {
+        EXPECT_EQ(displayedBefore, sink.EventsOf(SinkCall::StatusDisplay).size());
+    }
 
     if (row.pressAt == nullptr) {
         EXPECT_EQ(one, many);
@@ -894,8 +901,15 @@ INSTANTIATE_TEST_SUITE_P(
         AcrossDirectoriesRow{"four workers", 4, false, FileOp::Count, "", Answer::Abort, nullptr},
         AcrossDirectoriesRow{"sixteen workers", 16, false, FileOp::Count, "", Answer::Abort,
                              nullptr},
+        AcrossDirectoriesRow{"two workers, no progress lines shown", 2, false, FileOp::Count, "",
+                             Answer::Abort, nullptr, true},
+        AcrossDirectoriesRow{"a publication in d2 fails, Ignore, no progress lines shown", 4, false,
+                             FileOp::PublishCopy, "d2_f04", Answer::Ignore, nullptr, true},
         AcrossDirectoriesRow{"a copy in d3 fails, Abort", 4, false, FileOp::CopyFile, "d3_f00",
                              Answer::Abort, nullptr},
+        // The copies of d2 are made and wait for their turn while d1's are reported.
+        AcrossDirectoriesRow{"a copy in d1 fails, Abort, two workers", 2, false, FileOp::CopyFile,
+                             "d1_f09", Answer::Abort, nullptr},
         AcrossDirectoriesRow{"a publication in d2/e fails, Abort", 2, false, FileOp::PublishCopy,
                              "e_f02", Answer::Abort, nullptr},
         AcrossDirectoriesRow{"a publication in d1 fails, Ignore", 16, false, FileOp::PublishCopy,

@@ -30,13 +30,16 @@ int32_t TransferEngine::ShellFileOperation(const std::string& source, const std:
 }
 
 PreparedResult TransferEngine::PrepareShellCopy(FileServices& files, const std::string& source,
-                                                const std::string& target, bool targetAbsent) {
+                                                const std::string& target, bool targetAbsent,
+                                                bool factsWanted) {
     PreparedResult made;
     try {
         const int32_t code = files.PrepareCopy(source, target, targetAbsent, made.copy);
         if (code != 0) {
             made.copy.reset();
             made.refused = code;
+        } else if (made.copy) {
+            made.copy->factsWanted = factsWanted;
         }
     } catch (...) {
         made.copy.reset();

@@ -19,6 +19,7 @@ class LoggedSink : public StatusSink {
     void StatusDisplay(uint8_t line, const std::string& text) override {
         inner_.StatusDisplay(line, text);
     }
+    bool ShowsProgressLines() const override { return inner_.ShowsProgressLines(); }
     void StatusInfo(const std::string& text) override {
         if (log_ != nullptr) {
             log_->Line(text);

@@ -44,6 +44,9 @@ void TransferEngine::HandleOneFile(const std::string& file, const std::string& c
 }
 
 void TransferEngine::ShowFileLines(const PendingFile& p) {
+    if (!sink_.ShowsProgressLines()) {
+        return;
+    }
     sink_.StatusDisplay(1, "File:     " + p.entry.name + " (" + FormatSize(p.entry.size) + ")");
     sink_.StatusDisplay(3, "Total:    " + FormatSize(p.total));
 }
@@ -150,6 +153,8 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     job.targetAbsent = !p.counterpartSeen;
     job.k = p.k;
     job.settles = p.settlesEarly;
+    // Only a move relies on the copy's facts: they cost a look at every copy.
+    job.factsWanted = options_.cbAllowed(MoveFiles);
     job.written = p.written;
     p.run = gathered_;
     p.job = gathered_->size() - 1;
@@ -177,66 +182,122 @@ void TransferEngine::SubmitJobs(bool large) {
     jobsPool_->Post(
         [files, jobs, order] {
             try {
-                RunCopyJobs(*files, *jobs, *order);
+                RunCopyJobs(*files, jobs, order);
             } catch (...) {
-                // A copy that failed in an unforeseen way is a failed copy; no job goes unanswered.
-                for (CopyJob& job : *jobs) {
-                    if (!job.delivered.load(std::memory_order_acquire)) {
-                        job.outcome = CopyOutcome();
-                        job.delivered.store(true, std::memory_order_release);
-                        order->Delivered(job.k, true);
-                    }
-                }
-                order->RunEnded();
+                DeliverRemaining(*jobs, *order);
             }
         },
         large);
 }
 
-void TransferEngine::RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrder& order) {
-    std::vector<PreparedResult> made(jobs.size());
-    std::deque<size_t> ready;  // made, waiting for their turn, in walk order
-    const auto deliver = [&](size_t i, CopyOutcome outcome) {
-        jobs[i].outcome = std::move(outcome);
-        jobs[i].delivered.store(true, std::memory_order_release);
-        order.Delivered(jobs[i].k, jobs[i].SettledByWalk());
-    };
-    const auto publish = [&](size_t i) {
-        CopyOutcome outcome;
-        if (!order.WaitTurn(jobs[i].k)) {
-            made[i].copy.reset();  // the run stopped first: the copy goes unpublished
-        } else {
-            outcome = PublishMade(files, made[i]);
-            if (outcome.published && jobs[i].settles) {
-                order.Settle(jobs[i].k);
-            }
+void TransferEngine::DeliverRemaining(CopyRun& jobs, PublishOrder& order) {
+    // A copy that failed in an unforeseen way is a failed copy; no job goes unanswered.
+    for (CopyJob& job : jobs) {
+        if (!job.delivered.load(std::memory_order_acquire)) {
+            job.outcome = CopyOutcome();
+            job.delivered.store(true, std::memory_order_release);
+            order.Delivered(job.k, true);
         }
-        deliver(i, std::move(outcome));
-    };
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        {
-            const CopyProgressScope progress(jobs[i].written.get());
-            made[i] = PrepareShellCopy(files, jobs[i].source, jobs[i].target, jobs[i].targetAbsent);
-        }
-        if (!made[i].copy) {
-            deliver(i, NotMade(made[i]));  // reported, and settled, by the walk's thread
-        } else {
-            ready.push_back(i);
-        }
-        while (!ready.empty() && order.IsTurn(jobs[ready.front()].k)) {
-            publish(ready.front());
-            ready.pop_front();
-        }
-    }
-    for (const size_t i : ready) {
-        publish(i);
     }
     order.RunEnded();
 }
 
+struct TransferEngine::MadeCopies {
+    FileServices* files = nullptr;
+    std::shared_ptr<CopyRun> jobs;
+    std::shared_ptr<PublishOrder> order;
+    std::vector<PreparedResult> made;
+    std::deque<size_t> ready;  // made, waiting for their turn, in walk order
+
+    void Deliver(size_t i, CopyOutcome outcome) {
+        CopyJob& job = (*jobs)[i];
+        job.outcome = std::move(outcome);
+        job.delivered.store(true, std::memory_order_release);
+        order->Delivered(job.k, job.SettledByWalk());
+    }
+    // Puts copy `i` in place once its turn has come (at once where it has).
+    void Publish(size_t i) {
+        CopyJob& job = (*jobs)[i];
+        CopyOutcome outcome;
+        if (!order->WaitTurn(job.k)) {
+            made[i].copy.reset();  // the run stopped first: the copy goes unpublished
+        } else {
+            outcome = PublishMade(*files, made[i]);
+            if (outcome.published && job.settles) {
+                order->Settle(job.k);
+            }
+        }
+        Deliver(i, std::move(outcome));
+    }
+    // Puts in place the copies whose turn has come; false where one waits for its turn.
+    bool PublishDue() {
+        while (!ready.empty()) {
+            if (!order->IsTurn((*jobs)[ready.front()].k)) {
+                return false;
+            }
+            Publish(ready.front());
+            ready.pop_front();
+        }
+        return true;
+    }
+};
+
+void TransferEngine::RunCopyJobs(FileServices& files, const std::shared_ptr<CopyRun>& jobs,
+                                 const std::shared_ptr<PublishOrder>& order) {
+    auto made = std::make_shared<MadeCopies>();
+    made->files = &files;
+    made->jobs = jobs;
+    made->order = order;
+    made->made.resize(jobs->size());
+    for (size_t i = 0; i < jobs->size(); ++i) {
+        CopyJob& job = (*jobs)[i];
+        {
+            const CopyProgressScope progress(job.written.get());
+            made->made[i] =
+                PrepareShellCopy(files, job.source, job.target, job.targetAbsent, job.factsWanted);
+        }
+        if (!made->made[i].copy) {
+            // Reported, and settled, by the walk's thread.
+            made->Deliver(i, NotMade(made->made[i]));
+        } else {
+            made->ready.push_back(i);
+        }
+        made->PublishDue();
+    }
+    PublishWhenDue(made);
+}
+
+void TransferEngine::PublishWhenDue(const std::shared_ptr<MadeCopies>& made) {
+    if (made->PublishDue()) {
+        made->order->RunEnded();
+        return;
+    }
+    if (!made->order->Defers()) {
+        for (const size_t i : made->ready) {
+            made->Publish(i);
+        }
+        made->ready.clear();
+        made->order->RunEnded();
+        return;
+    }
+    // The worker goes on to other copies; these are put in place by whichever worker is free
+    // once the first of them has its turn (or dropped, once the run is stopped).
+    made->order->RunEnded();
+    const uint64_t k = (*made->jobs)[made->ready.front()].k;
+    made->order->Defer(k, [made] {
+        try {
+            PublishWhenDue(made);
+        } catch (...) {
+            made->ready.clear();
+            DeliverRemaining(*made->jobs, *made->order);
+        }
+    });
+}
+
 CopyOutcome TransferEngine::MakeAndPublish(FileServices& files, const std::string& source,
-                                           const std::string& target, bool targetAbsent) {
-    PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent);
+                                           const std::string& target, bool targetAbsent,
+                                           bool factsWanted) {
+    PreparedResult made = PrepareShellCopy(files, source, target, targetAbsent, factsWanted);
     return made.copy ? PublishMade(files, made) : NotMade(made);
 }
 
@@ -253,12 +314,15 @@ CopyOutcome TransferEngine::PublishMade(FileServices& files, PreparedResult& mad
 }
 
 void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
+    const bool showLines = sink_.ShowsProgressLines();
     if (!p.shown) {
         ShowFileLines(p);
     }
     bool copied = false;
     if (p.copy) {
-        sink_.StatusDisplay(2, "Status:   Copying");
+        if (showLines) {
+            sink_.StatusDisplay(2, "Status:   Copying");
+        }
         ServerCopyResult server;
         if (p.serverCopy) {
             server =
@@ -285,7 +349,9 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
         }
         run_.Counts.BytesDone += p.entry.size;
         const std::string x = copied ? "" : "not ";
-        sink_.StatusDisplay(2, "Status:   " + x + "copied");
+        if (showLines) {
+            sink_.StatusDisplay(2, "Status:   " + x + "copied");
+        }
         sink_.StatusInfo("   " + p.entry.name + " " + x + "copied");
         // The reason stays in the list, below the line of the file it belongs to.
         if (!copied) {
@@ -298,7 +364,9 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
     } else {
         ++run_.Counts.FilesSkipped;
         run_.Counts.BytesDone += p.entry.size;
-        sink_.StatusDisplay(2, "Status:   skipped");
+        if (showLines) {
+            sink_.StatusDisplay(2, "Status:   skipped");
+        }
         sink_.StatusInfo("   " + p.entry.name + " skipped");
     }
 
@@ -387,7 +455,8 @@ int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
     TakeOutcome(p, true);
     if (!p.outcomeTaken) {
         // No worker had the file: made and put in place here, where its turn has come.
-        p.taken = MakeAndPublish(*files_, p.file, p.counterpart, !p.counterpartSeen);
+        p.taken = MakeAndPublish(*files_, p.file, p.counterpart, !p.counterpartSeen,
+                                 options_.cbAllowed(MoveFiles));
         p.outcomeTaken = true;
     }
     p.facts = p.taken.facts;

@@ -12,6 +12,9 @@ class StatusSink {
     virtual ~StatusSink() = default;
     // Sets progress line 1, 2 or 3 (file, status, total) and shows it at once, without pumping.
     virtual void StatusDisplay(uint8_t line, const std::string& text) = 0;
+    // Whether the progress lines are shown at all: where they are not, the engine does not
+    // make them.
+    virtual bool ShowsProgressLines() const { return true; }
     // Appends a line to the status list, keeps the list's end in view, then pumps (a front end
     // may leave out the pumps that come sooner after the last one than it needs them).
     virtual void StatusInfo(const std::string& text) = 0;

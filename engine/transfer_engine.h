@@ -98,8 +98,10 @@ class TransferEngine {
                                uint32_t operation, bool targetAbsent = false);
     // The first half of the shell copy, safe on a worker: the copy made whole beside its target
     // through the given file services, not yet in its place.
+    // `factsWanted`: the copy's facts are to come with its publication (a move relies on them).
     static PreparedResult PrepareShellCopy(FileServices& files, const std::string& source,
-                                           const std::string& target, bool targetAbsent);
+                                           const std::string& target, bool targetAbsent,
+                                           bool factsWanted);
     // One file's whole shell copy for a worker: made, then put in place once file `k` of the
     // walk order has its turn (never after a stop: the copy is then dropped), its outcome
     // settled at once when `settles` (nothing that follows the publication can stop the run).
@@ -108,6 +110,7 @@ class TransferEngine {
         bool targetAbsent = false;
         uint64_t k = 0;
         bool settles = false;
+        bool factsWanted = true;  // the copy's facts come with its publication
         std::shared_ptr<std::atomic<int64_t>> written;  // the data written so far
         CopyOutcome outcome;                            // what became of the copy, once `delivered`
         std::atomic<bool> delivered{false};
@@ -119,19 +122,30 @@ class TransferEngine {
     using CopyRun = std::deque<CopyJob>;
     // Runs consecutive copy jobs on one worker: each copy is made, and put in place as soon as
     // its turn has come; each job's outcome is delivered as soon as it is known, so that a
-    // failure is reported (and settled) while the later copies wait for their turn. Every job
-    // is delivered, whatever happens.
-    static void RunCopyJobs(FileServices& files, CopyRun& jobs, PublishOrder& order);
+    // failure is reported (and settled) while the later copies wait for their turn. Where the
+    // order lets them (PublishOrder::Defers), the copies still waiting at the end wait without
+    // the worker, which takes the next run meanwhile. Every job is delivered, whatever happens.
+    static void RunCopyJobs(FileServices& files, const std::shared_ptr<CopyRun>& jobs,
+                            const std::shared_ptr<PublishOrder>& order);
     // A made copy put in place, its turn already come.
     static CopyOutcome PublishMade(FileServices& files, PreparedResult& made);
     // One copy made and put in place at once, its turn already come.
     static CopyOutcome MakeAndPublish(FileServices& files, const std::string& source,
-                                      const std::string& target, bool targetAbsent);
+                                      const std::string& target, bool targetAbsent,
+                                      bool factsWanted);
     // The data already written by the copies of files not reported yet (for the progress of a
     // large file). Read on the walk's thread, as the front end's pumps are.
     int64_t BytesInFlight() const;
 
   private:
+    // A worker's made copies of one run, waiting for their turn in walk order.
+    struct MadeCopies;
+    // Puts in place, in walk order, the made copies whose turn has come; the rest wait for
+    // theirs (without the worker where the order defers, else on it).
+    static void PublishWhenDue(const std::shared_ptr<MadeCopies>& made);
+    // Delivers every job of the run not delivered yet as a failed copy (an unforeseen failure).
+    static void DeliverRemaining(CopyRun& jobs, PublishOrder& order);
+
     // One listed file between its decision and its report, or a step of the walk that takes
     // its place among the reports. Decisions are made in walk order, across directories; the
     // copy is made and put in place on a worker meanwhile, in walk order (PublishOrder); it is

@@ -57,6 +57,12 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
                    : 1;
     inFlight_ = sideBySide ? (static_cast<size_t>(runJobs_) + 1) * jobsPerTask_ : 1;
     order_ = std::make_shared<PublishOrder>();
+    if (sideBySide) {
+        // A worker whose made copies wait for their turn goes on with the next run meanwhile;
+        // they are put in place first thing once their turn has come.
+        order_->SetRunner(
+            [&pool](std::function<void()> then) { pool.Post(std::move(then), false, true); });
+    }
     nextInOrder_ = 0;
     struct PassEnd {
         TransferEngine& engine;

@@ -84,6 +84,9 @@ class PreparedCopy {
     EntryStat source;
     // The target path the copy is to take.
     std::string target;
+    // Whether PublishCopy is to give the copy's facts (a move relies on them). Where they are
+    // not wanted, the file services may save the look at the copy and give none.
+    bool factsWanted = true;
 };
 
 // What a copy rests on, for a move that deletes its source afterwards: the source as it was
@@ -204,7 +207,8 @@ class FileServices {
     // without asking (a link is replaced, never written through; a directory makes it fail), so
     // a failure or a killed program leaves the old target intact (a power loss may not: nothing
     // is flushed to the disk). The source itself standing at the target is never replaced (32).
-    // `published` receives the copy's facts as it now stands at the target. Returns 0 or an
+    // `published` receives the copy's facts as it now stands at the target (none where they
+    // were not wanted, `PreparedCopy::factsWanted`). Returns 0 or an
     // error code; either way the prepared copy is used up and no temporary file remains.
     virtual int PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) = 0;
 

@@ -39,6 +39,7 @@ class RecordingSink : public StatusSink {
     // Throws std::out_of_range for a line outside 1 to 3 (a programming error of the caller).
     void StatusDisplay(uint8_t line, const std::string& text) override;
     void StatusInfo(const std::string& text) override;
+    bool ShowsProgressLines() const override { return !linesHidden_; }
     void ShowWalkDirectory(const std::string& path) override;
     void ShowAvailableSpace(const std::string& text) override { availText_ = text; }
     void PumpMessages() override;
@@ -74,6 +75,9 @@ class RecordingSink : public StatusSink {
     // Forgets the record (the labels, list and status bar as well); the callbacks stay.
     void Reset();
 
+    // From now on the sink says whether it shows the progress lines (it records what comes).
+    void HideProgressLines(bool hidden) { linesHidden_ = hidden; }
+
     // From now on texts are recorded with '/' for '\' on Windows (testing/system.h).
     void SlashSeparators() { slashes_ = true; }
 
@@ -91,6 +95,7 @@ class RecordingSink : public StatusSink {
     int runFinished_ = 0;
     bool runColour_ = false;
     bool slashes_ = false;
+    bool linesHidden_ = false;
     std::function<void(int)> onPump_;
     std::function<void()> onRunFinished_;
 };

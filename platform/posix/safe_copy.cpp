@@ -267,6 +267,7 @@ class SafeCopier::Prepared : public PreparedCopy {
         if (fstat(fd, &st) != 0)
             return WinErrorFromErrno(errno);
         FillEntryStat(st, copy);
+        learned_ = true;
         return 0;
     }
 
@@ -280,6 +281,7 @@ class SafeCopier::Prepared : public PreparedCopy {
     EntryStat copy;              // the finished copy
 
   private:
+    bool learned_ = false;  // `copy` holds the facts
     int PublishUnnamed();
     // Names the unnamed copy by copying it once more into a named temporary file, for a system
     // on which an unnamed file cannot be named.
@@ -293,6 +295,14 @@ class SafeCopier::Prepared : public PreparedCopy {
 };
 
 int SafeCopier::Prepared::Publish() {
+    // The facts of a copy still open are taken only where they are wanted.
+    if (factsWanted && !learned_) {
+        const int fd = unnamed_.Valid() ? unnamed_.Get() : marked_.Get();
+        if (fd >= 0) {
+            if (const int rc = Learn(fd))
+                return rc;
+        }
+    }
     return unnamed_.Valid() ? PublishUnnamed() : Rename();
 }
 
@@ -520,9 +530,7 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
         !RefusesUnnamed(dir, device)) {
         UniqueFd unnamed(openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, CreationMode(st)));
         if (unnamed.Valid()) {
-            int rc = FillCopy(in.Get(), unnamed.Get(), st, CreatedFinal(st));
-            if (rc == 0)
-                rc = ready->Learn(unnamed.Get());
+            const int rc = FillCopy(in.Get(), unnamed.Get(), st, CreatedFinal(st));
             if (rc != 0)
                 return rc;  // the unnamed copy goes with its descriptor
             ready->unnamed_ = std::move(unnamed);
@@ -550,8 +558,8 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     ready->tmpName_ = tmpName;  // from here on removed again unless published
     // Where named copies are the chosen way, the copy keeps the mark until it is put in place.
     int rc = FillCopy(in.Get(), fd, st, !mark || targetWays.named);
-    if (rc == 0)
-        rc = ready->Learn(fd);
+    if (rc == 0 && !targetWays.named)
+        rc = ready->Learn(fd);  // closed below; a copy kept open is looked at when published
     if (rc == 0 && targetWays.named) {
         ready->marked_.Reset(fd);
         ready->finalMode_ = st.st_mode & 0777;

@@ -148,6 +148,32 @@ TEST_P(CopyFileTest, CarriesContentModeTimeAndAttributes) {
     }
 }
 
+// The copy's facts come with its publication where they are wanted (a move compares them with
+// what stands at the target before it deletes the source); either way the copy is put in
+// place whole and nothing else is left.
+TEST_P(CopyFileTest, PublicationGivesTheCopysFactsWhereWanted) {
+    for (const bool wanted : {true, false}) {
+        SCOPED_TRACE(wanted ? "wanted" : "not wanted");
+        const std::string name = wanted ? "with-facts" : "without-facts";
+        const std::string from = tmp.File("src/" + name, name + " data");
+        const std::string to = dst + "/" + name;
+        std::unique_ptr<PreparedCopy> copy;
+        ASSERT_EQ(fs.PrepareCopy(from, to, true, copy), 0);
+        ASSERT_TRUE(copy);
+        copy->factsWanted = wanted;
+        EntryStat published;
+        ASSERT_EQ(fs.PublishCopy(std::move(copy), published), 0);
+        EXPECT_EQ(ReadFile(to), name + " data");
+        EntryStat standing;
+        ASSERT_EQ(fs.StatEntry(to, standing), 0);
+        if (wanted) {
+            EXPECT_TRUE(SameFacts(published, standing));
+        }
+    }
+    EXPECT_FALSE(HasTempFile(dst));
+    EXPECT_EQ(ListDir(dst).size(), 2u);
+}
+
 TEST_P(CopyFileTest, ReplacesExistingCounterparts) {
     std::string from = tmp.File("src/f", "new");
     std::string to = tmp.File("dst/f", "a much longer old content that must not survive");
