@@ -90,7 +90,8 @@ for ((round = 0; round <= RUNS; round++)); do
     for tool in ferrit cp rsync; do mkdir -p "$SERVED/a-$tool.$round"; done
     for tool in ferrit cp; do mkdir -p "$SERVED/c-$tool.$round"; done
 done
-mkdir -p "$SERVED/strace-ferrit" "$SERVED/strace-cp" "$MNT"
+mkdir -p "$SERVED/strace-ferrit" "$SERVED/strace-cp" "$SERVED/req-ferrit" "$SERVED/req-cp" \
+    "$SERVED/links" "$MNT"
 sshfs -F "$SFTP/ssh_config" "bench:$SERVED" "$MNT" 2>"$WORK/sshfs.err" || {
     cat "$WORK/sshfs.err" >&2
     skip "sshfs could not mount (FUSE refused?)"
@@ -174,6 +175,28 @@ printf '    wall:      ferrit-cli %.3f s (%s), cp %.3f s (%s)\n' "$(median c_fer
     "$(spread c_ferrit)" "$(median c_cp)" "$(spread c_cp)"
 ratio_line "ferrit-cli / cp" "$(median c_ferrit)" "$(median c_cp)" 1.1
 
+# (c2) Untimed: a tree with links onto the mount. Setting a link's own times there would set
+# those of what it points to (sshfs asks the server by name, which follows the link), so every
+# file must keep its source's time, and a dangling link must be copied too.
+LINKS=$WORK/linksrc
+mkdir -p "$LINKS/sub"
+echo data >"$LINKS/f"
+touch -d '2001-01-01 00:00:00' "$LINKS/f"
+ln -s f "$LINKS/l"
+ln -s ../f "$LINKS/sub/up"
+ln -s missing "$LINKS/dangling"
+"$CLI" --subdirs --create-dirs "$LINKS" "$MNT/links" >/dev/null 2>&1 || {
+    echo "bench: the copy of a tree with links onto the mount failed" >&2
+    exit "$BENCH_FAILED"
+}
+if [[ $(stat -c %Y "$SERVED/links/f") != $(stat -c %Y "$LINKS/f") || ! -L $SERVED/links/l ||
+    ! -L $SERVED/links/sub/up || ! -L $SERVED/links/dangling ]]; then
+    echo "bench: the copy of links changed the time of a file or left a link out" >&2
+    exit "$BENCH_FAILED"
+fi
+echo
+echo "(c2) a tree with links: every file kept its source's time, every link was copied"
+
 # (d) File-system calls per copied file in the fresh copy of (a): strace -f -c counting the
 # calls strace classes as %file (by name) and %desc (by descriptor), over the 1,000 files.
 # fs_calls NAME CMD...: runs CMD under strace and prints the calls per file and the five most
@@ -197,5 +220,58 @@ f_calls=$(fs_calls ferrit "$CLI" --subdirs --create-dirs "$SRC" "$MNT/strace-fer
 c_calls=$(fs_calls cp cp -r --preserve=timestamps "$SRC/." "$MNT/strace-cp/")
 echo "    ferrit-cli: $f_calls"
 echo "    cp -r:      $c_calls"
+
+# (e) Requests that reach the server per copied file, counted in sshfs's own log of every SFTP
+# request (-o sshfs_debug, on a mount of its own with empty caches): for the fresh copy of (a)
+# and for the up-to-date run of (b). What the kernel or sshfs answers from its caches never
+# reaches the server; each request that does costs the ssh pipeline on both sides.
+# server_requests NAME CMD...: runs CMD on a debug mount and prints the requests per file and the
+# five most frequent kinds per file, with the share of the look-ups that found nothing.
+server_requests() {
+    local log=$WORK/sftp.$1 i
+    umount "$MNT"
+    sshfs -f -o sshfs_debug -F "$SFTP/ssh_config" "bench:$SERVED" "$MNT" 2>"$log" &
+    local pid=$!
+    for ((i = 0; i < 100; i++)); do
+        mountpoint -q "$MNT" && break
+        sleep 0.05
+    done
+    mountpoint -q "$MNT" || {
+        echo "bench: the sshfs debug mount could not be made" >&2
+        exit "$BENCH_FAILED"
+    }
+    "${@:2}" >/dev/null 2>&1 || {
+        echo "bench: '${*:2}' failed on the debug mount" >&2
+        exit "$BENCH_FAILED"
+    }
+    umount "$MNT"
+    wait "$pid" || true
+    sshfs -F "$SFTP/ssh_config" "bench:$SERVED" "$MNT" || {
+        echo "bench: the sshfs mount could not be made again" >&2
+        exit "$BENCH_FAILED"
+    }
+    # A request is "[id] KIND"; its reply "  [id] REPLY ...": a look-up answered STATUS found
+    # nothing.
+    local total missed
+    total=$(grep -cE '^\[[0-9]+\] [A-Z_]+$' "$log" || true)
+    missed=$(awk '$1 ~ /^\[[0-9]+\]$/ && NF == 2 { kind[$1] = $2 }
+                  $1 ~ /^\[[0-9]+\]$/ && $2 == "STATUS" && kind[$1] == "LSTAT" { n++ }
+                  END { print n + 0 }' "$log")
+    awk -v t="$total" 'BEGIN { printf "%6.2f   most:", t / 1000 }'
+    grep -E '^\[[0-9]+\] [A-Z_]+$' "$log" | awk '{ print $2 }' | sort | uniq -c | sort -rn |
+        head -5 | awk '{ printf "%s %s %.2f", (NR > 1 ? "," : ""), $2, $1 / 1000 }'
+    awk -v m="$missed" 'BEGIN { if (m > 0) printf " (LSTAT found nothing: %.2f)", m / 1000 }'
+}
+echo
+server_requests fresh-ferrit "$CLI" --subdirs --create-dirs "$SRC" "$MNT/req-ferrit" \
+    >"$WORK/req.fresh-ferrit"
+server_requests fresh-cp cp -r --preserve=timestamps "$SRC/." "$MNT/req-cp/" >"$WORK/req.fresh-cp"
+server_requests b-ferrit "$CLI" --subdirs --older "$SRC" "$MNT/a-rsync.$RUNS" >"$WORK/req.b-ferrit"
+server_requests b-rsync rsync -rt "$SRC/" "$MNT/a-rsync.$RUNS/" >"$WORK/req.b-rsync"
+echo "(e) requests reaching the server per copied file (sshfs -o sshfs_debug)"
+echo "    fresh copy of (a), ferrit-cli: $(cat "$WORK/req.fresh-ferrit")"
+echo "    fresh copy of (a), cp -r:      $(cat "$WORK/req.fresh-cp")"
+echo "    up to date (b), ferrit-cli:    $(cat "$WORK/req.b-ferrit")"
+echo "    up to date (b), rsync -rt:     $(cat "$WORK/req.b-rsync")"
 
 finish

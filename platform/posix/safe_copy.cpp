@@ -384,7 +384,8 @@ int SafeCopier::Prepared::NameByCopy() {
     return Rename();
 }
 
-int SafeCopier::PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st) {
+int SafeCopier::PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st,
+                            bool keepMadeTime) {
     std::vector<char> text(static_cast<size_t>(st.st_size > 0 ? st.st_size : 64) + 1);
     ssize_t len;
     for (;;) {
@@ -410,7 +411,7 @@ int SafeCopier::PrepareLink(const PathAt& source, Prepared& ready, const struct 
     ready.tmpName_ = tmpName;
     struct timespec times[2] = {st.st_atim, st.st_mtim};
     struct stat made;
-    if (utimensat(dir, tmpName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if ((!keepMadeTime && utimensat(dir, tmpName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) ||
         fstatat(dir, tmpName.c_str(), &made, AT_SYMLINK_NOFOLLOW) != 0)
         return WinErrorFromErrno(errno);  // the link goes with `ready`
     FillEntryStat(made, ready.copy);
@@ -449,6 +450,9 @@ static bool PrefersNamed(uint32_t type) {
     return type == 0xEF53;  // ext2, ext3, ext4
 }
 
+// The statfs magic of user-space (FUSE) file systems.
+constexpr uint32_t kFuseMagic = 0x65735546;
+
 SafeCopier::DeviceWays SafeCopier::WaysOf(int fd, uint64_t device) {
     device = DeviceOf(fd, device);
     {
@@ -465,6 +469,7 @@ SafeCopier::DeviceWays SafeCopier::WaysOf(int fd, uint64_t device) {
         const uint32_t type = static_cast<uint32_t>(fs.f_type);
         ways.named = PrefersNamed(type);
         ways.plainReads = ShowsOwnFilesOnly(type);
+        ways.linkTimesMayFollow = type == kFuseMagic;
         std::lock_guard<std::mutex> lock(waysMutex_);
         ways_.push_back(ways);
     }
@@ -508,7 +513,9 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     ready->target = target.dirText == "/" ? "/" + name : JoinPath(target.dirText, name);
     const int dir = ready->Dir();
     if (link) {
-        const int rc = PrepareLink(source, *ready, st);
+        // Where setting a link's times could reach what it points to, the copy keeps the time
+        // of its making rather than touch another entry.
+        const int rc = PrepareLink(source, *ready, st, WaysOf(dir, device).linkTimesMayFollow);
         if (rc == 0)
             out = std::move(ready);
         return rc;

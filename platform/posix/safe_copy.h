@@ -80,7 +80,8 @@ class SafeCopier {
     // Whether a copy created with the source's bits (owner-writable) has them all already, the
     // file-creation mask taking none away.
     bool CreatedFinal(const struct stat& st) const;
-    int PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st);
+    int PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st,
+                    bool keepMadeTime);
     int LinkUnnamed(int fd, int dir, const std::string& name);
     // A file system that refused an unnamed file once is not asked again: on a network volume
     // every refused attempt costs a round trip.
@@ -97,6 +98,10 @@ class SafeCopier {
         // Reads of its regular files never wait, whatever the open flags: a file opened
         // without waiting needs no change of its flags before it is read.
         bool plainReads = false;
+        // Setting a link's own times may reach the entry it points to instead (a user-space
+        // file system such as sshfs sets them by name on the server, where the name is
+        // followed): a link copied there keeps the time of its making.
+        bool linkTimesMayFollow = false;
     };
     // The ways of the file system of the open `fd`, whose device is `device` (0: asked).
     DeviceWays WaysOf(int fd, uint64_t device);
