@@ -314,15 +314,19 @@ CopyOutcome TransferEngine::PublishMade(FileServices& files, PreparedResult& mad
 }
 
 void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
+    // The status line is made only where it is shown.
     const bool showLines = sink_.ShowsProgressLines();
+    const auto status = [&](const char* text) {
+        if (showLines) {
+            sink_.StatusDisplay(2, std::string("Status:   ") + text);
+        }
+    };
     if (!p.shown) {
         ShowFileLines(p);
     }
     bool copied = false;
     if (p.copy) {
-        if (showLines) {
-            sink_.StatusDisplay(2, "Status:   Copying");
-        }
+        status("Copying");
         ServerCopyResult server;
         if (p.serverCopy) {
             server =
@@ -349,9 +353,7 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
         }
         run_.Counts.BytesDone += p.entry.size;
         const std::string x = copied ? "" : "not ";
-        if (showLines) {
-            sink_.StatusDisplay(2, "Status:   " + x + "copied");
-        }
+        status(copied ? "copied" : "not copied");
         sink_.StatusInfo("   " + p.entry.name + " " + x + "copied");
         // The reason stays in the list, below the line of the file it belongs to.
         if (!copied) {
@@ -364,9 +366,7 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
     } else {
         ++run_.Counts.FilesSkipped;
         run_.Counts.BytesDone += p.entry.size;
-        if (showLines) {
-            sink_.StatusDisplay(2, "Status:   skipped");
-        }
+        status("skipped");
         sink_.StatusInfo("   " + p.entry.name + " skipped");
     }
 
