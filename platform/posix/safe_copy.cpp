@@ -273,10 +273,6 @@ class SafeCopier::Prepared : public PreparedCopy {
 
     UniqueFd unnamed_;
     std::string tmpName_;
-    // A named copy still open, bearing the mark of an unfinished copy until it is put in
-    // place: it gets `finalMode_` just before, so a killed run leaves it marked, to be swept.
-    UniqueFd marked_;
-    mode_t finalMode_ = 0;
     bool targetAbsent_ = false;  // nothing stood at the target when the copy was decided
     EntryStat copy;              // the finished copy
 
@@ -296,12 +292,9 @@ class SafeCopier::Prepared : public PreparedCopy {
 
 int SafeCopier::Prepared::Publish() {
     // The facts of a copy still open are taken only where they are wanted.
-    if (factsWanted && !learned_) {
-        const int fd = unnamed_.Valid() ? unnamed_.Get() : marked_.Get();
-        if (fd >= 0) {
-            if (const int rc = Learn(fd))
-                return rc;
-        }
+    if (factsWanted && !learned_ && unnamed_.Valid()) {
+        if (const int rc = Learn(unnamed_.Get()))
+            return rc;
     }
     return unnamed_.Valid() ? PublishUnnamed() : Rename();
 }
@@ -310,10 +303,7 @@ int SafeCopier::Prepared::Rename() {
     // Only a copy that replaces something can replace the source itself; where nothing stood
     // (linked directly, or seen absent just before) no look is needed.
     const bool itself = !targetAbsent_ && IsSameEntry(dir_.Get(), targetName_, source_);
-    const bool unmarked = !itself && (!marked_.Valid() || fchmod(marked_.Get(), finalMode_) == 0);
-    marked_.Reset();
-    if (itself || !unmarked ||
-        renameat(dir_.Get(), tmpName_.c_str(), dir_.Get(), targetName_.c_str()) != 0) {
+    if (itself || renameat(dir_.Get(), tmpName_.c_str(), dir_.Get(), targetName_.c_str()) != 0) {
         const int err = itself ? WinErr::SharingViolation : WinErrorFromErrno(errno);
         unlinkat(dir_.Get(), tmpName_.c_str(), 0);
         tmpName_.clear();
@@ -442,14 +432,6 @@ void SafeCopier::LearnRefusal(int dir, uint64_t knownDevice) {
     anyRefusal_.store(true, std::memory_order_release);
 }
 
-// File systems (by their statfs magic) on which a named temporary renamed into place costs less
-// than an unnamed file linked into place (measured by `make bench`): the unnamed file passes
-// through the orphan list, which costs these journalling file systems more than a rename.
-// On tmpfs the unnamed file is the cheaper; xfs was not measured and keeps it too.
-static bool PrefersNamed(uint32_t type) {
-    return type == 0xEF53;  // ext2, ext3, ext4
-}
-
 // The statfs magic of user-space (FUSE) file systems.
 constexpr uint32_t kFuseMagic = 0x65735546;
 
@@ -467,7 +449,6 @@ SafeCopier::DeviceWays SafeCopier::WaysOf(int fd, uint64_t device) {
     struct statfs fs;
     if (device != 0 && fstatfs(fd, &fs) == 0) {
         const uint32_t type = static_cast<uint32_t>(fs.f_type);
-        ways.named = PrefersNamed(type);
         ways.plainReads = ShowsOwnFilesOnly(type);
         ways.linkTimesMayFollow = type == kFuseMagic;
         std::lock_guard<std::mutex> lock(waysMutex_);
@@ -524,10 +505,12 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     // the flag literally.
     if (!WaysOf(in.Get(), static_cast<uint64_t>(st.st_dev)).plainReads)
         fcntl(in.Get(), F_SETFL, 0);
-    const DeviceWays targetWays = WaysOf(dir, device);
-
-    if (!targetWays.named && !unnamedUnusable_.load(std::memory_order_relaxed) &&
-        !RefusesUnnamed(dir, device)) {
+    // An unnamed copy wherever the file system can make one, ext4 included: it touches the
+    // directory once, when it is linked into place, where a named temporary is made there and
+    // renamed (two more searches of the directory, and the mark to take off). On ext4 the
+    // unnamed copy's pass through the orphan list costs less than that (measured with 1, 2, 4
+    // and 16 workers).
+    if (!unnamedUnusable_.load(std::memory_order_relaxed) && !RefusesUnnamed(dir, device)) {
         UniqueFd unnamed(openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, CreationMode(st)));
         if (unnamed.Valid()) {
             const int rc = FillCopy(in.Get(), unnamed.Get(), st, CreatedFinal(st));
@@ -547,25 +530,18 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     // one call more is lost in it. A small copy that its creation gives its final bits goes
     // unmarked: on a network volume each call is a round trip. A leftover without the mark is
     // never swept away (nor ever listed).
-    // Where named copies are the chosen way (a local file system), every copy bears the mark:
-    // one call more is lost in the cost of the creation, and a killed run's leftovers are swept.
-    const bool mark = targetWays.named || !CreatedFinal(st) || st.st_size >= kMarkedFromBytes;
+    const bool mark = !CreatedFinal(st) || st.st_size >= kMarkedFromBytes;
     std::string tmpName;
     const int fd =
         CreateNamedTemporary(dir, tmpName, O_WRONLY, mark ? kUnfinishedMode : CreationMode(st));
     if (fd < 0)
         return WinErrorFromErrno(errno);
     ready->tmpName_ = tmpName;  // from here on removed again unless published
-    // Where named copies are the chosen way, the copy keeps the mark until it is put in place.
-    int rc = FillCopy(in.Get(), fd, st, !mark || targetWays.named);
-    if (rc == 0 && !targetWays.named)
-        rc = ready->Learn(fd);  // closed below; a copy kept open is looked at when published
-    if (rc == 0 && targetWays.named) {
-        ready->marked_.Reset(fd);
-        ready->finalMode_ = st.st_mode & 0777;
-    } else if (close(fd) != 0 && rc == 0) {
+    int rc = FillCopy(in.Get(), fd, st, !mark);
+    if (rc == 0)
+        rc = ready->Learn(fd);
+    if (close(fd) != 0 && rc == 0)
         rc = WinErrorFromErrno(errno);
-    }
     if (rc == 0)
         out = std::move(ready);
     return rc;

@@ -92,9 +92,6 @@ class SafeCopier {
     // How copies are made on one file system, learned once from its type.
     struct DeviceWays {
         uint64_t device = 0;
-        // Copies into it are named temporaries renamed into place (on these file systems
-        // cheaper than an unnamed file linked into place), bearing the mark until then.
-        bool named = false;
         // Reads of its regular files never wait, whatever the open flags: a file opened
         // without waiting needs no change of its flags before it is read.
         bool plainReads = false;
