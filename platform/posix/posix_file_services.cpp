@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -168,7 +169,37 @@ int32_t DosDateTimeFromUnix(int64_t seconds) {
     return static_cast<int32_t>(date << 16 | time);
 }
 
+namespace {
+
+// The descriptors a run may hold at once, about: every made copy waiting for its turn keeps one
+// open, besides the directories resolved.
+constexpr rlim_t kRunDescriptors = 1024;
+
+// Grows the process's descriptor table to hold a run's descriptors before its workers start.
+// The kernel grows the table by doubling, and while other threads share it each growth waits
+// for a grace period (milliseconds), during which every thread that opens a file waits too.
+// Grown once here, it stays grown; the limit on open files is left as it is.
+void GrowDescriptorTable() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur < 2) {
+        return;
+    }
+    const rlim_t highest = std::min(kRunDescriptors, limit.rlim_cur) - 1;
+    const int probe = open("/", O_PATH | O_CLOEXEC);
+    if (probe < 0) {
+        return;
+    }
+    const int high = fcntl(probe, F_DUPFD_CLOEXEC, static_cast<int>(highest));
+    if (high >= 0) {
+        close(high);
+    }
+    close(probe);
+}
+
+}  // namespace
+
 std::unique_ptr<FileServices> PosixFileServices::ConfinedTo(const std::vector<std::string>& roots) {
+    GrowDescriptorTable();
     auto run = std::make_unique<PosixFileServices>(settings_);
     run->copier_ = copier_;  // what was learned about unnamed copies holds for every run
     run->paths_.SetRoots(roots);
