@@ -83,6 +83,8 @@ ConfinedPaths::~ConfinedPaths() {
 
 void ConfinedPaths::SetRoots(const std::vector<std::string>& roots) {
     std::lock_guard<std::mutex> lock(mutex_);
+    located_.clear();
+    nextLocated_ = 0;
     for (Root& root : roots_) {
         Truncate(root, 0);
         root.recent.clear();
@@ -236,8 +238,43 @@ SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& p
     return SystemError();
 }
 
+bool ConfinedPaths::LocateKnown(const std::string& path, size_t slash, PathAt& at) {
+    for (const Located& known : located_) {
+        if (known.text.size() == slash && path.compare(0, slash, known.text) == 0) {
+            at.held = known.fd;
+            at.device = known.device;
+            at.name.assign(path, slash + 1, std::string::npos);
+            at.confined = true;
+            at.dirText = known.dirText;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ConfinedPaths::KeepLocated(const std::string& path, size_t slash, const PathAt& at) {
+    Located kept{path.substr(0, slash), at.dirText, at.held, at.device};
+    if (located_.size() < kRecentDirectories) {
+        located_.push_back(std::move(kept));
+    } else {
+        located_[nextLocated_] = std::move(kept);
+        nextLocated_ = (nextLocated_ + 1) % kRecentDirectories;
+    }
+}
+
 SystemError ConfinedPaths::Locate(const std::string& path, PathAt& at) {
     at = PathAt();
+    // A path whose last component is a plain name may be one of a directory located lately.
+    const size_t last = path.find_last_of('/');
+    const bool plainName = last != std::string::npos && last + 1 < path.size() &&
+                           path.compare(last + 1, std::string::npos, ".") != 0 &&
+                           path.compare(last + 1, std::string::npos, "..") != 0;
+    if (plainName) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (LocateKnown(path, last, at)) {
+            return SystemError();
+        }
+    }
     Lookup found = LookUp(path);
     if (found.err) {
         return found.err;
@@ -259,6 +296,9 @@ SystemError ConfinedPaths::Locate(const std::string& path, PathAt& at) {
     at.name = parts.back();
     at.confined = true;
     at.dirText = WithoutTrailingSlash(path.substr(0, path.size() - at.name.size()));
+    if (plainName) {
+        KeepLocated(path, last, at);
+    }
     return SystemError();
 }
 
@@ -290,6 +330,8 @@ SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
 
 void ConfinedPaths::Forget(const std::string& path) {
     Lookup found = LookUp(path);
+    located_.clear();  // whichever of them lay at or below the path
+    nextLocated_ = 0;
     const std::vector<std::string>& parts = found.parts;
     if (found.root == nullptr || found.err || parts.empty()) {
         return;

@@ -160,8 +160,23 @@ class ConfinedPaths {
     // Closes shallow levels beyond the budget, never those from index keepFrom to keepTo.
     void KeepWithinBudget(Root& root, size_t keepFrom, size_t keepTo);
 
+    // A directory located lately by the text of a path, found again by that text alone: a path
+    // is then not taken apart and looked up level by level once more for every file in the
+    // directory, and the lock is held for a moment only. Forgotten with the rest.
+    struct Located {
+        std::string text;     // the path up to its last separator, exclusive
+        std::string dirText;  // PathAt::dirText
+        SharedFd fd;
+        uint64_t device = 0;
+    };
+    // Fills `at` for a path whose directory's text is among `located_`; false where it is not.
+    bool LocateKnown(const std::string& path, size_t slash, PathAt& at);
+    void KeepLocated(const std::string& path, size_t slash, const PathAt& at);
+
     std::mutex mutex_;
     std::vector<Root> roots_;
+    std::vector<Located> located_;  // at most kRecentDirectories
+    size_t nextLocated_ = 0;        // the entry replaced next once all are in use
 };
 
 }  // namespace ferrit

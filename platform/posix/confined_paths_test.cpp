@@ -41,21 +41,36 @@ TEST_F(ConfinedPathsTest, LocateNeverPassesALinkBelowTheRoot) {
         const char* name;
     };
     const Row rows[] = {
-        {"a/b/file.txt", 0, "file.txt"},  {"a/b//file.txt", 0, "file.txt"},
+        {"a/b/file.txt", 0, "file.txt"},
+        {"a/b//file.txt", 0, "file.txt"},
         {"a/b/filelink", 0, "filelink"},  // the link itself is the entry, never its target
-        {"a/b/missing", 0, "missing"},    {"a/linked/secret.txt", ELOOP, ""},
-        {"a/linked/deeper/x", ELOOP, ""}, {"a/nothere/x", ENOENT, ""},
-        {"a/b/file.txt/x", ENOTDIR, ""},  {"a/../../outside/secret.txt", EINVAL, ""},
+        {"a/b/missing", 0, "missing"},
+        {"a/linked/secret.txt", ELOOP, ""},
+        {"a/linked/deeper/x", ELOOP, ""},
+        {"a/nothere/x", ENOENT, ""},
+        {"a/b/file.txt/x", ENOTDIR, ""},
+        {"a/../../outside/secret.txt", EINVAL, ""},
         {"a/./b/file.txt", EINVAL, ""},
+        // After names of the same directory were located: "." and ".." are still refused.
+        {"a/b/..", EINVAL, ""},
+        {"a/b/.", EINVAL, ""},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.path);
-        PathAt at;
-        ASSERT_EQ(paths.Locate(Under(row.path), at).errnoValue, row.err);
-        if (row.err == 0) {
-            EXPECT_TRUE(at.confined);
-            EXPECT_EQ(at.name, row.name);
-            EXPECT_TRUE(at.held.Valid());
+    // The second time round the directories are ones located before: the answers stay.
+    for (int round = 0; round < 2; ++round) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.path) + " round " + std::to_string(round));
+            PathAt at;
+            ASSERT_EQ(paths.Locate(Under(row.path), at).errnoValue, row.err);
+            if (row.err == 0) {
+                EXPECT_TRUE(at.confined);
+                EXPECT_EQ(at.name, row.name);
+                EXPECT_TRUE(at.held.Valid());
+                EXPECT_EQ(at.dirText, Under("a/b"));
+                struct stat dir, expected;
+                ASSERT_EQ(fstat(at.held.Get(), &dir), 0);
+                ASSERT_EQ(stat((root + "/a/b").c_str(), &expected), 0);
+                EXPECT_EQ(dir.st_ino, expected.st_ino);
+            }
         }
     }
     // The root as typed is followed, and so is everything outside it.
@@ -82,21 +97,27 @@ TEST_F(ConfinedPathsTest, MakeDirectoriesStopsAtLinksAndFiles) {
 TEST_F(ConfinedPathsTest, ARemovedDirectoryIsForgotten) {
     // Whether another directory was resolved between (so that only the directories kept as
     // lately resolved still hold the removed one), and how deep the removal was.
+    // `located`: a name in the directory was located before it was removed.
     struct Row {
         const char* between;
         const char* removed;
+        bool located;
     };
     const Row rows[] = {
-        {nullptr, "gone"},
-        {"a/b", "gone"},
-        {"a/b", "gone/inner"},
+        {nullptr, "gone", false},      {"a/b", "gone", false}, {"a/b", "gone/inner", false},
+        {nullptr, "gone/inner", true}, {"a/b", "gone", true},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.between ? row.between : "-") + " " + row.removed);
+        SCOPED_TRACE(std::string(row.between ? row.between : "-") + " " + row.removed +
+                     (row.located ? " located" : ""));
         SharedFd fd;
         ASSERT_EQ(paths.MakeDirectories(Under("gone/inner")).errnoValue, 0);
         ASSERT_EQ(paths.OpenDirectory(Under("gone/inner"), fd).errnoValue, 0);
         fd.Reset();
+        if (row.located) {
+            PathAt old;
+            ASSERT_EQ(paths.Locate(Under("gone/inner/new.txt"), old).errnoValue, 0);
+        }
         if (row.between != nullptr) {
             ASSERT_EQ(paths.OpenDirectory(Under(row.between), fd).errnoValue, 0);
             ASSERT_EQ(paths.OpenDirectory(Under("gone/inner"), fd).errnoValue, 0);
