@@ -424,6 +424,13 @@ void TransferEngine::TakeOutcome(PendingFile& p, bool pump) {
     const auto delivered = [&run](size_t i) {
         return run[i].delivered.load(std::memory_order_acquire);
     };
+    // Most files are reported after their run is through: what is delivered is taken at once,
+    // without a look at the rest of the run.
+    if (delivered(p.job)) {
+        p.taken = run[p.job].outcome;
+        p.outcomeTaken = true;
+        return;
+    }
     // The walk's thread sleeps until the file's run is through, or until something in it needs
     // this thread (a failure to report, a file it settles, a worker waiting for a turn): the
     // files up to there are then reported together.
