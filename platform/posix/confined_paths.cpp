@@ -316,6 +316,24 @@ SystemError ConfinedPaths::OpenDirectory(const std::string& path, SharedFd& out)
 }
 
 SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
+    // The usual case, a new directory in one located lately, is made without the lock: making
+    // a directory may wait for the file system's journal, and every copy would wait with it.
+    // Anything else (the directory or something else there already, a parent missing, a
+    // failure) is made or answered by the resolution below.
+    const size_t last = path.find_last_of('/');
+    if (last != std::string::npos && last + 1 < path.size() &&
+        path.compare(last + 1, std::string::npos, ".") != 0 &&
+        path.compare(last + 1, std::string::npos, "..") != 0) {
+        PathAt parent;
+        bool known = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            known = LocateKnown(path, last, parent);
+        }
+        if (known && mkdirat(parent.Dir(), parent.name.c_str(), 0777) == 0) {
+            return SystemError();
+        }
+    }
     Lookup found = LookUp(path);
     if (found.err) {
         return found.err;

@@ -84,14 +84,32 @@ TEST_F(ConfinedPathsTest, LocateNeverPassesALinkBelowTheRoot) {
 }
 
 TEST_F(ConfinedPathsTest, MakeDirectoriesStopsAtLinksAndFiles) {
-    EXPECT_EQ(paths.MakeDirectories(Under("new/one/two")).errnoValue, 0);
-    struct stat st;
-    EXPECT_EQ(stat((root + "/new/one/two").c_str(), &st), 0);
-    EXPECT_EQ(paths.MakeDirectories(Under("new/one/two")).errnoValue, 0);  // already there
-    EXPECT_EQ(paths.MakeDirectories(Under("a/linked")).errnoValue, ELOOP);
-    EXPECT_EQ(paths.MakeDirectories(Under("a/linked/made")).errnoValue, ELOOP);
-    EXPECT_EQ(paths.MakeDirectories(Under("a/b/file.txt")).errnoValue, EEXIST);
-    EXPECT_EQ(ListDir(tmp.Path("outside")), std::vector<std::string>{"secret.txt"});
+    // The second time round a name in each parent was located first, as a walk has done
+    // before it makes a directory there.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string made = "new" + std::to_string(round);
+        if (round == 1) {
+            ASSERT_EQ(paths.MakeDirectories(Under(made + "/one")).errnoValue, 0);
+            for (const char* located : {"/one/x", "/x"}) {
+                PathAt at;
+                ASSERT_EQ(paths.Locate(Under(made + located), at).errnoValue, 0);
+            }
+            PathAt at;
+            ASSERT_EQ(paths.Locate(Under("a/b/x"), at).errnoValue, 0);
+            ASSERT_EQ(paths.Locate(Under("a/x"), at).errnoValue, 0);
+        }
+        EXPECT_EQ(paths.MakeDirectories(Under(made + "/one/two")).errnoValue, 0);
+        struct stat st;
+        EXPECT_EQ(stat((root + "/" + made + "/one/two").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(paths.MakeDirectories(Under(made + "/one/two")).errnoValue, 0);  // there
+        EXPECT_EQ(paths.MakeDirectories(Under("a/linked")).errnoValue, ELOOP);
+        EXPECT_EQ(paths.MakeDirectories(Under("a/linked/made")).errnoValue, ELOOP);
+        EXPECT_EQ(paths.MakeDirectories(Under("a/b/file.txt")).errnoValue, EEXIST);
+        EXPECT_EQ(paths.MakeDirectories(Under("a/b/..")).errnoValue, EINVAL);
+        EXPECT_EQ(ListDir(tmp.Path("outside")), std::vector<std::string>{"secret.txt"});
+    }
 }
 
 TEST_F(ConfinedPathsTest, ARemovedDirectoryIsForgotten) {
