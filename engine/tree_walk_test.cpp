@@ -417,6 +417,58 @@ TEST_F(TreeWalkTest, InjectedRemovalFailureIsShownWithItsCode) {
     EXPECT_EQ(DialogTexts().back(), "Error FFFF: Could not Delete " + src + "/d");
 }
 
+// --- Workers ---
+
+// The workers start with the first copy handed to them, wherever in the run that comes: a run
+// that copies nothing, or whose first copies come late, reports and leaves what one copy at a
+// time would.
+TEST_F(TreeWalkTest, WorkersThatStartLateOrNeverLeaveWhatOneCopyAtATimeWould) {
+    Only({CopySubdirectories, OverwriteOlderFiles});
+    struct Row {
+        int jobs;
+        std::vector<bool> upToDate;  // a/f0 .. a/f2, b/f0 .. b/f2
+    };
+    const std::vector<Row> rows = {
+        {16, {true, true, true, true, true, true}},        // nothing copied
+        {16, {true, true, true, true, true, false}},       // the last file only
+        {4, {true, true, true, false, true, false}},       // from the second directory on
+        {2, {false, true, true, true, true, true}},        // the first file only
+        {16, {false, false, false, false, false, false}},  // everything
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.upToDate));
+        for (const std::string& root : {src, tgt}) {
+            ::ferrit::testing::RemoveTree(root);
+            ::ferrit::testing::MakeDirs(root);
+        }
+        std::vector<std::string> expected;
+        for (size_t i = 0; i < row.upToDate.size(); ++i) {
+            const std::string dir = i < 3 ? "a" : "b";
+            const std::string name = "f" + std::to_string(i % 3) + ".txt";
+            if (i % 3 == 0) {
+                expected.push_back(src + "/" + dir);
+            }
+            Put("src/" + dir + "/" + name, "new " + name, kT0 + 100);
+            if (row.upToDate[i]) {
+                Put("tgt/" + dir + "/" + name, "kept", kT0 + 100);
+            }
+            expected.push_back("   " + name + (row.upToDate[i] ? " skipped" : " copied"));
+        }
+        engine.SetJobs(row.jobs);
+        ASSERT_TRUE(Run());
+        EXPECT_EQ(List(), expected);
+        for (size_t i = 0; i < row.upToDate.size(); ++i) {
+            const std::string name =
+                std::string(i < 3 ? "a" : "b") + "/f" + std::to_string(i % 3) + ".txt";
+            EXPECT_EQ(Contents("tgt/" + name),
+                      row.upToDate[i] ? "kept" : "new f" + std::to_string(i % 3) + ".txt")
+                << name;
+        }
+        EXPECT_EQ(run.Counts.FilesCopied,
+                  std::count(row.upToDate.begin(), row.upToDate.end(), false));
+    }
+}
+
 // --- Stopping ---
 
 TEST_F(TreeWalkTest, AbortInTheFileLoopStopsBeforeTheNextFile) {
