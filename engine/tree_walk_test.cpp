@@ -9,6 +9,10 @@
 #include "testing/engine_fixture.h"
 #include "testing/system.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace ferrit {
 namespace {
 using testing::AskedDialog;
@@ -415,6 +419,59 @@ TEST_F(TreeWalkTest, InjectedRemovalFailureIsShownWithItsCode) {
     ASSERT_TRUE(Run());
     EXPECT_EQ(run.LastErrorCode, 0xFFFF);
     EXPECT_EQ(DialogTexts().back(), "Error FFFF: Could not Delete " + src + "/d");
+}
+
+// A counterpart directory the run makes holds nothing; one that stands is taken as it is: its
+// files are compared, and a killed run's leftover there is swept before the copy.
+TEST_F(TreeWalkTest, CounterpartDirectoriesMadeOrStandingAreEachFilledByWhatTheyHold) {
+    Only({CopySubdirectories, OverwriteOlderFiles});
+    enum class Standing { Missing, Empty, Newer, Older, Leftover };
+    struct Row {
+        Standing standing;
+        const char* line;
+        const char* contents;  // of tgt/sub/f.txt after the run
+    };
+    std::vector<Row> rows = {
+        {Standing::Missing, "   f.txt copied", "new"},
+        {Standing::Empty, "   f.txt copied", "new"},
+        {Standing::Newer, "   f.txt skipped", "newer"},
+        {Standing::Older, "   f.txt copied", "new"},
+    };
+#ifndef _WIN32
+    rows.push_back({Standing::Leftover, "   f.txt copied", "new"});  // marked by its bits here
+#endif
+    const std::string leftover = ::ferrit::testing::DeadProcessTemporaryName(3);
+    for (const int jobs : {1, 16}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(::testing::Message()
+                         << jobs << " " << row.line << " " << static_cast<int>(row.standing));
+            for (const std::string& root : {src, tgt}) {
+                ::ferrit::testing::RemoveTree(root);
+                ::ferrit::testing::MakeDirs(root);
+            }
+            Put("src/sub/f.txt", "new", kT0 + 100);
+            Put("src/sub/g.txt", "g", kT0);
+            if (row.standing != Standing::Missing) {
+                ::ferrit::testing::MakeDirs(tgt + "/sub");
+            }
+            if (row.standing == Standing::Newer) {
+                Put("tgt/sub/f.txt", "newer", kT0 + 200);
+            } else if (row.standing == Standing::Older) {
+                Put("tgt/sub/f.txt", "older", kT0);
+            } else if (row.standing == Standing::Leftover) {
+                Put("tgt/sub/" + leftover, "partial", kT0);
+#ifndef _WIN32
+                ASSERT_EQ(chmod(At("tgt/sub/" + leftover).c_str(), 0200), 0);
+#endif
+            }
+            engine.SetJobs(jobs);
+            ASSERT_TRUE(Run());
+            EXPECT_THAT(List(), ElementsAre(src + "/sub", row.line, "   g.txt copied"));
+            EXPECT_EQ(Contents("tgt/sub/f.txt"), row.contents);
+            EXPECT_EQ(Contents("tgt/sub/g.txt"), "g");
+            EXPECT_THAT(::ferrit::testing::ListDir(tgt + "/sub"), ElementsAre("f.txt", "g.txt"));
+        }
+    }
 }
 
 // --- Workers ---
