@@ -4,13 +4,24 @@
 
 namespace ferrit {
 
-CopyPool::CopyPool(int workers, bool largeOffCallersThread) : inline_(workers <= 1) {
-    if (workers > 1 || (workers == 1 && largeOffCallersThread)) {
-        threads_.reserve(static_cast<size_t>(workers));
-        for (int i = 0; i < workers; ++i) {
-            threads_.emplace_back([this] { Work(); });
-        }
+CopyPool::CopyPool(int workers, bool largeOffCallersThread)
+    : workers_(workers > 1 || (workers == 1 && largeOffCallersThread) ? static_cast<size_t>(workers)
+                                                                      : 0),
+      inline_(workers <= 1) {}
+
+void CopyPool::StartWorkers() {
+    if (started_.load(std::memory_order_acquire)) {
+        return;
     }
+    std::lock_guard<std::mutex> lock(startMutex_);
+    if (started_.load(std::memory_order_relaxed)) {
+        return;
+    }
+    threads_.reserve(workers_);
+    while (threads_.size() < workers_) {
+        threads_.emplace_back([this] { Work(); });
+    }
+    started_.store(true, std::memory_order_release);
 }
 
 CopyPool::~CopyPool() {
@@ -19,16 +30,24 @@ CopyPool::~CopyPool() {
         stopping_ = true;
     }
     wake_.notify_all();
-    for (std::thread& t : threads_) {
+    // A worker handing on a task meanwhile starts no thread any more.
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard<std::mutex> lock(startMutex_);
+        started_.store(true, std::memory_order_release);
+        threads.swap(threads_);
+    }
+    for (std::thread& t : threads) {
         t.join();
     }
 }
 
 void CopyPool::Post(std::function<void()> task, bool large, bool first) {
-    if (threads_.empty() || (inline_ && !large)) {
+    if (workers_ == 0 || (inline_ && !large)) {
         task();
         return;
     }
+    StartWorkers();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (first) {

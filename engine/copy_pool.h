@@ -3,6 +3,7 @@
 // sees, and every decision, stays on the thread that runs the walk.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -20,9 +21,10 @@ namespace ferrit {
 
 class CopyPool {
   public:
-    // Starts `workers` threads; none for 0 or 1, where every task runs at once on the caller's
+    // Has `workers` threads; none for 0 or 1, where every task runs at once on the caller's
     // thread; for 1 with `largeOffCallersThread`, one thread for the large copies alone, so
-    // that the caller (a window's thread) never waits inside one.
+    // that the caller (a window's thread) never waits inside one. The threads start with the
+    // first task handed to them: a run that copies nothing starts none.
     explicit CopyPool(int workers, bool largeOffCallersThread = false);
     // Waits for every task handed in, then ends the threads.
     ~CopyPool();
@@ -38,7 +40,13 @@ class CopyPool {
 
   private:
     void Work();
+    // Starts the threads not yet running; throws, with none of the task handed in, where the
+    // system cannot start one.
+    void StartWorkers();
 
+    size_t workers_ = 0;  // threads to start
+    std::mutex startMutex_;
+    std::atomic<bool> started_{false};  // no more threads are started
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::function<void()>> tasks_;

@@ -239,10 +239,11 @@ class TransferEngine {
     // The text of the dialog of a failed copy: the side that failed where that can be told
     // ("Could not read the source ...", "Could not write ..."), else "Could not copy ...".
     std::string CopyFailureText(const PendingFile& p, int32_t result);
-    // The files of one directory, decided in order, copied side by side.
+    // The files of one directory, decided in order, copied side by side. `counterpartNew`:
+    // this run has just made the counterpart directory, empty then.
     void HandleFiles(const std::string& directory, const std::string& counterpart,
                      const std::vector<ListEntry>& files,
-                     const std::shared_ptr<const DirectoryPair>& pair);
+                     const std::shared_ptr<const DirectoryPair>& pair, bool counterpartNew);
 
     // One pass over the tree from `root`: the walk runs ahead of the reports, across
     // directories, and everything decided is finished (or discarded after a stop) at its end.
@@ -253,14 +254,17 @@ class TransferEngine {
     // directory's own NetWare metadata is carried once everything below it has been, before the
     // directory is removed in move mode.
     // `shown`: set once the directory's line is in the status list (null for a root).
+    // `counterpartNew`: the directory step has just made the counterpart, empty then.
     void WalkTree(std::string directory, std::string counterpart, const std::string& pattern,
                   bool descend, const DirectoryPair& pair, bool owed,
-                  const std::shared_ptr<bool>& shown = nullptr);
+                  const std::shared_ptr<bool>& shown = nullptr, bool counterpartNew = false);
     // The directory step. `pair` holds the parent's pair and receives the directory's where the
     // step looks it up (else the directory shares its parent's); `owed` says whether its
-    // metadata is to be carried after its subtree; `shown` is set when its line is shown.
+    // metadata is to be carried after its subtree; `shown` is set when its line is shown;
+    // `madeNow` says whether the step made the counterpart directory itself.
     int32_t DirectoryStep(const std::string& directory, const std::string& counterpart,
-                          DirectoryPair& pair, bool& owed, const std::shared_ptr<bool>& shown);
+                          DirectoryPair& pair, bool& owed, const std::shared_ptr<bool>& shown,
+                          bool& madeNow);
     // Trustees, space limit and inherited rights mask of a directory pair, the mask last: a mask
     // that takes Access Control from the operator then blocks nothing that was still to come.
     void CarryDirectoryMetadata(DirectoryPair pair);

@@ -118,7 +118,7 @@ void TransferEngine::KeepInFlight() {
 
 void TransferEngine::WalkTree(std::string directory, std::string counterpart,
                               const std::string& pattern, bool descend, const DirectoryPair& pair,
-                              bool owed, const std::shared_ptr<bool>& shown) {
+                              bool owed, const std::shared_ptr<bool>& shown, bool counterpartNew) {
     // Other-root guard: never walk into the other tree of this pass, which may lie inside the
     // walked one and grow while it is walked.
     DirIdentity walkedId;
@@ -146,7 +146,8 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
             ReportUnreadable(listed, directory);
         }
     }
-    HandleFiles(directory, counterpart, files, std::make_shared<const DirectoryPair>(pair));
+    HandleFiles(directory, counterpart, files, std::make_shared<const DirectoryPair>(pair),
+                counterpartNew);
 
     if (!descend) {
         return;
@@ -177,10 +178,11 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         DirectoryPair subPair = pair;
         bool subOwed = false;
         const auto subShown = std::make_shared<bool>(false);
+        bool madeNow = false;
         if (DirectoryStep(directory + entry.name, counterpart + entry.name, subPair, subOwed,
-                          subShown) == 0) {
+                          subShown, madeNow) == 0) {
             WalkTree(directory + entry.name, counterpart + entry.name, pattern, descend, subPair,
-                     subOwed, subShown);
+                     subOwed, subShown, madeNow);
         }
     }
 
@@ -231,15 +233,19 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
 
 void TransferEngine::HandleFiles(const std::string& directory, const std::string& counterpart,
                                  const std::vector<ListEntry>& files,
-                                 const std::shared_ptr<const DirectoryPair>& pair) {
+                                 const std::shared_ptr<const DirectoryPair>& pair,
+                                 bool counterpartNew) {
     if (files.empty()) {
         return;
     }
     // The names in the counterpart directory, read once: a file whose name is not there needs
-    // no look of its own. A directory that cannot be read is looked at name by name.
+    // no look of its own. A directory that cannot be read is looked at name by name. One this
+    // run has just made held nothing when it was made, and holds no leftover: that is as good
+    // a snapshot as a listing taken now (on a network volume a listing costs several round
+    // trips), since a listing too may be overtaken by another program before the copies.
     NameSet names;
     std::vector<std::string> listed, stale;
-    const bool haveNames = files_->ListNames(counterpart, listed, &stale) == 0;
+    const bool haveNames = counterpartNew || files_->ListNames(counterpart, listed, &stale) == 0;
     if (haveNames) {
         names.insert(listed.begin(), listed.end());
     }
@@ -328,8 +334,9 @@ void TransferEngine::ReportDirectoryFailure(int32_t code, const std::string& tex
 
 int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::string& counterpart,
                                       DirectoryPair& pair, bool& owed,
-                                      const std::shared_ptr<bool>& shown) {
+                                      const std::shared_ptr<bool>& shown, bool& madeNow) {
     owed = false;
+    madeNow = false;
     sink_.PumpMessages();
     // Between NetWare volumes the pair's lookups and lines, and later its metadata, need
     // everything before the directory settled: the walk does not run ahead there.
@@ -351,9 +358,11 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
     // after every file before it.
     int made = 0;
     if (options_.cbAllowed(CopySubdirectories)) {
-        made = files_->CreateDirectories(counterpart);  // the existence test below decides
+        // the existence test below decides
+        made = files_->CreateDirectoriesNoting(counterpart, madeNow);
     }
     if (!PathExists(counterpart)) {
+        madeNow = false;
         FinishAll(queue_);
         if (run_.RunState == kRunStateAbort) {
             return ErrTargetMissing;

@@ -9,6 +9,10 @@
 #include "testing/engine_fixture.h"
 #include "testing/system.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace ferrit {
 namespace {
 using testing::AskedDialog;
@@ -415,6 +419,47 @@ TEST_F(TreeWalkTest, InjectedRemovalFailureIsShownWithItsCode) {
     ASSERT_TRUE(Run());
     EXPECT_EQ(run.LastErrorCode, 0xFFFF);
     EXPECT_EQ(DialogTexts().back(), "Error FFFF: Could not Delete " + src + "/d");
+}
+
+// A counterpart directory the run makes holds nothing; one that stands is taken as it is (its
+// file compared, a killed run's leftover swept). Workers start with the first copy, however
+// late: a run that copies little or nothing leaves what one copy at a time would.
+TEST_F(TreeWalkTest, CounterpartDirectoriesMadeOrStandingAreFilledByWhatTheyHold) {
+    Only({CopySubdirectories, OverwriteOlderFiles});
+    const std::string leftover = ::ferrit::testing::DeadProcessTemporaryName(3);
+    struct Row {
+        int jobs;
+        const char* standing;  // tgt/sub/f.txt before the run ("" no file, nullptr no sub)
+        int64_t age;
+        const char* line;
+    };
+    const Row rows[] = {{1, nullptr, 0, "copied"},    {16, nullptr, 0, "copied"},
+                        {16, "", 0, "copied"},        {16, "newer", 200, "skipped"},
+                        {2, "newer", 200, "skipped"}, {16, "older", 0, "copied"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << row.jobs << " " << (row.standing ? row.standing : "-"));
+        for (const std::string& root : {src, tgt}) {
+            ::ferrit::testing::RemoveTree(root);
+            ::ferrit::testing::MakeDirs(root);
+        }
+        Put("src/sub/f.txt", "new", kT0 + 100);
+        if (row.standing != nullptr) {
+            ::ferrit::testing::MakeDirs(tgt + "/sub");
+#ifndef _WIN32
+            Put("tgt/sub/" + leftover, "partial", kT0);  // marked by its bits here
+            ASSERT_EQ(chmod(At("tgt/sub/" + leftover).c_str(), 0200), 0);
+#endif
+        }
+        if (row.standing != nullptr && *row.standing != '\0') {
+            Put("tgt/sub/f.txt", row.standing, kT0 + row.age);
+        }
+        engine.SetJobs(row.jobs);
+        ASSERT_TRUE(Run());
+        EXPECT_THAT(List(), ElementsAre(src + "/sub", std::string("   f.txt ") + row.line));
+        EXPECT_EQ(Contents("tgt/sub/f.txt"), row.age > 100 ? row.standing : "new");
+        EXPECT_THAT(::ferrit::testing::ListDir(tgt + "/sub"), ElementsAre("f.txt"));
+    }
 }
 
 // --- Stopping ---

@@ -189,6 +189,12 @@ class FileServices {
     // Creates the directory with all missing parents; returns 0 or an error code (183 when a
     // file, or a link, stands at the path).
     virtual int CreateDirectories(const std::string& path) = 0;
+    // The same; `made` tells whether this call made the directory itself, which was empty
+    // then (false where that is not known).
+    virtual int CreateDirectoriesNoting(const std::string& path, bool& made) {
+        made = false;
+        return CreateDirectories(path);
+    }
 
     // Removes an empty directory; returns 0 or an error code (145 when not empty).
     virtual int RemoveDirectory(const std::string& path) = 0;

@@ -205,6 +205,15 @@ int FaultyFileServices::CreateDirectories(const std::string& path) {
     return inner_.CreateDirectories(path);
 }
 
+int FaultyFileServices::CreateDirectoriesNoting(const std::string& path, bool& made) {
+    made = false;
+    int code = 0;
+    if (Hit(FileOp::CreateDirectories, &path, code)) {
+        return code;
+    }
+    return inner_.CreateDirectoriesNoting(path, made);
+}
+
 int FaultyFileServices::RemoveDirectory(const std::string& path) {
     int code = 0;
     if (Hit(FileOp::RemoveDirectory, &path, code)) {

@@ -26,8 +26,9 @@ constexpr size_t kCheckpointEvery = 16;
 constexpr size_t kRecentDirectories = 24;
 
 // Opens one directory level below `parent` without following a link there; makes it first when
-// `create` is set and it is missing. Returns the descriptor, or -errno.
-int OpenLevel(int parent, const std::string& name, bool create) {
+// `create` is set and it is missing (`made` is then set). Returns the descriptor, or -errno.
+int OpenLevel(int parent, const std::string& name, bool create, bool& made) {
+    made = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int fd = openat(parent, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd >= 0) {
@@ -35,8 +36,12 @@ int OpenLevel(int parent, const std::string& name, bool create) {
         }
         int err = errno;
         if (err == ENOENT && create && attempt == 0) {
-            if (mkdirat(parent, name.c_str(), 0777) == 0 || errno == EEXIST) {
-                continue;  // made (or made meanwhile by someone else): open it
+            if (mkdirat(parent, name.c_str(), 0777) == 0) {
+                made = true;
+                continue;  // made: open it
+            }
+            if (errno == EEXIST) {
+                continue;  // made meanwhile by someone else: open it
             }
             return -errno;
         }
@@ -186,7 +191,10 @@ void ConfinedPaths::KeepRecent(Root& root, const std::vector<std::string>& parts
 }
 
 SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& parts, size_t n,
-                                   bool create, SharedFd& fd, uint64_t* device) {
+                                   bool create, SharedFd& fd, uint64_t* device, bool* made) {
+    if (made != nullptr) {
+        *made = false;
+    }
     size_t common = 0;
     while (common < root.chain.size() && common < n && root.chain[common].name == parts[common]) {
         ++common;
@@ -208,7 +216,11 @@ SystemError ConfinedPaths::Resolve(Root& root, const std::vector<std::string>& p
     }
     int current = from == 0 ? root.fd.Get() : root.chain[from - 1].fd.Get();
     for (size_t i = from; i < n; ++i) {
-        const int next = OpenLevel(current, parts[i], create);
+        bool madeLevel = false;
+        const int next = OpenLevel(current, parts[i], create, madeLevel);
+        if (made != nullptr && i + 1 == n) {
+            *made = madeLevel;
+        }
         if (next < 0) {
             Truncate(root, i);
             return SystemError{-next};
@@ -315,7 +327,10 @@ SystemError ConfinedPaths::OpenDirectory(const std::string& path, SharedFd& out)
     return Resolve(*found.root, found.parts, found.parts.size(), false, out);
 }
 
-SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
+SystemError ConfinedPaths::MakeDirectories(const std::string& path, bool* made) {
+    if (made != nullptr) {
+        *made = false;
+    }
     // The usual case, a new directory in one located lately, is made without the lock: making
     // a directory may wait for the file system's journal, and every copy would wait with it.
     // Anything else (the directory or something else there already, a parent missing, a
@@ -331,6 +346,9 @@ SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
             known = LocateKnown(path, last, parent);
         }
         if (known && mkdirat(parent.Dir(), parent.name.c_str(), 0777) == 0) {
+            if (made != nullptr) {
+                *made = true;
+            }
             return SystemError();
         }
     }
@@ -343,7 +361,7 @@ SystemError ConfinedPaths::MakeDirectories(const std::string& path) {
         return SystemError{MakeDirectoriesPlain(path)};
     }
     SharedFd fd;
-    return Resolve(*found.root, found.parts, found.parts.size(), true, fd);
+    return Resolve(*found.root, found.parts, found.parts.size(), true, fd, nullptr, made);
 }
 
 void ConfinedPaths::Forget(const std::string& path) {

@@ -109,8 +109,9 @@ class ConfinedPaths {
 
     // Creates the directory and whatever parents are missing, trying the directory itself first,
     // so a deep tree costs one call per new level. EEXIST when something other than a directory
-    // stands at the path, ELOOP when a link does (below a root).
-    SystemError MakeDirectories(const std::string& path);
+    // stands at the path, ELOOP when a link does (below a root). `made`, where given, tells
+    // whether this call made the directory itself (below a root).
+    SystemError MakeDirectories(const std::string& path, bool* made = nullptr);
 
     // Forgets what is known about the directory at the path and below it (it was removed).
     void Forget(const std::string& path);
@@ -149,9 +150,10 @@ class ConfinedPaths {
     };
     Lookup LookUp(const std::string& path);
     // The descriptor of the directory made of the first `n` parts below the root (shared with
-    // the cache). Missing levels are made when `create` is true.
+    // the cache). Missing levels are made when `create` is true; `made`, where given, tells
+    // whether the last level was.
     SystemError Resolve(Root& root, const std::vector<std::string>& parts, size_t n, bool create,
-                        SharedFd& fd, uint64_t* device = nullptr);
+                        SharedFd& fd, uint64_t* device = nullptr, bool* made = nullptr);
     void Truncate(Root& root, size_t levels);
     // The lately resolved directory made of the first `n` parts, moved to the front; null if
     // none is kept.

@@ -465,6 +465,13 @@ int PosixFileServices::CreateDirectories(const std::string& path) {
     return paths_.MakeDirectories(path).WindowsCode();
 }
 
+int PosixFileServices::CreateDirectoriesNoting(const std::string& path, bool& made) {
+    made = false;
+    if (path.empty())
+        return WinErr::PathNotFound;
+    return paths_.MakeDirectories(path, &made).WindowsCode();
+}
+
 int PosixFileServices::RemoveDirectory(const std::string& path) {
     PathAt at;
     if (const int rc = LocateOrCode(path, at))
