@@ -60,6 +60,18 @@ int OpenLevel(int parent, const std::string& name, bool create, bool& made) {
     return -ENOENT;
 }
 
+// The position of the separator before a path's last component where that component is a plain
+// name (not "." or ".."), else npos: only such a path may be one of a directory located lately.
+size_t SlashBeforePlainName(const std::string& path) {
+    const size_t last = path.find_last_of('/');
+    if (last == std::string::npos || last + 1 == path.size() ||
+        path.compare(last + 1, std::string::npos, ".") == 0 ||
+        path.compare(last + 1, std::string::npos, "..") == 0) {
+        return std::string::npos;
+    }
+    return last;
+}
+
 }  // namespace
 
 std::string ProcPath(int fd, const char* name) {
@@ -277,10 +289,8 @@ void ConfinedPaths::KeepLocated(const std::string& path, size_t slash, const Pat
 SystemError ConfinedPaths::Locate(const std::string& path, PathAt& at) {
     at = PathAt();
     // A path whose last component is a plain name may be one of a directory located lately.
-    const size_t last = path.find_last_of('/');
-    const bool plainName = last != std::string::npos && last + 1 < path.size() &&
-                           path.compare(last + 1, std::string::npos, ".") != 0 &&
-                           path.compare(last + 1, std::string::npos, "..") != 0;
+    const size_t last = SlashBeforePlainName(path);
+    const bool plainName = last != std::string::npos;
     if (plainName) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (LocateKnown(path, last, at)) {
@@ -335,10 +345,8 @@ SystemError ConfinedPaths::MakeDirectories(const std::string& path, bool* made) 
     // a directory may wait for the file system's journal, and every copy would wait with it.
     // Anything else (the directory or something else there already, a parent missing, a
     // failure) is made or answered by the resolution below.
-    const size_t last = path.find_last_of('/');
-    if (last != std::string::npos && last + 1 < path.size() &&
-        path.compare(last + 1, std::string::npos, ".") != 0 &&
-        path.compare(last + 1, std::string::npos, "..") != 0) {
+    const size_t last = SlashBeforePlainName(path);
+    if (last != std::string::npos) {
         PathAt parent;
         bool known = false;
         {
