@@ -258,4 +258,10 @@ class FileServices {
     virtual OpenFiles& OpenFileAccess() = 0;
 };
 
+// Makes room ahead for the descriptors a run holds at once. Every run does this before its
+// workers start; a program that starts threads of its own before any run (the window) calls it
+// first, while it has one thread: made later, with other threads running, the room costs a
+// wait of a few milliseconds.
+void ReserveRunDescriptors();
+
 }  // namespace ferrit

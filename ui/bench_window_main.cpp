@@ -19,6 +19,7 @@
 #include <QtTest/QTest>
 
 #include "options/copy_options.h"
+#include "platform/file_services.h"
 #include "support/dialogs.h"
 #include "ui/tform_ferrit.h"
 
@@ -94,6 +95,7 @@ bool SetOptions(ferrit::TFormFerrit& window, QListWidget* list,
 }  // namespace
 
 int main(int argc, char** argv) {
+    ferrit::ReserveRunDescriptors();  // before the toolkit starts its threads
     QApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s SOURCE TARGET [OPTION CAPTION...]\n", argv[0]);

@@ -2,9 +2,11 @@
 // window saves the settings when it is destroyed, at the end of this function.
 #include <QApplication>
 
+#include "platform/file_services.h"
 #include "ui/tform_ferrit.h"
 
 int main(int argc, char** argv) {
+    ferrit::ReserveRunDescriptors();  // before the toolkit starts its threads
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ferrit"));
     QApplication::setDesktopFileName(QStringLiteral("ferrit"));

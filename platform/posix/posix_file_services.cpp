@@ -169,17 +169,14 @@ int32_t DosDateTimeFromUnix(int64_t seconds) {
     return static_cast<int32_t>(date << 16 | time);
 }
 
-namespace {
-
 // The descriptors a run may hold at once, about: every made copy waiting for its turn keeps one
 // open, besides the directories resolved.
-constexpr rlim_t kRunDescriptors = 1024;
+static constexpr rlim_t kRunDescriptors = 1024;
 
-// Grows the process's descriptor table to hold a run's descriptors before its workers start.
-// The kernel grows the table by doubling, and while other threads share it each growth waits
-// for a grace period (milliseconds), during which every thread that opens a file waits too.
-// Grown once here, it stays grown; the limit on open files is left as it is.
-void GrowDescriptorTable() {
+// The kernel grows the descriptor table by doubling, and while other threads share it each
+// growth waits for a grace period (milliseconds), during which every thread that opens a file
+// waits too. Grown once, it stays grown; the limit on open files is left as it is.
+void ReserveRunDescriptors() {
     struct rlimit limit;
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur < 2) {
         return;
@@ -196,10 +193,8 @@ void GrowDescriptorTable() {
     close(probe);
 }
 
-}  // namespace
-
 std::unique_ptr<FileServices> PosixFileServices::ConfinedTo(const std::vector<std::string>& roots) {
-    GrowDescriptorTable();
+    ReserveRunDescriptors();  // before the run's workers start
     auto run = std::make_unique<PosixFileServices>(settings_);
     run->copier_ = copier_;  // what was learned about unnamed copies holds for every run
     run->paths_.SetRoots(roots);

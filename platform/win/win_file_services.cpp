@@ -13,6 +13,9 @@
 
 namespace ferrit {
 
+// Windows grows a process's handle table without stopping its other threads.
+void ReserveRunDescriptors() {}
+
 using win::EntryFacts;
 using win::OpenAt;
 using win::OpenRequest;
