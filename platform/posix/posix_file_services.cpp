@@ -455,9 +455,8 @@ int PosixFileServices::DeleteFile(const std::string& path) {
 }
 
 int PosixFileServices::CreateDirectories(const std::string& path) {
-    if (path.empty())
-        return WinErr::PathNotFound;
-    return paths_.MakeDirectories(path).WindowsCode();
+    bool made = false;
+    return CreateDirectoriesNoting(path, made);
 }
 
 int PosixFileServices::CreateDirectoriesNoting(const std::string& path, bool& made) {
