@@ -91,7 +91,7 @@ for ((round = 0; round <= RUNS; round++)); do
     for tool in ferrit cp; do mkdir -p "$SERVED/c-$tool.$round"; done
 done
 mkdir -p "$SERVED/strace-ferrit" "$SERVED/strace-cp" "$SERVED/req-ferrit" "$SERVED/req-cp" \
-    "$SERVED/links" "$MNT"
+    "$SERVED/renames-ferrit" "$SERVED/links" "$MNT"
 sshfs -F "$SFTP/ssh_config" "bench:$SERVED" "$MNT" 2>"$WORK/sshfs.err" || {
     cat "$WORK/sshfs.err" >&2
     skip "sshfs could not mount (FUSE refused?)"
@@ -220,6 +220,25 @@ f_calls=$(fs_calls ferrit "$CLI" --subdirs --create-dirs "$SRC" "$MNT/strace-fer
 c_calls=$(fs_calls cp cp -r --preserve=timestamps "$SRC/." "$MNT/strace-cp/")
 echo "    ferrit-cli: $f_calls"
 echo "    cp -r:      $c_calls"
+
+# (d2) ferrit-cli puts its copies in place one after another in walk order, each by a rename:
+# on sshfs two round trips (the look-up of the new name, then the rename), which no copy made
+# side by side can shorten. Their summed time (strace -w: as the caller waits) against the whole
+# run, both under strace, which slows every call it sees.
+renames=$WORK/strace.renames
+started=$(date +%s.%N)
+strace -f -c -w -o "$renames" -e trace=rename,renameat,renameat2 \
+    "$CLI" --subdirs --create-dirs "$SRC" "$MNT/renames-ferrit" >/dev/null 2>&1 || {
+    echo "bench: ferrit-cli failed under strace" >&2
+    exit "$BENCH_FAILED"
+}
+ended=$(date +%s.%N)
+echo
+echo "(d2) the renames putting the copies of (a) in place, one after another (strace -f -c -w)"
+awk -v s="$started" -v e="$ended" '$NF == "total" {
+        printf "    ferrit-cli: %d renames, %.3f s of a %.3f s run (%.0f%%), %.2f ms each\n",
+            $4, $2, e - s, 100 * $2 / (e - s), 1000 * $2 / $4
+    }' "$renames"
 
 # (e) Requests that reach the server per copied file, counted in sshfs's own log of every SFTP
 # request (-o sshfs_debug, on a mount of its own with empty caches): for the fresh copy of (a)
