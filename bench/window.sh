@@ -63,6 +63,36 @@ w_cli_run() {
     keep "$1" "$(cat "$WORK/cli.figures")"
 }
 
+# The window's time over ferrit-cli's, round by round: the runs of one round follow each other
+# within a second, so other work on the machine weighs on both alike, where the medians of the
+# two series may come from its busy and its quiet minutes.
+declare -A RATIOS
+last() {
+    local samples=(${SAMPLES[$1]})
+    echo "${samples[-1]}"
+}
+pair() {
+    RATIOS[$1]+="$(awk -v a="$(last "$2")" -v b="$(last "$3")" 'BEGIN { printf "%.4f", a / b }') "
+}
+# quartiles NAME: "first-third" quartile of the round-by-round ratios.
+quartiles() {
+    tr ' ' '\n' <<<"${RATIOS[$1]}" | grep . | sort -g | awk '{ v[NR] = $1 }
+        END { printf "%.2f-%.2f", v[int((NR + 3) / 4)], v[int((3 * NR + 3) / 4)] }'
+}
+# ratio_of NAME LABEL [LIMIT]: the median of the round-by-round ratios, against LIMIT if given.
+ratio_of() {
+    local r
+    r=$(pick median "${RATIOS[$1]}")
+    r=$(awk -v r="$r" 'BEGIN { printf "%.2f", r }')
+    if (($# > 2)); then
+        verdict "$r" "$3"
+        printf '    %-36s %5s x  (middle half %s; target <= %sx)  %s\n' "$2" "$r" "$(quartiles "$1")" \
+            "$3" "$VERDICT"
+    else
+        printf '    %-36s %5s x  (middle half %s; shown)\n' "$2" "$r" "$(quartiles "$1")"
+    fi
+}
+
 # counted DIR FILES: the target of a run must hold FILES files (a figure of a run that did not do
 # the whole work is worth nothing); it is then removed, untimed, so that the many rounds need no
 # more room than one.
@@ -94,6 +124,8 @@ compare() {
         sync
         w_window "${name}_window"
         counted "$T" "$files"
+        pair "${name}_runs" "${name}_window" "${name}_run"
+        pair "${name}_process" "${name}_window" "${name}_cli"
     done
     printf '    run:  window %.3f s (%s), ferrit-cli %.3f s (%s)\n' "$(median "${name}_window")" \
         "$(spread "${name}_window")" "$(median "${name}_run")" "$(spread "${name}_run")"
@@ -101,11 +133,8 @@ compare() {
         "$(cpu_median "${name}_window")" "$(cpu_median "${name}_run")"
     printf '    ferrit-cli as a whole process: %.3f s (%s), processor %.3f s\n' \
         "$(median "${name}_cli")" "$(spread "${name}_cli")" "$(cpu_median "${name}_cli")"
-    ratio_line "window / ferrit-cli (the runs)" "$(median "${name}_window")" \
-        "$(median "${name}_run")" "$RATIO"
-    printf '    %-32s %6s x  (shown)\n' "window / ferrit-cli (process)" \
-        "$(awk -v a="$(median "${name}_window")" -v b="$(median "${name}_cli")" \
-            'BEGIN { printf "%.2f", a / b }')"
+    ratio_of "${name}_runs" "window / ferrit-cli (the runs)" "$RATIO"
+    ratio_of "${name}_process" "window / ferrit-cli (whole process)"
 }
 
 SRC=$WORK/small-source
