@@ -118,49 +118,23 @@ void WindowStatusSink::AppendPendingLines() {
     const int added = static_cast<int>(pendingCount_);
     // The oldest lines go first, so the list never holds more than its maximum.
     const int excess = std::min(before, before + added - kMaxLines);
-    const int moved = excess > 0 ? MoveLinesUp(before, excess) : 0;
-    if (excess > 0 && moved == 0) {
+    if (excess > 0) {
         list_->model()->removeRows(0, excess);
     }
     QStringList lines;
-    lines.reserve(added - moved);
-    for (int i = moved; i < added; ++i) {
-        lines.push_back(QString::fromStdString(PendingLine(i)));
+    lines.reserve(added);
+    for (size_t i = 0; i < pendingCount_; ++i) {
+        lines.push_back(
+            QString::fromStdString(pendingLines_[(pendingFirst_ + i) % pendingLines_.size()]));
     }
     pendingCount_ = 0;
-    if (!lines.isEmpty()) {
-        list_->addItems(lines);
-    }
+    list_->addItems(lines);
     // The end comes into view whenever the count passed a multiple of ten, and at every line
     // once the list is full.
     const int total = list_->count();
     if (total / 10 > before / 10 || before + added > kMaxLines) {
         ScrollToEnd(list_);
     }
-}
-
-int WindowStatusSink::MoveLinesUp(int before, int excess) {
-    // A row the operator has made current or selected stays with its line; where few lines
-    // go, taking their rows out is the lesser work.
-    if (excess * 2 < before || list_->currentItem() || !list_->selectedItems().isEmpty()) {
-        return 0;
-    }
-    // The rows hold nothing but their texts, so the lines can move up through them: far less
-    // work than taking the oldest rows out and making new ones (between two paints a run over
-    // small files writes more lines than the list holds). The view hears of it once.
-    const int kept = before - excess;
-    {
-        const QSignalBlocker quiet(list_->model());
-        for (int row = 0; row < kept; ++row) {
-            list_->item(row)->setText(list_->item(row + excess)->text());
-        }
-        for (int row = kept; row < before; ++row) {
-            list_->item(row)->setText(QString::fromStdString(PendingLine(row - kept)));
-        }
-    }
-    QAbstractItemModel* model = list_->model();
-    emit model->dataChanged(model->index(0, 0), model->index(before - 1, 0), {Qt::DisplayRole});
-    return excess;
 }
 
 void WindowStatusSink::ShowPending() {

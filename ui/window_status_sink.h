@@ -126,14 +126,6 @@ class WindowStatusSink : public StatusSink {
     void ApplyPendingTexts();
     // Appends the lines written since the list was last shown, keeping it at its maximum.
     void AppendPendingLines();
-    // Where the list is full (`before` rows, `excess` of them to go), the oldest waiting lines
-    // take the places of the lines that go, in rows that stay; returns how many lines were
-    // placed so (0: none, the rows have to be taken out).
-    int MoveLinesUp(int before, int excess);
-    // The waiting line `i`, 0 the oldest.
-    const std::string& PendingLine(int i) const {
-        return pendingLines_[(pendingFirst_ + static_cast<size_t>(i)) % pendingLines_.size()];
-    }
 
     QPointer<QLabel> labels_[4];  // 1 to 3 used
     QPointer<QWidget> panel_;

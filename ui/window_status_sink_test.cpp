@@ -274,53 +274,6 @@ TEST(WindowStatusSinkTest, RunShowsItsTextsAtThePaintIntervalAndAfterTheRun) {
     EXPECT_TRUE(page.bar->updatesEnabled());
 }
 
-// During a run the list takes the lines written since its last paint at the next one, whatever
-// their number: it then holds the newest 1000 lines in the order written, and a row the operator
-// has made current keeps its line while that line stays in the list.
-TEST(WindowStatusSinkTest, RunListHoldsTheNewestLinesInOrderAtEveryPaint) {
-    const struct {
-        int first;    // lines before the first paint
-        int then;     // lines between the first and the second paint
-        int current;  // the row made current after the first paint (-1: none)
-    } cases[] = {
-        {1000, 1, -1},    {1000, 400, -1},  {1000, 600, -1},   {1000, 1000, -1},
-        {1000, 2500, -1}, {600, 700, -1},   {300, 200, -1},    {999, 999, -1},
-        {1000, 600, 800}, {1000, 600, 100}, {1000, 1000, 999}, {5, 3, 2},
-    };
-    for (const auto& c : cases) {
-        ProgressPage page;
-        page.sink.RunStarted();
-        int written = 0;
-        const auto write = [&](int n) {
-            for (int i = 0; i < n; ++i) {
-                page.sink.StatusInfo("line " + std::to_string(++written));
-            }
-            page.sink.ShowPending();
-        };
-        write(c.first);
-        QString currentLine;
-        if (c.current >= 0) {
-            page.list->setCurrentRow(c.current);
-            currentLine = page.list->currentItem()->text();
-        }
-        write(c.then);
-        const int kept = std::min(written, WindowStatusSink::kMaxLines);
-        ASSERT_EQ(kept, page.list->count()) << c.first << "+" << c.then;
-        for (int row = 0; row < kept; ++row) {
-            ASSERT_EQ(QString::fromStdString("line " + std::to_string(written - kept + row + 1)),
-                      page.list->item(row)->text())
-                << c.first << "+" << c.then << " row " << row;
-        }
-        const bool stays = !page.list->findItems(currentLine, Qt::MatchExactly).isEmpty();
-        if (c.current >= 0 && stays) {
-            ASSERT_NE(nullptr, page.list->currentItem()) << c.first << "+" << c.then;
-            EXPECT_EQ(currentLine, page.list->currentItem()->text()) << c.first << "+" << c.then;
-        }
-        page.sink.RunReturned();
-        EXPECT_EQ(kept, page.list->count());
-    }
-}
-
 // During a run every kind of pump handles the events that wait once the pump interval has
 // passed since they were last handled (the run's first line handles them at once), and the
 // available space found meanwhile is shown with them.
