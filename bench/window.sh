@@ -3,12 +3,13 @@
 # build/ui/ferrit-bench-window, which types the paths, ticks the options and clicks Start)
 # against ferrit-cli on the same trees: 10,000 small files, and a real tree (the system's
 # documentation directory, or BENCH_REAL_TREE), copied first so that it stands still.
-# Usage: bench/window.sh BUILD_DIR   (BENCH_WINDOW_RUNS: the rounds, 15 when not given)
+# Usage: bench/window.sh BUILD_DIR   (BENCH_WINDOW_RUNS: the rounds, 21 when not given)
 # The window's time runs from the click to the end of the run, without starting the program and
-# its window. ferrit-cli is timed twice in each round: its run alone, from the call of its front
-# end to its return (by the driver, in a process of its own, as the window's run is timed), and
-# as a whole process; the verdict compares the run with the run, the whole process is shown
-# beside it. Each run writes a fresh target, made before the timing starts.
+# its window. ferrit-cli's run alone is timed the same way, from the call of its front end to its
+# return (by the driver, in a process of its own), just before and just after the window's in
+# every round; the verdict is the median over the rounds of the window's time over the mean of
+# those two. ferrit-cli as a whole process is timed in every round too and shown beside it. Each
+# run writes a fresh target, made before the timing starts.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -19,7 +20,7 @@ BUILD=${1:-build}
 DRIVER=$BUILD/ui/ferrit-bench-window
 # The three take turns; with fewer rounds the medians move by more than the margin to 1.1x
 # from one repetition of the section to the next.
-RUNS=${BENCH_WINDOW_RUNS:-15}
+RUNS=${BENCH_WINDOW_RUNS:-21}
 
 cmake --build "$BUILD" --target ferrit-bench-window >"$WORK/build.log" 2>&1 || {
     cat "$WORK/build.log" >&2
@@ -64,15 +65,20 @@ w_cli_run() {
 }
 
 # The window's time over ferrit-cli's, round by round: the runs of one round follow each other
-# within a second, so other work on the machine weighs on both alike, where the medians of the
-# two series may come from its busy and its quiet minutes.
+# within seconds, so other work on the machine weighs on both alike, where the medians of the
+# two series may come from its busy and its quiet minutes. ferrit-cli's run goes before and after
+# the window's in every round, and the window is set against the mean of the two, which also
+# takes out a load that grows or falls during the round.
 declare -A RATIOS
+# last NAME [N]: the mean of the last N (1) samples of NAME.
 last() {
     local samples=(${SAMPLES[$1]})
-    echo "${samples[-1]}"
+    tr ' ' '\n' <<<"${samples[*]: -${2:-1}}" | awk '{ s += $1 } END { printf "%.4f", s / NR }'
 }
+# pair RATIO WINDOW CLI [N]: the window's last time over the mean of ferrit-cli's last N.
 pair() {
-    RATIOS[$1]+="$(awk -v a="$(last "$2")" -v b="$(last "$3")" 'BEGIN { printf "%.4f", a / b }') "
+    RATIOS[$1]+="$(awk -v a="$(last "$2")" -v b="$(last "$3" "${4:-1}")" \
+        'BEGIN { printf "%.4f", a / b }') "
 }
 # quartiles NAME: "first-third" quartile of the round-by-round ratios.
 quartiles() {
@@ -102,14 +108,15 @@ counted() {
 }
 
 # compare NAME FILES: RUNS rounds over $SRC, in each of which ferrit-cli as a process, ferrit-cli's
-# run in the driver and the window's run take their turn, each into a fresh target under
-# $WORK/NAME that must then hold FILES files. Only ferrit-cli gets a warm-up round (which also
-# brings the source tree into the page cache for all three).
+# run in the driver, the window's run and ferrit-cli's run again take their turn, each into a
+# fresh target under $WORK/NAME that must then hold FILES files. Only ferrit-cli gets a warm-up
+# round (which also brings the source tree into the page cache for all of them).
 compare() {
     local name=$1 files=$2 round
     for ((round = 0; round <= RUNS; round++)); do
         mkdir -p "$WORK/$name/cli.$round"
-        ((round == 0)) || mkdir -p "$WORK/$name/run.$round" "$WORK/$name/window.$round"
+        ((round == 0)) ||
+            mkdir -p "$WORK/$name/run.$round" "$WORK/$name/window.$round" "$WORK/$name/again.$round"
     done
     for ((round = 0; round <= RUNS; round++)); do
         T=$WORK/$name/cli.$round
@@ -124,7 +131,11 @@ compare() {
         sync
         w_window "${name}_window"
         counted "$T" "$files"
-        pair "${name}_runs" "${name}_window" "${name}_run"
+        T=$WORK/$name/again.$round
+        sync
+        w_cli_run "${name}_run"
+        counted "$T" "$files"
+        pair "${name}_runs" "${name}_window" "${name}_run" 2
         pair "${name}_process" "${name}_window" "${name}_cli"
     done
     printf '    run:  window %.3f s (%s), ferrit-cli %.3f s (%s)\n' "$(median "${name}_window")" \
