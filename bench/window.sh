@@ -18,8 +18,8 @@ command -v xvfb-run >/dev/null || skip "xvfb-run is not installed (make deps ins
 bench_init "${1:-build}" window
 BUILD=${1:-build}
 DRIVER=$BUILD/ui/ferrit-bench-window
-# The three take turns; with fewer rounds the medians move by more than the margin to 1.1x
-# from one repetition of the section to the next.
+# With fewer rounds the verdict moved by more than the margin to 1.1x from one repetition of
+# the section to the next, on a machine shared with other work.
 RUNS=${BENCH_WINDOW_RUNS:-21}
 
 cmake --build "$BUILD" --target ferrit-bench-window >"$WORK/build.log" 2>&1 || {
