@@ -1,11 +1,23 @@
 // Times one run through the window, as an operator starts it: types the two paths and the
 // pattern, ticks exactly the named options, clicks Start and waits for the run to end. Prints
-// the seconds from the click to the end of the run on stdout.
+// the seconds from the click to the end of the run, and the processor seconds the program spent
+// meanwhile (all its threads), on stdout.
 // Usage: ferrit-bench-window SOURCE TARGET [OPTION CAPTION...]   (under a display: xvfb-run)
 // Every dialog is answered without a person (OK, else Abort or No) and written to stderr; a
 // dialog during the run makes the exit status 1, so a timing of a failed run is never taken.
+//
+// For the other side of the comparison, timed the same way:
+//        ferrit-bench-window --cli-into FILE [ferrit-cli ARGUMENT...]
+// runs ferrit-cli's front end in this process, as ferrit-cli's main does (its lines on stdout and
+// stderr), without the window or a display, and writes the seconds and processor seconds of
+// that run into FILE: the run alone, without starting and ending a process, as for the window.
+// The exit status is ferrit-cli's; nothing is written into FILE for a run that did not succeed.
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <iostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,6 +30,7 @@
 #include <QListWidget>
 #include <QtTest/QTest>
 
+#include "cli/cli_app.h"
 #include "options/copy_options.h"
 #include "platform/file_services.h"
 #include "support/dialogs.h"
@@ -92,9 +105,59 @@ bool SetOptions(ferrit::TFormFerrit& window, QListWidget* list,
     return ok;
 }
 
+// Times a run: the wall clock and the processor time of every thread of the process.
+class RunTimer {
+  public:
+    RunTimer() : cpuAtStart_(std::clock()) { clock_.start(); }
+    // Takes the figures of the run: from the start to now.
+    void Stop() {
+        seconds_ = clock_.nsecsElapsed() / 1e9;
+        cpu_ = static_cast<double>(std::clock() - cpuAtStart_) / CLOCKS_PER_SEC;
+    }
+    // "SECONDS PROCESSOR-SECONDS".
+    void Print(std::FILE* to) const { std::fprintf(to, "%.3f %.3f\n", seconds_, cpu_); }
+
+  private:
+    std::clock_t cpuAtStart_;
+    QElapsedTimer clock_;
+    double seconds_ = 0;
+    double cpu_ = 0;
+};
+
+// ferrit-cli's main, timed from the call of its front end to its return.
+int TimeCli(const char* into, int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+    std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
+    std::cerr.unsetf(std::ios::unitbuf);
+    std::cerr.tie(nullptr);
+    ferrit::InstallInterruptHandler();
+    RunTimer timer;
+    const int status = ferrit::RunCli(argc, argv, std::cout, std::cerr, std::cin);
+    timer.Stop();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (status != ferrit::kExitDone) {
+        return status;
+    }
+    std::FILE* file = std::fopen(into, "w");
+    if (!file) {
+        std::fprintf(stderr, "cannot write %s\n", into);
+        return 1;
+    }
+    timer.Print(file);
+    return std::fclose(file) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--cli-into") == 0) {
+        const char* into = argv[2];
+        // ferrit-cli's arguments follow the file; its program name goes before them.
+        argv[2] = argv[0];
+        return TimeCli(into, argc - 2, argv + 2);
+    }
     ferrit::ReserveRunDescriptors();  // before the toolkit starts its threads
     QApplication app(argc, argv);
     if (argc < 3) {
@@ -129,20 +192,18 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::processEvents();
 
-    QElapsedTimer clock;
-    clock.start();
+    RunTimer timer;
     QTest::mouseClick(start, Qt::LeftButton);
     // The click handler runs the whole transfer; the wait covers a run that outlives it.
     while (window.RunActive()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
-    const double seconds = clock.nsecsElapsed() / 1e9;
-
+    timer.Stop();
     if (dialogs.shown != 0 || window.Run().LastErrorCode != 0) {
         std::fprintf(stderr, "the run reported %d message(s); no time is given\n", dialogs.shown);
         return 1;
     }
-    std::printf("%.3f\n", seconds);
+    timer.Print(stdout);
     std::fflush(stdout);
     window.close();
     return 0;
