@@ -1,7 +1,10 @@
 #include "cli/cli_app.h"
 
 #include <chrono>
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 
 #include "cli/cli_dialogs.h"
@@ -288,6 +291,16 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::ist
 
 void InstallInterruptHandler() {
     CatchInterrupts(OnInterrupt);
+}
+
+void PrepareCliProcess() {
+    std::setlocale(LC_ALL, "");
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+    std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
+    std::cerr.unsetf(std::ios::unitbuf);
+    // An untied error stream: writing a progress line must not flush the status lines.
+    std::cerr.tie(nullptr);
+    InstallInterruptHandler();
 }
 
 }  // namespace ferrit

@@ -52,4 +52,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, std::ist
 // ends the program at once with status 130.
 void InstallInterruptHandler();
 
+// What ferrit-cli's process sets up before its run: the locale, fully buffered standard streams
+// (a large run writes several lines per file; they are flushed before every prompt and at the
+// end), an error stream that flushes nothing else, and the Ctrl-C handler.
+void PrepareCliProcess();
+
 }  // namespace ferrit

@@ -12,7 +12,6 @@
 // stderr), without the window or a display, and writes the seconds and processor seconds of
 // that run into FILE: the run alone, without starting and ending a process, as for the window.
 // The exit status is ferrit-cli's; nothing is written into FILE for a run that did not succeed.
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -126,12 +125,7 @@ class RunTimer {
 
 // ferrit-cli's main, timed from the call of its front end to its return.
 int TimeCli(const char* into, int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
-    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-    std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
-    std::cerr.unsetf(std::ios::unitbuf);
-    std::cerr.tie(nullptr);
-    ferrit::InstallInterruptHandler();
+    ferrit::PrepareCliProcess();
     RunTimer timer;
     const int status = ferrit::RunCli(argc, argv, std::cout, std::cerr, std::cin);
     timer.Stop();
