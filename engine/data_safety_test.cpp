@@ -931,6 +931,125 @@ INSTANTIATE_TEST_SUITE_P(
                              "src/d1", Answer::Abort, nullptr}),
     RowName<AcrossDirectoriesRow>);
 
+// A stop while the walk runs ahead of the reports: the target is left as one worker leaves
+// it. Every directory that stands on the target has its line, stood before the run, or holds
+// what another program put there meanwhile (a file, a link in place of an empty directory),
+// which stays as it is.
+struct StopAheadRow {
+    const char* what;
+    int jobs;
+    const char* failing;  // a file whose copy fails, answered Abort (nullptr: none)
+    bool pressAtD3;       // the stop is pressed while tgt/d3 is made
+    bool fill;            // a file is put into tgt/d1/x while tgt/d2 is made (which must happen)
+    bool link;            // tgt/d1/x/y becomes a link to an empty directory elsewhere then
+};
+
+class StopAhead : public EngineFixture, public ::testing::WithParamInterface<StopAheadRow> {
+  protected:
+    // The directories standing below the target (never through a link), by relative path.
+    std::vector<std::string> TargetDirectories() const {
+        std::vector<std::string> found;
+        const std::filesystem::path top(tgt);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(top)) {
+            if (entry.is_directory() && !entry.is_symlink()) {
+                found.push_back(entry.path().lexically_relative(top).generic_string());
+            }
+        }
+        return found;
+    }
+};
+
+TEST_P(StopAhead, EveryDirectoryLeftOnTheTargetHasItsLine) {
+    const StopAheadRow& row = GetParam();
+    if (row.link) {
+        SKIP_ON_WINDOWS("symbolic links");
+    }
+    if (row.jobs > 1) {
+        // There the file services do not say whether they made a directory themselves, so
+        // none made ahead is known to be this run's, and all of them stay.
+        SKIP_ON_WINDOWS("file services that tell which directories they made");
+    }
+    Only({CopySubdirectories});
+    engine.SetJobs(row.jobs);
+    dialogs.SetDefaultForAll(Answer::Abort);
+    for (const char* name : {"r_0", "r_1", "d0/d0_f0", "d0/d0_f1", "d1/d1_f0", "d1/x/x_f0",
+                             "d2/d2_f0", "d3/d3_f0", "d3/z/z_f0"}) {
+        Put(std::string("src/") + name, name, kT0);
+    }
+    tmp.Dir("src/d1/x/y");  // an empty leaf
+    tmp.Dir("tgt/d2");      // stood before the run
+    tmp.Dir("outside");
+    if (row.failing != nullptr) {
+        files.Fail(FileOp::CopyFile, WinErr::DiskFull, 0, row.failing);
+    }
+    bool filled = false, linked = false;
+    files.Before(
+        FileOp::CreateDirectories,
+        [&](const std::string&) {
+            if (row.fill && Exists("tgt/d1/x")) {
+                Put("tgt/d1/x/foreign.txt", "theirs", kT0);
+                filled = true;
+            }
+            if (row.link && testing::KindAt(At("tgt/d1/x/y")) == EntryKind::Directory) {
+                std::filesystem::remove(At("tgt/d1/x/y"));
+                linked = testing::MakeSymlink(At("outside"), At("tgt/d1/x/y"));
+            }
+        },
+        0, "tgt/d2");
+    if (row.pressAtD3) {
+        files.Before(
+            FileOp::CreateDirectories, [&](const std::string&) { engine.BitBtnAbortClick(); }, 0,
+            "tgt/d3");
+    }
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(kRunStateAbort, run.RunState);
+    EXPECT_EQ(row.fill, filled);
+    EXPECT_EQ(row.link, linked);
+
+    // What another program put there meanwhile, and the directories holding it.
+    std::set<std::string> holding = {"d2"};
+    if (filled) {
+        EXPECT_EQ(Contents("tgt/d1/x/foreign.txt"), "theirs");
+        holding.insert({"d1", "d1/x"});
+    }
+    if (linked) {
+        EXPECT_EQ(testing::KindAt(At("tgt/d1/x/y")), EntryKind::Link);
+        EXPECT_TRUE(std::filesystem::is_directory(At("outside")));
+        holding.insert({"d1", "d1/x"});
+    }
+    const std::vector<std::string> lines = List();
+    for (const std::string& dir : TargetDirectories()) {
+        const bool lineShown =
+            std::find(lines.begin(), lines.end(), src + "/" + dir) != lines.end();
+        EXPECT_TRUE(lineShown || holding.count(dir) != 0) << dir;
+    }
+    EXPECT_TRUE(Exists("tgt/d2"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, StopAhead,
+    ::testing::Values(
+        StopAheadRow{"one worker, a copy in d0 fails", 1, "d0_f1", false, false, false},
+        StopAheadRow{"one worker, the stop pressed at d3", 1, nullptr, true, true, false},
+        StopAheadRow{"one worker, a copy in d3 fails", 1, "d3_f0", false, true, false},
+        StopAheadRow{"two workers, a copy in the root fails", 2, "r_1", false, false, false},
+        StopAheadRow{"two workers, a copy in d0 fails, d1/x filled", 2, "d0_f1", false, true,
+                     false},
+        StopAheadRow{"two workers, a copy in d1/x fails, d1/x filled", 2, "x_f0", false, true,
+                     false},
+        StopAheadRow{"two workers, the stop pressed at d3", 2, nullptr, true, false, false},
+        StopAheadRow{"sixteen workers, a copy in d0 fails", 16, "d0_f1", false, false, false},
+        StopAheadRow{"sixteen workers, a copy in d1 fails, d1/x filled", 16, "d1_f0", false, true,
+                     false},
+        StopAheadRow{"sixteen workers, a copy in d3/z fails", 16, "z_f0", false, false, false},
+        StopAheadRow{"sixteen workers, the stop pressed at d3, d1/x filled", 16, nullptr, true,
+                     true, false},
+        StopAheadRow{"sixteen workers, a copy in d0 fails, d1/x/y became a link", 16, "d0_f1",
+                     false, false, true},
+        StopAheadRow{"two workers, a copy in d1/x fails, d1/x/y became a link", 2, "x_f0", false,
+                     false, true}),
+    RowName<StopAheadRow>);
+
 // Copies one at a time run on the walk's thread, except a large copy: it runs on a worker
 // while the walk's thread goes on pumping the front end's messages, so that the window does
 // not freeze, the progress moves and the stop is taken.

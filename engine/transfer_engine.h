@@ -265,6 +265,9 @@ class TransferEngine {
     int32_t DirectoryStep(const std::string& directory, const std::string& counterpart,
                           DirectoryPair& pair, bool& owed, const std::shared_ptr<bool>& shown,
                           bool& madeNow);
+    // After a stop: removes again the empty counterpart directories this pass made ahead of
+    // their lines that were never shown, deepest first.
+    void RemoveMadeAhead();
     // Trustees, space limit and inherited rights mask of a directory pair, the mask last: a mask
     // that takes Access Control from the operator then blocks nothing that was still to come.
     void CarryDirectoryMetadata(DirectoryPair pair);
@@ -307,6 +310,14 @@ class TransferEngine {
     // The files and steps of the pass going on that are decided but not finished yet, in walk
     // order, and the order in which their copies are put in place; how many may wait.
     std::deque<PendingFile> queue_;
+    // The counterpart directories of the pass made while their lines waited in the queue, in
+    // walk order, each with the flag its line sets once shown. Those whose lines are shown leave
+    // it as the next one is made: it holds hardly more than the queue.
+    struct MadeAhead {
+        std::string path;
+        std::shared_ptr<bool> shown;
+    };
+    std::deque<MadeAhead> madeAhead_;
     std::shared_ptr<PublishOrder> order_;
     uint64_t nextInOrder_ = 0;
     size_t inFlight_ = 1;

@@ -72,6 +72,7 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
             engine.gathered_.reset();
             engine.jobsPool_ = nullptr;
             engine.jobsOrder_.reset();
+            engine.madeAhead_.clear();
         }
     } passEnd{*this};
     CopyPool* const runPool = pool_;
@@ -83,6 +84,25 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
     } poolBack{pool_, runPool};
     WalkTree(root, counterpart, pattern, descend, roots_, false);
     FinishAll(queue_);
+    if (run_.RunState == kRunStateAbort) {
+        RemoveMadeAhead();
+    }
+}
+
+void TransferEngine::RemoveMadeAhead() {
+    // After a stop, the directories the walk made ahead of the reports whose lines were never
+    // shown go again, deepest first: one worker, deciding one file at a time, would not have
+    // made them. Each held nothing when this run made it, and the copies decided into it have
+    // been dropped unpublished by now. The removal takes an empty directory only and never
+    // follows a link, so one that holds something now, or is no directory any more (another
+    // program's doing meanwhile), stays as it is: nothing in it is touched, and its parent,
+    // no longer empty, stays too.
+    for (auto made = madeAhead_.rbegin(); made != madeAhead_.rend(); ++made) {
+        if (!*made->shown) {
+            files_->RemoveDirectory(made->path);
+        }
+    }
+    madeAhead_.clear();
 }
 
 void TransferEngine::QueueStep(std::function<void()> step, bool mayStop, bool afterStop) {
@@ -389,6 +409,14 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
                 Btn::AbortIgnore);
         }
         return ErrTargetMissing;
+    }
+    if (madeNow && !*shown) {
+        // Made ahead of its line. The lines are shown in walk order: those made ahead whose
+        // lines are shown by now lead the list, and leave it.
+        while (!madeAhead_.empty() && *madeAhead_.front().shown) {
+            madeAhead_.pop_front();
+        }
+        madeAhead_.push_back(MadeAhead{counterpart, shown});
     }
 
     // Directory metadata is carried in the first pass only, and only between NetWare volumes:
