@@ -20,6 +20,7 @@
 #include "platform/error_codes.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/mount_info.h"
+#include "platform/temporary_names.h"
 #include "platform/set_aside.h"
 #include "support/strings.h"
 
@@ -487,7 +488,13 @@ int PosixFileServices::PrepareCopy(const std::string& source, const std::string&
         return rc;
     if (const int rc = LocateOrCode(target, to))
         return rc;
-    const int rc = copier_->Prepare(from, std::move(to), targetAbsent, out);
+    bool inPlace = false;
+    if (anyStaged_.load(std::memory_order_acquire)) {
+        const size_t slash = target.find_last_of('/');
+        std::lock_guard<std::mutex> lock(stagedMutex_);
+        inPlace = slash != std::string::npos && staged_.count(target.substr(0, slash)) != 0;
+    }
+    const int rc = copier_->Prepare(from, std::move(to), targetAbsent, out, inPlace);
     if (out)
         out->target = target;
     return rc;
@@ -495,6 +502,55 @@ int PosixFileServices::PrepareCopy(const std::string& source, const std::string&
 
 int PosixFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
     return SafeCopier::Publish(std::move(copy), published);
+}
+
+int PosixFileServices::StageDirectory(const std::string& near, std::string& staged) {
+    staged.clear();
+    SharedFd dir;
+    if (near.empty())
+        return WinErr::PathNotFound;
+    if (const SystemError err = paths_.OpenDirectory(near, dir))
+        return err.WindowsCode();
+    std::string name;
+    for (int attempt = 0;; ++attempt) {
+        name = NewTemporaryName();
+        if (mkdirat(dir.Get(), name.c_str(), 0777) == 0)
+            break;
+        if (errno != EEXIST || attempt == 100)
+            return WinErrorFromErrno(errno);
+    }
+    staged = JoinPath(near, name);
+    std::lock_guard<std::mutex> lock(stagedMutex_);
+    staged_.insert(staged);
+    anyStaged_.store(true, std::memory_order_release);
+    return 0;
+}
+
+int PosixFileServices::PublishDirectory(const std::string& staged, const std::string& path) {
+    PathAt from, to;
+    if (const int rc = LocateOrCode(staged, from))
+        return rc;
+    if (const int rc = LocateOrCode(path, to))
+        return rc;
+    if (renameat2(from.Dir(), from.name.c_str(), to.Dir(), to.name.c_str(), RENAME_NOREPLACE) !=
+        0) {
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return WinErrorFromErrno(errno);
+        // A file system that cannot rename without replacing (sshfs): a look first. A directory
+        // renamed over another replaces only an empty one, so what could be lost in the moment
+        // between is nothing.
+        struct stat st;
+        if (fstatat(to.Dir(), to.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            return WinErr::AlreadyExists;
+        if (errno != ENOENT)
+            return WinErrorFromErrno(errno);
+        if (renameat(from.Dir(), from.name.c_str(), to.Dir(), to.name.c_str()) != 0)
+            return WinErrorFromErrno(errno);
+    }
+    paths_.Forget(staged);
+    std::lock_guard<std::mutex> lock(stagedMutex_);
+    staged_.erase(staged);
+    return 0;
 }
 
 int PosixFileServices::SetAside(const std::string& path, std::string& asidePath) {
