@@ -166,7 +166,7 @@ class TransferEngine {
     // existing directory, and put in place in one rename once its files are reported.
     struct Landing {
         std::string staged;  // the staged directory, with a separator; empty: not staged
-        std::string near;    // the existing directory the staged ones below are made in
+        std::string home;    // the existing directory the staged ones below are made in
         std::shared_ptr<StagedFiles> copied;  // of the staged directory
     };
     struct PendingFile {

@@ -20,8 +20,8 @@
 #include "platform/error_codes.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/mount_info.h"
-#include "platform/temporary_names.h"
 #include "platform/set_aside.h"
+#include "platform/temporary_names.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -94,6 +94,25 @@ int RenameKeeping(int fromDir, const char* from, int toDir, const char* to) {
         errno = err;
         return -1;
     }
+    return 0;
+}
+
+// Renames without replacing anything that stands at the new name (183). A file system that
+// cannot rename so (sshfs) is looked at first: what could take the name in the moment between
+// is lost only where a rename replaces it, which a directory renamed replaces only when empty
+// and a reserved name never meets. Returns 0 or a Windows code.
+int RenameUnlessTaken(int fromDir, const char* from, int toDir, const char* to) {
+    if (renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return WinErrorFromErrno(errno);
+    struct stat st;
+    if (fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return WinErr::AlreadyExists;
+    if (errno != ENOENT)
+        return WinErrorFromErrno(errno);
+    if (renameat(fromDir, from, toDir, to) != 0)
+        return WinErrorFromErrno(errno);
     return 0;
 }
 
@@ -504,12 +523,12 @@ int PosixFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat
     return SafeCopier::Publish(std::move(copy), published);
 }
 
-int PosixFileServices::StageDirectory(const std::string& near, std::string& staged) {
+int PosixFileServices::StageDirectory(const std::string& within, std::string& staged) {
     staged.clear();
     SharedFd dir;
-    if (near.empty())
+    if (within.empty())
         return WinErr::PathNotFound;
-    if (const SystemError err = paths_.OpenDirectory(near, dir))
+    if (const SystemError err = paths_.OpenDirectory(within, dir))
         return err.WindowsCode();
     std::string name;
     for (int attempt = 0;; ++attempt) {
@@ -519,7 +538,7 @@ int PosixFileServices::StageDirectory(const std::string& near, std::string& stag
         if (errno != EEXIST || attempt == 100)
             return WinErrorFromErrno(errno);
     }
-    staged = JoinPath(near, name);
+    staged = JoinPath(within, name);
     std::lock_guard<std::mutex> lock(stagedMutex_);
     staged_.insert(staged);
     anyStaged_.store(true, std::memory_order_release);
@@ -532,21 +551,8 @@ int PosixFileServices::PublishDirectory(const std::string& staged, const std::st
         return rc;
     if (const int rc = LocateOrCode(path, to))
         return rc;
-    if (renameat2(from.Dir(), from.name.c_str(), to.Dir(), to.name.c_str(), RENAME_NOREPLACE) !=
-        0) {
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return WinErrorFromErrno(errno);
-        // A file system that cannot rename without replacing (sshfs): a look first. A directory
-        // renamed over another replaces only an empty one, so what could be lost in the moment
-        // between is nothing.
-        struct stat st;
-        if (fstatat(to.Dir(), to.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-            return WinErr::AlreadyExists;
-        if (errno != ENOENT)
-            return WinErrorFromErrno(errno);
-        if (renameat(from.Dir(), from.name.c_str(), to.Dir(), to.name.c_str()) != 0)
-            return WinErrorFromErrno(errno);
-    }
+    if (const int rc = RenameUnlessTaken(from.Dir(), from.name.c_str(), to.Dir(), to.name.c_str()))
+        return rc;
     paths_.Forget(staged);
     std::lock_guard<std::mutex> lock(stagedMutex_);
     staged_.erase(staged);
@@ -559,16 +565,8 @@ int PosixFileServices::SetAside(const std::string& path, std::string& asidePath)
     if (const int rc = LocateOrCode(path, at))
         return rc;
     const std::string aside = AsideName(at.name);
-    if (renameat2(at.Dir(), at.name.c_str(), at.Dir(), aside.c_str(), RENAME_NOREPLACE) != 0) {
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return WinErrorFromErrno(errno);
-        // Only the reserved name, which nobody else makes, could be replaced here.
-        struct stat st;
-        if (fstatat(at.Dir(), aside.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-            return WinErr::AlreadyExists;
-        if (renameat(at.Dir(), at.name.c_str(), at.Dir(), aside.c_str()) != 0)
-            return WinErrorFromErrno(errno);
-    }
+    if (const int rc = RenameUnlessTaken(at.Dir(), at.name.c_str(), at.Dir(), aside.c_str()))
+        return rc;
     asidePath = Beside(path, aside);
     return 0;
 }
