@@ -1062,7 +1062,7 @@ struct StagedRow {
     int publishFails;     // the code with which putting tgt/d0/e in place fails (0: none)
     bool appears;         // tgt/d0/e is made, holding a file, just before it is put in place
     bool pressAtD0;       // the stop is pressed as tgt/d0 is put in place
-    DialogAnswer answer;       // to every question
+    DialogAnswer answer;  // to every question
 };
 
 class Staged : public EngineFixture, public ::testing::WithParamInterface<StagedRow> {};
@@ -1074,9 +1074,8 @@ TEST_P(Staged, TheTargetHoldsWhatTheLinesSay) {
     engine.SetJobs(row.jobs);
     files.SideBySide(16);
     dialogs.SetDefaultForAll(row.answer);
-    const std::vector<std::string> names = {"r.txt",   "d0/a.txt",   "d0/b.txt",
-                                            "d0/c.txt", "d0/e/f.txt", "d0/e/g.txt",
-                                            "d1/x.txt", "d1/n/y.txt"};
+    const std::vector<std::string> names = {"r.txt",      "d0/a.txt",   "d0/b.txt", "d0/c.txt",
+                                            "d0/e/f.txt", "d0/e/g.txt", "d1/x.txt", "d1/n/y.txt"};
     for (const std::string& name : names) {
         Put("src/" + name, name, kT0);
     }
@@ -1091,8 +1090,7 @@ TEST_P(Staged, TheTargetHoldsWhatTheLinesSay) {
     if (row.appears) {
         files.Before(
             FileOp::PublishDirectory,
-            [&](const std::string&) { Put("tgt/d0/e/theirs.txt", "theirs", kT0); }, 0,
-            "tgt/d0/e");
+            [&](const std::string&) { Put("tgt/d0/e/theirs.txt", "theirs", kT0); }, 0, "tgt/d0/e");
     }
     if (row.pressAtD0) {
         files.Before(
@@ -1148,23 +1146,22 @@ TEST_P(Staged, TheTargetHoldsWhatTheLinesSay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Staged,
-    ::testing::Values(
-        StagedRow{"one worker", 1, nullptr, 0, false, false, Answer::Ignore},
-        StagedRow{"sixteen workers", 16, nullptr, 0, false, false, Answer::Ignore},
-        StagedRow{"two workers, a copy in d0 fails, Abort", 2, "b.txt", 0, false, false,
-                  Answer::Abort},
-        StagedRow{"sixteen workers, a copy in d0/e fails, Abort", 16, "g.txt", 0, false, false,
-                  Answer::Abort},
-        StagedRow{"sixteen workers, a copy in d1/n fails, Abort", 16, "y.txt", 0, false, false,
-                  Answer::Abort},
-        StagedRow{"sixteen workers, the stop pressed as d0 is put in place", 16, nullptr, 0,
-                  false, true, Answer::Ignore},
-        StagedRow{"two workers, d0/e refused, Ignore", 2, nullptr, WinErr::AccessDenied, false,
-                  false, Answer::Ignore},
-        StagedRow{"sixteen workers, d0/e refused, Abort", 16, nullptr, WinErr::AccessDenied,
-                  false, false, Answer::Abort},
-        StagedRow{"sixteen workers, d0/e made by another program meanwhile", 16, nullptr, 0,
-                  true, false, Answer::Ignore}),
+    ::testing::Values(StagedRow{"one worker", 1, nullptr, 0, false, false, Answer::Ignore},
+                      StagedRow{"sixteen workers", 16, nullptr, 0, false, false, Answer::Ignore},
+                      StagedRow{"two workers, a copy in d0 fails, Abort", 2, "b.txt", 0, false,
+                                false, Answer::Abort},
+                      StagedRow{"sixteen workers, a copy in d0/e fails, Abort", 16, "g.txt", 0,
+                                false, false, Answer::Abort},
+                      StagedRow{"sixteen workers, a copy in d1/n fails, Abort", 16, "y.txt", 0,
+                                false, false, Answer::Abort},
+                      StagedRow{"sixteen workers, the stop pressed as d0 is put in place", 16,
+                                nullptr, 0, false, true, Answer::Ignore},
+                      StagedRow{"two workers, d0/e refused, Ignore", 2, nullptr,
+                                WinErr::AccessDenied, false, false, Answer::Ignore},
+                      StagedRow{"sixteen workers, d0/e refused, Abort", 16, nullptr,
+                                WinErr::AccessDenied, false, false, Answer::Abort},
+                      StagedRow{"sixteen workers, d0/e made by another program meanwhile", 16,
+                                nullptr, 0, true, false, Answer::Ignore}),
     RowName<StagedRow>);
 
 // Copies one at a time run on the walk's thread, except a large copy: it runs on a worker

@@ -472,8 +472,9 @@ int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
     TakeOutcome(p, true);
     if (!p.outcomeTaken) {
         // No worker had the file: made and put in place here, where its turn has come.
-        p.taken = MakeAndPublish(*files_, p.file, p.copyTarget.empty() ? p.counterpart : p.copyTarget,
-                                 !p.counterpartSeen, options_.cbAllowed(MoveFiles));
+        p.taken =
+            MakeAndPublish(*files_, p.file, p.copyTarget.empty() ? p.counterpart : p.copyTarget,
+                           !p.counterpartSeen, options_.cbAllowed(MoveFiles));
         p.outcomeTaken = true;
     }
     p.facts = p.taken.facts;

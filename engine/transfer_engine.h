@@ -165,8 +165,8 @@ class TransferEngine {
     // every call waits for a round trip is staged: filled under a temporary name in an
     // existing directory, and put in place in one rename once its files are reported.
     struct Landing {
-        std::string staged;  // the staged directory, with a separator; empty: not staged
-        std::string near;    // the existing directory the staged ones below are made in
+        std::string staged;   // the staged directory, with a separator; empty: not staged
+        std::string nearest;  // the existing directory the staged ones below are made in
         std::shared_ptr<StagedFiles> copied;  // of the staged directory
     };
     struct PendingFile {

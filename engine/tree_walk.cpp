@@ -88,7 +88,7 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
         ~PoolBack() { pool = before; }
     } poolBack{pool_, runPool};
     Landing top;
-    top.near = counterpart;
+    top.nearest = counterpart;
     WalkTree(root, counterpart, pattern, descend, roots_, false, nullptr, false, top);
     FinishAll(queue_);
     if (run_.RunState == kRunStateAbort) {
@@ -178,9 +178,9 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
                 counterpartNew, landing);
     // A staged directory is put in place once its files are reported, before anything below it.
     if (!landing.staged.empty()) {
-        QueueStep([this, landing, counterpart,
-                   shown] { PublishStaged(landing, counterpart, shown); },
-                  true, true);
+        QueueStep(
+            [this, landing, counterpart, shown] { PublishStaged(landing, counterpart, shown); },
+            true, true);
     }
 
     if (!descend) {
@@ -215,7 +215,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         bool madeNow = false;
         Landing subLanding = landing;
         if (landing.staged.empty()) {
-            subLanding.near = counterpart;
+            subLanding.nearest = counterpart;
         }
         if (DirectoryStep(directory + entry.name, counterpart + entry.name, subPair, subOwed,
                           subShown, madeNow, subLanding) == 0) {
@@ -498,7 +498,7 @@ int TransferEngine::StageCounterpart(const std::string& counterpart, bool parent
         }
     }
     std::string staged;
-    const int rc = files_->StageDirectory(landing.near, staged);
+    const int rc = files_->StageDirectory(landing.nearest, staged);
     if (rc != 0) {
         return parentStaged ? rc : -1;  // where it stands, the directory can be made as usual
     }

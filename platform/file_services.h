@@ -250,13 +250,13 @@ class FileServices {
     // one after another in walk order; a directory filled first needs one rename for all of
     // its files.
     // StageDirectory makes an empty directory under a new temporary name (one that no listing
-    // shows, nor any walk enters) in the existing directory `near`: `staged` receives its path.
+    // shows, nor any walk enters) in the existing directory `nearest`: `staged` receives its path.
     // A copy prepared into it (PrepareCopy with a target in it) is written under its own name
     // at once, and publishing it takes no step of its own; one destroyed unpublished is removed
     // as any other. A staged directory holds files only. Returns 0, or an error code: 50
     // where these file services do not stage directories.
-    virtual int StageDirectory(const std::string& near, std::string& staged) {
-        (void)near;
+    virtual int StageDirectory(const std::string& nearest, std::string& staged) {
+        (void)nearest;
         staged.clear();
         return 50;
     }

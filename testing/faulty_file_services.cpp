@@ -218,13 +218,13 @@ int FaultyFileServices::CopiesSideBySide(const std::string& dir) {
     return state_->sideBySide > 0 ? state_->sideBySide : inner_.CopiesSideBySide(dir);
 }
 
-int FaultyFileServices::StageDirectory(const std::string& near, std::string& staged) {
+int FaultyFileServices::StageDirectory(const std::string& nearest, std::string& staged) {
     int code = 0;
-    if (Hit(FileOp::StageDirectory, &near, code)) {
+    if (Hit(FileOp::StageDirectory, &nearest, code)) {
         staged.clear();
         return code;
     }
-    return inner_.StageDirectory(near, staged);
+    return inner_.StageDirectory(nearest, staged);
 }
 
 int FaultyFileServices::PublishDirectory(const std::string& staged, const std::string& path) {

@@ -128,7 +128,7 @@ class FaultyFileServices : public FileServices, public OpenFiles {
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
     int CopiesSideBySide(const std::string& dir) override;
-    int StageDirectory(const std::string& near, std::string& staged) override;
+    int StageDirectory(const std::string& nearest, std::string& staged) override;
     int PublishDirectory(const std::string& staged, const std::string& path) override;
 
   private:

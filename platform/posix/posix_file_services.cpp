@@ -20,8 +20,8 @@
 #include "platform/error_codes.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/mount_info.h"
-#include "platform/temporary_names.h"
 #include "platform/set_aside.h"
+#include "platform/temporary_names.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -504,12 +504,12 @@ int PosixFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat
     return SafeCopier::Publish(std::move(copy), published);
 }
 
-int PosixFileServices::StageDirectory(const std::string& near, std::string& staged) {
+int PosixFileServices::StageDirectory(const std::string& nearest, std::string& staged) {
     staged.clear();
     SharedFd dir;
-    if (near.empty())
+    if (nearest.empty())
         return WinErr::PathNotFound;
-    if (const SystemError err = paths_.OpenDirectory(near, dir))
+    if (const SystemError err = paths_.OpenDirectory(nearest, dir))
         return err.WindowsCode();
     std::string name;
     for (int attempt = 0;; ++attempt) {
@@ -519,7 +519,7 @@ int PosixFileServices::StageDirectory(const std::string& near, std::string& stag
         if (errno != EEXIST || attempt == 100)
             return WinErrorFromErrno(errno);
     }
-    staged = JoinPath(near, name);
+    staged = JoinPath(nearest, name);
     std::lock_guard<std::mutex> lock(stagedMutex_);
     staged_.insert(staged);
     anyStaged_.store(true, std::memory_order_release);

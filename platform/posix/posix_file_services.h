@@ -2,12 +2,12 @@
 
 #include <sys/stat.h>
 
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <map>
-#include <set>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,7 +71,7 @@ class PosixFileServices : public FileServices, public OpenFiles {
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
     int CopiesSideBySide(const std::string& dir) override;
-    int StageDirectory(const std::string& near, std::string& staged) override;
+    int StageDirectory(const std::string& nearest, std::string& staged) override;
     int PublishDirectory(const std::string& staged, const std::string& path) override;
 
   private:

@@ -523,8 +523,9 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     if (inPlace) {
         // In a staged directory the name itself is out of sight: the copy is made under it, with
         // its final bits (no mark: the directory holds nothing but this run's copies).
-        const int fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                              CreationMode(st));
+        const int fd =
+            openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                   CreationMode(st));
         if (fd < 0)
             return WinErrorFromErrno(errno);
         ready->tmpName_ = name;  // from here on removed again unless published

@@ -83,8 +83,8 @@ class SafeCopier {
     // file-creation mask taking none away.
     bool CreatedFinal(const struct stat& st) const;
     // `inPlace`: the link is made under the target's name `name`, else under a temporary one.
-    int PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st,
-                    bool keepMadeTime, const std::string* inPlace);
+    int PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st, bool keepMadeTime,
+                    const std::string* inPlace);
     int LinkUnnamed(int fd, int dir, const std::string& name);
     // A file system that refused an unnamed file once is not asked again: on a network volume
     // every refused attempt costs a round trip.
