@@ -964,11 +964,6 @@ TEST_P(StopAhead, EveryDirectoryLeftOnTheTargetHasItsLine) {
     if (row.link) {
         SKIP_ON_WINDOWS("symbolic links");
     }
-    if (row.jobs > 1) {
-        // There the file services do not say whether they made a directory themselves, so
-        // none made ahead is known to be this run's, and all of them stay.
-        SKIP_ON_WINDOWS("file services that tell which directories they made");
-    }
     Only({CopySubdirectories});
     engine.SetJobs(row.jobs);
     dialogs.SetDefaultForAll(Answer::Abort);

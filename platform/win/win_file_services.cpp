@@ -406,6 +406,14 @@ int WinFileServices::CreateDirectories(const std::string& path) {
     return paths_->MakeDirectories(path);
 }
 
+int WinFileServices::CreateDirectoriesNoting(const std::string& path, bool& made) {
+    made = false;
+    if (path.empty()) {
+        return ERROR_PATH_NOT_FOUND;
+    }
+    return paths_->MakeDirectories(path, &made);
+}
+
 int WinFileServices::RemoveDirectory(const std::string& path) {
     WinPathAt at;
     if (const int err = paths_->Locate(path, at)) {

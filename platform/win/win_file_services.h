@@ -48,6 +48,7 @@ class WinFileServices : public FileServices, public OpenFiles {
     int SetAttributes(const std::string& path, uint32_t attr) override;
     int DeleteFile(const std::string& path) override;
     int CreateDirectories(const std::string& path) override;
+    int CreateDirectoriesNoting(const std::string& path, bool& made) override;
     int RemoveDirectory(const std::string& path) override;
     int PrepareCopy(const std::string& source, const std::string& target, bool targetAbsent,
                     std::unique_ptr<PreparedCopy>& out) override;
