@@ -964,11 +964,6 @@ TEST_P(StopAhead, EveryDirectoryLeftOnTheTargetHasItsLine) {
     if (row.link) {
         SKIP_ON_WINDOWS("symbolic links");
     }
-    if (row.jobs > 1) {
-        // There the file services do not say whether they made a directory themselves, so
-        // none made ahead is known to be this run's, and all of them stay.
-        SKIP_ON_WINDOWS("file services that tell which directories they made");
-    }
     Only({CopySubdirectories});
     engine.SetJobs(row.jobs);
     dialogs.SetDefaultForAll(Answer::Abort);
@@ -1068,7 +1063,6 @@ struct StagedRow {
 class Staged : public EngineFixture, public ::testing::WithParamInterface<StagedRow> {};
 
 TEST_P(Staged, TheTargetHoldsWhatTheLinesSay) {
-    SKIP_ON_WINDOWS("file services that stage directories");
     const StagedRow& row = GetParam();
     Only({CopySubdirectories, ClearArchiveBit});
     engine.SetJobs(row.jobs);
@@ -1116,7 +1110,9 @@ TEST_P(Staged, TheTargetHoldsWhatTheLinesSay) {
         }
         // A copy taken back had its line, and is counted among the failed.
         EXPECT_TRUE(!there || copiedLine);
-        EXPECT_EQ((Attributes("src/" + name) & Attr::Archive) == 0, there);
+        if (!testing::UnderWine()) {  // there the archive bit cannot be cleared
+            EXPECT_EQ((Attributes("src/" + name) & Attr::Archive) == 0, there);
+        }
     }
     EXPECT_EQ(run.Counts.FilesCopied, standing);
     for (const auto& entry : std::filesystem::recursive_directory_iterator(tgt)) {

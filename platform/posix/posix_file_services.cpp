@@ -496,6 +496,10 @@ int PosixFileServices::RemoveDirectory(const std::string& path) {
         return WinErrorFromErrno(errno);
     }
     paths_.Forget(path);
+    if (anyStaged_.load(std::memory_order_acquire)) {
+        std::lock_guard<std::mutex> lock(stagedMutex_);
+        staged_.erase(path);  // a staged directory removed unpublished
+    }
     return 0;
 }
 
