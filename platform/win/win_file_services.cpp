@@ -470,6 +470,24 @@ int WinFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& 
     return win::PublishEntryCopy(std::move(copy), published);
 }
 
+int WinFileServices::CopiesSideBySide(const std::string& dir) {
+    // A share (\\server\share) or a drive letter mapped to one, NetWare volumes among them:
+    // each call is a round trip there, and many copies in flight hide the waits.
+    constexpr int kRoundTripCopies = 16;
+    std::wstring absolute;
+    if (dir.empty() || win::AbsolutePath(dir, absolute) != 0) {
+        return 0;
+    }
+    if (absolute.compare(0, 2, L"\\\\") == 0) {
+        return kRoundTripCopies;
+    }
+    if (absolute.size() < 2 || absolute[1] != L':') {
+        return 0;
+    }
+    const std::wstring root = absolute.substr(0, 2) + L"\\";
+    return GetDriveTypeW(root.c_str()) == DRIVE_REMOTE ? kRoundTripCopies : 0;
+}
+
 int WinFileServices::StageDirectory(const std::string& within, std::string& staged) {
     staged.clear();
     std::wstring absolute;

@@ -68,6 +68,7 @@ class WinFileServices : public FileServices, public OpenFiles {
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
+    int CopiesSideBySide(const std::string& dir) override;
     int StageDirectory(const std::string& within, std::string& staged) override;
     int PublishDirectory(const std::string& staged, const std::string& path) override;
 

@@ -442,6 +442,17 @@ TEST(WinFileServices, AStagedDirectoryReplacesNothing) {
     }
 }
 
+// Copies go side by side on a share, where every call is a round trip; a local disk leaves
+// the count to the caller.
+TEST(WinFileServices, CopiesSideBySideOnSharesOnly) {
+    Tree t;
+    WinFileServices files;
+    EXPECT_EQ(files.CopiesSideBySide(t.root()), 0);
+    EXPECT_EQ(files.CopiesSideBySide("\\\\server\\share\\dir"), 16);
+    EXPECT_EQ(files.CopiesSideBySide("//server/share"), 16);
+    EXPECT_EQ(files.CopiesSideBySide(""), 0);
+}
+
 TEST(WinFileServices, AttributesAndAges) {
     Tree t;
     WinFileServices files;
