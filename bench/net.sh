@@ -234,7 +234,7 @@ strace -f -c -w -o "$renames" -e trace=rename,renameat,renameat2 \
 }
 ended=$(date +%s.%N)
 echo
-echo "(d2) the renames putting the copies of (a) in place, one after another (strace -f -c -w)"
+echo "(d2) the renames of (a): one per new directory, put in place whole (strace -f -c -w)"
 awk -v s="$started" -v e="$ended" '$NF == "total" {
         printf "    ferrit-cli: %d renames, %.3f s of a %.3f s run (%.0f%%), %.2f ms each\n",
             $4, $2, e - s, 100 * $2 / (e - s), 1000 * $2 / $4

@@ -149,7 +149,7 @@ void TransferEngine::StartCopy(PendingFile& p, CopyPool& pool) {
     }
     CopyJob& job = gathered_->emplace_back();
     job.source = p.file;
-    job.target = p.counterpart;
+    job.target = p.copyTarget.empty() ? p.counterpart : p.copyTarget;
     job.targetAbsent = !p.counterpartSeen;
     job.k = p.k;
     job.settles = p.settlesEarly;
@@ -340,6 +340,10 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
         if (copied) {
             ++run_.Counts.FilesCopied;
             run_.Counts.BytesCopied += p.entry.size;
+            if (p.staged) {
+                p.staged->names.push_back(p.entry.name);
+                p.staged->bytes += p.entry.size;
+            }
         } else {
             ++run_.Counts.FilesFailed;
             // A server copy's code is described from its own table (the client's words for the
@@ -359,9 +363,15 @@ void TransferEngine::FinishFile(PendingFile& p, bool moveSource) {
         if (!copied) {
             sink_.StatusInfo(failure);
         }
-        // The walked file's own archive bit, and only once its copy is safe.
+        // The walked file's own archive bit, and only once its copy is safe: in a staged
+        // directory, once the directory stands in place.
         if (copied && options_.cbAllowed(ClearArchiveBit)) {
-            files_->SetAttributes(p.file, WalkedAttributes(p) & ~Attr::Archive);
+            const uint32_t cleared = WalkedAttributes(p) & ~Attr::Archive;
+            if (p.staged) {
+                p.staged->archiveCleared.emplace_back(p.file, cleared);
+            } else {
+                files_->SetAttributes(p.file, cleared);
+            }
         }
     } else {
         ++run_.Counts.FilesSkipped;
@@ -462,8 +472,9 @@ int32_t TransferEngine::PublishShellCopy(PendingFile& p) {
     TakeOutcome(p, true);
     if (!p.outcomeTaken) {
         // No worker had the file: made and put in place here, where its turn has come.
-        p.taken = MakeAndPublish(*files_, p.file, p.counterpart, !p.counterpartSeen,
-                                 options_.cbAllowed(MoveFiles));
+        p.taken =
+            MakeAndPublish(*files_, p.file, p.copyTarget.empty() ? p.counterpart : p.copyTarget,
+                           !p.counterpartSeen, options_.cbAllowed(MoveFiles));
         p.outcomeTaken = true;
     }
     p.facts = p.taken.facts;

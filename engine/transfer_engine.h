@@ -153,6 +153,22 @@ class TransferEngine {
     // walk order, on the walk's thread, after every file before it. At most as many files as
     // copies may be made side by side are decided ahead of the report; after a stop, those
     // not yet put in place are discarded unpublished, those already in place reported.
+    // What a staged directory's reported copies leave to its publication: their names (taken
+    // back again where it cannot be put in place), their bytes, and the source attributes
+    // to clear once the copies stand in place.
+    struct StagedFiles {
+        std::vector<std::string> names;
+        int64_t bytes = 0;
+        std::vector<std::pair<std::string, uint32_t>> archiveCleared;
+    };
+    // Where a counterpart directory's files are written. One this run makes on a volume where
+    // every call waits for a round trip is staged: filled under a temporary name in an
+    // existing directory, and put in place in one rename once its files are reported.
+    struct Landing {
+        std::string staged;  // the staged directory, with a separator; empty: not staged
+        std::string home;    // the existing directory the staged ones below are made in
+        std::shared_ptr<StagedFiles> copied;  // of the staged directory
+    };
     struct PendingFile {
         PendingFile(std::string f, std::string c, ListEntry e,
                     std::shared_ptr<const DirectoryPair> d)
@@ -165,6 +181,10 @@ class TransferEngine {
         // it can ask the operator, so nothing after it is put in place before it has run.
         PendingFile(std::function<void()> s, bool stops) : step(std::move(s)), mayStop(stops) {}
         std::string file, counterpart;
+        // Where the copy is written, when not at the counterpart itself (a staged directory),
+        // and what the directory's publication needs of it.
+        std::string copyTarget;
+        std::shared_ptr<StagedFiles> staged;
         ListEntry entry;
         std::shared_ptr<const DirectoryPair> pair;  // the directory's
         std::function<void()> step;
@@ -243,7 +263,8 @@ class TransferEngine {
     // this run has just made the counterpart directory, empty then.
     void HandleFiles(const std::string& directory, const std::string& counterpart,
                      const std::vector<ListEntry>& files,
-                     const std::shared_ptr<const DirectoryPair>& pair, bool counterpartNew);
+                     const std::shared_ptr<const DirectoryPair>& pair, bool counterpartNew,
+                     const Landing& landing);
 
     // One pass over the tree from `root`: the walk runs ahead of the reports, across
     // directories, and everything decided is finished (or discarded after a stop) at its end.
@@ -255,19 +276,32 @@ class TransferEngine {
     // directory is removed in move mode.
     // `shown`: set once the directory's line is in the status list (null for a root).
     // `counterpartNew`: the directory step has just made the counterpart, empty then.
+    // `landing`: where the counterpart's files go.
     void WalkTree(std::string directory, std::string counterpart, const std::string& pattern,
                   bool descend, const DirectoryPair& pair, bool owed,
-                  const std::shared_ptr<bool>& shown = nullptr, bool counterpartNew = false);
+                  const std::shared_ptr<bool>& shown, bool counterpartNew, const Landing& landing);
     // The directory step. `pair` holds the parent's pair and receives the directory's where the
     // step looks it up (else the directory shares its parent's); `owed` says whether its
     // metadata is to be carried after its subtree; `shown` is set when its line is shown;
-    // `madeNow` says whether the step made the counterpart directory itself.
+    // `madeNow` says whether the step made the counterpart directory itself; `landing` is the
+    // parent's, and receives the directory's.
     int32_t DirectoryStep(const std::string& directory, const std::string& counterpart,
                           DirectoryPair& pair, bool& owed, const std::shared_ptr<bool>& shown,
-                          bool& madeNow);
+                          bool& madeNow, Landing& landing);
+    // Stages the counterpart directory where it is missing (always below a staged parent):
+    // 0 with `landing` made the directory's, -1 where the directory is made the usual way, or
+    // the code of a failure.
+    int StageCounterpart(const std::string& counterpart, bool parentStaged, Landing& landing);
+    // A staged directory's turn: put in place, or, where it cannot be, its copies taken back
+    // and the failure reported. After a stop only one whose line was shown is put in place.
+    void PublishStaged(const Landing& landing, std::string counterpart,
+                       const std::shared_ptr<bool>& shown);
     // After a stop: removes again the empty counterpart directories this pass made ahead of
     // their lines that were never shown, deepest first.
     void RemoveMadeAhead();
+    // Notes a counterpart directory (its path) this pass has just made, where its line is
+    // not shown yet.
+    void NoteMadeAhead(const std::string& path, const std::shared_ptr<bool>& shown);
     // Trustees, space limit and inherited rights mask of a directory pair, the mask last: a mask
     // that takes Access Control from the operator then blocks nothing that was still to come.
     void CarryDirectoryMetadata(DirectoryPair pair);
@@ -318,6 +352,9 @@ class TransferEngine {
         std::shared_ptr<bool> shown;
     };
     std::deque<MadeAhead> madeAhead_;
+    // The pass stages the directories it makes (a copy onto a volume where every call is a
+    // round trip).
+    bool stageDirectories_ = false;
     std::shared_ptr<PublishOrder> order_;
     uint64_t nextInOrder_ = 0;
     size_t inFlight_ = 1;

@@ -75,6 +75,11 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
             engine.madeAhead_.clear();
         }
     } passEnd{*this};
+    // On a volume where every call waits for a round trip, the directories a copy makes are
+    // staged. Not in a move, whose deletions rest on copies standing in place, nor between
+    // NetWare volumes, whose steps address the directories by their names.
+    stageDirectories_ = !options_.cbAllowed(MoveFiles) && !roots_.BothNetWare &&
+                        !roots_.SameConnection && files_->CopiesSideBySide(counterpart) > 0;
     CopyPool* const runPool = pool_;
     pool_ = &pool;
     struct PoolBack {
@@ -82,7 +87,9 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
         CopyPool* before;
         ~PoolBack() { pool = before; }
     } poolBack{pool_, runPool};
-    WalkTree(root, counterpart, pattern, descend, roots_, false);
+    Landing top;
+    top.home = counterpart;
+    WalkTree(root, counterpart, pattern, descend, roots_, false, nullptr, false, top);
     FinishAll(queue_);
     if (run_.RunState == kRunStateAbort) {
         RemoveMadeAhead();
@@ -138,7 +145,8 @@ void TransferEngine::KeepInFlight() {
 
 void TransferEngine::WalkTree(std::string directory, std::string counterpart,
                               const std::string& pattern, bool descend, const DirectoryPair& pair,
-                              bool owed, const std::shared_ptr<bool>& shown, bool counterpartNew) {
+                              bool owed, const std::shared_ptr<bool>& shown, bool counterpartNew,
+                              const Landing& landing) {
     // Other-root guard: never walk into the other tree of this pass, which may lie inside the
     // walked one and grow while it is walked.
     DirIdentity walkedId;
@@ -167,7 +175,13 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         }
     }
     HandleFiles(directory, counterpart, files, std::make_shared<const DirectoryPair>(pair),
-                counterpartNew);
+                counterpartNew, landing);
+    // A staged directory is put in place once its files are reported, before anything below it.
+    if (!landing.staged.empty()) {
+        QueueStep(
+            [this, landing, counterpart, shown] { PublishStaged(landing, counterpart, shown); },
+            true, true);
+    }
 
     if (!descend) {
         return;
@@ -199,10 +213,14 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         bool subOwed = false;
         const auto subShown = std::make_shared<bool>(false);
         bool madeNow = false;
+        Landing subLanding = landing;
+        if (landing.staged.empty()) {
+            subLanding.home = counterpart;
+        }
         if (DirectoryStep(directory + entry.name, counterpart + entry.name, subPair, subOwed,
-                          subShown, madeNow) == 0) {
+                          subShown, madeNow, subLanding) == 0) {
             WalkTree(directory + entry.name, counterpart + entry.name, pattern, descend, subPair,
-                     subOwed, subShown, madeNow);
+                     subOwed, subShown, madeNow, subLanding);
         }
     }
 
@@ -254,7 +272,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
 void TransferEngine::HandleFiles(const std::string& directory, const std::string& counterpart,
                                  const std::vector<ListEntry>& files,
                                  const std::shared_ptr<const DirectoryPair>& pair,
-                                 bool counterpartNew) {
+                                 bool counterpartNew, const Landing& landing) {
     if (files.empty()) {
         return;
     }
@@ -318,6 +336,10 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
             }
         }
         PendingFile p(directory + listed.name, counterpart + listed.name, listed, pair);
+        if (!landing.staged.empty()) {
+            p.copyTarget = landing.staged + listed.name;
+            p.staged = landing.copied;
+        }
         p.order = order_;
         p.k = nextInOrder_++;
         if (!DecideFile(p, haveNames ? &names : nullptr, &queue_)) {
@@ -354,9 +376,13 @@ void TransferEngine::ReportDirectoryFailure(int32_t code, const std::string& tex
 
 int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::string& counterpart,
                                       DirectoryPair& pair, bool& owed,
-                                      const std::shared_ptr<bool>& shown, bool& madeNow) {
+                                      const std::shared_ptr<bool>& shown, bool& madeNow,
+                                      Landing& landing) {
     owed = false;
     madeNow = false;
+    const bool parentStaged = !landing.staged.empty();
+    landing.staged.clear();
+    landing.copied.reset();
     sink_.PumpMessages();
     // Between NetWare volumes the pair's lookups and lines, and later its metadata, need
     // everything before the directory settled: the walk does not run ahead there.
@@ -378,10 +404,19 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
     // after every file before it.
     int made = 0;
     if (options_.cbAllowed(CopySubdirectories)) {
-        // the existence test below decides
-        made = files_->CreateDirectoriesNoting(counterpart, madeNow);
+        made = stageDirectories_ ? StageCounterpart(counterpart, parentStaged, landing) : -1;
+        if (made == 0) {
+            madeNow = true;
+            NoteMadeAhead(landing.staged.substr(0, landing.staged.size() - 1), shown);
+            return 0;
+        }
+        if (made == -1) {
+            // the existence test below decides
+            made = files_->CreateDirectoriesNoting(counterpart, madeNow);
+        }
     }
-    if (!PathExists(counterpart)) {
+    // Below a staged directory nothing stands yet: one that could not be staged is not made.
+    if (parentStaged || !PathExists(counterpart)) {
         madeNow = false;
         FinishAll(queue_);
         if (run_.RunState == kRunStateAbort) {
@@ -410,13 +445,8 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
         }
         return ErrTargetMissing;
     }
-    if (madeNow && !*shown) {
-        // Made ahead of its line. The lines are shown in walk order: those made ahead whose
-        // lines are shown by now lead the list, and leave it.
-        while (!madeAhead_.empty() && *madeAhead_.front().shown) {
-            madeAhead_.pop_front();
-        }
-        madeAhead_.push_back(MadeAhead{counterpart, shown});
+    if (madeNow) {
+        NoteMadeAhead(counterpart, shown);
     }
 
     // Directory metadata is carried in the first pass only, and only between NetWare volumes:
@@ -442,6 +472,80 @@ int32_t TransferEngine::DirectoryStep(const std::string& directory, const std::s
     }
     owed = pair.BothNetWare;
     return 0;
+}
+
+void TransferEngine::NoteMadeAhead(const std::string& path, const std::shared_ptr<bool>& shown) {
+    if (*shown) {
+        return;
+    }
+    // Made ahead of its line. The lines are shown in walk order: those made ahead whose lines
+    // are shown by now lead the list, and leave it.
+    while (!madeAhead_.empty() && *madeAhead_.front().shown) {
+        madeAhead_.pop_front();
+    }
+    madeAhead_.push_back(MadeAhead{path, shown});
+}
+
+int TransferEngine::StageCounterpart(const std::string& counterpart, bool parentStaged,
+                                     Landing& landing) {
+    // Below a staged directory nothing stands yet; elsewhere only a missing directory is
+    // staged, and whatever stands is left to the usual way, which says what it is.
+    if (!parentStaged) {
+        EntryStat standing;
+        files_->StatEntry(counterpart, standing);
+        if (standing.kind != EntryKind::Missing) {
+            return -1;
+        }
+    }
+    std::string staged;
+    const int rc = files_->StageDirectory(landing.home, staged);
+    if (rc != 0) {
+        return parentStaged ? rc : -1;  // where it stands, the directory can be made as usual
+    }
+    AddTrailingSlash(staged);
+    landing.staged = staged;
+    landing.copied = std::make_shared<StagedFiles>();
+    return 0;
+}
+
+void TransferEngine::PublishStaged(const Landing& landing, std::string counterpart,
+                                   const std::shared_ptr<bool>& shown) {
+    // After a stop, one whose line was never shown holds nothing reported: it goes with the
+    // directories made ahead.
+    const bool stopped = run_.RunState == kRunStateAbort;
+    if (stopped && !(shown && *shown)) {
+        return;
+    }
+    std::string staged = landing.staged;
+    staged.pop_back();
+    counterpart.pop_back();
+    StagedFiles& copied = *landing.copied;
+    const int rc = files_->PublishDirectory(staged, counterpart);
+    if (rc == 0) {
+        // The walked files' archive bits, now that their copies stand in place.
+        for (const auto& [file, attributes] : copied.archiveCleared) {
+            files_->SetAttributes(file, attributes);
+        }
+        return;
+    }
+    // The copies reported into it are not where their lines said: they are taken back, and
+    // counted as failed (their sources are untouched: a move never stages).
+    for (const std::string& name : copied.names) {
+        files_->DeleteFile(landing.staged + name);
+    }
+    files_->RemoveDirectory(staged);
+    const auto count = static_cast<int64_t>(copied.names.size());
+    run_.Counts.FilesCopied -= count;
+    run_.Counts.FilesFailed += count;
+    run_.Counts.BytesCopied -= copied.bytes;
+    std::string text = "Could not create " + counterpart;
+    if (count > 0) {
+        text += "; the " + std::to_string(count) + " files copied into it were taken back";
+    }
+    ReportDirectoryFailure(ShownCode(rc), text, Btn::AbortIgnore);
+    if (stopped) {
+        run_.RunState = kRunStateAbort;
+    }
 }
 
 void TransferEngine::CarryDirectoryMetadata(DirectoryPair pair) {

@@ -245,6 +245,30 @@ class FileServices {
     // false ("n/a") otherwise.
     virtual bool FreeSpace(const std::string& path, int64_t& bytes) = 0;
 
+    // A directory this run makes may be filled out of sight and put in place whole. Where every
+    // call waits for a round trip, putting each copy in place is a rename, and the renames go
+    // one after another in walk order; a directory filled first needs one rename for all of
+    // its files.
+    // StageDirectory makes an empty directory under a new temporary name (one that no listing
+    // shows, nor any walk enters) in the existing directory `within`: `staged` receives its path.
+    // A copy prepared into it (PrepareCopy with a target in it) is written under its own name
+    // at once, and publishing it takes no step of its own; one destroyed unpublished is removed
+    // as any other. A staged directory holds files only. Returns 0, or an error code: 50
+    // where these file services do not stage directories.
+    virtual int StageDirectory(const std::string& within, std::string& staged) {
+        (void)within;
+        staged.clear();
+        return 50;
+    }
+    // Puts the staged directory in place at `path`, whose parent must stand, in one step;
+    // never replacing anything that stands there meanwhile (183). Returns 0 or an error code,
+    // the staged directory then left as it was.
+    virtual int PublishDirectory(const std::string& staged, const std::string& path) {
+        (void)staged;
+        (void)path;
+        return 50;
+    }
+
     // How many copies into the directory are best made side by side: 0 where the file system
     // answers at once (a local disk: the caller's own count applies), more where every call
     // waits for a round trip (a network or user-space file system). A hint, never a failure.

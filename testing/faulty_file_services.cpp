@@ -214,6 +214,27 @@ int FaultyFileServices::CreateDirectoriesNoting(const std::string& path, bool& m
     return inner_.CreateDirectoriesNoting(path, made);
 }
 
+int FaultyFileServices::CopiesSideBySide(const std::string& dir) {
+    return state_->sideBySide > 0 ? state_->sideBySide : inner_.CopiesSideBySide(dir);
+}
+
+int FaultyFileServices::StageDirectory(const std::string& within, std::string& staged) {
+    int code = 0;
+    if (Hit(FileOp::StageDirectory, &within, code)) {
+        staged.clear();
+        return code;
+    }
+    return inner_.StageDirectory(within, staged);
+}
+
+int FaultyFileServices::PublishDirectory(const std::string& staged, const std::string& path) {
+    int code = 0;
+    if (Hit(FileOp::PublishDirectory, &staged, code, &path)) {
+        return code;
+    }
+    return inner_.PublishDirectory(staged, path);
+}
+
 int FaultyFileServices::RemoveDirectory(const std::string& path) {
     int code = 0;
     if (Hit(FileOp::RemoveDirectory, &path, code)) {

@@ -48,6 +48,8 @@ enum class FileOp {
     SetHandleAge,
     CloseFile,
     RenameOver,
+    StageDirectory,    // its path: the directory it is made in
+    PublishDirectory,  // its path: the staged directory
     Count,
 };
 
@@ -87,6 +89,9 @@ class FaultyFileServices : public FileServices, public OpenFiles {
     // From now on paths are matched and recorded with '/' for '\' on Windows
     // (testing/system.h); the run's object (ConfinedTo) shares this.
     void SlashSeparators() { state_->slashes = true; }
+    // From now on the file services answer CopiesSideBySide with `copies` (0: the inner
+    // services' answer), as a network volume would; the run's object shares this.
+    void SideBySide(int copies) { state_->sideBySide = copies; }
 
     std::unique_ptr<FileServices> ConfinedTo(const std::vector<std::string>& roots) override;
     int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
@@ -122,6 +127,9 @@ class FaultyFileServices : public FileServices, public OpenFiles {
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
+    int CopiesSideBySide(const std::string& dir) override;
+    int StageDirectory(const std::string& within, std::string& staged) override;
+    int PublishDirectory(const std::string& staged, const std::string& path) override;
 
   private:
     struct Fault {
@@ -141,6 +149,7 @@ class FaultyFileServices : public FileServices, public OpenFiles {
         std::array<std::vector<std::string>, kOps> paths;
         int injected = 0;
         bool slashes = false;
+        int sideBySide = 0;
     };
     FaultyFileServices(std::shared_ptr<State> state, std::unique_ptr<FileServices> inner)
         : owned_(std::move(inner)), inner_(*owned_), state_(std::move(state)) {}

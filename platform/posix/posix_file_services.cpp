@@ -21,6 +21,7 @@
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/mount_info.h"
 #include "platform/set_aside.h"
+#include "platform/temporary_names.h"
 #include "support/strings.h"
 
 namespace ferrit {
@@ -93,6 +94,25 @@ int RenameKeeping(int fromDir, const char* from, int toDir, const char* to) {
         errno = err;
         return -1;
     }
+    return 0;
+}
+
+// Renames without replacing anything that stands at the new name (183). A file system that
+// cannot rename so (sshfs) is looked at first: what could take the name in the moment between
+// is lost only where a rename replaces it, which a directory renamed replaces only when empty
+// and a reserved name never meets. Returns 0 or a Windows code.
+int RenameUnlessTaken(int fromDir, const char* from, int toDir, const char* to) {
+    if (renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return WinErrorFromErrno(errno);
+    struct stat st;
+    if (fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return WinErr::AlreadyExists;
+    if (errno != ENOENT)
+        return WinErrorFromErrno(errno);
+    if (renameat(fromDir, from, toDir, to) != 0)
+        return WinErrorFromErrno(errno);
     return 0;
 }
 
@@ -476,6 +496,10 @@ int PosixFileServices::RemoveDirectory(const std::string& path) {
         return WinErrorFromErrno(errno);
     }
     paths_.Forget(path);
+    if (anyStaged_.load(std::memory_order_acquire)) {
+        std::lock_guard<std::mutex> lock(stagedMutex_);
+        staged_.erase(path);  // a staged directory removed unpublished
+    }
     return 0;
 }
 
@@ -487,7 +511,13 @@ int PosixFileServices::PrepareCopy(const std::string& source, const std::string&
         return rc;
     if (const int rc = LocateOrCode(target, to))
         return rc;
-    const int rc = copier_->Prepare(from, std::move(to), targetAbsent, out);
+    bool inPlace = false;
+    if (anyStaged_.load(std::memory_order_acquire)) {
+        const size_t slash = target.find_last_of('/');
+        std::lock_guard<std::mutex> lock(stagedMutex_);
+        inPlace = slash != std::string::npos && staged_.count(target.substr(0, slash)) != 0;
+    }
+    const int rc = copier_->Prepare(from, std::move(to), targetAbsent, out, inPlace);
     if (out)
         out->target = target;
     return rc;
@@ -497,22 +527,50 @@ int PosixFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat
     return SafeCopier::Publish(std::move(copy), published);
 }
 
+int PosixFileServices::StageDirectory(const std::string& within, std::string& staged) {
+    staged.clear();
+    SharedFd dir;
+    if (within.empty())
+        return WinErr::PathNotFound;
+    if (const SystemError err = paths_.OpenDirectory(within, dir))
+        return err.WindowsCode();
+    std::string name;
+    for (int attempt = 0;; ++attempt) {
+        name = NewTemporaryName();
+        if (mkdirat(dir.Get(), name.c_str(), 0777) == 0)
+            break;
+        if (errno != EEXIST || attempt == 100)
+            return WinErrorFromErrno(errno);
+    }
+    staged = JoinPath(within, name);
+    std::lock_guard<std::mutex> lock(stagedMutex_);
+    staged_.insert(staged);
+    anyStaged_.store(true, std::memory_order_release);
+    return 0;
+}
+
+int PosixFileServices::PublishDirectory(const std::string& staged, const std::string& path) {
+    PathAt from, to;
+    if (const int rc = LocateOrCode(staged, from))
+        return rc;
+    if (const int rc = LocateOrCode(path, to))
+        return rc;
+    if (const int rc = RenameUnlessTaken(from.Dir(), from.name.c_str(), to.Dir(), to.name.c_str()))
+        return rc;
+    paths_.Forget(staged);
+    std::lock_guard<std::mutex> lock(stagedMutex_);
+    staged_.erase(staged);
+    return 0;
+}
+
 int PosixFileServices::SetAside(const std::string& path, std::string& asidePath) {
     asidePath.clear();
     PathAt at;
     if (const int rc = LocateOrCode(path, at))
         return rc;
     const std::string aside = AsideName(at.name);
-    if (renameat2(at.Dir(), at.name.c_str(), at.Dir(), aside.c_str(), RENAME_NOREPLACE) != 0) {
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return WinErrorFromErrno(errno);
-        // Only the reserved name, which nobody else makes, could be replaced here.
-        struct stat st;
-        if (fstatat(at.Dir(), aside.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-            return WinErr::AlreadyExists;
-        if (renameat(at.Dir(), at.name.c_str(), at.Dir(), aside.c_str()) != 0)
-            return WinErrorFromErrno(errno);
-    }
+    if (const int rc = RenameUnlessTaken(at.Dir(), at.name.c_str(), at.Dir(), aside.c_str()))
+        return rc;
     asidePath = Beside(path, aside);
     return 0;
 }

@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +71,8 @@ class PosixFileServices : public FileServices, public OpenFiles {
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
     int CopiesSideBySide(const std::string& dir) override;
+    int StageDirectory(const std::string& within, std::string& staged) override;
+    int PublishDirectory(const std::string& staged, const std::string& path) override;
 
   private:
     // Reads the directory's entries, handing each name and type but "." and ".." to `take`,
@@ -104,6 +108,10 @@ class PosixFileServices : public FileServices, public OpenFiles {
     std::map<uint64_t, FsKind> kinds_;  // by device
     std::map<std::pair<uint64_t, std::pair<uint64_t, uint64_t>>, bool> overlayShows_;
     std::map<uint64_t, bool> countsSubdirLinks_;  // by device, under kindsMutex_
+    // The staged directories not yet put in place, by the paths StageDirectory gave.
+    std::mutex stagedMutex_;
+    std::set<std::string> staged_;
+    std::atomic<bool> anyStaged_{false};
 };
 
 // Whether a file system (its statfs magic) shows only files of its own: the local disk and

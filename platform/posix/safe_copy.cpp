@@ -273,6 +273,7 @@ class SafeCopier::Prepared : public PreparedCopy {
 
     UniqueFd unnamed_;
     std::string tmpName_;
+    bool inPlace_ = false;       // made under the target's name in a staged directory
     bool targetAbsent_ = false;  // nothing stood at the target when the copy was decided
     EntryStat copy;              // the finished copy
 
@@ -291,6 +292,18 @@ class SafeCopier::Prepared : public PreparedCopy {
 };
 
 int SafeCopier::Prepared::Publish() {
+    if (inPlace_) {
+        // Already under its name: the directory it lies in is put in place whole.
+        struct stat st;
+        if (factsWanted && !learned_) {
+            if (fstatat(dir_.Get(), tmpName_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                return WinErrorFromErrno(errno);  // the copy goes with this object
+            FillEntryStat(st, copy);
+            learned_ = true;
+        }
+        tmpName_.clear();
+        return 0;
+    }
     // The facts of a copy still open are taken only where they are wanted.
     if (factsWanted && !learned_ && unnamed_.Valid()) {
         if (const int rc = Learn(unnamed_.Get()))
@@ -375,7 +388,7 @@ int SafeCopier::Prepared::NameByCopy() {
 }
 
 int SafeCopier::PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st,
-                            bool keepMadeTime) {
+                            bool keepMadeTime, const std::string* inPlace) {
     std::vector<char> text(static_cast<size_t>(st.st_size > 0 ? st.st_size : 64) + 1);
     ssize_t len;
     for (;;) {
@@ -391,14 +404,15 @@ int SafeCopier::PrepareLink(const PathAt& source, Prepared& ready, const struct 
     std::string tmpName;
     int rc = -1;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tmpName = NewTemporaryName();
+        tmpName = inPlace != nullptr ? *inPlace : NewTemporaryName();
         rc = symlinkat(text.data(), dir, tmpName.c_str());
-        if (rc == 0 || errno != EEXIST)
+        if (rc == 0 || errno != EEXIST || inPlace != nullptr)
             break;
     }
     if (rc != 0)
         return WinErrorFromErrno(errno);
     ready.tmpName_ = tmpName;
+    ready.inPlace_ = inPlace != nullptr;
     struct timespec times[2] = {st.st_atim, st.st_mtim};
     struct stat made;
     if ((!keepMadeTime && utimensat(dir, tmpName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) ||
@@ -469,7 +483,7 @@ bool SafeCopier::CreatedFinal(const struct stat& st) const {
 }
 
 int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent,
-                        std::unique_ptr<PreparedCopy>& out) {
+                        std::unique_ptr<PreparedCopy>& out, bool inPlace) {
     out.reset();
     // Opened without a look first: a link fails with ELOOP and is copied as a link; a FIFO or
     // device opens without waiting (O_NONBLOCK) and is refused unread.
@@ -496,7 +510,8 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     if (link) {
         // Where setting a link's times could reach what it points to, the copy keeps the time
         // of its making rather than touch another entry.
-        const int rc = PrepareLink(source, *ready, st, WaysOf(dir, device).linkTimesMayFollow);
+        const int rc = PrepareLink(source, *ready, st, WaysOf(dir, device).linkTimesMayFollow,
+                                   inPlace ? &name : nullptr);
         if (rc == 0)
             out = std::move(ready);
         return rc;
@@ -505,6 +520,23 @@ int SafeCopier::Prepare(const PathAt& source, PathAt&& target, bool targetAbsent
     // the flag literally.
     if (!WaysOf(in.Get(), static_cast<uint64_t>(st.st_dev)).plainReads)
         fcntl(in.Get(), F_SETFL, 0);
+    if (inPlace) {
+        // In a staged directory the name itself is out of sight: the copy is made under it, with
+        // its final bits (no mark: the directory holds nothing but this run's copies).
+        const int fd =
+            openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                   CreationMode(st));
+        if (fd < 0)
+            return WinErrorFromErrno(errno);
+        ready->tmpName_ = name;  // from here on removed again unless published
+        ready->inPlace_ = true;
+        int rc = FillCopy(in.Get(), fd, st, CreatedFinal(st));
+        if (close(fd) != 0 && rc == 0)
+            rc = WinErrorFromErrno(errno);
+        if (rc == 0)
+            out = std::move(ready);
+        return rc;
+    }
     // An unnamed copy wherever the file system can make one, ext4 included: it touches the
     // directory once, when it is linked into place, where a named temporary is made there and
     // renamed (two more searches of the directory, and the mark to take off). On ext4 the

@@ -58,9 +58,11 @@ class SafeCopier {
     // Returns 0 with `out` set, or a Windows error code with nothing left behind. Safe on any
     // number of threads at once.
     // `targetAbsent`: nothing was seen at the target just before; publishing then takes its
-    // place without a look at it first.
+    // place without a look at it first. `inPlace`: the target lies in a directory that is kept
+    // out of sight until it is complete (a staged directory): the copy is made under the
+    // target's own name, which must be free, and publishing it takes no step.
     int Prepare(const PathAt& source, PathAt&& target, bool targetAbsent,
-                std::unique_ptr<PreparedCopy>& out);
+                std::unique_ptr<PreparedCopy>& out, bool inPlace = false);
 
     // Puts a copy made by Prepare in its target's place in one step; `published` receives the
     // copy's facts there. Returns 0, or a Windows error code with the target as it was. Either
@@ -80,8 +82,9 @@ class SafeCopier {
     // Whether a copy created with the source's bits (owner-writable) has them all already, the
     // file-creation mask taking none away.
     bool CreatedFinal(const struct stat& st) const;
-    int PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st,
-                    bool keepMadeTime);
+    // `inPlace`: the link is made under the target's name `name`, else under a temporary one.
+    int PrepareLink(const PathAt& source, Prepared& ready, const struct stat& st, bool keepMadeTime,
+                    const std::string* inPlace);
     int LinkUnnamed(int fd, int dir, const std::string& name);
     // A file system that refused an unnamed file once is not asked again: on a network volume
     // every refused attempt costs a round trip.

@@ -154,8 +154,12 @@ int ErrorOfStatus(NTSTATUS status) {
     return static_cast<int>(RtlNtStatusToDosError(status));
 }
 
-int OpenAt(HANDLE root, const std::wstring& name, const OpenRequest& request, UniqueHandle& out) {
+int OpenAt(HANDLE root, const std::wstring& name, const OpenRequest& request, UniqueHandle& out,
+           bool* created) {
     out.Reset();
+    if (created != nullptr) {
+        *created = false;
+    }
     if (name.size() * sizeof(wchar_t) > 0xFFFE) {
         return ERROR_FILENAME_EXCED_RANGE;
     }
@@ -175,6 +179,9 @@ int OpenAt(HANDLE root, const std::wstring& name, const OpenRequest& request, Un
         return ErrorOfStatus(status);
     }
     out.Reset(h);
+    if (created != nullptr) {
+        *created = io.Information == FILE_CREATED;
+    }
     return 0;
 }
 

@@ -91,8 +91,10 @@ struct OpenRequest {
 };
 
 // Opens `name` relative to the directory handle `root`, or, with a null root, the NT name
-// `name` itself. Returns 0 or the Windows error number of the failure.
-int OpenAt(HANDLE root, const std::wstring& name, const OpenRequest& request, UniqueHandle& out);
+// `name` itself. Returns 0 or the Windows error number of the failure. `created`, when given,
+// tells whether this open made the entry (a disposition that may create).
+int OpenAt(HANDLE root, const std::wstring& name, const OpenRequest& request, UniqueHandle& out,
+           bool* created = nullptr);
 
 // The Windows error number of an NT status.
 int ErrorOfStatus(NTSTATUS status);

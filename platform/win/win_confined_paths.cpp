@@ -32,10 +32,12 @@ int LevelError(int err) {
 }
 
 // Opens (or, with `create`, makes) the directory `name` in `parent`, refusing a reparse point.
-int OpenLevel(HANDLE parent, const std::wstring& name, bool create, bool last, UniqueHandle& out) {
+// `created` tells whether this open made it.
+int OpenLevel(HANDLE parent, const std::wstring& name, bool create, bool last, UniqueHandle& out,
+              bool& created) {
     OpenRequest request = DirectoryRequest(false);
     request.disposition = create ? FILE_OPEN_IF : FILE_OPEN;
-    int err = OpenAt(parent, name, request, out);
+    int err = OpenAt(parent, name, request, out, &created);
     if (err == ERROR_DIRECTORY && create) {
         // Something other than a directory stands there: a link (a reparse point) or a file.
         UniqueHandle probe;
@@ -86,7 +88,10 @@ OpenRequest DirectoryRequest(bool followLink) {
     return request;
 }
 
-int MakeDirectoriesByName(const std::wstring& absolute) {
+int MakeDirectoriesByName(const std::wstring& absolute, bool* made) {
+    if (made != nullptr) {
+        *made = false;
+    }
     // Each level from the top, opened or made, links followed.
     size_t start = 3;  // after "C:\"
     if (absolute.compare(0, 2, L"\\\\") == 0) {
@@ -109,9 +114,13 @@ int MakeDirectoriesByName(const std::wstring& absolute) {
         OpenRequest request = DirectoryRequest(true);
         request.disposition = FILE_OPEN_IF;
         const bool last = end == absolute.size();
-        const int err = OpenAt(nullptr, NtName(absolute.substr(0, end)), request, level);
+        bool created = false;
+        const int err = OpenAt(nullptr, NtName(absolute.substr(0, end)), request, level, &created);
         if (err != 0) {
             return err == ERROR_DIRECTORY && last ? ERROR_ALREADY_EXISTS : err;
+        }
+        if (last && made != nullptr) {
+            *made = created;
         }
         ++end;
     }
@@ -168,7 +177,10 @@ WinConfinedPaths::Root* WinConfinedPaths::Below(const std::wstring& absolute,
 }
 
 int WinConfinedPaths::Resolve(Root& root, const std::vector<std::wstring>& parts, size_t n,
-                              bool create, SharedHandle& dir) {
+                              bool create, SharedHandle& dir, bool* made) {
+    if (made != nullptr) {
+        *made = false;
+    }
     if (n == 0) {
         dir = root.handle;
         return 0;
@@ -181,9 +193,13 @@ int WinConfinedPaths::Resolve(Root& root, const std::vector<std::wstring>& parts
     }
     for (; i < n; ++i) {
         auto next = std::make_shared<UniqueHandle>();
-        const int err = OpenLevel(at->Get(), parts[i], create, i + 1 == n, *next);
+        bool created = false;
+        const int err = OpenLevel(at->Get(), parts[i], create, i + 1 == n, *next, created);
         if (err != 0) {
             return err;
+        }
+        if (i + 1 == n && made != nullptr) {
+            *made = created;
         }
         at = std::move(next);
     }
@@ -194,7 +210,7 @@ int WinConfinedPaths::Resolve(Root& root, const std::vector<std::wstring>& parts
 }
 
 int WinConfinedPaths::ResolveBelowRoot(const std::wstring& absolute, bool create, SharedHandle& dir,
-                                       bool& below) {
+                                       bool& below, bool* made) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::wstring> parts;
     int err = 0;
@@ -203,7 +219,7 @@ int WinConfinedPaths::ResolveBelowRoot(const std::wstring& absolute, bool create
     if (root == nullptr) {
         return err;
     }
-    return Resolve(*root, parts, parts.size(), create, dir);
+    return Resolve(*root, parts, parts.size(), create, dir, made);
 }
 
 int WinConfinedPaths::Locate(const std::string& path, WinPathAt& at) {
@@ -264,19 +280,22 @@ int WinConfinedPaths::OpenDirectory(const std::string& path, SharedHandle& dir) 
     return 0;
 }
 
-int WinConfinedPaths::MakeDirectories(const std::string& path) {
+int WinConfinedPaths::MakeDirectories(const std::string& path, bool* made) {
+    if (made != nullptr) {
+        *made = false;
+    }
     std::wstring absolute;
     if (const int err = AbsolutePath(path, absolute)) {
         return err;
     }
     SharedHandle dir;
     bool below = false;
-    const int err = ResolveBelowRoot(absolute, true, dir, below);
+    const int err = ResolveBelowRoot(absolute, true, dir, below, made);
     if (below) {
         return err;
     }
-    const int made = MakeDirectoriesByName(absolute);
-    return made == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : made;
+    const int rc = MakeDirectoriesByName(absolute, made);
+    return rc == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : rc;
 }
 
 void WinConfinedPaths::Forget(const std::string& path) {

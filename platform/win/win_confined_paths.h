@@ -42,7 +42,8 @@ class WinConfinedPaths {
 
     // Creates the directory and whatever parents are missing. 183 where something other than a
     // directory stands at the path, 1921 where a reparse point stands in the way below a root.
-    int MakeDirectories(const std::string& path);
+    // `made`, when given, tells whether this call made the directory itself (it was empty then).
+    int MakeDirectories(const std::string& path, bool* made = nullptr);
 
     // Lets go of every handle kept on the directory at the path or below it, so that it can be
     // removed at once (an open handle would keep a removed directory pending).
@@ -63,11 +64,13 @@ class WinConfinedPaths {
     Root* Below(const std::wstring& absolute, std::vector<std::wstring>& parts, int& err);
     // The whole absolute path resolved (missing levels made with `create`) when it lies at or
     // below a root (`below`); otherwise nothing is done.
-    int ResolveBelowRoot(const std::wstring& absolute, bool create, SharedHandle& dir, bool& below);
+    int ResolveBelowRoot(const std::wstring& absolute, bool create, SharedHandle& dir, bool& below,
+                         bool* made = nullptr);
     // The handle of the directory made of the first `n` names below the root; missing levels are
-    // made when `create` is set. Called with the lock held.
+    // made when `create` is set (`made`, when given, tells whether the last one was). Called
+    // with the lock held.
     int Resolve(Root& root, const std::vector<std::wstring>& parts, size_t n, bool create,
-                SharedHandle& dir);
+                SharedHandle& dir, bool* made = nullptr);
 
     std::mutex mutex_;
     std::vector<Root> roots_;
@@ -75,8 +78,9 @@ class WinConfinedPaths {
 
 // Creates the directory at the absolute path and whatever parents are missing, following links
 // (the plain meaning of a path). 0, 183 where a non-directory stands at the path, 267 where one
-// stands above it, or another Windows error number.
-int MakeDirectoriesByName(const std::wstring& absolute);
+// stands above it, or another Windows error number. `made`, when given, tells whether this call
+// made the directory at the path itself.
+int MakeDirectoriesByName(const std::wstring& absolute, bool* made = nullptr);
 
 // The request for opening a directory: for listing and for opens relative to it.
 OpenRequest DirectoryRequest(bool followLink);

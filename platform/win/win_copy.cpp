@@ -206,7 +206,7 @@ int Publish(HANDLE copy, const WinPathAt& to, const BY_HANDLE_FILE_INFORMATION& 
 
 }  // namespace
 
-int CreateTemporaryIn(HANDLE dir, bool directory, UniqueHandle& out, std::wstring& name) {
+int CreateEntryIn(HANDLE dir, bool directory, const std::wstring& name, UniqueHandle& out) {
     OpenRequest request;
     request.access = directory ? FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES |
                                      DELETE | SYNCHRONIZE
@@ -214,10 +214,15 @@ int CreateTemporaryIn(HANDLE dir, bool directory, UniqueHandle& out, std::wstrin
     request.share = 0;
     request.disposition = FILE_CREATE;
     request.options = directory ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE;
+    const int err = OpenAt(dir, name, request, out);
+    return err == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : err;
+}
+
+int CreateTemporaryIn(HANDLE dir, bool directory, UniqueHandle& out, std::wstring& name) {
     int err = ERROR_ALREADY_EXISTS;
     for (int attempt = 0; attempt < 100 && err == ERROR_ALREADY_EXISTS; ++attempt) {
         name = NewTemporaryName();
-        err = OpenAt(dir, name, request, out);
+        err = CreateEntryIn(dir, directory, name, out);
     }
     return err;
 }
@@ -281,6 +286,15 @@ class WinPreparedCopy : public PreparedCopy {
     ~WinPreparedCopy() override {
         if (out.Valid()) {
             DisposeOf(out.Get());
+        } else if (inPlace) {
+            // Closed under its own name in a staged directory: it goes by that name.
+            UniqueHandle h;
+            OpenRequest request;
+            request.access = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+            request.options = FILE_OPEN_REPARSE_POINT;
+            if (OpenAt(to.Dir(), to.name, request, h) == 0) {
+                DisposeOf(h.Get());
+            }
         }
     }
     UniqueHandle out;
@@ -288,13 +302,16 @@ class WinPreparedCopy : public PreparedCopy {
     BY_HANDLE_FILE_INFORMATION before = {};
     bool targetAbsent = false;
     bool deleteOnClose = false;  // the temporary entry goes when its handle closes
-    EntryStat copy;              // the finished copy, as it will stand at the target
+    // Made under the target's own name in a staged directory, and closed: publishing it takes
+    // no step, as the directory is put in place whole. Cleared once published.
+    bool inPlace = false;
+    EntryStat copy;  // the finished copy, as it will stand at the target
 };
 
 }  // namespace
 
 int PrepareEntryCopy(const WinPathAt& from, const WinPathAt& to, bool targetAbsent,
-                     std::unique_ptr<PreparedCopy>& made) {
+                     std::unique_ptr<PreparedCopy>& made, bool inPlace) {
     made.reset();
     // Others may read the source meanwhile, never write, rename or delete it.
     OpenRequest request;
@@ -332,14 +349,18 @@ int PrepareEntryCopy(const WinPathAt& from, const WinPathAt& to, bool targetAbse
         return ERROR_ACCESS_DENIED;
     }
     std::wstring tempName;
-    err = CreateTemporaryIn(to.Dir(), link && directory, ready->out, tempName);
+    // In a staged directory the target's name is out of sight until the directory is put in
+    // place: the copy is made under it, never over anything that stands there.
+    err = inPlace ? CreateEntryIn(to.Dir(), link && directory, to.name, ready->out)
+                  : CreateTemporaryIn(to.Dir(), link && directory, ready->out, tempName);
     if (err != 0) {
         return err;
     }
     const HANDLE out = ready->out.Get();
     // Until it is put in place the copy goes with its handle, so a killed copy leaves nothing
     // behind; where the file system refuses, a leftover keeps the program's temporary name.
-    ready->deleteOnClose = DeleteOnClose(out, true);
+    // In a staged directory the whole directory is such a leftover until it is put in place.
+    ready->deleteOnClose = !inPlace && DeleteOnClose(out, true);
     const int64_t size = static_cast<int64_t>(before.nFileSizeHigh) << 32 | before.nFileSizeLow;
     err = link ? CopyLinkData(in.Get(), out) : CopyData(in.Get(), out, size);
     if (err == 0 && !link && ChangedSince(in.Get(), before)) {
@@ -358,6 +379,12 @@ int PrepareEntryCopy(const WinPathAt& from, const WinPathAt& to, bool targetAbse
     FillStat(copyFacts, JoinName(to.dirText, to.name), ready->copy);
     ready->to = to;
     ready->targetAbsent = targetAbsent;
+    if (inPlace) {
+        // Complete under its name: the handle closes here, on the worker, and the publication
+        // in walk order is left with nothing to do.
+        ready->inPlace = true;
+        ready->out.Reset();
+    }
     made = std::move(ready);
     return 0;
 }
@@ -367,6 +394,11 @@ int PublishEntryCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
     auto* ready = dynamic_cast<WinPreparedCopy*>(copy.get());
     if (ready == nullptr) {
         return ERROR_GEN_FAILURE;  // not a copy of these file services
+    }
+    if (ready->inPlace) {
+        ready->inPlace = false;  // it stays: its directory is put in place whole
+        published = ready->copy;
+        return 0;
     }
     // Under its final name the copy must stay when the handle closes.
     if (ready->deleteOnClose && !DeleteOnClose(ready->out.Get(), false)) {

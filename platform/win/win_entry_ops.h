@@ -35,6 +35,11 @@ uint32_t DosAttributesOf(const EntryFacts& facts);
 // Reads the facts of an open entry; 0 or a Windows error number.
 int FactsOf(HANDLE h, EntryFacts& facts);
 
+// Creates the new entry `name` in the directory (a directory when `directory`), open for writing
+// and deletion and shared with no one; never over anything that stands there (183). 0 or a
+// Windows error number.
+int CreateEntryIn(HANDLE dir, bool directory, const std::wstring& name, UniqueHandle& out);
+
 // Creates a new entry with a reserved name in the directory (a directory when `directory`), open
 // for writing and deletion and shared with no one; its name goes to `name`. Such names are never
 // listed. 0 or a Windows error number.
@@ -54,9 +59,11 @@ int DisposeOf(HANDLE h);
 // DOS attributes and last-write time. A source that changes while it is read is not copied (32).
 // 0 with `made` set, or a Windows error number with nothing left behind. `targetAbsent`: nothing
 // stood at the target a moment ago; something that appears meanwhile is still looked at before
-// it is replaced.
+// it is replaced. `inPlace`: the target lies in a staged directory, out of sight until that is
+// put in place whole: the copy is made under the target's own name, which must be free (183),
+// and publishing it takes no step; dropped unpublished, it is deleted.
 int PrepareEntryCopy(const WinPathAt& from, const WinPathAt& to, bool targetAbsent,
-                     std::unique_ptr<PreparedCopy>& made);
+                     std::unique_ptr<PreparedCopy>& made, bool inPlace = false);
 
 // Puts a copy made by PrepareEntryCopy in the target's place in one step, without asking; the
 // source itself standing there is never replaced (32). On failure nothing is left behind and the

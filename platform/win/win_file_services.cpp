@@ -406,6 +406,14 @@ int WinFileServices::CreateDirectories(const std::string& path) {
     return paths_->MakeDirectories(path);
 }
 
+int WinFileServices::CreateDirectoriesNoting(const std::string& path, bool& made) {
+    made = false;
+    if (path.empty()) {
+        return ERROR_PATH_NOT_FOUND;
+    }
+    return paths_->MakeDirectories(path, &made);
+}
+
 int WinFileServices::RemoveDirectory(const std::string& path) {
     WinPathAt at;
     if (const int err = paths_->Locate(path, at)) {
@@ -427,7 +435,13 @@ int WinFileServices::RemoveDirectory(const std::string& path) {
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return ERROR_CANT_RESOLVE_FILENAME;  // a link where a directory was: left alone
     }
-    return win::DisposeOf(h.Get());
+    const int err = win::DisposeOf(h.Get());
+    if (err == 0 && anyStaged_.load(std::memory_order_acquire)) {
+        // A staged directory removed unpublished (a stop, a refusal) is forgotten too.
+        const std::lock_guard<std::mutex> hold(stagedLock_);
+        staged_.erase(win::JoinName(at.dirText, at.name));
+    }
+    return err;
 }
 
 int WinFileServices::PrepareCopy(const std::string& source, const std::string& target,
@@ -440,7 +454,12 @@ int WinFileServices::PrepareCopy(const std::string& source, const std::string& t
     if (const int err = paths_->Locate(target, to)) {
         return err;
     }
-    const int err = win::PrepareEntryCopy(from, to, targetAbsent, out);
+    bool inPlace = false;
+    if (anyStaged_.load(std::memory_order_acquire)) {
+        const std::lock_guard<std::mutex> hold(stagedLock_);
+        inPlace = staged_.count(to.dirText) != 0;
+    }
+    const int err = win::PrepareEntryCopy(from, to, targetAbsent, out, inPlace);
     if (out) {
         out->target = target;
     }
@@ -449,6 +468,88 @@ int WinFileServices::PrepareCopy(const std::string& source, const std::string& t
 
 int WinFileServices::PublishCopy(std::unique_ptr<PreparedCopy> copy, EntryStat& published) {
     return win::PublishEntryCopy(std::move(copy), published);
+}
+
+int WinFileServices::CopiesSideBySide(const std::string& dir) {
+    // A share (\\server\share) or a drive letter mapped to one, NetWare volumes among them:
+    // each call is a round trip there, and many copies in flight hide the waits.
+    constexpr int kRoundTripCopies = 16;
+    std::wstring absolute;
+    if (dir.empty() || win::AbsolutePath(dir, absolute) != 0) {
+        return 0;
+    }
+    if (absolute.compare(0, 2, L"\\\\") == 0) {
+        return kRoundTripCopies;
+    }
+    if (absolute.size() < 2 || absolute[1] != L':') {
+        return 0;
+    }
+    const std::wstring root = absolute.substr(0, 2) + L"\\";
+    return GetDriveTypeW(root.c_str()) == DRIVE_REMOTE ? kRoundTripCopies : 0;
+}
+
+int WinFileServices::StageDirectory(const std::string& within, std::string& staged) {
+    staged.clear();
+    std::wstring absolute;
+    if (within.empty()) {
+        return ERROR_PATH_NOT_FOUND;
+    }
+    if (const int err = win::AbsolutePath(within, absolute)) {
+        return err;
+    }
+    // Opened as any directory the run writes into: below a root never through a link.
+    win::SharedHandle dir;
+    if (const int err = paths_->OpenDirectory(within, dir)) {
+        return err == ERROR_FILE_NOT_FOUND || err == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : err;
+    }
+    UniqueHandle made;
+    std::wstring name;
+    if (const int err = win::CreateTemporaryIn(dir->Get(), true, made, name)) {
+        return err;
+    }
+    const char last = within.back();
+    staged = within + (last == '\\' || last == '/' ? "" : "\\") + win::Narrow(name);
+    const std::lock_guard<std::mutex> hold(stagedLock_);
+    staged_.insert(win::JoinName(absolute, name));
+    anyStaged_.store(true, std::memory_order_release);
+    return 0;
+}
+
+int WinFileServices::PublishDirectory(const std::string& staged, const std::string& path) {
+    WinPathAt from, to;
+    if (const int err = paths_->Locate(staged, from)) {
+        return err;
+    }
+    if (const int err = paths_->Locate(path, to)) {
+        return err;
+    }
+    // No handle of these services is kept on it while it is renamed, nor under its old name.
+    paths_->Forget(staged);
+    UniqueHandle h;
+    OpenRequest request;
+    request.access = DELETE | FILE_READ_ATTRIBUTES;
+    request.options = FILE_OPEN_REPARSE_POINT | FILE_DIRECTORY_FILE;
+    if (const int err = OpenAt(from.Dir(), from.name, request, h)) {
+        return err == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : err;
+    }
+    DWORD attributes = 0, tag = 0;
+    if (!win::AttributeTag(h.Get(), attributes, tag)) {
+        return static_cast<int>(GetLastError());
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return ERROR_CANT_RESOLVE_FILENAME;  // no longer the directory staged: left alone
+    }
+    // Never over anything: a directory that appeared there meanwhile, even an empty one, is
+    // another program's.
+    const int err = win::RenameInto(h.Get(), to, false);
+    if (err != 0) {
+        return err == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : err;
+    }
+    h.Reset();
+    paths_->Forget(staged);
+    const std::lock_guard<std::mutex> hold(stagedLock_);
+    staged_.erase(win::JoinName(from.dirText, from.name));
+    return 0;
 }
 
 int WinFileServices::SetAside(const std::string& path, std::string& asidePath) {

@@ -3,10 +3,12 @@
 // the A/W macros of <windows.h> never rename the methods declared here.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,7 @@ class WinFileServices : public FileServices, public OpenFiles {
     int SetAttributes(const std::string& path, uint32_t attr) override;
     int DeleteFile(const std::string& path) override;
     int CreateDirectories(const std::string& path) override;
+    int CreateDirectoriesNoting(const std::string& path, bool& made) override;
     int RemoveDirectory(const std::string& path) override;
     int PrepareCopy(const std::string& source, const std::string& target, bool targetAbsent,
                     std::unique_ptr<PreparedCopy>& out) override;
@@ -65,6 +68,9 @@ class WinFileServices : public FileServices, public OpenFiles {
     int SetHandleAge(FileHandle handle, int32_t dosDateTime) override;
     int CloseFile(FileHandle handle) override;
     int RenameOver(const std::string& from, const std::string& to) override;
+    int CopiesSideBySide(const std::string& dir) override;
+    int StageDirectory(const std::string& within, std::string& staged) override;
+    int PublishDirectory(const std::string& staged, const std::string& path) override;
 
   private:
     // One listing of a directory: every entry but "." and "..", as `admit` takes it. Sorted by
@@ -84,6 +90,11 @@ class WinFileServices : public FileServices, public OpenFiles {
     // may close its own. What is still here when these services end goes with its handle.
     std::mutex unfinishedLock_;
     std::map<std::string, void*> unfinished_;
+    // The staged directories not yet put in place, by their absolute paths: a copy prepared
+    // into one is made under its own name.
+    std::mutex stagedLock_;
+    std::set<std::wstring> staged_;
+    std::atomic<bool> anyStaged_{false};
 };
 
 }  // namespace ferrit

@@ -361,6 +361,98 @@ TEST(WinFileServices, DirectoriesAndDeletionsGiveTheSystemsCodes) {
     }
 }
 
+// What stands in the directory and one level below: "name/" for an empty directory,
+// "name/file=contents", the staged directory called "<staged>".
+std::vector<std::string> Standing(const Tree& t, const std::string& dir,
+                                  const std::string& staged) {
+    std::vector<std::string> found;
+    for (const std::string& name : t.RawNames(dir)) {
+        const std::vector<std::string> inside = t.RawNames(dir + "/" + name);
+        const std::string shown = name == staged ? "<staged>/" : name + "/";
+        if (inside.empty()) {
+            found.push_back(shown);
+        }
+        for (const std::string& file : inside) {
+            found.push_back(shown + file + "=" + t.Read(dir + "/" + name + "/" + file));
+        }
+    }
+    return found;
+}
+
+// A staged directory is put in place whole, with its copies as any copy makes them; nothing
+// that stands is ever replaced, neither in it nor where it is put.
+TEST(WinFileServices, AStagedDirectoryReplacesNothing) {
+    using Step = int (*)(FileServices&, const Tree&, const std::string& staged);
+    static const Step putInPlace = [](FileServices& f, const Tree& t, const std::string& s) {
+        const int rc = f.CopyFile(t.Path("from/a.txt"), s + "\\a.txt");
+        return rc != 0 ? rc : f.PublishDirectory(s, t.Path("to/new"));
+    };
+    struct Case {
+        const char* what;
+        Step step;
+        int rc;
+        std::vector<std::string> standing;  // in "to" afterwards
+    };
+    const std::vector<Case> cases = {
+        {"filled and put in place", putInPlace, 0, {"new/a.txt=a"}},
+        {"a read-only copy dropped unpublished",
+         [](FileServices& f, const Tree& t, const std::string& s) {
+             std::unique_ptr<PreparedCopy> copy;
+             return f.PrepareCopy(t.Path("from/a.txt"), s + "\\a.txt", true, copy);
+         },
+         0,
+         {"<staged>/"}},
+        {"a name that stands in it",
+         [](FileServices& f, const Tree& t, const std::string& s) {
+             t.File(s.substr(t.root().size() + 1) + "\\a.txt", "theirs");
+             return putInPlace(f, t, s);
+         },
+         183,
+         {"<staged>/a.txt=theirs"}},
+        {"put where an empty directory appeared",
+         [](FileServices& f, const Tree& t, const std::string& s) {
+             t.Dir("to/new");
+             return putInPlace(f, t, s);
+         },
+         183,
+         {"<staged>/a.txt=a", "new/"}},
+    };
+    for (bool confined : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (confined ? ", confined" : ""));
+            Tree t;
+            t.Dir("from");
+            t.Dir("to");
+            t.File("from/a.txt", "a", FILE_ATTRIBUTE_READONLY, kT0 + 3);
+            WinFileServices shared;
+            const std::unique_ptr<FileServices> run =
+                confined ? shared.ConfinedTo({t.root()}) : nullptr;
+            FileServices& files = run ? *run : shared;
+            std::string staged;
+            ASSERT_EQ(files.StageDirectory(t.Path("to"), staged), 0);
+            EXPECT_EQ(c.step(files, t, staged), c.rc);
+            const std::string name = staged.substr(staged.find_last_of('\\') + 1);
+            EXPECT_THAT(Standing(t, "to", name), ElementsAreArray(c.standing));
+            if (c.standing[0].rfind("new/a.txt", 0) == 0) {  // with its source's time and bits
+                EXPECT_EQ(t.LastWrite("to/new/a.txt"), kT0 + 3);
+                EXPECT_EQ(t.Attributes("to/new/a.txt") & win::kDosSettable,
+                          t.Attributes("from/a.txt") & win::kDosSettable);
+            }
+        }
+    }
+}
+
+// Copies go side by side on a share, where every call is a round trip; a local disk leaves
+// the count to the caller.
+TEST(WinFileServices, CopiesSideBySideOnSharesOnly) {
+    Tree t;
+    WinFileServices files;
+    EXPECT_EQ(files.CopiesSideBySide(t.root()), 0);
+    EXPECT_EQ(files.CopiesSideBySide("\\\\server\\share\\dir"), 16);
+    EXPECT_EQ(files.CopiesSideBySide("//server/share"), 16);
+    EXPECT_EQ(files.CopiesSideBySide(""), 0);
+}
+
 TEST(WinFileServices, AttributesAndAges) {
     Tree t;
     WinFileServices files;
