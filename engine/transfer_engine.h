@@ -296,6 +296,10 @@ class TransferEngine {
     // and the failure reported. After a stop only one whose line was shown is put in place.
     void PublishStaged(const Landing& landing, std::string counterpart,
                        const std::shared_ptr<bool>& shown);
+    // Asks the file services to read ahead the subdirectories the walk enters next, and their
+    // counterparts where they may stand.
+    void ReadSubdirsAhead(const std::string& directory, const std::string& counterpart,
+                          const std::vector<ListEntry>& subdirs, bool counterpartNew);
     // After a stop: removes again the empty counterpart directories this pass made ahead of
     // their lines that were never shown, deepest first.
     void RemoveMadeAhead();
@@ -355,6 +359,9 @@ class TransferEngine {
     // The pass stages the directories it makes (a copy onto a volume where every call is a
     // round trip).
     bool stageDirectories_ = false;
+    // The pass reads the walked tree's, or the counterpart tree's, directories ahead of the walk.
+    bool readAheadWalked_ = false;
+    bool readAheadCounterpart_ = false;
     std::shared_ptr<PublishOrder> order_;
     uint64_t nextInOrder_ = 0;
     size_t inFlight_ = 1;

@@ -73,13 +73,19 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
             engine.jobsPool_ = nullptr;
             engine.jobsOrder_.reset();
             engine.madeAhead_.clear();
+            engine.files_->EndReadAhead();
         }
     } passEnd{*this};
     // On a volume where every call waits for a round trip, the directories a copy makes are
     // staged. Not in a move, whose deletions rest on copies standing in place, nor between
     // NetWare volumes, whose steps address the directories by their names.
+    const bool counterpartRemote = files_->CopiesSideBySide(counterpart) > 0;
     stageDirectories_ = !options_.cbAllowed(MoveFiles) && !roots_.BothNetWare &&
-                        !roots_.SameConnection && files_->CopiesSideBySide(counterpart) > 0;
+                        !roots_.SameConnection && counterpartRemote;
+    // On such a volume the walk's looks at entries, one after another, are most of an up-to-date
+    // run: the directories it comes to next are read ahead.
+    readAheadWalked_ = files_->CopiesSideBySide(root) > 0;
+    readAheadCounterpart_ = counterpartRemote;
     CopyPool* const runPool = pool_;
     pool_ = &pool;
     struct PoolBack {
@@ -94,6 +100,28 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
     if (run_.RunState == kRunStateAbort) {
         RemoveMadeAhead();
     }
+}
+
+void TransferEngine::ReadSubdirsAhead(const std::string& directory, const std::string& counterpart,
+                                      const std::vector<ListEntry>& subdirs, bool counterpartNew) {
+    // A counterpart directory this run made holds nothing to look at yet.
+    const bool counterparts = readAheadCounterpart_ && !counterpartNew;
+    if (!readAheadWalked_ && !counterparts) {
+        return;
+    }
+    std::vector<std::string> dirs;
+    for (const ListEntry& entry : subdirs) {
+        if ((entry.attr & Attr::Directory) == 0 || entry.name.empty() || entry.name[0] == '.') {
+            continue;
+        }
+        if (readAheadWalked_) {
+            dirs.push_back(directory + entry.name);
+        }
+        if (counterparts) {
+            dirs.push_back(counterpart + entry.name);
+        }
+    }
+    files_->ReadAhead(dirs);
 }
 
 void TransferEngine::RemoveMadeAhead() {
@@ -197,6 +225,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
             ReportUnreadable(listedSubdirs, directory);
         }
     }
+    ReadSubdirsAhead(directory, counterpart, subdirs, counterpartNew);
     for (const ListEntry& entry : subdirs) {
         if (run_.RunState == kRunStateAbort) {
             break;

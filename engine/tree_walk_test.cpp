@@ -536,5 +536,50 @@ TEST_F(TreeWalkTest, AbortSeenByTheDirectoryStepStillShowsThatDirectoryOnly) {
     EXPECT_FALSE(Exists("tgt/a/x.txt"));
 }
 
+// Where a tree lies on a volume of round trips, the walk asks for the directories it enters next
+// to be read ahead: the walked ones, and the counterparts where they may stand, never below a
+// counterpart this run made. The run's outcome is that of any other run.
+struct ReadAheadRow {
+    const char* what;
+    const char* remote;  // the part of the paths on such a volume ("": both trees; null: none)
+    std::vector<std::string> asked;
+};
+
+class ReadAhead : public EngineFixture, public ::testing::WithParamInterface<ReadAheadRow> {};
+
+TEST_P(ReadAhead, AsksForTheDirectoriesTheWalkEntersNext) {
+    const ReadAheadRow& row = GetParam();
+    Only({CopySubdirectories, OverwriteOlderFiles});
+    if (row.remote != nullptr) {
+        files.SideBySide(16, row.remote);
+    }
+    const std::vector<std::string> names = {"f.txt", "d0/a.txt", "d0/e/b.txt", "d1/n/c.txt"};
+    for (const std::string& name : names) {
+        Put("src/" + name, name, kT0 + 10);
+    }
+    Put("tgt/d0/a.txt", "older", kT0);  // tgt/d0 stands before the run, tgt/d1 does not
+    ASSERT_TRUE(Run());
+    std::vector<std::string> asked;
+    for (const std::string& dir : files.Paths(FileOp::ReadAhead)) {
+        asked.push_back(std::filesystem::path(dir).lexically_relative(tmp.path()).generic_string());
+    }
+    EXPECT_EQ(asked, row.asked);
+    EXPECT_GE(files.Calls(FileOp::EndReadAhead), 1);
+    for (const std::string& name : names) {
+        EXPECT_EQ(Contents("tgt/" + name), name);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ReadAhead,
+    ::testing::Values(
+        ReadAheadRow{"LocalTrees", nullptr, {}},
+        ReadAheadRow{"RemoteSource", "/src", {"src/d0", "src/d1", "src/d0/e", "src/d1/n"}},
+        ReadAheadRow{"RemoteTarget", "/tgt", {"tgt/d0", "tgt/d1", "tgt/d0/e"}},
+        ReadAheadRow{"BothRemote",
+                     "",
+                     {"src/d0", "tgt/d0", "src/d1", "tgt/d1", "src/d0/e", "tgt/d0/e", "src/d1/n"}}),
+    [](const ::testing::TestParamInfo<ReadAheadRow>& info) { return info.param.what; });
+
 }  // namespace
 }  // namespace ferrit

@@ -277,6 +277,14 @@ class FileServices {
         return 0;
     }
 
+    // The walk reaches these directories soon, in this order, before any it asked for earlier,
+    // and looks at the entries in them. Where every look waits for a round trip, the file
+    // services may read them ahead, side by side, so that the walk finds the answers in the
+    // system's caches. A hint: nothing is changed, and nothing the walk is told depends on it.
+    virtual void ReadAhead(const std::vector<std::string>& dirs) { (void)dirs; }
+    // Drops what was asked ahead and is not yet under way, and waits for what is.
+    virtual void EndReadAhead() {}
+
     // The open-file access of these file services (the same confinement), which the NetWare
     // server copy needs; the object lives as long as this one.
     virtual OpenFiles& OpenFileAccess() = 0;

@@ -215,7 +215,23 @@ int FaultyFileServices::CreateDirectoriesNoting(const std::string& path, bool& m
 }
 
 int FaultyFileServices::CopiesSideBySide(const std::string& dir) {
-    return state_->sideBySide > 0 ? state_->sideBySide : inner_.CopiesSideBySide(dir);
+    const std::string spelt = state_->slashes ? WithSlashes(dir) : dir;
+    const bool under = spelt.find(state_->sideBySideUnder) != std::string::npos;
+    return state_->sideBySide > 0 && under ? state_->sideBySide : inner_.CopiesSideBySide(dir);
+}
+
+void FaultyFileServices::ReadAhead(const std::vector<std::string>& dirs) {
+    for (const std::string& dir : dirs) {
+        int code = 0;
+        Hit(FileOp::ReadAhead, &dir, code);
+    }
+    inner_.ReadAhead(dirs);
+}
+
+void FaultyFileServices::EndReadAhead() {
+    int code = 0;
+    Hit(FileOp::EndReadAhead, nullptr, code);
+    inner_.EndReadAhead();
 }
 
 int FaultyFileServices::StageDirectory(const std::string& within, std::string& staged) {

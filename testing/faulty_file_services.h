@@ -50,6 +50,8 @@ enum class FileOp {
     RenameOver,
     StageDirectory,    // its path: the directory it is made in
     PublishDirectory,  // its path: the staged directory
+    ReadAhead,         // one call and path for each directory asked
+    EndReadAhead,
     Count,
 };
 
@@ -90,8 +92,12 @@ class FaultyFileServices : public FileServices, public OpenFiles {
     // (testing/system.h); the run's object (ConfinedTo) shares this.
     void SlashSeparators() { state_->slashes = true; }
     // From now on the file services answer CopiesSideBySide with `copies` (0: the inner
-    // services' answer), as a network volume would; the run's object shares this.
-    void SideBySide(int copies) { state_->sideBySide = copies; }
+    // services' answer), as a network volume would, for paths holding `under` (any where
+    // empty); the run's object shares this.
+    void SideBySide(int copies, const std::string& under = "") {
+        state_->sideBySide = copies;
+        state_->sideBySideUnder = under;
+    }
 
     std::unique_ptr<FileServices> ConfinedTo(const std::vector<std::string>& roots) override;
     int LockTree(const std::string& root, bool exclusive, std::unique_ptr<TreeLock>& lock) override;
@@ -130,6 +136,8 @@ class FaultyFileServices : public FileServices, public OpenFiles {
     int CopiesSideBySide(const std::string& dir) override;
     int StageDirectory(const std::string& within, std::string& staged) override;
     int PublishDirectory(const std::string& staged, const std::string& path) override;
+    void ReadAhead(const std::vector<std::string>& dirs) override;
+    void EndReadAhead() override;
 
   private:
     struct Fault {
@@ -150,6 +158,7 @@ class FaultyFileServices : public FileServices, public OpenFiles {
         int injected = 0;
         bool slashes = false;
         int sideBySide = 0;
+        std::string sideBySideUnder;
     };
     FaultyFileServices(std::shared_ptr<State> state, std::unique_ptr<FileServices> inner)
         : owned_(std::move(inner)), inner_(*owned_), state_(std::move(state)) {}

@@ -813,4 +813,31 @@ int PosixFileServices::CopiesSideBySide(const std::string& dir) {
     return ShowsOwnFilesOnly(type) || type == kOverlayMagic ? 0 : kRoundTripCopies;
 }
 
+void PosixFileServices::ReadAhead(const std::vector<std::string>& dirs) {
+    // Several threads, since the look-ups of one directory go one after another while those
+    // of different directories are answered side by side.
+    constexpr size_t kReadAheadThreads = 4;
+    std::lock_guard<std::mutex> lock(readAheadMutex_);
+    if (!readAhead_) {
+        readAhead_ = std::make_unique<ReadAheadPool>(
+            [this](const std::string& dir, const std::atomic<bool>& ending) {
+                ReadDirectory(dir, [&ending](int readFd, unsigned char, const char* name) {
+                    struct stat st;
+                    if (!ending) {
+                        fstatat(readFd, name, &st, AT_SYMLINK_NOFOLLOW);
+                    }
+                });
+            },
+            kReadAheadThreads);
+    }
+    readAhead_->Ask(dirs);
+}
+
+void PosixFileServices::EndReadAhead() {
+    std::lock_guard<std::mutex> lock(readAheadMutex_);
+    if (readAhead_) {
+        readAhead_->End();
+    }
+}
+
 }  // namespace ferrit

@@ -18,6 +18,7 @@
 #include "platform/posix/confined_paths.h"
 #include "platform/posix/mount_info.h"
 #include "platform/posix/safe_copy.h"
+#include "platform/read_ahead.h"
 
 namespace ferrit {
 
@@ -73,6 +74,8 @@ class PosixFileServices : public FileServices, public OpenFiles {
     int CopiesSideBySide(const std::string& dir) override;
     int StageDirectory(const std::string& within, std::string& staged) override;
     int PublishDirectory(const std::string& staged, const std::string& path) override;
+    void ReadAhead(const std::vector<std::string>& dirs) override;
+    void EndReadAhead() override;
 
   private:
     // Reads the directory's entries, handing each name and type but "." and ".." to `take`,
@@ -112,6 +115,10 @@ class PosixFileServices : public FileServices, public OpenFiles {
     std::mutex stagedMutex_;
     std::set<std::string> staged_;
     std::atomic<bool> anyStaged_{false};
+    // Reads directories ahead of the walk (made with the first request); it uses the members
+    // above, so it goes first.
+    std::mutex readAheadMutex_;
+    std::unique_ptr<ReadAheadPool> readAhead_;
 };
 
 // Whether a file system (its statfs magic) shows only files of its own: the local disk and
