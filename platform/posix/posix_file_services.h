@@ -115,8 +115,8 @@ class PosixFileServices : public FileServices, public OpenFiles {
     std::mutex stagedMutex_;
     std::set<std::string> staged_;
     std::atomic<bool> anyStaged_{false};
-    // Reads directories ahead of the walk (made with the first request); it uses the members
-    // above, so it goes first.
+    // Reads directories ahead of the walk (made with the first request). Its threads use the
+    // members above, so it is declared last: it is destroyed, and its threads end, first.
     std::mutex readAheadMutex_;
     std::unique_ptr<ReadAheadPool> readAhead_;
 };
