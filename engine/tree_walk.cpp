@@ -79,13 +79,12 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
     // On a volume where every call waits for a round trip, the directories a copy makes are
     // staged. Not in a move, whose deletions rest on copies standing in place, nor between
     // NetWare volumes, whose steps address the directories by their names.
-    const bool counterpartRemote = files_->CopiesSideBySide(counterpart) > 0;
     stageDirectories_ = !options_.cbAllowed(MoveFiles) && !roots_.BothNetWare &&
-                        !roots_.SameConnection && counterpartRemote;
+                        !roots_.SameConnection && files_->CopiesSideBySide(counterpart) > 0;
     // On such a volume the walk's looks at entries, one after another, are most of an up-to-date
     // run: the directories it comes to next are read ahead.
-    readAheadWalked_ = files_->CopiesSideBySide(root) > 0;
-    readAheadCounterpart_ = counterpartRemote;
+    readAheadWalked_ = files_->ReadsAhead(root);
+    readAheadCounterpart_ = files_->ReadsAhead(counterpart);
     CopyPool* const runPool = pool_;
     pool_ = &pool;
     struct PoolBack {
