@@ -260,11 +260,12 @@ class TransferEngine {
     // ("Could not read the source ...", "Could not write ..."), else "Could not copy ...".
     std::string CopyFailureText(const PendingFile& p, int32_t result);
     // The files of one directory, decided in order, copied side by side. `counterpartNew`:
-    // this run has just made the counterpart directory, empty then.
+    // this run has just made the counterpart directory, empty then. `listed` tells whether the
+    // counterpart directory was read, its names then left in `names`.
     void HandleFiles(const std::string& directory, const std::string& counterpart,
                      const std::vector<ListEntry>& files,
                      const std::shared_ptr<const DirectoryPair>& pair, bool counterpartNew,
-                     const Landing& landing);
+                     const Landing& landing, NameSet& names, bool& listed);
 
     // One pass over the tree from `root`: the walk runs ahead of the reports, across
     // directories, and everything decided is finished (or discarded after a stop) at its end.
@@ -297,9 +298,10 @@ class TransferEngine {
     void PublishStaged(const Landing& landing, std::string counterpart,
                        const std::shared_ptr<bool>& shown);
     // Asks the file services to read ahead the subdirectories the walk enters next, and their
-    // counterparts where they may stand.
+    // counterparts that stand, by `counterpartNames` where the files' step read them.
     void ReadSubdirsAhead(const std::string& directory, const std::string& counterpart,
-                          const std::vector<ListEntry>& subdirs, bool counterpartNew);
+                          const std::vector<ListEntry>& subdirs, bool counterpartNew,
+                          const NameSet* counterpartNames);
     // After a stop: removes again the empty counterpart directories this pass made ahead of
     // their lines that were never shown, deepest first.
     void RemoveMadeAhead();

@@ -79,13 +79,12 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
     // On a volume where every call waits for a round trip, the directories a copy makes are
     // staged. Not in a move, whose deletions rest on copies standing in place, nor between
     // NetWare volumes, whose steps address the directories by their names.
-    const bool counterpartRemote = files_->CopiesSideBySide(counterpart) > 0;
     stageDirectories_ = !options_.cbAllowed(MoveFiles) && !roots_.BothNetWare &&
-                        !roots_.SameConnection && counterpartRemote;
+                        !roots_.SameConnection && files_->CopiesSideBySide(counterpart) > 0;
     // On such a volume the walk's looks at entries, one after another, are most of an up-to-date
     // run: the directories it comes to next are read ahead.
-    readAheadWalked_ = files_->CopiesSideBySide(root) > 0;
-    readAheadCounterpart_ = counterpartRemote;
+    readAheadWalked_ = files_->ReadsAhead(root);
+    readAheadCounterpart_ = files_->ReadsAhead(counterpart);
     CopyPool* const runPool = pool_;
     pool_ = &pool;
     struct PoolBack {
@@ -103,11 +102,21 @@ void TransferEngine::WalkPass(const std::string& root, const std::string& counte
 }
 
 void TransferEngine::ReadSubdirsAhead(const std::string& directory, const std::string& counterpart,
-                                      const std::vector<ListEntry>& subdirs, bool counterpartNew) {
-    // A counterpart directory this run made holds nothing to look at yet.
-    const bool counterparts = readAheadCounterpart_ && !counterpartNew;
+                                      const std::vector<ListEntry>& subdirs, bool counterpartNew,
+                                      const NameSet* counterpartNames) {
+    // A counterpart directory this run made holds nothing to look at yet. Only counterparts that
+    // stand are asked for: a look for a missing one is a round trip that finds nothing, and a
+    // fresh copy would send one for every directory.
+    bool counterparts = readAheadCounterpart_ && !counterpartNew && !subdirs.empty();
     if (!readAheadWalked_ && !counterparts) {
         return;
+    }
+    NameSet listedNow;
+    if (counterparts && counterpartNames == nullptr) {
+        std::vector<std::string> listed;
+        counterparts = files_->ListNames(counterpart, listed, nullptr) == 0;
+        listedNow.insert(listed.begin(), listed.end());
+        counterpartNames = &listedNow;
     }
     std::vector<std::string> dirs;
     for (const ListEntry& entry : subdirs) {
@@ -117,7 +126,7 @@ void TransferEngine::ReadSubdirsAhead(const std::string& directory, const std::s
         if (readAheadWalked_) {
             dirs.push_back(directory + entry.name);
         }
-        if (counterparts) {
+        if (counterparts && counterpartNames->count(entry.name) != 0) {
             dirs.push_back(counterpart + entry.name);
         }
     }
@@ -202,8 +211,10 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
             ReportUnreadable(listed, directory);
         }
     }
+    NameSet counterpartNames;  // where the files' step has read them
+    bool counterpartListed = false;
     HandleFiles(directory, counterpart, files, std::make_shared<const DirectoryPair>(pair),
-                counterpartNew, landing);
+                counterpartNew, landing, counterpartNames, counterpartListed);
     // A staged directory is put in place once its files are reported, before anything below it.
     if (!landing.staged.empty()) {
         QueueStep(
@@ -225,7 +236,8 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
             ReportUnreadable(listedSubdirs, directory);
         }
     }
-    ReadSubdirsAhead(directory, counterpart, subdirs, counterpartNew);
+    ReadSubdirsAhead(directory, counterpart, subdirs, counterpartNew,
+                     counterpartListed ? &counterpartNames : nullptr);
     for (const ListEntry& entry : subdirs) {
         if (run_.RunState == kRunStateAbort) {
             break;
@@ -301,7 +313,9 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
 void TransferEngine::HandleFiles(const std::string& directory, const std::string& counterpart,
                                  const std::vector<ListEntry>& files,
                                  const std::shared_ptr<const DirectoryPair>& pair,
-                                 bool counterpartNew, const Landing& landing) {
+                                 bool counterpartNew, const Landing& landing, NameSet& names,
+                                 bool& listed) {
+    listed = false;
     if (files.empty()) {
         return;
     }
@@ -310,12 +324,11 @@ void TransferEngine::HandleFiles(const std::string& directory, const std::string
     // run has just made held nothing when it was made, and holds no leftover: that is as good
     // a snapshot as a listing taken now (on a network volume a listing costs several round
     // trips), since a listing too may be overtaken by another program before the copies.
-    NameSet names;
-    std::vector<std::string> listed, stale;
-    const bool haveNames = counterpartNew || files_->ListNames(counterpart, listed, &stale) == 0;
-    if (haveNames) {
-        names.insert(listed.begin(), listed.end());
-    }
+    std::vector<std::string> counterpartNames, stale;
+    listed = !counterpartNew && files_->ListNames(counterpart, counterpartNames, &stale) == 0;
+    const bool haveNames = counterpartNew || listed;
+    names.clear();
+    names.insert(counterpartNames.begin(), counterpartNames.end());
     for (const ListEntry& entry : files) {
         if ((entry.attr & (Attr::Directory | Attr::VolumeLabel)) == 0) {
             ++run_.Counts.FilesFound;

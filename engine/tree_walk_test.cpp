@@ -537,8 +537,9 @@ TEST_F(TreeWalkTest, AbortSeenByTheDirectoryStepStillShowsThatDirectoryOnly) {
 }
 
 // Where a tree lies on a volume of round trips, the walk asks for the directories it enters next
-// to be read ahead: the walked ones, and the counterparts where they may stand, never below a
-// counterpart this run made. The run's outcome is that of any other run.
+// to be read ahead: the walked ones, and the counterparts that stand (by the names the files'
+// step read, or by a listing of its own where the directory holds no files). The run's outcome
+// is that of any other run.
 struct ReadAheadRow {
     const char* what;
     const char* remote;  // the part of the paths on such a volume ("": both trees; null: none)
@@ -553,11 +554,14 @@ TEST_P(ReadAhead, AsksForTheDirectoriesTheWalkEntersNext) {
     if (row.remote != nullptr) {
         files.SideBySide(16, row.remote);
     }
-    const std::vector<std::string> names = {"f.txt", "d0/a.txt", "d0/e/b.txt", "d1/n/c.txt"};
+    const std::vector<std::string> names = {"f.txt", "d0/a.txt", "d0/e/b.txt", "d1/n/c.txt",
+                                            "d2/m/g.txt"};
     for (const std::string& name : names) {
         Put("src/" + name, name, kT0 + 10);
     }
-    Put("tgt/d0/a.txt", "older", kT0);  // tgt/d0 stands before the run, tgt/d1 does not
+    for (const char* older : {"d0/a.txt", "d0/e/b.txt", "d2/m/g.txt"}) {  // tgt/d1 is missing
+        Put(std::string("tgt/") + older, "older", kT0);
+    }
     ASSERT_TRUE(Run());
     std::vector<std::string> asked;
     for (const std::string& dir : files.Paths(FileOp::ReadAhead)) {
@@ -574,11 +578,14 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ReadAhead,
     ::testing::Values(
         ReadAheadRow{"LocalTrees", nullptr, {}},
-        ReadAheadRow{"RemoteSource", "/src", {"src/d0", "src/d1", "src/d0/e", "src/d1/n"}},
-        ReadAheadRow{"RemoteTarget", "/tgt", {"tgt/d0", "tgt/d1", "tgt/d0/e"}},
+        ReadAheadRow{"RemoteSource",
+                     "/src",
+                     {"src/d0", "src/d1", "src/d2", "src/d0/e", "src/d1/n", "src/d2/m"}},
+        ReadAheadRow{"RemoteTarget", "/tgt", {"tgt/d0", "tgt/d2", "tgt/d0/e", "tgt/d2/m"}},
         ReadAheadRow{"BothRemote",
                      "",
-                     {"src/d0", "tgt/d0", "src/d1", "tgt/d1", "src/d0/e", "tgt/d0/e", "src/d1/n"}}),
+                     {"src/d0", "tgt/d0", "src/d1", "src/d2", "tgt/d2", "src/d0/e", "tgt/d0/e",
+                      "src/d1/n", "src/d2/m", "tgt/d2/m"}}),
     [](const ::testing::TestParamInfo<ReadAheadRow>& info) { return info.param.what; });
 
 }  // namespace

@@ -277,6 +277,11 @@ class FileServices {
         return 0;
     }
 
+    // Whether these file services read ahead the directories of the volume holding `dir`.
+    virtual bool ReadsAhead(const std::string& dir) {
+        (void)dir;
+        return false;
+    }
     // The walk reaches these directories soon, in this order, before any it asked for earlier,
     // and looks at the entries in them. Where every look waits for a round trip, the file
     // services may read them ahead, side by side, so that the walk finds the answers in the

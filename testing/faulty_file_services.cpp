@@ -214,10 +214,17 @@ int FaultyFileServices::CreateDirectoriesNoting(const std::string& path, bool& m
     return inner_.CreateDirectoriesNoting(path, made);
 }
 
-int FaultyFileServices::CopiesSideBySide(const std::string& dir) {
+bool FaultyFileServices::RemoteVolume(const std::string& dir) const {
     const std::string spelt = state_->slashes ? WithSlashes(dir) : dir;
-    const bool under = spelt.find(state_->sideBySideUnder) != std::string::npos;
-    return state_->sideBySide > 0 && under ? state_->sideBySide : inner_.CopiesSideBySide(dir);
+    return state_->sideBySide > 0 && spelt.find(state_->sideBySideUnder) != std::string::npos;
+}
+
+int FaultyFileServices::CopiesSideBySide(const std::string& dir) {
+    return RemoteVolume(dir) ? state_->sideBySide : inner_.CopiesSideBySide(dir);
+}
+
+bool FaultyFileServices::ReadsAhead(const std::string& dir) {
+    return RemoteVolume(dir) || inner_.ReadsAhead(dir);
 }
 
 void FaultyFileServices::ReadAhead(const std::vector<std::string>& dirs) {

@@ -92,8 +92,8 @@ class FaultyFileServices : public FileServices, public OpenFiles {
     // (testing/system.h); the run's object (ConfinedTo) shares this.
     void SlashSeparators() { state_->slashes = true; }
     // From now on the file services answer CopiesSideBySide with `copies` (0: the inner
-    // services' answer), as a network volume would, for paths holding `under` (any where
-    // empty); the run's object shares this.
+    // services' answer), and ReadsAhead with true, as on a network volume, for paths holding
+    // `under` (any where empty); the run's object shares this.
     void SideBySide(int copies, const std::string& under = "") {
         state_->sideBySide = copies;
         state_->sideBySideUnder = under;
@@ -136,6 +136,7 @@ class FaultyFileServices : public FileServices, public OpenFiles {
     int CopiesSideBySide(const std::string& dir) override;
     int StageDirectory(const std::string& within, std::string& staged) override;
     int PublishDirectory(const std::string& staged, const std::string& path) override;
+    bool ReadsAhead(const std::string& dir) override;
     void ReadAhead(const std::vector<std::string>& dirs) override;
     void EndReadAhead() override;
 
@@ -164,6 +165,8 @@ class FaultyFileServices : public FileServices, public OpenFiles {
         : owned_(std::move(inner)), inner_(*owned_), state_(std::move(state)) {}
 
     static std::size_t Index(FileOp op) { return static_cast<std::size_t>(op); }
+    // Whether SideBySide makes the directory's volume answer as a network volume.
+    bool RemoteVolume(const std::string& dir) const;
     // Counts the call and runs the actions staged before it; true (with the code) when a fault
     // applies to it. Throws for a throwing fault.
     bool Hit(FileOp op, const std::string* path, int& code, const std::string* second = nullptr);

@@ -74,6 +74,7 @@ class PosixFileServices : public FileServices, public OpenFiles {
     int CopiesSideBySide(const std::string& dir) override;
     int StageDirectory(const std::string& within, std::string& staged) override;
     int PublishDirectory(const std::string& staged, const std::string& path) override;
+    bool ReadsAhead(const std::string& dir) override { return CopiesSideBySide(dir) > 0; }
     void ReadAhead(const std::vector<std::string>& dirs) override;
     void EndReadAhead() override;
 
