@@ -37,6 +37,11 @@ const char* SpecialKindText(EntryKind kind) {
     }
 }
 
+// Whether the walk enters a subdirectory listed: never one whose name is hidden.
+bool WalkedSubdir(const ListEntry& entry) {
+    return (entry.attr & Attr::Directory) != 0 && !entry.name.empty() && entry.name[0] != '.';
+}
+
 }  // namespace
 
 void TransferEngine::WalkPass(const std::string& root, const std::string& counterpart,
@@ -120,7 +125,7 @@ void TransferEngine::ReadSubdirsAhead(const std::string& directory, const std::s
     }
     std::vector<std::string> dirs;
     for (const ListEntry& entry : subdirs) {
-        if ((entry.attr & Attr::Directory) == 0 || entry.name.empty() || entry.name[0] == '.') {
+        if (!WalkedSubdir(entry)) {
             continue;
         }
         if (readAheadWalked_) {
@@ -242,7 +247,7 @@ void TransferEngine::WalkTree(std::string directory, std::string counterpart,
         if (run_.RunState == kRunStateAbort) {
             break;
         }
-        if ((entry.attr & Attr::Directory) == 0 || entry.name.empty() || entry.name[0] == '.') {
+        if (!WalkedSubdir(entry)) {
             continue;
         }
         // The other root met inside this tree is passed over before anything is made for it.
